@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovrin::cli {
+
+struct SearchOptions {
+    std::string target;
+    std::string directory;
+    std::int32_t bits = 3;
+    std::int32_t matchRate = 70;
+    std::int32_t pixelNumber = 8;
+};
+
+// The parsed command line: help, a search, or a usage error with its reason.
+struct CommandLine {
+    enum class Kind { Help, Search, UsageError };
+
+    Kind kind = Kind::UsageError;
+    SearchOptions search;
+    std::string error;
+
+    static CommandLine parse(const std::vector<std::string>& arguments);
+    static std::string usage();
+};
+
+// Strict decimal 32-bit integer: the whole text, an optional sign, nothing else.
+std::optional<std::int32_t> parseInt32(const std::string& text);
+
+} // namespace ovrin::cli

@@ -1,0 +1,239 @@
+#include "CommandLine.h"
+#include "SearchCommand.h"
+#include "TestImages.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace ovrin::cli;
+using ovrin::test::str;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runCli(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(OVRIN_CLI_PATH), arguments);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(300000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parsesIntegersStrictly()
+    {
+        QCOMPARE(parseInt32("70"), std::optional<std::int32_t>(70));
+        QCOMPARE(parseInt32("-60"), std::optional<std::int32_t>(-60));
+        QCOMPARE(parseInt32("+4"), std::optional<std::int32_t>(4));
+        QCOMPARE(parseInt32("2147483647"), std::optional<std::int32_t>(2147483647));
+        QVERIFY(!parseInt32("2147483648"));
+        QVERIFY(!parseInt32("7x"));
+        QVERIFY(!parseInt32(" 7"));
+        QVERIFY(!parseInt32(""));
+        QVERIFY(!parseInt32("+"));
+    }
+
+    void parsesTheSearchCommand()
+    {
+        const auto line = CommandLine::parse(
+            {"search", "t.jpg", "--dir", "/photos", "--bits=2", "--match-rate", "85",
+             "--pixel-number", "16"});
+        QCOMPARE(line.kind, CommandLine::Kind::Search);
+        QCOMPARE(line.search.target, std::string("t.jpg"));
+        QCOMPARE(line.search.directory, std::string("/photos"));
+        QCOMPARE(line.search.bits, 2);
+        QCOMPARE(line.search.matchRate, 85);
+        QCOMPARE(line.search.pixelNumber, 16);
+
+        const auto defaults = CommandLine::parse({"search", "--dir", "d", "--", "--odd-name.jpg"});
+        QCOMPARE(defaults.kind, CommandLine::Kind::Search);
+        QCOMPARE(defaults.search.target, std::string("--odd-name.jpg"));
+        QCOMPARE(defaults.search.bits, 3);
+        QCOMPARE(defaults.search.matchRate, 70);
+        QCOMPARE(defaults.search.pixelNumber, 8);
+    }
+
+    void refusesBadCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("find")};
+        QTest::newRow("no folder") << QStringList{QStringLiteral("search"), QStringLiteral("t.jpg")};
+        QTest::newRow("no target") << QStringList{QStringLiteral("search"), QStringLiteral("--dir"),
+                                                  QStringLiteral("/tmp")};
+        QTest::newRow("two targets") << QStringList{QStringLiteral("search"), QStringLiteral("a"),
+                                                    QStringLiteral("b"), QStringLiteral("--dir"),
+                                                    QStringLiteral("/tmp")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("search"), QStringLiteral("t"),
+                                                       QStringLiteral("--dir"), QStringLiteral("/tmp"),
+                                                       QStringLiteral("--fast")};
+        QTest::newRow("word for a number")
+            << QStringList{QStringLiteral("search"), QStringLiteral("t"), QStringLiteral("--dir"),
+                           QStringLiteral("/tmp"), QStringLiteral("--bits"), QStringLiteral("three")};
+        QTest::newRow("pixel number 0")
+            << QStringList{QStringLiteral("search"), QStringLiteral("t"), QStringLiteral("--dir"),
+                           QStringLiteral("/tmp"), QStringLiteral("--pixel-number=0")};
+        QTest::newRow("pixel number too big")
+            << QStringList{QStringLiteral("search"), QStringLiteral("t"), QStringLiteral("--dir"),
+                           QStringLiteral("/tmp"), QStringLiteral("--pixel-number=100000")};
+        QTest::newRow("option without value")
+            << QStringList{QStringLiteral("search"), QStringLiteral("t"), QStringLiteral("--dir")};
+    }
+    void refusesBadCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = runCli(arguments);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.contains(QStringLiteral("Usage: ovrin-cli search")));
+    }
+
+    void helpGoesToStdout()
+    {
+        const Run run = runCli({QStringLiteral("--help")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(QStringLiteral("Usage: ovrin-cli search")));
+        QVERIFY(run.err.isEmpty());
+    }
+
+    void findsCopiesOfAPhotograph()
+    {
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub")));
+        const QImage photo = ovrin::test::photoLike(800, 600, 77);
+        const QString target = dir.filePath(QStringLiteral("target.jpg"));
+        QVERIFY(ovrin::test::writeImage(target, photo, "jpeg", 90));
+        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/sub/half.jpg"),
+                                        photo.scaled(400, 300, Qt::IgnoreAspectRatio,
+                                                     Qt::SmoothTransformation),
+                                        "jpeg", 50));
+        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/copy.png"), photo, "png"));
+        for (quint32 seed = 1; seed <= 5; ++seed)
+            QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.jpg").arg(seed),
+                                            ovrin::test::photoLike(800, 600, seed), "jpeg", 85));
+        QVERIFY(ovrin::test::writeText(tree + QStringLiteral("/readme.txt"), "text"));
+
+        const Run run = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), tree});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err)); // not a terminal: no progress
+        QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        QStringList paths;
+        for (const QString& line : lines) {
+            const QStringList fields = line.split(u'\t');
+            QCOMPARE(fields.size(), 2);
+            bool ok = false;
+            const int rate = fields[0].toInt(&ok);
+            QVERIFY(ok && rate >= 70 && rate <= 100);
+            paths << fields[1];
+        }
+        paths.sort();
+        QCOMPARE(paths, (QStringList{tree + QStringLiteral("/copy.png"),
+                                     tree + QStringLiteral("/sub/half.jpg")}));
+    }
+
+    void relativeFolderGivesFullPaths()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("rel"))));
+        const QImage photo = ovrin::test::photoLike(100, 80, 5);
+        QVERIFY(ovrin::test::writeImage(dir.filePath(QStringLiteral("rel/p.png")), photo, "png"));
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(OVRIN_CLI_PATH),
+                      {QStringLiteral("search"), QStringLiteral("rel/p.png"), QStringLiteral("--dir"),
+                       QStringLiteral("./rel/")});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
+                 QStringLiteral("100\t") + dir.filePath(QStringLiteral("rel/p.png")) + u'\n');
+    }
+
+    void unreadableTargetIsALoadError()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("not-a-picture.jpg"));
+        QVERIFY(ovrin::test::writeText(target, "hello"));
+        const Run run = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path()});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(run.err, QStringLiteral("File load error.\n") + target + u'\n');
+
+        const Run missingFolder = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"),
+                                          dir.filePath(QStringLiteral("nowhere"))});
+        QCOMPARE(missingFolder.exitCode, 2);
+        QVERIFY(missingFolder.err.contains(QStringLiteral("not a folder")));
+    }
+
+    void interruptKeepsTheHitsPrinted()
+    {
+        // Thousands of names for one picture make a run long enough to interrupt.
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("many"));
+        QVERIFY(QDir().mkpath(tree));
+        const QString source = dir.filePath(QStringLiteral("source.jpg"));
+        QVERIFY(ovrin::test::writeImage(source, ovrin::test::photoLike(1600, 1200, 8), "jpeg", 90));
+        const int copies = 4000;
+        for (int i = 0; i < copies; ++i)
+            QCOMPARE(::link(source.toLocal8Bit().constData(),
+                            (tree + QStringLiteral("/c%1.jpg").arg(i)).toLocal8Bit().constData()),
+                     0);
+
+        QProcess process;
+        process.start(QStringLiteral(OVRIN_CLI_PATH),
+                      {QStringLiteral("search"), source, QStringLiteral("--dir"), tree});
+        QVERIFY(process.waitForStarted());
+        QByteArray out;
+        while (!out.contains('\n') && process.state() == QProcess::Running) {
+            process.waitForReadyRead(1000);
+            out += process.readAllStandardOutput();
+        }
+        QVERIFY(out.contains('\n'));
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(120000));
+        out += process.readAllStandardOutput();
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        const QList<QByteArray> lines = out.split('\n');
+        QVERIFY(lines.last().isEmpty()); // every printed hit is a whole line
+        QVERIFY(lines.size() - 1 < copies);
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            QVERIFY(lines[i].startsWith("100\t" + tree.toUtf8() + "/c"));
+    }
+
+    void progressLineFitsTheTerminal()
+    {
+        const std::string line = SearchCommand::progressLine(12, 1, "/photos/a\nb\x1b[31m.jpg", 200);
+        QCOMPARE(line, std::string("12 examined, 1 hit: /photos/a?b?[31m.jpg"));
+
+        const std::string path = "/very/long/path/with/\xc3\xa9l\xc3\xa9ments/and/more/picture.jpg";
+        const std::string cut = SearchCommand::progressLine(3, 0, path, 40);
+        QVERIFY(cut.size() <= 40 + 4); // two-byte characters may remain
+        QVERIFY(cut.find("...") != std::string::npos);
+        QVERIFY(cut.compare(cut.size() - 11, 11, "picture.jpg") == 0);
+        // never starts inside a multi-byte character
+        const auto afterDots = static_cast<unsigned char>(cut[cut.find("...") + 3]);
+        QVERIFY((afterDots & 0xC0u) != 0x80u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

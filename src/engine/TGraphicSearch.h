@@ -1,0 +1,97 @@
+#pragma once
+
+#include "TFileInfo.h"
+#include "TGraphicSearchCallback.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ovrin {
+
+namespace platform {
+struct FileIdentity;
+}
+
+// The search engine: holds the search settings and runs one search or one index
+// creation at a time on a detached worker thread that keeps the engine alive
+// until it has ended. Must be owned by a std::shared_ptr (make_shared); an
+// engine that is not cannot start a worker and refuses every start.
+class TGraphicSearch : public std::enable_shared_from_this<TGraphicSearch> {
+public:
+    // Runs a worker body on a new detached thread; false when no thread could be
+    // started. Replaceable so that tests can make thread creation fail.
+    using ThreadStarter = std::function<bool(std::function<void()> body)>;
+
+    explicit TGraphicSearch(TGraphicSearchCallback* context);
+    ~TGraphicSearch();
+    TGraphicSearch(const TGraphicSearch&) = delete;
+    TGraphicSearch& operator=(const TGraphicSearch&) = delete;
+
+    // The engine's own target; callers set its path through it. Lives as long
+    // as the engine.
+    TFileInfo& target() { return *m_target; }
+    const TFileInfo& target() const { return *m_target; }
+
+    std::optional<std::string> topDirPath() const;
+    void setTopDirPath(std::optional<std::string> path);
+    std::optional<std::string> indexFilePath() const;
+    void setIndexFilePath(std::optional<std::string> path);
+
+    std::int32_t bits() const { return m_bits.load(); }
+    void setBits(std::int32_t bits) { m_bits.store(bits); }
+    std::int32_t matchRate() const { return m_matchRate.load(); }
+    void setMatchRate(std::int32_t rate) { m_matchRate.store(rate); }
+    std::int32_t pixelNumber() const { return m_pixelNumber.load(); }
+    void setPixelNumber(std::int32_t number) { m_pixelNumber.store(number); }
+    std::int32_t searchMethod() const { return m_searchMethod.load(); }
+    void setSearchMethod(std::int32_t method) { m_searchMethod.store(method); }
+
+    bool isWorking() const { return m_work.load(); }
+    // Starts a folder search (method 0) or an index search (method 1).
+    bool beginSearch();
+    bool makeIndexFile();
+    void stop();
+    // Stops and waits until the worker has returned from its end callback.
+    void join();
+
+    void setThreadStarter(ThreadStarter starter);
+
+private:
+    using WorkerBody = void (TGraphicSearch::*)();
+    struct WalkState;
+
+    bool refuse();
+    bool startWorker(WorkerBody body);
+    void runWorker(WorkerBody body);
+
+    void searchDirectoryThread();
+    bool searchDirectorySub(const std::string& path, WalkState& walk);
+    void searchIndexFileThread();
+    void makeIndexFileThread();
+
+    TGraphicSearchCallback* const m_context;
+    const std::unique_ptr<TFileInfo> m_target;
+    // Paths are replaced whole under this guard, so a drop on the window during
+    // a run never tears a value the worker is copying.
+    mutable std::mutex m_pathGuard;
+    std::optional<std::string> m_topDirPath;
+    std::optional<std::string> m_indexFilePath;
+    std::atomic<std::int32_t> m_bits{3};
+    std::atomic<std::int32_t> m_matchRate{70};
+    std::atomic<std::int32_t> m_pixelNumber{8};
+    std::atomic<bool> m_work{false};
+    std::atomic<bool> m_continue{true};
+    std::atomic<std::int32_t> m_searchMethod{0};
+    std::recursive_mutex m_lock; // the engine's own lock; only stop() takes it
+    std::atomic<std::thread::id> m_workerThread{};
+    ThreadStarter m_threadStarter;
+};
+
+} // namespace ovrin

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+namespace ovrin {
+
+class TFileInfo;
+
+// How the engine reports to its receiver. Progress and hits arrive on the
+// worker thread; searchEndCallback arrives exactly once for every start, on the
+// worker when a run ends and on the caller's thread when a start is refused.
+// The record passed in belongs to the worker; keeping the shared pointer keeps
+// the record. A callback must never wait for the thread that calls join().
+class TGraphicSearchCallback {
+public:
+    virtual ~TGraphicSearchCallback() = default;
+
+    virtual void hitItemCallback(const std::shared_ptr<TFileInfo>& info) = 0;
+    virtual void progressCallback(const std::shared_ptr<TFileInfo>& info) = 0;
+    virtual void searchEndCallback() = 0;
+
+protected:
+    TGraphicSearchCallback() = default;
+    TGraphicSearchCallback(const TGraphicSearchCallback&) = default;
+    TGraphicSearchCallback& operator=(const TGraphicSearchCallback&) = default;
+};
+
+} // namespace ovrin

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovrin::platform {
+
+// Which file an existing path leads to once symbolic links are followed. Two
+// paths name the same file exactly when device and inode agree.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileStatus {
+    bool isDirectory = false;
+    bool isRegularFile = false;
+    FileIdentity identity;
+};
+
+// Folder and file queries. Every query follows symbolic links, so a link is
+// seen as whatever it leads to and a dangling link as nothing at all.
+class FileManager {
+public:
+    // Entry names of one folder, hidden ones included, never "." or "..", in the
+    // order the file system gives them. No value when the folder cannot be listed.
+    static std::optional<std::vector<std::string>> directoryContents(const std::string& path);
+
+    static std::optional<FileStatus> fileStatus(const std::string& path);
+    static bool fileExists(const std::string& path, bool& isDirectory);
+    static bool fileExists(const std::string& path);
+
+    // Joins with exactly one "/" between folder and name.
+    static std::string appendPathComponent(const std::string& folder, const std::string& name);
+};
+
+} // namespace ovrin::platform

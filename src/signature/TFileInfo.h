@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovrin {
+
+// One image file: its full path, its thumbnail signature and the match rate a
+// comparison gave it. A signature for pixel number N holds N * N values, row by
+// row from the top left; each packs red in bits 8-11, green in bits 4-7 and
+// blue in bits 0-3, the top four bits of each 8-bit level.
+class TFileInfo {
+public:
+    // Largest pixel number a signature is made at. Settings and index heads hand
+    // it over unchecked, so the bound is what keeps a damaged value from asking
+    // for gigabytes: 256 gives 65,536 values, 128 KiB per signature.
+    static constexpr std::int32_t kMaxPixelNumber = 256;
+
+    TFileInfo() = default;
+    explicit TFileInfo(std::string path);
+
+    const std::optional<std::string>& filePath() const { return m_filePath; }
+    void setFilePath(std::optional<std::string> path) { m_filePath = std::move(path); }
+
+    std::int32_t matchRate() const { return m_matchRate; }
+    void setMatchRate(std::int32_t rate);
+    // The rate as the results table shows it; no value until the first setMatchRate.
+    std::optional<std::int32_t> matchRateNumber() const { return m_matchRateNumber; }
+
+    const std::vector<std::int16_t>& thumbnail() const { return m_thumbnail; }
+    std::int32_t thumbnailCount() const { return m_thumbnailCount; }
+    // Copies the first count values; a negative count or no values give an empty signature.
+    void setThumbnail(const std::int16_t* values, std::int32_t count);
+    void setThumbnail(std::vector<std::int16_t> values);
+
+    std::int32_t calcPardon(std::int32_t percent) const;
+
+    // Builds the signature of the file at filePath(). Answers no, leaving any
+    // earlier signature as it was, for a missing path, a pixel number outside
+    // 1..kMaxPixelNumber or a file that is not a readable image.
+    bool makeThumbnail(std::int32_t pixelNumber);
+
+    // Compares this (the target's) signature with the candidate's at the given
+    // bits and least match rate; on yes the candidate's match rate is set.
+    bool isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const;
+
+    static bool checkGraphicFile(const std::string& path);
+
+    // One signature value from colour fractions of 0.0 to 1.0.
+    static std::int16_t packColor(float red, float green, float blue);
+
+private:
+    std::optional<std::string> m_filePath;
+    std::optional<std::int32_t> m_matchRateNumber;
+    std::vector<std::int16_t> m_thumbnail;
+    std::int32_t m_thumbnailCount = 0;
+    std::int32_t m_matchRate = 0;
+};
+
+} // namespace ovrin

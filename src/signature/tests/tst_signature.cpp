@@ -1,0 +1,264 @@
+#include "ImageLoader.h"
+#include "TFileInfo.h"
+#include "TestImages.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <limits>
+
+using ovrin::TFileInfo;
+using ovrin::platform::ThumbnailRaster;
+using ovrin::test::str;
+
+namespace {
+
+std::int16_t fromLevels(int r, int g, int b)
+{
+    return TFileInfo::packColor(ThumbnailRaster::levelToFraction(static_cast<std::uint8_t>(r)),
+                                ThumbnailRaster::levelToFraction(static_cast<std::uint8_t>(g)),
+                                ThumbnailRaster::levelToFraction(static_cast<std::uint8_t>(b)));
+}
+
+TFileInfo withSignature(std::vector<std::int16_t> values)
+{
+    TFileInfo info;
+    info.setThumbnail(std::move(values));
+    return info;
+}
+
+// A candidate that differs from an all-zero target in exactly the given pixels.
+TFileInfo mismatching(std::int32_t count, const std::vector<int>& pixels)
+{
+    std::vector<std::int16_t> values(static_cast<std::size_t>(count), 0);
+    for (int p : pixels)
+        values[static_cast<std::size_t>(p)] = 0x0F00; // red 7 against red 0 at bits 3
+    return withSignature(values);
+}
+
+} // namespace
+
+class TestSignature : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void packsTheTopFourBitsOfEachLevel()
+    {
+        QCOMPARE(TFileInfo::packColor(1.0f, 0.5f, 0.0f), std::int16_t(0x0F70));
+        QCOMPARE(fromLevels(255, 255, 255), std::int16_t(0x0FFF));
+        QCOMPARE(fromLevels(255, 128, 15), std::int16_t(0x0F80));
+        QCOMPARE(fromLevels(15, 15, 15), std::int16_t(0x0000));
+        QCOMPARE(fromLevels(16, 16, 16), std::int16_t(0x0111));
+        QCOMPARE(TFileInfo::packColor(0.999f, 0.0f, 0.0f), std::int16_t(0x0F00)); // 254.7 -> 254
+        for (int l = 0; l < 256; ++l)
+            QCOMPARE(int(fromLevels(l, l, l)), ((l >> 4) << 8) | ((l >> 4) << 4) | (l >> 4));
+    }
+
+    void signatureRunsRowByRowFromTheTopLeft()
+    {
+        QTemporaryDir dir;
+        QImage image(3, 3, QImage::Format_RGB32);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x)
+                image.setPixel(x, y, qRgb(x * 100, y * 100, 16 * (y * 3 + x)));
+        const QString path = dir.filePath(QStringLiteral("grid.png"));
+        QVERIFY(ovrin::test::writeImage(path, image, "png"));
+
+        TFileInfo info(str(path));
+        QVERIFY(info.makeThumbnail(3));
+        QCOMPARE(info.thumbnailCount(), 9);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x)
+                QCOMPARE(info.thumbnail()[static_cast<std::size_t>(y * 3 + x)],
+                         fromLevels(x * 100, y * 100, 16 * (y * 3 + x)));
+
+        QVERIFY(info.makeThumbnail(8));
+        QCOMPARE(info.thumbnailCount(), 64);
+        QCOMPARE(info.thumbnail().size(), std::size_t(64));
+    }
+
+    void failedSignatureKeepsTheOldOne_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("pixelNumber");
+        QTest::newRow("missing file") << QStringLiteral("missing.png") << 8;
+        QTest::newRow("not an image") << QStringLiteral("notes.txt") << 8;
+        QTest::newRow("a folder") << QStringLiteral("folder") << 8;
+        QTest::newRow("pixel number 0") << QStringLiteral("good.png") << 0;
+        QTest::newRow("negative pixel number") << QStringLiteral("good.png") << -5;
+        QTest::newRow("pixel number past the bound") << QStringLiteral("good.png")
+                                                    << TFileInfo::kMaxPixelNumber + 1;
+        QTest::newRow("pixel number whose square overflows")
+            << QStringLiteral("good.png") << std::numeric_limits<int>::max();
+    }
+    void failedSignatureKeepsTheOldOne()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, pixelNumber);
+        QTemporaryDir dir;
+        QVERIFY(ovrin::test::writeImage(dir.filePath(QStringLiteral("good.png")),
+                                        ovrin::test::photoLike(40, 30, 2), "png"));
+        QVERIFY(ovrin::test::writeText(dir.filePath(QStringLiteral("notes.txt")), "hello"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+
+        TFileInfo info(str(dir.filePath(name)));
+        const std::vector<std::int16_t> earlier{1, 2, 3, 4};
+        info.setThumbnail(earlier.data(), 4);
+        QVERIFY(!info.makeThumbnail(pixelNumber));
+        QCOMPARE(info.thumbnail(), earlier);
+        QCOMPARE(info.thumbnailCount(), 4);
+    }
+
+    void emptyOrAbsentPathMakesNothing()
+    {
+        TFileInfo none;
+        QVERIFY(!none.makeThumbnail(8));
+        TFileInfo empty(std::string{});
+        QVERIFY(!empty.makeThumbnail(8));
+        QCOMPARE(empty.thumbnailCount(), 0);
+    }
+
+    void checkGraphicFileIgnoresThePixelNumberSetting()
+    {
+        QTemporaryDir dir;
+        const QString jpeg = dir.filePath(QStringLiteral("a.jpg"));
+        QVERIFY(ovrin::test::writeImage(jpeg, ovrin::test::photoLike(50, 20, 4), "jpeg"));
+        QVERIFY(TFileInfo::checkGraphicFile(str(jpeg)));
+        QVERIFY(!TFileInfo::checkGraphicFile(str(dir.filePath(QStringLiteral("nothing.jpg")))));
+    }
+
+    void setThumbnailCopiesTheCallersValues()
+    {
+        std::vector<std::int16_t> values{7, 8, 9};
+        TFileInfo info;
+        info.setThumbnail(values.data(), 2);
+        values[0] = 100;
+        QCOMPARE(info.thumbnail(), (std::vector<std::int16_t>{7, 8}));
+        info.setThumbnail(values.data(), -3);
+        QCOMPARE(info.thumbnailCount(), 0);
+        info.setThumbnail(nullptr, 5);
+        QCOMPARE(info.thumbnailCount(), 0);
+    }
+
+    void pardonTruncatesTowardZero()
+    {
+        TFileInfo info = withSignature(std::vector<std::int16_t>(64));
+        QCOMPARE(info.calcPardon(30), 19);
+        QCOMPARE(info.calcPardon(0), 0);
+        QCOMPARE(info.calcPardon(-30), -19);
+        // 64 * (2^31 - 1) / 100 does not fit 32 bits on the way; it must not wrap
+        QCOMPARE(info.calcPardon(std::numeric_limits<std::int32_t>::max()), 1374389534);
+    }
+
+    void identicalSignaturesMatchFully()
+    {
+        const std::vector<std::int16_t> values{0x0123, 0x0456, 0x0789, 0x0ABC};
+        const TFileInfo target = withSignature(values);
+        TFileInfo candidate = withSignature(values);
+        QVERIFY(target.isEqualThumbnail(3, 70, candidate));
+        QCOMPARE(candidate.matchRate(), 100);
+        QCOMPARE(candidate.matchRateNumber(), std::optional<std::int32_t>(100));
+    }
+
+    void theLastPixelNeverRejects()
+    {
+        const TFileInfo target = withSignature(std::vector<std::int16_t>(64, 0));
+        std::vector<int> eighteen;
+        for (int i = 0; i < 18; ++i)
+            eighteen.push_back(i * 3);
+        std::vector<int> withLast = eighteen;
+        withLast.push_back(63);
+        TFileInfo passes = mismatching(64, withLast);
+        QVERIFY(target.isEqualThumbnail(3, 70, passes));
+        QCOMPARE(passes.matchRate(), 70); // (45 * 100) / 64
+
+        std::vector<int> nineteen = eighteen;
+        nineteen.push_back(62);
+        TFileInfo fails = mismatching(64, nineteen);
+        QVERIFY(!target.isEqualThumbnail(3, 70, fails));
+        QCOMPARE(fails.matchRateNumber(), std::nullopt);
+
+        TFileInfo one = mismatching(64, {10});
+        QVERIFY(target.isEqualThumbnail(3, 70, one));
+        QCOMPARE(one.matchRate(), 98); // 6300 / 64 = 98.4
+    }
+
+    void extremeMatchRates()
+    {
+        const std::vector<std::int16_t> values(64, 0x0555);
+        const TFileInfo target = withSignature(values);
+        TFileInfo same = withSignature(values);
+        QVERIFY(!target.isEqualThumbnail(3, 100, same)); // pardon 0 rejects before pixel 0
+        QVERIFY(!target.isEqualThumbnail(3, 101, same));
+        QVERIFY(!target.isEqualThumbnail(3, std::numeric_limits<std::int32_t>::max(), same));
+        QCOMPARE(same.matchRateNumber(), std::nullopt);
+
+        TFileInfo other = withSignature(std::vector<std::int16_t>(64, 0x0FFF));
+        QVERIFY(target.isEqualThumbnail(3, 0, other)); // pardon = count
+        QCOMPARE(other.matchRate(), 0);
+        QVERIFY(target.isEqualThumbnail(3, std::numeric_limits<std::int32_t>::min(), other));
+    }
+
+    void differentLengthsNeverMatch()
+    {
+        const TFileInfo target = withSignature(std::vector<std::int16_t>(64, 0));
+        TFileInfo candidate = withSignature(std::vector<std::int16_t>(49, 0));
+        candidate.setMatchRate(42);
+        QVERIFY(!target.isEqualThumbnail(3, 0, candidate));
+        QCOMPARE(candidate.matchRate(), 42);
+
+        const TFileInfo emptyTarget;
+        TFileInfo emptyCandidate;
+        QVERIFY(!emptyTarget.isEqualThumbnail(3, 0, emptyCandidate));
+    }
+
+    void channelReductionByBits_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("bits 3, neighbours") << 3 << 0x0A53 << 0x0B72 << true;
+        QTest::newRow("bits 3, red 7 and 4") << 3 << 0x0F00 << 0x0900 << false;
+        QTest::newRow("bits 4, 15 and 13") << 4 << 0x000F << 0x000D << false;
+        QTest::newRow("bits 4, 15 and 14") << 4 << 0x000F << 0x000E << true;
+        QTest::newRow("bits 2, 15 and 4") << 2 << 0x00F0 << 0x0040 << false;
+        QTest::newRow("bits 2, 15 and 8") << 2 << 0x00F0 << 0x0080 << true;
+        QTest::newRow("bits 1, black and white") << 1 << 0x0000 << 0x0FFF << true;
+        QTest::newRow("bits 0") << 0 << 0x0000 << 0x0FFF << true;
+        QTest::newRow("bits 5") << 5 << 0x0000 << 0x0FFF << true;
+        QTest::newRow("bits 64") << 64 << 0x0000 << 0x0FFF << true;
+        QTest::newRow("bits -60 is 4") << -60 << 0x000F << 0x000D << false;
+        QTest::newRow("bits 67 is 3") << 67 << 0x0F00 << 0x0900 << false;
+        QTest::newRow("top bits ignored") << 4 << 0x7123 << 0x0123 << true;
+        QTest::newRow("top bits ignored, negative") << 4 << int(std::int16_t(0xF123)) << 0x0123
+                                                    << true;
+    }
+    void channelReductionByBits()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, a);
+        QFETCH(int, b);
+        QFETCH(bool, agree);
+        // One pixel; match rate -100 gives pardon 2, so the comparison always
+        // runs to the end and the rate tells the verdict: 100 agree, 0 not.
+        const TFileInfo target = withSignature({static_cast<std::int16_t>(a)});
+        TFileInfo candidate = withSignature({static_cast<std::int16_t>(b)});
+        QVERIFY(target.isEqualThumbnail(bits, -100, candidate));
+        QCOMPARE(candidate.matchRate(), agree ? 100 : 0);
+    }
+
+    void allAgreeOutsideOneToFour()
+    {
+        const TFileInfo target = withSignature(std::vector<std::int16_t>(64, 0x0000));
+        TFileInfo candidate = withSignature(std::vector<std::int16_t>(64, 0x0FFF));
+        QVERIFY(target.isEqualThumbnail(0, 70, candidate));
+        QCOMPARE(candidate.matchRate(), 100);
+        TFileInfo again = withSignature(std::vector<std::int16_t>(64, 0x0FFF));
+        QVERIFY(target.isEqualThumbnail(5, 70, again));
+        QCOMPARE(again.matchRate(), 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSignature)
+#include "tst_signature.moc"
