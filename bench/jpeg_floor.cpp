@@ -8,9 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <vector>
-
 #include <jpeglib.h>
+#include <vector>
 
 namespace {
 
@@ -42,7 +41,8 @@ bool decodeEighth(const std::vector<unsigned char>& bytes, std::vector<unsigned 
     info.scale_num = 1;
     info.scale_denom = 8;
     jpeg_start_decompress(&info);
-    row.resize(static_cast<std::size_t>(info.output_width) * static_cast<std::size_t>(info.output_components));
+    row.resize(static_cast<std::size_t>(info.output_width) *
+               static_cast<std::size_t>(info.output_components));
     JSAMPROW rows[1] = {row.data()};
     while (info.output_scanline < info.output_height)
         jpeg_read_scanlines(&info, rows, 1);

@@ -35,7 +35,8 @@ QImage syntheticPhoto(int width, int height, quint32 seed)
     for (int i = 0; i < 12; ++i) {
         painter.setBrush(QColor(random.bounded(256), random.bounded(256), random.bounded(256)));
         painter.drawEllipse(random.bounded(width), random.bounded(height),
-                            width / 6 + random.bounded(width / 3), height / 6 + random.bounded(height / 3));
+                            width / 6 + random.bounded(width / 3),
+                            height / 6 + random.bounded(height / 3));
     }
     return image;
 }
@@ -45,7 +46,8 @@ bool save(const QImage& image, const QString& path, int quality)
     QImageWriter writer(path, "jpeg");
     writer.setQuality(quality);
     if (!writer.write(image)) {
-        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(writer.errorString()));
         return false;
     }
     return true;
@@ -53,8 +55,9 @@ bool save(const QImage& image, const QString& path, int quality)
 
 QImage resized(const QImage& image, double factor)
 {
-    return image.scaled(std::max(1, int(image.width() * factor)), std::max(1, int(image.height() * factor)),
-                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image.scaled(std::max(1, int(image.width() * factor)),
+                        std::max(1, int(image.height() * factor)), Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
 }
 
 int makeSample(const QString& out)
@@ -64,7 +67,8 @@ int makeSample(const QString& out)
         return 1;
     const QImage target = syntheticPhoto(1200, 900, 2024);
     bool ok = save(target, dir.filePath(QStringLiteral("target.jpg")), 92);
-    ok = ok && save(resized(target, 0.5), dir.filePath(QStringLiteral("photos/holiday/beach-small.jpg")), 70);
+    ok = ok && save(resized(target, 0.5),
+                    dir.filePath(QStringLiteral("photos/holiday/beach-small.jpg")), 70);
     ok = ok && save(target, dir.filePath(QStringLiteral("photos/beach-recompressed.jpg")), 35);
     ok = ok && target.save(dir.filePath(QStringLiteral("photos/beach-copy.png")));
     for (quint32 seed = 1; seed <= 12; ++seed) {
@@ -88,7 +92,8 @@ int makeVariants(const QString& out, int count, const QStringList& sources)
     };
     const Variant variants[] = {{"orig", 1.0, 90},   {"q50", 1.0, 50},   {"half", 0.5, 80},
                                 {"third", 0.33, 75}, {"big", 1.25, 85},  {"q30", 0.75, 30},
-                                {"tenth", 0.1, 80},  {"q70s", 0.6, 70}};
+                                {"tenth", 0.1, 80},  {"q70s", 0.6, 70},  {"q85s", 0.8, 85},
+                                {"q60b", 0.9, 60},   {"q40h", 0.45, 40}, {"q20", 0.4, 20}};
     int written = 0;
     std::vector<QImage> images;
     for (const QString& source : sources) {
@@ -107,8 +112,11 @@ int makeVariants(const QString& out, int count, const QStringList& sources)
     }
     for (const Variant& variant : variants) {
         for (std::size_t i = 0; i < images.size() && written < count; ++i) {
-            const QString name = QStringLiteral("%1-%2.jpg").arg(i, 5, 10, QLatin1Char('0')).arg(QLatin1String(variant.name));
-            const QImage image = variant.factor == 1.0 ? images[i] : resized(images[i], variant.factor);
+            const QString name = QStringLiteral("%1-%2.jpg")
+                                     .arg(i, 5, 10, QLatin1Char('0'))
+                                     .arg(QLatin1String(variant.name));
+            const QImage image =
+                variant.factor == 1.0 ? images[i] : resized(images[i], variant.factor);
             if (!save(image, dir.filePath(name), variant.quality))
                 return 1;
             ++written;
@@ -128,6 +136,7 @@ int main(int argc, char** argv)
         return makeSample(args[2]);
     if (args.size() >= 5 && args[1] == QLatin1String("variants"))
         return makeVariants(args[2], args[3].toInt(), args.mid(4));
-    std::fputs("usage: ovrin-make-corpus sample OUTDIR | variants OUTDIR COUNT SOURCE...\n", stderr);
+    std::fputs("usage: ovrin-make-corpus sample OUTDIR | variants OUTDIR COUNT SOURCE...\n",
+               stderr);
     return 2;
 }

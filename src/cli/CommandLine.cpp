@@ -22,7 +22,8 @@ std::optional<std::int32_t> parseInt32(const std::string& text)
 
 std::string CommandLine::usage()
 {
-    return "Usage: ovrin-cli search TARGET --dir DIR [--bits B] [--match-rate R] [--pixel-number N]\n"
+    return "Usage: ovrin-cli search TARGET --dir DIR [--bits B] [--match-rate R] [--pixel-number "
+           "N]\n"
            "       ovrin-cli --help\n"
            "\n"
            "Lists every picture under DIR that looks like the picture TARGET: one line\n"

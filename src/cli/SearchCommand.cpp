@@ -23,8 +23,7 @@ bool isUtf8Continuation(char c)
 
 SearchCommand::SearchCommand(std::FILE* out, std::FILE* err, bool showProgress)
     : m_out(out), m_err(err), m_showProgress(showProgress)
-{
-}
+{}
 
 std::string SearchCommand::absolutePath(const std::string& path)
 {
@@ -110,8 +109,8 @@ void SearchCommand::progressCallback(const std::shared_ptr<TFileInfo>& info)
     if (m_progressShown && now - m_lastDraw < kRedrawInterval)
         return;
     m_lastDraw = now;
-    const std::string line = progressLine(m_examined, m_hits,
-                                          info->filePath().value_or(std::string()), terminalWidth());
+    const std::string line =
+        progressLine(m_examined, m_hits, info->filePath().value_or(std::string()), terminalWidth());
     std::fprintf(m_err, "\r\033[K%s", line.c_str());
     std::fflush(m_err);
     m_progressShown = true;

@@ -39,8 +39,7 @@ bool startDetachedThread(std::function<void()> body)
 TGraphicSearch::TGraphicSearch(TGraphicSearchCallback* context)
     : m_context(context), m_target(std::make_unique<TFileInfo>()),
       m_threadStarter(startDetachedThread)
-{
-}
+{}
 
 TGraphicSearch::~TGraphicSearch() = default;
 

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <fcntl.h>
 #include <mutex>
@@ -21,14 +22,14 @@ namespace {
 // full of such files and a skipped file is not news, so messages raised on a
 // thread while it decodes are dropped; everything else goes on as before.
 thread_local int t_quietDepth = 0;
-QtMessageHandler g_previousHandler = nullptr;
+std::atomic<QtMessageHandler> g_previousHandler{nullptr};
 
 void quietDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (t_quietDepth > 0 && type != QtFatalMsg)
         return;
-    if (g_previousHandler != nullptr)
-        g_previousHandler(type, context, text);
+    if (const QtMessageHandler previous = g_previousHandler.load())
+        previous(type, context, text);
 }
 
 class QuietDecoderScope {
@@ -36,8 +37,9 @@ public:
     QuietDecoderScope()
     {
         static std::once_flag installed;
-        std::call_once(installed,
-                       [] { g_previousHandler = qInstallMessageHandler(quietDecoderMessages); });
+        std::call_once(installed, [] {
+            g_previousHandler.store(qInstallMessageHandler(quietDecoderMessages));
+        });
         ++t_quietDepth;
     }
     ~QuietDecoderScope() { --t_quietDepth; }
@@ -82,16 +84,15 @@ QSize reducedJpegSize(QSize full, int side)
 
 ThumbnailRaster::ThumbnailRaster(int side, std::vector<std::uint8_t> rgb)
     : m_side(side), m_rgb(std::move(rgb))
-{
-}
+{}
 
 ColorFraction ThumbnailRaster::colorAt(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= m_side || y >= m_side)
         return {};
-    const std::size_t at =
-        (static_cast<std::size_t>(y) * static_cast<std::size_t>(m_side) + static_cast<std::size_t>(x)) *
-        3;
+    const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(m_side) +
+                            static_cast<std::size_t>(x)) *
+                           3;
     return {levelToFraction(m_rgb[at]), levelToFraction(m_rgb[at + 1]),
             levelToFraction(m_rgb[at + 2]), 1.0f};
 }

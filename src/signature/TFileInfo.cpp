@@ -125,9 +125,8 @@ bool TFileInfo::isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFil
     if (count <= 0)
         return false;
 
-    const std::int32_t pardon =
-        clampToInt32(static_cast<std::int64_t>(count) * (100 - static_cast<std::int64_t>(matchRate)) /
-                     100);
+    const std::int32_t pardon = clampToInt32(static_cast<std::int64_t>(count) *
+                                             (100 - static_cast<std::int64_t>(matchRate)) / 100);
     const ChannelReduction reduction(bits);
     const std::int16_t* target = m_thumbnail.data();
     const std::int16_t* candidate = info.thumbnail().data();

@@ -34,8 +34,8 @@ inline QImage photoLike(int width, int height, quint32 seed)
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
             const double t = (double(x) / width + double(y) / height) / 2.0;
-            line[x] = qRgb(int(r0 + (r1 - r0) * t), int(g0 + (g1 - g0) * t),
-                           int(b0 + (b1 - b0) * t));
+            line[x] =
+                qRgb(int(r0 + (r1 - r0) * t), int(g0 + (g1 - g0) * t), int(b0 + (b1 - b0) * t));
         }
     }
     QPainter painter(&image);

@@ -53,9 +53,8 @@ private Q_SLOTS:
 
     void parsesTheSearchCommand()
     {
-        const auto line = CommandLine::parse(
-            {"search", "t.jpg", "--dir", "/photos", "--bits=2", "--match-rate", "85",
-             "--pixel-number", "16"});
+        const auto line = CommandLine::parse({"search", "t.jpg", "--dir", "/photos", "--bits=2",
+                                              "--match-rate", "85", "--pixel-number", "16"});
         QCOMPARE(line.kind, CommandLine::Kind::Search);
         QCOMPARE(line.search.target, std::string("t.jpg"));
         QCOMPARE(line.search.directory, std::string("/photos"));
@@ -76,18 +75,19 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("nothing") << QStringList{};
         QTest::newRow("unknown command") << QStringList{QStringLiteral("find")};
-        QTest::newRow("no folder") << QStringList{QStringLiteral("search"), QStringLiteral("t.jpg")};
+        QTest::newRow("no folder")
+            << QStringList{QStringLiteral("search"), QStringLiteral("t.jpg")};
         QTest::newRow("no target") << QStringList{QStringLiteral("search"), QStringLiteral("--dir"),
                                                   QStringLiteral("/tmp")};
-        QTest::newRow("two targets") << QStringList{QStringLiteral("search"), QStringLiteral("a"),
-                                                    QStringLiteral("b"), QStringLiteral("--dir"),
-                                                    QStringLiteral("/tmp")};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("search"), QStringLiteral("t"),
-                                                       QStringLiteral("--dir"), QStringLiteral("/tmp"),
-                                                       QStringLiteral("--fast")};
-        QTest::newRow("word for a number")
+        QTest::newRow("two targets")
+            << QStringList{QStringLiteral("search"), QStringLiteral("a"), QStringLiteral("b"),
+                           QStringLiteral("--dir"), QStringLiteral("/tmp")};
+        QTest::newRow("unknown option")
             << QStringList{QStringLiteral("search"), QStringLiteral("t"), QStringLiteral("--dir"),
-                           QStringLiteral("/tmp"), QStringLiteral("--bits"), QStringLiteral("three")};
+                           QStringLiteral("/tmp"), QStringLiteral("--fast")};
+        QTest::newRow("word for a number") << QStringList{
+            QStringLiteral("search"), QStringLiteral("t"),      QStringLiteral("--dir"),
+            QStringLiteral("/tmp"),   QStringLiteral("--bits"), QStringLiteral("three")};
         QTest::newRow("pixel number 0")
             << QStringList{QStringLiteral("search"), QStringLiteral("t"), QStringLiteral("--dir"),
                            QStringLiteral("/tmp"), QStringLiteral("--pixel-number=0")};
@@ -122,10 +122,9 @@ private Q_SLOTS:
         const QImage photo = ovrin::test::photoLike(800, 600, 77);
         const QString target = dir.filePath(QStringLiteral("target.jpg"));
         QVERIFY(ovrin::test::writeImage(target, photo, "jpeg", 90));
-        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/sub/half.jpg"),
-                                        photo.scaled(400, 300, Qt::IgnoreAspectRatio,
-                                                     Qt::SmoothTransformation),
-                                        "jpeg", 50));
+        QVERIFY(ovrin::test::writeImage(
+            tree + QStringLiteral("/sub/half.jpg"),
+            photo.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), "jpeg", 50));
         QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/copy.png"), photo, "png"));
         for (quint32 seed = 1; seed <= 5; ++seed)
             QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.jpg").arg(seed),
@@ -159,8 +158,8 @@ private Q_SLOTS:
         QProcess process;
         process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral(OVRIN_CLI_PATH),
-                      {QStringLiteral("search"), QStringLiteral("rel/p.png"), QStringLiteral("--dir"),
-                       QStringLiteral("./rel/")});
+                      {QStringLiteral("search"), QStringLiteral("rel/p.png"),
+                       QStringLiteral("--dir"), QStringLiteral("./rel/")});
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
@@ -172,7 +171,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("not-a-picture.jpg"));
         QVERIFY(ovrin::test::writeText(target, "hello"));
-        const Run run = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path()});
+        const Run run =
+            runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path()});
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.out.isEmpty());
         QCOMPARE(run.err, QStringLiteral("File load error.\n") + target + u'\n');
@@ -221,7 +221,8 @@ private Q_SLOTS:
 
     void progressLineFitsTheTerminal()
     {
-        const std::string line = SearchCommand::progressLine(12, 1, "/photos/a\nb\x1b[31m.jpg", 200);
+        const std::string line =
+            SearchCommand::progressLine(12, 1, "/photos/a\nb\x1b[31m.jpg", 200);
         QCOMPARE(line, std::string("12 examined, 1 hit: /photos/a?b?[31m.jpg"));
 
         const std::string path = "/very/long/path/with/\xc3\xa9l\xc3\xa9ments/and/more/picture.jpg";

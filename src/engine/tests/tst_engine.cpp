@@ -59,8 +59,7 @@ public:
     bool waitForEnds(int count)
     {
         std::unique_lock lock(m_mutex);
-        return m_signal.wait_for(lock, std::chrono::seconds(120),
-                                 [&] { return ends() >= count; });
+        return m_signal.wait_for(lock, std::chrono::seconds(120), [&] { return ends() >= count; });
     }
     int endCount()
     {
@@ -162,8 +161,8 @@ struct Fixture {
     std::string image(const std::string& relative, quint32 seed)
     {
         const std::string path = root + "/" + relative;
-        ovrin::test::writeImage(QString::fromStdString(path),
-                                ovrin::test::photoLike(48, 36, seed), "png");
+        ovrin::test::writeImage(QString::fromStdString(path), ovrin::test::photoLike(48, 36, seed),
+                                "png");
         return path;
     }
     std::string text(const std::string& relative)
@@ -172,7 +171,10 @@ struct Fixture {
         ovrin::test::writeText(QString::fromStdString(path), "just words");
         return path;
     }
-    void folder(const std::string& relative) { QDir(dir.path()).mkpath(QString::fromStdString(relative)); }
+    void folder(const std::string& relative)
+    {
+        QDir(dir.path()).mkpath(QString::fromStdString(relative));
+    }
     void link(const std::string& to, const std::string& relative)
     {
         QCOMPARE(::symlink(to.c_str(), (root + "/" + relative).c_str()), 0);
@@ -194,7 +196,9 @@ struct Fixture {
         engine->setBits(0);
         const int before = recorder.endCount();
         const bool started = engine->beginSearch();
-        return started && recorder.waitForEnds(before + 1);
+        const bool ended = started && recorder.waitForEnds(before + 1);
+        engine->join(); // the end callback comes just before the worker lets go
+        return ended;
     }
 
     QTemporaryDir outside;
@@ -308,6 +312,7 @@ private Q_SLOTS:
         f.engine->setTopDirPath(std::string{});
         QVERIFY(f.engine->beginSearch()); // empty passes; the walk just finds nothing
         QVERIFY(f.recorder.waitForEnds(1));
+        f.engine->join();
         QCOMPARE(int(f.recorder.events().size()), 1);
 
         QVERIFY(!f.engine->makeIndexFile()); // empty refused for an index
@@ -446,9 +451,9 @@ private Q_SLOTS:
         f.folder("real/inner");
         f.image("real/inner/pic.png", 1);
         f.image("real/top.png", 2);
-        f.link("real", "alias");                 // second path to the same folder
-        f.link("..", "real/inner/up");           // cycle back to real
-        f.link("../..", "real/inner/farUp");     // cycle back to the top
+        f.link("real", "alias");             // second path to the same folder
+        f.link("..", "real/inner/up");       // cycle back to real
+        f.link("../..", "real/inner/farUp"); // cycle back to the top
         f.link("real/top.png", "fileLink.png");
         f.link("gone.png", "dangling.png");
 
@@ -456,9 +461,8 @@ private Q_SLOTS:
         auto progress = f.recorder.paths(Event::Progress);
         std::sort(progress.begin(), progress.end());
         const std::vector<std::string> expected{
-            f.root + "/alias/inner/pic.png", f.root + "/alias/top.png",
-            f.root + "/fileLink.png",        f.root + "/real/inner/pic.png",
-            f.root + "/real/top.png"};
+            f.root + "/alias/inner/pic.png", f.root + "/alias/top.png", f.root + "/fileLink.png",
+            f.root + "/real/inner/pic.png", f.root + "/real/top.png"};
         QCOMPARE(progress, expected);
         QCOMPARE(f.recorder.paths(Event::Hit).size(), std::size_t(5));
     }
@@ -515,10 +519,10 @@ private Q_SLOTS:
         const QImage original = ovrin::test::photoLike(640, 480, 42);
         const QString top = f.dir.path();
         QVERIFY(ovrin::test::writeImage(top + QStringLiteral("/original.png"), original, "png"));
-        QVERIFY(ovrin::test::writeImage(top + QStringLiteral("/small.jpg"),
-                                        original.scaled(200, 150, Qt::IgnoreAspectRatio,
-                                                        Qt::SmoothTransformation),
-                                        "jpeg", 60));
+        QVERIFY(ovrin::test::writeImage(
+            top + QStringLiteral("/small.jpg"),
+            original.scaled(200, 150, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), "jpeg",
+            60));
         QVERIFY(ovrin::test::writeImage(top + QStringLiteral("/recompressed.jpg"), original, "jpeg",
                                         30));
         for (quint32 seed = 1; seed <= 6; ++seed)
@@ -531,9 +535,9 @@ private Q_SLOTS:
         QVERIFY(f.recorder.waitForEnds(1));
         auto hits = f.recorder.paths(Event::Hit);
         std::sort(hits.begin(), hits.end());
-        QCOMPARE(hits, (std::vector<std::string>{f.root + "/original.png",
-                                                 f.root + "/recompressed.jpg",
-                                                 f.root + "/small.jpg"}));
+        QCOMPARE(hits,
+                 (std::vector<std::string>{f.root + "/original.png", f.root + "/recompressed.jpg",
+                                           f.root + "/small.jpg"}));
         for (const Event& e : f.recorder.events())
             if (e.kind == Event::Hit && e.path == f.root + "/original.png")
                 QCOMPARE(e.rate, 100);

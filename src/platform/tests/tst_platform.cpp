@@ -186,8 +186,12 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("picture.") + QString::fromLatin1(format));
         if (format == "gif") {
             // Qt writes no GIF; a two-colour GIF87a by hand
-            const QByteArray gif = QByteArray::fromHex(
-                "4749463837610200010080" "0000" "f08010008080" "2c000000000200010000" "0202440a00" "3b");
+            const QByteArray gif = QByteArray::fromHex("4749463837610200010080"
+                                                       "0000"
+                                                       "f08010008080"
+                                                       "2c000000000200010000"
+                                                       "0202440a00"
+                                                       "3b");
             QVERIFY(ovrin::test::writeText(path, gif));
             image = QImage(2, 1, QImage::Format_RGB32);
             image.setPixel(0, 0, qRgb(240, 128, 16));

@@ -86,8 +86,8 @@ private Q_SLOTS:
         QTest::newRow("a folder") << QStringLiteral("folder") << 8;
         QTest::newRow("pixel number 0") << QStringLiteral("good.png") << 0;
         QTest::newRow("negative pixel number") << QStringLiteral("good.png") << -5;
-        QTest::newRow("pixel number past the bound") << QStringLiteral("good.png")
-                                                    << TFileInfo::kMaxPixelNumber + 1;
+        QTest::newRow("pixel number past the bound")
+            << QStringLiteral("good.png") << TFileInfo::kMaxPixelNumber + 1;
         QTest::newRow("pixel number whose square overflows")
             << QStringLiteral("good.png") << std::numeric_limits<int>::max();
     }
@@ -231,8 +231,8 @@ private Q_SLOTS:
         QTest::newRow("bits -60 is 4") << -60 << 0x000F << 0x000D << false;
         QTest::newRow("bits 67 is 3") << 67 << 0x0F00 << 0x0900 << false;
         QTest::newRow("top bits ignored") << 4 << 0x7123 << 0x0123 << true;
-        QTest::newRow("top bits ignored, negative") << 4 << int(std::int16_t(0xF123)) << 0x0123
-                                                    << true;
+        QTest::newRow("top bits ignored, negative")
+            << 4 << int(std::int16_t(0xF123)) << 0x0123 << true;
     }
     void channelReductionByBits()
     {
