@@ -1,0 +1,191 @@
+#include "TChunk.h"
+
+#include "FileHandle.h"
+
+#include <limits>
+
+namespace ovrin {
+
+using platform::FileHandle;
+
+namespace {
+
+std::int32_t readBigEndian32(const std::uint8_t* p)
+{
+    const std::uint32_t value = (static_cast<std::uint32_t>(p[0]) << 24) |
+                                (static_cast<std::uint32_t>(p[1]) << 16) |
+                                (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+    return static_cast<std::int32_t>(value);
+}
+
+void putBigEndian32(std::uint8_t* p, std::uint32_t value)
+{
+    p[0] = static_cast<std::uint8_t>(value >> 24);
+    p[1] = static_cast<std::uint8_t>(value >> 16);
+    p[2] = static_cast<std::uint8_t>(value >> 8);
+    p[3] = static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
+void TChunk::takeChunk(const TChunk& chunk)
+{
+    m_ckID = chunk.m_ckID;
+    m_ckSize = chunk.m_ckSize;
+    m_data = chunk.m_data;
+}
+
+std::int32_t TChunk::read(FileHandle* handle)
+{
+    if (handle == nullptr)
+        return 0;
+    std::uint8_t header[4];
+    if (handle->read(header, 4) != 4)
+        return 0;
+    m_ckID = static_cast<std::uint32_t>(readBigEndian32(header));
+    if (handle->read(header, 4) != 4)
+        return 0;
+    m_ckSize = readBigEndian32(header);
+    if (m_ckSize < 0) {
+        // As a byte count this asks for more than any file holds.
+        handle->seekToEndOfFile();
+        return 0;
+    }
+    auto bytes = handle->readData(static_cast<std::size_t>(m_ckSize));
+    if (bytes.size() != static_cast<std::size_t>(m_ckSize))
+        return 0;
+    m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+    return m_ckSize + kHeaderSize;
+}
+
+std::int32_t TChunk::write(FileHandle* handle)
+{
+    if (!m_data || handle == nullptr || m_data->empty() ||
+        m_data->size() >
+            static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - kHeaderSize))
+        return 0;
+    m_ckSize = static_cast<std::int32_t>(m_data->size());
+    std::uint8_t header[8];
+    putBigEndian32(header, m_ckID);
+    putBigEndian32(header + 4, static_cast<std::uint32_t>(m_ckSize));
+    const bool ok = handle->writeData(header, 4) && handle->writeData(header + 4, 4) &&
+                    handle->writeData(m_data->data(), m_data->size());
+    return ok ? m_ckSize + kHeaderSize : 0;
+}
+
+TChunkHead::TChunkHead(const TChunk& chunk) : m_version(0)
+{
+    takeChunk(chunk);
+    if (!m_data || m_data->size() < 4)
+        return;
+    m_version = readBigEndian32(m_data->data());
+    if (m_version >= kVersion && m_data->size() >= 8)
+        m_pixcelNumber = readBigEndian32(m_data->data() + 4);
+}
+
+std::int32_t TChunkHead::write(FileHandle* handle)
+{
+    auto block = std::vector<std::uint8_t>(kDataSize, 0);
+    putBigEndian32(block.data(), static_cast<std::uint32_t>(m_version));
+    putBigEndian32(block.data() + 4, static_cast<std::uint32_t>(m_pixcelNumber));
+    m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(block));
+    return TChunk::write(handle);
+}
+
+TChunkPath::TChunkPath(const TChunk& chunk)
+{
+    takeChunk(chunk);
+    if (!m_data) {
+        m_path = std::string();
+        return;
+    }
+    if (isValidUtf8(m_data->data(), m_data->size()))
+        m_path = std::string(m_data->begin(), m_data->end());
+}
+
+std::int32_t TChunkPath::write(FileHandle* handle)
+{
+    const std::string text = m_path.value_or(std::string());
+    m_data = std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
+    return TChunk::write(handle);
+}
+
+bool TChunkPath::isValidUtf8(const std::uint8_t* bytes, std::size_t length)
+{
+    std::size_t i = 0;
+    while (i < length) {
+        const std::uint8_t lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t extra = 0;
+        std::uint32_t codePoint = 0;
+        std::uint32_t least = 0;
+        if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            codePoint = lead & 0x1Fu;
+            least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            codePoint = lead & 0x0Fu;
+            least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            codePoint = lead & 0x07u;
+            least = 0x10000;
+        } else {
+            return false;
+        }
+        if (length - i <= extra)
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80)
+                return false;
+            codePoint = (codePoint << 6) | (bytes[i + k] & 0x3Fu);
+        }
+        if (codePoint < least || codePoint > 0x10FFFF ||
+            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+TChunkThumb::TChunkThumb(const TChunk& chunk)
+{
+    takeChunk(chunk);
+    if (!m_data)
+        return;
+    const std::size_t count = m_data->size() / 2;
+    m_decoded.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto hi = static_cast<std::uint16_t>((*m_data)[2 * i]);
+        const auto lo = static_cast<std::uint16_t>((*m_data)[2 * i + 1]);
+        m_decoded[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((hi << 8) | lo));
+    }
+    m_thumbnail = m_decoded.data();
+    m_thumbnailCount = static_cast<std::int32_t>(count);
+}
+
+void TChunkThumb::setThumbnail(const std::int16_t* values, std::int32_t count)
+{
+    m_thumbnail = values;
+    m_thumbnailCount = values != nullptr && count > 0 ? count : 0;
+}
+
+std::int32_t TChunkThumb::write(FileHandle* handle)
+{
+    if (m_thumbnailCount <= 0 || m_thumbnail == nullptr)
+        return 0;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(m_thumbnailCount) * 2);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(m_thumbnailCount); ++i) {
+        const auto value = static_cast<std::uint16_t>(m_thumbnail[i]);
+        block[2 * i] = static_cast<std::uint8_t>(value >> 8);
+        block[2 * i + 1] = static_cast<std::uint8_t>(value);
+    }
+    m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(block));
+    return TChunk::write(handle);
+}
+
+} // namespace ovrin

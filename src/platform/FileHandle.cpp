@@ -1,0 +1,201 @@
+#include "FileHandle.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ovrin::platform {
+
+namespace {
+
+int openRegular(const std::string& path, int flags)
+{
+    if (path.empty())
+        return -1;
+    // Non-blocking open so a FIFO at the path cannot stall us; only regular
+    // files are accepted.
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    const int current = ::fcntl(fd, F_GETFL);
+    if (current != -1)
+        ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+FileHandle::FileHandle(int fd, Mode mode) : m_fd(fd), m_mode(mode)
+{
+    m_buffer.reserve(kBufferSize);
+}
+
+std::unique_ptr<FileHandle> FileHandle::forReading(const std::string& path)
+{
+    const int fd = openRegular(path, O_RDONLY);
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Read));
+}
+
+std::unique_ptr<FileHandle> FileHandle::forWriting(const std::string& path)
+{
+    const int fd = openRegular(path, O_WRONLY);
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Write));
+}
+
+FileHandle::~FileHandle()
+{
+    closeFile();
+}
+
+bool FileHandle::fillReadBuffer()
+{
+    m_buffer.resize(kBufferSize);
+    ssize_t got = 0;
+    do {
+        got = ::read(m_fd, m_buffer.data(), m_buffer.size());
+    } while (got < 0 && errno == EINTR);
+    m_buffer.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    m_readPos = 0;
+    return got > 0;
+}
+
+std::size_t FileHandle::read(void* buffer, std::size_t length)
+{
+    if (m_fd < 0 || m_mode != Mode::Read)
+        return 0;
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+        if (m_readPos == m_buffer.size() && !fillReadBuffer())
+            break;
+        const std::size_t take = std::min(length - done, m_buffer.size() - m_readPos);
+        std::memcpy(out + done, m_buffer.data() + m_readPos, take);
+        m_readPos += take;
+        done += take;
+    }
+    m_offset += done;
+    return done;
+}
+
+std::vector<std::uint8_t> FileHandle::readData(std::size_t length)
+{
+    std::vector<std::uint8_t> data;
+    data.reserve(std::min(length, kBufferSize));
+    while (data.size() < length) {
+        const std::size_t step = std::min(length - data.size(), kBufferSize);
+        const std::size_t before = data.size();
+        data.resize(before + step);
+        const std::size_t got = read(data.data() + before, step);
+        data.resize(before + got);
+        if (got < step)
+            break;
+    }
+    return data;
+}
+
+bool FileHandle::writeData(const void* data, std::size_t length)
+{
+    if (m_fd < 0 || m_mode != Mode::Write || m_writeFailed)
+        return false;
+    const auto* in = static_cast<const std::uint8_t*>(data);
+    if (m_buffer.size() + length > kBufferSize && !flush())
+        return false;
+    if (length >= kBufferSize) {
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t wrote = ::write(m_fd, in + done, length - done);
+            if (wrote < 0 && errno == EINTR)
+                continue;
+            if (wrote <= 0) {
+                m_writeFailed = true;
+                return false;
+            }
+            done += static_cast<std::size_t>(wrote);
+        }
+    } else {
+        m_buffer.insert(m_buffer.end(), in, in + length);
+    }
+    m_offset += length;
+    return true;
+}
+
+bool FileHandle::flush()
+{
+    if (m_fd < 0 || m_mode != Mode::Write)
+        return !m_writeFailed;
+    std::size_t done = 0;
+    while (done < m_buffer.size() && !m_writeFailed) {
+        const ssize_t wrote = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            m_writeFailed = true;
+        else
+            done += static_cast<std::size_t>(wrote);
+    }
+    m_buffer.clear();
+    return !m_writeFailed;
+}
+
+bool FileHandle::seekToFileOffset(std::uint64_t offset)
+{
+    if (m_fd < 0 || !flush())
+        return false;
+    m_buffer.clear();
+    m_readPos = 0;
+    if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+        return false;
+    m_offset = offset;
+    return true;
+}
+
+bool FileHandle::seekToEndOfFile()
+{
+    if (m_fd < 0 || !flush())
+        return false;
+    m_buffer.clear();
+    m_readPos = 0;
+    const off_t end = ::lseek(m_fd, 0, SEEK_END);
+    if (end < 0)
+        return false;
+    m_offset = static_cast<std::uint64_t>(end);
+    return true;
+}
+
+std::int64_t FileHandle::fileSize()
+{
+    if (m_fd < 0)
+        return 0;
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        return 0;
+    const auto onDisk = static_cast<std::int64_t>(st.st_size);
+    if (m_mode == Mode::Write)
+        return std::max(onDisk, static_cast<std::int64_t>(m_offset));
+    return onDisk;
+}
+
+bool FileHandle::closeFile()
+{
+    if (m_fd < 0)
+        return !m_writeFailed;
+    flush();
+    if (::close(m_fd) != 0 && m_mode == Mode::Write)
+        m_writeFailed = true;
+    m_fd = -1;
+    return !m_writeFailed;
+}
+
+} // namespace ovrin::platform

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ovrin::platform {
+
+// A buffered file handle: many small reads or writes (an index file is read
+// and written 4 and 4 bytes at a time) cost one system call per buffer, not
+// one each. A handle either reads or writes. After a failed write every later
+// write fails too, so a caller can check once at the end.
+class FileHandle {
+public:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    // No handle when the file cannot be opened. A writing handle starts at
+    // offset 0 and neither creates nor shortens the file.
+    static std::unique_ptr<FileHandle> forReading(const std::string& path);
+    static std::unique_ptr<FileHandle> forWriting(const std::string& path);
+
+    ~FileHandle();
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    // At most `length` bytes, fewer at the end of the file. Memory grows with
+    // the bytes that really arrive, never with `length` alone.
+    std::vector<std::uint8_t> readData(std::size_t length);
+    std::size_t read(void* buffer, std::size_t length);
+
+    bool writeData(const void* data, std::size_t length);
+
+    std::uint64_t offsetInFile() const { return m_offset; }
+    bool seekToFileOffset(std::uint64_t offset);
+    bool seekToEndOfFile();
+    // Size of the file now, pending writes included.
+    std::int64_t fileSize();
+
+    bool flush();
+    bool writeFailed() const { return m_writeFailed; }
+    // Flushes pending writes; false when any write of this handle failed.
+    bool closeFile();
+
+private:
+    enum class Mode { Read, Write };
+    FileHandle(int fd, Mode mode);
+    bool fillReadBuffer();
+
+    int m_fd;
+    Mode m_mode;
+    std::uint64_t m_offset = 0; // as the caller sees it
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_readPos = 0; // next unread byte of m_buffer (read mode)
+    bool m_writeFailed = false;
+};
+
+} // namespace ovrin::platform
