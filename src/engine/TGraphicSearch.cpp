@@ -1,14 +1,25 @@
 #include "TGraphicSearch.h"
 
+#include "FileHandle.h"
 #include "FileManager.h"
+#include "TChunk.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace ovrin {
 
+using platform::FileHandle;
 using platform::FileIdentity;
 using platform::FileManager;
+using platform::FileStatus;
 
 // The folders of the current branch of the walk, top folder first. Links may
 // lead back to an ancestor; such a folder is not entered again, while a folder
@@ -90,6 +101,7 @@ bool TGraphicSearch::beginSearch()
         if (!m_topDirPath && !m_indexFilePath)
             return refuse();
     }
+    m_searchTargetPath = m_target->filePath();
     switch (m_searchMethod.load()) {
     case 0:
         return startWorker(&TGraphicSearch::searchDirectoryThread);
@@ -160,18 +172,8 @@ void TGraphicSearch::join()
         m_work.wait(true);
 }
 
-void TGraphicSearch::searchDirectoryThread()
-{
-    const std::optional<std::string> top = topDirPath();
-    if (!top)
-        return;
-    WalkState walk;
-    if (const auto status = FileManager::fileStatus(*top))
-        walk.ancestors.push_back(status->identity);
-    searchDirectorySub(*top, walk);
-}
-
-bool TGraphicSearch::searchDirectorySub(const std::string& path, WalkState& walk)
+bool TGraphicSearch::walkFolder(const std::string& path, WalkState& walk, const EntryFilter& skip,
+                                const FileVisitor& visit)
 {
     bool result = true;
     const auto listing = FileManager::directoryContents(path);
@@ -185,37 +187,305 @@ bool TGraphicSearch::searchDirectorySub(const std::string& path, WalkState& walk
         const auto status = FileManager::fileStatus(fullPath);
         if (!status)
             continue; // vanished since the listing, or a dangling link
-
+        if (skip && skip(fullPath, *status))
+            continue;
         if (status->isDirectory) {
             if (walk.isAncestor(status->identity))
                 continue; // a link back up the branch would walk forever
             walk.ancestors.push_back(status->identity);
-            result = searchDirectorySub(fullPath, walk);
+            result = walkFolder(fullPath, walk, skip, visit);
             walk.ancestors.pop_back();
             continue;
         }
-
-        // One file's record lives in this scope only, unless the receiver keeps it.
-        const auto record = std::make_shared<TFileInfo>(fullPath);
-        if (m_context != nullptr)
-            m_context->progressCallback(record);
-        if (!record->makeThumbnail(m_pixelNumber.load()))
-            continue;
-        if (m_target->isEqualThumbnail(m_bits.load(), m_matchRate.load(), *record) &&
-            m_context != nullptr)
-            m_context->hitItemCallback(record);
+        visit(fullPath);
     }
     return result;
 }
 
+void TGraphicSearch::searchDirectoryThread()
+{
+    const std::optional<std::string> top = topDirPath();
+    if (!top)
+        return;
+    WalkState walk;
+    if (const auto status = FileManager::fileStatus(*top))
+        walk.ancestors.push_back(status->identity);
+    searchDirectorySub(*top, walk);
+}
+
+bool TGraphicSearch::searchDirectorySub(const std::string& path, WalkState& walk)
+{
+    return walkFolder(path, walk, {}, [this](const std::string& filePath) {
+        // One file's record lives in this scope only, unless the receiver keeps it.
+        const auto record = std::make_shared<TFileInfo>(filePath);
+        if (m_context != nullptr)
+            m_context->progressCallback(record);
+        if (!record->makeThumbnail(m_pixelNumber.load()))
+            return;
+        if (m_target->isEqualThumbnail(m_bits.load(), m_matchRate.load(), *record) &&
+            m_context != nullptr)
+            m_context->hitItemCallback(record);
+    });
+}
+
+bool TGraphicSearch::checkIndexFile(const std::string& path)
+{
+    if (FileManager::fileSize(path) < TChunk::kHeaderSize)
+        return false;
+    const auto handle = FileHandle::forReading(path);
+    if (!handle)
+        return false;
+    std::uint8_t id[4];
+    if (handle->read(id, 4) != 4)
+        return false;
+    const std::uint32_t value = (std::uint32_t{id[0]} << 24) | (std::uint32_t{id[1]} << 16) |
+                                (std::uint32_t{id[2]} << 8) | std::uint32_t{id[3]};
+    if (value != TChunk::kHeadID)
+        return false;
+    handle->seekToFileOffset(0);
+    TChunk chunk;
+    chunk.read(handle.get());
+    m_pixelNumber.store(TChunkHead(chunk).pixelNumber());
+    return true;
+}
+
 void TGraphicSearch::searchIndexFileThread()
 {
-    // The index search body arrives with the index file support.
+    if (const std::optional<std::string> path = indexFilePath())
+        searchIndexFileSub(*path);
+}
+
+void TGraphicSearch::searchIndexFileSub(const std::string& indexPath)
+{
+    const std::int64_t size = FileManager::fileSize(indexPath);
+    const auto handle = FileHandle::forReading(indexPath);
+    if (!handle)
+        return;
+
+    {
+        TChunk first;
+        first.read(handle.get());
+        const std::int32_t pixelNumber = TChunkHead(first).pixelNumber();
+        m_pixelNumber.store(pixelNumber);
+        if (m_searchTargetPath) {
+            TFileInfo rebuilt(*m_searchTargetPath);
+            if (rebuilt.makeThumbnail(pixelNumber))
+                m_target->setThumbnail(rebuilt.thumbnail());
+        }
+    }
+
+    std::optional<std::string> currentPath = std::string();
+    const auto bytesLeft = [&] { return size - static_cast<std::int64_t>(handle->offsetInFile()); };
+    while (bytesLeft() >= TChunk::kHeaderSize) {
+        if (!m_continue.load())
+            break;
+        TChunk chunk;
+        // A failed read means the file ended early: it changed under us.
+        if (chunk.read(handle.get()) == 0)
+            break;
+        if (chunk.ckID() == TChunk::kPathID) {
+            currentPath = TChunkPath(chunk).path();
+        } else if (chunk.ckID() == TChunk::kThumbID && currentPath && !currentPath->empty()) {
+            const TChunkThumb thumb(chunk);
+            const auto record = std::make_shared<TFileInfo>(*currentPath);
+            record->setThumbnail(thumb.thumbnail(), thumb.thumbnailCount());
+            if (m_target->isEqualThumbnail(m_bits.load(), m_matchRate.load(), *record) &&
+                m_context != nullptr)
+                m_context->hitItemCallback(record);
+        }
+    }
+}
+
+namespace {
+
+std::string describe(const std::string& what, const std::string& path, int error)
+{
+    return what + " " + path + ": " + std::strerror(error);
+}
+
+// The file a path finally names once symbolic links are followed, also when
+// that file does not exist yet: replacing the index must replace that file,
+// never the link.
+std::string resolveLinks(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    fs::path current(path);
+    std::error_code error;
+    for (int hops = 0; hops < 40 && fs::is_symlink(current, error); ++hops) {
+        const fs::path next = fs::read_symlink(current, error);
+        if (error)
+            break;
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return current.string();
+}
+
+// Writes the index into a temporary file beside the destination and puts it in
+// place only when every byte reached the disk, so a crash, a kill or a full
+// disk leaves the old index (or none), never a mix of old and new.
+class IndexTransaction {
+public:
+    explicit IndexTransaction(std::string indexPath)
+        : m_indexPath(std::move(indexPath)), m_destination(resolveLinks(m_indexPath))
+    {}
+    ~IndexTransaction()
+    {
+        m_handle.reset();
+        if (!m_tempPath.empty())
+            ::unlink(m_tempPath.c_str());
+        if (m_createdPlaceholder)
+            ::unlink(m_destination.c_str());
+    }
+    IndexTransaction(const IndexTransaction&) = delete;
+    IndexTransaction& operator=(const IndexTransaction&) = delete;
+
+    bool begin()
+    {
+        // A new index is created at once, empty, so that the walk meets it and
+        // skips it like an existing one.
+        if (!FileManager::fileExists(m_indexPath)) {
+            const int fd =
+                ::open(m_destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0)
+                return fail("Could not create the index file", errno);
+            ::close(fd);
+            m_createdPlaceholder = true;
+        }
+        struct stat existing {};
+        if (::stat(m_destination.c_str(), &existing) != 0)
+            return fail("Could not open the index file", errno);
+
+        std::string pattern = m_destination + ".ovrin-XXXXXX";
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            return fail("Could not write beside the index file", errno);
+        m_tempPath = pattern;
+        ::fchmod(fd, existing.st_mode & 07777);
+        struct stat temp {};
+        ::fstat(fd, &temp);
+        m_tempIdentity = {static_cast<std::uint64_t>(temp.st_dev),
+                          static_cast<std::uint64_t>(temp.st_ino)};
+        ::close(fd);
+        m_handle = FileHandle::forWriting(m_tempPath);
+        if (!m_handle)
+            return fail("Could not write beside the index file", errno);
+        return true;
+    }
+
+    bool commit()
+    {
+        if (!m_handle->synchronize() || !m_handle->closeFile())
+            return fail("Could not write the index file", m_handle->writeError());
+        if (::rename(m_tempPath.c_str(), m_destination.c_str()) != 0)
+            return fail("Could not replace the index file", errno);
+        m_tempPath.clear();
+        m_createdPlaceholder = false;
+        const std::string folder = std::filesystem::path(m_destination).parent_path().string();
+        const int dir =
+            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir); // the rename itself must survive a power loss
+            ::close(dir);
+        }
+        return true;
+    }
+
+    bool isOwnFile(const std::string& path, const FileStatus& status) const
+    {
+        return status.identity == m_tempIdentity ||
+               FileManager::isSamePathIgnoringCase(path, m_indexPath);
+    }
+
+    FileHandle& handle() { return *m_handle; }
+    const std::string& error() const { return m_error; }
+
+private:
+    bool fail(const std::string& what, int error)
+    {
+        if (m_error.empty())
+            m_error = describe(what, m_indexPath, error != 0 ? error : EIO);
+        return false;
+    }
+
+    std::string m_indexPath;
+    std::string m_destination;
+    std::string m_tempPath;
+    FileIdentity m_tempIdentity;
+    std::unique_ptr<FileHandle> m_handle;
+    bool m_createdPlaceholder = false;
+    std::string m_error;
+};
+
+} // namespace
+
+std::optional<std::string> TGraphicSearch::lastIndexError() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_lastIndexError;
+}
+
+void TGraphicSearch::setLastIndexError(std::optional<std::string> error)
+{
+    const std::lock_guard guard(m_pathGuard);
+    m_lastIndexError = std::move(error);
 }
 
 void TGraphicSearch::makeIndexFileThread()
 {
-    // The index creation body arrives with the index file support.
+    // Taken once, so a drop on the window during the walk cannot make the head
+    // and the thumbnails disagree or split the index over two files.
+    const std::optional<std::string> top = topDirPath();
+    const std::optional<std::string> indexPath = indexFilePath();
+    const std::int32_t pixelNumber = m_pixelNumber.load();
+    m_indexedImages.store(0);
+    setLastIndexError(std::nullopt);
+
+    if (!top)
+        return;
+    if (!indexPath || indexPath->empty()) {
+        setLastIndexError(std::string("No index file was named."));
+        return;
+    }
+    IndexTransaction transaction(*indexPath);
+    if (!transaction.begin()) {
+        setLastIndexError(transaction.error());
+        return;
+    }
+    {
+        TChunkHead head;
+        head.setPixcelNumber(pixelNumber);
+        head.write(&transaction.handle());
+    }
+    WalkState walk;
+    if (const auto status = FileManager::fileStatus(*top))
+        walk.ancestors.push_back(status->identity);
+    const EntryFilter skip = [&transaction](const std::string& path, const FileStatus& status) {
+        return transaction.isOwnFile(path, status);
+    };
+    makeIndexFileSub(*top, transaction.handle(), walk, skip, pixelNumber);
+
+    if (!transaction.commit())
+        setLastIndexError(transaction.error());
+}
+
+bool TGraphicSearch::makeIndexFileSub(const std::string& path, FileHandle& handle, WalkState& walk,
+                                      const EntryFilter& skip, std::int32_t pixelNumber)
+{
+    return walkFolder(path, walk, skip, [&](const std::string& filePath) {
+        const auto record = std::make_shared<TFileInfo>(filePath);
+        if (m_context != nullptr)
+            m_context->progressCallback(record);
+        if (!record->makeThumbnail(pixelNumber))
+            return;
+        // Path and thumbnail always travel together, path first.
+        TChunkPath pathChunk;
+        pathChunk.setPath(record->filePath());
+        pathChunk.write(&handle);
+        TChunkThumb thumbChunk;
+        thumbChunk.setThumbnail(record->thumbnail().data(), record->thumbnailCount());
+        thumbChunk.write(&handle);
+        m_indexedImages.fetch_add(1);
+    });
 }
 
 } // namespace ovrin

@@ -16,8 +16,9 @@
 namespace ovrin {
 
 namespace platform {
-struct FileIdentity;
-}
+class FileHandle;
+struct FileStatus;
+} // namespace platform
 
 // The search engine: holds the search settings and runs one search or one index
 // creation at a time on a detached worker thread that keeps the engine alive
@@ -61,6 +62,16 @@ public:
     // Stops and waits until the worker has returned from its end callback.
     void join();
 
+    // Tells whether the file at path is an index file; on yes the pixel number
+    // is now the one of its head.
+    bool checkIndexFile(const std::string& path);
+
+    // Why the last index creation failed (nothing written, any earlier index
+    // left as it was); no value after a run that wrote its index, stopped or not.
+    std::optional<std::string> lastIndexError() const;
+    // Images the last index creation wrote into its index.
+    std::int64_t lastIndexedImageCount() const { return m_indexedImages.load(); }
+
     void setThreadStarter(ThreadStarter starter);
 
 private:
@@ -71,10 +82,19 @@ private:
     bool startWorker(WorkerBody body);
     void runWorker(WorkerBody body);
 
+    using FileVisitor = std::function<void(const std::string& path)>;
+    using EntryFilter = std::function<bool(const std::string& path, const platform::FileStatus&)>;
+    bool walkFolder(const std::string& path, WalkState& walk, const EntryFilter& skip,
+                    const FileVisitor& visit);
+
     void searchDirectoryThread();
     bool searchDirectorySub(const std::string& path, WalkState& walk);
     void searchIndexFileThread();
+    void searchIndexFileSub(const std::string& indexPath);
     void makeIndexFileThread();
+    bool makeIndexFileSub(const std::string& path, platform::FileHandle& handle, WalkState& walk,
+                          const EntryFilter& skip, std::int32_t pixelNumber);
+    void setLastIndexError(std::optional<std::string> error);
 
     TGraphicSearchCallback* const m_context;
     const std::unique_ptr<TFileInfo> m_target;
@@ -91,6 +111,11 @@ private:
     std::atomic<std::int32_t> m_searchMethod{0};
     std::recursive_mutex m_lock; // the engine's own lock; only stop() takes it
     std::atomic<std::thread::id> m_workerThread{};
+    // The target's path as the search was started with it, for the index
+    // search's rebuild: the window may set a new path during the run.
+    std::optional<std::string> m_searchTargetPath;
+    std::optional<std::string> m_lastIndexError; // under m_pathGuard
+    std::atomic<std::int64_t> m_indexedImages{0};
     ThreadStarter m_threadStarter;
 };
 

@@ -1,6 +1,7 @@
 #include "FileHandle.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,6 +11,8 @@
 namespace ovrin::platform {
 
 namespace {
+
+std::atomic<std::int64_t> g_writeBudget{-1};
 
 int openRegular(const std::string& path, int flags)
 {
@@ -113,17 +116,8 @@ bool FileHandle::writeData(const void* data, std::size_t length)
     if (m_buffer.size() + length > kBufferSize && !flush())
         return false;
     if (length >= kBufferSize) {
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t wrote = ::write(m_fd, in + done, length - done);
-            if (wrote < 0 && errno == EINTR)
-                continue;
-            if (wrote <= 0) {
-                m_writeFailed = true;
-                return false;
-            }
-            done += static_cast<std::size_t>(wrote);
-        }
+        if (!writeAll(in, length))
+            return false;
     } else {
         m_buffer.insert(m_buffer.end(), in, in + length);
     }
@@ -131,21 +125,57 @@ bool FileHandle::writeData(const void* data, std::size_t length)
     return true;
 }
 
+void FileHandle::setWriteBudgetForTesting(std::int64_t bytes)
+{
+    g_writeBudget.store(bytes);
+}
+
+bool FileHandle::writeAll(const std::uint8_t* data, std::size_t length)
+{
+    std::size_t done = 0;
+    while (done < length && !m_writeFailed) {
+        std::size_t step = length - done;
+        const std::int64_t budget = g_writeBudget.load();
+        if (budget >= 0) {
+            step = std::min<std::size_t>(step, static_cast<std::size_t>(budget));
+            if (step == 0) {
+                m_writeFailed = true;
+                m_writeError = ENOSPC;
+                break;
+            }
+            g_writeBudget.fetch_sub(static_cast<std::int64_t>(step));
+        }
+        const ssize_t wrote = ::write(m_fd, data + done, step);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            m_writeFailed = true;
+            m_writeError = wrote < 0 ? errno : ENOSPC;
+        } else {
+            done += static_cast<std::size_t>(wrote);
+        }
+    }
+    return !m_writeFailed;
+}
+
 bool FileHandle::flush()
 {
     if (m_fd < 0 || m_mode != Mode::Write)
         return !m_writeFailed;
-    std::size_t done = 0;
-    while (done < m_buffer.size() && !m_writeFailed) {
-        const ssize_t wrote = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            m_writeFailed = true;
-        else
-            done += static_cast<std::size_t>(wrote);
-    }
+    if (!m_buffer.empty() && !m_writeFailed)
+        writeAll(m_buffer.data(), m_buffer.size());
     m_buffer.clear();
+    return !m_writeFailed;
+}
+
+bool FileHandle::synchronize()
+{
+    if (!flush() || m_fd < 0)
+        return false;
+    if (::fsync(m_fd) != 0) {
+        m_writeFailed = true;
+        m_writeError = errno;
+    }
     return !m_writeFailed;
 }
 
@@ -192,8 +222,10 @@ bool FileHandle::closeFile()
     if (m_fd < 0)
         return !m_writeFailed;
     flush();
-    if (::close(m_fd) != 0 && m_mode == Mode::Write)
+    if (::close(m_fd) != 0 && m_mode == Mode::Write && !m_writeFailed) {
         m_writeFailed = true;
+        m_writeError = errno;
+    }
     m_fd = -1;
     return !m_writeFailed;
 }

@@ -39,7 +39,16 @@ public:
     std::int64_t fileSize();
 
     bool flush();
+    // Flushes and asks the system to put the bytes on the disk.
+    bool synchronize();
     bool writeFailed() const { return m_writeFailed; }
+    // errno of the first failed write, 0 when none failed.
+    int writeError() const { return m_writeError; }
+
+    // Test hook standing in for a full disk: after this many more bytes have
+    // reached the system, every write of every handle fails with ENOSPC.
+    // A negative budget (the default) means no limit.
+    static void setWriteBudgetForTesting(std::int64_t bytes);
     // Flushes pending writes; false when any write of this handle failed.
     bool closeFile();
 
@@ -47,6 +56,7 @@ private:
     enum class Mode { Read, Write };
     FileHandle(int fd, Mode mode);
     bool fillReadBuffer();
+    bool writeAll(const std::uint8_t* data, std::size_t length);
 
     int m_fd;
     Mode m_mode;
@@ -54,6 +64,7 @@ private:
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_readPos = 0; // next unread byte of m_buffer (read mode)
     bool m_writeFailed = false;
+    int m_writeError = 0;
 };
 
 } // namespace ovrin::platform

@@ -1,5 +1,8 @@
 #include "FileManager.h"
 
+#include <QString>
+
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -54,6 +57,38 @@ bool FileManager::fileExists(const std::string& path, bool& isDirectory)
 bool FileManager::fileExists(const std::string& path)
 {
     return fileStatus(path).has_value();
+}
+
+std::int64_t FileManager::fileSize(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return 0;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool FileManager::isSamePathIgnoringCase(const std::string& a, const std::string& b)
+{
+    bool ascii = true;
+    if (a.size() == b.size()) {
+        bool equal = true;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto x = static_cast<unsigned char>(a[i]);
+            const auto y = static_cast<unsigned char>(b[i]);
+            ascii = ascii && x < 0x80 && y < 0x80;
+            if (std::tolower(x) != std::tolower(y))
+                equal = false;
+        }
+        if (equal)
+            return true;
+    } else {
+        ascii = false;
+    }
+    if (ascii)
+        return false;
+    const QString left = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
+    const QString right = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
+    return left.compare(right, Qt::CaseInsensitive) == 0;
 }
 
 std::string FileManager::appendPathComponent(const std::string& folder, const std::string& name)

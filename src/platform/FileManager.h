@@ -33,6 +33,12 @@ public:
     static bool fileExists(const std::string& path, bool& isDirectory);
     static bool fileExists(const std::string& path);
 
+    // Size in bytes, links followed; 0 for a missing file.
+    static std::int64_t fileSize(const std::string& path);
+
+    // Path texts equal when case is ignored (Unicode simple case folding).
+    static bool isSamePathIgnoringCase(const std::string& a, const std::string& b);
+
     // Joins with exactly one "/" between folder and name.
     static std::string appendPathComponent(const std::string& folder, const std::string& name);
 };

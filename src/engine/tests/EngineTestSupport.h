@@ -1,0 +1,195 @@
+#pragma once
+
+// Receivers and fixtures shared by the engine's test classes.
+
+#include "TGraphicSearch.h"
+#include "TestImages.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace ovrin::test {
+
+struct Event {
+    enum Kind { Progress, Hit, End } kind;
+    std::string path;
+    int rate = 0;
+    std::thread::id thread = std::this_thread::get_id();
+    bool working = false;   // isWorking() as the end callback saw it
+    bool signature = false; // the record already had a signature at progress
+};
+
+class Recorder : public TGraphicSearchCallback {
+public:
+    TGraphicSearch* engine = nullptr;
+    std::function<void(const std::string&)> onProgress;
+
+    void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override
+    {
+        add({Event::Hit, *info->filePath(), info->matchRate()});
+        const std::lock_guard lock(m_mutex);
+        m_kept.push_back(info); // receivers may keep hits beyond the call
+    }
+    void progressCallback(const std::shared_ptr<TFileInfo>& info) override
+    {
+        Event e{Event::Progress, *info->filePath()};
+        e.signature = info->thumbnailCount() != 0;
+        add(e);
+        if (onProgress)
+            onProgress(*info->filePath());
+    }
+    void searchEndCallback() override
+    {
+        Event e{Event::End, {}};
+        e.working = engine != nullptr && engine->isWorking();
+        add(e);
+        m_signal.notify_all();
+    }
+
+    bool waitForEnds(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_signal.wait_for(lock, std::chrono::seconds(120),
+                                 [&] { return count_if(Event::End) >= count; });
+    }
+    int endCount()
+    {
+        const std::lock_guard lock(m_mutex);
+        return count_if(Event::End);
+    }
+    std::vector<Event> events()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    std::vector<std::string> paths(Event::Kind kind)
+    {
+        std::vector<std::string> result;
+        for (const Event& e : events())
+            if (e.kind == kind)
+                result.push_back(e.path);
+        return result;
+    }
+
+private:
+    void add(const Event& e)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_events.push_back(e);
+    }
+    int count_if(Event::Kind kind) const
+    {
+        return static_cast<int>(std::count_if(m_events.begin(), m_events.end(),
+                                              [kind](const Event& e) { return e.kind == kind; }));
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_signal;
+    std::vector<Event> m_events;
+    std::vector<std::shared_ptr<TFileInfo>> m_kept;
+};
+
+// Holds a started worker back until released, so that a test can act while
+// the engine is known to be working.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable signal;
+    bool open = false;
+    int starts = 0;
+
+    void release()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            open = true;
+        }
+        signal.notify_all();
+    }
+};
+
+inline TGraphicSearch::ThreadStarter gatedStarter(const std::shared_ptr<Gate>& gate)
+{
+    return [gate](std::function<void()> body) {
+        {
+            const std::lock_guard lock(gate->mutex);
+            ++gate->starts;
+        }
+        std::thread([gate, body = std::move(body)] {
+            {
+                std::unique_lock lock(gate->mutex);
+                gate->signal.wait(lock, [&] { return gate->open; });
+            }
+            body();
+        }).detach();
+        return true;
+    };
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    Recorder recorder;
+    std::shared_ptr<TGraphicSearch> engine = std::make_shared<TGraphicSearch>(&recorder);
+    std::string root = str(dir.path());
+
+    Fixture() { recorder.engine = engine.get(); }
+    ~Fixture() { engine->join(); }
+
+    std::string image(const std::string& relative, quint32 seed)
+    {
+        const std::string path = root + "/" + relative;
+        ovrin::test::writeImage(QString::fromStdString(path), ovrin::test::photoLike(48, 36, seed),
+                                "png");
+        return path;
+    }
+    std::string text(const std::string& relative)
+    {
+        const std::string path = root + "/" + relative;
+        ovrin::test::writeText(QString::fromStdString(path), "just words");
+        return path;
+    }
+    void folder(const std::string& relative)
+    {
+        QDir(dir.path()).mkpath(QString::fromStdString(relative));
+    }
+    void link(const std::string& to, const std::string& relative)
+    {
+        QCOMPARE(::symlink(to.c_str(), (root + "/" + relative).c_str()), 0);
+    }
+
+    // A picture outside the walked tree.
+    std::string outsideImage(const std::string& name, quint32 seed)
+    {
+        const QString path = outside.filePath(QString::fromStdString(name));
+        ovrin::test::writeImage(path, ovrin::test::photoLike(20, 20, seed), "png");
+        return str(path);
+    }
+
+    // Every image below `top` hits at bits 0; the target lies outside the tree.
+    bool runEverythingHits(const std::string& top)
+    {
+        engine->target().setFilePath(outsideImage("target.png", 99));
+        engine->setTopDirPath(top);
+        engine->setBits(0);
+        const int before = recorder.endCount();
+        const bool started = engine->beginSearch();
+        const bool ended = started && recorder.waitForEnds(before + 1);
+        engine->join(); // the end callback comes just before the worker lets go
+        return ended;
+    }
+
+    QTemporaryDir outside;
+};
+
+} // namespace ovrin::test
+
+// Each test class of the engine's executable, run one after the other by main.
+QObject* makeEngineTests();
+QObject* makeIndexTests();

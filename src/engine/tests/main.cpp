@@ -1,0 +1,17 @@
+#include "EngineTestSupport.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int failures = 0;
+    for (auto* make : {makeEngineTests, makeIndexTests}) {
+        const std::unique_ptr<QObject> tests(make());
+        failures += QTest::qExec(tests.get(), argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}
