@@ -7,20 +7,22 @@
 
 namespace ovrin::cli {
 
-struct SearchOptions {
-    std::string target;
-    std::string directory;
+struct Options {
+    std::string target;                   // search
+    std::optional<std::string> directory; // search --dir, index DIR
+    std::optional<std::string> indexFile; // search --index, index INDEXFILE, check INDEXFILE
     std::int32_t bits = 3;
     std::int32_t matchRate = 70;
     std::int32_t pixelNumber = 8;
 };
 
-// The parsed command line: help, a search, or a usage error with its reason.
+// The parsed command line: which command with which options, or a usage error
+// with its reason.
 struct CommandLine {
-    enum class Kind { Help, Search, UsageError };
+    enum class Kind { Help, Search, Index, Check, UsageError };
 
     Kind kind = Kind::UsageError;
-    SearchOptions search;
+    Options options;
     std::string error;
 
     static CommandLine parse(const std::vector<std::string>& arguments);

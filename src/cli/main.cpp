@@ -1,5 +1,5 @@
+#include "CliRunner.h"
 #include "CommandLine.h"
-#include "SearchCommand.h"
 
 #include <atomic>
 #include <csignal>
@@ -32,7 +32,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ovrin-cli: %s\n\n%s", line.error.c_str(),
                      CommandLine::usage().c_str());
         return 2;
-    case CommandLine::Kind::Search:
+    default:
         break;
     }
 
@@ -40,7 +40,16 @@ int main(int argc, char** argv)
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+    // Past a file-size limit a write should fail and be reported, not kill us.
+    std::signal(SIGXFSZ, SIG_IGN);
 
-    ovrin::cli::SearchCommand command(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
-    return command.run(line.search, g_interrupted);
+    ovrin::cli::CliRunner runner(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
+    switch (line.kind) {
+    case CommandLine::Kind::Index:
+        return runner.index(line.options, g_interrupted);
+    case CommandLine::Kind::Check:
+        return runner.check(line.options);
+    default:
+        return runner.search(line.options, g_interrupted);
+    }
 }

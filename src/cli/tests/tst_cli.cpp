@@ -1,5 +1,5 @@
+#include "CliRunner.h"
 #include "CommandLine.h"
-#include "SearchCommand.h"
 #include "TestImages.h"
 
 #include <QProcess>
@@ -56,18 +56,18 @@ private Q_SLOTS:
         const auto line = CommandLine::parse({"search", "t.jpg", "--dir", "/photos", "--bits=2",
                                               "--match-rate", "85", "--pixel-number", "16"});
         QCOMPARE(line.kind, CommandLine::Kind::Search);
-        QCOMPARE(line.search.target, std::string("t.jpg"));
-        QCOMPARE(line.search.directory, std::string("/photos"));
-        QCOMPARE(line.search.bits, 2);
-        QCOMPARE(line.search.matchRate, 85);
-        QCOMPARE(line.search.pixelNumber, 16);
+        QCOMPARE(line.options.target, std::string("t.jpg"));
+        QCOMPARE(line.options.directory, std::optional<std::string>("/photos"));
+        QCOMPARE(line.options.bits, 2);
+        QCOMPARE(line.options.matchRate, 85);
+        QCOMPARE(line.options.pixelNumber, 16);
 
         const auto defaults = CommandLine::parse({"search", "--dir", "d", "--", "--odd-name.jpg"});
         QCOMPARE(defaults.kind, CommandLine::Kind::Search);
-        QCOMPARE(defaults.search.target, std::string("--odd-name.jpg"));
-        QCOMPARE(defaults.search.bits, 3);
-        QCOMPARE(defaults.search.matchRate, 70);
-        QCOMPARE(defaults.search.pixelNumber, 8);
+        QCOMPARE(defaults.options.target, std::string("--odd-name.jpg"));
+        QCOMPARE(defaults.options.bits, 3);
+        QCOMPARE(defaults.options.matchRate, 70);
+        QCOMPARE(defaults.options.pixelNumber, 8);
     }
 
     void refusesBadCommandLines_data()
@@ -84,6 +84,12 @@ private Q_SLOTS:
         QTest::newRow("pixel number too big")
             << QStringLiteral("search t --dir /tmp --pixel-number=257");
         QTest::newRow("option without value") << QStringLiteral("search t --dir");
+        QTest::newRow("both --dir and --index") << QStringLiteral("search t --dir /tmp --index i");
+        QTest::newRow("pixel number for an index search")
+            << QStringLiteral("search t --index i --pixel-number 8");
+        QTest::newRow("index without file") << QStringLiteral("index /tmp");
+        QTest::newRow("index with --bits") << QStringLiteral("index /tmp i --bits 2");
+        QTest::newRow("check with two files") << QStringLiteral("check a b");
     }
     void refusesBadCommandLines()
     {
@@ -207,14 +213,93 @@ private Q_SLOTS:
             QVERIFY(lines[i].startsWith("100\t" + tree.toUtf8() + "/c"));
     }
 
+    void indexThenSearchItAsTheFolder()
+    {
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub")));
+        const QImage photo = ovrin::test::photoLike(640, 480, 77);
+        const QString target = dir.filePath(QStringLiteral("target.jpg"));
+        QVERIFY(ovrin::test::writeImage(target, photo, "jpeg", 90));
+        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/sub/half.jpg"),
+                                        photo.scaled(320, 240), "jpeg", 50));
+        for (quint32 seed = 1; seed <= 4; ++seed)
+            QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.png").arg(seed),
+                                            ovrin::test::photoLike(300, 200, seed), "png"));
+        QVERIFY(ovrin::test::writeText(tree + QStringLiteral("/readme.txt"), "text"));
+        const QString index = dir.filePath(QStringLiteral("pictures.ovi"));
+
+        const Run made = runCli({QStringLiteral("index"), tree, index,
+                                 QStringLiteral("--pixel-number"), QStringLiteral("12")});
+        QCOMPARE(made.exitCode, 0);
+        QCOMPARE(made.err, QStringLiteral("5 images indexed, 1 files skipped\n"));
+        QVERIFY(made.out.isEmpty());
+
+        const Run checked = runCli({QStringLiteral("check"), index});
+        QCOMPARE(checked.exitCode, 0);
+        QCOMPARE(checked.out, QStringLiteral("pixel number: 12\nimages: 5\n"));
+
+        for (const QString& rate : {QStringLiteral("70"), QStringLiteral("0")}) {
+            const Run byFolder =
+                runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), tree,
+                        QStringLiteral("--pixel-number"), QStringLiteral("12"),
+                        QStringLiteral("--match-rate"), rate});
+            const Run byIndex = runCli({QStringLiteral("search"), target, QStringLiteral("--index"),
+                                        index, QStringLiteral("--match-rate"), rate});
+            QCOMPARE(byIndex.exitCode, 0);
+            QVERIFY(!byFolder.out.isEmpty());
+            QCOMPARE(byIndex.out, byFolder.out); // same walk order, same rates
+        }
+
+        const Run notIndex =
+            runCli({QStringLiteral("search"), target, QStringLiteral("--index"), target});
+        QCOMPARE(notIndex.exitCode, 1);
+        QCOMPARE(notIndex.err, QStringLiteral("File load error.\n") + target + u'\n');
+        QCOMPARE(runCli({QStringLiteral("check"), target}).exitCode, 1);
+    }
+
+    void indexThatCannotBeWrittenKeepsTheOldOne()
+    {
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        QVERIFY(QDir().mkpath(tree));
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(ovrin::test::writeImage(
+                tree + QStringLiteral("/picture-with-a-long-name-%1.png").arg(i),
+                ovrin::test::photoLike(40, 30, quint32(i)), "png"));
+        const QString index = dir.filePath(QStringLiteral("index.ovi"));
+        QVERIFY(ovrin::test::writeText(index, "the old index"));
+
+        // a real file-size limit of 2 KiB, as a full disk would stop the writes
+        QProcess shell;
+        shell.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("ulimit -f 2 && exec \"$0\" index \"$1\" \"$2\""),
+                     QStringLiteral(OVRIN_CLI_PATH), tree, index});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.exitCode(), 1);
+        const QString err = QString::fromUtf8(shell.readAllStandardError());
+        QVERIFY2(err.startsWith(QStringLiteral("ovrin-cli: Could not write the index file ")),
+                 qPrintable(err));
+        QFile file(index);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("the old index"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("index.ovi")});
+
+        const Run nowhere = runCli(
+            {QStringLiteral("index"), tree, dir.filePath(QStringLiteral("no/such/dir/i.ovi"))});
+        QCOMPARE(nowhere.exitCode, 1);
+        QVERIFY(
+            nowhere.err.startsWith(QStringLiteral("ovrin-cli: Could not create the index file")));
+    }
+
     void progressLineFitsTheTerminal()
     {
-        const std::string line =
-            SearchCommand::progressLine(12, 1, "/photos/a\nb\x1b[31m.jpg", 200);
+        const std::string line = CliRunner::progressLine(12, 1, "/photos/a\nb\x1b[31m.jpg", 200);
         QCOMPARE(line, std::string("12 examined, 1 hit: /photos/a?b?[31m.jpg"));
 
         const std::string path = "/very/long/path/with/\xc3\xa9l\xc3\xa9ments/and/more/picture.jpg";
-        const std::string cut = SearchCommand::progressLine(3, 0, path, 40);
+        const std::string cut = CliRunner::progressLine(3, 0, path, 40);
         QVERIFY(cut.size() <= 40 + 4); // two-byte characters may remain
         QVERIFY(cut.find("...") != std::string::npos);
         QVERIFY(cut.compare(cut.size() - 11, 11, "picture.jpg") == 0);

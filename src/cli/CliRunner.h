@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "TGraphicSearch.h"
 #include "TGraphicSearchCallback.h"
 
 #include <atomic>
@@ -13,14 +14,17 @@
 
 namespace ovrin::cli {
 
-// Runs one folder search on the engine and prints what it reports: hits on
-// `out`, a self-rewriting progress line on `err` when asked to.
-class SearchCommand : public TGraphicSearchCallback {
+// Runs one command on the engine and prints what it reports: hits on `out`,
+// a self-rewriting progress line on `err` when asked to. Every command answers
+// its exit status: 0 ran to its end, 1 a file could not be loaded or written,
+// 2 a folder that is none, 130 interrupted.
+class CliRunner : public TGraphicSearchCallback {
 public:
-    SearchCommand(std::FILE* out, std::FILE* err, bool showProgress);
+    CliRunner(std::FILE* out, std::FILE* err, bool showProgress);
 
-    // Exit status: 0 finished, 1 refused, 2 bad folder, 130 interrupted.
-    int run(const SearchOptions& options, const std::atomic<bool>& interrupted);
+    int search(const Options& options, const std::atomic<bool>& interrupted);
+    int index(const Options& options, const std::atomic<bool>& interrupted);
+    int check(const Options& options);
 
     void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override;
     void progressCallback(const std::shared_ptr<TFileInfo>& info) override;
@@ -33,7 +37,15 @@ public:
     static std::string progressLine(std::uint64_t examined, std::uint64_t hits,
                                     const std::string& path, std::size_t width);
 
+    // Pictures an index file holds: thumbnails under a readable, non-empty path.
+    static std::int64_t countIndexedImages(const std::string& indexPath);
+
 private:
+    // Waits for the end callback; true when interrupted first (the engine is
+    // then stopped and joined all the same).
+    bool waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted);
+    bool checkFolder(const std::string& given, std::string& absolute);
+    void loadError(const std::string& path);
     void clearProgressLocked();
     std::size_t terminalWidth() const;
 
