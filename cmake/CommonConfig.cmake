@@ -22,6 +22,16 @@ elseif(OVRIN_SANITIZER STREQUAL "thread")
 elseif(NOT OVRIN_SANITIZER STREQUAL "")
     message(FATAL_ERROR "Unknown OVRIN_SANITIZER '${OVRIN_SANITIZER}'")
 endif()
+# Coverage-guided fuzzing with libFuzzer (clang only): every library is
+# instrumented; the fuzz targets link the fuzzer's own main.
+option(OVRIN_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+if(OVRIN_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "OVRIN_FUZZ needs clang")
+    endif()
+    target_compile_options(ovrin_common INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(_ovrin_san)
     target_compile_options(ovrin_common INTERFACE ${_ovrin_san} -g)
     target_link_options(ovrin_common INTERFACE ${_ovrin_san})
