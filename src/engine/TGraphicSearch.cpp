@@ -274,24 +274,55 @@ void TGraphicSearch::searchIndexFileSub(const std::string& indexPath)
         }
     }
 
-    std::optional<std::string> currentPath = std::string();
-    const auto bytesLeft = [&] { return size - static_cast<std::int64_t>(handle->offsetInFile()); };
-    while (bytesLeft() >= TChunk::kHeaderSize) {
+    // Chunks are compared where they lie in the handle's buffer and the current
+    // path is one reused string: a million entries must not mean millions of
+    // allocations. A record is made only for a hit.
+    const std::vector<std::uint16_t> target = TFileInfo::storedWords(m_target->thumbnail());
+    const auto targetCount = static_cast<std::int32_t>(target.size());
+    std::vector<std::uint8_t> large;
+    std::vector<std::int16_t> values;
+    std::string currentPath;
+    bool havePath = true; // the empty path at the start: thumbnails are passed over
+
+    while (size - static_cast<std::int64_t>(handle->offsetInFile()) >= TChunk::kHeaderSize) {
         if (!m_continue.load())
             break;
-        TChunk chunk;
-        // A failed read means the file ended early: it changed under us.
-        if (chunk.read(handle.get()) == 0)
-            break;
-        if (chunk.ckID() == TChunk::kPathID) {
-            currentPath = TChunkPath(chunk).path();
-        } else if (chunk.ckID() == TChunk::kThumbID && currentPath && !currentPath->empty()) {
-            const TChunkThumb thumb(chunk);
-            const auto record = std::make_shared<TFileInfo>(*currentPath);
-            record->setThumbnail(thumb.thumbnail(), thumb.thumbnailCount());
-            if (m_target->isEqualThumbnail(m_bits.load(), m_matchRate.load(), *record) &&
-                m_context != nullptr)
+        const auto header = handle->readInPlace(TChunk::kHeaderSize);
+        if (header.size() != static_cast<std::size_t>(TChunk::kHeaderSize))
+            break; // the file ended early: it changed under us
+        const std::uint32_t id = (std::uint32_t{header[0]} << 24) |
+                                 (std::uint32_t{header[1]} << 16) |
+                                 (std::uint32_t{header[2]} << 8) | std::uint32_t{header[3]};
+        const auto dataSize = static_cast<std::int32_t>(
+            (std::uint32_t{header[4]} << 24) | (std::uint32_t{header[5]} << 16) |
+            (std::uint32_t{header[6]} << 8) | std::uint32_t{header[7]});
+        std::span<const std::uint8_t> data;
+        if (dataSize >= 0 && static_cast<std::size_t>(dataSize) <= FileHandle::kBufferSize) {
+            data = handle->readInPlace(static_cast<std::size_t>(dataSize));
+            if (data.size() != static_cast<std::size_t>(dataSize))
+                break;
+        } else {
+            if (!TChunk::readBody(handle.get(), dataSize, large))
+                break;
+            data = large;
+        }
+
+        if (id == TChunk::kPathID) {
+            const auto path = TChunkPath::decodePath(data.data(), data.size());
+            havePath = path.has_value();
+            if (path)
+                currentPath.assign(*path);
+        } else if (id == TChunk::kThumbID && havePath && !currentPath.empty() &&
+                   data.size() / 2 == target.size()) {
+            const auto rate = TFileInfo::compareStoredSignature(
+                target.data(), data.data(), targetCount, m_bits.load(), m_matchRate.load());
+            if (rate && m_context != nullptr) {
+                TChunkThumb::decodeValues(data.data(), data.size(), values);
+                const auto record = std::make_shared<TFileInfo>(currentPath);
+                record->setThumbnail(values);
+                record->setMatchRate(*rate);
                 m_context->hitItemCallback(record);
+            }
         }
     }
 }

@@ -2,6 +2,8 @@
 
 #include "FileHandle.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace ovrin {
@@ -35,24 +37,55 @@ void TChunk::takeChunk(const TChunk& chunk)
     m_data = chunk.m_data;
 }
 
-std::int32_t TChunk::read(FileHandle* handle)
+bool TChunk::readHeader(FileHandle* handle, std::uint32_t& id, std::int32_t& size)
 {
+    std::uint8_t header[8];
     if (handle == nullptr)
-        return 0;
-    std::uint8_t header[4];
+        return false;
     if (handle->read(header, 4) != 4)
-        return 0;
-    m_ckID = static_cast<std::uint32_t>(readBigEndian32(header));
-    if (handle->read(header, 4) != 4)
-        return 0;
-    m_ckSize = readBigEndian32(header);
-    if (m_ckSize < 0) {
+        return false;
+    id = static_cast<std::uint32_t>(readBigEndian32(header));
+    if (handle->read(header + 4, 4) != 4)
+        return false;
+    size = readBigEndian32(header + 4);
+    return true;
+}
+
+bool TChunk::readBody(FileHandle* handle, std::int32_t size, std::vector<std::uint8_t>& data)
+{
+    if (size < 0) {
         // As a byte count this asks for more than any file holds.
         handle->seekToEndOfFile();
-        return 0;
+        return false;
     }
-    auto bytes = handle->readData(static_cast<std::size_t>(m_ckSize));
-    if (bytes.size() != static_cast<std::size_t>(m_ckSize))
+    const auto wanted = static_cast<std::size_t>(size);
+    // Grows with the bytes that arrive, so a size field the file does not back
+    // never decides how much memory is taken.
+    data.clear();
+    std::size_t got = 0;
+    while (got < wanted) {
+        const std::size_t step = std::min(wanted - got, FileHandle::kBufferSize);
+        data.resize(got + step);
+        const std::size_t read = handle->read(data.data() + got, step);
+        got += read;
+        if (read < step) {
+            data.resize(got);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::int32_t TChunk::read(FileHandle* handle)
+{
+    std::uint32_t id = 0;
+    std::int32_t size = 0;
+    if (!readHeader(handle, id, size))
+        return 0;
+    m_ckID = id;
+    m_ckSize = size;
+    std::vector<std::uint8_t> bytes;
+    if (!readBody(handle, size, bytes))
         return 0;
     m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
     return m_ckSize + kHeaderSize;
@@ -99,8 +132,16 @@ TChunkPath::TChunkPath(const TChunk& chunk)
         m_path = std::string();
         return;
     }
-    if (isValidUtf8(m_data->data(), m_data->size()))
-        m_path = std::string(m_data->begin(), m_data->end());
+    if (const auto text = decodePath(m_data->data(), m_data->size()))
+        m_path = std::string(*text);
+}
+
+std::optional<std::string_view> TChunkPath::decodePath(const std::uint8_t* bytes,
+                                                       std::size_t length)
+{
+    if (!isValidUtf8(bytes, length))
+        return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(bytes), length);
 }
 
 std::int32_t TChunkPath::write(FileHandle* handle)
@@ -113,6 +154,14 @@ std::int32_t TChunkPath::write(FileHandle* handle)
 bool TChunkPath::isValidUtf8(const std::uint8_t* bytes, std::size_t length)
 {
     std::size_t i = 0;
+    // Paths are mostly ASCII: skip it eight bytes at a time.
+    while (i + 8 <= length) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & 0x8080808080808080ull) != 0)
+            break;
+        i += 8;
+    }
     while (i < length) {
         const std::uint8_t lead = bytes[i];
         if (lead < 0x80) {
@@ -157,15 +206,21 @@ TChunkThumb::TChunkThumb(const TChunk& chunk)
     takeChunk(chunk);
     if (!m_data)
         return;
-    const std::size_t count = m_data->size() / 2;
-    m_decoded.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto hi = static_cast<std::uint16_t>((*m_data)[2 * i]);
-        const auto lo = static_cast<std::uint16_t>((*m_data)[2 * i + 1]);
-        m_decoded[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((hi << 8) | lo));
-    }
+    decodeValues(m_data->data(), m_data->size(), m_decoded);
     m_thumbnail = m_decoded.data();
-    m_thumbnailCount = static_cast<std::int32_t>(count);
+    m_thumbnailCount = static_cast<std::int32_t>(m_decoded.size());
+}
+
+void TChunkThumb::decodeValues(const std::uint8_t* bytes, std::size_t length,
+                               std::vector<std::int16_t>& values)
+{
+    const std::size_t count = length / 2;
+    values.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto hi = static_cast<std::uint16_t>(bytes[2 * i]);
+        const auto lo = static_cast<std::uint16_t>(bytes[2 * i + 1]);
+        values[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((hi << 8) | lo));
+    }
 }
 
 void TChunkThumb::setThumbnail(const std::int16_t* values, std::int32_t count)

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ovrin {
@@ -50,6 +51,14 @@ public:
     // write, no handle, or the handle failed to take the bytes.
     virtual std::int32_t write(platform::FileHandle* handle);
 
+    // The two steps of read() on their own, for readers that keep one buffer
+    // for every chunk instead of making an object per chunk. readHeader fails
+    // on a short read; readBody fails on a short read or a negative size, the
+    // offset then at the end of the file.
+    static bool readHeader(platform::FileHandle* handle, std::uint32_t& id, std::int32_t& size);
+    static bool readBody(platform::FileHandle* handle, std::int32_t size,
+                         std::vector<std::uint8_t>& data);
+
 protected:
     explicit TChunk(std::uint32_t id) : m_ckID(id) {}
     // Takes another chunk's ID, size and data; the data is shared, not copied.
@@ -94,6 +103,9 @@ public:
     std::int32_t write(platform::FileHandle* handle) override;
 
     static bool isValidUtf8(const std::uint8_t* bytes, std::size_t length);
+    // The path that data bytes hold: no value for invalid UTF-8.
+    static std::optional<std::string_view> decodePath(const std::uint8_t* bytes,
+                                                      std::size_t length);
 
 private:
     std::optional<std::string> m_path;
@@ -114,6 +126,11 @@ public:
     void setThumbnail(const std::int16_t* values, std::int32_t count);
 
     std::int32_t write(platform::FileHandle* handle) override;
+
+    // Big-endian 16-bit values of data bytes, in host order; an odd last byte
+    // is ignored.
+    static void decodeValues(const std::uint8_t* bytes, std::size_t length,
+                             std::vector<std::int16_t>& values);
 
 private:
     std::int32_t m_thumbnailCount = 0;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ public:
     // the bytes that really arrive, never with `length` alone.
     std::vector<std::uint8_t> readData(std::size_t length);
     std::size_t read(void* buffer, std::size_t length);
+
+    // The next `length` bytes (at most kBufferSize) in place, without a copy;
+    // valid until the next call on the handle. Fewer at the end of the file.
+    std::span<const std::uint8_t> readInPlace(std::size_t length);
 
     bool writeData(const void* data, std::size_t length);
 

@@ -80,6 +80,28 @@ QSize reducedJpegSize(QSize full, int side)
     return {};
 }
 
+// The reader's format for the common signatures. Naming it up front spares
+// the reader from loading every image plugin to ask each whether it knows the
+// bytes, which is most of a short run's start-up.
+QByteArray formatFromSignature(const QByteArray& head)
+{
+    const auto starts = [&head](const char* magic, qsizetype at = 0) {
+        return head.mid(at).startsWith(QByteArray(magic));
+    };
+    if (starts("\xff\xd8\xff"))
+        return QByteArrayLiteral("jpeg");
+    if (starts("\x89PNG\r\n\x1a\n"))
+        return QByteArrayLiteral("png");
+    if (starts("GIF87a") || starts("GIF89a"))
+        return QByteArrayLiteral("gif");
+    if (starts("RIFF") && starts("WEBP", 8))
+        return QByteArrayLiteral("webp");
+    if (starts("II*") || starts("MM"))
+        return head.size() >= 4 && (starts("II*\0") || starts("MM\0*")) ? QByteArrayLiteral("tiff")
+                                                                        : QByteArray();
+    return {};
+}
+
 } // namespace
 
 ThumbnailRaster::ThumbnailRaster(int side, std::vector<std::uint8_t> rgb)
@@ -177,6 +199,8 @@ std::optional<ThumbnailRaster> ImageLoader::loadThumbnail(const std::string& pat
     }
 
     QImageReader reader(&file);
+    if (const QByteArray format = formatFromSignature(file.peek(12)); !format.isEmpty())
+        reader.setFormat(format);
     reader.setAutoTransform(true);
     if (reader.format() == "jpeg") {
         const QSize reduced = reducedJpegSize(reader.size(), side);

@@ -46,6 +46,23 @@ public:
     // bits and least match rate; on yes the candidate's match rate is set.
     bool isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const;
 
+    // The comparison on bare signatures of `count` values: the rate a candidate
+    // reaches, or no value when it is rejected.
+    static std::optional<std::int32_t> compareSignatures(const std::int16_t* target,
+                                                         const std::int16_t* candidate,
+                                                         std::int32_t count, std::int32_t bits,
+                                                         std::int32_t matchRate);
+
+    // The same comparison with the candidate as an index file stores it: count
+    // big-endian 16-bit values, compared without decoding them. The target
+    // comes as storedWords() gave it, prepared once for a whole index.
+    static std::optional<std::int32_t> compareStoredSignature(const std::uint16_t* targetWords,
+                                                              const std::uint8_t* storedCandidate,
+                                                              std::int32_t count, std::int32_t bits,
+                                                              std::int32_t matchRate);
+    // A signature as 16-bit words loaded straight from its stored bytes.
+    static std::vector<std::uint16_t> storedWords(const std::vector<std::int16_t>& values);
+
     static bool checkGraphicFile(const std::string& path);
 
     // One signature value from colour fractions of 0.0 to 1.0.

@@ -2,6 +2,7 @@
 #include "TFileInfo.h"
 #include "TestImages.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -246,6 +247,61 @@ private Q_SLOTS:
         TFileInfo candidate = withSignature({static_cast<std::int16_t>(b)});
         QVERIFY(target.isEqualThumbnail(bits, -100, candidate));
         QCOMPARE(candidate.matchRate(), agree ? 100 : 0);
+    }
+
+    void agreesWithThePixelByPixelRule()
+    {
+        // The rule as written: test the pardon before each pixel, then count.
+        const auto reference = [](const std::vector<std::int16_t>& t,
+                                  const std::vector<std::int16_t>& c, int bits,
+                                  int rate) -> std::optional<int> {
+            const int count = static_cast<int>(t.size());
+            const int pardon = count * (100 - rate) / 100;
+            const int b = bits & 63;
+            int mismatches = 0;
+            for (int i = 0; i < count; ++i) {
+                if (mismatches >= pardon)
+                    return std::nullopt;
+                for (int offset : {8, 4, 0}) {
+                    const int x = (t[i] >> offset) & 15;
+                    const int y = (c[i] >> offset) & 15;
+                    const int rx = b >= 1 && b <= 4 ? x >> (4 - b) : 0;
+                    const int ry = b >= 1 && b <= 4 ? y >> (4 - b) : 0;
+                    if (std::abs(rx - ry) > 1) {
+                        ++mismatches;
+                        break;
+                    }
+                }
+            }
+            return (count - mismatches) * 100 / count;
+        };
+        QRandomGenerator random(7);
+        for (int round = 0; round < 4000; ++round) {
+            const int count = std::vector<int>{1, 2, 15, 16, 17, 33, 64, 100}[round % 8];
+            std::vector<std::int16_t> t(static_cast<std::size_t>(count));
+            std::vector<std::int16_t> c(t.size());
+            for (std::size_t i = 0; i < t.size(); ++i) {
+                t[i] = static_cast<std::int16_t>(random.bounded(0x1000));
+                // mostly near the target, so that both verdicts occur
+                const int noise =
+                    random.bounded(4) == 0 ? random.bounded(0x1000) : t[i] ^ random.bounded(0x112);
+                c[i] = static_cast<std::int16_t>(noise);
+            }
+            const int bits = random.bounded(-2, 7);
+            const int rate = random.bounded(-10, 111);
+            const auto expected = reference(t, c, bits, rate);
+            QCOMPARE(TFileInfo::compareSignatures(t.data(), c.data(), count, bits, rate), expected);
+            // and on the candidate as an index file stores it, big-endian
+            std::vector<std::uint8_t> stored;
+            for (const std::int16_t v : c) {
+                stored.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
+                stored.push_back(static_cast<std::uint8_t>(v & 0xff));
+            }
+            const auto words = TFileInfo::storedWords(t);
+            QCOMPARE(
+                TFileInfo::compareStoredSignature(words.data(), stored.data(), count, bits, rate),
+                expected);
+        }
     }
 
     void allAgreeOutsideOneToFour()

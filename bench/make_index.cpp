@@ -1,0 +1,53 @@
+// Writes a synthetic index file for the index-search benchmark: a head for
+// pixel number 8 and COUNT entries under photo-library-like paths, each with a
+// random signature.
+//   ovrin-make-index FILE COUNT
+
+#include "FileHandle.h"
+#include "TChunk.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fputs("usage: ovrin-make-index FILE COUNT\n", stderr);
+        return 2;
+    }
+    const std::string path = argv[1];
+    const long count = std::strtol(argv[2], nullptr, 10);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return 1;
+    ::close(fd);
+    auto handle = ovrin::platform::FileHandle::forWriting(path);
+    ovrin::TChunkHead head;
+    head.setPixcelNumber(8);
+    head.write(handle.get());
+
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> channel(0, 15);
+    const char* albums[] = {"Holidays", "Family", "Camera Uploads", "Scans", "Screenshots"};
+    std::vector<std::int16_t> values(64);
+    char name[160];
+    for (long i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof name, "/home/user/Pictures/%s/%04ld/%02ld/IMG_%06ld.jpg",
+                      albums[i % 5], 2000 + (i / 50000) % 25, 1 + (i / 4000) % 12, i);
+        ovrin::TChunkPath pathChunk;
+        pathChunk.setPath(std::string(name));
+        pathChunk.write(handle.get());
+        for (auto& v : values)
+            v = static_cast<std::int16_t>((channel(random) << 8) | (channel(random) << 4) |
+                                          channel(random));
+        ovrin::TChunkThumb thumb;
+        thumb.setThumbnail(values.data(), 64);
+        thumb.write(handle.get());
+    }
+    return handle->closeFile() ? 0 : 1;
+}
