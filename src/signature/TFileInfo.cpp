@@ -39,9 +39,9 @@ int blockMismatches(const std::uint16_t* target, const std::uint16_t* candidate,
         const auto differs = [shift](std::uint16_t a, std::uint16_t b, int offset) {
             const auto x = static_cast<std::uint16_t>(((a >> offset) & 15) >> shift);
             const auto y = static_cast<std::uint16_t>(((b >> offset) & 15) >> shift);
-            return static_cast<std::uint16_t>(x - y + 1) > 2;
+            return static_cast<int>(static_cast<std::uint16_t>(x - y + 1) > 2);
         };
-        mismatches += (differs(t, c, R) | differs(t, c, G) | differs(t, c, B)) ? 1 : 0;
+        mismatches += differs(t, c, R) | differs(t, c, G) | differs(t, c, B);
     }
     return mismatches;
 }
