@@ -171,10 +171,34 @@ bool TFileInfo::makeThumbnail(std::int32_t pixelNumber)
 
 namespace {
 
-std::int32_t pardonFor(std::int32_t count, std::int32_t matchRate)
+// What a comparison settles before looking at any pixel: two empty signatures
+// say nothing about the pictures (and a rate over zero values has no meaning),
+// a pardon of zero or less rejects before the first pixel, and bits that keep
+// no channel make every pixel agree. Otherwise it gives the pardon and shift.
+struct Setup {
+    bool settled = true;
+    std::optional<std::int32_t> verdict;
+    std::int32_t pardon = 0;
+    int shift = 0;
+};
+
+Setup setUp(bool haveBoth, std::int32_t count, std::int32_t bits, std::int32_t matchRate)
 {
-    return clampToInt32(static_cast<std::int64_t>(count) *
-                        (100 - static_cast<std::int64_t>(matchRate)) / 100);
+    Setup setup;
+    if (count <= 0 || !haveBoth)
+        return setup;
+    setup.pardon = clampToInt32(static_cast<std::int64_t>(count) *
+                                (100 - static_cast<std::int64_t>(matchRate)) / 100);
+    if (setup.pardon <= 0)
+        return setup;
+    const ChannelReduction reduction(bits);
+    if (!reduction.keepsBits) {
+        setup.verdict = 100;
+        return setup;
+    }
+    setup.settled = false;
+    setup.shift = reduction.shift;
+    return setup;
 }
 
 } // namespace
@@ -184,19 +208,12 @@ std::optional<std::int32_t> TFileInfo::compareSignatures(const std::int16_t* tar
                                                          std::int32_t count, std::int32_t bits,
                                                          std::int32_t matchRate)
 {
-    // Two empty signatures say nothing about the pictures, and a rate over zero
-    // values has no meaning.
-    if (count <= 0 || target == nullptr || candidate == nullptr)
-        return std::nullopt;
-    const std::int32_t pardon = pardonFor(count, matchRate);
-    if (pardon <= 0)
-        return std::nullopt; // rejected before the first pixel
-    const ChannelReduction reduction(bits);
-    if (!reduction.keepsBits)
-        return 100;
+    const Setup setup = setUp(target != nullptr && candidate != nullptr, count, bits, matchRate);
+    if (setup.settled)
+        return setup.verdict;
     return compareWords<8, 4, 0>(reinterpret_cast<const std::uint16_t*>(target),
-                                 reinterpret_cast<const std::uint16_t*>(candidate), count, pardon,
-                                 reduction.shift);
+                                 reinterpret_cast<const std::uint16_t*>(candidate), count,
+                                 setup.pardon, setup.shift);
 }
 
 std::vector<std::uint16_t> TFileInfo::storedWords(const std::vector<std::int16_t>& values)
@@ -216,14 +233,10 @@ std::optional<std::int32_t> TFileInfo::compareStoredSignature(const std::uint16_
                                                               std::int32_t count, std::int32_t bits,
                                                               std::int32_t matchRate)
 {
-    if (count <= 0 || targetWords == nullptr || storedCandidate == nullptr)
-        return std::nullopt;
-    const std::int32_t pardon = pardonFor(count, matchRate);
-    if (pardon <= 0)
-        return std::nullopt;
-    const ChannelReduction reduction(bits);
-    if (!reduction.keepsBits)
-        return 100;
+    const Setup setup =
+        setUp(targetWords != nullptr && storedCandidate != nullptr, count, bits, matchRate);
+    if (setup.settled)
+        return setup.verdict;
     // Words may lie at any address in a read buffer; a small aligned copy is
     // cheaper than loading them one by one.
     std::uint16_t local[1024];
@@ -237,9 +250,9 @@ std::optional<std::int32_t> TFileInfo::compareStoredSignature(const std::uint16_
     // On a little-endian host a stored word loads byte-swapped: red in bits
     // 0-3, green in 12-15, blue in 8-11.
     if constexpr (std::endian::native == std::endian::little)
-        return compareWords<0, 12, 8>(targetWords, words, count, pardon, reduction.shift);
+        return compareWords<0, 12, 8>(targetWords, words, count, setup.pardon, setup.shift);
     else
-        return compareWords<8, 4, 0>(targetWords, words, count, pardon, reduction.shift);
+        return compareWords<8, 4, 0>(targetWords, words, count, setup.pardon, setup.shift);
 }
 
 bool TFileInfo::isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const

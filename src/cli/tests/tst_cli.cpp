@@ -32,6 +32,26 @@ Run runCli(const QStringList& arguments)
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// target.jpg beside tree/: a half-size recompressed copy and a PNG copy of the
+// target among four unrelated pictures and a text file.
+bool makePhotoTree(const QTemporaryDir& dir)
+{
+    const QString tree = dir.filePath(QStringLiteral("tree"));
+    const QImage photo = ovrin::test::photoLike(800, 600, 77);
+    bool ok =
+        QDir().mkpath(tree + QStringLiteral("/sub")) &&
+        ovrin::test::writeImage(dir.filePath(QStringLiteral("target.jpg")), photo, "jpeg", 90) &&
+        ovrin::test::writeImage(
+            tree + QStringLiteral("/sub/half.jpg"),
+            photo.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), "jpeg", 50) &&
+        ovrin::test::writeImage(tree + QStringLiteral("/copy.png"), photo, "png") &&
+        ovrin::test::writeText(tree + QStringLiteral("/readme.txt"), "text");
+    for (quint32 seed = 1; seed <= 4; ++seed)
+        ok = ok && ovrin::test::writeImage(tree + QStringLiteral("/other%1.jpg").arg(seed),
+                                           ovrin::test::photoLike(800, 600, seed), "jpeg", 85);
+    return ok;
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -111,20 +131,9 @@ private Q_SLOTS:
     void findsCopiesOfAPhotograph()
     {
         QTemporaryDir dir;
+        QVERIFY(makePhotoTree(dir));
         const QString tree = dir.filePath(QStringLiteral("tree"));
-        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub")));
-        const QImage photo = ovrin::test::photoLike(800, 600, 77);
         const QString target = dir.filePath(QStringLiteral("target.jpg"));
-        QVERIFY(ovrin::test::writeImage(target, photo, "jpeg", 90));
-        QVERIFY(ovrin::test::writeImage(
-            tree + QStringLiteral("/sub/half.jpg"),
-            photo.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), "jpeg", 50));
-        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/copy.png"), photo, "png"));
-        for (quint32 seed = 1; seed <= 5; ++seed)
-            QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.jpg").arg(seed),
-                                            ovrin::test::photoLike(800, 600, seed), "jpeg", 85));
-        QVERIFY(ovrin::test::writeText(tree + QStringLiteral("/readme.txt"), "text"));
-
         const Run run = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), tree});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.isEmpty(), qPrintable(run.err)); // not a terminal: no progress
@@ -216,28 +225,20 @@ private Q_SLOTS:
     void indexThenSearchItAsTheFolder()
     {
         QTemporaryDir dir;
+        QVERIFY(makePhotoTree(dir));
         const QString tree = dir.filePath(QStringLiteral("tree"));
-        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub")));
-        const QImage photo = ovrin::test::photoLike(640, 480, 77);
         const QString target = dir.filePath(QStringLiteral("target.jpg"));
-        QVERIFY(ovrin::test::writeImage(target, photo, "jpeg", 90));
-        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/sub/half.jpg"),
-                                        photo.scaled(320, 240), "jpeg", 50));
-        for (quint32 seed = 1; seed <= 4; ++seed)
-            QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.png").arg(seed),
-                                            ovrin::test::photoLike(300, 200, seed), "png"));
-        QVERIFY(ovrin::test::writeText(tree + QStringLiteral("/readme.txt"), "text"));
         const QString index = dir.filePath(QStringLiteral("pictures.ovi"));
 
         const Run made = runCli({QStringLiteral("index"), tree, index,
                                  QStringLiteral("--pixel-number"), QStringLiteral("12")});
         QCOMPARE(made.exitCode, 0);
-        QCOMPARE(made.err, QStringLiteral("5 images indexed, 1 files skipped\n"));
+        QCOMPARE(made.err, QStringLiteral("6 images indexed, 1 files skipped\n"));
         QVERIFY(made.out.isEmpty());
 
         const Run checked = runCli({QStringLiteral("check"), index});
         QCOMPARE(checked.exitCode, 0);
-        QCOMPARE(checked.out, QStringLiteral("pixel number: 12\nimages: 5\n"));
+        QCOMPARE(checked.out, QStringLiteral("pixel number: 12\nimages: 6\n"));
 
         for (const QString& rate : {QStringLiteral("70"), QStringLiteral("0")}) {
             const Run byFolder =
