@@ -78,6 +78,27 @@ void TGraphicSearch::setIndexFilePath(std::optional<std::string> path)
     m_indexFilePath = std::move(path);
 }
 
+void TGraphicSearch::loadSetting(const TSetting& setting)
+{
+    m_target->setFilePath(setting.targetFilePath());
+    setTopDirPath(setting.topDirPath());
+    setIndexFilePath(setting.indexFilePath());
+    m_bits.store(setting.bits());
+    m_matchRate.store(setting.matchRate());
+    m_pixelNumber.store(setting.pixelNumber());
+    m_searchMethod.store(setting.searchMethod());
+}
+
+void TGraphicSearch::saveSetting(TSetting& setting) const
+{
+    setting.setTargetFilePath(m_target->filePath());
+    setting.setTopDirPath(topDirPath());
+    setting.setIndexFilePath(indexFilePath());
+    setting.setBits(m_bits.load());
+    setting.setMatchRate(m_matchRate.load());
+    setting.setSearchMethod(m_searchMethod.load());
+}
+
 void TGraphicSearch::setThreadStarter(ThreadStarter starter)
 {
     m_threadStarter = starter ? std::move(starter) : ThreadStarter(startDetachedThread);

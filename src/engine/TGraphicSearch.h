@@ -2,6 +2,7 @@
 
 #include "TFileInfo.h"
 #include "TGraphicSearchCallback.h"
+#include "TSetting.h"
 
 #include <atomic>
 #include <cstdint>
@@ -53,6 +54,12 @@ public:
     void setPixelNumber(std::int32_t number) { m_pixelNumber.store(number); }
     std::int32_t searchMethod() const { return m_searchMethod.load(); }
     void setSearchMethod(std::int32_t method) { m_searchMethod.store(method); }
+
+    // Copies a settings record into the engine, and the engine's values back
+    // into one: all but the pixel number, which an index head may have changed
+    // for this run only. A path the engine does not hold leaves the record's.
+    void loadSetting(const TSetting& setting);
+    void saveSetting(TSetting& setting) const;
 
     bool isWorking() const { return m_work.load(); }
     // Starts a folder search (method 0) or an index search (method 1).
