@@ -1,6 +1,7 @@
 #!/bin/bash
-# Installs what is missing, builds, and starts Ovrin. Until the window exists
-# it runs the command-line search on a small sample of pictures made here.
+# Installs what is missing, builds, and starts Ovrin. Without a display to
+# show the window on, it runs the command-line search on a small sample of
+# pictures made here instead.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -8,6 +9,11 @@ cd "$root"
 bash scripts/install-deps.sh
 bash scripts/build.sh build/normal
 
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec build/normal/src/ui/ovrin
+fi
+
+echo "No display found: running the command-line search on a sample instead."
 sample=build/sample
 if [ ! -f "$sample/target.jpg" ]; then
     build/normal/bench/ovrin-make-corpus sample "$sample"

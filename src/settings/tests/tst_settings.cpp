@@ -80,8 +80,8 @@ private Q_SLOTS:
 
     void damagedStoreStartsWithDefaults()
     {
-        QVERIFY(ovrin::test::writeText(
-            m_file, QByteArray("\x00\xff[[[\nversion=\x01\x02\nbits=@Variant(\x7f)\n", 36)));
+        static const char damaged[] = "\x00\xff[[[\nversion=\x01\x02\nbits=@Variant(\x7f)\n";
+        QVERIFY(ovrin::test::writeText(m_file, QByteArray(damaged, sizeof damaged - 1)));
         platform::Preferences::setStoreFileForTesting(m_file.toStdString());
         TSetting setting;
         setting.beginning(); // whatever it makes of the bytes, it must not fail

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TSearchDlg;
+}
+
+namespace ovrin {
+class TGraphicSearch;
+}
+
+namespace ovrin::ui {
+
+// The modal dialog in which a person sets up a search. It is made once and
+// reused; its fields keep their text between runs. It copies its values into
+// the engine only when every test passed, and starts nothing itself.
+class TSearchDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TSearchDlg(QWidget* parent = nullptr);
+    ~TSearchDlg() override;
+
+    void setup(TGraphicSearch* engine);
+    // Runs the dialog; yes only when confirmed and the values are in the engine.
+    bool doModal();
+
+    Ui::TSearchDlg& widgets() { return *m_ui; }
+
+    // The leading decimal integer of a text, 0 when it begins with none.
+    static int intValue(const QString& text);
+
+public Q_SLOTS:
+    void okAction();
+    void cancelAction();
+    void indexFilePathRefAction();
+    void targetFilePathRefAction();
+    void topDirPathRefAction();
+
+private:
+    void fileLoadErrorAlert(const QString& path);
+
+    std::unique_ptr<Ui::TSearchDlg> m_ui;
+    TGraphicSearch* m_gs = nullptr;
+    bool m_result = false;
+};
+
+} // namespace ovrin::ui
