@@ -271,7 +271,15 @@ private Q_SLOTS:
         TCreateIndexFileDlg* dialog = controller.createIndexFileDlg();
         TGraphicSearch& engine = controller.engine();
         engine.setBits(4);
+        const auto before = engine.indexFilePath();
         dialog->setup(&engine);
+        whenShown(dialog, [&] {
+            dialog->widgets().tfTopDirPath->setText(QStringLiteral("/somewhere"));
+            dialog->widgets().tfIndexFilePath->setText(QStringLiteral("/somewhere.ovi"));
+            QTest::mouseClick(dialog->widgets().btnCancel, Qt::LeftButton);
+        });
+        QVERIFY(!dialog->doModal());
+        QCOMPARE(engine.indexFilePath(), before);
         whenShown(dialog, [&] {
             dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
             dialog->widgets().tfIndexFilePath->clear();
@@ -338,8 +346,11 @@ private Q_SLOTS:
         w.tvResult->clearSelection();
         controller.doubleClickTvResultAction();
         QVERIFY(catcher.opened.isEmpty());
-        w.tvResult->selectRow(1);
-        controller.doubleClickTvResultAction();
+        controller.mainWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller.mainWindow()));
+        const QPoint cell = w.tvResult->visualRect(hits->index(1, 1)).center();
+        QTest::mouseClick(w.tvResult->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(w.tvResult->viewport(), Qt::LeftButton, {}, cell);
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(
                                      hits->objectValue(QStringLiteral("FILEPATH"), 1).toString())});
