@@ -1,5 +1,7 @@
 #include "FileHandle.h"
 
+#include "FileManager.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,26 +16,6 @@ namespace {
 
 std::atomic<std::int64_t> g_writeBudget{-1};
 
-int openRegular(const std::string& path, int flags)
-{
-    if (path.empty())
-        return -1;
-    // Non-blocking open so a FIFO at the path cannot stall us; only regular
-    // files are accepted.
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    const int current = ::fcntl(fd, F_GETFL);
-    if (current != -1)
-        ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
-    return fd;
-}
-
 } // namespace
 
 FileHandle::FileHandle(int fd, Mode mode) : m_fd(fd), m_mode(mode)
@@ -43,7 +25,7 @@ FileHandle::FileHandle(int fd, Mode mode) : m_fd(fd), m_mode(mode)
 
 std::unique_ptr<FileHandle> FileHandle::forReading(const std::string& path)
 {
-    const int fd = openRegular(path, O_RDONLY);
+    const int fd = FileManager::openRegularFile(path, O_RDONLY);
     if (fd < 0)
         return nullptr;
     return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Read));
@@ -51,7 +33,7 @@ std::unique_ptr<FileHandle> FileHandle::forReading(const std::string& path)
 
 std::unique_ptr<FileHandle> FileHandle::forWriting(const std::string& path)
 {
-    const int fd = openRegular(path, O_WRONLY);
+    const int fd = FileManager::openRegularFile(path, O_WRONLY);
     if (fd < 0)
         return nullptr;
     return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Write));

@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ovrin::platform {
 
@@ -57,6 +59,24 @@ bool FileManager::fileExists(const std::string& path, bool& isDirectory)
 bool FileManager::fileExists(const std::string& path)
 {
     return fileStatus(path).has_value();
+}
+
+int FileManager::openRegularFile(const std::string& path, int flags)
+{
+    if (path.empty())
+        return -1;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    const int current = ::fcntl(fd, F_GETFL);
+    if (current != -1)
+        ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+    return fd;
 }
 
 std::int64_t FileManager::fileSize(const std::string& path)

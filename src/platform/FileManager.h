@@ -39,6 +39,11 @@ public:
     // Path texts equal when case is ignored (Unicode simple case folding).
     static bool isSamePathIgnoringCase(const std::string& a, const std::string& b);
 
+    // Opens a regular file (open(2) flags such as O_RDONLY) without ever
+    // blocking: a FIFO or a device in a photo tree is refused, not waited on or
+    // read forever. -1 when the path names no regular file or cannot be opened.
+    static int openRegularFile(const std::string& path, int flags);
+
     // Joins with exactly one "/" between folder and name.
     static std::string appendPathComponent(const std::string& folder, const std::string& name);
 };

@@ -1,5 +1,7 @@
 #include "ImageLoader.h"
 
+#include "FileManager.h"
+
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -46,24 +48,6 @@ public:
     QuietDecoderScope(const QuietDecoderScope&) = delete;
     QuietDecoderScope& operator=(const QuietDecoderScope&) = delete;
 };
-
-// Opens a regular file for reading without ever blocking: a FIFO or a device
-// in a photo tree must be skipped, not waited on or read forever.
-int openRegularFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags != -1)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
-}
 
 // JPEG can decode at 1/2, 1/4 or 1/8 of its size by averaging DCT blocks, which
 // is where almost all of the time of a folder search goes. Asking for the
@@ -189,7 +173,7 @@ std::optional<ThumbnailRaster> ImageLoader::loadThumbnail(const std::string& pat
         return std::nullopt;
 
     const QuietDecoderScope quiet;
-    const int fd = openRegularFile(path);
+    const int fd = FileManager::openRegularFile(path, O_RDONLY);
     if (fd < 0)
         return std::nullopt;
     QFile file;
