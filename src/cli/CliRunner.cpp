@@ -1,9 +1,7 @@
 #include "CliRunner.h"
 
-#include "FileHandle.h"
-#include "FileManager.h"
-#include "TChunk.h"
 #include "TFileInfo.h"
+#include "TIndexReader.h"
 
 #include <filesystem>
 #include <sys/ioctl.h>
@@ -228,25 +226,14 @@ int CliRunner::index(const Options& options, const std::atomic<bool>& interrupte
 
 std::int64_t CliRunner::countIndexedImages(const std::string& indexPath)
 {
-    const std::int64_t size = platform::FileManager::fileSize(indexPath);
-    const auto handle = platform::FileHandle::forReading(indexPath);
-    if (!handle)
+    TIndexReader reader(indexPath);
+    if (!reader.isOpen())
         return 0;
-    TChunk head;
-    head.read(handle.get());
+    reader.readHead();
     std::int64_t images = 0;
-    bool havePath = false;
-    while (size - static_cast<std::int64_t>(handle->offsetInFile()) >= TChunk::kHeaderSize) {
-        TChunk chunk;
-        if (chunk.read(handle.get()) == 0)
-            break;
-        if (chunk.ckID() == TChunk::kPathID) {
-            const auto path = TChunkPath(chunk).path();
-            havePath = path && !path->empty();
-        } else if (chunk.ckID() == TChunk::kThumbID && havePath) {
-            ++images;
-        }
-    }
+    TIndexReader::Entry entry;
+    while (reader.next(entry))
+        ++images;
     return images;
 }
 

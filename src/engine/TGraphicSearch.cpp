@@ -3,6 +3,7 @@
 #include "FileHandle.h"
 #include "FileManager.h"
 #include "TChunk.h"
+#include "TIndexReader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -257,11 +258,7 @@ bool TGraphicSearch::checkIndexFile(const std::string& path)
     if (!handle)
         return false;
     std::uint8_t id[4];
-    if (handle->read(id, 4) != 4)
-        return false;
-    const std::uint32_t value = (std::uint32_t{id[0]} << 24) | (std::uint32_t{id[1]} << 16) |
-                                (std::uint32_t{id[2]} << 8) | std::uint32_t{id[3]};
-    if (value != TChunk::kHeadID)
+    if (handle->read(id, 4) != 4 || TChunk::bigEndian32(id) != TChunk::kHeadID)
         return false;
     handle->seekToFileOffset(0);
     TChunk chunk;
@@ -278,15 +275,11 @@ void TGraphicSearch::searchIndexFileThread()
 
 void TGraphicSearch::searchIndexFileSub(const std::string& indexPath)
 {
-    const std::int64_t size = FileManager::fileSize(indexPath);
-    const auto handle = FileHandle::forReading(indexPath);
-    if (!handle)
+    TIndexReader reader(indexPath);
+    if (!reader.isOpen())
         return;
-
     {
-        TChunk first;
-        first.read(handle.get());
-        const std::int32_t pixelNumber = TChunkHead(first).pixelNumber();
+        const std::int32_t pixelNumber = reader.readHead();
         m_pixelNumber.store(pixelNumber);
         if (m_searchTargetPath) {
             TFileInfo rebuilt(*m_searchTargetPath);
@@ -295,55 +288,23 @@ void TGraphicSearch::searchIndexFileSub(const std::string& indexPath)
         }
     }
 
-    // Chunks are compared where they lie in the handle's buffer and the current
-    // path is one reused string: a million entries must not mean millions of
-    // allocations. A record is made only for a hit.
+    // Stored values are compared where they lie; a record is made only for a
+    // hit, so a million entries do not mean millions of allocations.
     const std::vector<std::uint16_t> target = TFileInfo::storedWords(m_target->thumbnail());
     const auto targetCount = static_cast<std::int32_t>(target.size());
-    std::vector<std::uint8_t> large;
     std::vector<std::int16_t> values;
-    std::string currentPath;
-    bool havePath = true; // the empty path at the start: thumbnails are passed over
-
-    while (size - static_cast<std::int64_t>(handle->offsetInFile()) >= TChunk::kHeaderSize) {
-        if (!m_continue.load())
-            break;
-        const auto header = handle->readInPlace(TChunk::kHeaderSize);
-        if (header.size() != static_cast<std::size_t>(TChunk::kHeaderSize))
-            break; // the file ended early: it changed under us
-        const std::uint32_t id = (std::uint32_t{header[0]} << 24) |
-                                 (std::uint32_t{header[1]} << 16) |
-                                 (std::uint32_t{header[2]} << 8) | std::uint32_t{header[3]};
-        const auto dataSize = static_cast<std::int32_t>(
-            (std::uint32_t{header[4]} << 24) | (std::uint32_t{header[5]} << 16) |
-            (std::uint32_t{header[6]} << 8) | std::uint32_t{header[7]});
-        std::span<const std::uint8_t> data;
-        if (dataSize >= 0 && static_cast<std::size_t>(dataSize) <= FileHandle::kBufferSize) {
-            data = handle->readInPlace(static_cast<std::size_t>(dataSize));
-            if (data.size() != static_cast<std::size_t>(dataSize))
-                break;
-        } else {
-            if (!TChunk::readBody(handle.get(), dataSize, large))
-                break;
-            data = large;
-        }
-
-        if (id == TChunk::kPathID) {
-            const auto path = TChunkPath::decodePath(data.data(), data.size());
-            havePath = path.has_value();
-            if (path)
-                currentPath.assign(*path);
-        } else if (id == TChunk::kThumbID && havePath && !currentPath.empty() &&
-                   data.size() / 2 == target.size()) {
-            const auto rate = TFileInfo::compareStoredSignature(
-                target.data(), data.data(), targetCount, m_bits.load(), m_matchRate.load());
-            if (rate && m_context != nullptr) {
-                TChunkThumb::decodeValues(data.data(), data.size(), values);
-                const auto record = std::make_shared<TFileInfo>(currentPath);
-                record->setThumbnail(values);
-                record->setMatchRate(*rate);
-                m_context->hitItemCallback(record);
-            }
+    TIndexReader::Entry entry;
+    while (reader.next(entry, &m_continue)) {
+        if (entry.stored.size() / 2 != target.size())
+            continue;
+        const auto rate = TFileInfo::compareStoredSignature(
+            target.data(), entry.stored.data(), targetCount, m_bits.load(), m_matchRate.load());
+        if (rate && m_context != nullptr) {
+            TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
+            const auto record = std::make_shared<TFileInfo>(std::string(entry.path));
+            record->setThumbnail(values);
+            record->setMatchRate(*rate);
+            m_context->hitItemCallback(record);
         }
     }
 }

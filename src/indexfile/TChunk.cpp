@@ -14,10 +14,7 @@ namespace {
 
 std::int32_t readBigEndian32(const std::uint8_t* p)
 {
-    const std::uint32_t value = (static_cast<std::uint32_t>(p[0]) << 24) |
-                                (static_cast<std::uint32_t>(p[1]) << 16) |
-                                (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(TChunk::bigEndian32(p));
 }
 
 void putBigEndian32(std::uint8_t* p, std::uint32_t value)
@@ -29,6 +26,13 @@ void putBigEndian32(std::uint8_t* p, std::uint32_t value)
 }
 
 } // namespace
+
+std::uint32_t TChunk::bigEndian32(const std::uint8_t* bytes)
+{
+    return (static_cast<std::uint32_t>(bytes[0]) << 24) |
+           (static_cast<std::uint32_t>(bytes[1]) << 16) |
+           (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+}
 
 void TChunk::takeChunk(const TChunk& chunk)
 {
@@ -44,7 +48,7 @@ bool TChunk::readHeader(FileHandle* handle, std::uint32_t& id, std::int32_t& siz
         return false;
     if (handle->read(header, 4) != 4)
         return false;
-    id = static_cast<std::uint32_t>(readBigEndian32(header));
+    id = bigEndian32(header);
     if (handle->read(header + 4, 4) != 4)
         return false;
     size = readBigEndian32(header + 4);

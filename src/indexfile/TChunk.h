@@ -51,6 +51,9 @@ public:
     // write, no handle, or the handle failed to take the bytes.
     virtual std::int32_t write(platform::FileHandle* handle);
 
+    // A big-endian 32-bit field, as IDs and sizes are stored.
+    static std::uint32_t bigEndian32(const std::uint8_t* bytes);
+
     // The two steps of read() on their own, for readers that keep one buffer
     // for every chunk instead of making an object per chunk. readHeader fails
     // on a short read; readBody fails on a short read or a negative size, the

@@ -56,10 +56,8 @@ void TCreateIndexFileDlg::cancelAction()
 void TCreateIndexFileDlg::indexFilePathRefAction()
 {
     const QString field = m_ui->tfIndexFilePath->text();
-    QString name = UiHooks::displayName(field);
-    if (name.isEmpty())
-        name = QStringLiteral("index.ovi");
-    if (const auto path = UiHooks::saveFile(this, UiHooks::startFolderFor(field), name))
+    if (const auto path =
+            UiHooks::saveFile(this, UiHooks::startFolderFor(field), UiHooks::indexFileName(field)))
         m_ui->tfIndexFilePath->setText(*path);
 }
 

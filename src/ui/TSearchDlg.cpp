@@ -127,10 +127,8 @@ void TSearchDlg::fileLoadErrorAlert(const QString& path)
 void TSearchDlg::indexFilePathRefAction()
 {
     const QString field = m_ui->tfIndexFilePath->text();
-    QString name = UiHooks::displayName(field);
-    if (name.isEmpty())
-        name = QStringLiteral("index.ovi");
-    if (const auto path = UiHooks::openFile(this, UiHooks::startFolderFor(field), name))
+    if (const auto path =
+            UiHooks::openFile(this, UiHooks::startFolderFor(field), UiHooks::indexFileName(field)))
         m_ui->tfIndexFilePath->setText(*path);
 }
 

@@ -106,4 +106,10 @@ QString UiHooks::displayName(const QString& path)
     return info.exists() ? info.fileName() : QString();
 }
 
+QString UiHooks::indexFileName(const QString& fieldText)
+{
+    const QString name = displayName(fieldText);
+    return name.isEmpty() ? QStringLiteral("index.ovi") : name;
+}
+
 } // namespace ovrin::ui

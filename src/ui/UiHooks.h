@@ -42,6 +42,8 @@ public:
     static QString startFolderFor(const QString& fieldText);
     // The name under which a file is shown; empty for a path that names nothing.
     static QString displayName(const QString& path);
+    // The name an index file panel proposes: the field's file, else "index.ovi".
+    static QString indexFileName(const QString& fieldText);
 };
 
 } // namespace ovrin::ui
