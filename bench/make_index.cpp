@@ -3,8 +3,8 @@
 // random signature.
 //   ovrin-make-index FILE COUNT
 
-#include "FileHandle.h"
-#include "TChunk.h"
+#include "indexfile/TChunk.h"
+#include "platform/FileHandle.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -8,5 +8,5 @@ sanitizer="${2:-}"
 build_type=RelWithDebInfo
 [ -n "$sanitizer" ] && build_type=Debug
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
-    -DOVRIN_SANITIZER="$sanitizer" >/dev/null
+    -DOVRIN_SANITIZER="$sanitizer" -DOVRIN_WERROR=ON >/dev/null
 cmake --build "$dir" --parallel "$(nproc)"

@@ -1,7 +1,7 @@
-#include "CliRunner.h"
+#include "cli/CliRunner.h"
 
-#include "TFileInfo.h"
-#include "TIndexReader.h"
+#include "indexfile/TIndexReader.h"
+#include "signature/TFileInfo.h"
 
 #include <filesystem>
 #include <sys/ioctl.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommandLine.h"
-#include "TGraphicSearch.h"
-#include "TGraphicSearchCallback.h"
+#include "cli/CommandLine.h"
+#include "engine/TGraphicSearch.h"
+#include "engine/TGraphicSearchCallback.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "cli/CommandLine.h"
 
-#include "TFileInfo.h"
+#include "signature/TFileInfo.h"
 
 #include <algorithm>
 #include <charconv>

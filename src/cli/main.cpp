@@ -1,5 +1,5 @@
-#include "CliRunner.h"
-#include "CommandLine.h"
+#include "cli/CliRunner.h"
+#include "cli/CommandLine.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,9 +1,9 @@
-#include "TGraphicSearch.h"
+#include "engine/TGraphicSearch.h"
 
-#include "FileHandle.h"
-#include "FileManager.h"
-#include "TChunk.h"
-#include "TIndexReader.h"
+#include "indexfile/TChunk.h"
+#include "indexfile/TIndexReader.h"
+#include "platform/FileHandle.h"
+#include "platform/FileManager.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "TFileInfo.h"
-#include "TGraphicSearchCallback.h"
-#include "TSetting.h"
+#include "engine/TGraphicSearchCallback.h"
+#include "settings/TSetting.h"
+#include "signature/TFileInfo.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "TChunk.h"
+#include "indexfile/TChunk.h"
 
-#include "FileHandle.h"
+#include "platform/FileHandle.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "TIndexReader.h"
+#include "indexfile/TIndexReader.h"
 
-#include "FileHandle.h"
-#include "FileManager.h"
-#include "TChunk.h"
+#include "indexfile/TChunk.h"
+#include "platform/FileHandle.h"
+#include "platform/FileManager.h"
 
 namespace ovrin {
 

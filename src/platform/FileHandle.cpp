@@ -1,6 +1,6 @@
-#include "FileHandle.h"
+#include "platform/FileHandle.h"
 
-#include "FileManager.h"
+#include "platform/FileManager.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "FileManager.h"
+#include "platform/FileManager.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "ImageLoader.h"
+#include "platform/ImageLoader.h"
 
-#include "FileManager.h"
+#include "platform/FileManager.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "TSetting.h"
+#include "settings/TSetting.h"
 
-#include "Preferences.h"
+#include "platform/Preferences.h"
 
 namespace ovrin {
 

@@ -1,6 +1,6 @@
-#include "TFileInfo.h"
+#include "signature/TFileInfo.h"
 
-#include "ImageLoader.h"
+#include "platform/ImageLoader.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
-#include "HitListModel.h"
+#include "ui/HitListModel.h"
 
-#include "TFileInfo.h"
+#include "signature/TFileInfo.h"
 
 namespace ovrin::ui {
 

@@ -1,12 +1,12 @@
-#include "Ovrin.h"
+#include "ui/Ovrin.h"
 
-#include "HitListModel.h"
-#include "TCreateIndexFileDlg.h"
-#include "TFileInfo.h"
-#include "TGraphicSearch.h"
-#include "TSearchDlg.h"
-#include "TSetting.h"
-#include "UiHooks.h"
+#include "engine/TGraphicSearch.h"
+#include "settings/TSetting.h"
+#include "signature/TFileInfo.h"
+#include "ui/HitListModel.h"
+#include "ui/TCreateIndexFileDlg.h"
+#include "ui/TSearchDlg.h"
+#include "ui/UiHooks.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TGraphicSearchCallback.h"
+#include "engine/TGraphicSearchCallback.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "TCreateIndexFileDlg.h"
+#include "ui/TCreateIndexFileDlg.h"
 
-#include "TGraphicSearch.h"
-#include "UiHooks.h"
+#include "engine/TGraphicSearch.h"
+#include "ui/UiHooks.h"
 #include "ui_TCreateIndexFileDlg.h"
 
 namespace ovrin::ui {

@@ -1,8 +1,8 @@
-#include "TSearchDlg.h"
+#include "ui/TSearchDlg.h"
 
-#include "TFileInfo.h"
-#include "TGraphicSearch.h"
-#include "UiHooks.h"
+#include "engine/TGraphicSearch.h"
+#include "signature/TFileInfo.h"
+#include "ui/UiHooks.h"
 #include "ui_TSearchDlg.h"
 
 #include <limits>

@@ -1,4 +1,4 @@
-#include "UiHooks.h"
+#include "ui/UiHooks.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "Ovrin.h"
+#include "ui/Ovrin.h"
 
 #include <QApplication>
 #include <QIcon>

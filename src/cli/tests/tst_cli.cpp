@@ -1,6 +1,6 @@
-#include "CliRunner.h"
-#include "CommandLine.h"
-#include "TestImages.h"
+#include "cli/CliRunner.h"
+#include "cli/CommandLine.h"
+#include "support/TestImages.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

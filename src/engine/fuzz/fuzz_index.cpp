@@ -2,7 +2,7 @@
 // over arbitrary bytes. Built for libFuzzer with clang (OVRIN_FUZZ), and as a
 // plain replay of the committed seed corpus in every test run.
 
-#include "TGraphicSearch.h"
+#include "engine/TGraphicSearch.h"
 
 #include <QImage>
 

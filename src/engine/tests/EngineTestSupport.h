@@ -2,8 +2,8 @@
 
 // Receivers and fixtures shared by the engine's test classes.
 
-#include "TGraphicSearch.h"
-#include "TestImages.h"
+#include "engine/TGraphicSearch.h"
+#include "support/TestImages.h"
 
 #include <QTemporaryDir>
 #include <QTest>

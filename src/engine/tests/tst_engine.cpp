@@ -1,7 +1,7 @@
-#include "EngineTestSupport.h"
-#include "FileManager.h"
-#include "TGraphicSearch.h"
-#include "TestImages.h"
+#include "engine/TGraphicSearch.h"
+#include "engine/tests/EngineTestSupport.h"
+#include "platform/FileManager.h"
+#include "support/TestImages.h"
 
 #include <QTemporaryDir>
 #include <QTest>

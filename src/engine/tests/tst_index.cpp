@@ -1,6 +1,6 @@
-#include "EngineTestSupport.h"
-#include "FileHandle.h"
-#include "TChunk.h"
+#include "engine/tests/EngineTestSupport.h"
+#include "indexfile/TChunk.h"
+#include "platform/FileHandle.h"
 
 #include <QFile>
 

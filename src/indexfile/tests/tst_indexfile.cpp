@@ -1,6 +1,6 @@
-#include "FileHandle.h"
-#include "TChunk.h"
-#include "TestImages.h"
+#include "indexfile/TChunk.h"
+#include "platform/FileHandle.h"
+#include "support/TestImages.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "FileManager.h"
-#include "ImageLoader.h"
-#include "TestImages.h"
+#include "platform/FileManager.h"
+#include "platform/ImageLoader.h"
+#include "support/TestImages.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,7 +1,7 @@
-#include "Preferences.h"
-#include "TGraphicSearch.h"
-#include "TSetting.h"
-#include "TestImages.h"
+#include "engine/TGraphicSearch.h"
+#include "platform/Preferences.h"
+#include "settings/TSetting.h"
+#include "support/TestImages.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

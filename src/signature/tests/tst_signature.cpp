@@ -1,6 +1,6 @@
-#include "ImageLoader.h"
-#include "TFileInfo.h"
-#include "TestImages.h"
+#include "platform/ImageLoader.h"
+#include "signature/TFileInfo.h"
+#include "support/TestImages.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
