@@ -105,23 +105,49 @@ void TGraphicSearch::setThreadStarter(ThreadStarter starter)
     m_threadStarter = starter ? std::move(starter) : ThreadStarter(startDetachedThread);
 }
 
-bool TGraphicSearch::refuse()
+StartResult TGraphicSearch::refuse(Refusal why, std::string detail)
 {
     if (m_context != nullptr)
         m_context->searchEndCallback();
-    return false;
+    return {why, std::move(detail)};
 }
 
-bool TGraphicSearch::beginSearch()
+RunSummary TGraphicSearch::lastRunSummary() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_summary;
+}
+
+StartResult TGraphicSearch::checkTarget(const std::string&)
+{
+    return {};
+}
+
+StartResult TGraphicSearch::checkTopFolder(const std::string&)
+{
+    return {};
+}
+
+StartResult TGraphicSearch::checkIndexSource(const std::string&)
+{
+    return {};
+}
+
+StartResult TGraphicSearch::checkIndexDestination(const std::string&)
+{
+    return {};
+}
+
+StartResult TGraphicSearch::beginSearch()
 {
     if (m_work.load())
-        return refuse();
+        return refuse(Refusal::Busy, {});
     if (!m_target->makeThumbnail(m_pixelNumber.load()))
-        return refuse();
+        return refuse(Refusal::Busy, {});
     {
         const std::lock_guard guard(m_pathGuard);
         if (!m_topDirPath && !m_indexFilePath)
-            return refuse();
+            return refuse(Refusal::Busy, {});
     }
     m_searchTargetPath = m_target->filePath();
     switch (m_searchMethod.load()) {
@@ -132,23 +158,23 @@ bool TGraphicSearch::beginSearch()
     default:
         // No worker fits; end the call as a refusal so the receiver still gets
         // its one end callback and the engine is left idle.
-        return refuse();
+        return refuse(Refusal::Busy, {});
     }
 }
 
-bool TGraphicSearch::makeIndexFile()
+StartResult TGraphicSearch::makeIndexFile()
 {
     if (m_work.load())
-        return refuse();
+        return refuse(Refusal::Busy, {});
     {
         const std::lock_guard guard(m_pathGuard);
         if (!m_topDirPath || m_topDirPath->empty())
-            return refuse();
+            return refuse(Refusal::Busy, {});
     }
     return startWorker(&TGraphicSearch::makeIndexFileThread);
 }
 
-bool TGraphicSearch::startWorker(WorkerBody body)
+StartResult TGraphicSearch::startWorker(WorkerBody body)
 {
     m_work.store(true);
     m_continue.store(true);
@@ -161,9 +187,9 @@ bool TGraphicSearch::startWorker(WorkerBody body)
     if (!started) {
         m_work.store(false);
         m_work.notify_all();
-        return refuse();
+        return refuse(Refusal::NoThread, {});
     }
-    return true;
+    return {};
 }
 
 void TGraphicSearch::runWorker(WorkerBody body)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 #include "settings/TSetting.h"
 #include "signature/TFileInfo.h"
@@ -61,10 +62,25 @@ public:
     void loadSetting(const TSetting& setting);
     void saveSetting(TSetting& setting) const;
 
+    // Search methods as beginSearch knows them; any other stored value is refused.
+    static constexpr std::int32_t kSearchDirectory = 0;
+    static constexpr std::int32_t kSearchIndexFile = 1;
+
+    // Decoding threads of a folder search or an index creation; 0 (the
+    // default) takes one per hardware thread. What a receiver or an index file
+    // sees is the same for any number.
+    void setJobs(int jobs) { m_jobs.store(jobs < 0 ? 0 : jobs); }
+    int jobs() const { return m_jobs.load(); }
+    // Index creation decodes every picture again instead of reusing the
+    // signatures of unchanged pictures in the index it replaces.
+    void setRebuildIndex(bool rebuild) { m_rebuildIndex.store(rebuild); }
+    bool rebuildIndex() const { return m_rebuildIndex.load(); }
+
     bool isWorking() const { return m_work.load(); }
-    // Starts a folder search (method 0) or an index search (method 1).
-    bool beginSearch();
-    bool makeIndexFile();
+    // Starts a folder search (method 0) or an index search (method 1). A
+    // refused start says why and has already sent its one end callback.
+    StartResult beginSearch();
+    StartResult makeIndexFile();
     void stop();
     // Stops and waits until the worker has returned from its end callback.
     void join();
@@ -72,6 +88,25 @@ public:
     // Tells whether the file at path is an index file; on yes the pixel number
     // is now the one of its head.
     bool checkIndexFile(const std::string& path);
+
+    // The tests a start makes, on their own, for the dialogs and the command
+    // line: a target picture; a folder to walk; an index file to search (is it
+    // one, and can a search use its pixel number); a path an index creation
+    // may write (nothing there, an empty file or an index file, and a folder
+    // that takes a new file).
+    static StartResult checkTarget(const std::string& path);
+    static StartResult checkTopFolder(const std::string& path);
+    static StartResult checkIndexSource(const std::string& path);
+    static StartResult checkIndexDestination(const std::string& path);
+
+    // What the last run did; complete once its end callback has been sent.
+    RunSummary lastRunSummary() const;
+    // How far an index search has read its file: bytes done and in all.
+    struct ReadProgress {
+        std::int64_t done = 0;
+        std::int64_t total = 0;
+    };
+    ReadProgress indexReadProgress() const { return {m_readDone.load(), m_readTotal.load()}; }
 
     // Why the last index creation failed (nothing written, any earlier index
     // left as it was); no value after a run that wrote its index, stopped or not.
@@ -85,8 +120,8 @@ private:
     using WorkerBody = void (TGraphicSearch::*)();
     struct WalkState;
 
-    bool refuse();
-    bool startWorker(WorkerBody body);
+    StartResult refuse(Refusal why, std::string detail);
+    StartResult startWorker(WorkerBody body);
     void runWorker(WorkerBody body);
 
     using FileVisitor = std::function<void(const std::string& path)>;
@@ -124,6 +159,11 @@ private:
     std::optional<std::string> m_lastIndexError; // under m_pathGuard
     std::atomic<std::int64_t> m_indexedImages{0};
     ThreadStarter m_threadStarter;
+    std::atomic<int> m_jobs{0};
+    std::atomic<bool> m_rebuildIndex{false};
+    std::atomic<std::int64_t> m_readDone{0};
+    std::atomic<std::int64_t> m_readTotal{0};
+    RunSummary m_summary; // under m_pathGuard
 };
 
 } // namespace ovrin

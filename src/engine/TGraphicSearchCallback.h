@@ -1,6 +1,9 @@
 #pragma once
 
+#include "engine/RunSummary.h"
+
 #include <memory>
+#include <string>
 
 namespace ovrin {
 
@@ -23,6 +26,20 @@ protected:
     TGraphicSearchCallback() = default;
     TGraphicSearchCallback(const TGraphicSearchCallback&) = default;
     TGraphicSearchCallback& operator=(const TGraphicSearchCallback&) = default;
+};
+
+// A receiver that also implements this hears of every file or folder a run
+// passes over, with the reason, on the worker thread, in walk order.
+class TGraphicSearchDiagnostics {
+public:
+    virtual ~TGraphicSearchDiagnostics() = default;
+    virtual void skippedCallback(const std::string& path, SkipReason reason,
+                                 platform::LoadFailure detail) = 0;
+
+protected:
+    TGraphicSearchDiagnostics() = default;
+    TGraphicSearchDiagnostics(const TGraphicSearchDiagnostics&) = default;
+    TGraphicSearchDiagnostics& operator=(const TGraphicSearchDiagnostics&) = default;
 };
 
 } // namespace ovrin

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace ovrin::platform {
@@ -61,22 +62,106 @@ bool FileManager::fileExists(const std::string& path)
     return fileStatus(path).has_value();
 }
 
-int FileManager::openRegularFile(const std::string& path, int flags)
+LoadFailure FileManager::failureForErrno(int error)
 {
-    if (path.empty())
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+        return LoadFailure::Missing;
+    case EACCES:
+    case EPERM:
+        return LoadFailure::PermissionDenied;
+    case ENXIO:
+    case ENODEV:
+        return LoadFailure::NotRegularFile;
+    default:
+        return LoadFailure::ReadError;
+    }
+}
+
+namespace {
+
+bool onPseudoFileSystem(int fd)
+{
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x9fa0:     // proc
+    case 0x62656572: // sysfs
+    case 0x64626720: // debugfs
+    case 0x74726163: // tracefs
+    case 0x73636673: // securityfs
+    case 0x27e0eb:   // cgroup
+    case 0x63677270: // cgroup2
+    case 0xcafe4a11: // bpf
+    case 0x1cd1:     // devpts
+    case 0x62656570: // configfs
+    case 0x6165676c: // pstore
+    case 0xde5e81e4: // efivarfs
+    case 0xf97cff8c: // selinuxfs
+    case 0x65735543: // fusectl
+    case 0x42494e4d: // binfmt_misc
+        return true;
+    default:
+        return false;
+    }
+}
+
+int finishOpen(int fd, LoadFailure* why)
+{
+    if (fd < 0) {
+        if (why != nullptr)
+            *why = FileManager::failureForErrno(errno);
         return -1;
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        if (why != nullptr)
+            *why = LoadFailure::NotRegularFile;
         return -1;
     }
     const int current = ::fcntl(fd, F_GETFL);
     if (current != -1)
         ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+    if (why != nullptr)
+        *why = LoadFailure::None;
     return fd;
+}
+
+} // namespace
+
+int FileManager::openRegularFile(const std::string& path, int flags, LoadFailure* why)
+{
+    if (path.empty()) {
+        if (why != nullptr)
+            *why = LoadFailure::Missing;
+        return -1;
+    }
+    return finishOpen(::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK), why);
+}
+
+int FileManager::openRegularFileAt(int folderFd, const std::string& name, int flags,
+                                   LoadFailure* why)
+{
+    return finishOpen(::openat(folderFd, name.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+                      why);
+}
+
+LoadFailure FileManager::checkOpenFile(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return failureForErrno(errno);
+    if (!S_ISREG(st.st_mode))
+        return LoadFailure::NotRegularFile;
+    if (onPseudoFileSystem(fd))
+        return LoadFailure::SystemFile;
+    if (st.st_size == 0)
+        return LoadFailure::EmptyFile;
+    return LoadFailure::None;
 }
 
 std::int64_t FileManager::fileSize(const std::string& path)

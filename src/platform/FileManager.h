@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LoadFailure.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,8 +43,18 @@ public:
 
     // Opens a regular file (open(2) flags such as O_RDONLY) without ever
     // blocking: a FIFO or a device in a photo tree is refused, not waited on or
-    // read forever. -1 when the path names no regular file or cannot be opened.
-    static int openRegularFile(const std::string& path, int flags);
+    // read forever. -1 when the path names no regular file or cannot be opened;
+    // `why` then says which.
+    static int openRegularFile(const std::string& path, int flags, LoadFailure* why = nullptr);
+    // The same relative to an open folder, so a path's length is no limit.
+    static int openRegularFileAt(int folderFd, const std::string& name, int flags,
+                                 LoadFailure* why = nullptr);
+    // Whether an open file may be decoded as a picture: a regular file, not
+    // empty, not on a pseudo file system such as /proc (whose files claim to be
+    // regular and can block a reader forever).
+    static LoadFailure checkOpenFile(int fd);
+    // The reason for an errno of open(2) or stat(2).
+    static LoadFailure failureForErrno(int error);
 
     // Joins with exactly one "/" between folder and name.
     static std::string appendPathComponent(const std::string& folder, const std::string& name);

@@ -167,19 +167,33 @@ ThumbnailRaster ImageLoader::reduce(const std::uint32_t* pixels, int width, int 
     return ThumbnailRaster(side, std::move(rgb));
 }
 
-std::optional<ThumbnailRaster> ImageLoader::loadThumbnail(const std::string& path, int side)
+LoadResult ImageLoader::loadThumbnail(const std::string& path, int side,
+                                      const std::atomic<bool>* proceed)
 {
-    if (side < 1 || side > kMaxSide || path.empty())
-        return std::nullopt;
-
-    const QuietDecoderScope quiet;
-    const int fd = FileManager::openRegularFile(path, O_RDONLY);
+    if (path.empty())
+        return {std::nullopt, LoadFailure::Missing};
+    LoadFailure why = LoadFailure::None;
+    const int fd = FileManager::openRegularFile(path, O_RDONLY, &why);
     if (fd < 0)
-        return std::nullopt;
+        return {std::nullopt, why};
+    return loadThumbnail(fd, side, proceed);
+}
+
+LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>* proceed)
+{
+    if (side < 1 || side > kMaxSide) {
+        ::close(fd);
+        return {std::nullopt, LoadFailure::NotAnImage};
+    }
+    if (const LoadFailure why = FileManager::checkOpenFile(fd); why != LoadFailure::None) {
+        ::close(fd);
+        return {std::nullopt, why};
+    }
+    const QuietDecoderScope quiet;
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return std::nullopt;
+        return {std::nullopt, LoadFailure::ReadError};
     }
 
     QImageReader reader(&file);
@@ -193,17 +207,18 @@ std::optional<ThumbnailRaster> ImageLoader::loadThumbnail(const std::string& pat
     }
     QImage image;
     if (!reader.read(&image) || image.isNull() || image.width() < 1 || image.height() < 1)
-        return std::nullopt;
+        return {std::nullopt, proceed != nullptr && !proceed->load() ? LoadFailure::Stopped
+                                                                     : LoadFailure::NotAnImage};
 
     if (image.format() != QImage::Format_RGB32 &&
         image.format() != QImage::Format_ARGB32_Premultiplied) {
         image.convertTo(QImage::Format_ARGB32_Premultiplied);
         if (image.isNull())
-            return std::nullopt;
+            return {std::nullopt, LoadFailure::NotAnImage};
     }
     const auto* pixels = reinterpret_cast<const std::uint32_t*>(image.constBits());
     const auto perLine = static_cast<std::size_t>(image.bytesPerLine()) / sizeof(std::uint32_t);
-    return reduce(pixels, image.width(), image.height(), perLine, side);
+    return {reduce(pixels, image.width(), image.height(), perLine, side), LoadFailure::None};
 }
 
 } // namespace ovrin::platform

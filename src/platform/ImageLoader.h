@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/LoadFailure.h"
+
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -34,6 +37,12 @@ private:
     std::vector<std::uint8_t> m_rgb; // side * side * 3 bytes, row by row
 };
 
+// A picture reduced to a raster, or why there is none.
+struct LoadResult {
+    std::optional<ThumbnailRaster> raster;
+    LoadFailure failure = LoadFailure::None;
+};
+
 class ImageLoader {
 public:
     // Guard of the loader itself; callers keep their own, tighter bound.
@@ -41,9 +50,15 @@ public:
 
     // Decodes the image file at path and reduces the whole picture to side x side
     // points by area averaging, aspect ratio not kept, EXIF orientation applied.
-    // No value when the path is not a regular file that the image reader can
-    // decode within its allocation limit. Decoder warnings are swallowed.
-    static std::optional<ThumbnailRaster> loadThumbnail(const std::string& path, int side);
+    // Only regular, non-empty files off pseudo file systems are decoded.
+    // Decoder messages never reach the terminal. Safe to call from several
+    // threads at once; uses no thread of its own. When `proceed` is given and
+    // is cleared, decoding ends as soon as the decoder allows (Stopped).
+    static LoadResult loadThumbnail(const std::string& path, int side,
+                                    const std::atomic<bool>* proceed = nullptr);
+    // The same for a file already open for reading (read from its start); the
+    // descriptor is taken over and closed.
+    static LoadResult loadThumbnail(int fd, int side, const std::atomic<bool>* proceed = nullptr);
 
     // Area-average reduction of a decoded 0xAARRGGBB premultiplied buffer, with
     // transparent parts flattened onto white.

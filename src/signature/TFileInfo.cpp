@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <unistd.h>
 
 namespace ovrin {
 
@@ -147,26 +149,70 @@ std::int16_t TFileInfo::packColor(float red, float green, float blue)
 
 bool TFileInfo::makeThumbnail(std::int32_t pixelNumber)
 {
-    if (!m_filePath || m_filePath->empty())
-        return false;
-    if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber)
-        return false;
-    const auto raster = platform::ImageLoader::loadThumbnail(*m_filePath, pixelNumber);
-    if (!raster)
-        return false;
+    return loadThumbnail(pixelNumber) == platform::LoadFailure::None;
+}
 
+platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber,
+                                               const std::atomic<bool>* proceed)
+{
+    if (!m_filePath || m_filePath->empty())
+        return platform::LoadFailure::Missing;
+    if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber)
+        return platform::LoadFailure::NotAnImage;
+    return takeRaster(pixelNumber,
+                      platform::ImageLoader::loadThumbnail(*m_filePath, pixelNumber, proceed));
+}
+
+platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber, int fd,
+                                               const std::atomic<bool>* proceed)
+{
+    if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber) {
+        ::close(fd);
+        return platform::LoadFailure::NotAnImage;
+    }
+    return takeRaster(pixelNumber, platform::ImageLoader::loadThumbnail(fd, pixelNumber, proceed));
+}
+
+platform::LoadFailure TFileInfo::takeRaster(std::int32_t pixelNumber,
+                                            const platform::LoadResult& loaded)
+{
+    if (!loaded.raster)
+        return loaded.failure == platform::LoadFailure::None ? platform::LoadFailure::NotAnImage
+                                                             : loaded.failure;
+    const platform::ThumbnailRaster& raster = *loaded.raster;
     const int n = pixelNumber;
     std::vector<std::int16_t> values(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
     std::size_t index = 0;
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
-            const platform::ColorFraction c = raster->colorAt(x, y);
+            const platform::ColorFraction c = raster.colorAt(x, y);
             values[index++] = packColor(c.red, c.green, c.blue);
         }
     }
     m_thumbnail = std::move(values);
     m_thumbnailCount = n * n;
-    return true;
+    return platform::LoadFailure::None;
+}
+
+std::int64_t TFileInfo::channelDistance(const std::int16_t* a, const std::int16_t* b,
+                                        std::int32_t count)
+{
+    std::int64_t sum = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto x = static_cast<std::uint16_t>(a[i]);
+        const auto y = static_cast<std::uint16_t>(b[i]);
+        for (const int shift : {8, 4, 0})
+            sum += std::abs(((x >> shift) & 15) - ((y >> shift) & 15));
+    }
+    return sum;
+}
+
+double TFileInfo::likeness(const std::int16_t* a, const std::int16_t* b, std::int32_t count)
+{
+    if (count <= 0)
+        return 0.0;
+    const auto worst = static_cast<double>(count) * 3.0 * 15.0;
+    return 100.0 * (1.0 - static_cast<double>(channelDistance(a, b, count)) / worst);
 }
 
 namespace {
@@ -269,8 +315,13 @@ bool TFileInfo::isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFil
 
 bool TFileInfo::checkGraphicFile(const std::string& path)
 {
+    return diagnoseGraphicFile(path) == platform::LoadFailure::None;
+}
+
+platform::LoadFailure TFileInfo::diagnoseGraphicFile(const std::string& path)
+{
     TFileInfo info(path);
-    return info.makeThumbnail(8);
+    return info.loadThumbnail(8);
 }
 
 } // namespace ovrin

@@ -1,5 +1,12 @@
 #pragma once
 
+#include "platform/LoadFailure.h"
+
+namespace ovrin::platform {
+struct LoadResult;
+}
+
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,6 +48,13 @@ public:
     // earlier signature as it was, for a missing path, a pixel number outside
     // 1..kMaxPixelNumber or a file that is not a readable image.
     bool makeThumbnail(std::int32_t pixelNumber);
+    // The same, saying why it failed (None on success). A cleared `proceed`
+    // ends a decode early (Stopped).
+    platform::LoadFailure loadThumbnail(std::int32_t pixelNumber,
+                                        const std::atomic<bool>* proceed = nullptr);
+    // The same for a file already open for reading; the descriptor is taken over.
+    platform::LoadFailure loadThumbnail(std::int32_t pixelNumber, int fd,
+                                        const std::atomic<bool>* proceed = nullptr);
 
     // Compares this (the target's) signature with the candidate's at the given
     // bits and least match rate; on yes the candidate's match rate is set.
@@ -64,11 +78,23 @@ public:
     static std::vector<std::uint16_t> storedWords(const std::vector<std::int16_t>& values);
 
     static bool checkGraphicFile(const std::string& path);
+    // Why checkGraphicFile says no (None when it says yes).
+    static platform::LoadFailure diagnoseGraphicFile(const std::string& path);
+
+    // A finer measure than the match rate, for ordering hits of equal rate:
+    // the summed differences of all 4-bit channels of two signatures of
+    // `count` values (0: identical), and the same as a likeness in percent
+    // (100: identical, 0: every channel as far apart as it can be).
+    static std::int64_t channelDistance(const std::int16_t* a, const std::int16_t* b,
+                                        std::int32_t count);
+    static double likeness(const std::int16_t* a, const std::int16_t* b, std::int32_t count);
 
     // One signature value from colour fractions of 0.0 to 1.0.
     static std::int16_t packColor(float red, float green, float blue);
 
 private:
+    platform::LoadFailure takeRaster(std::int32_t pixelNumber, const platform::LoadResult& loaded);
+
     std::optional<std::string> m_filePath;
     std::optional<std::int32_t> m_matchRateNumber;
     std::vector<std::int16_t> m_thumbnail;

@@ -179,7 +179,7 @@ struct Fixture {
         engine->setTopDirPath(top);
         engine->setBits(0);
         const int before = recorder.endCount();
-        const bool started = engine->beginSearch();
+        const bool started = static_cast<bool>(engine->beginSearch());
         const bool ended = started && recorder.waitForEnds(before + 1);
         engine->join(); // the end callback comes just before the worker lets go
         return ended;

@@ -199,7 +199,7 @@ private Q_SLOTS:
         } else {
             QVERIFY(ovrin::test::writeImage(path, image, format.constData(), 95));
         }
-        const auto raster = ImageLoader::loadThumbnail(str(path), 2);
+        const auto raster = ImageLoader::loadThumbnail(str(path), 2).raster;
         QVERIFY(raster.has_value());
         const auto near = [tolerance](float fraction, int expected) {
             return std::abs(level(fraction) - expected) <= tolerance;
@@ -224,7 +224,7 @@ private Q_SLOTS:
         writer.setTransformation(QImageIOHandler::TransformationRotate90);
         QVERIFY(writer.write(image));
 
-        const auto raster = ImageLoader::loadThumbnail(str(path), 2);
+        const auto raster = ImageLoader::loadThumbnail(str(path), 2).raster;
         QVERIFY(raster.has_value());
         QVERIFY(level(raster->colorAt(1, 0).red) > 200); // red now on the right
         QVERIFY(level(raster->colorAt(1, 1).red) > 200);
@@ -247,7 +247,7 @@ private Q_SLOTS:
             QImageReader reader(path);
             whole = reader.read();
         }
-        const auto raster = ImageLoader::loadThumbnail(str(path), 8);
+        const auto raster = ImageLoader::loadThumbnail(str(path), 8).raster;
         QImageReader::setAllocationLimit(oldLimit);
         QVERIFY(whole.isNull());
         QVERIFY(raster.has_value());
@@ -265,14 +265,14 @@ private Q_SLOTS:
         QCOMPARE(::mkfifo((root + "/fifo.jpg").c_str(), 0600), 0);
         QCOMPARE(::symlink("/dev/zero", (root + "/zero.jpg").c_str()), 0);
 
-        QVERIFY(!ImageLoader::loadThumbnail(root + "/text.jpg", 8));
-        QVERIFY(!ImageLoader::loadThumbnail(root + "/empty.png", 8));
-        QVERIFY(!ImageLoader::loadThumbnail(root + "/header.jpg", 8));
-        QVERIFY(!ImageLoader::loadThumbnail(root + "/fifo.jpg", 8)); // must not block
-        QVERIFY(!ImageLoader::loadThumbnail(root + "/zero.jpg", 8)); // must not read forever
-        QVERIFY(!ImageLoader::loadThumbnail(root, 8));
-        QVERIFY(!ImageLoader::loadThumbnail(root + "/missing.png", 8));
-        QVERIFY(!ImageLoader::loadThumbnail("", 8));
+        QVERIFY(!ImageLoader::loadThumbnail(root + "/text.jpg", 8).raster);
+        QVERIFY(!ImageLoader::loadThumbnail(root + "/empty.png", 8).raster);
+        QVERIFY(!ImageLoader::loadThumbnail(root + "/header.jpg", 8).raster);
+        QVERIFY(!ImageLoader::loadThumbnail(root + "/fifo.jpg", 8).raster); // must not block
+        QVERIFY(!ImageLoader::loadThumbnail(root + "/zero.jpg", 8).raster); // must not read forever
+        QVERIFY(!ImageLoader::loadThumbnail(root, 8).raster);
+        QVERIFY(!ImageLoader::loadThumbnail(root + "/missing.png", 8).raster);
+        QVERIFY(!ImageLoader::loadThumbnail("", 8).raster);
         QVERIFY2(g_messages.isEmpty(), qPrintable(g_messages.join(u'\n')));
     }
 };

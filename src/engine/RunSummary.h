@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/LoadFailure.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace ovrin {
+
+// Why a start was refused. Every refusal still sends exactly one end callback.
+enum class Refusal : std::uint8_t {
+    None,                // started
+    Busy,                // a run is going on
+    TargetUnreadable,    // no target path, or the target is no readable picture
+    NoPaths,             // neither a folder nor an index file was named
+    UnknownSearchMethod, // neither a folder search nor an index search
+    PixelNumberUnusable, // the pixel number is outside 1..TFileInfo::kMaxPixelNumber
+    NoTopFolder,         // index creation without a folder
+    TopFolderUnusable,   // the folder does not exist or cannot be listed
+    NoIndexFile,         // no index file was named
+    IndexFileUnusable,   // the index path names something that must not be replaced
+                         // or cannot be read (a picture, a device, a folder, ...)
+    NoThread,            // no worker thread could be started
+};
+
+// The answer of a start, or of one of its tests run on its own. Converts to
+// the yes/no of a start; `detail` is a sentence for a person: what and why.
+struct StartResult {
+    Refusal refusal = Refusal::None;
+    std::string detail;
+
+    explicit operator bool() const { return refusal == Refusal::None; }
+};
+
+// Why an entry of a walked tree gave nothing. Files carry the loader's reason;
+// the walk adds its own.
+enum class SkipReason : std::uint8_t {
+    NotAnImage,       // also damaged pictures
+    Unreadable,       // permission denied, read errors, vanished files
+    SpecialFile,      // FIFO, socket, device, empty file, pseudo file system
+    TooLarge,         // beyond the decode-memory budget
+    NameNotUtf8,      // index creation only: the index stores UTF-8 paths
+    FolderUnlistable, // a folder below the top that cannot be listed
+    FolderRepeated,   // a folder reached again through links too often
+};
+
+inline constexpr int kSkipReasonCount = 7;
+
+SkipReason skipReasonFor(platform::LoadFailure failure);
+// Plural phrase for counts ("not pictures", "unreadable names").
+const char* describeSkipReason(SkipReason reason);
+
+// What the last run did, complete once its end callback has been sent.
+struct RunSummary {
+    enum class Kind : std::uint8_t { FolderSearch, IndexSearch, IndexCreation, Groups };
+    enum class Outcome : std::uint8_t { Finished, Stopped, Failed };
+    // What became of the index file (index creation only).
+    enum class IndexResult : std::uint8_t {
+        None,         // not an index creation
+        Written,      // complete index written
+        Partial,      // stopped where no index was before: the partial index is kept
+        KeptExisting, // stopped or failed: the index that was there is unchanged
+        NotWritten,   // failed where no index was before: nothing written
+    };
+
+    Kind kind = Kind::FolderSearch;
+    Outcome outcome = Outcome::Finished;
+    IndexResult index = IndexResult::None;
+    std::string error;         // Outcome::Failed: what went wrong, for a person
+    std::int64_t examined = 0; // files reported with progress (index search: entries read)
+    std::int64_t hits = 0;
+    std::int64_t indexed = 0; // pictures written into the index
+    std::int64_t reused = 0;  // index update: signatures taken over unchanged
+    std::int64_t decoded = 0; // index update: pictures decoded
+    std::int64_t removed = 0; // index update: entries of the old index gone from the tree
+    std::array<std::int64_t, kSkipReasonCount> skipped{};
+    double seconds = 0.0;
+
+    std::int64_t skippedTotal() const;
+};
+
+} // namespace ovrin
