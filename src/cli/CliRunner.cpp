@@ -3,7 +3,9 @@
 #include "indexfile/TIndexReader.h"
 #include "signature/TFileInfo.h"
 
-#include <filesystem>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -19,6 +21,21 @@ bool isUtf8Continuation(char c)
     return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
 }
 
+std::string skipText(SkipReason reason, platform::LoadFailure detail)
+{
+    switch (reason) {
+    case SkipReason::NameNotUtf8:
+        return "its name is not UTF-8, which the index stores";
+    case SkipReason::FolderRepeated:
+        return "a folder already walked through other links";
+    case SkipReason::FolderUnlistable:
+        return std::string("the folder cannot be listed (") +
+               platform::describeLoadFailure(detail) + ")";
+    default:
+        return platform::describeLoadFailure(detail);
+    }
+}
+
 } // namespace
 
 CliRunner::CliRunner(std::FILE* out, std::FILE* err, bool showProgress)
@@ -27,14 +44,23 @@ CliRunner::CliRunner(std::FILE* out, std::FILE* err, bool showProgress)
 
 std::string CliRunner::absolutePath(const std::string& path)
 {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    if (error)
-        return path;
-    std::string text = absolute.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
+    std::string joined = path;
+    if (path.empty() || path.front() != '/') {
+        std::vector<char> buffer(4096);
+        while (::getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE)
+            buffer.resize(buffer.size() * 2);
+        joined = std::string(buffer.data()) + "/" + path;
+    }
+    std::string text;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        const std::size_t slash = std::min(joined.find('/', start), joined.size());
+        const std::string_view part(joined.data() + start, slash - start);
+        if (!part.empty() && part != ".")
+            text.append("/").append(part);
+        start = slash + 1;
+    }
+    return text.empty() ? "/" : text;
 }
 
 std::string CliRunner::progressLine(std::uint64_t examined, std::uint64_t hits,
@@ -42,12 +68,7 @@ std::string CliRunner::progressLine(std::uint64_t examined, std::uint64_t hits,
 {
     std::string head = std::to_string(examined) + " examined, " + std::to_string(hits) +
                        (hits == 1 ? " hit: " : " hits: ");
-    std::string shown;
-    shown.reserve(path.size());
-    for (const char c : path) {
-        const auto u = static_cast<unsigned char>(c);
-        shown.push_back(u < 0x20 || u == 0x7f ? '?' : c);
-    }
+    const std::string shown = escapePath(path);
     // Count columns as code points; cut whole characters off the front.
     const auto columns = [](const std::string& s) {
         std::size_t n = 0;
@@ -58,18 +79,31 @@ std::string CliRunner::progressLine(std::uint64_t examined, std::uint64_t hits,
     if (width <= head.size() + 4)
         return head.substr(0, width > 0 ? width - 1 : 0);
     const std::size_t room = width - 1 - head.size();
-    if (columns(shown) > room) {
-        std::size_t cut = 0;
-        std::size_t excess = columns(shown) - (room - 3);
-        while (cut < shown.size() && excess > 0) {
+    if (columns(shown) <= room)
+        return head + shown;
+    std::size_t cut = 0;
+    std::size_t excess = columns(shown) - (room - 3);
+    while (cut < shown.size() && excess > 0) {
+        ++cut;
+        while (cut < shown.size() && isUtf8Continuation(shown[cut]))
             ++cut;
-            while (cut < shown.size() && isUtf8Continuation(shown[cut]))
-                ++cut;
-            --excess;
-        }
-        shown = "..." + shown.substr(cut);
+        --excess;
     }
-    return head + shown;
+    return head + "..." + shown.substr(cut);
+}
+
+std::string CliRunner::skippedText(const RunSummary& summary)
+{
+    std::string text = std::to_string(summary.skippedTotal()) + " files skipped";
+    std::string parts;
+    for (int i = 0; i < kSkipReasonCount; ++i) {
+        if (summary.skipped[static_cast<std::size_t>(i)] == 0)
+            continue;
+        parts += (parts.empty() ? "" : ", ") +
+                 std::to_string(summary.skipped[static_cast<std::size_t>(i)]) + " " +
+                 describeSkipReason(static_cast<SkipReason>(i));
+    }
+    return parts.empty() ? text : text + " (" + parts + ")";
 }
 
 std::size_t CliRunner::terminalWidth() const
@@ -89,14 +123,70 @@ void CliRunner::clearProgressLocked()
     }
 }
 
-void CliRunner::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
+void CliRunner::message(const std::string& text)
 {
     const std::lock_guard lock(m_outputLock);
-    ++m_hits;
     clearProgressLocked();
-    std::fprintf(m_out, "%d\t%s\n", static_cast<int>(info->matchRate()),
-                 info->filePath().value_or(std::string()).c_str());
-    std::fflush(m_out);
+    std::fputs(text.c_str(), m_err);
+    std::fflush(m_err);
+}
+
+bool CliRunner::writeLocked(const std::string& text)
+{
+    if (m_writeError != 0)
+        return false;
+    if (std::fwrite(text.data(), 1, text.size(), m_out) != text.size() || std::fflush(m_out) != 0) {
+        m_writeError = errno != 0 ? errno : EIO;
+        if (m_engine)
+            m_engine->stop(); // nobody would read the rest
+        return false;
+    }
+    return true;
+}
+
+ExitCode CliRunner::print(const std::string& text)
+{
+    {
+        const std::lock_guard lock(m_outputLock);
+        writeLocked(text);
+    }
+    return finishOutput();
+}
+
+ExitCode CliRunner::finishOutput()
+{
+    int error = 0;
+    {
+        const std::lock_guard lock(m_outputLock);
+        if (m_writeError == 0 && std::fflush(m_out) != 0)
+            m_writeError = errno != 0 ? errno : EIO;
+        error = m_writeError;
+    }
+    if (error == 0)
+        return ExitCode::Ok;
+    message(std::string("ovrin-cli: cannot write the results: ") + std::strerror(error) + "\n");
+    return ExitCode::Failure;
+}
+
+void CliRunner::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
+{
+    HitLine hit;
+    hit.rate = info->matchRate();
+    hit.path = info->filePath().value_or(std::string());
+    if (m_engine) {
+        const auto& target = m_engine->target().thumbnail();
+        if (target.size() == info->thumbnail().size())
+            hit.likeness = TFileInfo::likeness(target.data(), info->thumbnail().data(),
+                                               static_cast<std::int32_t>(target.size()));
+    }
+    const std::lock_guard lock(m_outputLock);
+    ++m_hits;
+    if (m_options.sort) {
+        m_sorted.push_back(std::move(hit));
+        return;
+    }
+    clearProgressLocked();
+    writeLocked(formatHit(hit, m_options.format, m_options.nullTerminated));
 }
 
 void CliRunner::progressCallback(const std::shared_ptr<TFileInfo>& info)
@@ -116,6 +206,13 @@ void CliRunner::progressCallback(const std::shared_ptr<TFileInfo>& info)
     m_progressShown = true;
 }
 
+void CliRunner::skippedCallback(const std::string& path, SkipReason reason,
+                                platform::LoadFailure detail)
+{
+    if (m_options.verbose)
+        message("ovrin-cli: skipped " + escapePath(path) + ": " + skipText(reason, detail) + "\n");
+}
+
 void CliRunner::searchEndCallback()
 {
     {
@@ -125,129 +222,164 @@ void CliRunner::searchEndCallback()
     m_endSignal.notify_all();
 }
 
-bool CliRunner::waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted)
+void CliRunner::waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted)
 {
-    bool wasInterrupted = false;
     {
         std::unique_lock lock(m_endLock);
         while (!m_ended) {
             m_endSignal.wait_for(lock, kInterruptPoll);
-            if (interrupted.load() && !m_ended) {
-                wasInterrupted = true;
-                break;
-            }
+            if (interrupted.load())
+                engine.stop();
         }
     }
-    // Lets the worker finish the file in hand and return from its end callback.
+    // Lets the worker return from its end callback.
     engine.join();
     const std::lock_guard lock(m_outputLock);
     clearProgressLocked();
-    std::fflush(m_out);
-    return wasInterrupted;
 }
 
-bool CliRunner::checkFolder(const std::string& given, std::string& absolute)
+ExitCode CliRunner::refused(const StartResult& result)
 {
-    absolute = absolutePath(given);
-    std::error_code error;
-    if (std::filesystem::is_directory(absolute, error))
-        return true;
-    std::fprintf(m_err, "ovrin-cli: not a folder: %s\n", given.c_str());
-    return false;
+    message("ovrin-cli: " + escapePath(result.detail) + "\n");
+    return ExitCode::Failure;
 }
 
-void CliRunner::loadError(const std::string& path)
+void CliRunner::loadError(const std::string& detail)
 {
-    std::fprintf(m_err, "File load error.\n%s\n", path.c_str());
+    message("File load error.\n" + escapePath(detail) + "\n");
 }
 
-int CliRunner::search(const Options& options, const std::atomic<bool>& interrupted)
+ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& interrupted)
 {
-    const auto engine = std::make_shared<TGraphicSearch>(this);
+    m_options = options;
+    m_engine = std::make_shared<TGraphicSearch>(this);
     const std::string target = absolutePath(options.target);
-    engine->target().setFilePath(target);
-    engine->setBits(options.bits);
-    engine->setMatchRate(options.matchRate);
+    if (const StartResult check = TGraphicSearch::checkTarget(target); !check) {
+        loadError(check.detail);
+        return ExitCode::Failure;
+    }
+    m_engine->target().setFilePath(target);
+    m_engine->setBits(options.bits);
+    m_engine->setMatchRate(options.matchRate);
     if (options.directory) {
-        std::string directory;
-        if (!checkFolder(*options.directory, directory))
-            return 2;
-        engine->setTopDirPath(directory);
-        engine->setPixelNumber(options.pixelNumber);
-        engine->setSearchMethod(0);
+        m_engine->setTopDirPath(absolutePath(*options.directory));
+        m_engine->setPixelNumber(options.pixelNumber);
+        m_engine->setJobs(options.jobs);
+        m_engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
     } else {
         const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
-        if (!engine->checkIndexFile(indexFile)) {
-            loadError(indexFile);
-            return 1;
+        if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
+            loadError(check.detail);
+            return ExitCode::Failure;
         }
-        engine->setIndexFilePath(indexFile);
-        engine->setSearchMethod(1);
+        m_engine->checkIndexFile(indexFile);
+        m_engine->setIndexFilePath(indexFile);
+        m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
     }
+    if (print(formatHeader(options.format)) != ExitCode::Ok)
+        return ExitCode::Failure;
+    if (const StartResult started = m_engine->beginSearch(); !started)
+        return refused(started);
+    waitForEnd(*m_engine, interrupted);
 
-    if (!engine->beginSearch()) {
-        if (!TFileInfo::checkGraphicFile(target))
-            loadError(target);
-        else if (options.indexFile)
-            std::fprintf(m_err, "ovrin-cli: the index file's pixel number %d is not usable\n",
-                         static_cast<int>(engine->pixelNumber()));
-        else
-            std::fputs("ovrin-cli: the search could not be started\n", m_err);
-        return 1;
+    if (options.sort) {
+        std::sort(m_sorted.begin(), m_sorted.end(), [](const HitLine& a, const HitLine& b) {
+            if (a.rate != b.rate)
+                return a.rate > b.rate;
+            if (a.likeness != b.likeness)
+                return a.likeness > b.likeness;
+            return a.path < b.path;
+        });
+        const std::lock_guard lock(m_outputLock);
+        for (const HitLine& hit : m_sorted)
+            if (!writeLocked(formatHit(hit, options.format, options.nullTerminated)))
+                break;
     }
-    return waitForEnd(*engine, interrupted) ? 130 : 0;
+    if (finishOutput() != ExitCode::Ok)
+        return ExitCode::Failure;
+    const RunSummary summary = m_engine->lastRunSummary();
+    if (summary.outcome == RunSummary::Outcome::Failed) {
+        message("ovrin-cli: " + escapePath(summary.error) + "\n");
+        return ExitCode::Failure;
+    }
+    if (options.verbose && summary.skippedTotal() > 0)
+        message(skippedText(summary) + "\n");
+    return summary.outcome == RunSummary::Outcome::Stopped ? ExitCode::Interrupted : ExitCode::Ok;
 }
 
-int CliRunner::index(const Options& options, const std::atomic<bool>& interrupted)
+ExitCode CliRunner::index(const Options& options, const std::atomic<bool>& interrupted)
 {
-    std::string directory;
-    if (!checkFolder(options.directory.value_or(std::string()), directory))
-        return 2;
-    const auto engine = std::make_shared<TGraphicSearch>(this);
-    engine->setTopDirPath(directory);
-    engine->setIndexFilePath(absolutePath(options.indexFile.value_or(std::string())));
-    engine->setPixelNumber(options.pixelNumber);
-    if (!engine->makeIndexFile()) {
-        std::fputs("ovrin-cli: the index creation could not be started\n", m_err);
-        return 1;
+    m_options = options;
+    m_engine = std::make_shared<TGraphicSearch>(this);
+    const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
+    m_engine->setTopDirPath(absolutePath(options.directory.value_or(std::string())));
+    m_engine->setIndexFilePath(indexFile);
+    m_engine->setPixelNumber(options.pixelNumber);
+    m_engine->setJobs(options.jobs);
+    m_engine->setRebuildIndex(options.rebuild);
+    if (const StartResult started = m_engine->makeIndexFile(); !started)
+        return refused(started);
+    waitForEnd(*m_engine, interrupted);
+
+    const RunSummary summary = m_engine->lastRunSummary();
+    const std::string shownIndex = escapePath(indexFile);
+    switch (summary.index) {
+    case RunSummary::IndexResult::Written:
+        message(std::to_string(summary.indexed) + " pictures indexed (" +
+                std::to_string(summary.reused) + " reused, " + std::to_string(summary.decoded) +
+                " decoded), " + std::to_string(summary.removed) + " removed, " +
+                skippedText(summary) + "\n");
+        return ExitCode::Ok;
+    case RunSummary::IndexResult::Partial:
+        message("interrupted: a partial index of " + std::to_string(summary.indexed) +
+                " pictures was written to " + shownIndex + " (there was no index before)\n");
+        return ExitCode::Interrupted;
+    default:
+        break;
     }
-    const bool wasInterrupted = waitForEnd(*engine, interrupted);
-    if (const auto error = engine->lastIndexError()) {
-        std::fprintf(m_err, "ovrin-cli: %s\n", error->c_str());
-        return 1;
+    const bool kept = summary.index == RunSummary::IndexResult::KeptExisting;
+    if (summary.outcome == RunSummary::Outcome::Failed) {
+        message("ovrin-cli: " + escapePath(summary.error) +
+                (kept ? "\nthe index at " + shownIndex + " was kept as it was\n" : "\n"));
+        return ExitCode::Failure;
     }
-    const std::int64_t images = engine->lastIndexedImageCount();
-    const auto examined = static_cast<std::int64_t>(m_examined);
-    std::fprintf(m_err, "%s%lld images indexed, %lld files skipped\n",
-                 wasInterrupted ? "interrupted: " : "", static_cast<long long>(images),
-                 static_cast<long long>(examined - images));
-    return wasInterrupted ? 130 : 0;
+    message("interrupted: " +
+            (kept ? "the index at " + shownIndex + " was kept as it was" : "no index was written") +
+            "\n");
+    return ExitCode::Interrupted;
 }
 
-std::int64_t CliRunner::countIndexedImages(const std::string& indexPath)
-{
-    TIndexReader reader(indexPath);
-    if (!reader.isOpen())
-        return 0;
-    reader.readHead();
-    std::int64_t images = 0;
-    TIndexReader::Entry entry;
-    while (reader.next(entry))
-        ++images;
-    return images;
-}
-
-int CliRunner::check(const Options& options)
+ExitCode CliRunner::check(const Options& options, const std::atomic<bool>& interrupted)
 {
     const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
-    const auto engine = std::make_shared<TGraphicSearch>(this);
-    if (!engine->checkIndexFile(indexFile)) {
-        loadError(indexFile);
-        return 1;
+    TIndexReader reader(indexFile);
+    if (!reader.isIndexFile()) {
+        loadError(TGraphicSearch::checkIndexSource(indexFile).detail);
+        return ExitCode::Failure;
     }
-    std::fprintf(m_out, "pixel number: %d\nimages: %lld\n", static_cast<int>(engine->pixelNumber()),
-                 static_cast<long long>(countIndexedImages(indexFile)));
-    return 0;
+    const std::int32_t pixelNumber = reader.readHead();
+    std::int64_t images = 0;
+    TIndexReader::Entry entry;
+    while (!interrupted.load() && reader.next(entry))
+        ++images;
+    if (interrupted.load())
+        return ExitCode::Interrupted;
+    const ExitCode printed = print("pixel number: " + std::to_string(pixelNumber) +
+                                   "\nimages: " + std::to_string(images) + "\n");
+    if (printed != ExitCode::Ok)
+        return printed;
+    if (pixelNumber < 1 || pixelNumber > TFileInfo::kMaxPixelNumber) {
+        message("ovrin-cli: the index is damaged: no search can use its pixel number " +
+                std::to_string(pixelNumber) + "\n");
+        return ExitCode::Failure;
+    }
+    return ExitCode::Ok;
+}
+
+ExitCode CliRunner::groups(const Options&, const std::atomic<bool>&)
+{
+    message("ovrin-cli: groups is not available yet\n");
+    return ExitCode::Failure;
 }
 
 } // namespace ovrin::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
+#include "cli/HitOutput.h"
 #include "engine/TGraphicSearch.h"
 #include "engine/TGraphicSearchCallback.h"
 
@@ -9,55 +10,69 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace ovrin::cli {
 
 // Runs one command on the engine and prints what it reports: hits on `out`,
-// a self-rewriting progress line on `err` when asked to. Every command answers
-// its exit status: 0 ran to its end, 1 a file could not be loaded or written,
-// 2 a folder that is none, 130 interrupted.
-class CliRunner : public TGraphicSearchCallback {
+// messages and a self-rewriting progress line on `err`. A failed write of the
+// results stops the run and makes the command fail.
+class CliRunner : public TGraphicSearchCallback, public TGraphicSearchDiagnostics {
 public:
     CliRunner(std::FILE* out, std::FILE* err, bool showProgress);
 
-    int search(const Options& options, const std::atomic<bool>& interrupted);
-    int index(const Options& options, const std::atomic<bool>& interrupted);
-    int check(const Options& options);
+    ExitCode search(const Options& options, const std::atomic<bool>& interrupted);
+    ExitCode index(const Options& options, const std::atomic<bool>& interrupted);
+    ExitCode check(const Options& options, const std::atomic<bool>& interrupted);
+    ExitCode groups(const Options& options, const std::atomic<bool>& interrupted);
+    // Prints text on `out`; Failure when it could not be written.
+    ExitCode print(const std::string& text);
 
     void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override;
     void progressCallback(const std::shared_ptr<TFileInfo>& info) override;
     void searchEndCallback() override;
+    void skippedCallback(const std::string& path, SkipReason reason,
+                         platform::LoadFailure detail) override;
 
-    // The full path a person means by `path`, without resolving links.
+    // The full path a person means by `path`: made absolute against the
+    // working folder, "." parts and doubled slashes dropped, ".." kept (only
+    // the system can tell where it leads once links are involved).
     static std::string absolutePath(const std::string& path);
     // One terminal line: control characters made visible, the path shortened
     // from the left to fit `width` columns.
     static std::string progressLine(std::uint64_t examined, std::uint64_t hits,
                                     const std::string& path, std::size_t width);
-
-    // Pictures an index file holds: thumbnails under a readable, non-empty path.
-    static std::int64_t countIndexedImages(const std::string& indexPath);
+    // "12 files skipped (8 not pictures, 4 unreadable names)".
+    static std::string skippedText(const RunSummary& summary);
 
 private:
-    // Waits for the end callback; true when interrupted first (the engine is
-    // then stopped and joined all the same).
-    bool waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted);
-    bool checkFolder(const std::string& given, std::string& absolute);
-    void loadError(const std::string& path);
+    // Waits for the end callback; stops the engine on an interrupt or a failed
+    // write, and joins it in every case.
+    void waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted);
+    bool writeLocked(const std::string& text);
+    ExitCode finishOutput();
+    ExitCode refused(const StartResult& result);
+    void loadError(const std::string& detail);
+    void message(const std::string& text);
     void clearProgressLocked();
     std::size_t terminalWidth() const;
 
     std::FILE* m_out;
     std::FILE* m_err;
     const bool m_showProgress;
+    Options m_options;
+    std::shared_ptr<TGraphicSearch> m_engine;
 
     std::mutex m_outputLock;
     std::uint64_t m_examined = 0;
     std::uint64_t m_hits = 0;
     bool m_progressShown = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
+    std::vector<HitLine> m_sorted; // --sort: printed at the end
+    int m_writeError = 0;          // errno of the first failed write of the results
 
     std::mutex m_endLock;
     std::condition_variable m_endSignal;

@@ -2,8 +2,8 @@
 
 #include "signature/TFileInfo.h"
 
-#include <algorithm>
 #include <charconv>
+#include <map>
 
 namespace ovrin::cli {
 
@@ -12,7 +12,7 @@ std::optional<std::int32_t> parseInt32(const std::string& text)
     std::string_view digits(text);
     if (!digits.empty() && digits.front() == '+')
         digits.remove_prefix(1);
-    if (digits.empty())
+    if (digits.empty() || digits.front() == '+' || (digits.front() == '-' && digits != text))
         return std::nullopt;
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
@@ -23,28 +23,87 @@ std::optional<std::int32_t> parseInt32(const std::string& text)
 
 std::string CommandLine::usage()
 {
-    return "Usage: ovrin-cli search TARGET --dir DIR [--bits B] [--match-rate R] [--pixel-number "
-           "N]\n"
-           "       ovrin-cli search TARGET --index INDEXFILE [--bits B] [--match-rate R]\n"
-           "       ovrin-cli index DIR INDEXFILE [--pixel-number N]\n"
+    return "Usage: ovrin-cli search TARGET --dir DIR [--bits B] [--match-rate R]\n"
+           "                 [--pixel-number N] [--jobs J] [OUTPUT] [--verbose]\n"
+           "       ovrin-cli search TARGET --index INDEXFILE [--bits B] [--match-rate R] [OUTPUT]\n"
+           "       ovrin-cli index DIR INDEXFILE [--pixel-number N] [--jobs J] [--rebuild]\n"
+           "                 [--verbose]\n"
            "       ovrin-cli check INDEXFILE\n"
+           "       ovrin-cli groups (--index INDEXFILE | --dir DIR) [--bits B] [--match-rate R]\n"
+           "                 [--pixel-number N] [--jobs J] [--format tsv|csv|json]\n"
            "       ovrin-cli --help\n"
            "\n"
            "search  lists every picture under DIR, or in an index file made earlier, that\n"
            "        looks like the picture TARGET: one line per hit, the match rate in\n"
            "        percent, a tab, the full path\n"
            "index   writes the path and signature of every readable picture under DIR\n"
-           "        into INDEXFILE, so that later searches need not decode them again\n"
+           "        into INDEXFILE, so that later searches need not decode them again; an\n"
+           "        index already there is updated: unchanged pictures are not decoded\n"
            "check   prints the pixel number of an index file and how many pictures it holds\n"
+           "groups  lists the sets of look-alike pictures of an index file or a folder\n"
            "\n"
            "  --bits B            colour bits compared per channel, 1 to 4 (default 3)\n"
-           "  --match-rate R      least share of agreeing pixels, in percent (default 70)\n"
+           "  --match-rate R      least share of agreeing pixels, 0 to 100 percent (default 70)\n"
            "  --pixel-number N    side of the thumbnail grid, 1 to 256 (default 8); an\n"
            "                      index search takes it from the index file\n"
+           "  --jobs J            decoding threads, 1 to 1024 (default: one per hardware thread)\n"
+           "  --rebuild           decode every picture again instead of updating the index\n"
+           "  --verbose, -v       list every skipped file with its reason on stderr\n"
+           "OUTPUT of search:\n"
+           "  --sort              best hits first (rate, then likeness), printed at the end\n"
+           "  --format F          tsv, csv or json (JSON Lines) with rate, likeness and path\n"
+           "  --null, -0          records ended by NUL, paths as raw bytes\n"
+           "  --                  ends the options (for a TARGET that begins with '-')\n"
            "\n"
+           "Paths are printed with control characters, bytes that are not UTF-8 and the\n"
+           "backslash escaped (\\n, \\t, \\\\, \\xHH); --null prints them unchanged.\n"
            "Exit status: 0 when the command ran to its end, 1 when a file could not be\n"
-           "loaded or written, 2 for a usage error, 130 when interrupted.\n";
+           "loaded, listed or written, 2 for a usage error, 130 when interrupted.\n";
 }
+
+namespace {
+
+struct Range {
+    std::int32_t low;
+    std::int32_t high;
+};
+
+const std::map<std::string, Range>& numberOptions()
+{
+    static const std::map<std::string, Range> options{
+        {"--bits", {1, 4}},
+        {"--match-rate", {0, 100}},
+        {"--pixel-number", {1, TFileInfo::kMaxPixelNumber}},
+        {"--jobs", {1, 1024}},
+    };
+    return options;
+}
+
+// Which options each command takes.
+bool takes(CommandLine::Kind kind, const std::string& name)
+{
+    using Kind = CommandLine::Kind;
+    if (name == "--bits" || name == "--match-rate")
+        return kind == Kind::Search || kind == Kind::Groups;
+    if (name == "--dir" || name == "--index" || name == "--format")
+        return kind == Kind::Search || kind == Kind::Groups;
+    if (name == "--pixel-number" || name == "--jobs")
+        return kind == Kind::Search || kind == Kind::Index || kind == Kind::Groups;
+    if (name == "--verbose")
+        return kind == Kind::Search || kind == Kind::Index;
+    if (name == "--sort" || name == "--null")
+        return kind == Kind::Search;
+    if (name == "--rebuild")
+        return kind == Kind::Index;
+    return false;
+}
+
+bool isFlag(const std::string& name)
+{
+    return name == "--verbose" || name == "--sort" || name == "--null" || name == "--rebuild";
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
 {
@@ -55,100 +114,133 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         return line;
     };
 
-    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end() ||
-        std::find(arguments.begin(), arguments.end(), "-h") != arguments.end()) {
-        line.kind = Kind::Help;
-        return line;
-    }
     if (arguments.empty())
         return fail("no command given");
     const std::string& command = arguments.front();
-    if (command == "search")
-        line.kind = Kind::Search;
-    else if (command == "index")
-        line.kind = Kind::Index;
-    else if (command == "check")
-        line.kind = Kind::Check;
-    else
+    if (command == "-h" || command == "--help") {
+        line.kind = Kind::Help;
+        return line;
+    }
+    line.kind = command == "search"   ? Kind::Search
+                : command == "index"  ? Kind::Index
+                : command == "check"  ? Kind::Check
+                : command == "groups" ? Kind::Groups
+                                      : Kind::UsageError;
+    if (line.kind == Kind::UsageError)
         return fail("unknown command '" + command + "'");
 
     std::vector<std::string> positional;
+    bool optionsEnded = false;
     bool pixelNumberGiven = false;
+    bool jobsGiven = false;
+    Options& options = line.options;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        std::string argument = arguments[i];
-        if (argument == "--") {
-            positional.insert(positional.end(), arguments.begin() + static_cast<long>(i) + 1,
-                              arguments.end());
-            break;
-        }
-        if (argument.size() < 2 || argument.compare(0, 2, "--") != 0) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument == "-" || argument.empty() || argument.front() != '-') {
             positional.push_back(argument);
             continue;
         }
-        std::string name = argument;
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            line.kind = Kind::Help;
+            return line;
+        }
+        std::string name = argument == "-0" ? "--null" : argument == "-v" ? "--verbose" : argument;
         std::optional<std::string> value;
-        if (const auto equals = argument.find('='); equals != std::string::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
+        if (const auto equals = name.find('='); equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        if (!takes(line.kind, name))
+            return fail("unknown option '" + name + "' for " + command);
+        if (isFlag(name)) {
+            if (value)
+                return fail("option '" + name + "' takes no value");
+            (name == "--verbose" ? options.verbose
+             : name == "--sort"  ? options.sort
+             : name == "--null"  ? options.nullTerminated
+                                 : options.rebuild) = true;
+            continue;
+        }
+        if (!value) {
+            if (i + 1 >= arguments.size())
+                return fail("option '" + name + "' needs a value");
             value = arguments[++i];
         }
-        const bool forSearch =
-            name == "--dir" || name == "--index" || name == "--bits" || name == "--match-rate";
-        const bool known = forSearch || name == "--pixel-number";
-        if (!known || (forSearch && line.kind != Kind::Search) ||
-            (name == "--pixel-number" && line.kind == Kind::Check))
-            return fail("unknown option '" + name + "' for " + command);
-        if (!value)
-            return fail("option '" + name + "' needs a value");
         if (name == "--dir" || name == "--index") {
             if (value->empty())
                 return fail(name + " needs a path");
-            (name == "--dir" ? line.options.directory : line.options.indexFile) = *value;
+            (name == "--dir" ? options.directory : options.indexFile) = *value;
             continue;
         }
+        if (name == "--format") {
+            static const std::map<std::string, OutputFormat> formats{{"tsv", OutputFormat::Tsv},
+                                                                     {"csv", OutputFormat::Csv},
+                                                                     {"json", OutputFormat::Json}};
+            const auto format = formats.find(*value);
+            if (format == formats.end())
+                return fail("--format takes tsv, csv or json, not '" + *value + "'");
+            options.format = format->second;
+            continue;
+        }
+        const Range range = numberOptions().at(name);
         const auto number = parseInt32(*value);
-        if (!number)
-            return fail("option '" + name + "' needs a whole number, not '" + *value + "'");
+        if (!number || *number < range.low || *number > range.high)
+            return fail(name + " takes a whole number from " + std::to_string(range.low) + " to " +
+                        std::to_string(range.high) + ", not '" + *value + "'");
         if (name == "--bits") {
-            line.options.bits = *number;
+            options.bits = *number;
         } else if (name == "--match-rate") {
-            line.options.matchRate = *number;
+            options.matchRate = *number;
+        } else if (name == "--jobs") {
+            options.jobs = *number;
+            jobsGiven = true;
         } else {
-            if (*number < 1 || *number > TFileInfo::kMaxPixelNumber)
-                return fail("--pixel-number must be from 1 to " +
-                            std::to_string(TFileInfo::kMaxPixelNumber));
-            line.options.pixelNumber = *number;
+            options.pixelNumber = *number;
             pixelNumberGiven = true;
         }
     }
 
     const auto expect = [&](std::size_t count, const char* what) {
-        return positional.size() == count && std::none_of(positional.begin(), positional.end(),
-                                                          [](const auto& p) { return p.empty(); })
-                   ? std::string()
-                   : std::string("expected ") + what;
+        for (const std::string& p : positional)
+            if (p.empty())
+                return std::string("an empty path was given");
+        return positional.size() == count ? std::string() : std::string("expected ") + what;
     };
+    const bool byIndex = options.indexFile.has_value();
     switch (line.kind) {
     case Kind::Search:
-        if (const auto problem = expect(1, "one TARGET picture"); !problem.empty())
+    case Kind::Groups:
+        if (const auto problem =
+                expect(line.kind == Kind::Search ? 1 : 0,
+                       line.kind == Kind::Search ? "one TARGET picture" : "no other arguments");
+            !problem.empty())
             return fail(problem);
-        line.options.target = positional[0];
-        if (line.options.directory.has_value() == line.options.indexFile.has_value())
+        if (line.kind == Kind::Search)
+            options.target = positional[0];
+        if (options.directory.has_value() == byIndex)
             return fail("give either --dir DIR or --index INDEXFILE");
-        if (line.options.indexFile && pixelNumberGiven)
-            return fail("an index search takes its pixel number from the index file");
+        if (byIndex && (pixelNumberGiven || jobsGiven))
+            return fail("an index search takes its pixel number from the index file and "
+                        "decodes nothing");
+        if (options.nullTerminated && options.format != OutputFormat::Plain)
+            return fail("--null prints the plain format only");
+        if (byIndex && options.verbose)
+            return fail("--verbose lists files skipped by a folder search");
         break;
     case Kind::Index:
         if (const auto problem = expect(2, "DIR and INDEXFILE"); !problem.empty())
             return fail(problem);
-        line.options.directory = positional[0];
-        line.options.indexFile = positional[1];
+        options.directory = positional[0];
+        options.indexFile = positional[1];
         break;
     case Kind::Check:
         if (const auto problem = expect(1, "one INDEXFILE"); !problem.empty())
             return fail(problem);
-        line.options.indexFile = positional[0];
+        options.indexFile = positional[0];
         break;
     default:
         break;

@@ -7,19 +7,40 @@
 
 namespace ovrin::cli {
 
+// The exit status of every command.
+enum class ExitCode : int {
+    Ok = 0,           // ran to its end
+    Failure = 1,      // a file could not be loaded, listed or written
+    Usage = 2,        // the command line is wrong
+    Interrupted = 130 // Ctrl-C, SIGTERM or SIGHUP
+};
+
+enum class OutputFormat : std::uint8_t {
+    Plain, // "RATE<TAB>PATH", paths escaped
+    Tsv,   // a header, then rate, likeness and path, paths escaped
+    Csv,   // a header, then rate, likeness and path as RFC 4180 fields
+    Json,  // JSON Lines
+};
+
 struct Options {
     std::string target;                   // search
-    std::optional<std::string> directory; // search --dir, index DIR
-    std::optional<std::string> indexFile; // search --index, index INDEXFILE, check INDEXFILE
+    std::optional<std::string> directory; // search --dir, index DIR, groups --dir
+    std::optional<std::string> indexFile; // search --index, index INDEXFILE, check, groups --index
     std::int32_t bits = 3;
     std::int32_t matchRate = 70;
     std::int32_t pixelNumber = 8;
+    int jobs = 0; // 0: one decoding thread per hardware thread
+    OutputFormat format = OutputFormat::Plain;
+    bool nullTerminated = false; // search -0: raw paths, records ended by NUL
+    bool sort = false;           // search: best first, at the end
+    bool verbose = false;        // every skipped file with its reason on stderr
+    bool rebuild = false;        // index: decode every picture again
 };
 
 // The parsed command line: which command with which options, or a usage error
 // with its reason.
 struct CommandLine {
-    enum class Kind { Help, Search, Index, Check, UsageError };
+    enum class Kind { Help, Search, Index, Check, Groups, UsageError };
 
     Kind kind = Kind::UsageError;
     Options options;

@@ -1,5 +1,6 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
+#include "platform/ProcessGuard.h"
 
 #include <atomic>
 #include <csignal>
@@ -21,35 +22,53 @@ extern "C" void onInterrupt(int /*signal*/)
 int main(int argc, char** argv)
 {
     using ovrin::cli::CommandLine;
+    using ovrin::cli::ExitCode;
 
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    const CommandLine line = CommandLine::parse(arguments);
+    // Before anything opens a file: a closed stdout or stderr must not be
+    // taken by the first file opened (an index being written, say).
+    std::string problem;
+    if (!ovrin::platform::prepareProcess(&problem)) {
+        std::fprintf(stderr, "ovrin-cli: %s\n", problem.c_str());
+        return static_cast<int>(ExitCode::Failure);
+    }
+
+    const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    ovrin::cli::CliRunner runner(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     switch (line.kind) {
     case CommandLine::Kind::Help:
-        std::fputs(CommandLine::usage().c_str(), stdout);
-        return 0;
+        return static_cast<int>(runner.print(CommandLine::usage()));
     case CommandLine::Kind::UsageError:
         std::fprintf(stderr, "ovrin-cli: %s\n\n%s", line.error.c_str(),
                      CommandLine::usage().c_str());
-        return 2;
+        return static_cast<int>(ExitCode::Usage);
     default:
         break;
     }
 
+    // Ctrl-C, a closing terminal and a polite kill all end the run the same
+    // way: the file in hand finishes, an index that was there stays intact.
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
     // Past a file-size limit a write should fail and be reported, not kill us.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    ovrin::cli::CliRunner runner(stdout, stderr, ::isatty(STDERR_FILENO) == 1);
+    ExitCode code = ExitCode::Ok;
     switch (line.kind) {
     case CommandLine::Kind::Index:
-        return runner.index(line.options, g_interrupted);
+        code = runner.index(line.options, g_interrupted);
+        break;
     case CommandLine::Kind::Check:
-        return runner.check(line.options);
+        code = runner.check(line.options, g_interrupted);
+        break;
+    case CommandLine::Kind::Groups:
+        code = runner.groups(line.options, g_interrupted);
+        break;
     default:
-        return runner.search(line.options, g_interrupted);
+        code = runner.search(line.options, g_interrupted);
+        break;
     }
+    return static_cast<int>(code);
 }

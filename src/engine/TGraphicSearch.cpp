@@ -1,38 +1,17 @@
 #include "engine/TGraphicSearch.h"
 
-#include "indexfile/TChunk.h"
 #include "indexfile/TIndexReader.h"
-#include "platform/FileHandle.h"
 #include "platform/FileManager.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace ovrin {
 
-using platform::FileHandle;
-using platform::FileIdentity;
 using platform::FileManager;
-using platform::FileStatus;
-
-// The folders of the current branch of the walk, top folder first. Links may
-// lead back to an ancestor; such a folder is not entered again, while a folder
-// reached under two unrelated paths is still walked under each.
-struct TGraphicSearch::WalkState {
-    std::vector<FileIdentity> ancestors;
-
-    bool isAncestor(const FileIdentity& id) const
-    {
-        return std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end();
-    }
-};
 
 namespace {
 
@@ -44,6 +23,11 @@ bool startDetachedThread(std::function<void()> body)
     } catch (const std::system_error&) {
         return false;
     }
+}
+
+bool isUsablePixelNumber(std::int32_t number)
+{
+    return number >= 1 && number <= TFileInfo::kMaxPixelNumber;
 }
 
 } // namespace
@@ -105,6 +89,12 @@ void TGraphicSearch::setThreadStarter(ThreadStarter starter)
     m_threadStarter = starter ? std::move(starter) : ThreadStarter(startDetachedThread);
 }
 
+RunSummary TGraphicSearch::lastRunSummary() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_summary;
+}
+
 StartResult TGraphicSearch::refuse(Refusal why, std::string detail)
 {
     if (m_context != nullptr)
@@ -112,101 +102,109 @@ StartResult TGraphicSearch::refuse(Refusal why, std::string detail)
     return {why, std::move(detail)};
 }
 
-RunSummary TGraphicSearch::lastRunSummary() const
+RunSettings TGraphicSearch::snapshot() const
 {
-    const std::lock_guard guard(m_pathGuard);
-    return m_summary;
-}
-
-StartResult TGraphicSearch::checkTarget(const std::string&)
-{
-    return {};
-}
-
-StartResult TGraphicSearch::checkTopFolder(const std::string&)
-{
-    return {};
-}
-
-StartResult TGraphicSearch::checkIndexSource(const std::string&)
-{
-    return {};
-}
-
-StartResult TGraphicSearch::checkIndexDestination(const std::string&)
-{
-    return {};
+    RunSettings settings;
+    {
+        const std::lock_guard guard(m_pathGuard);
+        settings.topDirPath = m_topDirPath;
+        settings.indexFilePath = m_indexFilePath;
+    }
+    settings.targetPath = m_target->filePath();
+    settings.bits = m_bits.load();
+    settings.matchRate = m_matchRate.load();
+    settings.pixelNumber = m_pixelNumber.load();
+    settings.jobs = m_jobs.load();
+    settings.rebuildIndex = m_rebuildIndex.load();
+    return settings;
 }
 
 StartResult TGraphicSearch::beginSearch()
 {
     if (m_work.load())
-        return refuse(Refusal::Busy, {});
-    if (!m_target->makeThumbnail(m_pixelNumber.load()))
-        return refuse(Refusal::Busy, {});
-    {
-        const std::lock_guard guard(m_pathGuard);
-        if (!m_topDirPath && !m_indexFilePath)
-            return refuse(Refusal::Busy, {});
-    }
-    m_searchTargetPath = m_target->filePath();
+        return refuse(Refusal::Busy, "A search or an index creation is running.");
+    const std::int32_t pixelNumber = m_pixelNumber.load();
+    if (!isUsablePixelNumber(pixelNumber))
+        return refuse(Refusal::PixelNumberUnusable,
+                      "The pixel number " + std::to_string(pixelNumber) + " cannot be used.");
+    if (const auto failure = m_target->loadThumbnail(pixelNumber);
+        failure != platform::LoadFailure::None)
+        return refuse(Refusal::TargetUnreadable, m_target->filePath().value_or(std::string()) +
+                                                     ": " + platform::describeLoadFailure(failure));
+    if (!topDirPath() && !indexFilePath())
+        return refuse(Refusal::NoPaths, "Neither a folder nor an index file was named.");
     switch (m_searchMethod.load()) {
-    case 0:
-        return startWorker(&TGraphicSearch::searchDirectoryThread);
-    case 1:
-        return startWorker(&TGraphicSearch::searchIndexFileThread);
+    case kSearchDirectory:
+        if (StartResult folder = checkTopFolder(topDirPath().value_or(std::string())); !folder)
+            return refuse(folder.refusal, std::move(folder.detail));
+        return startWorker(RunSummary::Kind::FolderSearch,
+                           [this](RunContext& run) { runFolderSearch(run, *m_target); });
+    case kSearchIndexFile:
+        return startWorker(RunSummary::Kind::IndexSearch, [this](RunContext& run) {
+            runIndexSearch(run, {*m_target, m_pixelNumber, m_readDone, m_readTotal});
+        });
     default:
         // No worker fits; end the call as a refusal so the receiver still gets
         // its one end callback and the engine is left idle.
-        return refuse(Refusal::Busy, {});
+        return refuse(Refusal::UnknownSearchMethod, "Unknown search method.");
     }
 }
 
 StartResult TGraphicSearch::makeIndexFile()
 {
     if (m_work.load())
-        return refuse(Refusal::Busy, {});
-    {
-        const std::lock_guard guard(m_pathGuard);
-        if (!m_topDirPath || m_topDirPath->empty())
-            return refuse(Refusal::Busy, {});
-    }
-    return startWorker(&TGraphicSearch::makeIndexFileThread);
+        return refuse(Refusal::Busy, "A search or an index creation is running.");
+    const std::optional<std::string> top = topDirPath();
+    if (!top || top->empty())
+        return refuse(Refusal::NoTopFolder, "No folder was named.");
+    if (StartResult folder = checkTopFolder(*top); !folder)
+        return refuse(folder.refusal, std::move(folder.detail));
+    if (StartResult index = checkIndexDestination(indexFilePath().value_or(std::string())); !index)
+        return refuse(index.refusal, std::move(index.detail));
+    if (!isUsablePixelNumber(m_pixelNumber.load()))
+        return refuse(Refusal::PixelNumberUnusable, "The pixel number " +
+                                                        std::to_string(m_pixelNumber.load()) +
+                                                        " cannot be used.");
+    return startWorker(RunSummary::Kind::IndexCreation, runIndexCreation);
 }
 
-StartResult TGraphicSearch::startWorker(WorkerBody body)
+StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body)
 {
     m_work.store(true);
     m_continue.store(true);
+    m_readDone.store(0);
+    m_readTotal.store(0);
 
     std::shared_ptr<TGraphicSearch> self = weak_from_this().lock();
-    bool started = false;
-    if (self) {
-        started = m_threadStarter([self, body] { self->runWorker(body); });
-    }
-    if (!started) {
+    auto run = [self, kind, body = std::move(body), settings = snapshot()]() mutable {
+        self->m_workerThread.store(std::this_thread::get_id());
+        const auto start = std::chrono::steady_clock::now();
+        RunContext context(self->m_context, self->m_continue, std::move(settings), kind);
+        body(context);
+        context.summary().seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        {
+            const std::lock_guard guard(self->m_pathGuard);
+            self->m_summary = context.summary();
+        }
+        if (self->m_context != nullptr)
+            self->m_context->searchEndCallback();
+        self->m_workerThread.store(std::thread::id{});
+        self->m_work.store(false);
+        self->m_work.notify_all();
+        // Nothing of the engine is touched past this point: a new run may start now.
+    };
+    if (!self || !m_threadStarter(std::move(run))) {
         m_work.store(false);
         m_work.notify_all();
-        return refuse(Refusal::NoThread, {});
+        return refuse(Refusal::NoThread, "No thread could be started for the run: " +
+                                             std::string(std::strerror(EAGAIN)));
     }
     return {};
 }
 
-void TGraphicSearch::runWorker(WorkerBody body)
-{
-    m_workerThread.store(std::this_thread::get_id());
-    (this->*body)();
-    if (m_context != nullptr)
-        m_context->searchEndCallback();
-    m_workerThread.store(std::thread::id{});
-    m_work.store(false);
-    m_work.notify_all();
-    // Nothing of the engine is touched past this point: a new run may start now.
-}
-
 void TGraphicSearch::stop()
 {
-    const std::lock_guard guard(m_lock);
     m_continue.store(false);
 }
 
@@ -220,311 +218,98 @@ void TGraphicSearch::join()
         m_work.wait(true);
 }
 
-bool TGraphicSearch::walkFolder(const std::string& path, WalkState& walk, const EntryFilter& skip,
-                                const FileVisitor& visit)
-{
-    bool result = true;
-    const auto listing = FileManager::directoryContents(path);
-    if (!listing)
-        return result;
-
-    for (const std::string& name : *listing) {
-        if (!m_continue.load())
-            return false;
-        const std::string fullPath = FileManager::appendPathComponent(path, name);
-        const auto status = FileManager::fileStatus(fullPath);
-        if (!status)
-            continue; // vanished since the listing, or a dangling link
-        if (skip && skip(fullPath, *status))
-            continue;
-        if (status->isDirectory) {
-            if (walk.isAncestor(status->identity))
-                continue; // a link back up the branch would walk forever
-            walk.ancestors.push_back(status->identity);
-            result = walkFolder(fullPath, walk, skip, visit);
-            walk.ancestors.pop_back();
-            continue;
-        }
-        visit(fullPath);
-    }
-    return result;
-}
-
-void TGraphicSearch::searchDirectoryThread()
-{
-    const std::optional<std::string> top = topDirPath();
-    if (!top)
-        return;
-    WalkState walk;
-    if (const auto status = FileManager::fileStatus(*top))
-        walk.ancestors.push_back(status->identity);
-    searchDirectorySub(*top, walk);
-}
-
-bool TGraphicSearch::searchDirectorySub(const std::string& path, WalkState& walk)
-{
-    return walkFolder(path, walk, {}, [this](const std::string& filePath) {
-        // One file's record lives in this scope only, unless the receiver keeps it.
-        const auto record = std::make_shared<TFileInfo>(filePath);
-        if (m_context != nullptr)
-            m_context->progressCallback(record);
-        if (!record->makeThumbnail(m_pixelNumber.load()))
-            return;
-        if (m_target->isEqualThumbnail(m_bits.load(), m_matchRate.load(), *record) &&
-            m_context != nullptr)
-            m_context->hitItemCallback(record);
-    });
-}
-
 bool TGraphicSearch::checkIndexFile(const std::string& path)
 {
-    if (FileManager::fileSize(path) < TChunk::kHeaderSize)
+    TIndexReader reader(path);
+    if (!reader.isIndexFile())
         return false;
-    const auto handle = FileHandle::forReading(path);
-    if (!handle)
-        return false;
-    std::uint8_t id[4];
-    if (handle->read(id, 4) != 4 || TChunk::bigEndian32(id) != TChunk::kHeadID)
-        return false;
-    handle->seekToFileOffset(0);
-    TChunk chunk;
-    chunk.read(handle.get());
-    m_pixelNumber.store(TChunkHead(chunk).pixelNumber());
+    m_pixelNumber.store(reader.readHead());
     return true;
 }
 
-void TGraphicSearch::searchIndexFileThread()
+StartResult TGraphicSearch::checkTarget(const std::string& path)
 {
-    if (const std::optional<std::string> path = indexFilePath())
-        searchIndexFileSub(*path);
+    if (path.empty())
+        return {Refusal::TargetUnreadable, "No target picture was named."};
+    const auto failure = TFileInfo::diagnoseGraphicFile(path);
+    if (failure == platform::LoadFailure::None)
+        return {};
+    return {Refusal::TargetUnreadable, path + ": " + platform::describeLoadFailure(failure)};
 }
 
-void TGraphicSearch::searchIndexFileSub(const std::string& indexPath)
+StartResult TGraphicSearch::checkTopFolder(const std::string& path)
 {
-    TIndexReader reader(indexPath);
+    if (path.empty())
+        return {Refusal::NoTopFolder, "No folder was named."};
+    int error = 0;
+    const platform::Descriptor folder(FileManager::openFolder(path, &error));
+    if (folder.isOpen() && FileManager::listFolder(folder.get(), &error))
+        return {};
+    if (error == ENOENT)
+        return {Refusal::TopFolderUnusable, "The folder " + path + " does not exist."};
+    if (error == ENOTDIR)
+        return {Refusal::TopFolderUnusable, path + " is not a folder."};
+    return {Refusal::TopFolderUnusable,
+            "The folder " + path + " cannot be listed: " + std::strerror(error)};
+}
+
+StartResult TGraphicSearch::checkIndexSource(const std::string& path)
+{
+    if (path.empty())
+        return {Refusal::NoIndexFile, "No index file was named."};
+    TIndexReader reader(path);
     if (!reader.isOpen())
-        return;
-    {
-        const std::int32_t pixelNumber = reader.readHead();
-        m_pixelNumber.store(pixelNumber);
-        if (m_searchTargetPath) {
-            TFileInfo rebuilt(*m_searchTargetPath);
-            if (rebuilt.makeThumbnail(pixelNumber))
-                m_target->setThumbnail(rebuilt.thumbnail());
-        }
-    }
-
-    // Stored values are compared where they lie; a record is made only for a
-    // hit, so a million entries do not mean millions of allocations.
-    const std::vector<std::uint16_t> target = TFileInfo::storedWords(m_target->thumbnail());
-    const auto targetCount = static_cast<std::int32_t>(target.size());
-    std::vector<std::int16_t> values;
-    TIndexReader::Entry entry;
-    while (reader.next(entry, &m_continue)) {
-        if (entry.stored.size() / 2 != target.size())
-            continue;
-        const auto rate = TFileInfo::compareStoredSignature(
-            target.data(), entry.stored.data(), targetCount, m_bits.load(), m_matchRate.load());
-        if (rate && m_context != nullptr) {
-            TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
-            const auto record = std::make_shared<TFileInfo>(std::string(entry.path));
-            record->setThumbnail(values);
-            record->setMatchRate(*rate);
-            m_context->hitItemCallback(record);
-        }
-    }
+        return {Refusal::IndexFileUnusable,
+                path + ": " + platform::describeLoadFailure(reader.openFailure())};
+    if (!reader.isIndexFile())
+        return {Refusal::IndexFileUnusable, path + ": not an index file"};
+    const std::int32_t pixelNumber = reader.readHead();
+    if (!isUsablePixelNumber(pixelNumber))
+        return {Refusal::IndexFileUnusable, path + ": the index is damaged (its pixel number " +
+                                                std::to_string(pixelNumber) + " cannot be used)"};
+    return {};
 }
 
-namespace {
-
-std::string describe(const std::string& what, const std::string& path, int error)
+StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
 {
-    return what + " " + path + ": " + std::strerror(error);
-}
-
-// The file a path finally names once symbolic links are followed, also when
-// that file does not exist yet: replacing the index must replace that file,
-// never the link.
-std::string resolveLinks(const std::string& path)
-{
-    namespace fs = std::filesystem;
-    fs::path current(path);
-    std::error_code error;
-    for (int hops = 0; hops < 40 && fs::is_symlink(current, error); ++hops) {
-        const fs::path next = fs::read_symlink(current, error);
-        if (error)
-            break;
-        current = next.is_absolute() ? next : current.parent_path() / next;
-    }
-    return current.string();
-}
-
-// Writes the index into a temporary file beside the destination and puts it in
-// place only when every byte reached the disk, so a crash, a kill or a full
-// disk leaves the old index (or none), never a mix of old and new.
-class IndexTransaction {
-public:
-    explicit IndexTransaction(std::string indexPath)
-        : m_indexPath(std::move(indexPath)), m_destination(resolveLinks(m_indexPath))
-    {}
-    ~IndexTransaction()
-    {
-        m_handle.reset();
-        if (!m_tempPath.empty())
-            ::unlink(m_tempPath.c_str());
-        if (m_createdPlaceholder)
-            ::unlink(m_destination.c_str());
-    }
-    IndexTransaction(const IndexTransaction&) = delete;
-    IndexTransaction& operator=(const IndexTransaction&) = delete;
-
-    bool begin()
-    {
-        // A new index is created at once, empty, so that the walk meets it and
-        // skips it like an existing one.
-        if (!FileManager::fileExists(m_indexPath)) {
-            const int fd =
-                ::open(m_destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0)
-                return fail("Could not create the index file", errno);
-            ::close(fd);
-            m_createdPlaceholder = true;
-        }
-        struct stat existing {};
-        if (::stat(m_destination.c_str(), &existing) != 0)
-            return fail("Could not open the index file", errno);
-
-        std::string pattern = m_destination + ".ovrin-XXXXXX";
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd < 0)
-            return fail("Could not write beside the index file", errno);
-        m_tempPath = pattern;
-        ::fchmod(fd, existing.st_mode & 07777);
-        struct stat temp {};
-        ::fstat(fd, &temp);
-        m_tempIdentity = {static_cast<std::uint64_t>(temp.st_dev),
-                          static_cast<std::uint64_t>(temp.st_ino)};
-        ::close(fd);
-        m_handle = FileHandle::forWriting(m_tempPath);
-        if (!m_handle)
-            return fail("Could not write beside the index file", errno);
-        return true;
-    }
-
-    bool commit()
-    {
-        if (!m_handle->synchronize() || !m_handle->closeFile())
-            return fail("Could not write the index file", m_handle->writeError());
-        if (::rename(m_tempPath.c_str(), m_destination.c_str()) != 0)
-            return fail("Could not replace the index file", errno);
-        m_tempPath.clear();
-        m_createdPlaceholder = false;
-        const std::string folder = std::filesystem::path(m_destination).parent_path().string();
-        const int dir =
-            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir); // the rename itself must survive a power loss
-            ::close(dir);
-        }
-        return true;
-    }
-
-    bool isOwnFile(const std::string& path, const FileStatus& status) const
-    {
-        return status.identity == m_tempIdentity ||
-               FileManager::isSamePathIgnoringCase(path, m_indexPath);
-    }
-
-    FileHandle& handle() { return *m_handle; }
-    const std::string& error() const { return m_error; }
-
-private:
-    bool fail(const std::string& what, int error)
-    {
-        if (m_error.empty())
-            m_error = describe(what, m_indexPath, error != 0 ? error : EIO);
-        return false;
-    }
-
-    std::string m_indexPath;
-    std::string m_destination;
-    std::string m_tempPath;
-    FileIdentity m_tempIdentity;
-    std::unique_ptr<FileHandle> m_handle;
-    bool m_createdPlaceholder = false;
-    std::string m_error;
-};
-
-} // namespace
-
-std::optional<std::string> TGraphicSearch::lastIndexError() const
-{
-    const std::lock_guard guard(m_pathGuard);
-    return m_lastIndexError;
-}
-
-void TGraphicSearch::setLastIndexError(std::optional<std::string> error)
-{
-    const std::lock_guard guard(m_pathGuard);
-    m_lastIndexError = std::move(error);
-}
-
-void TGraphicSearch::makeIndexFileThread()
-{
-    // Taken once, so a drop on the window during the walk cannot make the head
-    // and the thumbnails disagree or split the index over two files.
-    const std::optional<std::string> top = topDirPath();
-    const std::optional<std::string> indexPath = indexFilePath();
-    const std::int32_t pixelNumber = m_pixelNumber.load();
-    m_indexedImages.store(0);
-    setLastIndexError(std::nullopt);
-
-    if (!top)
-        return;
-    if (!indexPath || indexPath->empty()) {
-        setLastIndexError(std::string("No index file was named."));
-        return;
-    }
-    IndexTransaction transaction(*indexPath);
-    if (!transaction.begin()) {
-        setLastIndexError(transaction.error());
-        return;
-    }
-    {
-        TChunkHead head;
-        head.setPixcelNumber(pixelNumber);
-        head.write(&transaction.handle());
-    }
-    WalkState walk;
-    if (const auto status = FileManager::fileStatus(*top))
-        walk.ancestors.push_back(status->identity);
-    const EntryFilter skip = [&transaction](const std::string& path, const FileStatus& status) {
-        return transaction.isOwnFile(path, status);
+    if (path.empty())
+        return {Refusal::NoIndexFile, "No index file was named."};
+    const std::string file = FileManager::resolveLinks(path);
+    const auto refuse = [](std::string detail) {
+        return StartResult{Refusal::IndexFileUnusable, std::move(detail)};
     };
-    makeIndexFileSub(*top, transaction.handle(), walk, skip, pixelNumber);
-
-    if (!transaction.commit())
-        setLastIndexError(transaction.error());
-}
-
-bool TGraphicSearch::makeIndexFileSub(const std::string& path, FileHandle& handle, WalkState& walk,
-                                      const EntryFilter& skip, std::int32_t pixelNumber)
-{
-    return walkFolder(path, walk, skip, [&](const std::string& filePath) {
-        const auto record = std::make_shared<TFileInfo>(filePath);
-        if (m_context != nullptr)
-            m_context->progressCallback(record);
-        if (!record->makeThumbnail(pixelNumber))
-            return;
-        // Path and thumbnail always travel together, path first.
-        TChunkPath pathChunk;
-        pathChunk.setPath(record->filePath());
-        pathChunk.write(&handle);
-        TChunkThumb thumbChunk;
-        thumbChunk.setThumbnail(record->thumbnail().data(), record->thumbnailCount());
-        thumbChunk.write(&handle);
-        m_indexedImages.fetch_add(1);
-    });
+    int error = 0;
+    if (const auto status = FileManager::fileStatus(file, &error)) {
+        if (status->isDirectory)
+            return refuse(path + " is a folder; name a file for the index.");
+        if (!status->isRegularFile)
+            return refuse(path + " is a device, FIFO or socket, not an index file; it is "
+                                 "never replaced.");
+        if (status->size > 0) {
+            TIndexReader reader(file);
+            if (!reader.isOpen())
+                return refuse(path + " cannot be read (" +
+                              platform::describeLoadFailure(reader.openFailure()) +
+                              "), so it cannot be told to be an index file; it is not replaced.");
+            if (!reader.isIndexFile())
+                return refuse(path + " is not an index file; only index files are replaced.");
+        }
+        if (::access(file.c_str(), W_OK) != 0)
+            return refuse(path + " is read-only: make it writable (for example chmod u+w) to "
+                                 "replace it, or name another index file.");
+    } else if (error != ENOENT) {
+        return refuse(path + " cannot be reached: " + std::strerror(error));
+    }
+    const std::string folder = FileManager::folderOf(file);
+    const auto folderStatus = FileManager::fileStatus(folder, &error);
+    if (!folderStatus || !folderStatus->isDirectory)
+        return refuse("Cannot write the index file " + path + ": the folder " + folder +
+                      " does not exist.");
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return refuse("Cannot write the index file " + path + ": no new file can be made in " +
+                      folder + " (" + std::strerror(errno) +
+                      "). Choose another place for the index, or make the folder writable.");
+    return {};
 }
 
 } // namespace ovrin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/RunContext.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 #include "settings/TSetting.h"
@@ -13,14 +14,8 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace ovrin {
-
-namespace platform {
-class FileHandle;
-struct FileStatus;
-} // namespace platform
 
 // The search engine: holds the search settings and runs one search or one index
 // creation at a time on a detached worker thread that keeps the engine alive
@@ -31,6 +26,10 @@ public:
     // Runs a worker body on a new detached thread; false when no thread could be
     // started. Replaceable so that tests can make thread creation fail.
     using ThreadStarter = std::function<bool(std::function<void()> body)>;
+
+    // Search methods as beginSearch knows them; any other stored value is refused.
+    static constexpr std::int32_t kSearchDirectory = 0;
+    static constexpr std::int32_t kSearchIndexFile = 1;
 
     explicit TGraphicSearch(TGraphicSearchCallback* context);
     ~TGraphicSearch();
@@ -56,16 +55,6 @@ public:
     std::int32_t searchMethod() const { return m_searchMethod.load(); }
     void setSearchMethod(std::int32_t method) { m_searchMethod.store(method); }
 
-    // Copies a settings record into the engine, and the engine's values back
-    // into one: all but the pixel number, which an index head may have changed
-    // for this run only. A path the engine does not hold leaves the record's.
-    void loadSetting(const TSetting& setting);
-    void saveSetting(TSetting& setting) const;
-
-    // Search methods as beginSearch knows them; any other stored value is refused.
-    static constexpr std::int32_t kSearchDirectory = 0;
-    static constexpr std::int32_t kSearchIndexFile = 1;
-
     // Decoding threads of a folder search or an index creation; 0 (the
     // default) takes one per hardware thread. What a receiver or an index file
     // sees is the same for any number.
@@ -75,6 +64,12 @@ public:
     // signatures of unchanged pictures in the index it replaces.
     void setRebuildIndex(bool rebuild) { m_rebuildIndex.store(rebuild); }
     bool rebuildIndex() const { return m_rebuildIndex.load(); }
+
+    // Copies a settings record into the engine, and the engine's values back
+    // into one: all but the pixel number, which an index head may have changed
+    // for this run only. A path the engine does not hold leaves the record's.
+    void loadSetting(const TSetting& setting);
+    void saveSetting(TSetting& setting) const;
 
     bool isWorking() const { return m_work.load(); }
     // Starts a folder search (method 0) or an index search (method 1). A
@@ -108,35 +103,14 @@ public:
     };
     ReadProgress indexReadProgress() const { return {m_readDone.load(), m_readTotal.load()}; }
 
-    // Why the last index creation failed (nothing written, any earlier index
-    // left as it was); no value after a run that wrote its index, stopped or not.
-    std::optional<std::string> lastIndexError() const;
-    // Images the last index creation wrote into its index.
-    std::int64_t lastIndexedImageCount() const { return m_indexedImages.load(); }
-
     void setThreadStarter(ThreadStarter starter);
 
 private:
-    using WorkerBody = void (TGraphicSearch::*)();
-    struct WalkState;
+    using Body = std::function<void(RunContext&)>;
 
     StartResult refuse(Refusal why, std::string detail);
-    StartResult startWorker(WorkerBody body);
-    void runWorker(WorkerBody body);
-
-    using FileVisitor = std::function<void(const std::string& path)>;
-    using EntryFilter = std::function<bool(const std::string& path, const platform::FileStatus&)>;
-    bool walkFolder(const std::string& path, WalkState& walk, const EntryFilter& skip,
-                    const FileVisitor& visit);
-
-    void searchDirectoryThread();
-    bool searchDirectorySub(const std::string& path, WalkState& walk);
-    void searchIndexFileThread();
-    void searchIndexFileSub(const std::string& indexPath);
-    void makeIndexFileThread();
-    bool makeIndexFileSub(const std::string& path, platform::FileHandle& handle, WalkState& walk,
-                          const EntryFilter& skip, std::int32_t pixelNumber);
-    void setLastIndexError(std::optional<std::string> error);
+    StartResult startWorker(RunSummary::Kind kind, Body body);
+    RunSettings snapshot() const;
 
     TGraphicSearchCallback* const m_context;
     const std::unique_ptr<TFileInfo> m_target;
@@ -151,19 +125,13 @@ private:
     std::atomic<bool> m_work{false};
     std::atomic<bool> m_continue{true};
     std::atomic<std::int32_t> m_searchMethod{0};
-    std::recursive_mutex m_lock; // the engine's own lock; only stop() takes it
-    std::atomic<std::thread::id> m_workerThread{};
-    // The target's path as the search was started with it, for the index
-    // search's rebuild: the window may set a new path during the run.
-    std::optional<std::string> m_searchTargetPath;
-    std::optional<std::string> m_lastIndexError; // under m_pathGuard
-    std::atomic<std::int64_t> m_indexedImages{0};
-    ThreadStarter m_threadStarter;
     std::atomic<int> m_jobs{0};
     std::atomic<bool> m_rebuildIndex{false};
+    std::atomic<std::thread::id> m_workerThread{};
     std::atomic<std::int64_t> m_readDone{0};
     std::atomic<std::int64_t> m_readTotal{0};
     RunSummary m_summary; // under m_pathGuard
+    ThreadStarter m_threadStarter;
 };
 
 } // namespace ovrin

@@ -1,5 +1,6 @@
 #include "indexfile/TChunk.h"
 
+#include "indexfile/BigEndian.h"
 #include "platform/FileHandle.h"
 
 #include <algorithm>
@@ -10,28 +11,20 @@ namespace ovrin {
 
 using platform::FileHandle;
 
-namespace {
-
-std::int32_t readBigEndian32(const std::uint8_t* p)
+std::size_t TChunk::maxDataSize(std::uint32_t id)
 {
-    return static_cast<std::int32_t>(TChunk::bigEndian32(p));
-}
-
-void putBigEndian32(std::uint8_t* p, std::uint32_t value)
-{
-    p[0] = static_cast<std::uint8_t>(value >> 24);
-    p[1] = static_cast<std::uint8_t>(value >> 16);
-    p[2] = static_cast<std::uint8_t>(value >> 8);
-    p[3] = static_cast<std::uint8_t>(value);
-}
-
-} // namespace
-
-std::uint32_t TChunk::bigEndian32(const std::uint8_t* bytes)
-{
-    return (static_cast<std::uint32_t>(bytes[0]) << 24) |
-           (static_cast<std::uint32_t>(bytes[1]) << 16) |
-           (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+    switch (id) {
+    case kHeadID:
+        return TChunkHead::kDataSize;
+    case kPathID:
+        return kMaxPathBytes;
+    case kThumbID:
+        return static_cast<std::size_t>(TChunkThumb::kMaxValues) * 2;
+    case kStampID:
+        return 64;
+    default:
+        return 0;
+    }
 }
 
 void TChunk::takeChunk(const TChunk& chunk)
@@ -41,58 +34,33 @@ void TChunk::takeChunk(const TChunk& chunk)
     m_data = chunk.m_data;
 }
 
-bool TChunk::readHeader(FileHandle* handle, std::uint32_t& id, std::int32_t& size)
-{
-    std::uint8_t header[8];
-    if (handle == nullptr)
-        return false;
-    if (handle->read(header, 4) != 4)
-        return false;
-    id = bigEndian32(header);
-    if (handle->read(header + 4, 4) != 4)
-        return false;
-    size = readBigEndian32(header + 4);
-    return true;
-}
-
-bool TChunk::readBody(FileHandle* handle, std::int32_t size, std::vector<std::uint8_t>& data)
-{
-    if (size < 0) {
-        // As a byte count this asks for more than any file holds.
-        handle->seekToEndOfFile();
-        return false;
-    }
-    const auto wanted = static_cast<std::size_t>(size);
-    // Grows with the bytes that arrive, so a size field the file does not back
-    // never decides how much memory is taken.
-    data.clear();
-    std::size_t got = 0;
-    while (got < wanted) {
-        const std::size_t step = std::min(wanted - got, FileHandle::kBufferSize);
-        data.resize(got + step);
-        const std::size_t read = handle->read(data.data() + got, step);
-        got += read;
-        if (read < step) {
-            data.resize(got);
-            return false;
-        }
-    }
-    return true;
-}
-
 std::int32_t TChunk::read(FileHandle* handle)
 {
-    std::uint32_t id = 0;
-    std::int32_t size = 0;
-    if (!readHeader(handle, id, size))
+    if (handle == nullptr)
         return 0;
-    m_ckID = id;
-    m_ckSize = size;
-    std::vector<std::uint8_t> bytes;
-    if (!readBody(handle, size, bytes))
+    std::uint8_t header[kHeaderSize];
+    if (handle->read(header, 4) != 4)
+        return 0;
+    m_ckID = bigendian::load32(header);
+    if (handle->read(header + 4, 4) != 4)
+        return 0;
+    m_ckSize = static_cast<std::int32_t>(bigendian::load32(header + 4));
+    const auto left = static_cast<std::int64_t>(handle->fileSize()) -
+                      static_cast<std::int64_t>(handle->offsetInFile());
+    if (m_ckSize < 0 || m_ckSize > left) {
+        // As a byte count this asks for more than the file holds.
+        handle->seekToEndOfFile();
+        return 0;
+    }
+    const auto size = static_cast<std::size_t>(m_ckSize);
+    std::vector<std::uint8_t> bytes(std::min(size, maxDataSize(m_ckID)));
+    if (handle->read(bytes.data(), bytes.size()) != bytes.size() ||
+        !handle->skip(size - bytes.size()))
         return 0;
     m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
-    return m_ckSize + kHeaderSize;
+    return m_ckSize > std::numeric_limits<std::int32_t>::max() - kHeaderSize
+               ? std::numeric_limits<std::int32_t>::max()
+               : m_ckSize + kHeaderSize;
 }
 
 std::int32_t TChunk::write(FileHandle* handle)
@@ -103,8 +71,8 @@ std::int32_t TChunk::write(FileHandle* handle)
         return 0;
     m_ckSize = static_cast<std::int32_t>(m_data->size());
     std::uint8_t header[8];
-    putBigEndian32(header, m_ckID);
-    putBigEndian32(header + 4, static_cast<std::uint32_t>(m_ckSize));
+    bigendian::store32(header, m_ckID);
+    bigendian::store32(header + 4, static_cast<std::uint32_t>(m_ckSize));
     const bool ok = handle->writeData(header, 4) && handle->writeData(header + 4, 4) &&
                     handle->writeData(m_data->data(), m_data->size());
     return ok ? m_ckSize + kHeaderSize : 0;
@@ -113,18 +81,27 @@ std::int32_t TChunk::write(FileHandle* handle)
 TChunkHead::TChunkHead(const TChunk& chunk) : m_version(0)
 {
     takeChunk(chunk);
-    if (!m_data || m_data->size() < 4)
+    if (m_data)
+        decode(m_data->data(), m_data->size(), m_version, m_pixcelNumber);
+}
+
+void TChunkHead::decode(const std::uint8_t* data, std::size_t size, std::int32_t& version,
+                        std::int32_t& pixelNumber)
+{
+    version = 0;
+    pixelNumber = 0;
+    if (size < 4)
         return;
-    m_version = readBigEndian32(m_data->data());
-    if (m_version >= kVersion && m_data->size() >= 8)
-        m_pixcelNumber = readBigEndian32(m_data->data() + 4);
+    version = static_cast<std::int32_t>(bigendian::load32(data));
+    if (version >= kVersion && size >= 8)
+        pixelNumber = static_cast<std::int32_t>(bigendian::load32(data + 4));
 }
 
 std::int32_t TChunkHead::write(FileHandle* handle)
 {
     auto block = std::vector<std::uint8_t>(kDataSize, 0);
-    putBigEndian32(block.data(), static_cast<std::uint32_t>(m_version));
-    putBigEndian32(block.data() + 4, static_cast<std::uint32_t>(m_pixcelNumber));
+    bigendian::store32(block.data(), static_cast<std::uint32_t>(m_version));
+    bigendian::store32(block.data() + 4, static_cast<std::uint32_t>(m_pixcelNumber));
     m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(block));
     return TChunk::write(handle);
 }
@@ -143,7 +120,7 @@ TChunkPath::TChunkPath(const TChunk& chunk)
 std::optional<std::string_view> TChunkPath::decodePath(const std::uint8_t* bytes,
                                                        std::size_t length)
 {
-    if (!isValidUtf8(bytes, length))
+    if (!isValidUtf8(bytes, length) || std::memchr(bytes, 0, length) != nullptr)
         return std::nullopt;
     return std::string_view(reinterpret_cast<const char*>(bytes), length);
 }
@@ -220,11 +197,8 @@ void TChunkThumb::decodeValues(const std::uint8_t* bytes, std::size_t length,
 {
     const std::size_t count = length / 2;
     values.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto hi = static_cast<std::uint16_t>(bytes[2 * i]);
-        const auto lo = static_cast<std::uint16_t>(bytes[2 * i + 1]);
-        values[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((hi << 8) | lo));
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        values[i] = static_cast<std::int16_t>(bigendian::load16(bytes + 2 * i));
 }
 
 void TChunkThumb::setThumbnail(const std::int16_t* values, std::int32_t count)
@@ -238,11 +212,8 @@ std::int32_t TChunkThumb::write(FileHandle* handle)
     if (m_thumbnailCount <= 0 || m_thumbnail == nullptr)
         return 0;
     std::vector<std::uint8_t> block(static_cast<std::size_t>(m_thumbnailCount) * 2);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(m_thumbnailCount); ++i) {
-        const auto value = static_cast<std::uint16_t>(m_thumbnail[i]);
-        block[2 * i] = static_cast<std::uint8_t>(value >> 8);
-        block[2 * i + 1] = static_cast<std::uint8_t>(value);
-    }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(m_thumbnailCount); ++i)
+        bigendian::store16(block.data() + 2 * i, static_cast<std::uint16_t>(m_thumbnail[i]));
     m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(block));
     return TChunk::write(handle);
 }

@@ -32,7 +32,16 @@ public:
     static constexpr std::uint32_t kHeadID = chunkID("OVHD");
     static constexpr std::uint32_t kPathID = chunkID("OVPT");
     static constexpr std::uint32_t kThumbID = chunkID("OVTM");
+    // Size and modification time of the picture of the entry before it, so an
+    // update can tell unchanged pictures; readers that know only the three
+    // kinds above pass over it.
+    static constexpr std::uint32_t kStampID = chunkID("OVST");
     static constexpr std::int32_t kHeaderSize = 8;
+    // The most data bytes a chunk of a kind can need. A reader keeps no more
+    // than this of any chunk and passes over the rest, so a size field cannot
+    // make it hold gigabytes; chunks of other kinds are passed over whole.
+    static constexpr std::size_t kMaxPathBytes = std::size_t{1} << 20;
+    static std::size_t maxDataSize(std::uint32_t id);
 
     TChunk() = default;
     virtual ~TChunk() = default;
@@ -45,22 +54,12 @@ public:
 
     // Reads one chunk at the handle's offset; bytes consumed, or 0 for a short
     // read. A size that the file does not back with bytes is refused without
-    // allocating it, and leaves the offset at the end of the file.
+    // allocating it, and leaves the offset at the end of the file. Data beyond
+    // what the chunk's kind can need is passed over, not kept.
     std::int32_t read(platform::FileHandle* handle);
     // Writes ID, size and data; bytes written, or 0 when there is nothing to
     // write, no handle, or the handle failed to take the bytes.
     virtual std::int32_t write(platform::FileHandle* handle);
-
-    // A big-endian 32-bit field, as IDs and sizes are stored.
-    static std::uint32_t bigEndian32(const std::uint8_t* bytes);
-
-    // The two steps of read() on their own, for readers that keep one buffer
-    // for every chunk instead of making an object per chunk. readHeader fails
-    // on a short read; readBody fails on a short read or a negative size, the
-    // offset then at the end of the file.
-    static bool readHeader(platform::FileHandle* handle, std::uint32_t& id, std::int32_t& size);
-    static bool readBody(platform::FileHandle* handle, std::int32_t size,
-                         std::vector<std::uint8_t>& data);
 
 protected:
     explicit TChunk(std::uint32_t id) : m_ckID(id) {}
@@ -81,6 +80,10 @@ public:
     // Decodes a chunk that has been read. A head below version 0x00010000
     // carries no pixel number (0); data too short for a field reads it as 0.
     explicit TChunkHead(const TChunk& chunk);
+
+    // Version and pixel number of a head's data bytes.
+    static void decode(const std::uint8_t* data, std::size_t size, std::int32_t& version,
+                       std::int32_t& pixelNumber);
 
     std::int32_t version() const { return m_version; }
     std::int32_t pixelNumber() const { return m_pixcelNumber; }
@@ -106,7 +109,8 @@ public:
     std::int32_t write(platform::FileHandle* handle) override;
 
     static bool isValidUtf8(const std::uint8_t* bytes, std::size_t length);
-    // The path that data bytes hold: no value for invalid UTF-8.
+    // The path that data bytes hold: no value for invalid UTF-8 or a NUL byte
+    // (no file system path holds one).
     static std::optional<std::string_view> decodePath(const std::uint8_t* bytes,
                                                       std::size_t length);
 
@@ -116,6 +120,9 @@ private:
 
 class TChunkThumb : public TChunk {
 public:
+    // Values of the largest signature: a side of 256.
+    static constexpr std::int32_t kMaxValues = 256 * 256;
+
     TChunkThumb() : TChunk(kThumbID) {}
     // Not copyable: a read chunk's view points into its own decoded values.
     TChunkThumb(const TChunkThumb&) = delete;

@@ -39,6 +39,20 @@ std::unique_ptr<FileHandle> FileHandle::forWriting(const std::string& path)
     return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Write));
 }
 
+std::unique_ptr<FileHandle> FileHandle::adoptForReading(int fd)
+{
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Read));
+}
+
+std::unique_ptr<FileHandle> FileHandle::adoptForWriting(int fd)
+{
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Write));
+}
+
 FileHandle::~FileHandle()
 {
     closeFile();
@@ -74,7 +88,7 @@ std::size_t FileHandle::read(void* buffer, std::size_t length)
     return done;
 }
 
-std::span<const std::uint8_t> FileHandle::readInPlace(std::size_t length)
+std::span<const std::uint8_t> FileHandle::peekInPlace(std::size_t length)
 {
     if (m_fd < 0 || m_mode != Mode::Read)
         return {};
@@ -96,27 +110,46 @@ std::span<const std::uint8_t> FileHandle::readInPlace(std::size_t length)
         }
         m_buffer.resize(available);
     }
-    const std::size_t take = std::min(length, available);
-    const std::span<const std::uint8_t> view(m_buffer.data() + m_readPos, take);
-    m_readPos += take;
-    m_offset += take;
+    return {m_buffer.data() + m_readPos, std::min(length, available)};
+}
+
+std::span<const std::uint8_t> FileHandle::readInPlace(std::size_t length)
+{
+    const std::span<const std::uint8_t> view = peekInPlace(length);
+    m_readPos += view.size();
+    m_offset += view.size();
     return view;
 }
 
-std::vector<std::uint8_t> FileHandle::readData(std::size_t length)
+bool FileHandle::skip(std::uint64_t length)
 {
-    std::vector<std::uint8_t> data;
-    data.reserve(std::min(length, kBufferSize));
-    while (data.size() < length) {
-        const std::size_t step = std::min(length - data.size(), kBufferSize);
-        const std::size_t before = data.size();
-        data.resize(before + step);
-        const std::size_t got = read(data.data() + before, step);
-        data.resize(before + got);
-        if (got < step)
-            break;
+    if (m_fd < 0 || m_mode != Mode::Read)
+        return false;
+    const std::size_t buffered = m_buffer.size() - m_readPos;
+    if (length <= buffered) {
+        m_readPos += static_cast<std::size_t>(length);
+        m_offset += length;
+        return true;
     }
-    return data;
+    return seekToFileOffset(m_offset + length);
+}
+
+std::size_t FileHandle::readAt(std::uint64_t offset, void* buffer, std::size_t length) const
+{
+    if (m_fd < 0)
+        return 0;
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got =
+            ::pread(m_fd, out + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
 }
 
 bool FileHandle::writeData(const void* data, std::size_t length)

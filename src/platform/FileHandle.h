@@ -21,19 +21,27 @@ public:
     // offset 0 and neither creates nor shortens the file.
     static std::unique_ptr<FileHandle> forReading(const std::string& path);
     static std::unique_ptr<FileHandle> forWriting(const std::string& path);
+    // Takes over a descriptor already open for reading or for writing.
+    static std::unique_ptr<FileHandle> adoptForReading(int fd);
+    static std::unique_ptr<FileHandle> adoptForWriting(int fd);
 
     ~FileHandle();
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    // At most `length` bytes, fewer at the end of the file. Memory grows with
-    // the bytes that really arrive, never with `length` alone.
-    std::vector<std::uint8_t> readData(std::size_t length);
+    // At most `length` bytes, fewer at the end of the file.
     std::size_t read(void* buffer, std::size_t length);
 
     // The next `length` bytes (at most kBufferSize) in place, without a copy;
     // valid until the next call on the handle. Fewer at the end of the file.
     std::span<const std::uint8_t> readInPlace(std::size_t length);
+    // The same without moving past them.
+    std::span<const std::uint8_t> peekInPlace(std::size_t length);
+    // Moves `length` bytes on without reading them (reading handles only).
+    bool skip(std::uint64_t length);
+    // Reads at an offset of the file without moving the handle.
+    std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t length) const;
+    int descriptor() const { return m_fd; }
 
     bool writeData(const void* data, std::size_t length);
 

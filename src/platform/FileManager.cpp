@@ -13,13 +13,76 @@
 
 namespace ovrin::platform {
 
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept
+{
+    if (this != &other)
+        reset(other.release());
+    return *this;
+}
+
+int Descriptor::release()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+void Descriptor::reset(int fd)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
+namespace {
+
+FileStatus statusFrom(const struct stat& st)
+{
+    FileStatus status;
+    status.isDirectory = S_ISDIR(st.st_mode);
+    status.isRegularFile = S_ISREG(st.st_mode);
+    status.type = status.isDirectory     ? FileType::Directory
+                  : status.isRegularFile ? FileType::Regular
+                                         : FileType::Other;
+    status.identity.device = static_cast<std::uint64_t>(st.st_dev);
+    status.identity.inode = static_cast<std::uint64_t>(st.st_ino);
+    status.size = static_cast<std::int64_t>(st.st_size);
+    status.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                        static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    return status;
+}
+
+void setError(int* error, int value)
+{
+    if (error != nullptr)
+        *error = value;
+}
+
+} // namespace
+
 std::optional<std::vector<std::string>> FileManager::directoryContents(const std::string& path)
 {
-    if (path.empty())
+    const Descriptor folder(openFolder(path));
+    if (!folder.isOpen())
         return std::nullopt;
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr)
+    return listFolder(folder.get());
+}
+
+std::optional<std::vector<std::string>> FileManager::listFolder(int folderFd, int* error)
+{
+    // The stream takes a descriptor of its own so the caller's stays usable.
+    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) {
+        setError(error, errno);
         return std::nullopt;
+    }
+    DIR* dir = ::fdopendir(own);
+    if (dir == nullptr) {
+        setError(error, errno);
+        ::close(own);
+        return std::nullopt;
+    }
+    ::rewinddir(dir);
     std::vector<std::string> names;
     for (;;) {
         errno = 0;
@@ -35,19 +98,57 @@ std::optional<std::vector<std::string>> FileManager::directoryContents(const std
     return names;
 }
 
-std::optional<FileStatus> FileManager::fileStatus(const std::string& path)
+int FileManager::openFolder(const std::string& path, int* error)
 {
-    if (path.empty())
+    if (path.empty()) {
+        setError(error, ENOENT);
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        setError(error, errno);
+    return fd;
+}
+
+int FileManager::openFolderAt(int folderFd, const std::string& name, int* error)
+{
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        setError(error, errno);
+    return fd;
+}
+
+std::optional<FileStatus> FileManager::fileStatus(const std::string& path, int* error)
+{
+    if (path.empty()) {
+        setError(error, ENOENT);
         return std::nullopt;
+    }
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (::stat(path.c_str(), &st) != 0) {
+        setError(error, errno);
         return std::nullopt;
-    FileStatus status;
-    status.isDirectory = S_ISDIR(st.st_mode);
-    status.isRegularFile = S_ISREG(st.st_mode);
-    status.identity.device = static_cast<std::uint64_t>(st.st_dev);
-    status.identity.inode = static_cast<std::uint64_t>(st.st_ino);
-    return status;
+    }
+    return statusFrom(st);
+}
+
+std::optional<FileStatus> FileManager::fileStatusAt(int folderFd, const std::string& name,
+                                                    int* error)
+{
+    struct stat st {};
+    if (::fstatat(folderFd, name.c_str(), &st, 0) != 0) {
+        setError(error, errno);
+        return std::nullopt;
+    }
+    return statusFrom(st);
+}
+
+std::optional<FileStatus> FileManager::fileStatusOf(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return statusFrom(st);
 }
 
 bool FileManager::fileExists(const std::string& path, bool& isDirectory)
@@ -194,6 +295,33 @@ bool FileManager::isSamePathIgnoringCase(const std::string& a, const std::string
     const QString left = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
     const QString right = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
     return left.compare(right, Qt::CaseInsensitive) == 0;
+}
+
+std::string FileManager::folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string FileManager::resolveLinks(const std::string& path)
+{
+    std::string current = path;
+    std::vector<char> target(4096);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
+            break;
+        const std::string next(target.data(), static_cast<std::size_t>(length));
+        current = next.front() == '/' ? next : appendPathComponent(folderOf(current), next);
+    }
+    return current;
 }
 
 std::string FileManager::appendPathComponent(const std::string& folder, const std::string& name)

@@ -17,21 +17,65 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const
+    {
+        return static_cast<std::size_t>(id.inode * 0x9e3779b97f4a7c15ull ^ id.device);
+    }
+};
+
+enum class FileType : std::uint8_t { Regular, Directory, Other };
+
 struct FileStatus {
+    FileType type = FileType::Other; // FIFOs, sockets and devices are Other
     bool isDirectory = false;
     bool isRegularFile = false;
     FileIdentity identity;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0; // modification time in nanoseconds since the epoch
+};
+
+// An open file descriptor that closes itself.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : m_fd(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
+    int release();
+    void reset(int fd = -1);
+
+private:
+    int m_fd = -1;
 };
 
 // Folder and file queries. Every query follows symbolic links, so a link is
-// seen as whatever it leads to and a dangling link as nothing at all.
+// seen as whatever it leads to and a dangling link as nothing at all. The
+// variants relative to an open folder let a walk go deeper than any path the
+// system would take whole.
 class FileManager {
 public:
     // Entry names of one folder, hidden ones included, never "." or "..", in the
-    // order the file system gives them. No value when the folder cannot be listed.
+    // order the file system gives them. No value when the folder cannot be
+    // listed; `error` then holds errno.
     static std::optional<std::vector<std::string>> directoryContents(const std::string& path);
+    static std::optional<std::vector<std::string>> listFolder(int folderFd, int* error = nullptr);
 
-    static std::optional<FileStatus> fileStatus(const std::string& path);
+    // An open folder, for listing it and for the calls relative to it; -1 with
+    // errno in `error` when it is none or cannot be opened.
+    static int openFolder(const std::string& path, int* error = nullptr);
+    static int openFolderAt(int folderFd, const std::string& name, int* error = nullptr);
+
+    static std::optional<FileStatus> fileStatus(const std::string& path, int* error = nullptr);
+    static std::optional<FileStatus> fileStatusAt(int folderFd, const std::string& name,
+                                                  int* error = nullptr);
+    static std::optional<FileStatus> fileStatusOf(int fd);
     static bool fileExists(const std::string& path, bool& isDirectory);
     static bool fileExists(const std::string& path);
 
@@ -58,6 +102,12 @@ public:
 
     // Joins with exactly one "/" between folder and name.
     static std::string appendPathComponent(const std::string& folder, const std::string& name);
+    // The folder part of a path ("." for a bare name, "/" for the root).
+    static std::string folderOf(const std::string& path);
+    // The path a link chain at `path` finally names, also when that file does
+    // not exist yet: writing a file through a link must write the file it
+    // names, never replace the link.
+    static std::string resolveLinks(const std::string& path);
 };
 
 } // namespace ovrin::platform

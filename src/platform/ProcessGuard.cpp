@@ -44,4 +44,13 @@ bool prepareProcess(std::string* problem)
     return true;
 }
 
+long openFileLimit()
+{
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY ||
+        files.rlim_cur > 1u << 20)
+        return 1L << 20;
+    return static_cast<long>(files.rlim_cur);
+}
+
 } // namespace ovrin::platform

@@ -18,4 +18,7 @@ inline constexpr long kMinimumOpenFiles = 32;
 // safely (fewer than kMinimumOpenFiles open files allowed).
 bool prepareProcess(std::string* problem);
 
+// How many files the process may have open at once (the soft limit).
+long openFileLimit();
+
 } // namespace ovrin::platform

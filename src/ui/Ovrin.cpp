@@ -193,9 +193,10 @@ void Ovrin::endOfRun()
     const bool wasIndex = m_indexRunning;
     m_indexRunning = false;
     if (wasIndex && !m_quited) {
-        if (const auto error = m_gs->lastIndexError())
+        if (const RunSummary summary = m_gs->lastRunSummary();
+            summary.outcome == RunSummary::Outcome::Failed)
             UiHooks::alert(m_window.get(), tr("The index file could not be written."),
-                           QString::fromStdString(*error));
+                           QString::fromStdString(summary.error));
     }
 }
 
@@ -229,7 +230,9 @@ void Ovrin::menuCreateIndexFileAction()
         return;
     setButtonTitle(stopTitle());
     m_indexRunning = true;
-    m_gs->makeIndexFile();
+    if (const StartResult started = m_gs->makeIndexFile(); !started)
+        UiHooks::alert(m_window.get(), tr("The index file could not be written."),
+                       QString::fromStdString(started.detail));
 }
 
 void Ovrin::menuStopAction()

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <fcntl.h>
 #include <functional>
 #include <mutex>
 #include <sys/stat.h>
@@ -19,24 +20,26 @@
 namespace ovrin::test {
 
 struct Event {
-    enum Kind { Progress, Hit, End } kind;
+    enum Kind { Progress, Hit, End, Skip } kind;
     std::string path;
     int rate = 0;
     std::thread::id thread = std::this_thread::get_id();
     bool working = false;   // isWorking() as the end callback saw it
     bool signature = false; // the record already had a signature at progress
+    SkipReason reason = SkipReason::NotAnImage;
 };
 
-class Recorder : public TGraphicSearchCallback {
+class Recorder : public TGraphicSearchCallback, public TGraphicSearchDiagnostics {
 public:
     TGraphicSearch* engine = nullptr;
     std::function<void(const std::string&)> onProgress;
+    std::function<void(const std::string&)> onHit;
 
     void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override
     {
         add({Event::Hit, *info->filePath(), info->matchRate()});
-        const std::lock_guard lock(m_mutex);
-        m_kept.push_back(info); // receivers may keep hits beyond the call
+        if (onHit)
+            onHit(*info->filePath());
     }
     void progressCallback(const std::shared_ptr<TFileInfo>& info) override
     {
@@ -52,6 +55,12 @@ public:
         e.working = engine != nullptr && engine->isWorking();
         add(e);
         m_signal.notify_all();
+    }
+    void skippedCallback(const std::string& path, SkipReason reason, platform::LoadFailure) override
+    {
+        Event e{Event::Skip, path};
+        e.reason = reason;
+        add(e);
     }
 
     bool waitForEnds(int count)
@@ -78,6 +87,23 @@ public:
                 result.push_back(e.path);
         return result;
     }
+    // The callbacks of the runs so far as one text: "P path", "H rate path",
+    // "S path", "E"; the same for two runs exactly when a receiver saw the same.
+    std::vector<std::string> transcript()
+    {
+        std::vector<std::string> lines;
+        for (const Event& e : events()) {
+            const char* kind[] = {"P ", "H ", "E", "S "};
+            lines.push_back(kind[e.kind] +
+                            (e.kind == Event::Hit ? std::to_string(e.rate) + " " : "") + e.path);
+        }
+        return lines;
+    }
+    void clear()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
 
 private:
     void add(const Event& e)
@@ -94,7 +120,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_signal;
     std::vector<Event> m_events;
-    std::vector<std::shared_ptr<TFileInfo>> m_kept;
 };
 
 // Holds a started worker back until released, so that a test can act while
@@ -135,6 +160,7 @@ inline TGraphicSearch::ThreadStarter gatedStarter(const std::shared_ptr<Gate>& g
 
 struct Fixture {
     QTemporaryDir dir;
+    QTemporaryDir outside;
     Recorder recorder;
     std::shared_ptr<TGraphicSearch> engine = std::make_shared<TGraphicSearch>(&recorder);
     std::string root = str(dir.path());
@@ -145,15 +171,25 @@ struct Fixture {
     std::string image(const std::string& relative, quint32 seed)
     {
         const std::string path = root + "/" + relative;
-        ovrin::test::writeImage(QString::fromStdString(path), ovrin::test::photoLike(48, 36, seed),
-                                "png");
+        writeImage(QString::fromStdString(path), photoLike(48, 36, seed), "png");
         return path;
     }
-    std::string text(const std::string& relative)
+    std::string text(const std::string& relative, const QByteArray& bytes = "just words")
     {
         const std::string path = root + "/" + relative;
-        ovrin::test::writeText(QString::fromStdString(path), "just words");
+        writeText(QString::fromStdString(path), bytes);
         return path;
+    }
+    // A file under a name taken byte for byte (QString would replace what is not UTF-8).
+    std::string rawFile(const std::string& relative, const QByteArray& bytes)
+    {
+        const std::string path = root + "/" + relative;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const bool wrote =
+            fd >= 0 &&
+            ::write(fd, bytes.data(), static_cast<std::size_t>(bytes.size())) == bytes.size();
+        ::close(fd);
+        return wrote ? path : std::string();
     }
     void folder(const std::string& relative)
     {
@@ -163,29 +199,42 @@ struct Fixture {
     {
         QCOMPARE(::symlink(to.c_str(), (root + "/" + relative).c_str()), 0);
     }
-
     // A picture outside the walked tree.
     std::string outsideImage(const std::string& name, quint32 seed)
     {
         const QString path = outside.filePath(QString::fromStdString(name));
-        ovrin::test::writeImage(path, ovrin::test::photoLike(20, 20, seed), "png");
+        writeImage(path, photoLike(20, 20, seed), "png");
         return str(path);
     }
 
+    // Runs a start to its end; false when it was refused or never ended.
+    bool run(const std::function<StartResult()>& start)
+    {
+        const int before = recorder.endCount();
+        const bool started = static_cast<bool>(start());
+        const bool ended = recorder.waitForEnds(before + 1);
+        engine->join(); // the end callback comes just before the worker lets go
+        return started && ended;
+    }
+    bool search()
+    {
+        return run([this] { return engine->beginSearch(); });
+    }
+    bool makeIndex(const std::string& top, const std::string& index)
+    {
+        engine->setTopDirPath(top);
+        engine->setIndexFilePath(index);
+        return run([this] { return engine->makeIndexFile(); });
+    }
     // Every image below `top` hits at bits 0; the target lies outside the tree.
     bool runEverythingHits(const std::string& top)
     {
         engine->target().setFilePath(outsideImage("target.png", 99));
         engine->setTopDirPath(top);
         engine->setBits(0);
-        const int before = recorder.endCount();
-        const bool started = static_cast<bool>(engine->beginSearch());
-        const bool ended = started && recorder.waitForEnds(before + 1);
-        engine->join(); // the end callback comes just before the worker lets go
-        return ended;
+        engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
+        return search();
     }
-
-    QTemporaryDir outside;
 };
 
 } // namespace ovrin::test

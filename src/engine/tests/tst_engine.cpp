@@ -1,21 +1,13 @@
-#include "engine/TGraphicSearch.h"
+#include "engine/FolderWalk.h"
 #include "engine/tests/EngineTestSupport.h"
 #include "platform/FileManager.h"
-#include "support/TestImages.h"
 
-#include <QTemporaryDir>
+#include <QBuffer>
 #include <QTest>
 
-#include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
+#include <fcntl.h>
 
 using namespace ovrin;
-using ovrin::test::str;
-
 using namespace ovrin::test;
 
 namespace {
@@ -25,54 +17,54 @@ namespace {
 void expectedWalk(const std::string& folder, std::vector<std::string>& out)
 {
     const auto names = platform::FileManager::directoryContents(folder);
-    if (!names)
-        return;
-    for (const std::string& name : *names) {
+    for (const std::string& name : names.value_or(std::vector<std::string>{})) {
         const std::string path = platform::FileManager::appendPathComponent(folder, name);
-        const auto status = platform::FileManager::fileStatus(path);
-        if (!status)
-            continue;
-        if (status->isDirectory)
-            expectedWalk(path, out);
-        else
-            out.push_back(path);
+        if (const auto status = platform::FileManager::fileStatus(path))
+            status->isDirectory ? expectedWalk(path, out) : out.push_back(path);
     }
 }
 
+// Removes a tree too deep for any call that takes a whole path.
+void removeBelow(int folder, const std::string& name)
+{
+    const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd >= 0) {
+        for (const std::string& entry :
+             platform::FileManager::listFolder(fd).value_or(std::vector<std::string>{}))
+            if (::unlinkat(fd, entry.c_str(), 0) != 0)
+                removeBelow(fd, entry);
+        ::close(fd);
+    }
+    ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+}
+
 } // namespace
+
 class TestEngine : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void newEngineHasTheDefaults()
-    {
-        Recorder recorder;
-        const auto engine = std::make_shared<TGraphicSearch>(&recorder);
-        QCOMPARE(engine->bits(), 3);
-        QCOMPARE(engine->matchRate(), 70);
-        QCOMPARE(engine->pixelNumber(), 8);
-        QCOMPARE(engine->searchMethod(), 0);
-        QVERIFY(!engine->topDirPath());
-        QVERIFY(!engine->indexFilePath());
-        QVERIFY(!engine->isWorking());
-        QVERIFY(!engine->target().filePath());
-        engine->setTopDirPath(std::string{});
-        QCOMPARE(engine->topDirPath(), std::optional<std::string>(""));
-    }
-
-    void refusalsEndOnceOnTheCallingThread_data()
+    void refusalsSayWhyAndEndOnceOnTheCallingThread_data()
     {
         QTest::addColumn<QString>("situation");
-        QTest::newRow("target without path") << QStringLiteral("no target path");
-        QTest::newRow("target not an image") << QStringLiteral("unreadable target");
-        QTest::newRow("both paths absent") << QStringLiteral("no paths");
-        QTest::newRow("unknown search method") << QStringLiteral("method 7");
-        QTest::newRow("no thread to be had") << QStringLiteral("thread fails");
-        QTest::newRow("pixel number out of range") << QStringLiteral("pixel number 0");
+        QTest::addColumn<Refusal>("why");
+        QTest::newRow("target without path")
+            << QStringLiteral("no target path") << Refusal::TargetUnreadable;
+        QTest::newRow("target not an image")
+            << QStringLiteral("unreadable target") << Refusal::TargetUnreadable;
+        QTest::newRow("both paths absent") << QStringLiteral("no paths") << Refusal::NoPaths;
+        QTest::newRow("missing folder")
+            << QStringLiteral("missing folder") << Refusal::TopFolderUnusable;
+        QTest::newRow("unknown search method")
+            << QStringLiteral("method 7") << Refusal::UnknownSearchMethod;
+        QTest::newRow("no thread to be had") << QStringLiteral("thread fails") << Refusal::NoThread;
+        QTest::newRow("pixel number 0")
+            << QStringLiteral("pixel number 0") << Refusal::PixelNumberUnusable;
     }
-    void refusalsEndOnceOnTheCallingThread()
+    void refusalsSayWhyAndEndOnceOnTheCallingThread()
     {
         QFETCH(QString, situation);
+        QFETCH(Refusal, why);
         Fixture f;
         const std::string target = f.image("target.png", 1);
         f.engine->target().setFilePath(target);
@@ -83,13 +75,14 @@ private Q_SLOTS:
             std::thread(std::move(body)).detach();
             return true;
         });
-
         if (situation == QLatin1String("no target path"))
             f.engine->target().setFilePath(std::nullopt);
         else if (situation == QLatin1String("unreadable target"))
             f.engine->target().setFilePath(f.text("notes.txt"));
         else if (situation == QLatin1String("no paths"))
             f.engine->setTopDirPath(std::nullopt);
+        else if (situation == QLatin1String("missing folder"))
+            f.engine->setTopDirPath(f.root + "/nowhere");
         else if (situation == QLatin1String("method 7"))
             f.engine->setSearchMethod(7);
         else if (situation == QLatin1String("pixel number 0"))
@@ -100,15 +93,16 @@ private Q_SLOTS:
                 return false;
             });
 
-        QVERIFY(!f.engine->beginSearch());
-        QCOMPARE(f.recorder.endCount(), 1);
+        const StartResult result = f.engine->beginSearch();
+        QCOMPARE(result.refusal, why);
+        QVERIFY(!result.detail.empty());
+        QCOMPARE(int(f.recorder.events().size()), 1);
+        QCOMPARE(f.recorder.events().front().kind, Event::End);
         QCOMPARE(f.recorder.events().front().thread, std::this_thread::get_id());
         QVERIFY(!f.engine->isWorking());
-        QCOMPARE(int(f.recorder.events().size()), 1);
         if (situation == QLatin1String("no paths"))
             QCOMPARE(f.engine->target().thumbnailCount(), 64); // remade before the path test
-        if (situation != QLatin1String("thread fails"))
-            QCOMPARE(starts, 0);
+        QCOMPARE(starts, situation == QLatin1String("thread fails") ? 1 : 0);
 
         // whatever refused, the engine can run again once the cause is gone
         f.engine->setThreadStarter({});
@@ -116,32 +110,9 @@ private Q_SLOTS:
         f.engine->setTopDirPath(f.root);
         f.engine->setSearchMethod(0);
         f.engine->setPixelNumber(8);
-        QVERIFY(f.engine->beginSearch());
-        QVERIFY(f.recorder.waitForEnds(2));
-    }
-
-    void pathTestsCountAbsenceOnly()
-    {
-        Fixture f;
-        f.engine->target().setFilePath(f.image("target.png", 1));
-        f.engine->setTopDirPath(std::string{});
-        QVERIFY(f.engine->beginSearch()); // empty passes; the walk just finds nothing
-        QVERIFY(f.recorder.waitForEnds(1));
-        f.engine->join();
-        QCOMPARE(int(f.recorder.events().size()), 1);
-
-        QVERIFY(!f.engine->makeIndexFile()); // empty refused for an index
-        QCOMPARE(f.recorder.endCount(), 2);
-        f.engine->setTopDirPath(std::nullopt);
-        QVERIFY(!f.engine->makeIndexFile());
-        QCOMPARE(f.recorder.endCount(), 3);
-
-        Fixture g;
-        g.engine->target().setFilePath(std::nullopt);
-        g.engine->setTopDirPath(g.root);
-        QVERIFY(g.engine->makeIndexFile()); // needs neither index path nor target
-        QVERIFY(g.recorder.waitForEnds(1));
-        QCOMPARE(g.engine->target().thumbnailCount(), 0);
+        f.engine->stop(); // a stop while idle does not spoil the next run
+        QVERIFY(f.search());
+        QCOMPARE(f.recorder.paths(Event::Hit), std::vector<std::string>{target});
     }
 
     void busyEngineRefusesAndTheRunGoesOn()
@@ -150,16 +121,16 @@ private Q_SLOTS:
         f.image("a.png", 1);
         f.engine->target().setFilePath(f.outsideImage("target.png", 2));
         f.engine->setTopDirPath(f.root);
+        f.engine->setIndexFilePath(f.root + "/index.ovi");
         const auto gate = std::make_shared<Gate>();
         f.engine->setThreadStarter(gatedStarter(gate));
 
         QVERIFY(f.engine->beginSearch());
         QVERIFY(f.engine->isWorking());
-        QVERIFY(!f.engine->beginSearch());
-        QVERIFY(!f.engine->makeIndexFile());
+        QCOMPARE(f.engine->beginSearch().refusal, Refusal::Busy);
+        QCOMPARE(f.engine->makeIndexFile().refusal, Refusal::Busy);
         QCOMPARE(f.recorder.endCount(), 2);
         QCOMPARE(gate->starts, 1);
-        QVERIFY(f.engine->isWorking());
 
         gate->release();
         QVERIFY(f.recorder.waitForEnds(3));
@@ -182,6 +153,8 @@ private Q_SLOTS:
         gate->release();
         QVERIFY(f.recorder.waitForEnds(1));
         QCOMPARE(int(f.recorder.events().size()), 1);
+        f.engine->join();
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
     }
 
     void joinWaitsForTheEndCallback()
@@ -206,18 +179,9 @@ private Q_SLOTS:
         releaser.join();
     }
 
-    void stopWhenIdleDoesNotSpoilTheNextRun()
-    {
-        Fixture f;
-        f.image("a.png", 1);
-        f.image("b.png", 2);
-        f.engine->stop();
-        QVERIFY(!f.engine->isWorking());
-        QVERIFY(f.runEverythingHits(f.root));
-        QCOMPARE(f.recorder.paths(Event::Progress).size(), std::size_t(2));
-    }
-
-    void walksDepthFirstInListingOrder()
+    // One walk order, whatever the number of decoding threads: the receiver
+    // sees exactly what one thread would have shown it.
+    void walksDepthFirstInListingOrderWithAnyJobs()
     {
         Fixture f;
         f.image("a.png", 1);
@@ -227,40 +191,69 @@ private Q_SLOTS:
         f.image("c.png", 4);
         f.image(".hidden.png", 5);
         f.text("notes.txt");
+        f.text("empty.jpg", {});
         f.folder("empty");
+        for (int i = 0; i < 12; ++i)
+            f.image("b/many" + std::to_string(i) + ".png", 10u + static_cast<quint32>(i));
 
-        QVERIFY(f.runEverythingHits(f.root));
         std::vector<std::string> expected;
         expectedWalk(f.root, expected);
-        QCOMPARE(expected.size(), std::size_t(6));
-        QCOMPARE(f.recorder.paths(Event::Progress), expected);
-
-        // each image's hit follows its own progress at once; the text file has none
-        const auto events = f.recorder.events();
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            if (events[i].kind != Event::Progress)
-                continue;
-            QVERIFY(!events[i].signature); // progress comes before the signature is made
-            const bool isImage = events[i].path.find("notes.txt") == std::string::npos;
-            QCOMPARE(events[i + 1].kind == Event::Hit, isImage);
-            if (isImage) {
-                QCOMPARE(events[i + 1].path, events[i].path);
-                QCOMPARE(events[i + 1].rate, 100);
+        std::vector<std::string> first;
+        for (const int jobs : {1, 2, 8}) {
+            f.recorder.clear();
+            f.engine->setJobs(jobs);
+            QVERIFY(f.runEverythingHits(f.root));
+            QCOMPARE(f.recorder.paths(Event::Progress), expected);
+            const auto events = f.recorder.events();
+            for (std::size_t i = 0; i + 1 < events.size(); ++i) {
+                if (events[i].kind != Event::Progress)
+                    continue;
+                QVERIFY(!events[i].signature); // the record holds only its path
+                const bool picture = events[i].path.find(".png") != std::string::npos;
+                QCOMPARE(events[i + 1].kind, picture ? Event::Hit : Event::Skip);
+                QCOMPARE(events[i + 1].path, events[i].path); // its own hit follows at once
             }
+            QCOMPARE(events.back().kind, Event::End);
+            if (first.empty())
+                first = f.recorder.transcript();
+            QCOMPARE(f.recorder.transcript(), first);
+            const RunSummary summary = f.engine->lastRunSummary();
+            QCOMPARE(summary.examined, std::int64_t(expected.size()));
+            QCOMPARE(summary.hits, std::int64_t(17));
+            QCOMPARE(summary.skipped[std::size_t(SkipReason::NotAnImage)], std::int64_t(1));
+            QCOMPARE(summary.skipped[std::size_t(SkipReason::SpecialFile)], std::int64_t(1));
         }
-        QCOMPARE(events.back().kind, Event::End);
     }
 
-    void missingOrEmptyTopGivesOnlyTheEnd()
+    void stopLetsTheFileInHandFinish_data()
     {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("one thread") << 1;
+        QTest::newRow("four threads") << 4;
+    }
+    void stopLetsTheFileInHandFinish()
+    {
+        QFETCH(int, jobs);
         Fixture f;
-        f.folder("empty");
-        QVERIFY(f.runEverythingHits(f.root + "/empty"));
-        QVERIFY(f.runEverythingHits(f.root + "/does-not-exist"));
-        QCOMPARE(int(f.recorder.events().size()), 2);
+        f.folder("sub");
+        for (int i = 0; i < 5; ++i) {
+            f.image("sub/p" + std::to_string(i) + ".png", 10u + static_cast<quint32>(i));
+            f.image("q" + std::to_string(i) + ".png", 20u + static_cast<quint32>(i));
+        }
+        std::once_flag once;
+        f.recorder.onProgress = [&](const std::string&) {
+            std::call_once(once, [&] { f.engine->stop(); });
+        };
+        f.engine->setJobs(jobs);
+        QVERIFY(f.runEverythingHits(f.root));
+        const auto events = f.recorder.events();
+        QCOMPARE(int(events.size()), 3);
+        QCOMPARE(events[0].kind, Event::Progress);
+        QCOMPARE(events[1].kind, Event::Hit); // the file in hand still reports its hit
+        QCOMPARE(events[2].kind, Event::End);
     }
 
-    void linksAreFollowedButCyclesEnd()
+    void linksAreFollowedButCyclesAndRepeatsEnd()
     {
         Fixture f;
         f.folder("real/inner");
@@ -271,7 +264,6 @@ private Q_SLOTS:
         f.link("../..", "real/inner/farUp"); // cycle back to the top
         f.link("real/top.png", "fileLink.png");
         f.link("gone.png", "dangling.png");
-
         QVERIFY(f.runEverythingHits(f.root));
         auto progress = f.recorder.paths(Event::Progress);
         std::sort(progress.begin(), progress.end());
@@ -279,21 +271,44 @@ private Q_SLOTS:
             f.root + "/alias/inner/pic.png", f.root + "/alias/top.png", f.root + "/fileLink.png",
             f.root + "/real/inner/pic.png", f.root + "/real/top.png"};
         QCOMPARE(progress, expected);
-        QCOMPARE(f.recorder.paths(Event::Hit).size(), std::size_t(5));
+
+        // Sibling folders linking to each other: the paths multiply with every
+        // folder, the walks of one folder stay bounded.
+        Fixture g;
+        const int folders = 12;
+        for (int i = 0; i < folders; ++i) {
+            g.folder("f" + std::to_string(i));
+            g.image("f" + std::to_string(i) + "/p.png", static_cast<quint32>(i));
+            for (int j = 0; j < i; ++j) {
+                g.link("../f" + std::to_string(j),
+                       "f" + std::to_string(i) + "/l" + std::to_string(j));
+                g.link("../f" + std::to_string(i),
+                       "f" + std::to_string(j) + "/l" + std::to_string(i));
+            }
+        }
+        QVERIFY(g.runEverythingHits(g.root));
+        const RunSummary summary = g.engine->lastRunSummary();
+        QVERIFY(summary.hits >= folders);
+        QVERIFY(summary.hits <= folders * FolderWalk::kMaxFolderVisits);
+        QVERIFY(summary.skipped[std::size_t(SkipReason::FolderRepeated)] > 0);
     }
 
-    void specialFilesAreSkippedWithoutHanging()
+    void specialFilesAreNeverReadAndSayWhy()
     {
         Fixture f;
         QCOMPARE(::mkfifo((f.root + "/pipe.jpg").c_str(), 0600), 0);
         f.link("/dev/zero", "zero.png");
+        f.link("/proc/self/status", "status.png"); // claims to be a regular file
+        f.text("empty.png", {});
         f.image("ok.png", 3);
         QVERIFY(f.runEverythingHits(f.root));
-        QCOMPARE(f.recorder.paths(Event::Progress).size(), std::size_t(3));
+        QCOMPARE(f.recorder.paths(Event::Progress).size(), std::size_t(5));
         QCOMPARE(f.recorder.paths(Event::Hit), std::vector<std::string>{f.root + "/ok.png"});
+        const RunSummary summary = f.engine->lastRunSummary();
+        QCOMPARE(summary.skipped[std::size_t(SkipReason::SpecialFile)], std::int64_t(4));
     }
 
-    void unreadableFolderIsSkipped()
+    void unreadableFolderIsSkippedAndCounted()
     {
         if (::geteuid() == 0)
             QSKIP("root lists any folder whatever its permissions");
@@ -306,33 +321,51 @@ private Q_SLOTS:
         ::chmod((f.root + "/locked").c_str(), 0700);
         QVERIFY(ran);
         QCOMPARE(f.recorder.paths(Event::Progress), std::vector<std::string>{f.root + "/open.png"});
+        QCOMPARE(f.engine->lastRunSummary().skipped[std::size_t(SkipReason::FolderUnlistable)],
+                 std::int64_t(1));
     }
 
-    void stopLetsTheFileInHandFinish()
+    // Paths beyond what the system takes whole, and names that are no UTF-8.
+    void deepTreesAndOddNamesAreWalked()
     {
         Fixture f;
-        f.folder("sub");
-        for (int i = 0; i < 5; ++i) {
-            f.image("sub/p" + std::to_string(i) + ".png", 10u + static_cast<quint32>(i));
-            f.image("q" + std::to_string(i) + ".png", 20u + static_cast<quint32>(i));
+        const std::string name(100, 'd');
+        int fd = ::open(f.root.c_str(), O_RDONLY | O_DIRECTORY);
+        std::string deepest = f.root;
+        for (int level = 0; level < 60; ++level) { // 6,000 bytes: past PATH_MAX
+            QCOMPARE(::mkdirat(fd, name.c_str(), 0700), 0);
+            const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+            deepest += "/" + name;
         }
-        std::once_flag once;
-        f.recorder.onProgress = [&](const std::string&) {
-            std::call_once(once, [&] { f.engine->stop(); });
-        };
+        const QByteArray png = [] {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            photoLike(30, 30, 5).save(&buffer, "png");
+            return bytes;
+        }();
+        const int file = ::openat(fd, "deep.png", O_WRONLY | O_CREAT, 0600);
+        QCOMPARE(::write(file, png.data(), static_cast<std::size_t>(png.size())), png.size());
+        ::close(file);
+        ::close(fd);
+        f.rawFile("\xe9t\xe9.png", png);
         QVERIFY(f.runEverythingHits(f.root));
-        const auto events = f.recorder.events();
-        QCOMPARE(int(events.size()), 3);
-        QCOMPARE(events[0].kind, Event::Progress);
-        QCOMPARE(events[1].kind, Event::Hit); // the file in hand still reports its hit
-        QCOMPARE(events[2].kind, Event::End);
+        auto hits = f.recorder.paths(Event::Hit);
+        std::sort(hits.begin(), hits.end());
+        QCOMPARE(hits,
+                 (std::vector<std::string>{deepest + "/deep.png", f.root + "/\xe9t\xe9.png"}));
+        const int top = ::open(f.root.c_str(), O_RDONLY | O_DIRECTORY);
+        removeBelow(top, name);
+        ::unlinkat(top, "\xe9t\xe9.png", 0); // a name QDir cannot spell
+        ::close(top);
     }
 
     void engineOutlivesItsOwnerWhileWorking()
     {
         QTemporaryDir dir;
-        ovrin::test::writeImage(dir.filePath(QStringLiteral("a.png")),
-                                ovrin::test::photoLike(30, 30, 1), "png");
+        writeImage(dir.filePath(QStringLiteral("a.png")), photoLike(30, 30, 1), "png");
         Recorder recorder;
         auto engine = std::make_shared<TGraphicSearch>(&recorder);
         std::weak_ptr<TGraphicSearch> watch = engine;
@@ -346,6 +379,31 @@ private Q_SLOTS:
         gate->release();
         QVERIFY(recorder.waitForEnds(1));
         QTRY_VERIFY_WITH_TIMEOUT(watch.expired(), 10000);
+    }
+
+    void settingsGoInWholeAndComeBackButThePixelNumber()
+    {
+        TSetting setting;
+        setting.setTargetFilePath(std::string("/t.jpg"));
+        setting.setTopDirPath(std::string("/photos"));
+        setting.setBits(4);
+        setting.setPixelNumber(12);
+        setting.setSearchMethod(1);
+        const auto engine = std::make_shared<TGraphicSearch>(nullptr);
+        engine->loadSetting(setting);
+        QCOMPARE(engine->topDirPath(), std::optional<std::string>("/photos"));
+        QCOMPARE(engine->indexFilePath(), std::optional<std::string>(""));
+        QCOMPARE(engine->pixelNumber(), 12);
+
+        engine->setPixelNumber(16); // as an index head would
+        engine->setMatchRate(80);
+        engine->target().setFilePath(std::nullopt);
+        TSetting back = setting;
+        engine->saveSetting(back);
+        QCOMPARE(back.pixelNumber(), 12);
+        QCOMPARE(back.matchRate(), 80);
+        QCOMPARE(back.targetFilePath(), std::string("/t.jpg")); // engine holds none: kept
+        QCOMPARE(back.bits(), 4);
     }
 };
 

@@ -1,8 +1,13 @@
 #include "engine/tests/EngineTestSupport.h"
 #include "indexfile/TChunk.h"
+#include "indexfile/TIndexReader.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileHandle.h"
 
 #include <QFile>
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 using namespace ovrin;
 using namespace ovrin::test;
@@ -46,60 +51,78 @@ QByteArray head(int pixelNumber)
     return chunk("OVHD", data);
 }
 
-// Paths and thumbnail counts of the entries of an index file, in file order.
-std::vector<std::pair<std::string, int>> entries(const std::string& path)
+// An index as a reader that knows only the head, path and thumbnail kinds
+// sees it: (path, values) of every thumbnail under a path, other chunks
+// passed over whole.
+std::vector<std::pair<std::string, std::vector<std::int16_t>>>
+strictEntries(const QByteArray& bytes)
 {
-    std::vector<std::pair<std::string, int>> result;
-    auto handle = platform::FileHandle::forReading(path);
-    std::string current;
-    for (;;) {
-        TChunk c;
-        if (c.read(handle.get()) == 0)
-            break;
-        if (c.ckID() == TChunk::kPathID)
-            current = TChunkPath(c).path().value_or("");
-        else if (c.ckID() == TChunk::kThumbID)
-            result.emplace_back(current, TChunkThumb(c).thumbnailCount());
+    std::vector<std::pair<std::string, std::vector<std::int16_t>>> result;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    std::size_t at = 0;
+    std::string path;
+    bool first = true;
+    while (bytes.size() - static_cast<qsizetype>(at) >= 8) {
+        const std::string id(bytes.data() + at, 4);
+        const std::size_t size = (std::size_t(p[at + 4]) << 24) | (std::size_t(p[at + 5]) << 16) |
+                                 (std::size_t(p[at + 6]) << 8) | p[at + 7];
+        const std::size_t data = at + 8;
+        at = data + size;
+        if (first) {
+            first = false;
+            continue;
+        }
+        if (id == "OVPT") {
+            path.assign(bytes.data() + data, size);
+        } else if (id == "OVTM" && !path.empty()) {
+            std::vector<std::int16_t> values(size / 2);
+            for (std::size_t i = 0; i < values.size(); ++i)
+                values[i] = static_cast<std::int16_t>((p[data + 2 * i] << 8) | p[data + 2 * i + 1]);
+            result.emplace_back(path, values);
+        }
     }
     return result;
 }
 
+std::vector<std::string> entryPaths(const std::string& index)
+{
+    std::vector<std::string> paths;
+    for (const auto& [path, values] : strictEntries(readAll(index)))
+        paths.push_back(path);
+    return paths;
+}
+
+void setTimes(const std::string& path, std::int64_t seconds)
+{
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
 struct IndexFixture : Fixture {
-    // a tree of five pictures, a text file and a sub-folder
+    // a tree of six pictures, a text file, a link and a sub-folder
     void makeTree()
     {
         folder("tree/sub");
         for (int i = 0; i < 3; ++i)
             image("tree/p" + std::to_string(i) + ".png", 30u + static_cast<quint32>(i));
         image("tree/sub/q.png", 31); // a copy of p1
-        image("tree/sub/r.jpg", 40);
+        writeImage(QString::fromStdString(root + "/tree/sub/r.jpg"), photoLike(64, 48, 40), "jpeg");
+        writeImage(QString::fromStdString(root + "/tree/sub/s.bmp"), photoLike(20, 20, 41), "bmp");
         text("tree/notes.txt");
-    }
-    bool makeIndex(const std::string& top, const std::string& index)
-    {
-        engine->setTopDirPath(top);
-        engine->setIndexFilePath(index);
-        const int before = recorder.endCount();
-        const bool ok = engine->makeIndexFile() && recorder.waitForEnds(before + 1);
-        engine->join();
-        return ok;
+        link("sub/q.png", "tree/link.png");
     }
     // hits of one search as "rate path", sorted
-    std::vector<std::string> search(int method)
+    std::vector<std::string> hits(int method)
     {
         engine->setSearchMethod(method);
-        const auto before = recorder.events().size();
-        const int ends = recorder.endCount();
-        engine->beginSearch();
-        recorder.waitForEnds(ends + 1);
-        engine->join();
-        std::vector<std::string> hits;
-        const auto events = recorder.events();
-        for (auto i = before; i < events.size(); ++i)
-            if (events[i].kind == Event::Hit)
-                hits.push_back(std::to_string(events[i].rate) + " " + events[i].path);
-        std::sort(hits.begin(), hits.end());
-        return hits;
+        recorder.clear();
+        search();
+        std::vector<std::string> found;
+        for (const Event& e : recorder.events())
+            if (e.kind == Event::Hit)
+                found.push_back(std::to_string(e.rate) + " " + e.path);
+        std::sort(found.begin(), found.end());
+        return found;
     }
 };
 
@@ -109,39 +132,59 @@ class TestIndex : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void indexSearchGivesTheFolderSearchHits()
+    // The same index bytes and the same hits whatever the number of threads,
+    // and the index search finds what the folder search finds.
+    void indexSearchGivesTheFolderSearchHitsWithAnyJobs()
     {
         IndexFixture f;
         f.makeTree();
-        const std::string index = f.root + "/tree/index.ovi"; // inside the tree, skipped
-        QVERIFY(f.makeIndex(f.root + "/tree", index));
-        QCOMPARE(f.engine->lastIndexError(), std::nullopt);
-        QCOMPARE(f.engine->lastIndexedImageCount(), 5);
-
-        const auto stored = entries(index);
-        QCOMPARE(stored.size(), std::size_t(5));
-        for (const auto& [path, count] : stored) {
-            QVERIFY(path.find("index.ovi") == std::string::npos);
-            QCOMPARE(count, 64);
+        f.text("tree/INDEX.OVI"); // the index's path but for case: passed over too
+        const std::string index = f.root + "/tree/index.ovi";
+        QByteArray first;
+        for (const int jobs : {1, 2, 8}) {
+            f.engine->setJobs(jobs);
+            f.engine->setRebuildIndex(jobs == 2); // a rebuild and updates write the same bytes
+            f.recorder.clear();
+            QVERIFY(f.makeIndex(f.root + "/tree", index));
+            const RunSummary summary = f.engine->lastRunSummary();
+            QCOMPARE(summary.index, RunSummary::IndexResult::Written);
+            QCOMPARE(summary.indexed, std::int64_t(7));
+            for (const std::string& p : f.recorder.paths(Event::Progress))
+                QVERIFY(QString::fromStdString(p).indexOf(QLatin1String("ovi"), 0,
+                                                          Qt::CaseInsensitive) < 0);
+            if (first.isEmpty())
+                first = readAll(index);
+            QCOMPARE(readAll(index), first);
         }
-        const QByteArray bytes = readAll(index);
-        QCOMPARE(bytes.left(264), head(8));
-        // no temporary file left, none reported
-        for (const std::string& p : f.recorder.paths(Event::Progress))
-            QVERIFY(p.find(".ovrin-") == std::string::npos && p != index);
-        QCOMPARE(f.recorder.paths(Event::Progress).size(), std::size_t(6));
-        QCOMPARE(QDir(QString::fromStdString(f.root + "/tree")).entryList(QDir::Files).size(), 5);
+        QCOMPARE(first.left(264), head(8));
+        QCOMPARE(entryPaths(index).size(), std::size_t(7));
 
         f.engine->target().setFilePath(f.root + "/tree/p1.png");
         f.engine->setTopDirPath(f.root + "/tree");
+        f.engine->setIndexFilePath(index);
         f.engine->setMatchRate(60);
-        const auto fromFolder = f.search(0);
-        f.engine->setPixelNumber(3); // the index check must bring back the head's 8
-        QVERIFY(f.engine->checkIndexFile(index));
+        std::vector<std::string> fromFolder;
+        for (const int jobs : {1, 2, 8}) {
+            f.engine->setJobs(jobs);
+            const auto found = f.hits(0);
+            QVERIFY(found.size() >= 3);
+            QVERIFY(fromFolder.empty() || found == fromFolder);
+            fromFolder = found;
+        }
+        f.engine->setPixelNumber(3); // the index search takes the head's 8 without a check
+        QCOMPARE(f.hits(1), fromFolder);
         QCOMPARE(f.engine->pixelNumber(), 8);
-        const auto fromIndex = f.search(1);
-        QVERIFY(fromFolder.size() >= 2);
-        QCOMPARE(fromIndex, fromFolder);
+
+        // A reader that knows only the three kinds of chunk finds the same.
+        std::vector<std::string> strict;
+        for (const auto& [path, values] : strictEntries(first)) {
+            const auto rate = TFileInfo::compareSignatures(f.engine->target().thumbnail().data(),
+                                                           values.data(), 64, 3, 60);
+            if (rate)
+                strict.push_back(std::to_string(*rate) + " " + path);
+        }
+        std::sort(strict.begin(), strict.end());
+        QCOMPARE(strict, fromFolder);
     }
 
     void headCarriesThePixelNumber()
@@ -151,7 +194,7 @@ private Q_SLOTS:
         f.engine->setPixelNumber(16);
         const std::string index = f.root + "/i16.ovi";
         QVERIFY(f.makeIndex(f.root + "/tree", index));
-        QCOMPARE(entries(index).front().second, 256);
+        QCOMPARE(strictEntries(readAll(index)).front().second.size(), std::size_t(256));
         f.engine->setPixelNumber(8);
         QVERIFY(f.engine->checkIndexFile(index));
         QCOMPARE(f.engine->pixelNumber(), 16);
@@ -169,38 +212,61 @@ private Q_SLOTS:
             QVERIFY(!f.engine->checkIndexFile(path));
             QCOMPARE(f.engine->pixelNumber(), 11);
         }
-        // only the first four bytes decide: a head cut short reads as pixel number 0
+        // only the first four bytes decide: a head cut short reads as pixel number 0,
+        // which no search can use
         QVERIFY(writeAll(f.root + "/cut", head(8).left(20)));
         QVERIFY(f.engine->checkIndexFile(f.root + "/cut"));
         QCOMPARE(f.engine->pixelNumber(), 0);
+        QCOMPARE(TGraphicSearch::checkIndexSource(f.root + "/cut").refusal,
+                 Refusal::IndexFileUnusable);
     }
 
-    void olderLongerIndexLeavesNoStaleBytes()
+    void whatIsNoIndexIsNeverReplaced_data()
     {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind :
+             {"picture", "text", "fifo", "device", "folder", "no folder", "read-only index"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+    void whatIsNoIndexIsNeverReplaced()
+    {
+        QFETCH(QString, kind);
         IndexFixture f;
         f.makeTree();
-        const std::string index = f.root + "/index.ovi";
-        QVERIFY(writeAll(index, head(8) + QByteArray(100000, 'x')));
-        QVERIFY(f.makeIndex(f.root + "/tree/sub", index));
-        QCOMPARE(entries(index).size(), std::size_t(2));
-        QCOMPARE(readAll(index).size(),
-                 264 + 2 * 136 + int(std::string(f.root + "/tree/sub/q.png").size()) + 8 +
-                     int(std::string(f.root + "/tree/sub/r.jpg").size()) + 8);
+        std::string index = f.root + "/target";
+        if (kind == QLatin1String("picture"))
+            index = f.root + "/tree/p0.png";
+        else if (kind == QLatin1String("text"))
+            f.text("target", "a");
+        else if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(index.c_str(), 0600), 0);
+        else if (kind == QLatin1String("device"))
+            f.link("/dev/null", "target");
+        else if (kind == QLatin1String("folder"))
+            f.folder("target");
+        else if (kind == QLatin1String("no folder"))
+            index = f.root + "/nowhere/index.ovi";
+        else if (::geteuid() == 0)
+            QSKIP("root may write a read-only file");
+        else
+            QVERIFY(writeAll(index, head(8)) && ::chmod(index.c_str(), 0444) == 0);
+        // A FIFO would block a reader; compare what can be read.
+        const bool readable = kind != QLatin1String("fifo") && kind != QLatin1String("device");
+        const QByteArray before = readable ? readAll(index) : QByteArray();
+        f.engine->setTopDirPath(f.root + "/tree");
+        f.engine->setIndexFilePath(index);
+        const StartResult result = f.engine->makeIndexFile();
+        QCOMPARE(result.refusal, Refusal::IndexFileUnusable);
+        QVERIFY(result.detail.find(index) != std::string::npos ||
+                result.detail.find("nowhere") != std::string::npos);
+        QCOMPARE(f.recorder.endCount(), 1);
+        if (readable)
+            QCOMPARE(readAll(index), before);
+        else
+            QVERIFY(!QFileInfo(QString::fromStdString(index)).isFile());
     }
 
-    void linkAtTheIndexPathIsFollowed()
-    {
-        IndexFixture f;
-        f.makeTree();
-        f.folder("real");
-        QVERIFY(writeAll(f.root + "/real/index.ovi", "old"));
-        f.link("real/index.ovi", "link.ovi");
-        QVERIFY(f.makeIndex(f.root + "/tree/sub", f.root + "/link.ovi"));
-        QVERIFY(QFileInfo(QString::fromStdString(f.root + "/link.ovi")).isSymLink());
-        QCOMPARE(entries(f.root + "/real/index.ovi").size(), std::size_t(2));
-    }
-
-    void failedWritesKeepTheOldIndex()
+    void failuresKeepWhatWasThere()
     {
         IndexFixture f;
         f.makeTree();
@@ -213,44 +279,94 @@ private Q_SLOTS:
         platform::FileHandle::setWriteBudgetForTesting(-1);
         QVERIFY(ran);
         QCOMPARE(readAll(index), old);
-        const auto error = f.engine->lastIndexError();
-        QVERIFY(error.has_value());
-        QVERIFY2(error->find(std::strerror(ENOSPC)) != std::string::npos, error->c_str());
+        RunSummary summary = f.engine->lastRunSummary();
+        QCOMPARE(summary.outcome, RunSummary::Outcome::Failed);
+        QCOMPARE(summary.index, RunSummary::IndexResult::KeptExisting);
+        QVERIFY2(summary.error.find(std::strerror(ENOSPC)) != std::string::npos,
+                 summary.error.c_str());
         QCOMPARE(QDir(QString::fromStdString(f.root)).entryList(QDir::Files).size(), 1);
 
-        // a new index that cannot be finished leaves nothing behind
+        // A new index that cannot be finished leaves nothing behind, and never
+        // touches a file another run put at the path meanwhile.
+        const std::string fresh = f.root + "/new.ovi";
+        f.recorder.onProgress = [&](const std::string&) {
+            if (!QFile::exists(QString::fromStdString(fresh)))
+                writeAll(fresh, head(8) + "another run's index");
+        };
         platform::FileHandle::setWriteBudgetForTesting(100);
-        QVERIFY(f.makeIndex(f.root + "/tree", f.root + "/new.ovi"));
+        QVERIFY(f.makeIndex(f.root + "/tree", fresh));
         platform::FileHandle::setWriteBudgetForTesting(-1);
-        QVERIFY(f.engine->lastIndexError().has_value());
-        QVERIFY(!QFile::exists(QString::fromStdString(f.root + "/new.ovi")));
+        f.recorder.onProgress = {};
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
+        QCOMPARE(readAll(fresh), head(8) + "another run's index");
 
-        // a folder that does not exist: reported, one end callback
-        const int ends = f.recorder.endCount();
-        QVERIFY(f.makeIndex(f.root + "/tree", f.root + "/nowhere/index.ovi"));
-        QCOMPARE(f.recorder.endCount(), ends + 1);
-        QVERIFY(f.engine->lastIndexError().has_value());
+        // a folder that cannot be listed any more is a failure, not an empty tree
+        f.folder("gone");
+        f.engine->setTopDirPath(f.root + "/gone");
+        f.engine->setIndexFilePath(index);
+        const auto gate = std::make_shared<Gate>();
+        f.engine->setThreadStarter(gatedStarter(gate));
+        QVERIFY(f.run([&] {
+            const StartResult started = f.engine->makeIndexFile();
+            QDir(QString::fromStdString(f.root + "/gone")).removeRecursively();
+            gate->release();
+            return started;
+        }));
+        f.engine->setThreadStarter({});
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
+        QCOMPARE(readAll(index), old);
 
-        // and the next good run clears the failure
-        QVERIFY(f.makeIndex(f.root + "/tree/sub", index));
-        QCOMPARE(f.engine->lastIndexError(), std::nullopt);
+        QVERIFY(f.makeIndex(f.root + "/tree/sub", index)); // the next good run writes it
+        QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::Written);
     }
 
-    void stopLeavesAShorterWellFormedIndex()
+    void stopKeepsAnIndexOrLeavesAPartialOne()
     {
         IndexFixture f;
         f.makeTree();
         std::once_flag once;
+        const std::string index = f.root + "/index.ovi";
+        QVERIFY(f.makeIndex(f.root + "/tree", index));
+        const QByteArray complete = readAll(index);
         f.recorder.onProgress = [&](const std::string&) {
             std::call_once(once, [&] { f.engine->stop(); });
         };
-        const std::string index = f.root + "/index.ovi";
+        f.engine->setRebuildIndex(true);
         QVERIFY(f.makeIndex(f.root + "/tree", index));
-        QCOMPARE(f.recorder.endCount(), 1);
-        const auto stored = entries(index);
-        QVERIFY(stored.size() <= 1);
-        QCOMPARE(f.engine->lastIndexError(), std::nullopt);
-        QVERIFY(f.engine->checkIndexFile(index));
+        QCOMPARE(readAll(index), complete);
+        QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::KeptExisting);
+
+        std::once_flag again;
+        f.recorder.onProgress = [&](const std::string&) {
+            std::call_once(again, [&] { f.engine->stop(); });
+        };
+        const std::string fresh = f.root + "/fresh.ovi";
+        QVERIFY(f.makeIndex(f.root + "/tree", fresh));
+        QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::Partial);
+        QVERIFY(entryPaths(fresh).size() <= 1); // at most the file in hand
+        QVERIFY(f.engine->checkIndexFile(fresh));
+    }
+
+    void staleTemporariesGoOnlyWhenNobodyWrites()
+    {
+        IndexFixture f;
+        f.folder("tree");
+        const std::string index = f.root + "/index.ovi";
+        const std::string dead = index + ".ovrin-AAAAAA";
+        const std::string live = index + ".ovrin-BBBBBB";
+        const std::string young = index + ".ovrin-CCCCCC";
+        for (const std::string& path : {dead, live, young})
+            QVERIFY(writeAll(path, "partial"));
+        setTimes(dead, 1000000000);
+        setTimes(live, 1000000000);
+        const int writer = ::open(live.c_str(), O_RDONLY);
+        QCOMPARE(::flock(writer, LOCK_EX), 0);
+        QVERIFY(f.makeIndex(f.root + "/tree", index));
+        ::close(writer);
+        QVERIFY(!QFile::exists(QString::fromStdString(dead)));
+        QVERIFY(QFile::exists(QString::fromStdString(live)));
+        QVERIFY(QFile::exists(QString::fromStdString(young)));
+        QCOMPARE(platform::AtomicFile::removeStaleTemporaries(index, 0), 2);
     }
 
     void searchWalksChunksAsTheyCome()
@@ -260,26 +376,44 @@ private Q_SLOTS:
         TFileInfo info(target);
         QVERIFY(info.makeThumbnail(8));
         const QByteArray same = thumbData(info.thumbnail());
+        QByteArray huge("OVTM\x7f\xff\xff\xf0", 8); // claims 2 GiB it does not hold
         const std::string index = f.root + "/hand.ovi";
         QVERIFY(writeAll(index, head(8) + chunk("OVTM", same) + // before any path
                                     chunk("OVPT", "/a.png") + chunk("OVTM", same) +
                                     chunk("XTRA", "skip me") + chunk("OVTM", same) +  // same path
                                     chunk("OVPT", "\xc3\x28") + chunk("OVTM", same) + // bad UTF-8
+                                    chunk("OVPT", QByteArray("/n\0ul", 5)) + chunk("OVTM", same) +
                                     chunk("OVPT", "/b.png") +
                                     chunk("OVTM", thumbData(std::vector<std::int16_t>(49))) +
-                                    chunk("OVHD", "ignored") + chunk("OVTM", same) +
-                                    QByteArray("\0\0\0", 3))); // trailing fragment
+                                    chunk("OVHD", "ignored") + chunk("OVTM", same) + huge));
         f.engine->target().setFilePath(target);
         f.engine->setIndexFilePath(index);
-        QVERIFY(f.engine->checkIndexFile(index));
-        QCOMPARE(f.search(1), (std::vector<std::string>{"100 /a.png", "100 /a.png", "100 /b.png"}));
+        QCOMPARE(f.hits(1), (std::vector<std::string>{"100 /a.png", "100 /a.png", "100 /b.png"}));
         QVERIFY(f.recorder.paths(Event::Progress).empty());
 
         QVERIFY(writeAll(index, head(8)));
-        QVERIFY(f.search(1).empty());
+        QVERIFY(f.hits(1).empty());
         ::unlink(index.c_str()); // vanished between check and search
-        QVERIFY(f.search(1).empty());
-        QCOMPARE(f.recorder.endCount(), 3);
+        QVERIFY(f.hits(1).empty());
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
+    }
+
+    void indexSearchStopsBeforeTheNextChunk()
+    {
+        IndexFixture f;
+        const std::string target = f.image("target.png", 5);
+        TFileInfo info(target);
+        QVERIFY(info.makeThumbnail(8));
+        QByteArray bytes = head(8);
+        for (int i = 0; i < 20; ++i)
+            bytes += chunk("OVPT", QByteArray("/p") + QByteArray::number(i)) +
+                     chunk("OVTM", thumbData(info.thumbnail()));
+        QVERIFY(writeAll(f.root + "/i.ovi", bytes));
+        f.engine->target().setFilePath(target);
+        f.engine->setIndexFilePath(f.root + "/i.ovi");
+        f.recorder.onHit = [&](const std::string&) { f.engine->stop(); };
+        QCOMPARE(f.hits(1), std::vector<std::string>{"100 /p0"});
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
     }
 
     void everyPrefixOfAnIndexEnds()
@@ -293,15 +427,79 @@ private Q_SLOTS:
         f.engine->setIndexFilePath(f.root + "/cut.ovi");
         f.engine->setBits(0); // every stored entry is a hit
         QVERIFY(writeAll(f.root + "/cut.ovi", whole));
-        const auto all = f.search(1);
-        QCOMPARE(all.size(), std::size_t(5));
-        for (qsizetype length = 0; length < whole.size(); ++length) {
+        const auto all = f.hits(1);
+        QCOMPARE(all.size(), std::size_t(7));
+        for (qsizetype length = 0; length < whole.size(); length += 3) {
             QVERIFY(writeAll(f.root + "/cut.ovi", whole.left(length)));
             f.engine->setPixelNumber(8);
-            const auto hits = f.search(1);
-            QVERIFY(std::includes(all.begin(), all.end(), hits.begin(), hits.end()));
+            const auto found = f.hits(1);
+            QVERIFY(std::includes(all.begin(), all.end(), found.begin(), found.end()));
         }
-        QCOMPARE(f.recorder.endCount(), 2 + static_cast<int>(whole.size()));
+    }
+
+    // An update takes over the signatures of unchanged pictures and writes the
+    // very bytes a rebuild of the tree as it is now would write.
+    void updateWritesWhatARebuildWrites()
+    {
+        IndexFixture f;
+        f.makeTree();
+        const std::string tree = f.root + "/tree";
+        const std::string index = f.root + "/index.ovi";
+        const std::string rebuilt = f.root + "/rebuilt.ovi";
+        const auto rebuild = [&] {
+            f.engine->setRebuildIndex(true);
+            QVERIFY(f.makeIndex(tree, rebuilt));
+            f.engine->setRebuildIndex(false);
+        };
+        QVERIFY(f.makeIndex(tree, index));
+
+        f.image("tree/added.png", 60);
+        QFile::remove(QString::fromStdString(tree + "/p0.png"));
+        QFile::rename(QString::fromStdString(tree + "/p2.png"),
+                      QString::fromStdString(tree + "/renamed.png"));
+        writeImage(QString::fromStdString(tree + "/sub/s.bmp"), photoLike(20, 20, 99), "bmp");
+        setTimes(tree + "/sub/s.bmp", 2000000000); // same size, new content and time
+        f.image("tree/sub/r.jpg", 61);             // new size
+        f.text("tree/sub/q.png", "not a picture any more");
+        QVERIFY(f.makeIndex(tree, index));
+        RunSummary summary = f.engine->lastRunSummary();
+        rebuild();
+        QCOMPARE(readAll(index), readAll(rebuilt));
+        QCOMPARE(summary.reused, std::int64_t(1));  // p1
+        QCOMPARE(summary.decoded, std::int64_t(4)); // added, renamed, s.bmp, r.jpg
+        QCOMPARE(summary.removed, std::int64_t(4)); // p0, p2, q.png and the link to it
+
+        // An index from before stamps were recorded: decoded once, stamps written.
+        QByteArray old;
+        for (const auto& [path, values] : strictEntries(readAll(rebuilt)))
+            old +=
+                chunk("OVPT", QByteArray::fromStdString(path)) + chunk("OVTM", thumbData(values));
+        QVERIFY(writeAll(index, head(8) + old));
+        QVERIFY(f.makeIndex(tree, index));
+        summary = f.engine->lastRunSummary();
+        QCOMPARE(summary.reused, std::int64_t(0));
+        QCOMPARE(readAll(index), readAll(rebuilt));
+    }
+
+    void creationTakesItsSettingsOnceAndStoresOnlyUtf8()
+    {
+        IndexFixture f;
+        f.makeTree();
+        f.rawFile("tree/\xe9t\xe9.png", readAll(f.root + "/tree/p1.png"));
+        f.recorder.onProgress = [&](const std::string&) {
+            f.engine->setPixelNumber(16); // a drop on the window during the run
+            f.engine->setIndexFilePath(f.root + "/elsewhere.ovi");
+        };
+        const std::string index = f.root + "/index.ovi";
+        QVERIFY(f.makeIndex(f.root + "/tree", index));
+        const auto entries = strictEntries(readAll(index));
+        QCOMPARE(entries.size(), std::size_t(7));
+        for (const auto& [path, values] : entries)
+            QCOMPARE(values.size(), std::size_t(64));
+        QVERIFY(!QFile::exists(QString::fromStdString(f.root + "/elsewhere.ovi")));
+        const RunSummary summary = f.engine->lastRunSummary();
+        QCOMPARE(summary.skipped[std::size_t(SkipReason::NameNotUtf8)], std::int64_t(1));
+        ::unlink((f.root + "/tree/\xe9t\xe9.png").c_str()); // a name QDir cannot spell
     }
 };
 

@@ -1,4 +1,3 @@
-#include "engine/TGraphicSearch.h"
 #include "platform/Preferences.h"
 #include "settings/TSetting.h"
 #include "support/TestImages.h"
@@ -76,60 +75,6 @@ private Q_SLOTS:
         QCOMPARE(setting.matchRate(), 150);
         QCOMPARE(setting.pixelNumber(), 0);
         QCOMPARE(setting.searchMethod(), 1);
-    }
-
-    void damagedStoreStartsWithDefaults()
-    {
-        static const char damaged[] = "\x00\xff[[[\nversion=\x01\x02\nbits=@Variant(\x7f)\n";
-        QVERIFY(ovrin::test::writeText(m_file, QByteArray(damaged, sizeof damaged - 1)));
-        platform::Preferences::setStoreFileForTesting(m_file.toStdString());
-        TSetting setting;
-        setting.beginning(); // whatever it makes of the bytes, it must not fail
-        QCOMPARE(setting.version(), 256);
-    }
-
-    void copiesCompareFieldByField()
-    {
-        TSetting a;
-        a.setTargetFilePath(std::string("/t.jpg"));
-        a.setBits(2);
-        const auto b = a.clone();
-        QVERIFY(b->equals(a));
-        b->setSearchMethod(1);
-        QVERIFY(!b->equals(a));
-        a.copyFrom(*b);
-        QVERIFY(a.equals(*b));
-        a.setTargetFilePath(std::nullopt); // no string: nothing changes
-        QCOMPARE(a.targetFilePath(), std::string("/t.jpg"));
-    }
-
-    void engineTakesAllAndGivesBackAllButThePixelNumber()
-    {
-        TSetting setting;
-        setting.setTargetFilePath(std::string("/t.jpg"));
-        setting.setTopDirPath(std::string("/photos"));
-        setting.setBits(4);
-        setting.setMatchRate(90);
-        setting.setPixelNumber(12);
-        setting.setSearchMethod(1);
-
-        const auto engine = std::make_shared<TGraphicSearch>(nullptr);
-        engine->loadSetting(setting);
-        QCOMPARE(engine->target().filePath(), std::optional<std::string>("/t.jpg"));
-        QCOMPARE(engine->topDirPath(), std::optional<std::string>("/photos"));
-        QCOMPARE(engine->indexFilePath(), std::optional<std::string>(""));
-        QCOMPARE(engine->bits(), 4);
-        QCOMPARE(engine->pixelNumber(), 12);
-
-        engine->setPixelNumber(16); // as an index head would
-        engine->setMatchRate(80);
-        engine->target().setFilePath(std::nullopt);
-        TSetting back = setting;
-        engine->saveSetting(back);
-        QCOMPARE(back.pixelNumber(), 12);
-        QCOMPARE(back.matchRate(), 80);
-        QCOMPARE(back.targetFilePath(), std::string("/t.jpg")); // engine holds none: kept
-        QCOMPARE(back.searchMethod(), 1);
     }
 };
 

@@ -1,0 +1,20 @@
+#include "engine/PictureWalk.h"
+#include "engine/RunContext.h"
+#include "signature/TFileInfo.h"
+
+namespace ovrin {
+
+void runFolderSearch(RunContext& run, const TFileInfo& target)
+{
+    const RunSettings& settings = run.settings();
+    PictureWalk::Steps steps;
+    steps.complete = [&](DecodePipeline::Item& item) {
+        const auto record = std::make_shared<TFileInfo>(item.path);
+        record->setThumbnail(std::move(item.values));
+        if (target.isEqualThumbnail(settings.bits, settings.matchRate, *record))
+            run.hit(record);
+    };
+    PictureWalk(run, std::move(steps)).run();
+}
+
+} // namespace ovrin

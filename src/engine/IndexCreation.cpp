@@ -1,0 +1,122 @@
+#include "engine/PictureWalk.h"
+#include "engine/RunContext.h"
+#include "indexfile/TChunk.h"
+#include "indexfile/TIndexLookup.h"
+#include "indexfile/TIndexReader.h"
+#include "indexfile/TIndexWriter.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileManager.h"
+
+#include <cstring>
+
+namespace ovrin {
+
+using platform::AtomicFile;
+using platform::FileManager;
+using IndexResult = RunSummary::IndexResult;
+
+namespace {
+
+// Temporaries of killed runs older than this are removed when the index is
+// written again; a live run keeps a lock on its own whatever its age.
+constexpr std::int64_t kStaleTemporarySeconds = 60;
+
+std::string because(int error)
+{
+    return std::strerror(error != 0 ? error : EIO);
+}
+
+// Paths the walk must not take for pictures: the index itself (its path text,
+// case ignored, at any depth), the temporary the new index is written into,
+// and temporaries other runs are writing beside it.
+bool isIndexOwnFile(const std::string& path, const platform::FileStatus& status,
+                    const std::string& indexPath, const AtomicFile& file)
+{
+    if (status.identity == file.temporaryIdentity() ||
+        FileManager::isSamePathIgnoringCase(path, indexPath))
+        return true;
+    const std::string marker = indexPath + AtomicFile::kTemporaryMarker;
+    return path.size() == marker.size() + 6 && path.compare(0, marker.size(), marker) == 0;
+}
+
+} // namespace
+
+void runIndexCreation(RunContext& run)
+{
+    const RunSettings& settings = run.settings();
+    const std::string indexPath = settings.indexFilePath.value_or(std::string());
+    const std::int32_t pixelNumber = settings.pixelNumber;
+    RunSummary& summary = run.summary();
+
+    const bool hadIndex = TIndexReader(FileManager::resolveLinks(indexPath)).isIndexFile();
+    summary.index = hadIndex ? IndexResult::KeptExisting : IndexResult::NotWritten;
+    AtomicFile::removeStaleTemporaries(indexPath, kStaleTemporarySeconds);
+
+    // Signatures of pictures unchanged since the index there was written are
+    // taken over instead of decoded again.
+    TIndexLookup previous;
+    const bool update = hadIndex && !settings.rebuildIndex &&
+                        previous.load(indexPath, pixelNumber, &run.proceedFlag());
+
+    AtomicFile file(indexPath);
+    if (!file.begin()) {
+        run.fail("Cannot create a file in the folder of the index file " + indexPath + ": " +
+                 because(file.errorCode()));
+        return;
+    }
+    TIndexWriter writer(file.handle());
+    writer.writeHead(pixelNumber);
+
+    PictureWalk::Steps steps;
+    steps.passOver = [&](const std::string& path, const platform::FileStatus& status) {
+        return isIndexOwnFile(path, status, indexPath, file);
+    };
+    steps.prepare = [&](DecodePipeline::Item& item, const WalkFile&) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(item.path.data());
+        if (item.path.size() > TChunk::kMaxPathBytes ||
+            !TChunkPath::isValidUtf8(bytes, item.path.size())) {
+            item.skip = SkipReason::NameNotUtf8; // the index stores UTF-8 paths only
+            return;
+        }
+        if (!update)
+            return;
+        item.previousEntry = previous.locate(item.path);
+        const TFileStamp stamp{item.status.size, item.status.modifiedNs};
+        if (item.previousEntry &&
+            previous.storedIfUnchanged(*item.previousEntry, stamp, item.stored) &&
+            item.stored.size() != 2 * static_cast<std::size_t>(pixelNumber * pixelNumber))
+            item.stored.clear();
+    };
+    steps.complete = [&](DecodePipeline::Item& item) {
+        const TFileStamp stamp{item.status.size, item.status.modifiedNs};
+        if (!item.stored.empty()) {
+            writer.writeStoredEntry(item.path, item.stored, stamp);
+            ++summary.reused;
+        } else {
+            writer.writeEntry(item.path, item.values, stamp);
+            ++summary.decoded;
+        }
+        ++summary.indexed;
+        if (item.previousEntry)
+            previous.keep(*item.previousEntry);
+    };
+    if (!PictureWalk(run, std::move(steps)).run())
+        return; // the top folder went away since the start: nothing is replaced
+    if (update)
+        summary.removed = previous.removed();
+
+    if (summary.outcome == RunSummary::Outcome::Stopped && hadIndex) {
+        // A stopped run must not replace a complete index with part of one.
+        file.discard();
+        return;
+    }
+    if (!file.commit()) {
+        const int error = file.errorCode();
+        run.fail("Could not write the index file " + indexPath + ": " + because(error));
+        return;
+    }
+    summary.index = summary.outcome == RunSummary::Outcome::Stopped ? IndexResult::Partial
+                                                                    : IndexResult::Written;
+}
+
+} // namespace ovrin

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "engine/DecodePipeline.h"
+#include "engine/FolderWalk.h"
+#include "engine/RunContext.h"
+
+#include <functional>
+
+namespace ovrin {
+
+// The pictures of a tree as the folder search and the index creation see
+// them: every file the walk meets is announced with the progress callback, in
+// walk order, and then completed by the run's own step; decoding runs ahead
+// on the pipeline's threads. Special and empty files are never opened.
+class PictureWalk : private FolderWalk::Handler {
+public:
+    struct Steps {
+        // Entries to pass over without a word.
+        std::function<bool(const std::string& path, const platform::FileStatus& status)> passOver;
+        // Before decoding: may settle the item (a reason to skip it, a
+        // signature taken over), so it is not decoded.
+        std::function<void(DecodePipeline::Item& item, const WalkFile& file)> prepare;
+        // After its progress callback, for an item that gave a signature.
+        std::function<void(DecodePipeline::Item& item)> complete;
+    };
+
+    PictureWalk(RunContext& run, Steps steps);
+    // Walks the top folder; false when it cannot be listed (the run failed).
+    bool run();
+
+private:
+    bool proceed() override;
+    bool passOver(const std::string& path, const platform::FileStatus& status) override;
+    void file(const WalkFile& file) override;
+    void skipped(const std::string& path, SkipReason reason, platform::LoadFailure detail) override;
+
+    RunContext& m_run;
+    Steps m_steps;
+    DecodePipeline* m_pipeline = nullptr;
+};
+
+} // namespace ovrin

@@ -1,0 +1,43 @@
+#include "engine/RunContext.h"
+
+#include "signature/TFileInfo.h"
+
+namespace ovrin {
+
+RunContext::RunContext(TGraphicSearchCallback* receiver, const std::atomic<bool>& proceed,
+                       RunSettings settings, RunSummary::Kind kind)
+    : m_receiver(receiver), m_diagnostics(dynamic_cast<TGraphicSearchDiagnostics*>(receiver)),
+      m_proceed(proceed), m_settings(std::move(settings))
+{
+    m_summary.kind = kind;
+}
+
+void RunContext::progress(const std::string& path)
+{
+    ++m_summary.examined;
+    if (m_receiver != nullptr)
+        m_receiver->progressCallback(std::make_shared<TFileInfo>(path));
+}
+
+void RunContext::hit(const std::shared_ptr<TFileInfo>& record)
+{
+    ++m_summary.hits;
+    if (m_receiver != nullptr)
+        m_receiver->hitItemCallback(record);
+}
+
+void RunContext::skipped(const std::string& path, SkipReason reason, platform::LoadFailure detail)
+{
+    ++m_summary.skipped[static_cast<std::size_t>(reason)];
+    if (m_diagnostics != nullptr)
+        m_diagnostics->skippedCallback(path, reason, detail);
+}
+
+void RunContext::fail(std::string error)
+{
+    m_summary.outcome = RunSummary::Outcome::Failed;
+    if (m_summary.error.empty())
+        m_summary.error = std::move(error);
+}
+
+} // namespace ovrin

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "engine/RunSummary.h"
+#include "engine/TGraphicSearchCallback.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace ovrin {
+
+class TFileInfo;
+
+// The engine's settings as a run took them at its start: a drop on the window
+// during the run changes the engine's fields, never what the run uses.
+struct RunSettings {
+    std::optional<std::string> topDirPath;
+    std::optional<std::string> indexFilePath;
+    std::optional<std::string> targetPath;
+    std::int32_t bits = 3;
+    std::int32_t matchRate = 70;
+    std::int32_t pixelNumber = 8;
+    int jobs = 0;
+    bool rebuildIndex = false;
+};
+
+// What one run reports through, and what it counts on the way.
+class RunContext {
+public:
+    RunContext(TGraphicSearchCallback* receiver, const std::atomic<bool>& proceed,
+               RunSettings settings, RunSummary::Kind kind);
+
+    const RunSettings& settings() const { return m_settings; }
+    const std::atomic<bool>& proceedFlag() const { return m_proceed; }
+    bool proceed() const { return m_proceed.load(); }
+    RunSummary& summary() { return m_summary; }
+
+    void progress(const std::string& path);
+    void hit(const std::shared_ptr<TFileInfo>& record);
+    void skipped(const std::string& path, SkipReason reason, platform::LoadFailure detail);
+    void fail(std::string error);
+
+private:
+    TGraphicSearchCallback* m_receiver;
+    TGraphicSearchDiagnostics* m_diagnostics;
+    const std::atomic<bool>& m_proceed;
+    const RunSettings m_settings;
+    RunSummary m_summary;
+};
+
+// The three kinds of run, each a body over its settings.
+void runFolderSearch(RunContext& run, const TFileInfo& target);
+void runIndexCreation(RunContext& run);
+struct IndexSearchState {
+    TFileInfo& target;                      // remade at the head's pixel number
+    std::atomic<std::int32_t>& pixelNumber; // takes the head's
+    std::atomic<std::int64_t>& readDone;
+    std::atomic<std::int64_t>& readTotal;
+};
+void runIndexSearch(RunContext& run, IndexSearchState state);
+
+} // namespace ovrin

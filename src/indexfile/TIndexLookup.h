@@ -1,0 +1,64 @@
+#pragma once
+
+#include "indexfile/TIndexReader.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ovrin {
+
+namespace platform {
+class FileHandle;
+}
+
+// The entries of an older index by path, so an update decodes only pictures
+// that changed. Memory stays small for millions of entries: a sorted table of
+// path hashes and file offsets (16 bytes an entry); the path itself is read
+// back from the file and compared on every hit.
+class TIndexLookup {
+public:
+    TIndexLookup();
+    ~TIndexLookup();
+    TIndexLookup(const TIndexLookup&) = delete;
+    TIndexLookup& operator=(const TIndexLookup&) = delete;
+
+    // Reads the index at `path`. False when it cannot be read, is no index
+    // file, or was made with another pixel number (its signatures are then of
+    // no use), or when `proceed` was cleared.
+    bool load(const std::string& path, std::int32_t pixelNumber,
+              const std::atomic<bool>* proceed = nullptr);
+
+    // The entry that holds `path`, if any.
+    std::optional<std::size_t> locate(std::string_view path);
+    // The entry's stored values when its recorded stamp equals `stamp`.
+    bool storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
+                           std::vector<std::uint8_t>& stored);
+    // The entry's path goes on into the new index.
+    void keep(std::size_t entry);
+
+    std::int64_t entries() const { return static_cast<std::int64_t>(m_table.size()); }
+    // Entries whose path did not go on into the new index.
+    std::int64_t removed() const;
+
+private:
+    struct Slot {
+        std::uint64_t hash;
+        std::uint64_t offset;
+    };
+    bool readAt(std::uint64_t offset, std::uint32_t id, std::vector<std::uint8_t>& data);
+    // The entry's values and, in m_recorded, its stamp.
+    bool recordedStamp(std::size_t entry, std::vector<std::uint8_t>& stored);
+
+    std::unique_ptr<platform::FileHandle> m_file;
+    std::vector<Slot> m_table; // sorted by hash
+    std::vector<bool> m_kept;
+    std::vector<std::uint8_t> m_scratch;
+    TFileStamp m_recorded;
+};
+
+} // namespace ovrin

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "indexfile/TIndexReader.h"
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace ovrin {
+
+namespace platform {
+class FileHandle;
+}
+
+// The one writer of index files: a head, then for every picture its path
+// chunk, its thumbnail chunk right after it, and its stamp chunk. Writes go
+// through the handle's buffer; a failed write sticks to the handle, so the
+// caller checks once at the end.
+class TIndexWriter {
+public:
+    explicit TIndexWriter(platform::FileHandle& handle) : m_handle(handle) {}
+
+    bool writeHead(std::int32_t pixelNumber);
+    // A picture's entry from its signature in host order.
+    bool writeEntry(std::string_view path, std::span<const std::int16_t> values,
+                    const TFileStamp& stamp);
+    // The same from values already stored big-endian (an unchanged picture
+    // taken over from an older index).
+    bool writeStoredEntry(std::string_view path, std::span<const std::uint8_t> stored,
+                          const TFileStamp& stamp);
+
+private:
+    bool writeChunk(std::uint32_t id, std::span<const std::uint8_t> data);
+    bool writeStamp(const TFileStamp& stamp);
+
+    platform::FileHandle& m_handle;
+    std::vector<std::uint8_t> m_values;
+};
+
+} // namespace ovrin

@@ -1,0 +1,151 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ovrin::platform {
+
+namespace {
+
+std::string randomSuffix()
+{
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random(std::random_device{}() ^
+                                        static_cast<std::uint64_t>(::getpid()));
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string suffix(6, 'X');
+    for (char& c : suffix)
+        c = kLetters[pick(random)];
+    return suffix;
+}
+
+void syncFolder(const std::string& path)
+{
+    const Descriptor folder(
+        ::open(FileManager::folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.isOpen())
+        ::fsync(folder.get()); // the rename itself must survive a power loss
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(const std::string& destination)
+    : m_destination(FileManager::resolveLinks(destination))
+{}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+bool AtomicFile::fail(int error)
+{
+    if (m_error == 0)
+        m_error = error != 0 ? error : EIO;
+    return false;
+}
+
+bool AtomicFile::begin()
+{
+    struct stat existing {};
+    if (::stat(m_destination.c_str(), &existing) == 0) {
+        m_keepMode = true;
+        m_mode = existing.st_mode & 07777;
+    }
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        m_temporaryPath = m_destination + kTemporaryMarker + randomSuffix();
+        // 0666 under the umask, as any new file of the user's.
+        fd = ::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        m_temporaryPath.clear();
+        return fail(error);
+    }
+    // A live writer holds this lock; a stale temporary has none.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    if (const auto status = FileManager::fileStatusOf(fd))
+        m_temporaryIdentity = status->identity;
+    m_handle = FileHandle::adoptForWriting(fd);
+    return true;
+}
+
+bool AtomicFile::commit()
+{
+    if (!m_handle || m_temporaryPath.empty())
+        return fail(EBADF);
+    if (!m_handle->synchronize())
+        return fail(m_handle->writeError());
+    if (m_keepMode && ::fchmod(m_handle->descriptor(), m_mode) != 0)
+        return fail(errno);
+    if (!m_handle->closeFile())
+        return fail(m_handle->writeError());
+    if (::rename(m_temporaryPath.c_str(), m_destination.c_str()) != 0)
+        return fail(errno);
+    m_temporaryPath.clear();
+    m_handle.reset();
+    syncFolder(m_destination);
+    return true;
+}
+
+void AtomicFile::discard()
+{
+    if (m_temporaryPath.empty())
+        return;
+    m_handle.reset();
+    // Another run may have taken the name since; remove only our own file.
+    if (const auto status = FileManager::fileStatus(m_temporaryPath);
+        status && status->identity == m_temporaryIdentity)
+        ::unlink(m_temporaryPath.c_str());
+    m_temporaryPath.clear();
+}
+
+int AtomicFile::removeStaleTemporaries(const std::string& destination,
+                                       std::int64_t minimumAgeSeconds)
+{
+    const std::string resolved = FileManager::resolveLinks(destination);
+    const std::string folder = FileManager::folderOf(resolved);
+    const auto slash = resolved.find_last_of('/');
+    const std::string prefix =
+        (slash == std::string::npos ? resolved : resolved.substr(slash + 1)) + kTemporaryMarker;
+    const Descriptor folderFd(FileManager::openFolder(folder));
+    if (!folderFd.isOpen())
+        return 0;
+    const auto names = FileManager::listFolder(folderFd.get());
+    if (!names)
+        return 0;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const std::int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+    int removed = 0;
+    for (const std::string& name : *names) {
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const Descriptor file(
+            ::openat(folderFd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!file.isOpen())
+            continue;
+        const auto status = FileManager::fileStatusOf(file.get());
+        if (!status || !status->isRegularFile ||
+            nowNs - status->modifiedNs < minimumAgeSeconds * 1000000000)
+            continue;
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            continue; // a run is still writing it
+        const auto named = FileManager::fileStatusAt(folderFd.get(), name);
+        if (named && named->identity == status->identity &&
+            ::unlinkat(folderFd.get(), name.c_str(), 0) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+} // namespace ovrin::platform

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/FileHandle.h"
+#include "platform/FileManager.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ovrin::platform {
+
+// Writes a new version of a file beside it and puts it in place only when
+// every byte is on the disk: a temporary file next to the destination,
+// flushed, synced and renamed over it, then the folder synced. A crash, a
+// kill or a full disk leaves the old file (or none), never a mix. Nothing
+// appears at the destination before the rename, and only this object's own
+// temporary is ever removed.
+class AtomicFile {
+public:
+    // Temporaries are named "<destination>.ovrin-XXXXXX".
+    static constexpr const char* kTemporaryMarker = ".ovrin-";
+
+    // Where the file is written: the destination once symbolic links are
+    // followed, so a link at the destination keeps pointing at the new file.
+    explicit AtomicFile(const std::string& destination);
+    ~AtomicFile(); // discards what was not committed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary; false with errorCode() set when it cannot.
+    bool begin();
+    FileHandle& handle() { return *m_handle; }
+    // Puts the temporary in place; false with errorCode() set when any byte
+    // failed to reach the disk or the rename failed (the old file stays).
+    bool commit();
+    // Removes the temporary, if it is still ours.
+    void discard();
+
+    const std::string& destination() const { return m_destination; }
+    const std::string& temporaryPath() const { return m_temporaryPath; }
+    FileIdentity temporaryIdentity() const { return m_temporaryIdentity; }
+    int errorCode() const { return m_error; }
+
+    // Removes temporaries that earlier runs left beside `destination` when
+    // killed: named like ours, unchanged for `minimumAgeSeconds`, and not held
+    // by a live writer (each writer keeps a lock on its temporary). Answers
+    // how many were removed.
+    static int removeStaleTemporaries(const std::string& destination,
+                                      std::int64_t minimumAgeSeconds);
+
+private:
+    bool fail(int error);
+
+    std::string m_destination;
+    std::string m_temporaryPath;
+    FileIdentity m_temporaryIdentity;
+    std::unique_ptr<FileHandle> m_handle;
+    bool m_keepMode = false;
+    unsigned m_mode = 0;
+    int m_error = 0;
+};
+
+} // namespace ovrin::platform
