@@ -131,10 +131,14 @@ void CliRunner::message(const std::string& text)
     std::fflush(m_err);
 }
 
-bool CliRunner::writeLocked(const std::string& text)
+bool CliRunner::writeLocked(std::string text)
 {
     if (m_writeError != 0)
         return false;
+    if (!m_header.empty()) {
+        text.insert(0, m_header);
+        m_header.clear();
+    }
     if (std::fwrite(text.data(), 1, text.size(), m_out) != text.size() || std::fflush(m_out) != 0) {
         m_writeError = errno != 0 ? errno : EIO;
         if (m_engine)
@@ -253,12 +257,8 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
 {
     m_options = options;
     m_engine = std::make_shared<TGraphicSearch>(this);
-    const std::string target = absolutePath(options.target);
-    if (const StartResult check = TGraphicSearch::checkTarget(target); !check) {
-        loadError(check.detail);
-        return ExitCode::Failure;
-    }
-    m_engine->target().setFilePath(target);
+    m_engine->target().setFilePath(absolutePath(options.target));
+    m_header = formatHeader(options.format); // goes out before the first hit
     m_engine->setBits(options.bits);
     m_engine->setMatchRate(options.matchRate);
     if (options.directory) {
@@ -276,10 +276,12 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
         m_engine->setIndexFilePath(indexFile);
         m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
     }
-    if (print(formatHeader(options.format)) != ExitCode::Ok)
+    if (const StartResult started = m_engine->beginSearch(); !started) {
+        if (started.refusal != Refusal::TargetUnreadable)
+            return refused(started);
+        loadError(started.detail);
         return ExitCode::Failure;
-    if (const StartResult started = m_engine->beginSearch(); !started)
-        return refused(started);
+    }
     waitForEnd(*m_engine, interrupted);
 
     if (options.sort) {
@@ -295,7 +297,7 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
             if (!writeLocked(formatHit(hit, options.format, options.nullTerminated)))
                 break;
     }
-    if (finishOutput() != ExitCode::Ok)
+    if (print({}) != ExitCode::Ok) // the header of an empty list too
         return ExitCode::Failure;
     const RunSummary summary = m_engine->lastRunSummary();
     if (summary.outcome == RunSummary::Outcome::Failed) {

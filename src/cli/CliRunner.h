@@ -52,7 +52,7 @@ private:
     // Waits for the end callback; stops the engine on an interrupt or a failed
     // write, and joins it in every case.
     void waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted);
-    bool writeLocked(const std::string& text);
+    bool writeLocked(std::string text);
     ExitCode finishOutput();
     ExitCode refused(const StartResult& result);
     void loadError(const std::string& detail);
@@ -73,6 +73,7 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw{};
     std::vector<HitLine> m_sorted; // --sort: printed at the end
     int m_writeError = 0;          // errno of the first failed write of the results
+    std::string m_header;          // written before the first hit
 
     std::mutex m_endLock;
     std::condition_variable m_endSignal;

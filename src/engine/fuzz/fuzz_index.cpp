@@ -3,6 +3,7 @@
 // plain replay of the committed seed corpus in every test run.
 
 #include "engine/TGraphicSearch.h"
+#include "indexfile/TIndexLookup.h"
 
 #include <QImage>
 
@@ -89,5 +90,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (harness.receiver.ends != endsBefore + 1 || harness.engine->isWorking() ||
         harness.receiver.progress != 0)
         std::abort(); // every start ends exactly once and the index search reports no progress
+    // An update's lookup reads the same bytes by offset: every entry it lists
+    // must be found again under its own path.
+    ovrin::TIndexLookup lookup;
+    if (lookup.load(harness.index, 8)) {
+        ovrin::TIndexReader reader(harness.index);
+        reader.readHead();
+        ovrin::TIndexReader::Entry entry;
+        while (reader.next(entry))
+            if (!lookup.locate(entry.path))
+                std::abort();
+    }
     return 0;
 }

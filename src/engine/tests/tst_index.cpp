@@ -99,7 +99,8 @@ void setTimes(const std::string& path, std::int64_t seconds)
 }
 
 struct IndexFixture : Fixture {
-    // a tree of six pictures, a text file, a link and a sub-folder
+    // a tree of six pictures, a text file, an empty and a damaged picture, a link
+    // and a sub-folder
     void makeTree()
     {
         folder("tree/sub");
@@ -109,6 +110,8 @@ struct IndexFixture : Fixture {
         writeImage(QString::fromStdString(root + "/tree/sub/r.jpg"), photoLike(64, 48, 40), "jpeg");
         writeImage(QString::fromStdString(root + "/tree/sub/s.bmp"), photoLike(20, 20, 41), "bmp");
         text("tree/notes.txt");
+        text("tree/sub/empty.png", {});
+        text("tree/sub/broken.png", "\x89PNG\r\n\x1a\n but damaged");
         link("sub/q.png", "tree/link.png");
     }
     // hits of one search as "rate path", sorted
