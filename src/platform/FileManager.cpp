@@ -1,15 +1,15 @@
 #include "platform/FileManager.h"
 
-#include <QString>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+#include <wctype.h>
 
 namespace ovrin::platform {
 
@@ -273,28 +273,59 @@ std::int64_t FileManager::fileSize(const std::string& path)
     return static_cast<std::int64_t>(st.st_size);
 }
 
+namespace {
+
+// The next character of UTF-8 text as a code point; a byte that starts no
+// valid sequence stands for itself, above every code point, so two texts
+// differing in such bytes never compare equal.
+std::uint32_t nextCharacter(const std::string& text, std::size_t& i)
+{
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80             ? 1
+                         : (lead & 0xE0) == 0xC0 ? 2
+                         : (lead & 0xF0) == 0xE0 ? 3
+                         : (lead & 0xF8) == 0xF0 ? 4
+                                                 : 0;
+    std::uint32_t code = length == 1   ? lead
+                         : length == 2 ? lead & 0x1Fu
+                         : length == 3 ? lead & 0x0Fu
+                                       : lead & 0x07u;
+    if (length == 0 || text.size() - i < length) {
+        ++i;
+        return 0x110000u + lead;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++i;
+            return 0x110000u + lead;
+        }
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    i += length;
+    return code;
+}
+
+} // namespace
+
 bool FileManager::isSamePathIgnoringCase(const std::string& a, const std::string& b)
 {
-    bool ascii = true;
-    if (a.size() == b.size()) {
-        bool equal = true;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            const auto x = static_cast<unsigned char>(a[i]);
-            const auto y = static_cast<unsigned char>(b[i]);
-            ascii = ascii && x < 0x80 && y < 0x80;
-            if (std::tolower(x) != std::tolower(y))
-                equal = false;
-        }
-        if (equal)
-            return true;
-    } else {
-        ascii = false;
+    // Unicode case mapping of the C.UTF-8 locale, whatever locale the user runs.
+    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const std::uint32_t x = nextCharacter(a, i);
+        const std::uint32_t y = nextCharacter(b, j);
+        if (x == y)
+            continue;
+        if (x >= 0x110000u || y >= 0x110000u || unicode == locale_t{})
+            return false;
+        if (::towlower_l(static_cast<wint_t>(x), unicode) !=
+            ::towlower_l(static_cast<wint_t>(y), unicode))
+            return false;
     }
-    if (ascii)
-        return false;
-    const QString left = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
-    const QString right = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
-    return left.compare(right, Qt::CaseInsensitive) == 0;
+    return i == a.size() && j == b.size();
 }
 
 std::string FileManager::folderOf(const std::string& path)
