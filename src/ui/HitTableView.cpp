@@ -1,6 +1,7 @@
 #include "ui/HitTableView.h"
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 
 namespace ovrin::ui {
@@ -19,6 +20,16 @@ void HitTableView::keyPressEvent(QKeyEvent* event)
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         event->modifiers() == Qt::NoModifier) {
         Q_EMIT openRequested();
+        event->accept();
+        return;
+    }
+    // The menu key and Shift+F10 open the hits' menu at the current row, so
+    // it is there without a mouse.
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        const QRect row = visualRect(currentIndex());
+        const QPoint at = row.isValid() ? row.center() : viewport()->rect().center();
+        QMenu::exec(actions(), viewport()->mapToGlobal(at), nullptr, this);
         event->accept();
         return;
     }

@@ -522,7 +522,11 @@ void Ovrin::menuSearchAction()
     if (m_gs->isWorking())
         return;
     m_searchDlg->setup(m_gs.get());
-    if (!m_searchDlg->doModal())
+    const bool confirmed = m_searchDlg->doModal();
+    // Shortcuts of the window work again at once, also where no window
+    // manager hands the activation back.
+    m_window->activateWindow();
+    if (!confirmed)
         return;
     m_hits->clear();
     startRun(RunKind::Search);
@@ -533,7 +537,9 @@ void Ovrin::menuCreateIndexFileAction()
     if (m_gs->isWorking())
         return;
     m_createIndexFileDlg->setup(m_gs.get());
-    if (!m_createIndexFileDlg->doModal())
+    const bool confirmed = m_createIndexFileDlg->doModal();
+    m_window->activateWindow();
+    if (!confirmed)
         return;
     startRun(RunKind::IndexCreation);
 }

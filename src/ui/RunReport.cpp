@@ -108,7 +108,8 @@ QString RunReport::summary(const RunSummary& run)
     }
 
     case RunSummary::Kind::IndexCreation: {
-        QString written = count(run.indexed, tr("%1 picture"), tr("%1 pictures"));
+        QString written =
+            count(run.indexed, tr("%1 picture", "written"), tr("%1 pictures", "written"));
         if (run.reused > 0 || run.removed > 0)
             written =
                 tr("%1 (%2 reused, %3 decoded, %4 removed)")
