@@ -501,7 +501,7 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary)
         if (kind == RunKind::IndexCreation && summary.outcome == RunSummary::Outcome::Failed &&
             !m_quited)
             UiHooks::alert(m_window.get(), tr("The index file could not be written."),
-                           QString::fromStdString(summary.error));
+                           PathText::display(summary.error));
     }
     updateActions();
     updateTitle();

@@ -166,8 +166,8 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box)
     struct stat status {};
     if (::fstat(fd, &status) == 0) {
         info.bytes = static_cast<std::int64_t>(status.st_size);
-        info.modified = QDateTime::fromMSecsSinceEpoch(
-            static_cast<qint64>(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1'000'000);
+        info.modifiedMs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000 +
+                          status.st_mtim.tv_nsec / 1'000'000;
     }
     if (const LoadFailure check = FileManager::checkOpenFile(fd); check != LoadFailure::None) {
         ::close(fd);

@@ -2,7 +2,6 @@
 
 #include "platform/LoadFailure.h"
 
-#include <QDateTime>
 #include <QImage>
 #include <QObject>
 #include <QSize>
@@ -26,7 +25,9 @@ struct PictureInfo {
     QSize pixelSize; // of the whole picture, orientation applied; invalid when unknown
     std::int64_t bytes = -1;
     QString format; // "JPEG", "PNG", ...
-    QDateTime modified;
+    // Milliseconds since the epoch; turned into local time on the UI thread
+    // only, since the C library's time zone state is not made for threads.
+    std::int64_t modifiedMs = -1;
     platform::LoadFailure failure = platform::LoadFailure::None;
 };
 

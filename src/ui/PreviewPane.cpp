@@ -2,6 +2,7 @@
 
 #include "ui/RunReport.h"
 
+#include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -77,8 +78,10 @@ void PreviewPane::showPicture(Slot slot, const QString& name, const PictureInfo&
     }
     if (info.bytes >= 0) {
         QString file = QLocale().formattedDataSize(info.bytes);
-        if (info.modified.isValid())
-            file += QStringLiteral(" · ") + QLocale().toString(info.modified, QLocale::ShortFormat);
+        if (info.modifiedMs >= 0)
+            file += QStringLiteral(" · ") +
+                    QLocale().toString(QDateTime::fromMSecsSinceEpoch(info.modifiedMs),
+                                       QLocale::ShortFormat);
         lines << file;
     }
     if (info.failure == platform::LoadFailure::Missing)

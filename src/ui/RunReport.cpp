@@ -1,5 +1,7 @@
 #include "ui/RunReport.h"
 
+#include "ui/PathText.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -90,7 +92,7 @@ QString RunReport::summary(const RunSummary& run)
     case RunSummary::Kind::FolderSearch:
     case RunSummary::Kind::Groups:
         if (run.outcome == RunSummary::Outcome::Failed)
-            return tr("Search failed: %1").arg(QString::fromStdString(run.error));
+            return tr("Search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
             return withSkips(tr("Stopped after %1 of the pictures: %2 in %3")
                                  .arg(number(pictures), hits, seconds(run.seconds)));
@@ -101,7 +103,7 @@ QString RunReport::summary(const RunSummary& run)
     case RunSummary::Kind::IndexSearch: {
         const QString entries = count(run.examined, tr("%1 entry"), tr("%1 entries"));
         if (run.outcome == RunSummary::Outcome::Failed)
-            return tr("Index search failed: %1").arg(QString::fromStdString(run.error));
+            return tr("Index search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
             return tr("Index search stopped after %1: %2").arg(entries, hits);
         return tr("Index search: %1 among %2 in %3").arg(hits, entries, seconds(run.seconds));
@@ -115,7 +117,7 @@ QString RunReport::summary(const RunSummary& run)
                 tr("%1 (%2 reused, %3 decoded, %4 removed)")
                     .arg(written, number(run.reused), number(run.decoded), number(run.removed));
         const QString counts = skips.isEmpty() ? written : tr("%1, %2").arg(written, skips);
-        const QString error = QString::fromStdString(run.error);
+        const QString error = PathText::display(run.error);
         switch (run.index) {
         case RunSummary::IndexResult::Written:
         case RunSummary::IndexResult::None:
@@ -148,7 +150,7 @@ QString RunReport::refusal(const StartResult& result)
 
 QString RunReport::reason(const StartResult& result)
 {
-    QString why = QString::fromStdString(result.detail);
+    QString why = PathText::display(result.detail);
     if (why.isEmpty()) {
         switch (result.refusal) {
         case Refusal::None:

@@ -4,7 +4,6 @@
 #include "support/TestImages.h"
 #include "ui/ContextStrip.h"
 #include "ui/HitListModel.h"
-#include "ui/HitTableView.h"
 #include "ui/Ovrin.h"
 #include "ui/PictureLoader.h"
 #include "ui/RunReport.h"
@@ -255,22 +254,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bits");
         QTest::addColumn<QString>("rate");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("in range") << "4"
-                                  << "0" << true;
-        QTest::newRow("bounds and blanks") << " 1 "
-                                           << "100" << true;
-        QTest::newRow("letters") << "abc"
-                                 << "70" << false;
-        QTest::newRow("bits 0") << "0"
-                                << "70" << false;
-        QTest::newRow("bits 68") << "68"
-                                 << "70" << false;
-        QTest::newRow("rate 150") << "3"
-                                  << "150" << false;
-        QTest::newRow("rate -5") << "3"
-                                 << "-5" << false;
-        QTest::newRow("rate +-3") << "3"
-                                  << "+-3" << false;
+        const auto row = [](const char* name, const char* bits, const char* rate, bool accepted) {
+            QTest::newRow(name) << QString::fromUtf8(bits) << QString::fromUtf8(rate) << accepted;
+        };
+        row("in range", "4", "0", true);
+        row("bounds and blanks", " 1 ", "100", true);
+        row("letters", "abc", "70", false);
+        row("bits 0", "0", "70", false);
+        row("bits 68", "68", "70", false);
+        row("rate 150", "3", "150", false);
+        row("rate -5", "3", "-5", false);
+        row("rate +-3", "3", "+-3", false);
     }
 
     void searchDialogTakesOnlyWholeNumbersInRange()
