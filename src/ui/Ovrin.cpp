@@ -215,7 +215,12 @@ void Ovrin::restoreWindow()
         const int width = m_window->width();
         m_ui->splitter->setSizes({width * 60 / 100, width * 40 / 100});
     }
-    m_ui->tvResult->horizontalHeader()->restoreState(stored[2]);
+    QHeaderView* columns = m_ui->tvResult->horizontalHeader();
+    columns->restoreState(stored[2]);
+    // Widths kept from a run in another language still show the whole title.
+    columns->resizeSection(HitListModel::kRateColumn,
+                           std::max(columns->sectionSize(HitListModel::kRateColumn),
+                                    columns->sectionSizeHint(HitListModel::kRateColumn)));
     // A restored state need not give back the very bytes it came from (the
     // frame is added again): what counts as a change is a change from here.
     const std::vector<std::string> now = windowState();
@@ -566,7 +571,8 @@ void Ovrin::startRun(RunKind kind)
     if (const auto status = platform::FileManager::fileStatus(m_targetPath))
         m_targetIdentity = status->identity;
 
-    m_ui->tvResult->setPlaceholderText(QString());
+    if (kind == RunKind::Search)
+        m_ui->tvResult->setPlaceholderText(QString());
     m_ui->msgSummary->hide();
     m_ui->msgCurrentFilePath->show();
     m_ui->pbIndexRead->setValue(0);

@@ -106,6 +106,9 @@ QString RunReport::summary(const RunSummary& run)
             return tr("Index search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
             return tr("Index search stopped after %1: %2").arg(entries, hits);
+        // An engine that counted no entries says nothing about them.
+        if (run.examined < run.hits)
+            return tr("Index search: %1 in %2").arg(hits, seconds(run.seconds));
         return tr("Index search: %1 among %2 in %3").arg(hits, entries, seconds(run.seconds));
     }
 

@@ -234,8 +234,6 @@ StartResult UiHooks::preflight(Check check, const std::string& path)
     if (g_preflight)
         return g_preflight(check, path);
     switch (check) {
-    case Check::Target:
-        return TGraphicSearch::checkTarget(path);
     case Check::TopFolder:
         return TGraphicSearch::checkTopFolder(path);
     case Check::IndexSource:
