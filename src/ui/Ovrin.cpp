@@ -95,10 +95,8 @@ Ovrin::Ovrin(QObject* parent)
     table->setPlaceholderText(tr("Drop a picture and a folder here, or choose File → Search…"));
     connect(table, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
     connect(table, &HitTableView::openRequested, this, &Ovrin::menuOpenGraphicFileAction);
-    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        updateActions();
-        previewSelection();
-    });
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Ovrin::updateActions);
     connect(table->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &Ovrin::previewSelection);
     connect(m_hits, &QAbstractItemModel::rowsInserted, this, &Ovrin::updateActions);
@@ -120,7 +118,6 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionExportHits, &QAction::triggered, this, &Ovrin::menuExportHitsAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
-    m_ui->actionMoveToTrash->setShortcuts({QKeySequence::Delete});
     auto* separator = new QAction(table);
     separator->setSeparator(true);
     auto* separator2 = new QAction(table);
@@ -497,7 +494,9 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary)
     m_hits->setLive(false);
     const RunKind kind = m_runKind;
     m_runKind = RunKind::None;
-    if (kind != RunKind::None) {
+    // A refused start ends here within the start itself: what was summed up
+    // before belongs to an earlier run, and the start says why instead.
+    if (kind != RunKind::None && !m_starting) {
         summary = completeSummary(std::move(summary));
         m_ui->msgSummary->setText(RunReport::summary(summary));
         m_ui->msgSummary->show();
@@ -586,8 +585,10 @@ void Ovrin::startRun(RunKind kind)
     m_runClock.start();
     m_progressTimer.start();
 
+    m_starting = true;
     const StartResult started =
         kind == RunKind::Search ? m_gs->beginSearch() : m_gs->makeIndexFile();
+    m_starting = false;
     if (started) {
         rememberPaths();
         return;

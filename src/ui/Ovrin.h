@@ -139,6 +139,7 @@ private:
 
     RunKind m_runKind = RunKind::None;
     RunSummary::Kind m_summaryKind = RunSummary::Kind::FolderSearch;
+    bool m_starting = false;
     QElapsedTimer m_runClock;
     QTimer m_progressTimer;
     // A run's number: an end that arrives for an earlier run is ignored.

@@ -597,6 +597,11 @@ private Q_SLOTS:
         QTest::newRow("partial")
             << run(K::IndexCreation, O::Stopped, I::Partial, 913, 0, 913, 2)
             << "Index creation stopped; the index is partial (there was none before): 913 pictures";
+        RunSummary refused = run(K::IndexCreation, O::Failed, I::KeptExisting, 0, 0, 0, 0);
+        refused.error = "No space left on device";
+        QTest::newRow("failed, index kept")
+            << refused
+            << "Index not written: No space left on device. The existing index was kept unchanged.";
         QTest::newRow("kept")
             << run(K::IndexCreation, O::Stopped, I::KeptExisting, 913, 0, 913, 2)
             << "Index creation stopped after 913 files; the existing index was kept unchanged.";
