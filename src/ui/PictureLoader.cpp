@@ -184,11 +184,25 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box)
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
     const QByteArray format = reader.format();
-    if (!stored.isValid() || format.isEmpty()) {
+    if (format.isEmpty()) {
         info.failure = LoadFailure::NotAnImage;
         return info;
     }
     info.format = QString::fromLatin1(format).toUpper();
+    if (!stored.isValid()) {
+        // A reader that cannot tell the size before decoding is held by Qt's
+        // own allocation limit; the picture is reduced afterwards.
+        info.image = reader.read();
+        if (info.image.isNull()) {
+            info.failure = LoadFailure::NotAnImage;
+            return info;
+        }
+        info.pixelSize = info.image.size();
+        if (box.isValid() &&
+            (info.image.width() > box.width() || info.image.height() > box.height()))
+            info.image = info.image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return info;
+    }
     const bool turned = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
     info.pixelSize = turned ? stored.transposed() : stored;
 

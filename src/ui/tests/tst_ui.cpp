@@ -245,6 +245,15 @@ private Q_SLOTS:
         QCOMPARE(engine.target().filePath(), std::optional(odd));
         controller.openArguments({odd}, "/elsewhere");
         QCOMPARE(engine.target().filePath(), std::optional(odd));
+        // A hit of that name opens the very same bytes.
+        QList<QUrl> opened;
+        UiHooks::setOpenUrl(
+            [&](QWidget*, const QUrl& url, const UiHooks::Failed&) { opened << url; });
+        controller.hits()->append(hitOf(odd, 90, {}));
+        controller.widgets().tvResult->selectRow(0);
+        controller.menuOpenGraphicFileAction();
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromEncoded("file://" + QFile::encodeName(m_dir.path()) +
+                                                       "/%E9t%E9.png")});
         ::unlink(odd.c_str());
         controller.mainWindow()->close();
     }
