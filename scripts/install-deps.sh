@@ -9,6 +9,7 @@ packages=(
     qt6-image-formats-plugins qt6-qpa-plugins
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libjpeg62-turbo-dev
+    qt6-translations-l10n xdg-utils
 )
 
 missing=()

@@ -1,6 +1,18 @@
 #include "ui/HitListModel.h"
 
 #include "signature/TFileInfo.h"
+#include "ui/PathText.h"
+#include "ui/ThumbnailCache.h"
+
+#include <QCollator>
+#include <QFont>
+#include <QLocale>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+#include <numeric>
+#include <set>
 
 namespace ovrin::ui {
 
@@ -8,13 +20,34 @@ namespace {
 
 const QString kColumns[] = {QStringLiteral("MATCHRATE"), QStringLiteral("FILEPATH")};
 
+QByteArray csvField(const QByteArray& field)
+{
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') &&
+        !field.contains('\r'))
+        return field;
+    QByteArray quoted = field;
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
+}
+
 } // namespace
+
+struct HitListModel::Row {
+    HitRecord record;
+    std::string path;
+    QString display;
+    std::uint64_t arrival = 0;
+
+    std::int32_t rate() const { return record.hit->matchRate(); }
+};
 
 HitListModel::HitListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+HitListModel::~HitListModel() = default;
+
 int HitListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_hits.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int HitListModel::columnCount(const QModelIndex& parent) const
@@ -24,17 +57,17 @@ int HitListModel::columnCount(const QModelIndex& parent) const
 
 QVariant HitListModel::objectValue(const QString& identifier, int row) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_hits.size())
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return {};
-    const TFileInfo& info = *m_hits[static_cast<std::size_t>(row)];
-    if (identifier == kColumns[0]) {
-        if (const auto rate = info.matchRateNumber())
+    const Row& hit = m_rows[static_cast<std::size_t>(row)];
+    if (identifier == kColumns[kRateColumn]) {
+        if (const auto rate = hit.record.hit->matchRateNumber())
             return *rate;
         return {};
     }
-    if (identifier == kColumns[1]) {
-        if (const auto& path = info.filePath())
-            return QString::fromStdString(*path);
+    if (identifier == kColumns[kPathColumn]) {
+        if (hit.record.hit->filePath())
+            return hit.display;
         return {};
     }
     return {};
@@ -42,13 +75,45 @@ QVariant HitListModel::objectValue(const QString& identifier, int row) const
 
 QVariant HitListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.column() < 0 || index.column() > 1)
+    if (!index.isValid() || index.column() < 0 || index.column() > 1 || index.row() < 0 ||
+        static_cast<std::size_t>(index.row()) >= m_rows.size())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    const Row& row = m_rows[static_cast<std::size_t>(index.row())];
+    const bool rateColumn = index.column() == kRateColumn;
+    switch (role) {
+    case Qt::DisplayRole:
+        if (!rateColumn && row.record.isTarget)
+            return tr("%1 (the target)").arg(row.display);
         return objectValue(kColumns[index.column()], index.row());
-    if (role == Qt::TextAlignmentRole && index.column() == 0)
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    return {};
+    case Qt::ToolTipRole:
+        if (rateColumn)
+            return tr("Match rate %1 %, likeness %2 %")
+                .arg(row.rate())
+                .arg(QLocale().toString(row.record.likeness, 'f', 1));
+        return row.record.isTarget ? tr("%1\nThis is the target picture.").arg(row.display)
+                                   : row.display;
+    case Qt::AccessibleTextRole:
+        if (rateColumn)
+            return tr("%1 percent").arg(row.rate());
+        return row.record.isTarget ? tr("%1, the target").arg(row.display) : row.display;
+    case Qt::FontRole:
+        if (row.record.isTarget) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::DecorationRole:
+        if (!rateColumn && m_thumbnails != nullptr)
+            return m_thumbnails->thumbnail(row.path);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (rateColumn)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
 }
 
 QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -58,35 +123,230 @@ QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int 
     if (role == kIdentifierRole)
         return kColumns[section];
     if (role == Qt::DisplayRole)
-        return section == 0 ? tr("Match rate (%)") : tr("File");
+        return section == kRateColumn ? tr("Rate (%)") : tr("File");
+    if (role == Qt::ToolTipRole)
+        return section == kRateColumn
+                   ? tr("Match rate in percent; equal rates are ordered by likeness")
+                   : tr("Full path of the picture");
     return {};
 }
 
 Qt::ItemFlags HitListModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
+                           : Qt::NoItemFlags;
 }
 
-void HitListModel::append(std::shared_ptr<TFileInfo> hit)
+QStringList HitListModel::mimeTypes() const
 {
-    const int row = static_cast<int>(m_hits.size());
-    beginInsertRows({}, row, row);
-    m_hits.push_back(std::move(hit));
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* HitListModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<QUrl> urls;
+    QStringList lines;
+    for (const std::string& path : paths(indexes)) {
+        urls << PathText::toUrl(path);
+        lines << PathText::display(path);
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    data->setText(lines.join(QLatin1Char('\n')));
+    return data;
+}
+
+Qt::DropActions HitListModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
+}
+
+void HitListModel::appendHits(std::vector<HitRecord> hits)
+{
+    if (hits.empty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(hits.size()) - 1);
+    m_rows.reserve(m_rows.size() + hits.size());
+    for (HitRecord& record : hits) {
+        Row row;
+        row.path = record.hit->filePath().value_or(std::string());
+        row.display = PathText::display(row.path);
+        row.arrival = m_arrivals++;
+        row.record = std::move(record);
+        m_rows.push_back(std::move(row));
+    }
     endInsertRows();
+    if (!m_live && m_rows.size() > static_cast<std::size_t>(first))
+        applyOrder();
 }
 
 void HitListModel::clear()
 {
     beginResetModel();
-    m_hits.clear();
+    m_rows.clear();
+    m_arrivals = 0;
     endResetModel();
+}
+
+void HitListModel::setLive(bool live)
+{
+    m_live = live;
+    if (!live)
+        applyOrder();
+}
+
+void HitListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column != kRateColumn && column != kPathColumn)
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    applyOrder();
+}
+
+void HitListModel::applyOrder()
+{
+    if (m_rows.size() < 2)
+        return;
+    std::vector<std::size_t> order(m_rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    if (m_sortColumn == kRateColumn) {
+        // Best first when descending: the rate, then the finer likeness; the
+        // engine's order settles what is still equal.
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const Row& x = m_rows[a];
+            const Row& y = m_rows[b];
+            if (x.rate() != y.rate())
+                return descending ? x.rate() > y.rate() : x.rate() < y.rate();
+            if (x.record.likeness != y.record.likeness)
+                return descending ? x.record.likeness > y.record.likeness
+                                  : x.record.likeness < y.record.likeness;
+            return x.arrival < y.arrival;
+        });
+    } else {
+        QCollator collator;
+        collator.setNumericMode(true);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(m_rows.size());
+        for (const Row& row : m_rows)
+            keys.push_back(collator.sortKey(row.display));
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const int c = keys[a].compare(keys[b]);
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+            if (m_rows[a].path != m_rows[b].path)
+                return descending ? m_rows[a].path > m_rows[b].path
+                                  : m_rows[a].path < m_rows[b].path;
+            return m_rows[a].arrival < m_rows[b].arrival;
+        });
+    }
+    bool moved = false;
+    for (std::size_t i = 0; i < order.size() && !moved; ++i)
+        moved = order[i] != i;
+    if (!moved)
+        return;
+
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(m_rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        newRow[order[i]] = static_cast<int>(i);
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const std::size_t from : order)
+        sorted.push_back(std::move(m_rows[from]));
+    m_rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before)
+        after << index.sibling(newRow[static_cast<std::size_t>(index.row())], index.column());
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int HitListModel::removePaths(const std::vector<std::string>& paths)
+{
+    const std::set<std::string> gone(paths.begin(), paths.end());
+    int removed = 0;
+    for (int row = static_cast<int>(m_rows.size()) - 1; row >= 0; --row) {
+        if (gone.count(m_rows[static_cast<std::size_t>(row)].path) == 0)
+            continue;
+        beginRemoveRows({}, row, row);
+        m_rows.erase(m_rows.begin() + row);
+        endRemoveRows();
+        ++removed;
+    }
+    return removed;
 }
 
 std::shared_ptr<TFileInfo> HitListModel::hit(int row) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_hits.size())
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return nullptr;
-    return m_hits[static_cast<std::size_t>(row)];
+    return m_rows[static_cast<std::size_t>(row)].record.hit;
+}
+
+std::string HitListModel::path(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return {};
+    return m_rows[static_cast<std::size_t>(row)].path;
+}
+
+double HitListModel::likeness(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return 0.0;
+    return m_rows[static_cast<std::size_t>(row)].record.likeness;
+}
+
+bool HitListModel::isTarget(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() &&
+           m_rows[static_cast<std::size_t>(row)].record.isTarget;
+}
+
+std::vector<std::string> HitListModel::paths(const QModelIndexList& rows) const
+{
+    std::vector<int> numbers;
+    for (const QModelIndex& index : rows)
+        if (index.isValid() && static_cast<std::size_t>(index.row()) < m_rows.size())
+            numbers.push_back(index.row());
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::vector<std::string> result;
+    result.reserve(numbers.size());
+    for (const int row : numbers)
+        result.push_back(m_rows[static_cast<std::size_t>(row)].path);
+    return result;
+}
+
+QByteArray HitListModel::toCsv() const
+{
+    QByteArray csv("rate,path,likeness\n");
+    for (const Row& row : m_rows) {
+        csv += QByteArray::number(row.rate()) + ',' +
+               csvField(QByteArray::fromStdString(row.path)) + ',' +
+               QByteArray::number(row.record.likeness, 'f', 2) + '\n';
+    }
+    return csv;
+}
+
+void HitListModel::setThumbnails(ThumbnailCache* thumbnails)
+{
+    if (m_thumbnails != nullptr)
+        disconnect(m_thumbnails, nullptr, this, nullptr);
+    m_thumbnails = thumbnails;
+    if (thumbnails != nullptr)
+        connect(thumbnails, &ThumbnailCache::changed, this, [this] {
+            if (!m_rows.empty())
+                Q_EMIT dataChanged(index(0, kPathColumn),
+                                   index(static_cast<int>(m_rows.size()) - 1, kPathColumn),
+                                   {Qt::DecorationRole});
+        });
 }
 
 } // namespace ovrin::ui

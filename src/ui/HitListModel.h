@@ -2,7 +2,9 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ovrin {
@@ -11,17 +13,32 @@ class TFileInfo;
 
 namespace ovrin::ui {
 
-// The results table's data: one row per hit, in the order the engine reported
-// them. Columns are identified by "MATCHRATE" and "FILEPATH" (asked through
-// kIdentifierRole on the header); rows are never edited or sorted. A hit
-// appends one row, so a run with very many hits never resets the view.
+class ThumbnailCache;
+
+// One hit as the window keeps it: the engine's record, how alike it is to the
+// target beyond its rate, and whether it is the target itself.
+struct HitRecord {
+    std::shared_ptr<TFileInfo> hit;
+    double likeness = 0.0;
+    bool isTarget = false;
+};
+
+// The results table's data: one row per hit. Columns are identified by
+// "MATCHRATE" and "FILEPATH" (asked through kIdentifierRole on the header).
+// The engine's order and rates are kept on the records; the rows are a view
+// order: best first (rate, then likeness) or by path. While a run goes on,
+// new hits join at the end so that nothing moves under the pointer; when it
+// ends, the chosen order takes in every row.
 class HitListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     static constexpr int kIdentifierRole = Qt::UserRole + 1;
+    static constexpr int kRateColumn = 0;
+    static constexpr int kPathColumn = 1;
 
     explicit HitListModel(QObject* parent = nullptr);
+    ~HitListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -29,17 +46,43 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    void sort(int column, Qt::SortOrder order) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
     // The cell for a column identifier, as the table asks for it: no value
     // outside the hit list or for another identifier.
     QVariant objectValue(const QString& identifier, int row) const;
 
-    void append(std::shared_ptr<TFileInfo> hit);
+    void appendHits(std::vector<HitRecord> hits);
+    void append(std::shared_ptr<TFileInfo> hit) { appendHits({HitRecord{std::move(hit)}}); }
     void clear();
+    void setLive(bool live);
+    // Removes the rows of these paths; answers how many went.
+    int removePaths(const std::vector<std::string>& paths);
+
     std::shared_ptr<TFileInfo> hit(int row) const;
+    std::string path(int row) const;
+    double likeness(int row) const;
+    bool isTarget(int row) const;
+    std::vector<std::string> paths(const QModelIndexList& rows) const;
+
+    // The rows in the order shown: rate, path (its bytes) and likeness.
+    QByteArray toCsv() const;
+
+    void setThumbnails(ThumbnailCache* thumbnails);
 
 private:
-    std::vector<std::shared_ptr<TFileInfo>> m_hits;
+    struct Row;
+    void applyOrder();
+
+    std::vector<Row> m_rows;
+    std::uint64_t m_arrivals = 0;
+    int m_sortColumn = kRateColumn;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+    bool m_live = false;
+    ThumbnailCache* m_thumbnails = nullptr;
 };
 
 } // namespace ovrin::ui

@@ -1,28 +1,59 @@
 #include "ui/Ovrin.h"
 
 #include "engine/TGraphicSearch.h"
+#include "platform/Preferences.h"
 #include "settings/TSetting.h"
 #include "signature/TFileInfo.h"
-#include "ui/HitListModel.h"
+#include "ui/ContextStrip.h"
+#include "ui/HitTableView.h"
+#include "ui/PathText.h"
+#include "ui/PictureLoader.h"
+#include "ui/PreviewPane.h"
+#include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TSearchDlg.h"
+#include "ui/ThumbnailCache.h"
 #include "ui/UiHooks.h"
 #include "ui_MainWindow.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QPointer>
+#include <QSaveFile>
+#include <QScreen>
 #include <QThread>
 #include <QTranslator>
 #include <QUrl>
 
 namespace ovrin::ui {
+
+namespace {
+
+// The window's own keys, beside the eight values of the settings record.
+const char* const kGeometryKey = "Window/geometry";
+const char* const kSplitterKey = "Window/splitter";
+const char* const kColumnsKey = "Window/columns";
+
+constexpr int kProgressIntervalMs = 250;
+constexpr int kOpenWithoutAsking = 10;
+const QSize kThumbnailBox(48, 36);
+
+QString fileName(const std::string& path)
+{
+    const QString shown = PathText::display(path);
+    return shown.section(QLatin1Char('/'), -1);
+}
+
+} // namespace
 
 Ovrin::Ovrin(QObject* parent)
     : QObject(parent), m_ui(std::make_unique<Ui::MainWindow>()),
@@ -41,13 +72,39 @@ Ovrin::Ovrin(QObject* parent)
         m_settingSaved = m_setting->clone();
     m_gs = std::make_shared<TGraphicSearch>(this);
     m_gs->loadSetting(*m_setting);
+    m_remembered = {m_gs->target().filePath(), m_gs->topDirPath(), m_gs->indexFilePath()};
 
     m_hits = new HitListModel(this);
-    m_ui->tvResult->setModel(m_hits);
-    m_ui->tvResult->horizontalHeader()->setStretchLastSection(true);
-    m_ui->tvResult->verticalHeader()->setVisible(false);
-    connect(m_ui->tvResult, &QAbstractItemView::doubleClicked, this,
-            &Ovrin::doubleClickTvResultAction);
+    m_thumbnails = new ThumbnailCache(kThumbnailBox, this);
+    m_hits->setThumbnails(m_thumbnails);
+    HitTableView* table = m_ui->tvResult;
+    table->setModel(m_hits);
+    table->setIconSize(kThumbnailBox);
+    QHeaderView* rows = table->verticalHeader();
+    rows->setVisible(false);
+    // Fixed heights: the table never asks every row for its size.
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(kThumbnailBox.height() + 6);
+    QHeaderView* columns = table->horizontalHeader();
+    columns->setStretchLastSection(true);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setSortIndicator(HitListModel::kRateColumn, Qt::DescendingOrder);
+    columns->resizeSection(HitListModel::kRateColumn,
+                           columns->sectionSizeHint(HitListModel::kRateColumn) + 12);
+    table->setSortingEnabled(true);
+    table->setPlaceholderText(tr("Drop a picture and a folder here, or choose File → Search…"));
+    connect(table, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
+    connect(table, &HitTableView::openRequested, this, &Ovrin::menuOpenGraphicFileAction);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Ovrin::updateActions);
+    connect(table->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &Ovrin::previewSelection);
+    connect(m_hits, &QAbstractItemModel::rowsInserted, this, &Ovrin::updateActions);
+    connect(m_hits, &QAbstractItemModel::rowsRemoved, this, &Ovrin::updateActions);
+    connect(m_hits, &QAbstractItemModel::modelReset, this, &Ovrin::updateActions);
+
+    m_previews = new PictureLoader(2, 0, this);
+    connect(m_previews, &PictureLoader::slotLoaded, this, &Ovrin::pictureLoaded);
 
     connect(m_ui->btnSearch, &QPushButton::clicked, this, &Ovrin::btnSearchAction);
     connect(m_ui->actionSearch, &QAction::triggered, this, &Ovrin::menuSearchAction);
@@ -55,9 +112,32 @@ Ovrin::Ovrin(QObject* parent)
             &Ovrin::menuCreateIndexFileAction);
     connect(m_ui->actionStop, &QAction::triggered, this, &Ovrin::menuStopAction);
     connect(m_ui->actionOpen, &QAction::triggered, this, &Ovrin::menuOpenGraphicFileAction);
+    connect(m_ui->actionShowInFolder, &QAction::triggered, this, &Ovrin::menuShowInFolderAction);
+    connect(m_ui->actionCopyPaths, &QAction::triggered, this, &Ovrin::menuCopyPathsAction);
+    connect(m_ui->actionMoveToTrash, &QAction::triggered, this, &Ovrin::menuMoveToTrashAction);
+    connect(m_ui->actionExportHits, &QAction::triggered, this, &Ovrin::menuExportHitsAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
+    auto* separator = new QAction(table);
+    separator->setSeparator(true);
+    auto* separator2 = new QAction(table);
+    separator2->setSeparator(true);
+    table->addActions({m_ui->actionOpen, m_ui->actionShowInFolder, m_ui->actionCopyPaths, separator,
+                       m_ui->actionMoveToTrash, separator2, m_ui->actionExportHits});
+
+    m_ui->btnSearch->setAccessibleName(tr("Search or stop"));
+    m_ui->pbIndexRead->hide();
+    m_ui->msgSummary->hide();
+    m_progressTimer.setInterval(kProgressIntervalMs);
+    connect(&m_progressTimer, &QTimer::timeout, this, &Ovrin::showProgress);
+
     setButtonTitle(searchTitle());
+    restoreWindow();
+    refreshContext();
+    requestTargetPreview();
+    updateActions();
+    updateTitle();
+    table->setFocus();
     m_quited = false;
 }
 
@@ -89,11 +169,80 @@ std::unique_ptr<QTranslator> Ovrin::loadTranslation(const QLocale& locale)
     return translator;
 }
 
+std::unique_ptr<QTranslator> Ovrin::loadQtTranslation(const QLocale& locale)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return translator;
+}
+
 void Ovrin::setButtonTitle(const QString& title)
 {
     m_ui->btnSearch->setText(title);
     m_ui->btnSearch->repaint();
 }
+
+// ---- Window state --------------------------------------------------------
+
+std::vector<std::string> Ovrin::windowState() const
+{
+    return {m_window->saveGeometry().toBase64().toStdString(),
+            m_ui->splitter->saveState().toBase64().toStdString(),
+            m_ui->tvResult->horizontalHeader()->saveState().toBase64().toStdString()};
+}
+
+void Ovrin::restoreWindow()
+{
+    platform::Preferences& store = platform::Preferences::standard();
+    std::vector<QByteArray> stored;
+    for (const char* key : {kGeometryKey, kSplitterKey, kColumnsKey}) {
+        m_windowKeys.emplace_back(key, store.stringForKey(key).value_or(std::string()));
+        stored.push_back(
+            QByteArray::fromBase64(QByteArray::fromStdString(m_windowKeys.back().second)));
+    }
+    if (!m_window->restoreGeometry(stored[0])) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QSize room = screen != nullptr ? screen->availableSize() : QSize(1024, 600);
+        m_window->resize(std::min(980, room.width() * 92 / 100),
+                         std::min(620, room.height() * 92 / 100));
+    }
+    if (!m_ui->splitter->restoreState(stored[1])) {
+        const int width = m_window->width();
+        m_ui->splitter->setSizes({width * 60 / 100, width * 40 / 100});
+    }
+    QHeaderView* columns = m_ui->tvResult->horizontalHeader();
+    columns->restoreState(stored[2]);
+    // Widths kept from a run in another language still show the whole title.
+    columns->resizeSection(HitListModel::kRateColumn,
+                           std::max(columns->sectionSize(HitListModel::kRateColumn),
+                                    columns->sectionSizeHint(HitListModel::kRateColumn)));
+    // A restored state need not give back the very bytes it came from (the
+    // frame is added again): what counts as a change is a change from here.
+    const std::vector<std::string> now = windowState();
+    for (std::size_t i = 0; i < m_windowKeys.size(); ++i)
+        if (!m_windowKeys[i].second.empty())
+            m_windowKeys[i].second = now[i];
+}
+
+void Ovrin::saveWindow()
+{
+    const std::vector<std::string> now = windowState();
+    platform::Preferences& store = platform::Preferences::standard();
+    bool changed = false;
+    for (std::size_t i = 0; i < m_windowKeys.size(); ++i) {
+        if (m_windowKeys[i].second == now[i])
+            continue;
+        store.setString(m_windowKeys[i].first, now[i]);
+        changed = true;
+    }
+    // Like the settings record: the store is written only when something changed.
+    if (changed)
+        store.synchronize();
+}
+
+// ---- Drops and arguments -------------------------------------------------
 
 bool Ovrin::eventFilter(QObject* watched, QEvent* event)
 {
@@ -103,12 +252,22 @@ bool Ovrin::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
+        // Hits dragged out of our own table are not dropped back in.
+        if (drag->source() != nullptr || drag->mimeData() == nullptr ||
+            !drag->mimeData()->hasUrls()) {
+            drag->ignore();
+            return true;
+        }
         drag->setDropAction(Qt::CopyAction);
         drag->accept();
         return true;
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->source() != nullptr) {
+            drop->ignore();
+            return true;
+        }
         performDragOperation(drop->mimeData() != nullptr ? drop->mimeData()->urls()
                                                          : QList<QUrl>{});
         drop->setDropAction(Qt::CopyAction);
@@ -116,7 +275,10 @@ bool Ovrin::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::Close:
-        windowWillClose();
+        if (!windowWillClose()) {
+            event->ignore();
+            return true;
+        }
         return false;
     default:
         return QObject::eventFilter(watched, event);
@@ -125,80 +287,220 @@ bool Ovrin::eventFilter(QObject* watched, QEvent* event)
 
 void Ovrin::performDragOperation(const QList<QUrl>& urls)
 {
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString local = url.toLocalFile();
-        const std::string path = local.toStdString();
-        const QFileInfo info(local);
-        if (info.exists() && info.isDir())
-            m_gs->setTopDirPath(path);
-        else if (info.exists()) {
-            if (m_gs->checkIndexFile(path))
-                m_gs->setIndexFilePath(path);
-            else
-                m_gs->target().setFilePath(path);
+    std::vector<std::string> paths;
+    for (const QUrl& url : urls)
+        if (auto path = PathText::fromUrl(url))
+            paths.push_back(std::move(*path));
+    takePaths(paths);
+}
+
+void Ovrin::openArguments(const std::vector<std::string>& arguments,
+                          const std::string& workingFolder)
+{
+    std::vector<std::string> paths;
+    for (const std::string& argument : arguments)
+        if (!argument.empty())
+            paths.push_back(PathText::fromArgument(argument, workingFolder));
+    takePaths(paths);
+}
+
+void Ovrin::takePaths(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return;
+    std::optional<std::string> folder;
+    std::optional<std::string> index;
+    std::optional<std::string> target;
+    std::vector<std::string> candidates;
+    QStringList refused;
+    for (const std::string& path : paths) {
+        bool isFolder = false;
+        if (!platform::FileManager::fileExists(path, isFolder))
+            refused << tr("%1 (%2)").arg(PathText::display(path),
+                                         RunReport::loadFailure(platform::LoadFailure::Missing));
+        else if (isFolder)
+            folder = path;
+        else if (m_gs->checkIndexFile(path))
+            index = path;
+        else
+            candidates.push_back(path);
+    }
+    // Of several pictures the last one counts, so only those after it are
+    // decoded; a file that is no readable picture never becomes the target.
+    for (auto it = candidates.rbegin(); it != candidates.rend() && !target; ++it) {
+        const auto failure = TFileInfo::diagnoseGraphicFile(*it);
+        if (failure == platform::LoadFailure::None)
+            target = *it;
+        else
+            refused << tr("%1 (%2)").arg(PathText::display(*it), RunReport::loadFailure(failure));
+    }
+
+    QStringList taken;
+    if (target) {
+        m_gs->target().setFilePath(*target);
+        m_remembered.target = target;
+        taken << tr("target “%1”").arg(fileName(*target));
+    }
+    if (folder) {
+        m_gs->setTopDirPath(*folder);
+        m_remembered.folder = folder;
+        taken << tr("folder “%1”").arg(PathText::display(*folder));
+        if (!index)
+            m_gs->setSearchMethod(TGraphicSearch::kSearchDirectory);
+    }
+    if (index) {
+        m_gs->setIndexFilePath(*index);
+        m_remembered.index = index;
+        m_gs->setSearchMethod(TGraphicSearch::kSearchIndexFile);
+        taken << tr("index file “%1” (the next search uses it)").arg(fileName(*index));
+    }
+    QString feedback;
+    if (!taken.isEmpty())
+        feedback = tr("Taken: %1.").arg(taken.join(QStringLiteral(", ")));
+    if (!refused.isEmpty()) {
+        const QString refusal = tr("Refused: %1").arg(refused.join(QStringLiteral("; ")));
+        feedback = feedback.isEmpty() ? refusal : feedback + QLatin1Char(' ') + refusal;
+    }
+    m_ui->contextStrip->showFeedback(feedback, !refused.isEmpty());
+    refreshContext();
+    if (target)
+        requestTargetPreview();
+}
+
+// ---- Callbacks -----------------------------------------------------------
+
+HitRecord Ovrin::recordFor(const std::shared_ptr<TFileInfo>& info) const
+{
+    HitRecord record{info};
+    // The engine's target signature is made before the worker starts (folder
+    // search) or by the worker itself (index search): either way it is
+    // settled before the first hit reaches this thread.
+    const std::vector<std::int16_t>& target = m_gs->target().thumbnail();
+    const std::vector<std::int16_t>& values = info->thumbnail();
+    if (!values.empty() && target.size() == values.size())
+        record.likeness = TFileInfo::likeness(target.data(), values.data(),
+                                              static_cast<std::int32_t>(values.size()));
+    if (const auto& path = info->filePath()) {
+        if (*path == m_targetPath) {
+            record.isTarget = true;
+        } else if (m_targetIdentity) {
+            const auto status = platform::FileManager::fileStatus(*path);
+            record.isTarget = status && status->identity == *m_targetIdentity;
         }
     }
+    return record;
 }
 
 void Ovrin::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
 {
-    QMetaObject::invokeMethod(
-        this, [this, hit = info] { m_hits->append(hit); }, Qt::QueuedConnection);
+    HitRecord record = recordFor(info);
+    m_hitCount.fetch_add(1);
+    bool post = false;
+    {
+        const std::lock_guard lock(m_handoverLock);
+        post = m_pendingHits.empty();
+        m_pendingHits.push_back(std::move(record));
+    }
+    // One queued flush takes every hit gathered until it runs.
+    if (post)
+        QMetaObject::invokeMethod(this, &Ovrin::flushHits, Qt::QueuedConnection);
 }
 
 void Ovrin::progressCallback(const std::shared_ptr<TFileInfo>& info)
 {
-    const QString path = QString::fromStdString(info->filePath().value_or(std::string()));
-    bool post = false;
-    {
-        const std::lock_guard lock(m_statusLock);
-        post = !m_pendingStatus.has_value();
-        m_pendingStatus = path;
-    }
-    if (post)
-        QMetaObject::invokeMethod(this, &Ovrin::showStatus, Qt::QueuedConnection);
+    m_examined.fetch_add(1);
+    const std::lock_guard lock(m_handoverLock);
+    m_latestPath = info->filePath().value_or(std::string());
 }
 
-void Ovrin::showStatus()
+void Ovrin::flushHits()
 {
-    std::optional<QString> path;
+    std::vector<HitRecord> batch;
     {
-        const std::lock_guard lock(m_statusLock);
-        path.swap(m_pendingStatus);
+        const std::lock_guard lock(m_handoverLock);
+        batch.swap(m_pendingHits);
+    }
+    m_hits->appendHits(std::move(batch));
+}
+
+void Ovrin::showProgress()
+{
+    std::optional<std::string> path;
+    {
+        const std::lock_guard lock(m_handoverLock);
+        path.swap(m_latestPath);
     }
     if (path)
-        m_ui->msgCurrentFilePath->setText(*path);
+        m_ui->msgCurrentFilePath->setText(PathText::display(*path));
+    const double seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
+    m_ui->msgCounts->setText(
+        RunReport::progress(m_summaryKind, m_examined.load(), m_hitCount.load(), seconds));
+    if (m_summaryKind == RunSummary::Kind::IndexSearch) {
+        const auto read = m_gs->indexReadProgress();
+        if (read.total > 0) {
+            m_ui->pbIndexRead->setValue(static_cast<int>(read.done * 1000 / read.total));
+            m_ui->pbIndexRead->show();
+        }
+    }
 }
 
 void Ovrin::searchEndCallback()
 {
+    const std::uint64_t generation = m_generation.load();
+    RunSummary summary = m_gs->lastRunSummary();
     // A refused start calls back on the UI thread itself: the title must be
     // back before the command returns. A worker's end queues behind its hits.
     if (QThread::currentThread() == thread())
-        endOfRun();
+        endOfRun(generation, std::move(summary));
     else
-        QMetaObject::invokeMethod(this, &Ovrin::endOfRun, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, generation, summary] { endOfRun(generation, summary); },
+            Qt::QueuedConnection);
 }
 
-void Ovrin::endOfRun()
+RunSummary Ovrin::completeSummary(RunSummary summary) const
 {
-    {
-        const std::lock_guard lock(m_statusLock);
-        m_pendingStatus.reset();
-    }
-    m_ui->msgCurrentFilePath->setText(QString());
-    setButtonTitle(searchTitle());
-    const bool wasIndex = m_indexRunning;
-    m_indexRunning = false;
-    if (wasIndex && !m_quited) {
-        if (const RunSummary summary = m_gs->lastRunSummary();
-            summary.outcome == RunSummary::Outcome::Failed)
-            UiHooks::alert(m_window.get(), tr("The index file could not be written."),
-                           QString::fromStdString(summary.error));
-    }
+    // What the window counted itself stands where the engine said less.
+    summary.kind = m_summaryKind;
+    summary.examined = std::max(summary.examined, m_examined.load());
+    summary.hits = std::max(summary.hits, m_hitCount.load());
+    if (summary.seconds <= 0.0)
+        summary.seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
+    return summary;
 }
+
+void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary)
+{
+    if (generation != m_generation.load())
+        return; // the end of an earlier run, queued behind a newer start
+    flushHits();
+    m_progressTimer.stop();
+    m_ui->msgCurrentFilePath->setText(QString());
+    m_ui->msgCurrentFilePath->hide();
+    m_ui->msgCounts->setText(QString());
+    m_ui->pbIndexRead->hide();
+    setButtonTitle(searchTitle());
+    m_hits->setLive(false);
+    const RunKind kind = m_runKind;
+    m_runKind = RunKind::None;
+    // A refused start ends here within the start itself: what was summed up
+    // before belongs to an earlier run, and the start says why instead.
+    if (kind != RunKind::None && !m_starting) {
+        summary = completeSummary(std::move(summary));
+        m_ui->msgSummary->setText(RunReport::summary(summary));
+        m_ui->msgSummary->show();
+        if (kind == RunKind::Search && m_hits->rowCount() == 0)
+            m_ui->tvResult->setPlaceholderText(tr("No pictures like the target were found."));
+        if (kind == RunKind::IndexCreation && summary.outcome == RunSummary::Outcome::Failed &&
+            !m_quited)
+            UiHooks::alert(m_window.get(), tr("The index file could not be written."),
+                           PathText::display(summary.error));
+    }
+    updateActions();
+    updateTitle();
+}
+
+// ---- Commands ------------------------------------------------------------
 
 void Ovrin::btnSearchAction()
 {
@@ -213,12 +515,14 @@ void Ovrin::menuSearchAction()
     if (m_gs->isWorking())
         return;
     m_searchDlg->setup(m_gs.get());
-    if (!m_searchDlg->doModal())
+    const bool confirmed = m_searchDlg->doModal();
+    // Shortcuts of the window work again at once, also where no window
+    // manager hands the activation back.
+    m_window->activateWindow();
+    if (!confirmed)
         return;
     m_hits->clear();
-    setButtonTitle(stopTitle());
-    m_indexRunning = false;
-    m_gs->beginSearch();
+    startRun(RunKind::Search);
 }
 
 void Ovrin::menuCreateIndexFileAction()
@@ -226,13 +530,70 @@ void Ovrin::menuCreateIndexFileAction()
     if (m_gs->isWorking())
         return;
     m_createIndexFileDlg->setup(m_gs.get());
-    if (!m_createIndexFileDlg->doModal())
+    const bool confirmed = m_createIndexFileDlg->doModal();
+    m_window->activateWindow();
+    if (!confirmed)
         return;
+    startRun(RunKind::IndexCreation);
+}
+
+void Ovrin::startRun(RunKind kind)
+{
+    m_generation.fetch_add(1);
+    {
+        const std::lock_guard lock(m_handoverLock);
+        m_pendingHits.clear();
+        m_latestPath.reset();
+    }
+    m_examined.store(0);
+    m_hitCount.store(0);
+    m_runKind = kind;
+    if (kind == RunKind::IndexCreation)
+        m_summaryKind = RunSummary::Kind::IndexCreation;
+    else
+        m_summaryKind = m_gs->searchMethod() == TGraphicSearch::kSearchIndexFile
+                            ? RunSummary::Kind::IndexSearch
+                            : RunSummary::Kind::FolderSearch;
+    m_targetPath = m_gs->target().filePath().value_or(std::string());
+    m_targetIdentity.reset();
+    if (const auto status = platform::FileManager::fileStatus(m_targetPath))
+        m_targetIdentity = status->identity;
+
+    if (kind == RunKind::Search)
+        m_ui->tvResult->setPlaceholderText(QString());
+    m_ui->msgSummary->hide();
+    m_ui->msgCurrentFilePath->show();
+    m_ui->pbIndexRead->setValue(0);
+    m_hits->setLive(true);
     setButtonTitle(stopTitle());
-    m_indexRunning = true;
-    if (const StartResult started = m_gs->makeIndexFile(); !started)
-        UiHooks::alert(m_window.get(), tr("The index file could not be written."),
-                       QString::fromStdString(started.detail));
+    refreshContext();
+    if (kind == RunKind::Search)
+        requestTargetPreview();
+    updateActions();
+    updateTitle();
+    m_runClock.start();
+    m_progressTimer.start();
+
+    m_starting = true;
+    const StartResult started =
+        kind == RunKind::Search ? m_gs->beginSearch() : m_gs->makeIndexFile();
+    m_starting = false;
+    if (started) {
+        rememberPaths();
+        return;
+    }
+    // The refusal has already ended the run through its end callback.
+    m_ui->msgSummary->setText(RunReport::refusal(started));
+    m_ui->msgSummary->show();
+}
+
+void Ovrin::rememberPaths()
+{
+    m_remembered.target = m_gs->target().filePath();
+    if (m_runKind == RunKind::IndexCreation || m_summaryKind == RunSummary::Kind::FolderSearch)
+        m_remembered.folder = m_gs->topDirPath();
+    if (m_runKind == RunKind::IndexCreation || m_summaryKind == RunSummary::Kind::IndexSearch)
+        m_remembered.index = m_gs->indexFilePath();
 }
 
 void Ovrin::menuStopAction()
@@ -245,29 +606,228 @@ void Ovrin::doubleClickTvResultAction()
     menuOpenGraphicFileAction();
 }
 
-void Ovrin::menuOpenGraphicFileAction()
+std::vector<std::string> Ovrin::selectedPaths() const
 {
-    const QModelIndexList rows = m_ui->tvResult->selectionModel() != nullptr
-                                     ? m_ui->tvResult->selectionModel()->selectedRows()
-                                     : QModelIndexList{};
-    if (rows.isEmpty())
-        return;
-    const auto hit = m_hits->hit(rows.front().row());
-    if (!hit || !hit->filePath())
-        return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(*hit->filePath())));
+    const QItemSelectionModel* selection = m_ui->tvResult->selectionModel();
+    if (selection == nullptr)
+        return {};
+    std::vector<std::string> paths = m_hits->paths(selection->selectedRows());
+    paths.erase(std::remove(paths.begin(), paths.end(), std::string()), paths.end());
+    return paths;
 }
 
-void Ovrin::windowWillClose()
+void Ovrin::menuOpenGraphicFileAction()
 {
+    const std::vector<std::string> paths = selectedPaths();
+    if (paths.empty())
+        return;
+    if (paths.size() > static_cast<std::size_t>(kOpenWithoutAsking) &&
+        !UiHooks::confirm(
+            m_window.get(),
+            tr("Open %1 pictures?").arg(QLocale().toString(static_cast<qulonglong>(paths.size()))),
+            tr("Each opens in the desktop's viewer."), tr("Open All")))
+        return;
+    QPointer<QMainWindow> window(m_window.get());
+    for (const std::string& path : paths) {
+        const QString shown = PathText::display(path);
+        const auto failed = [window, shown](const QString& reason) {
+            UiHooks::alert(window, tr("The picture could not be opened."),
+                           shown + QLatin1Char('\n') + reason);
+        };
+        if (!platform::FileManager::fileExists(path)) {
+            failed(RunReport::loadFailure(platform::LoadFailure::Missing));
+            continue;
+        }
+        UiHooks::openUrl(m_window.get(), PathText::toUrl(path), failed);
+    }
+}
+
+void Ovrin::menuShowInFolderAction()
+{
+    const std::vector<std::string> paths = selectedPaths();
+    if (paths.empty())
+        return;
+    QPointer<QMainWindow> window(m_window.get());
+    const QString shown = PathText::display(paths.front());
+    UiHooks::showInFolder(m_window.get(), paths.front(), [window, shown](const QString& reason) {
+        UiHooks::alert(window, tr("The folder could not be shown."),
+                       shown + QLatin1Char('\n') + reason);
+    });
+}
+
+void Ovrin::menuCopyPathsAction()
+{
+    const std::vector<std::string> paths = selectedPaths();
+    if (paths.empty())
+        return;
+    QList<QUrl> urls;
+    QStringList lines;
+    for (const std::string& path : paths) {
+        urls << PathText::toUrl(path);
+        lines << PathText::display(path);
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    data->setText(lines.join(QLatin1Char('\n')));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void Ovrin::menuMoveToTrashAction()
+{
+    const std::vector<std::string> paths = selectedPaths();
+    if (paths.empty())
+        return;
+    const QString question =
+        paths.size() == 1 ? tr("Move “%1” to the trash?").arg(fileName(paths.front()))
+                          : tr("Move %1 pictures to the trash?")
+                                .arg(QLocale().toString(static_cast<qulonglong>(paths.size())));
+    if (!UiHooks::confirm(m_window.get(), question,
+                          tr("They can be restored from the trash until it is emptied."),
+                          tr("Move to Trash")))
+        return;
+    std::vector<std::string> gone;
+    QStringList failures;
+    for (const std::string& path : paths) {
+        if (const auto problem = UiHooks::moveToTrash(path))
+            failures << tr("%1: %2").arg(PathText::display(path), *problem);
+        else
+            gone.push_back(path);
+    }
+    m_hits->removePaths(gone);
+    if (!failures.isEmpty())
+        UiHooks::alert(m_window.get(),
+                       RunReport::count(failures.size(),
+                                        tr("%1 picture could not be moved to the trash."),
+                                        tr("%1 pictures could not be moved to the trash.")),
+                       failures.join(QLatin1Char('\n')));
+}
+
+void Ovrin::menuExportHitsAction()
+{
+    if (m_hits->rowCount() == 0)
+        return;
+    const auto path =
+        UiHooks::saveFile(m_window.get(), QDir::homePath(), QStringLiteral("hits.csv"),
+                          tr("CSV files (*.csv)") + QStringLiteral(";;") + tr("All files (*)"));
+    if (!path)
+        return;
+    QSaveFile file(*path);
+    const QByteArray csv = m_hits->toCsv();
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
+        UiHooks::alert(m_window.get(), tr("The hits could not be exported."),
+                       *path + QLatin1Char('\n') + file.errorString());
+}
+
+// ---- The window's parts --------------------------------------------------
+
+void Ovrin::updateActions()
+{
+    const bool working = m_runKind != RunKind::None;
+    const QItemSelectionModel* selection = m_ui->tvResult->selectionModel();
+    const bool selected = selection != nullptr && selection->hasSelection();
+    m_ui->actionStop->setEnabled(working);
+    m_ui->actionSearch->setEnabled(!working);
+    m_ui->actionCreateIndexFile->setEnabled(!working);
+    m_ui->actionOpen->setEnabled(selected);
+    m_ui->actionShowInFolder->setEnabled(selected);
+    m_ui->actionCopyPaths->setEnabled(selected);
+    m_ui->actionMoveToTrash->setEnabled(selected);
+    m_ui->actionExportHits->setEnabled(m_hits->rowCount() > 0);
+}
+
+void Ovrin::updateTitle()
+{
+    switch (m_runKind) {
+    case RunKind::Search:
+        m_window->setWindowTitle(tr("Ovrin — searching…"));
+        break;
+    case RunKind::IndexCreation:
+        m_window->setWindowTitle(tr("Ovrin — indexing…"));
+        break;
+    case RunKind::None:
+        m_window->setWindowTitle(tr("Ovrin"));
+        break;
+    }
+}
+
+void Ovrin::refreshContext()
+{
+    m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(), m_gs->topDirPath(),
+                                               m_gs->indexFilePath(), m_gs->searchMethod(),
+                                               m_gs->bits(), m_gs->matchRate()});
+}
+
+void Ovrin::requestTargetPreview()
+{
+    const auto& path = m_gs->target().filePath();
+    if (!path || path->empty()) {
+        m_ui->previewPane->showMessage(PreviewPane::TargetSlot, {}, tr("No target chosen yet."));
+        m_ui->contextStrip->setTargetImage({});
+        return;
+    }
+    m_previews->request(PreviewPane::TargetSlot, *path, PreviewPane::pictureBox(),
+                        ++m_previewTickets[PreviewPane::TargetSlot]);
+}
+
+void Ovrin::previewSelection()
+{
+    const QModelIndex current = m_ui->tvResult->selectionModel()->currentIndex();
+    const std::string path = current.isValid() ? m_hits->path(current.row()) : std::string();
+    if (path.empty()) {
+        ++m_previewTickets[PreviewPane::HitSlot];
+        m_ui->previewPane->showMessage(PreviewPane::HitSlot, {},
+                                       tr("Select a hit to see it here."));
+        return;
+    }
+    m_previews->request(PreviewPane::HitSlot, path, PreviewPane::pictureBox(),
+                        ++m_previewTickets[PreviewPane::HitSlot]);
+}
+
+void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info)
+{
+    if (slot < 0 || slot > 1 || ticket != m_previewTickets[slot])
+        return; // a newer request has replaced it
+    if (slot == PreviewPane::TargetSlot) {
+        const auto& path = m_gs->target().filePath();
+        m_ui->previewPane->showPicture(PreviewPane::TargetSlot, path ? fileName(*path) : QString(),
+                                       info);
+        m_ui->contextStrip->setTargetImage(info.image);
+        return;
+    }
+    const QModelIndex current = m_ui->tvResult->selectionModel()->currentIndex();
+    QString name;
+    if (current.isValid()) {
+        name = fileName(m_hits->path(current.row()));
+        if (m_hits->isTarget(current.row()))
+            name = tr("%1 (the target)").arg(name);
+    }
+    m_ui->previewPane->showPicture(PreviewPane::HitSlot, name, info);
+}
+
+// ---- Shutdown ------------------------------------------------------------
+
+bool Ovrin::windowWillClose()
+{
+    if (!m_quited && m_gs->isWorking() && m_runKind == RunKind::IndexCreation &&
+        !UiHooks::confirm(m_window.get(), tr("An index file is being written. Stop and quit?"),
+                          tr("Stopping keeps the index that was there before; where there was "
+                             "none, the index written so far stays, partial."),
+                          tr("Stop and Quit")))
+        return false;
     if (!m_quited) {
         m_gs->saveSetting(*m_setting);
+        // Paths the engine refused to start with are not kept for next time.
+        m_setting->setTargetFilePath(m_remembered.target);
+        m_setting->setTopDirPath(m_remembered.folder);
+        m_setting->setIndexFilePath(m_remembered.index);
         if (!m_settingSaved || !m_settingSaved->equals(*m_setting))
             m_setting->ending();
+        saveWindow();
         m_gs->join();
         m_quited = true;
     }
     QCoreApplication::quit();
+    return true;
 }
 
 } // namespace ovrin::ui

@@ -1,13 +1,22 @@
 #pragma once
 
+#include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
+#include "platform/FileManager.h"
+#include "ui/HitListModel.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QMainWindow;
 class QTranslator;
@@ -24,14 +33,17 @@ class TSetting;
 
 namespace ovrin::ui {
 
-class HitListModel;
+class PictureLoader;
 class TCreateIndexFileDlg;
 class TSearchDlg;
+class ThumbnailCache;
+struct PictureInfo;
 
 // The application's controller: builds the main window and both dialogs from
 // their layouts, owns the engine, the hit list and the settings, receives the
 // engine's callbacks and carries out every command. Callbacks arrive on the
-// worker thread and are handed to the UI thread without waiting for it.
+// worker thread and are handed to the UI thread without waiting for it: hits
+// are gathered and appended in batches, progress is read a few times a second.
 class Ovrin : public QObject, public TGraphicSearchCallback {
     Q_OBJECT
 
@@ -50,8 +62,10 @@ public:
     // The button titles, from the keys "Search" and "Stop".
     static QString searchTitle();
     static QString stopTitle();
-    // Installs the translation for the locale, when one is shipped.
+    // Our translation for the locale, and Qt's own (buttons, file panels),
+    // when they are installed.
     static std::unique_ptr<QTranslator> loadTranslation(const QLocale& locale);
+    static std::unique_ptr<QTranslator> loadQtTranslation(const QLocale& locale);
 
     void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override;
     void progressCallback(const std::shared_ptr<TFileInfo>& info) override;
@@ -59,6 +73,8 @@ public:
 
     // A drop of file names on the main window, in drag order.
     void performDragOperation(const QList<QUrl>& urls);
+    // Files and folders named on the command line, taken like a drop.
+    void openArguments(const std::vector<std::string>& arguments, const std::string& workingFolder);
 
 public Q_SLOTS:
     void btnSearchAction();
@@ -67,15 +83,43 @@ public Q_SLOTS:
     void menuSearchAction();
     void menuStopAction();
     void menuOpenGraphicFileAction();
+    void menuShowInFolderAction();
+    void menuCopyPathsAction();
+    void menuMoveToTrashAction();
+    void menuExportHitsAction();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void windowWillClose();
-    void showStatus();
-    void endOfRun();
+    enum class RunKind { None, Search, IndexCreation };
+    struct RememberedPaths {
+        std::optional<std::string> target;
+        std::optional<std::string> folder;
+        std::optional<std::string> index;
+    };
+
+    // False when the person chose to keep the window open.
+    bool windowWillClose();
+    void takePaths(const std::vector<std::string>& paths);
+    void startRun(RunKind kind);
+    void flushHits();
+    void showProgress();
+    void endOfRun(std::uint64_t generation, RunSummary summary);
+    RunSummary completeSummary(RunSummary summary) const;
     void setButtonTitle(const QString& title);
+    void updateActions();
+    void updateTitle();
+    void refreshContext();
+    void requestTargetPreview();
+    void previewSelection();
+    void pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info);
+    std::vector<std::string> selectedPaths() const;
+    void rememberPaths();
+    std::vector<std::string> windowState() const;
+    void restoreWindow();
+    void saveWindow();
+    HitRecord recordFor(const std::shared_ptr<TFileInfo>& info) const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
@@ -86,12 +130,35 @@ private:
     std::unique_ptr<TSetting> m_setting;
     std::unique_ptr<TSetting> m_settingSaved;
     bool m_quited = false;
-    bool m_indexRunning = false;
 
-    // The latest path the worker reported; one status update is pending at a
-    // time however fast files go by.
-    std::mutex m_statusLock;
-    std::optional<QString> m_pendingStatus;
+    // Paths kept for the next start: those a run started with or a drop took,
+    // never a dialog's that the engine then refused.
+    RememberedPaths m_remembered;
+    // The window's own keys in the settings store, as loaded.
+    std::vector<std::pair<std::string, std::string>> m_windowKeys;
+
+    RunKind m_runKind = RunKind::None;
+    RunSummary::Kind m_summaryKind = RunSummary::Kind::FolderSearch;
+    bool m_starting = false;
+    QElapsedTimer m_runClock;
+    QTimer m_progressTimer;
+    // A run's number: an end that arrives for an earlier run is ignored.
+    std::atomic<std::uint64_t> m_generation{0};
+
+    // Set before a search starts, read by its callbacks.
+    std::string m_targetPath;
+    std::optional<platform::FileIdentity> m_targetIdentity;
+
+    // Handed over from the worker.
+    std::mutex m_handoverLock;
+    std::vector<HitRecord> m_pendingHits;
+    std::optional<std::string> m_latestPath;
+    std::atomic<std::int64_t> m_examined{0};
+    std::atomic<std::int64_t> m_hitCount{0};
+
+    PictureLoader* m_previews = nullptr;
+    ThumbnailCache* m_thumbnails = nullptr;
+    std::uint64_t m_previewTickets[2] = {0, 0};
 };
 
 } // namespace ovrin::ui

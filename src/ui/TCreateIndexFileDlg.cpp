@@ -1,6 +1,8 @@
 #include "ui/TCreateIndexFileDlg.h"
 
 #include "engine/TGraphicSearch.h"
+#include "ui/PathText.h"
+#include "ui/RunReport.h"
 #include "ui/UiHooks.h"
 #include "ui_TCreateIndexFileDlg.h"
 
@@ -23,10 +25,11 @@ TCreateIndexFileDlg::~TCreateIndexFileDlg() = default;
 void TCreateIndexFileDlg::setup(TGraphicSearch* engine)
 {
     m_gs = engine;
-    if (const auto path = engine->indexFilePath())
-        m_ui->tfIndexFilePath->setText(QString::fromStdString(*path));
-    if (const auto path = engine->topDirPath())
-        m_ui->tfTopDirPath->setText(QString::fromStdString(*path));
+    PathText::setField(m_ui->tfIndexFilePath, engine->indexFilePath());
+    PathText::setField(m_ui->tfTopDirPath, engine->topDirPath());
+    // Updating is the default; a full rebuild is asked for each time.
+    m_ui->chkRebuildIndex->setChecked(false);
+    m_ui->tfTopDirPath->setFocus();
 }
 
 bool TCreateIndexFileDlg::doModal()
@@ -41,8 +44,23 @@ void TCreateIndexFileDlg::okAction()
     if (m_gs == nullptr || m_ui->tfIndexFilePath->text().isEmpty() ||
         m_ui->tfTopDirPath->text().isEmpty())
         return;
-    m_gs->setIndexFilePath(m_ui->tfIndexFilePath->text().toStdString());
-    m_gs->setTopDirPath(m_ui->tfTopDirPath->text().toStdString());
+    const std::string folder = PathText::field(m_ui->tfTopDirPath);
+    if (const StartResult check = UiHooks::preflight(UiHooks::Check::TopFolder, folder); !check) {
+        UiHooks::alert(this, tr("The folder cannot be indexed."),
+                       m_ui->tfTopDirPath->text() + QLatin1Char('\n') + RunReport::reason(check));
+        return;
+    }
+    const std::string index = PathText::field(m_ui->tfIndexFilePath);
+    if (const StartResult check = UiHooks::preflight(UiHooks::Check::IndexDestination, index);
+        !check) {
+        UiHooks::alert(this, tr("The index file cannot be written there."),
+                       m_ui->tfIndexFilePath->text() + QLatin1Char('\n') +
+                           RunReport::reason(check));
+        return;
+    }
+    m_gs->setIndexFilePath(index);
+    m_gs->setTopDirPath(folder);
+    m_gs->setRebuildIndex(m_ui->chkRebuildIndex->isChecked());
     m_result = true;
     accept();
 }
@@ -56,8 +74,8 @@ void TCreateIndexFileDlg::cancelAction()
 void TCreateIndexFileDlg::indexFilePathRefAction()
 {
     const QString field = m_ui->tfIndexFilePath->text();
-    if (const auto path =
-            UiHooks::saveFile(this, UiHooks::startFolderFor(field), UiHooks::indexFileName(field)))
+    if (const auto path = UiHooks::saveFile(this, UiHooks::startFolderFor(field),
+                                            UiHooks::indexFileName(field), UiHooks::indexFilter()))
         m_ui->tfIndexFilePath->setText(*path);
 }
 

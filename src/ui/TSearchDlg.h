@@ -3,6 +3,9 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
+
+class QComboBox;
 
 namespace Ui {
 class TSearchDlg;
@@ -30,8 +33,9 @@ public:
 
     Ui::TSearchDlg& widgets() { return *m_ui; }
 
-    // The leading decimal integer of a text, 0 when it begins with none.
-    static int intValue(const QString& text);
+    // The whole number a text holds when it is one within [low, high]: digits
+    // only, surrounding blanks allowed; no value for anything else.
+    static std::optional<int> wholeNumber(const QString& text, int low, int high);
 
 public Q_SLOTS:
     void okAction();
@@ -41,7 +45,10 @@ public Q_SLOTS:
     void topDirPathRefAction();
 
 private:
-    void fileLoadErrorAlert(const QString& path);
+    void fileLoadErrorAlert(const QString& path, const QString& reason);
+    // The field's number, or an alert and the field in focus to correct it.
+    std::optional<int> number(QComboBox* field, int low, int high, const QString& problem);
+    void markNumbers();
 
     std::unique_ptr<Ui::TSearchDlg> m_ui;
     TGraphicSearch* m_gs = nullptr;

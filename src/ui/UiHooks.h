@@ -1,41 +1,76 @@
 #pragma once
 
+#include "engine/RunSummary.h"
+
+#include <QCoreApplication>
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <optional>
+#include <string>
 
 class QWidget;
 
 namespace ovrin::ui {
 
-// The file panels and alerts the dialogs and the window raise. Each is a
-// replaceable function so that tests can answer a panel or see an alert
-// without a person in front of the screen; an empty function restores the
-// real panel or alert.
+// What the window and the dialogs ask of the desktop and of a person: file
+// panels, alerts, questions, the trash, opening files, and the engine's tests
+// of a path before a run. Each is a replaceable function so that tests can
+// answer a panel, see an alert or stand in for the desktop without a person
+// in front of the screen; an empty function restores the real one.
 class UiHooks {
+    Q_DECLARE_TR_FUNCTIONS(UiHooks)
+
 public:
-    // Answer the chosen path, or no value when the person cancelled.
-    using OpenFile = std::function<std::optional<QString>(
-        QWidget* parent, const QString& startFolder, const QString& fileName)>;
+    // Answer the chosen path, or no value when the person cancelled. `filter`
+    // is a file dialog filter ("Pictures (*.png *.jpg);;All files (*)").
+    using OpenFile =
+        std::function<std::optional<QString>(QWidget* parent, const QString& startFolder,
+                                             const QString& fileName, const QString& filter)>;
     using SaveFile = OpenFile;
     using OpenFolder =
         std::function<std::optional<QString>(QWidget* parent, const QString& startFolder)>;
     using Alert =
         std::function<void(QWidget* parent, const QString& message, const QString& informative)>;
+    // Yes when the person chose the action.
+    using Confirm = std::function<bool(QWidget* parent, const QString& question,
+                                       const QString& informative, const QString& action)>;
+    // Moves one file to the trash; answers why it could not, or nothing.
+    using Trash = std::function<std::optional<QString>(const std::string& path)>;
+    // Hands a file or folder to the desktop; `failed` is called later, on the
+    // UI thread, with the reason should the desktop fail to open it.
+    using Failed = std::function<void(const QString& reason)>;
+    using OpenUrl = std::function<void(QWidget* parent, const QUrl& url, Failed failed)>;
+    using ShowInFolder =
+        std::function<void(QWidget* parent, const std::string& path, Failed failed)>;
+
+    enum class Check { TopFolder, IndexSource, IndexDestination };
+    using Preflight = std::function<StartResult(Check check, const std::string& path)>;
 
     static std::optional<QString> openFile(QWidget* parent, const QString& startFolder,
-                                           const QString& fileName);
+                                           const QString& fileName, const QString& filter);
     static std::optional<QString> saveFile(QWidget* parent, const QString& startFolder,
-                                           const QString& fileName);
+                                           const QString& fileName, const QString& filter);
     static std::optional<QString> openFolder(QWidget* parent, const QString& startFolder);
     // Modal; returns when dismissed. Both texts are shown as plain text.
     static void alert(QWidget* parent, const QString& message, const QString& informative);
+    static bool confirm(QWidget* parent, const QString& question, const QString& informative,
+                        const QString& action);
+    static std::optional<QString> moveToTrash(const std::string& path);
+    static void openUrl(QWidget* parent, const QUrl& url, Failed failed);
+    static void showInFolder(QWidget* parent, const std::string& path, Failed failed);
+    static StartResult preflight(Check check, const std::string& path);
 
     static void setOpenFile(OpenFile hook);
     static void setSaveFile(SaveFile hook);
     static void setOpenFolder(OpenFolder hook);
     static void setAlert(Alert hook);
+    static void setConfirm(Confirm hook);
+    static void setTrash(Trash hook);
+    static void setOpenUrl(OpenUrl hook);
+    static void setShowInFolder(ShowInFolder hook);
+    static void setPreflight(Preflight hook);
 
     // The folder a panel starts in for a field's text: the text itself when it
     // is a folder, else the folder that holds it.
@@ -44,6 +79,9 @@ public:
     static QString displayName(const QString& path);
     // The name an index file panel proposes: the field's file, else "index.ovi".
     static QString indexFileName(const QString& fieldText);
+    // Panel filters: the picture formats Ovrin reads, and index files.
+    static QString pictureFilter();
+    static QString indexFilter();
 };
 
 } // namespace ovrin::ui

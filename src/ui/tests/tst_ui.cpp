@@ -1,10 +1,12 @@
 #include "engine/TGraphicSearch.h"
-#include "indexfile/TChunk.h"
 #include "platform/Preferences.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
+#include "ui/ContextStrip.h"
 #include "ui/HitListModel.h"
 #include "ui/Ovrin.h"
+#include "ui/PictureLoader.h"
+#include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TSearchDlg.h"
 #include "ui/UiHooks.h"
@@ -13,7 +15,6 @@
 #include "ui_TSearchDlg.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMimeData>
@@ -23,7 +24,10 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <atomic>
+#include <chrono>
 #include <sys/time.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace ovrin;
@@ -36,17 +40,7 @@ struct Alert {
     QString informative;
 };
 
-// Receives the URLs the desktop would have opened.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened << url; }
-};
-
-// Runs `steps` once the dialog is on screen (it runs its own modal loop), and
-// rejects it after a while should the steps leave it open.
+// Runs `steps` once the dialog is on screen (it runs its own modal loop).
 void whenShown(QDialog* dialog, std::function<void()> steps)
 {
     auto* poll = new QTimer(dialog);
@@ -67,7 +61,6 @@ void dropOn(QMainWindow* window, const QList<QUrl>& urls)
     data.setUrls(urls);
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &enter);
-    QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &drop);
     QVERIFY(drop.isAccepted());
@@ -82,10 +75,29 @@ QByteArray indexHead(int pixelNumber)
     return bytes + data;
 }
 
-void setModificationTime(const QString& path, time_t when)
+// Holds a started worker until opened, so a test can act while the engine works.
+TGraphicSearch::ThreadStarter gated(std::shared_ptr<std::atomic<bool>> open,
+                                    std::function<void()> first = {})
 {
-    const timeval times[2] = {{when, 0}, {when, 0}};
-    ::utimes(path.toLocal8Bit().constData(), times);
+    return [open, first](std::function<void()> body) {
+        std::thread([open, first, body] {
+            while (!open->load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (first)
+                first();
+            body();
+        }).detach();
+        return true;
+    };
+}
+
+std::shared_ptr<TFileInfo> hitOf(const std::string& path, int rate,
+                                 std::vector<std::int16_t> values)
+{
+    auto hit = std::make_shared<TFileInfo>(path);
+    hit->setMatchRate(rate);
+    hit->setThumbnail(std::move(values));
+    return hit;
 }
 
 } // namespace
@@ -98,41 +110,73 @@ class TestUi : public QObject {
     QList<Alert> m_alerts;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
-    QString picture(const QString& name, quint32 seed)
+    std::string raw(const QString& name) const { return path(name).toStdString(); }
+
+    void confirmSearch(Ovrin& controller, const QString& target, const QString& folder)
     {
-        ovrin::test::writeImage(path(name), ovrin::test::photoLike(120, 90, seed), "png");
-        return path(name);
+        TSearchDlg* dialog = controller.searchDlg();
+        whenShown(dialog, [dialog, target, folder] {
+            Ui::TSearchDlg& w = dialog->widgets();
+            w.tfTargetFilePath->setText(target);
+            w.tfTopDirPath->setText(folder);
+            w.rbSelectSearchDirectory->setChecked(true);
+            w.cbxBits->setCurrentText(QStringLiteral("3"));
+            w.cbxMatchRate->setCurrentText(QStringLiteral("70"));
+            QTest::mouseClick(w.btnOk, Qt::LeftButton);
+        });
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         m_store = m_dir.filePath(QStringLiteral("settings.ini"));
         platform::Preferences::setStoreFileForTesting(m_store.toStdString());
+        QDir(m_dir.path()).mkpath(QStringLiteral("tree/sub"));
+        for (int i = 0; i < 4; ++i)
+            test::writeImage(path(QStringLiteral("tree/p%1.png").arg(i)),
+                             test::photoLike(120, 90, 40u + static_cast<quint32>(i)), "png");
+        test::writeImage(path(QStringLiteral("tree/sub/copy.png")), test::photoLike(120, 90, 41),
+                         "png");
+        QVERIFY(test::writeText(path(QStringLiteral("notes.txt")), "not a picture"));
+    }
+
+    void init()
+    {
+        m_alerts.clear();
         UiHooks::setAlert([this](QWidget*, const QString& message, const QString& informative) {
             m_alerts << Alert{message, informative};
         });
-        QDir(m_dir.path()).mkpath(QStringLiteral("tree/sub"));
-        for (int i = 0; i < 4; ++i)
-            picture(QStringLiteral("tree/p%1.png").arg(i), 40u + static_cast<quint32>(i));
-        picture(QStringLiteral("tree/sub/copy.png"), 41); // a copy of p1
+        UiHooks::setConfirm(
+            [](QWidget*, const QString&, const QString&, const QString&) { return true; });
     }
 
-    void init() { m_alerts.clear(); }
+    void cleanup()
+    {
+        UiHooks::setConfirm({});
+        UiHooks::setPreflight({});
+        UiHooks::setOpenUrl({});
+        UiHooks::setTrash({});
+        UiHooks::setSaveFile({});
+        UiHooks::setOpenFile({});
+    }
 
     void settingsAreSavedOnlyWhenSomethingChanged()
     {
         QFile::remove(m_store);
         platform::Preferences::setStoreFileForTesting(m_store.toStdString());
         {
-            Ovrin first; // nothing saved: defaults, written at the close
-            QCOMPARE(first.engine().bits(), 3);
+            Ovrin first; // nothing saved: defaults and the window, written at the close
             first.mainWindow()->close();
             QVERIFY(first.quited());
         }
-        QCOMPARE(QSettings(m_store, QSettings::IniFormat).allKeys().size(), 8);
+        const QStringList keys = QSettings(m_store, QSettings::IniFormat).allKeys();
+        for (const char* key : {"version", "targetFilePath", "topDirPath", "indexFilePath", "bits",
+                                "matchRate", "pixelNumber", "searchMethod", "Window/geometry"})
+            QVERIFY2(keys.contains(QLatin1String(key)), key);
 
-        setModificationTime(m_store, 1000000000);
+        const timeval old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimes(m_store.toLocal8Bit().constData(), old);
         {
             Ovrin unchanged;
             unchanged.engine().setPixelNumber(16); // as an index head would: never saved
@@ -143,94 +187,198 @@ private Q_SLOTS:
         {
             Ovrin changed;
             changed.engine().setMatchRate(85);
+            // A run the engine refuses to start leaves the remembered paths alone.
+            changed.engine().setThreadStarter([](std::function<void()>) { return false; });
+            TCreateIndexFileDlg* dialog = changed.createIndexFileDlg();
+            whenShown(dialog, [&] {
+                dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
+                dialog->widgets().tfIndexFilePath->setText(path(QStringLiteral("refused.ovi")));
+                QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
+            });
+            changed.menuCreateIndexFileAction();
+            QVERIFY(
+                changed.widgets().msgSummary->text().startsWith(QStringLiteral("Not started.")));
             changed.mainWindow()->close();
             changed.mainWindow()->close(); // a second close runs the shutdown once only
         }
         const QSettings stored(m_store, QSettings::IniFormat);
         QCOMPARE(stored.value(QStringLiteral("matchRate")).toInt(), 85);
         QCOMPARE(stored.value(QStringLiteral("pixelNumber")).toInt(), 8);
-        Ovrin next;
-        QCOMPARE(next.engine().matchRate(), 85);
-        next.mainWindow()->close();
+        QCOMPARE(stored.value(QStringLiteral("indexFilePath")).toString(), QString());
     }
 
-    void oneDropSetsFolderIndexAndTarget()
+    void dropsAndArgumentsTakeFoldersIndexesAndPictures()
     {
         Ovrin controller;
+        TGraphicSearch& engine = controller.engine();
         const QString index = path(QStringLiteral("drop16.ovi"));
-        QVERIFY(ovrin::test::writeText(index, indexHead(16)));
-        const QString text = path(QStringLiteral("notes.txt"));
-        QVERIFY(ovrin::test::writeText(text, "not a picture"));
+        QVERIFY(test::writeText(index, indexHead(16)));
+        engine.setSearchMethod(TGraphicSearch::kSearchDirectory);
         dropOn(controller.mainWindow(),
                {QUrl::fromLocalFile(path(QStringLiteral("tree"))), QUrl::fromLocalFile(index),
                 QUrl::fromLocalFile(path(QStringLiteral("tree/p0.png"))),
                 QUrl::fromLocalFile(path(QStringLiteral("tree/sub"))),
                 QUrl::fromLocalFile(path(QStringLiteral("missing.png")))});
-        TGraphicSearch& engine = controller.engine();
-        QCOMPARE(engine.topDirPath(),
-                 std::optional(path(QStringLiteral("tree/sub")).toStdString()));
+        QCOMPARE(engine.topDirPath(), std::optional(raw(QStringLiteral("tree/sub"))));
         QCOMPARE(engine.indexFilePath(), std::optional(index.toStdString()));
         QCOMPARE(engine.pixelNumber(), 16);
-        QCOMPARE(engine.target().filePath(),
-                 std::optional(path(QStringLiteral("tree/p0.png")).toStdString()));
+        QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchIndexFile);
+        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p0.png"))));
+        const QString feedback = controller.widgets().contextStrip->feedbackText();
+        QVERIFY2(feedback.contains(QStringLiteral("p0.png")) &&
+                     feedback.contains(QStringLiteral("missing.png (No such file.)")),
+                 qPrintable(feedback));
 
-        dropOn(controller.mainWindow(), {QUrl::fromLocalFile(text)}); // any other file: the target
-        QCOMPARE(engine.target().filePath(), std::optional(text.toStdString()));
+        // A file that is neither a picture nor an index is refused, not taken as the target.
+        dropOn(controller.mainWindow(), {QUrl::fromLocalFile(path(QStringLiteral("notes.txt")))});
+        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p0.png"))));
+        QVERIFY(controller.widgets().contextStrip->feedbackText().contains(
+            QStringLiteral("notes.txt (Not a picture Ovrin can read.)")));
+
+        // Arguments: relative to the working folder, file URLs, names that are not UTF-8.
+        const std::string odd = m_dir.path().toStdString() + "/\xe9t\xe9.png";
+        QVERIFY(::link(raw(QStringLiteral("tree/p2.png")).c_str(), odd.c_str()) == 0);
+        controller.openArguments({"tree", "file://" + m_dir.path().toStdString() + "/%E9t%E9.png"},
+                                 m_dir.path().toStdString());
+        QCOMPARE(engine.topDirPath(), std::optional(raw(QStringLiteral("tree"))));
+        QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchDirectory);
+        QCOMPARE(engine.target().filePath(), std::optional(odd));
+        controller.openArguments({odd}, "/elsewhere");
+        QCOMPARE(engine.target().filePath(), std::optional(odd));
+        // A hit of that name opens the very same bytes.
+        QList<QUrl> opened;
+        UiHooks::setOpenUrl(
+            [&](QWidget*, const QUrl& url, const UiHooks::Failed&) { opened << url; });
+        controller.hits()->append(hitOf(odd, 90, {}));
+        controller.widgets().tvResult->selectRow(0);
+        controller.menuOpenGraphicFileAction();
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromEncoded("file://" + QFile::encodeName(m_dir.path()) +
+                                                       "/%E9t%E9.png")});
+        ::unlink(odd.c_str());
         controller.mainWindow()->close();
     }
 
-    void searchDialogTestsBeforeItCopies()
+    void searchDialogTakesOnlyWholeNumbersInRange_data()
+    {
+        QTest::addColumn<QString>("bits");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<bool>("accepted");
+        const auto row = [](const char* name, const char* bits, const char* rate, bool accepted) {
+            QTest::newRow(name) << QString::fromUtf8(bits) << QString::fromUtf8(rate) << accepted;
+        };
+        row("in range", "4", "0", true);
+        row("bounds and blanks", " 1 ", "100", true);
+        row("letters", "abc", "70", false);
+        row("bits 0", "0", "70", false);
+        row("bits 68", "68", "70", false);
+        row("rate 150", "3", "150", false);
+        row("rate -5", "3", "-5", false);
+        row("rate +-3", "3", "+-3", false);
+    }
+
+    void searchDialogTakesOnlyWholeNumbersInRange()
+    {
+        QFETCH(QString, bits);
+        QFETCH(QString, rate);
+        QFETCH(bool, accepted);
+        Ovrin controller;
+        TGraphicSearch& engine = controller.engine();
+        engine.setBits(68); // a stored value out of range is shown as it is
+        TSearchDlg* dialog = controller.searchDlg();
+        dialog->setup(&engine);
+        QCOMPARE(dialog->widgets().cbxBits->currentText(), QStringLiteral("68"));
+        whenShown(dialog, [&] {
+            Ui::TSearchDlg& w = dialog->widgets();
+            w.tfTargetFilePath->setText(path(QStringLiteral("tree/p1.png")));
+            w.tfTopDirPath->setText(path(QStringLiteral("tree")));
+            w.rbSelectSearchDirectory->setChecked(true);
+            w.cbxBits->setCurrentText(bits);
+            w.cbxMatchRate->setCurrentText(rate);
+            QTest::mouseClick(w.btnOk, Qt::LeftButton);
+            if (dialog->isVisible())
+                dialog->close();
+        });
+        QCOMPARE(dialog->doModal(), accepted);
+        QCOMPARE(m_alerts.size(), accepted ? 0 : 1);
+        if (accepted) {
+            QCOMPARE(engine.bits(), bits.trimmed().toInt());
+            QCOMPARE(engine.matchRate(), rate.toInt());
+        } else {
+            QCOMPARE(engine.bits(), 68);
+        }
+        controller.mainWindow()->close();
+    }
+
+    void dialogsSayWhyTheyRefuse()
     {
         Ovrin controller;
-        TSearchDlg* dialog = controller.searchDlg();
         TGraphicSearch& engine = controller.engine();
-        Ui::TSearchDlg& w = dialog->widgets();
-        engine.setSearchMethod(7);
-        dialog->setup(&engine);
-        QVERIFY(!w.rbSelectSearchDirectory->isChecked() && !w.rbSelectSearchIndexFile->isChecked());
-
-        // an unreadable target: the alert names it as it is, the dialog stays open
-        const QString odd = path(QStringLiteral("100% %s %d.png"));
-        QVERIFY(ovrin::test::writeText(odd, "no picture"));
-        whenShown(dialog, [&] {
-            w.tfTargetFilePath->setText(odd);
+        TSearchDlg* search = controller.searchDlg();
+        Ui::TSearchDlg& w = search->widgets();
+        search->setup(&engine);
+        const QString odd = path(QStringLiteral("100% %s.png"));
+        QVERIFY(test::writeText(odd, "no picture"));
+        const QString index12 = path(QStringLiteral("dlg12.ovi"));
+        QVERIFY(test::writeText(index12, indexHead(12)));
+        UiHooks::setPreflight([](UiHooks::Check check, const std::string& where) {
+            if (where.find("refused") != std::string::npos)
+                return StartResult{check == UiHooks::Check::IndexDestination
+                                       ? Refusal::IndexFileUnusable
+                                       : Refusal::TopFolderUnusable,
+                                   "It is refused here."};
+            return StartResult{};
+        });
+        whenShown(search, [&] {
+            w.cbxBits->setCurrentText(QStringLiteral("2"));
+            w.cbxMatchRate->setCurrentText(QStringLiteral("80"));
+            w.tfTargetFilePath->setText(odd); // the alert shows the path as it is, and why
             w.tfTopDirPath->setText(path(QStringLiteral("tree")));
             w.rbSelectSearchDirectory->setChecked(true);
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
-            QVERIFY(dialog->isVisible());
-            dialog->close(); // the close control counts as cancel
-        });
-        QVERIFY(!dialog->doModal());
-        QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts[0].message, QStringLiteral("File load error."));
-        QCOMPARE(m_alerts[0].informative, odd);
-        QVERIFY(engine.target().filePath() != std::optional(odd.toStdString()));
-
-        // the index method tests the index file, and a good one brings its pixel number
-        const QString index = path(QStringLiteral("dlg12.ovi"));
-        QVERIFY(ovrin::test::writeText(index, indexHead(12)));
-        whenShown(dialog, [&] {
             w.tfTargetFilePath->setText(path(QStringLiteral("tree/p1.png")));
-            w.rbSelectSearchIndexFile->setChecked(true);
-            w.tfIndexFilePath->setText(odd);
+            w.tfTopDirPath->setText(path(QStringLiteral("refused")));
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
-            QCOMPARE(m_alerts.size(), 2);
-            QCOMPARE(m_alerts[1].informative, odd);
-            w.tfIndexFilePath->setText(index);
-            w.tfTopDirPath->clear(); // copied even empty
-            w.cbxBits->setCurrentText(QStringLiteral("2 bits"));
-            w.cbxMatchRate->setCurrentText(QStringLiteral("many"));
+            w.rbSelectSearchIndexFile->setChecked(true);
+            w.tfIndexFilePath->setText(path(QStringLiteral("notes.txt")));
+            QTest::mouseClick(w.btnOk, Qt::LeftButton);
+            w.tfIndexFilePath->setText(index12);
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
         });
-        QVERIFY(dialog->doModal());
-        QCOMPARE(engine.searchMethod(), 1);
+        QVERIFY(search->doModal());
+        QCOMPARE(m_alerts.size(), 3);
+        QCOMPARE(m_alerts[0].message, QStringLiteral("File load error."));
+        QCOMPARE(m_alerts[0].informative, odd + QStringLiteral("\nNot a picture Ovrin can read."));
+        QCOMPARE(m_alerts[1].informative,
+                 path(QStringLiteral("refused")) + QStringLiteral("\nIt is refused here."));
+        QCOMPARE(m_alerts[2].message, QStringLiteral("File load error."));
+        QVERIFY(m_alerts[2].informative.endsWith(QStringLiteral("\nNot an index file.")));
+        QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchIndexFile);
         QCOMPARE(engine.pixelNumber(), 12);
-        QCOMPARE(engine.indexFilePath(), std::optional(index.toStdString()));
-        QCOMPARE(engine.topDirPath(), std::optional(std::string()));
         QCOMPARE(engine.bits(), 2);
-        QCOMPARE(engine.matchRate(), 0);
-        QCOMPARE(TSearchDlg::intValue(QStringLiteral("  -42abc")), -42);
-        QCOMPARE(TSearchDlg::intValue(QStringLiteral("99999999999")), 2147483647);
+
+        m_alerts.clear();
+        TCreateIndexFileDlg* create = controller.createIndexFileDlg();
+        create->setup(&engine);
+        whenShown(create, [&] {
+            Ui::TCreateIndexFileDlg& c = create->widgets();
+            c.tfTopDirPath->setText(path(QStringLiteral("refused-folder")));
+            c.tfIndexFilePath->setText(path(QStringLiteral("new.ovi")));
+            QTest::mouseClick(c.btnOk, Qt::LeftButton);
+            c.tfTopDirPath->setText(path(QStringLiteral("tree")));
+            c.tfIndexFilePath->setText(path(QStringLiteral("refused.jpg")));
+            QTest::mouseClick(c.btnOk, Qt::LeftButton);
+            c.tfIndexFilePath->setText(QStringLiteral("typed by hand.ovi"));
+            c.chkRebuildIndex->setChecked(true);
+            QTest::mouseClick(c.btnOk, Qt::LeftButton);
+        });
+        QVERIFY(create->doModal());
+        QCOMPARE(m_alerts.size(), 2);
+        QVERIFY(m_alerts[0].informative.startsWith(path(QStringLiteral("refused-folder"))));
+        QCOMPARE(m_alerts[1].informative,
+                 path(QStringLiteral("refused.jpg")) + QStringLiteral("\nIt is refused here."));
+        QCOMPARE(engine.indexFilePath(), std::optional<std::string>("typed by hand.ovi"));
+        QVERIFY(engine.rebuildIndex());
+        QCOMPARE(engine.bits(), 2); // only the paths and the rebuild choice are copied
         controller.mainWindow()->close();
     }
 
@@ -238,172 +386,341 @@ private Q_SLOTS:
     {
         Ovrin controller;
         QStringList asked;
-        UiHooks::setOpenFile([&](QWidget*, const QString& folder, const QString& name) {
-            asked << folder << name;
-            return std::optional<QString>();
-        });
-        UiHooks::setSaveFile([&](QWidget*, const QString& folder, const QString& name) {
-            asked << folder << name;
-            return std::optional<QString>(QStringLiteral("/chosen/new.ovi"));
-        });
+        UiHooks::setOpenFile(
+            [&](QWidget*, const QString& folder, const QString& name, const QString& filter) {
+                asked << folder << name << filter.section(QStringLiteral(";;"), 0, 0);
+                return std::optional<QString>();
+            });
+        UiHooks::setSaveFile(
+            [&](QWidget*, const QString& folder, const QString& name, const QString&) {
+                asked << folder << name;
+                return std::optional<QString>(QStringLiteral("/chosen/new.ovi"));
+            });
         TSearchDlg* search = controller.searchDlg();
         search->widgets().tfIndexFilePath->clear();
         search->widgets().tfTargetFilePath->setText(path(QStringLiteral("tree/p2.png")));
         search->indexFilePathRefAction();
         search->targetFilePathRefAction();
-        QCOMPARE(asked, (QStringList{QString(), QStringLiteral("index.ovi"),
-                                     path(QStringLiteral("tree")), QStringLiteral("p2.png")}));
+        QCOMPARE(asked.mid(0, 5),
+                 (QStringList{QString(), QStringLiteral("index.ovi"),
+                              QStringLiteral("Index files (*.ovi)"), path(QStringLiteral("tree")),
+                              QStringLiteral("p2.png")}));
+        QVERIFY(asked[5].contains(QStringLiteral("*.png")) &&
+                asked[5].contains(QStringLiteral("*.jpg")));
         QCOMPARE(search->widgets().tfTargetFilePath->text(), path(QStringLiteral("tree/p2.png")));
 
         TCreateIndexFileDlg* create = controller.createIndexFileDlg();
         create->widgets().tfIndexFilePath->clear();
         create->indexFilePathRefAction();
-        QCOMPARE(asked.mid(4), (QStringList{QString(), QStringLiteral("index.ovi")}));
+        QCOMPARE(asked.mid(6), (QStringList{QString(), QStringLiteral("index.ovi")}));
         QCOMPARE(create->widgets().tfIndexFilePath->text(), QStringLiteral("/chosen/new.ovi"));
-        UiHooks::setOpenFile({});
-        UiHooks::setSaveFile({});
         controller.mainWindow()->close();
     }
 
-    void createIndexDialogCopiesOnlyThePaths()
-    {
-        Ovrin controller;
-        TCreateIndexFileDlg* dialog = controller.createIndexFileDlg();
-        TGraphicSearch& engine = controller.engine();
-        engine.setBits(4);
-        const auto before = engine.indexFilePath();
-        dialog->setup(&engine);
-        whenShown(dialog, [&] {
-            dialog->widgets().tfTopDirPath->setText(QStringLiteral("/somewhere"));
-            dialog->widgets().tfIndexFilePath->setText(QStringLiteral("/somewhere.ovi"));
-            QTest::mouseClick(dialog->widgets().btnCancel, Qt::LeftButton);
-        });
-        QVERIFY(!dialog->doModal());
-        QCOMPARE(engine.indexFilePath(), before);
-        whenShown(dialog, [&] {
-            dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
-            dialog->widgets().tfIndexFilePath->clear();
-            QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton); // empty: nothing
-            QVERIFY(dialog->isVisible());
-            dialog->widgets().tfIndexFilePath->setText(QStringLiteral("typed by hand.ovi"));
-            QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
-        });
-        QVERIFY(dialog->doModal());
-        QCOMPARE(engine.indexFilePath(), std::optional<std::string>("typed by hand.ovi"));
-        QCOMPARE(engine.topDirPath(), std::optional(path(QStringLiteral("tree")).toStdString()));
-        QCOMPARE(engine.bits(), 4);
-        controller.mainWindow()->close();
-    }
-
-    void searchRunFillsTheTableAndTheButtonFollows()
+    void searchRunFillsTheTableAndTheWindowFollows()
     {
         Ovrin controller;
         Ui::MainWindow& w = controller.widgets();
-        TSearchDlg* dialog = controller.searchDlg();
-        QCOMPARE(w.btnSearch->text(), Ovrin::searchTitle());
-        const auto confirmSearch = [&] {
-            whenShown(dialog, [&] {
-                dialog->widgets().tfTargetFilePath->setText(path(QStringLiteral("tree/p1.png")));
-                dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
-                dialog->widgets().rbSelectSearchDirectory->setChecked(true);
-                dialog->widgets().cbxBits->setCurrentText(QStringLiteral("3"));
-                dialog->widgets().cbxMatchRate->setCurrentText(QStringLiteral("70"));
-                QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
-            });
-        };
-        confirmSearch();
+        HitListModel* hits = controller.hits();
+        QVERIFY(!w.tvResult->placeholderText().isEmpty()); // the first start's hint
+        QVERIFY(!w.actionStop->isEnabled() && !w.actionOpen->isEnabled());
+        confirmSearch(controller, path(QStringLiteral("tree/p1.png")),
+                      path(QStringLiteral("tree")));
         QTest::mouseClick(w.btnSearch, Qt::LeftButton);
         QCOMPARE(w.btnSearch->text(), Ovrin::stopTitle());
         QTRY_COMPARE(w.btnSearch->text(), Ovrin::searchTitle());
-        QVERIFY(!controller.engine().isWorking());
-        HitListModel* hits = controller.hits();
-        QCOMPARE(hits->rowCount(), 2); // p1 and its copy
-        QCOMPARE(hits->headerData(0, Qt::Horizontal, HitListModel::kIdentifierRole).toString(),
-                 QStringLiteral("MATCHRATE"));
+        QCOMPARE(hits->rowCount(), 2); // p1 itself, marked as the target, and its copy
+        const int marked = hits->isTarget(0) ? 0 : 1;
+        QVERIFY(hits->isTarget(marked) && !hits->isTarget(1 - marked));
+        QCOMPARE(hits->path(marked), raw(QStringLiteral("tree/p1.png")));
         QCOMPARE(hits->objectValue(QStringLiteral("MATCHRATE"), 0).toInt(), 100);
-        QVERIFY(hits->objectValue(QStringLiteral("FILEPATH"), 1)
-                    .toString()
-                    .endsWith(QStringLiteral(".png")));
+        QCOMPARE(hits->headerData(1, Qt::Horizontal, HitListModel::kIdentifierRole).toString(),
+                 QStringLiteral("FILEPATH"));
         QVERIFY(!hits->objectValue(QStringLiteral("OTHER"), 0).isValid());
         QVERIFY(!hits->objectValue(QStringLiteral("FILEPATH"), 2).isValid());
-        QVERIFY(!(hits->flags(hits->index(0, 1)) & Qt::ItemIsEditable));
         QVERIFY(w.msgCurrentFilePath->text().isEmpty());
+        QVERIFY2(w.msgSummary->text().startsWith(QStringLiteral("2 hits among ")),
+                 qPrintable(w.msgSummary->text()));
+        QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
 
-        // a start the engine refuses puts the title straight back
+        // A refused start puts the title back and says why; the table is cleared first.
         controller.engine().setPixelNumber(0);
-        confirmSearch();
+        confirmSearch(controller, path(QStringLiteral("tree/p1.png")),
+                      path(QStringLiteral("tree")));
         controller.menuSearchAction();
         QCOMPARE(w.btnSearch->text(), Ovrin::searchTitle());
-        QCOMPARE(hits->rowCount(), 0); // a confirmed search clears the table first
+        QCOMPARE(hits->rowCount(), 0);
+        QVERIFY(w.msgSummary->text().startsWith(QStringLiteral("Not started.")));
 
-        // the selected hit opens through the desktop; no selection opens nothing
+        // The selection opens through the desktop; a failure is shown with its reason.
         controller.engine().setPixelNumber(8);
-        confirmSearch();
+        confirmSearch(controller, path(QStringLiteral("tree/p1.png")),
+                      path(QStringLiteral("tree")));
         controller.menuSearchAction();
         QTRY_COMPARE(hits->rowCount(), 2);
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QList<QUrl> opened;
+        UiHooks::setOpenUrl([&](QWidget*, const QUrl& url, const UiHooks::Failed& failed) {
+            opened << url;
+            failed(QStringLiteral("No viewer."));
+        });
         w.tvResult->clearSelection();
         controller.doubleClickTvResultAction();
-        QVERIFY(catcher.opened.isEmpty());
-        controller.mainWindow()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(controller.mainWindow()));
-        const QPoint cell = w.tvResult->visualRect(hits->index(1, 1)).center();
-        QTest::mouseClick(w.tvResult->viewport(), Qt::LeftButton, {}, cell);
-        QTest::mouseDClick(w.tvResult->viewport(), Qt::LeftButton, {}, cell);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(
-                                     hits->objectValue(QStringLiteral("FILEPATH"), 1).toString())});
+        QVERIFY(opened.isEmpty());
+        w.tvResult->selectRow(1);
+        QVERIFY(w.actionOpen->isEnabled());
+        QTest::keyClick(w.tvResult, Qt::Key_Return);
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(
+                             hits->objectValue(QStringLiteral("FILEPATH"), 1).toString())});
+        QCOMPARE(m_alerts.size(), 1);
+        QVERIFY(m_alerts[0].informative.endsWith(QStringLiteral("\nNo viewer.")));
         QTRY_VERIFY(!controller.engine().isWorking());
         controller.mainWindow()->close();
     }
 
-    void failedIndexCreationIsShownOnce()
+    void hitsAreOrderedBestFirstAndExportedAsShown()
     {
         Ovrin controller;
-        Ui::MainWindow& w = controller.widgets();
-        controller.hits()->append(std::make_shared<TFileInfo>(std::string("/kept.png")));
-        TCreateIndexFileDlg* dialog = controller.createIndexFileDlg();
-        const auto create = [&](const QString& index) {
-            whenShown(dialog, [&, index] {
-                dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
-                dialog->widgets().tfIndexFilePath->setText(index);
-                QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
-            });
-            controller.menuCreateIndexFileAction();
-            QTRY_COMPARE(w.btnSearch->text(), Ovrin::searchTitle());
-        };
-        create(path(QStringLiteral("no/such/folder/index.ovi")));
-        QCOMPARE(m_alerts.size(), 1);
-        QVERIFY(m_alerts[0].informative.contains(QStringLiteral("no/such/folder/index.ovi")));
-        create(path(QStringLiteral("made.ovi")));
-        QCOMPARE(m_alerts.size(), 1);
-        QVERIFY(controller.engine().checkIndexFile(path(QStringLiteral("made.ovi")).toStdString()));
-        QCOMPARE(controller.hits()->rowCount(), 1); // an index creation leaves the table alone
+        HitListModel* hits = controller.hits();
+        const std::vector<std::int16_t> target(64, 0x0888);
+        auto near = target;
+        near[0] = 0x0889; // one channel one step away
+        auto far = target;
+        far[0] = 0x0FFF;
+        controller.engine().target().setThumbnail(target);
+        // Arrival order: worse first. Equal rates are settled by likeness.
+        std::thread worker([&] {
+            controller.hitItemCallback(hitOf("/b/far,\"quoted\".png", 90, far));
+            controller.hitItemCallback(hitOf("/a/low.png", 75, target));
+            controller.hitItemCallback(hitOf("/c/near.png", 90, near));
+            controller.hitItemCallback(hitOf("/d/same.png", 90, target));
+        });
+        worker.join();
+        QTRY_COMPARE(hits->rowCount(), 4);
+        controller.searchEndCallback();
+        QCOMPARE(hits->path(0), std::string("/d/same.png"));
+        QCOMPARE(hits->path(1), std::string("/c/near.png"));
+        QCOMPARE(hits->path(2), std::string("/b/far,\"quoted\".png"));
+        QCOMPARE(hits->path(3), std::string("/a/low.png"));
+        QVERIFY(hits->likeness(1) > hits->likeness(2));
+
+        // While a run goes on new hits join at the end; its end sorts them in.
+        hits->setLive(true);
+        hits->append(hitOf("/e/best.png", 100, target));
+        QCOMPARE(hits->path(4), std::string("/e/best.png"));
+        hits->setLive(false);
+        QCOMPARE(hits->path(0), std::string("/e/best.png"));
+
+        hits->sort(HitListModel::kPathColumn, Qt::AscendingOrder);
+        QCOMPARE(hits->path(0), std::string("/a/low.png"));
+        const QString file = path(QStringLiteral("hits.csv"));
+        UiHooks::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
+            return std::optional<QString>(file);
+        });
+        controller.menuExportHitsAction();
+        QFile exported(file);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll(), QByteArray("rate,path,likeness\n"
+                                                "75,/a/low.png,100.00\n"
+                                                "90,\"/b/far,\"\"quoted\"\".png\",99.27\n"
+                                                "90,/c/near.png,99.97\n"
+                                                "90,/d/same.png,100.00\n"
+                                                "100,/e/best.png,0.00\n"));
         controller.mainWindow()->close();
     }
 
-    void closingDuringARunStopsAndSaves()
+    void trashRemovesWhatWentAndReportsTheRest()
     {
-        QDir(m_dir.path()).mkpath(QStringLiteral("many"));
-        const QByteArray source = path(QStringLiteral("tree/p0.png")).toLocal8Bit();
-        for (int i = 0; i < 3000; ++i)
-            ::link(source.constData(),
-                   path(QStringLiteral("many/c%1.png").arg(i)).toLocal8Bit().constData());
+        Ovrin controller;
+        HitListModel* hits = controller.hits();
+        for (const char* name : {"/t/a.png", "/t/b.png", "/t/c.png"})
+            hits->append(hitOf(name, 80, {}));
+        QStringList questions;
+        bool agree = false;
+        UiHooks::setConfirm([&](QWidget*, const QString& question, const QString&, const QString&) {
+            questions << question;
+            return agree;
+        });
+        std::vector<std::string> trashed;
+        UiHooks::setTrash([&](const std::string& file) -> std::optional<QString> {
+            if (file == "/t/b.png")
+                return QStringLiteral("Permission denied.");
+            trashed.push_back(file);
+            return std::nullopt;
+        });
+        controller.widgets().tvResult->selectAll();
+        controller.menuMoveToTrashAction(); // asks first; no means nothing moves
+        QCOMPARE(hits->rowCount(), 3);
+        QVERIFY(trashed.empty());
+        agree = true;
+        controller.menuMoveToTrashAction();
+        QCOMPARE(questions, QStringList(2, QStringLiteral("Move 3 pictures to the trash?")));
+        QCOMPARE(trashed, (std::vector<std::string>{"/t/a.png", "/t/c.png"}));
+        QCOMPARE(hits->rowCount(), 1);
+        QCOMPARE(hits->path(0), std::string("/t/b.png"));
+        QCOMPARE(m_alerts.size(), 1);
+        QCOMPARE(m_alerts[0].message, QStringLiteral("1 picture could not be moved to the trash."));
+        QCOMPARE(m_alerts[0].informative, QStringLiteral("/t/b.png: Permission denied."));
+        controller.mainWindow()->close();
+    }
+
+    void summariesSayHowTheRunEnded_data()
+    {
+        QTest::addColumn<RunSummary>("run");
+        QTest::addColumn<QString>("text");
+        using K = RunSummary::Kind;
+        using O = RunSummary::Outcome;
+        using I = RunSummary::IndexResult;
+        const auto run = [](K kind, O outcome, I index, std::int64_t examined, std::int64_t hits,
+                            std::int64_t indexed, double seconds) {
+            RunSummary s;
+            s.kind = kind;
+            s.outcome = outcome;
+            s.index = index;
+            s.examined = examined;
+            s.hits = hits;
+            s.indexed = indexed;
+            s.seconds = seconds;
+            return s;
+        };
+        QTest::newRow("finished") << run(K::FolderSearch, O::Finished, I::None, 376, 9, 0, 0.8)
+                                  << "9 hits among 376 pictures in 0.8 s";
+        QTest::newRow("stopped") << run(K::FolderSearch, O::Stopped, I::None, 913, 1, 0, 2.14)
+                                 << "Stopped after 913 of the pictures: 1 hit in 2.1 s";
+        RunSummary failed = run(K::FolderSearch, O::Failed, I::None, 0, 0, 0, 0);
+        failed.error = "the disk went away";
+        QTest::newRow("failed") << failed << "Search failed: the disk went away";
+        QTest::newRow("index search") << run(K::IndexSearch, O::Finished, I::None, 4880, 1, 0, 0.1)
+                                      << "Index search: 1 hit among 4,880 entries in 0.1 s";
+        RunSummary written = run(K::IndexCreation, O::Finished, I::Written, 4892, 0, 4880, 9);
+        written.skipped[static_cast<std::size_t>(SkipReason::NotAnImage)] = 8;
+        written.skipped[static_cast<std::size_t>(SkipReason::NameNotUtf8)] = 4;
+        QTest::newRow("index written") << written
+                                       << "Index written: 4,880 pictures, 12 files skipped (8 not "
+                                          "pictures, 4 unreadable names)";
+        RunSummary updated = run(K::IndexCreation, O::Finished, I::Written, 4880, 0, 4880, 2);
+        updated.reused = 4800;
+        updated.decoded = 80;
+        updated.removed = 3;
+        QTest::newRow("index updated")
+            << updated << "Index written: 4,880 pictures (4,800 reused, 80 decoded, 3 removed)";
+        QTest::newRow("partial")
+            << run(K::IndexCreation, O::Stopped, I::Partial, 913, 0, 913, 2)
+            << "Index creation stopped; the index is partial (there was none before): 913 pictures";
+        RunSummary refused = run(K::IndexCreation, O::Failed, I::KeptExisting, 0, 0, 0, 0);
+        refused.error = "No space left on device";
+        QTest::newRow("failed, index kept")
+            << refused
+            << "Index not written: No space left on device. The existing index was kept unchanged.";
+        QTest::newRow("kept")
+            << run(K::IndexCreation, O::Stopped, I::KeptExisting, 913, 0, 913, 2)
+            << "Index creation stopped after 913 files; the existing index was kept unchanged.";
+    }
+
+    void summariesSayHowTheRunEnded()
+    {
+        QFETCH(RunSummary, run);
+        QFETCH(QString, text);
+        QCOMPARE(RunReport::summary(run), text);
+    }
+
+    void workWhileTheEngineRunsAndCloseSavesFirst()
+    {
+        Ovrin controller;
+        Ui::MainWindow& w = controller.widgets();
+        TGraphicSearch& engine = controller.engine();
+        auto open = std::make_shared<std::atomic<bool>>(false);
+        auto sawSaved = std::make_shared<std::atomic<bool>>(false);
+        const QString store = m_store;
+        // The worker waits (at most 5 s) for the settings to be written, so a
+        // close that joined before saving is caught.
+        engine.setThreadStarter(gated(open, [store, sawSaved] {
+            for (int i = 0; i < 500 && !sawSaved->load(); ++i) {
+                QFile file(store);
+                sawSaved->store(file.open(QIODevice::ReadOnly) &&
+                                file.readAll().contains("matchRate=71"));
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }));
+        TSearchDlg* dialog = controller.searchDlg();
+        whenShown(dialog, [&] {
+            dialog->widgets().tfTargetFilePath->setText(path(QStringLiteral("tree/p1.png")));
+            dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
+            dialog->widgets().rbSelectSearchDirectory->setChecked(true);
+            dialog->widgets().cbxMatchRate->setCurrentText(QStringLiteral("71"));
+            QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
+        });
+        controller.menuSearchAction();
+        QVERIFY(engine.isWorking());
+        QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — searching…"));
+        QVERIFY(w.actionStop->isEnabled() && !w.actionSearch->isEnabled());
+
+        // Progress shows the file in hand in the status line.
+        std::thread([&controller, file = raw(QStringLiteral("tree/p3.png"))] {
+            controller.progressCallback(std::make_shared<TFileInfo>(file));
+        }).join();
+        QTRY_COMPARE(w.msgCurrentFilePath->text(), path(QStringLiteral("tree/p3.png")));
+
+        // The commands are ignored while the engine works; the button stops it.
+        bool opened = false;
+        for (QDialog* d : {static_cast<QDialog*>(controller.searchDlg()),
+                           static_cast<QDialog*>(controller.createIndexFileDlg())})
+            whenShown(d, [&opened, d] {
+                opened = true;
+                d->close();
+            });
+        controller.menuSearchAction();
+        controller.menuCreateIndexFileAction();
+        QTest::qWait(20);
+        QVERIFY(!opened);
+        QTest::mouseClick(w.btnSearch, Qt::LeftButton); // a stop: the worker finds nothing
+        QVERIFY(!opened);
+
+        open->store(true);
+        controller.mainWindow()->close(); // saves, then joins the worker
+        QVERIFY(controller.quited() && !engine.isWorking());
+        QVERIFY(sawSaved->load());
+        QTest::qWait(20);
+        QCOMPARE(controller.hits()->rowCount(), 0);
+    }
+
+    void quittingDuringIndexCreationAsksFirst()
+    {
         Ovrin controller;
         TGraphicSearch& engine = controller.engine();
-        engine.target().setFilePath(path(QStringLiteral("tree/p0.png")).toStdString());
-        engine.setTopDirPath(path(QStringLiteral("many")).toStdString());
-        engine.setSearchMethod(0);
-        engine.setMatchRate(71);
-        QVERIFY(engine.beginSearch());
-        QTRY_VERIFY(controller.hits()->rowCount() > 0);
+        auto open = std::make_shared<std::atomic<bool>>(false);
+        engine.setThreadStarter(gated(open));
+        TCreateIndexFileDlg* dialog = controller.createIndexFileDlg();
+        whenShown(dialog, [&] {
+            dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
+            dialog->widgets().tfIndexFilePath->setText(path(QStringLiteral("quit.ovi")));
+            QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
+        });
+        controller.menuCreateIndexFileAction();
+        QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — indexing…"));
+        int asked = 0;
+        UiHooks::setConfirm(
+            [&](QWidget*, const QString&, const QString&, const QString&) { return ++asked > 1; });
         controller.mainWindow()->close();
-        QVERIFY(controller.quited());
-        QVERIFY(!engine.isWorking());
-        QCOMPARE(
-            QSettings(m_store, QSettings::IniFormat).value(QStringLiteral("matchRate")).toInt(),
-            71);
+        QCOMPARE(asked, 1);
+        QVERIFY(!controller.quited() && engine.isWorking());
+        open->store(true);
+        controller.mainWindow()->close();
+        QCOMPARE(asked, 2);
+        QVERIFY(controller.quited() && !engine.isWorking());
+    }
+
+    void previewsAreReducedAndSayWhatIsWrong()
+    {
+        const QString large = path(QStringLiteral("large.jpg"));
+        QVERIFY(test::writeImage(large, test::photoLike(1600, 1200, 7), "jpeg"));
+        const PictureInfo shown = PictureLoader::load(large.toStdString(), QSize(200, 200));
+        QCOMPARE(shown.pixelSize, QSize(1600, 1200));
+        QCOMPARE(shown.image.size(), QSize(200, 150));
+        QCOMPARE(shown.format, QStringLiteral("JPEG"));
+        QCOMPARE(PictureLoader::load(raw(QStringLiteral("gone.jpg")), QSize(200, 200)).failure,
+                 platform::LoadFailure::Missing);
+        QCOMPARE(PictureLoader::load(raw(QStringLiteral("notes.txt")), QSize(200, 200)).failure,
+                 platform::LoadFailure::NotAnImage);
     }
 
     void titlesFollowTheLocale()

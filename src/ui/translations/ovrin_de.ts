@@ -2,53 +2,1108 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
-    <name>Ovrin</name>
-    <message><source>Search</source><translation>Suchen</translation></message>
-    <message><source>Stop</source><translation>Stopp</translation></message>
-</context>
-<context>
-    <name>ovrin::ui::Ovrin</name>
-    <message><source>Ctrl+.</source><translation>Ctrl+.</translation></message>
-    <message><source>The index file could not be written.</source><translation>Die Indexdatei konnte nicht geschrieben werden.</translation></message>
-</context>
-<context>
-    <name>ovrin::ui::HitListModel</name>
-    <message><source>Match rate (%)</source><translation>Übereinstimmung (%)</translation></message>
-    <message><source>File</source><translation>Datei</translation></message>
-</context>
-<context>
     <name>MainWindow</name>
-    <message><source>Ovrin</source><translation>Ovrin</translation></message>
-    <message><source>Search</source><translation>Suchen</translation></message>
-    <message><source>&amp;File</source><translation>&amp;Datei</translation></message>
-    <message><source>&amp;Search…</source><translation>&amp;Suchen …</translation></message>
-    <message><source>Ctrl+F</source><translation>Ctrl+F</translation></message>
-    <message><source>Create &amp;Index File…</source><translation>&amp;Indexdatei anlegen …</translation></message>
-    <message><source>Ctrl+I</source><translation>Ctrl+I</translation></message>
-    <message><source>S&amp;top</source><translation>S&amp;toppen</translation></message>
-    <message><source>&amp;Open</source><translation>Ö&amp;ffnen</translation></message>
-    <message><source>Ctrl+O</source><translation>Ctrl+O</translation></message>
-    <message><source>&amp;Quit</source><translation>&amp;Beenden</translation></message>
-    <message><source>Ctrl+Q</source><translation>Ctrl+Q</translation></message>
+    <message>
+        <location filename="../MainWindow.ui" line="9"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="193"/>
+        <source>Ovrin</source>
+        <translation>Ovrin</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="40"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="228"/>
+        <source>Hits</source>
+        <translation>Treffer</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="56"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="231"/>
+        <source>Current file</source>
+        <translation>Aktuelle Datei</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="68"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="234"/>
+        <source>Result of the last run</source>
+        <translation>Ergebnis des letzten Laufs</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="74"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="237"/>
+        <source>Progress counts</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="81"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="240"/>
+        <source>Index file read</source>
+        <translation>Gelesener Teil der Indexdatei</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="86"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="242"/>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="97"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="243"/>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="109"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="244"/>
+        <source>&amp;Hits</source>
+        <translation>&amp;Treffer</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="121"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="194"/>
+        <source>&amp;Search…</source>
+        <translation>&amp;Suchen …</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="122"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="196"/>
+        <source>Ctrl+F</source>
+        <translation>Ctrl+F</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="125"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="198"/>
+        <source>Create &amp;Index File…</source>
+        <translation>&amp;Indexdatei anlegen …</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="126"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="200"/>
+        <source>Ctrl+I</source>
+        <translation>Ctrl+I</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="129"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="202"/>
+        <source>S&amp;top</source>
+        <translation>S&amp;toppen</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="132"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="203"/>
+        <source>&amp;Export Hits…</source>
+        <translation>Treffer &amp;exportieren …</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="133"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="205"/>
+        <source>Ctrl+E</source>
+        <translation>Ctrl+E</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="140"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="211"/>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="141"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="213"/>
+        <source>Ctrl+O</source>
+        <translation>Ctrl+O</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="144"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="215"/>
+        <source>Show in &amp;Folder</source>
+        <translation>Im &amp;Ordner zeigen</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="145"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="217"/>
+        <source>Ctrl+Shift+O</source>
+        <translation>Ctrl+Shift+O</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="148"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="219"/>
+        <source>&amp;Copy Paths</source>
+        <translation>Pfade &amp;kopieren</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="149"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="221"/>
+        <source>Ctrl+C</source>
+        <translation>Ctrl+C</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="152"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="223"/>
+        <source>Move to &amp;Trash…</source>
+        <translation>In den &amp;Papierkorb verschieben …</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="153"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="225"/>
+        <source>Del</source>
+        <translation>Del</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="136"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="207"/>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <location filename="../MainWindow.ui" line="137"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_MainWindow.h" line="209"/>
+        <source>Ctrl+Q</source>
+        <translation>Ctrl+Q</translation>
+    </message>
 </context>
 <context>
-    <name>TSearchDlg</name>
-    <message><source>Search</source><translation>Suchen</translation></message>
-    <message><source>Target picture:</source><translation>Vorlage:</translation></message>
-    <message><source>Browse…</source><translation>Durchsuchen …</translation></message>
-    <message><source>Folder:</source><translation>Ordner:</translation></message>
-    <message><source>Index file:</source><translation>Indexdatei:</translation></message>
-    <message><source>Colour bits:</source><translation>Farbbits:</translation></message>
-    <message><source>Match rate (%):</source><translation>Übereinstimmung (%):</translation></message>
-    <message><source>Cancel</source><translation>Abbrechen</translation></message>
+    <name>Ovrin</name>
+    <message>
+        <location filename="../Ovrin.cpp" line="158"/>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="163"/>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+</context>
+<context>
+    <name>RunReport</name>
+    <message>
+        <location filename="../RunReport.cpp" line="26"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="27"/>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="47"/>
+        <source>not pictures</source>
+        <translation>keine Bilder</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="49"/>
+        <source>unreadable</source>
+        <translation>nicht lesbar</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="51"/>
+        <source>special or empty files</source>
+        <translation>Sonder- oder leere Dateien</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="53"/>
+        <source>too large</source>
+        <translation>zu groß</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="55"/>
+        <source>unreadable names</source>
+        <translation>unlesbare Namen</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="57"/>
+        <source>folders that cannot be listed</source>
+        <translation>nicht auflistbare Ordner</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="59"/>
+        <source>folders reached again through links</source>
+        <translation>über Links erneut erreichte Ordner</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="76"/>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="76"/>
+        <source>%1 file skipped</source>
+        <translation>%1 Datei übersprungen</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="76"/>
+        <source>%1 files skipped</source>
+        <translation>%1 Dateien übersprungen</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="82"/>
+        <location filename="../RunReport.cpp" line="198"/>
+        <source>%1 hit</source>
+        <translation>%1 Treffer</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="82"/>
+        <location filename="../RunReport.cpp" line="198"/>
+        <source>%1 hits</source>
+        <translation>%1 Treffer</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="85"/>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="93"/>
+        <source>Search failed: %1</source>
+        <translation>Suche fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="95"/>
+        <source>Stopped after %1 of the pictures: %2 in %3</source>
+        <translation>Gestoppt nach %1 der Bilder: %2 in %3</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="97"/>
+        <source>%1 among %2 in %3</source>
+        <translation>%1 unter %2 in %3</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="98"/>
+        <source>%1 picture</source>
+        <translation>%1 Bild</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="98"/>
+        <source>%1 pictures</source>
+        <translation>%1 Bildern</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="102"/>
+        <source>%1 entry</source>
+        <translation>%1 Eintrag</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="102"/>
+        <source>%1 entries</source>
+        <translation>%1 Einträgen</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="104"/>
+        <source>Index search failed: %1</source>
+        <translation>Indexsuche fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="106"/>
+        <source>Index search stopped after %1: %2</source>
+        <translation>Indexsuche gestoppt nach %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="107"/>
+        <source>Index search: %1 among %2 in %3</source>
+        <translation>Indexsuche: %1 unter %2 in %3</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="112"/>
+        <source>%1 picture</source>
+        <comment>written</comment>
+        <translation>%1 Bild</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="112"/>
+        <source>%1 pictures</source>
+        <comment>written</comment>
+        <translation>%1 Bilder</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="115"/>
+        <source>%1 (%2 reused, %3 decoded, %4 removed)</source>
+        <translation>%1 (%2 übernommen, %3 dekodiert, %4 entfernt)</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="117"/>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="123"/>
+        <location filename="../RunReport.cpp" line="136"/>
+        <source>Index not written: %1</source>
+        <translation>Index nicht geschrieben: %1</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="124"/>
+        <source>Index written: %1</source>
+        <translation>Index geschrieben: %1</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="126"/>
+        <source>Index creation stopped; the index is partial (there was none before): %1</source>
+        <translation>Indexerstellung gestoppt; der Index ist unvollständig (vorher gab es keinen): %1</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="130"/>
+        <source>Index not written: %1. The existing index was kept unchanged.</source>
+        <translation>Index nicht geschrieben: %1. Der vorhandene Index blieb unverändert.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="132"/>
+        <source>Index creation stopped after %1; the existing index was kept unchanged.</source>
+        <translation>Indexerstellung gestoppt nach %1; der vorhandene Index blieb unverändert.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="133"/>
+        <source>%1 file</source>
+        <translation>%1 Datei</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="133"/>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="135"/>
+        <source>Index not written.</source>
+        <translation>Index nicht geschrieben.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="146"/>
+        <source>Not started. %1</source>
+        <translation>Nicht gestartet. %1</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="157"/>
+        <source>A run is going on.</source>
+        <translation>Es läuft bereits ein Vorgang.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="160"/>
+        <source>The target is no picture Ovrin can read.</source>
+        <translation>Die Vorlage ist kein Bild, das Ovrin lesen kann.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="163"/>
+        <source>Neither a folder nor an index file was named.</source>
+        <translation>Weder ein Ordner noch eine Indexdatei wurde angegeben.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="166"/>
+        <source>The search method is unknown.</source>
+        <translation>Die Suchmethode ist unbekannt.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="169"/>
+        <source>The pixel number is outside what a search can use.</source>
+        <translation>Die Pixelzahl liegt außerhalb dessen, was eine Suche verwenden kann.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="172"/>
+        <source>No folder was named.</source>
+        <translation>Es wurde kein Ordner angegeben.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="175"/>
+        <source>The folder does not exist or cannot be listed.</source>
+        <translation>Der Ordner existiert nicht oder kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="178"/>
+        <source>No index file was named.</source>
+        <translation>Es wurde keine Indexdatei angegeben.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="181"/>
+        <source>The index file cannot be used.</source>
+        <translation>Die Indexdatei kann nicht verwendet werden.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="184"/>
+        <source>No worker thread could be started.</source>
+        <translation>Es konnte kein Arbeits-Thread gestartet werden.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="196"/>
+        <source>%1 file examined</source>
+        <translation>%1 Datei geprüft</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="196"/>
+        <source>%1 files examined</source>
+        <translation>%1 Dateien geprüft</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="210"/>
+        <source>No such file.</source>
+        <translation>Die Datei existiert nicht.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="212"/>
+        <source>Permission denied.</source>
+        <translation>Zugriff verweigert.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="214"/>
+        <source>Not a regular file.</source>
+        <translation>Keine reguläre Datei.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="216"/>
+        <source>The file is empty.</source>
+        <translation>Die Datei ist leer.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="218"/>
+        <source>A system file, not a picture.</source>
+        <translation>Eine Systemdatei, kein Bild.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="220"/>
+        <source>Not a picture Ovrin can read.</source>
+        <translation>Kein Bild, das Ovrin lesen kann.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="222"/>
+        <source>Too large to decode within the memory budget.</source>
+        <translation>Zu groß, um im Speicherbudget dekodiert zu werden.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="224"/>
+        <source>The file could not be read.</source>
+        <translation>Die Datei konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="226"/>
+        <source>Stopped while decoding.</source>
+        <translation>Beim Dekodieren gestoppt.</translation>
+    </message>
 </context>
 <context>
     <name>TCreateIndexFileDlg</name>
-    <message><source>Create Index File</source><translation>Indexdatei anlegen</translation></message>
-    <message><source>Folder to index:</source><translation>Zu indizierender Ordner:</translation></message>
-    <message><source>Browse…</source><translation>Durchsuchen …</translation></message>
-    <message><source>Index file:</source><translation>Indexdatei:</translation></message>
-    <message><source>Cancel</source><translation>Abbrechen</translation></message>
-    <message><source>Create</source><translation>Anlegen</translation></message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="6"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="127"/>
+        <source>Create Index File</source>
+        <translation>Indexdatei anlegen</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="26"/>
+        <location filename="../TCreateIndexFileDlg.ui" line="44"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="132"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="140"/>
+        <source>Browse…</source>
+        <translation>Durchsuchen …</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="14"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="128"/>
+        <source>&amp;Folder to index:</source>
+        <translation>&amp;Zu indizierender Ordner:</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="21"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="130"/>
+        <source>Folder to index</source>
+        <translation>Zu indizierender Ordner</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="27"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="134"/>
+        <source>Browse for the folder to index</source>
+        <translation>Zu indizierenden Ordner auswählen</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="33"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="136"/>
+        <source>&amp;Index file:</source>
+        <translation>&amp;Indexdatei:</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="39"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="138"/>
+        <source>Index file</source>
+        <translation>Indexdatei</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="45"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="142"/>
+        <source>Browse for the index file</source>
+        <translation>Indexdatei auswählen</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="51"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="144"/>
+        <source>&amp;Rebuild: decode every picture again</source>
+        <translation>&amp;Neu aufbauen: jedes Bild erneut dekodieren</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="52"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="146"/>
+        <source>By default an existing index of the same pixel number is updated: unchanged pictures keep their signatures and only new or changed ones are decoded.</source>
+        <translation>Standardmäßig wird ein vorhandener Index gleicher Pixelzahl aktualisiert: Unveränderte Bilder behalten ihre Signaturen, nur neue oder geänderte werden dekodiert.</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="64"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="148"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.ui" line="70"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TCreateIndexFileDlg.h" line="149"/>
+        <source>Create</source>
+        <translation>Anlegen</translation>
+    </message>
+</context>
+<context>
+    <name>TSearchDlg</name>
+    <message>
+        <location filename="../TSearchDlg.ui" line="6"/>
+        <location filename="../TSearchDlg.ui" line="116"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="183"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="225"/>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="14"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="184"/>
+        <source>&amp;Target picture:</source>
+        <translation>&amp;Vorlage:</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="21"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="186"/>
+        <source>Target picture</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="27"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="190"/>
+        <source>Browse for the target picture</source>
+        <translation>Vorlage auswählen</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="33"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="192"/>
+        <source>&amp;Folder:</source>
+        <translation>&amp;Ordner:</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="34"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="194"/>
+        <source>Search a folder</source>
+        <translation>Einen Ordner durchsuchen</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="39"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="197"/>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="45"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="201"/>
+        <source>Browse for the folder</source>
+        <translation>Ordner auswählen</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="51"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="203"/>
+        <source>&amp;Index file:</source>
+        <translation>&amp;Indexdatei:</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="52"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="205"/>
+        <source>Search an index file</source>
+        <translation>Eine Indexdatei durchsuchen</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="57"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="208"/>
+        <source>Index file</source>
+        <translation>Indexdatei</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="63"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="212"/>
+        <source>Browse for the index file</source>
+        <translation>Indexdatei auswählen</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="69"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="214"/>
+        <source>Colour &amp;bits (1–4):</source>
+        <translation>Farb&amp;bits (1–4):</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="76"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="217"/>
+        <source>Colour bits</source>
+        <translation>Farbbits</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="85"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="219"/>
+        <source>&amp;Match rate (0–100 %):</source>
+        <translation>&amp;Mindestquote (0–100 %):</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="92"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="222"/>
+        <source>Match rate in percent</source>
+        <translation>Mindestübereinstimmung in Prozent</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="26"/>
+        <location filename="../TSearchDlg.ui" line="44"/>
+        <location filename="../TSearchDlg.ui" line="62"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="188"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="199"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="210"/>
+        <source>Browse…</source>
+        <translation>Durchsuchen …</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.ui" line="110"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_TSearchDlg.h" line="224"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>UiHooks</name>
+    <message>
+        <location filename="../UiHooks.cpp" line="55"/>
+        <location filename="../UiHooks.cpp" line="188"/>
+        <source>No such file.</source>
+        <translation>Die Datei existiert nicht.</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="58"/>
+        <source>No program is set up to open this kind of file.</source>
+        <translation>Für diese Art von Datei ist kein Programm eingerichtet.</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="61"/>
+        <source>The program that opens this kind of file failed.</source>
+        <translation>Das Programm für diese Art von Datei ist gescheitert.</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="64"/>
+        <source>The desktop could not open it (xdg-open ended with status %1).</source>
+        <translation>Die Arbeitsumgebung konnte sie nicht öffnen (xdg-open endete mit Status %1).</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="88"/>
+        <source>No program to open files is installed (xdg-open was not found).</source>
+        <translation>Es ist kein Programm zum Öffnen von Dateien installiert (xdg-open wurde nicht gefunden).</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="183"/>
+        <source>Its name is not valid UTF-8, which the trash cannot keep.</source>
+        <translation>Ihr Name ist kein gültiges UTF-8, das der Papierkorb nicht aufbewahren kann.</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="189"/>
+        <source>The trash refused it.</source>
+        <translation>Der Papierkorb hat sie abgelehnt.</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="319"/>
+        <source>Pictures (%1)</source>
+        <translation>Bilder (%1)</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="320"/>
+        <location filename="../UiHooks.cpp" line="325"/>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <location filename="../UiHooks.cpp" line="325"/>
+        <source>Index files (*.ovi)</source>
+        <translation>Indexdateien (*.ovi)</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::ContextStrip</name>
+    <message>
+        <location filename="../ContextStrip.cpp" line="71"/>
+        <source>Search context</source>
+        <translation>Suchkontext</translation>
+    </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="72"/>
+        <source>Target picture</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="73"/>
+        <source>Target:</source>
+        <translation>Vorlage:</translation>
+    </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="90"/>
+        <source>Index file:</source>
+        <translation>Indexdatei:</translation>
+    </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="90"/>
+        <source>Folder:</source>
+        <translation>Ordner:</translation>
+    </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="93"/>
+        <source>Bits %1 · match rate %2 %</source>
+        <translation>Bits %1 · Mindestquote %2 %</translation>
+    </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="94"/>
+        <source>Target: %1</source>
+        <translation>Vorlage: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::HitListModel</name>
+    <message>
+        <location filename="../HitListModel.cpp" line="86"/>
+        <source>%1 (the target)</source>
+        <translation>%1 (die Vorlage)</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="90"/>
+        <source>Match rate %1 %, likeness %2 %</source>
+        <translation>Übereinstimmung %1 %, Ähnlichkeit %2 %</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="93"/>
+        <source>%1
+This is the target picture.</source>
+        <translation>%1
+Das ist die Vorlage.</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="97"/>
+        <source>%1 percent</source>
+        <translation>%1 Prozent</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="98"/>
+        <source>%1, the target</source>
+        <translation>%1, die Vorlage</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="126"/>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="126"/>
+        <source>Rate (%)</source>
+        <translation>Quote (%)</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="129"/>
+        <source>Match rate in percent; equal rates are ordered by likeness</source>
+        <translation>Übereinstimmung in Prozent; gleiche Werte sind nach Ähnlichkeit geordnet</translation>
+    </message>
+    <message>
+        <location filename="../HitListModel.cpp" line="130"/>
+        <source>Full path of the picture</source>
+        <translation>Vollständiger Pfad des Bildes</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::Ovrin</name>
+    <message>
+        <location filename="../Ovrin.cpp" line="95"/>
+        <source>Drop a picture and a folder here, or choose File → Search…</source>
+        <translation>Ziehen Sie ein Bild und einen Ordner hierher oder wählen Sie Datei → Suchen …</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="122"/>
+        <source>Ctrl+.</source>
+        <translation>Ctrl+.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="131"/>
+        <source>Search or stop</source>
+        <translation>Suchen oder stoppen</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="317"/>
+        <location filename="../Ovrin.cpp" line="333"/>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="340"/>
+        <source>target “%1”</source>
+        <translation>Vorlage „%1“</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="345"/>
+        <source>folder “%1”</source>
+        <translation>Ordner „%1“</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="353"/>
+        <source>index file “%1” (the next search uses it)</source>
+        <translation>Indexdatei „%1“ (die nächste Suche verwendet sie)</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="357"/>
+        <source>Taken: %1.</source>
+        <translation>Übernommen: %1.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="359"/>
+        <source>Refused: %1</source>
+        <translation>Abgelehnt: %1</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="500"/>
+        <source>No pictures like the target were found.</source>
+        <translation>Es wurden keine Bilder gefunden, die der Vorlage ähneln.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="503"/>
+        <source>The index file could not be written.</source>
+        <translation>Die Indexdatei konnte nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="625"/>
+        <source>Open %1 pictures?</source>
+        <translation>%1 Bilder öffnen?</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="626"/>
+        <source>Each opens in the desktop&apos;s viewer.</source>
+        <translation>Jedes öffnet sich im Bildbetrachter der Arbeitsumgebung.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="626"/>
+        <source>Open All</source>
+        <translation>Alle öffnen</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="632"/>
+        <source>The picture could not be opened.</source>
+        <translation>Das Bild konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="651"/>
+        <source>The folder could not be shown.</source>
+        <translation>Der Ordner konnte nicht angezeigt werden.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="679"/>
+        <source>Move “%1” to the trash?</source>
+        <translation>„%1“ in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="680"/>
+        <source>Move %1 pictures to the trash?</source>
+        <translation>%1 Bilder in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="683"/>
+        <source>They can be restored from the trash until it is emptied.</source>
+        <translation>Sie lassen sich aus dem Papierkorb wiederherstellen, bis er geleert wird.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="684"/>
+        <source>Move to Trash</source>
+        <translation>In den Papierkorb</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="690"/>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="698"/>
+        <source>%1 picture could not be moved to the trash.</source>
+        <translation>%1 Bild konnte nicht in den Papierkorb verschoben werden.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="699"/>
+        <source>%1 pictures could not be moved to the trash.</source>
+        <translation>%1 Bilder konnten nicht in den Papierkorb verschoben werden.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="709"/>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="709"/>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="715"/>
+        <source>The hits could not be exported.</source>
+        <translation>Die Treffer konnten nicht exportiert werden.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="740"/>
+        <source>Ovrin — searching…</source>
+        <translation>Ovrin – sucht …</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="743"/>
+        <source>Ovrin — indexing…</source>
+        <translation>Ovrin – indiziert …</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="746"/>
+        <source>Ovrin</source>
+        <translation>Ovrin</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="762"/>
+        <source>No target chosen yet.</source>
+        <translation>Noch keine Vorlage gewählt.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="777"/>
+        <source>Select a hit to see it here.</source>
+        <translation>Wählen Sie einen Treffer, um ihn hier zu sehen.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="800"/>
+        <source>%1 (the target)</source>
+        <translation>%1 (die Vorlage)</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="810"/>
+        <source>An index file is being written. Stop and quit?</source>
+        <translation>Eine Indexdatei wird gerade geschrieben. Stoppen und beenden?</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="811"/>
+        <source>Stopping keeps the index that was there before; where there was none, the index written so far stays, partial.</source>
+        <translation>Beim Stoppen bleibt der vorherige Index erhalten; gab es keinen, bleibt der bisher geschriebene, unvollständige Index.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="813"/>
+        <source>Stop and Quit</source>
+        <translation>Stoppen und beenden</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::PreviewPane</name>
+    <message>
+        <location filename="../PreviewPane.cpp" line="42"/>
+        <source>No target chosen yet.</source>
+        <translation>Noch keine Vorlage gewählt.</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="43"/>
+        <source>Select a hit to see it here.</source>
+        <translation>Wählen Sie einen Treffer, um ihn hier zu sehen.</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="48"/>
+        <source>Target</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="49"/>
+        <source>Selected hit</source>
+        <translation>Ausgewählter Treffer</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="50"/>
+        <source>Target picture</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="51"/>
+        <source>Selected hit picture</source>
+        <translation>Bild des ausgewählten Treffers</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="52"/>
+        <source>About the target picture</source>
+        <translation>Angaben zur Vorlage</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="53"/>
+        <source>About the selected hit</source>
+        <translation>Angaben zum ausgewählten Treffer</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="54"/>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="71"/>
+        <source>%1 × %2 pixels</source>
+        <translation>%1 × %2 Pixel</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="85"/>
+        <source>This file no longer exists.</source>
+        <translation>Diese Datei existiert nicht mehr.</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="87"/>
+        <source>No preview: %1</source>
+        <translation>Keine Vorschau: %1</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="92"/>
+        <source>Missing</source>
+        <translation>Fehlt</translation>
+    </message>
+    <message>
+        <location filename="../PreviewPane.cpp" line="93"/>
+        <source>No preview</source>
+        <translation>Keine Vorschau</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::TCreateIndexFileDlg</name>
+    <message>
+        <location filename="../TCreateIndexFileDlg.cpp" line="49"/>
+        <source>The folder cannot be indexed.</source>
+        <translation>Der Ordner kann nicht indiziert werden.</translation>
+    </message>
+    <message>
+        <location filename="../TCreateIndexFileDlg.cpp" line="56"/>
+        <source>The index file cannot be written there.</source>
+        <translation>Die Indexdatei kann dort nicht geschrieben werden.</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::TSearchDlg</name>
+    <message>
+        <location filename="../TSearchDlg.cpp" line="106"/>
+        <source>“%1” cannot be used. Correct it before the search starts.</source>
+        <translation>„%1“ ist nicht verwendbar. Korrigieren Sie den Wert, bevor die Suche beginnt.</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.cpp" line="123"/>
+        <source>Colour bits must be a whole number from 1 to 4.</source>
+        <translation>Die Farbbits müssen eine ganze Zahl von 1 bis 4 sein.</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.cpp" line="127"/>
+        <source>The match rate must be a whole number from 0 to 100.</source>
+        <translation>Die Mindestquote muss eine ganze Zahl von 0 bis 100 sein.</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.cpp" line="141"/>
+        <source>The folder cannot be searched.</source>
+        <translation>Der Ordner kann nicht durchsucht werden.</translation>
+    </message>
+    <message>
+        <location filename="../TSearchDlg.cpp" line="152"/>
+        <source>Not an index file.</source>
+        <translation>Keine Indexdatei.</translation>
+    </message>
 </context>
 </TS>

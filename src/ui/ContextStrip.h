@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QFrame>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class QLabel;
+
+namespace ovrin::ui {
+
+// What the next or current run works with, as the engine holds it.
+struct RunContext {
+    std::optional<std::string> target;
+    std::optional<std::string> folder;
+    std::optional<std::string> index;
+    std::int32_t method = 0;
+    std::int32_t bits = 0;
+    std::int32_t matchRate = 0;
+};
+
+// The strip above the table: the target (name and a small picture), the
+// folder or index file, bits and match rate, and what the last drop did.
+class ContextStrip : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit ContextStrip(QWidget* parent = nullptr);
+
+    void showContext(const RunContext& context);
+    void setTargetImage(const QImage& image);
+    void showFeedback(const QString& text, bool warning);
+
+    QString contextText() const;
+    QString feedbackText() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void retranslate();
+
+    QLabel* m_picture;
+    QLabel* m_targetCaption;
+    QLabel* m_target;
+    QLabel* m_sourceCaption;
+    QLabel* m_source;
+    QLabel* m_settings;
+    QLabel* m_feedback;
+    RunContext m_context;
+};
+
+} // namespace ovrin::ui

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/LoadFailure.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ovrin::ui {
+
+// A picture as the window shows it: reduced to fit a box, with what the file
+// says about itself.
+struct PictureInfo {
+    QImage image;    // no larger than the box asked for; null when there is none
+    QSize pixelSize; // of the whole picture, orientation applied; invalid when unknown
+    std::int64_t bytes = -1;
+    QString format; // "JPEG", "PNG", ...
+    // Milliseconds since the epoch; turned into local time on the UI thread
+    // only, since the C library's time zone state is not made for threads.
+    std::int64_t modifiedMs = -1;
+    platform::LoadFailure failure = platform::LoadFailure::None;
+};
+
+// Loads pictures for display on a thread of its own, so the window never waits
+// for a decoder. Two kinds of request:
+// - slots, where a new request replaces the one still waiting in its slot, so
+//   a quick run of selection changes never builds a backlog;
+// - a bounded queue served newest first (the rows just scrolled into view),
+//   whose oldest requests are dropped once it is full.
+// Results arrive on the loader's own thread (the UI thread) through the
+// signals, in no particular order.
+class PictureLoader : public QObject {
+    Q_OBJECT
+
+public:
+    PictureLoader(int slots, std::size_t queueLimit, QObject* parent = nullptr);
+    ~PictureLoader() override;
+    PictureLoader(const PictureLoader&) = delete;
+    PictureLoader& operator=(const PictureLoader&) = delete;
+
+    void request(int slot, std::string path, QSize box, std::uint64_t ticket);
+    void enqueue(std::string path, QSize box);
+
+    // Reads one picture, decoding no more than the box needs where the format
+    // allows it and refusing pictures whose full decoding would exceed the
+    // memory budget. Never blocks on FIFOs or devices.
+    static PictureInfo load(const std::string& path, QSize box);
+
+    // Largest picture decoded whole when its format cannot decode at a
+    // reduced size: 36 megapixels, about 144 MB while it decodes.
+    static constexpr std::int64_t kFullDecodeBudget = 36'000'000;
+
+Q_SIGNALS:
+    void slotLoaded(int slot, std::uint64_t ticket, const ovrin::ui::PictureInfo& info);
+    // `dropped`: the request left the queue unserved, so it may be made again.
+    void queueLoaded(const QByteArray& path, const QImage& image, bool dropped);
+
+private:
+    struct Job {
+        std::string path;
+        QSize box;
+        std::uint64_t ticket = 0;
+    };
+
+    void run();
+    void deliverDropped(const std::vector<Job>& jobs);
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::vector<std::optional<Job>> m_slots;
+    std::deque<Job> m_queue;
+    std::size_t m_queueLimit;
+    bool m_quit = false;
+    bool m_started = false;
+    std::thread m_thread;
+};
+
+} // namespace ovrin::ui

@@ -1,0 +1,236 @@
+#include "ui/RunReport.h"
+
+#include "ui/PathText.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace ovrin::ui {
+
+namespace {
+
+QString number(std::int64_t n)
+{
+    return QLocale().toString(static_cast<qlonglong>(n));
+}
+
+} // namespace
+
+QString RunReport::count(std::int64_t n, const QString& one, const QString& many)
+{
+    return (n == 1 ? one : many).arg(number(n));
+}
+
+QString RunReport::seconds(double seconds)
+{
+    if (seconds < 60.0)
+        return tr("%1 s").arg(QLocale().toString(seconds, 'f', 1));
+    return tr("%1 min").arg(clock(seconds));
+}
+
+QString RunReport::clock(double seconds)
+{
+    const auto whole = static_cast<std::int64_t>(std::floor(std::max(seconds, 0.0)));
+    const auto pad = [](std::int64_t value) {
+        return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+    };
+    if (whole >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(whole / 3600)
+            .arg(pad(whole / 60 % 60), pad(whole % 60));
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(pad(whole % 60));
+}
+
+QString RunReport::skipReason(SkipReason reason)
+{
+    switch (reason) {
+    case SkipReason::NotAnImage:
+        return tr("not pictures");
+    case SkipReason::Unreadable:
+        return tr("unreadable");
+    case SkipReason::SpecialFile:
+        return tr("special or empty files");
+    case SkipReason::TooLarge:
+        return tr("too large");
+    case SkipReason::NameNotUtf8:
+        return tr("unreadable names");
+    case SkipReason::FolderUnlistable:
+        return tr("folders that cannot be listed");
+    case SkipReason::FolderRepeated:
+        return tr("folders reached again through links");
+    }
+    return {};
+}
+
+// "12 files skipped (8 not pictures, 4 unreadable names)", empty for none.
+QString RunReport::skipped(const RunSummary& run)
+{
+    const std::int64_t total = run.skippedTotal();
+    if (total <= 0)
+        return {};
+    QStringList parts;
+    for (int i = 0; i < kSkipReasonCount; ++i) {
+        const std::int64_t n = run.skipped[static_cast<std::size_t>(i)];
+        if (n > 0)
+            parts << QStringLiteral("%1 %2").arg(number(n), skipReason(static_cast<SkipReason>(i)));
+    }
+    return tr("%1 (%2)").arg(count(total, tr("%1 file skipped"), tr("%1 files skipped")),
+                             parts.join(QStringLiteral(", ")));
+}
+
+QString RunReport::summary(const RunSummary& run)
+{
+    const QString hits = count(run.hits, tr("%1 hit"), tr("%1 hits"));
+    const QString skips = skipped(run);
+    const auto withSkips = [&skips](const QString& text) {
+        return skips.isEmpty() ? text : tr("%1; %2").arg(text, skips);
+    };
+    const std::int64_t pictures = std::max<std::int64_t>(run.examined - run.skippedTotal(), 0);
+
+    switch (run.kind) {
+    case RunSummary::Kind::FolderSearch:
+    case RunSummary::Kind::Groups:
+        if (run.outcome == RunSummary::Outcome::Failed)
+            return tr("Search failed: %1").arg(PathText::display(run.error));
+        if (run.outcome == RunSummary::Outcome::Stopped)
+            return withSkips(tr("Stopped after %1 of the pictures: %2 in %3")
+                                 .arg(number(pictures), hits, seconds(run.seconds)));
+        return withSkips(tr("%1 among %2 in %3")
+                             .arg(hits, count(pictures, tr("%1 picture"), tr("%1 pictures")),
+                                  seconds(run.seconds)));
+
+    case RunSummary::Kind::IndexSearch: {
+        const QString entries = count(run.examined, tr("%1 entry"), tr("%1 entries"));
+        if (run.outcome == RunSummary::Outcome::Failed)
+            return tr("Index search failed: %1").arg(PathText::display(run.error));
+        if (run.outcome == RunSummary::Outcome::Stopped)
+            return tr("Index search stopped after %1: %2").arg(entries, hits);
+        // An engine that counted no entries says nothing about them.
+        if (run.examined < run.hits)
+            return tr("Index search: %1 in %2").arg(hits, seconds(run.seconds));
+        return tr("Index search: %1 among %2 in %3").arg(hits, entries, seconds(run.seconds));
+    }
+
+    case RunSummary::Kind::IndexCreation: {
+        QString written =
+            count(run.indexed, tr("%1 picture", "written"), tr("%1 pictures", "written"));
+        if (run.reused > 0 || run.removed > 0)
+            written =
+                tr("%1 (%2 reused, %3 decoded, %4 removed)")
+                    .arg(written, number(run.reused), number(run.decoded), number(run.removed));
+        const QString counts = skips.isEmpty() ? written : tr("%1, %2").arg(written, skips);
+        const QString error = PathText::display(run.error);
+        switch (run.index) {
+        case RunSummary::IndexResult::Written:
+        case RunSummary::IndexResult::None:
+            if (run.outcome == RunSummary::Outcome::Failed)
+                return tr("Index not written: %1").arg(error);
+            return tr("Index written: %1").arg(counts);
+        case RunSummary::IndexResult::Partial:
+            return tr("Index creation stopped; the index is partial (there was none before): %1")
+                .arg(counts);
+        case RunSummary::IndexResult::KeptExisting:
+            if (run.outcome == RunSummary::Outcome::Failed)
+                return tr("Index not written: %1. The existing index was kept unchanged.")
+                    .arg(error);
+            return tr("Index creation stopped after %1; the existing index was kept unchanged.")
+                .arg(count(run.examined, tr("%1 file"), tr("%1 files")));
+        case RunSummary::IndexResult::NotWritten:
+            return error.isEmpty() ? tr("Index not written.")
+                                   : tr("Index not written: %1").arg(error);
+        }
+        break;
+    }
+    }
+    return {};
+}
+
+QString RunReport::refusal(const StartResult& result)
+{
+    return result ? QString() : tr("Not started. %1").arg(reason(result));
+}
+
+QString RunReport::reason(const StartResult& result)
+{
+    QString why = PathText::display(result.detail);
+    if (why.isEmpty()) {
+        switch (result.refusal) {
+        case Refusal::None:
+            break;
+        case Refusal::Busy:
+            why = tr("A run is going on.");
+            break;
+        case Refusal::TargetUnreadable:
+            why = tr("The target is no picture Ovrin can read.");
+            break;
+        case Refusal::NoPaths:
+            why = tr("Neither a folder nor an index file was named.");
+            break;
+        case Refusal::UnknownSearchMethod:
+            why = tr("The search method is unknown.");
+            break;
+        case Refusal::PixelNumberUnusable:
+            why = tr("The pixel number is outside what a search can use.");
+            break;
+        case Refusal::NoTopFolder:
+            why = tr("No folder was named.");
+            break;
+        case Refusal::TopFolderUnusable:
+            why = tr("The folder does not exist or cannot be listed.");
+            break;
+        case Refusal::NoIndexFile:
+            why = tr("No index file was named.");
+            break;
+        case Refusal::IndexFileUnusable:
+            why = tr("The index file cannot be used.");
+            break;
+        case Refusal::NoThread:
+            why = tr("No worker thread could be started.");
+            break;
+        }
+    }
+    return why;
+}
+
+QString RunReport::progress(RunSummary::Kind kind, std::int64_t examined, std::int64_t hits,
+                            double elapsed)
+{
+    QStringList parts;
+    if (kind != RunSummary::Kind::IndexSearch)
+        parts << count(examined, tr("%1 file examined"), tr("%1 files examined"));
+    if (kind != RunSummary::Kind::IndexCreation)
+        parts << count(hits, tr("%1 hit"), tr("%1 hits"));
+    parts << clock(elapsed);
+    return parts.join(QStringLiteral(" · "));
+}
+
+QString RunReport::loadFailure(platform::LoadFailure failure)
+{
+    using platform::LoadFailure;
+    switch (failure) {
+    case LoadFailure::None:
+        return {};
+    case LoadFailure::Missing:
+        return tr("No such file.");
+    case LoadFailure::PermissionDenied:
+        return tr("Permission denied.");
+    case LoadFailure::NotRegularFile:
+        return tr("Not a regular file.");
+    case LoadFailure::EmptyFile:
+        return tr("The file is empty.");
+    case LoadFailure::SystemFile:
+        return tr("A system file, not a picture.");
+    case LoadFailure::NotAnImage:
+        return tr("Not a picture Ovrin can read.");
+    case LoadFailure::TooLarge:
+        return tr("Too large to decode within the memory budget.");
+    case LoadFailure::ReadError:
+        return tr("The file could not be read.");
+    case LoadFailure::Stopped:
+        return tr("Stopped while decoding.");
+    }
+    return {};
+}
+
+} // namespace ovrin::ui

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/RunSummary.h"
+#include "platform/LoadFailure.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <cstdint>
+
+namespace ovrin::ui {
+
+// The texts that tell a person what a run is doing and what it did, in the
+// language of the installed translation and with the locale's digit grouping.
+class RunReport {
+    Q_DECLARE_TR_FUNCTIONS(RunReport)
+
+public:
+    // The line that stays after a run until the next one starts.
+    static QString summary(const RunSummary& run);
+    // The line for a start the engine refused, and the reason alone.
+    static QString refusal(const StartResult& result);
+    static QString reason(const StartResult& result);
+    // The counts of a running run: examined files (none for an index
+    // search), hits (none for an index creation) and the time so far.
+    static QString progress(RunSummary::Kind kind, std::int64_t examined, std::int64_t hits,
+                            double seconds);
+    // Why a file is no picture, for the informative text of an alert.
+    static QString loadFailure(platform::LoadFailure failure);
+
+    static QString count(std::int64_t n, const QString& one, const QString& many);
+    static QString seconds(double seconds);
+    static QString clock(double seconds);
+
+private:
+    static QString skipReason(SkipReason reason);
+    static QString skipped(const RunSummary& run);
+};
+
+} // namespace ovrin::ui
