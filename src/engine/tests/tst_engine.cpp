@@ -194,7 +194,8 @@ private Q_SLOTS:
         f.text("empty.jpg", {});
         f.folder("empty");
         for (int i = 0; i < 12; ++i)
-            f.image("b/many" + std::to_string(i) + ".png", 10u + static_cast<quint32>(i));
+            f.image(std::string("b/many").append(std::to_string(i)) + ".png",
+                    10u + static_cast<quint32>(i));
 
         std::vector<std::string> expected;
         expectedWalk(f.root, expected);
@@ -237,8 +238,10 @@ private Q_SLOTS:
         Fixture f;
         f.folder("sub");
         for (int i = 0; i < 5; ++i) {
-            f.image("sub/p" + std::to_string(i) + ".png", 10u + static_cast<quint32>(i));
-            f.image("q" + std::to_string(i) + ".png", 20u + static_cast<quint32>(i));
+            f.image(std::string("sub/p").append(std::to_string(i)) + ".png",
+                    10u + static_cast<quint32>(i));
+            f.image(std::string("q").append(std::to_string(i)) + ".png",
+                    20u + static_cast<quint32>(i));
         }
         std::once_flag once;
         f.recorder.onProgress = [&](const std::string&) {
@@ -277,13 +280,15 @@ private Q_SLOTS:
         Fixture g;
         const int folders = 12;
         for (int i = 0; i < folders; ++i) {
-            g.folder("f" + std::to_string(i));
-            g.image("f" + std::to_string(i) + "/p.png", static_cast<quint32>(i));
+            g.folder(std::string("f").append(std::to_string(i)));
+            g.image(std::string("f").append(std::to_string(i)) + "/p.png", static_cast<quint32>(i));
             for (int j = 0; j < i; ++j) {
-                g.link("../f" + std::to_string(j),
-                       "f" + std::to_string(i) + "/l" + std::to_string(j));
-                g.link("../f" + std::to_string(i),
-                       "f" + std::to_string(j) + "/l" + std::to_string(i));
+                g.link(std::string("../f").append(std::to_string(j)),
+                       std::string("f").append(std::to_string(i)) +
+                           std::string("/l").append(std::to_string(j)));
+                g.link(std::string("../f").append(std::to_string(i)),
+                       std::string("f").append(std::to_string(j)) +
+                           std::string("/l").append(std::to_string(i)));
             }
         }
         QVERIFY(g.runEverythingHits(g.root));

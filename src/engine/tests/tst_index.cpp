@@ -105,7 +105,8 @@ struct IndexFixture : Fixture {
     {
         folder("tree/sub");
         for (int i = 0; i < 3; ++i)
-            image("tree/p" + std::to_string(i) + ".png", 30u + static_cast<quint32>(i));
+            image(std::string("tree/p").append(std::to_string(i)) + ".png",
+                  30u + static_cast<quint32>(i));
         image("tree/sub/q.png", 31); // a copy of p1
         writeImage(QString::fromStdString(root + "/tree/sub/r.jpg"), photoLike(64, 48, 40), "jpeg");
         writeImage(QString::fromStdString(root + "/tree/sub/s.bmp"), photoLike(20, 20, 41), "bmp");

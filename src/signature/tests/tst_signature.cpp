@@ -257,8 +257,8 @@ private Q_SLOTS:
                 if (mismatches >= pardon)
                     return std::nullopt;
                 for (int offset : {8, 4, 0}) {
-                    const int x = (t[i] >> offset) & 15;
-                    const int y = (c[i] >> offset) & 15;
+                    const int x = (t[static_cast<std::size_t>(i)] >> offset) & 15;
+                    const int y = (c[static_cast<std::size_t>(i)] >> offset) & 15;
                     const int rx = b >= 1 && b <= 4 ? x >> (4 - b) : 0;
                     const int ry = b >= 1 && b <= 4 ? y >> (4 - b) : 0;
                     if (std::abs(rx - ry) > 1) {
@@ -271,7 +271,8 @@ private Q_SLOTS:
         };
         QRandomGenerator random(7);
         for (int round = 0; round < 4000; ++round) {
-            const int count = std::vector<int>{1, 2, 15, 16, 17, 33, 64, 100}[round % 8];
+            const int count = std::vector<int>{
+                1, 2, 15, 16, 17, 33, 64, 100}[static_cast<std::size_t>(round % 8)];
             std::vector<std::int16_t> t(static_cast<std::size_t>(count));
             std::vector<std::int16_t> c(t.size());
             for (std::size_t i = 0; i < t.size(); ++i) {
