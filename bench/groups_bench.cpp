@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -110,6 +112,14 @@ std::vector<std::int16_t> signatureOf(const std::vector<Picture>& pictures, cons
         }
     }
     return values;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6 +
+           double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
 }
 
 long peakKiB()
@@ -225,11 +235,30 @@ int main(int argc, char** argv)
         }
     }
     ovrin::GroupingProgress progress;
+    const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
+    const auto since = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    // The first pass ends when every pair is settled; watched as a window would.
+    std::atomic<bool> done{false};
+    double firstPass = 0.0;
+    std::thread watcher([&] {
+        while (!done) {
+            const auto total = progress.pairsTotal.load();
+            if (total > 0 && progress.pairsCompared + progress.pairsPruned >= total) {
+                firstPass = since();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
     const auto groups =
         ovrin::findLookAlikeGroups(table, bits, matchRate, jobs, nullptr, &progress, kernel);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = since();
+    const double cpu = cpuSeconds() - cpuBefore;
+    done = true;
+    watcher.join();
     std::size_t grouped = 0, largest = 0;
     for (const auto& g : *groups) {
         grouped += g.members.size() + 1;
@@ -240,7 +269,8 @@ int main(int argc, char** argv)
                 standAlone, inSets, pictures.size());
     std::printf("bits %d, match rate %d, kernel %s, jobs %d\n", bits, matchRate,
                 ovrin::SignatureMatrix::name(kernel), jobs);
-    std::printf("seconds %.3f\n", seconds);
+    std::printf("seconds %.3f (counting matches %.3f, forming groups %.3f; processor time %.3f)\n",
+                seconds, firstPass, seconds - firstPass, cpu);
     std::printf("pairs %.0f: compared %.0f (%.1f%%), pruned %.0f (%.1f%%)\n", total,
                 double(progress.pairsCompared.load()),
                 100.0 * double(progress.pairsCompared.load()) / total,

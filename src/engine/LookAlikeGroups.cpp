@@ -16,11 +16,11 @@ namespace ovrin {
 
 namespace {
 
-// Rows of the first pass handed to a thread at a time: small enough to balance
-// the threads and to notice a stop soon, large enough that the columns a task
-// reads, kColumnsPerStep at a time, are reused from the first-level cache.
-constexpr std::size_t kRowsPerTask = 64;
-constexpr std::size_t kColumnsPerStep = 1024;
+// Rows of the first pass handed to a thread at a time: few enough to balance
+// the threads, to notice a stop soon and to keep their widened form in the
+// first-level cache (128 rows of pixel number 8 take 24 KiB), many enough that
+// each column read is compared with a good number of them.
+constexpr std::size_t kRowsPerTask = 128;
 // Rows are sorted by this channel's sum; the others filter the window.
 constexpr int kKeyChannel = 1;
 
@@ -205,7 +205,6 @@ private:
         m_crew.run([&](int worker) {
             std::vector<std::uint32_t>& degree = degrees[static_cast<std::size_t>(worker)];
             AlignedBytes widened(kRowsPerTask * stride);
-            std::vector<std::uint32_t> matches(kColumnsPerStep);
             for (;;) {
                 const std::size_t task = nextTask.fetch_add(1, std::memory_order_relaxed);
                 if (task >= tasks)
@@ -216,28 +215,12 @@ private:
                 }
                 const std::size_t first = task * kRowsPerTask;
                 const std::size_t last = std::min(n, first + kRowsPerTask);
-                std::size_t end = 0;
-                for (std::size_t r = first; r < last; ++r) {
+                for (std::size_t r = first; r < last; ++r)
                     m_matrix.widen(r, widened.data() + (r - first) * stride);
-                    end = std::max<std::size_t>(end, ends[r]);
-                }
-                std::uint64_t compared = 0;
-                for (std::size_t step = first + 1; step < end; step += kColumnsPerStep) {
-                    const std::size_t stepEnd = std::min(end, step + kColumnsPerStep);
-                    for (std::size_t r = first; r < last; ++r) {
-                        const std::size_t from = std::max(step, r + 1);
-                        const std::size_t to = std::min<std::size_t>(stepEnd, ends[r]);
-                        if (from >= to)
-                            continue;
-                        const std::size_t found = m_matrix.scanRange(
-                            r, widened.data() + (r - first) * stride,
-                            static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to),
-                            matches.data(), compared);
-                        degree[r] += static_cast<std::uint32_t>(found);
-                        for (std::size_t k = 0; k < found; ++k)
-                            ++degree[matches[k]];
-                    }
-                }
+                const std::uint64_t compared =
+                    m_matrix.countBlock(widened.data(), static_cast<std::uint32_t>(first),
+                                        static_cast<std::uint32_t>(last), ends.data(),
+                                        degree.data() + first, degree.data());
                 std::uint64_t pairs = 0;
                 for (std::size_t r = first; r < last; ++r)
                     pairs += n - 1 - r;

@@ -550,6 +550,50 @@ std::size_t SignatureMatrix::scanRange(std::size_t row, const std::uint8_t* wide
     return scanSums(row, widened, m_sums.data(), m_rows, nullptr, first, last, matches, compared);
 }
 
+std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint32_t first,
+                                          std::uint32_t last, const std::uint32_t* ends,
+                                          std::uint32_t* rowCounts,
+                                          std::uint32_t* columnCounts) const
+{
+    if (!anyCanMatch() || last <= first)
+        return 0;
+    const std::uint32_t size = last - first;
+    // The block's sums side by side, for the filter.
+    std::vector<std::int32_t> sums(std::size_t{size} * 3);
+    for (std::size_t c = 0; c < 3; ++c)
+        for (std::uint32_t k = 0; k < size; ++k)
+            sums[c * size + k] = m_sums[c * m_rows + first + k];
+    // The block's widened rows take the place of columns: the relation is
+    // symmetric, and the one-hot column meets a widened row as a widened row
+    // meets a one-hot column.
+    Layout rows = layout();
+    rows.data = widened;
+    std::vector<std::uint32_t> candidates(size);
+    std::vector<std::uint32_t> matches(size);
+    std::uint64_t compared = 0;
+    std::uint32_t low = 0; // rows before this one have ended
+    const std::uint32_t end = ends[last - 1];
+    for (std::uint32_t column = first + 1; column < end; ++column) {
+        while (low < size && ends[first + low] <= column)
+            ++low;
+        const std::uint32_t high = std::min(size, column - first);
+        if (low >= high)
+            continue;
+        const Sums view{sums.data(),    sums.data() + size,      sums.data() + 2 * size,
+                        m_sums[column], m_sums[m_rows + column], m_sums[2 * m_rows + column],
+                        m_sumBound};
+        const std::size_t kept = filterSums(m_kernel, view, low, high, candidates.data());
+        compared += kept;
+        const std::size_t found =
+            dispatchScan(m_kernel, rows, m_data + std::size_t{column} * m_stride,
+                         ListColumns{candidates.data()}, kept, matches.data());
+        for (std::size_t k = 0; k < found; ++k)
+            ++rowCounts[matches[k]];
+        columnCounts[column] += static_cast<std::uint32_t>(found);
+    }
+    return compared;
+}
+
 SignatureMatrix::Subset SignatureMatrix::subset(std::vector<std::uint32_t> rows) const
 {
     Subset s;

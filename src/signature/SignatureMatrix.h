@@ -72,6 +72,16 @@ public:
                           std::uint32_t last, std::uint32_t* matches,
                           std::uint64_t& compared) const;
 
+    // Counts the matches between the rows first .. last - 1, widened one after
+    // another in `widened`, and the rows after each of them up to ends[r] - 1
+    // (ends holding one value per row of the matrix, never decreasing): adds
+    // to rowCounts[r - first] and columnCounts[column] for every match and
+    // answers the pairs compared. A column is read once for all the rows,
+    // which stay in the first-level cache.
+    std::uint64_t countBlock(const std::uint8_t* widened, std::uint32_t first, std::uint32_t last,
+                             const std::uint32_t* ends, std::uint32_t* rowCounts,
+                             std::uint32_t* columnCounts) const;
+
     // Some rows in ascending order, with their sums beside them so that a scan
     // over a stretch of them filters as fast as one over consecutive rows.
     struct Subset {
