@@ -21,6 +21,7 @@ namespace {
 // first-level cache (128 rows of pixel number 8 take 24 KiB), many enough that
 // each column read is compared with a good number of them.
 constexpr std::size_t kRowsPerTask = 128;
+constexpr std::size_t kTaskBytes = 32 * 1024;
 // Rows are sorted by this channel's sum; the others filter the window.
 constexpr int kKeyChannel = 1;
 
@@ -197,14 +198,16 @@ private:
 
         const auto workers = static_cast<std::size_t>(m_crew.size());
         std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
-        const std::size_t tasks = (n + kRowsPerTask - 1) / kRowsPerTask;
+        const std::size_t stride = m_matrix.rowBytes();
+        const std::size_t rowsPerTask =
+            std::clamp<std::size_t>(kTaskBytes / stride, 1, kRowsPerTask);
+        const std::size_t tasks = (n + rowsPerTask - 1) / rowsPerTask;
         std::atomic<std::size_t> nextTask{0};
         std::atomic<bool> halted{false};
-        const std::size_t stride = m_matrix.rowBytes();
 
         m_crew.run([&](int worker) {
             std::vector<std::uint32_t>& degree = degrees[static_cast<std::size_t>(worker)];
-            AlignedBytes widened(kRowsPerTask * stride);
+            AlignedBytes widened(rowsPerTask * stride);
             for (;;) {
                 const std::size_t task = nextTask.fetch_add(1, std::memory_order_relaxed);
                 if (task >= tasks)
@@ -213,8 +216,8 @@ private:
                     halted = true;
                     return;
                 }
-                const std::size_t first = task * kRowsPerTask;
-                const std::size_t last = std::min(n, first + kRowsPerTask);
+                const std::size_t first = task * rowsPerTask;
+                const std::size_t last = std::min(n, first + rowsPerTask);
                 for (std::size_t r = first; r < last; ++r)
                     m_matrix.widen(r, widened.data() + (r - first) * stride);
                 const std::uint64_t compared =
@@ -352,9 +355,8 @@ private:
             const std::int16_t* member = m_table.values.data() + index * count;
             const auto rate =
                 TFileInfo::compareSignatures(reference, member, m_table.count, m_bits, m_matchRate);
-            group.members.push_back(
-                LookAlikeMember{index, rate.value_or(m_matrix.rate(referenceRow, row)),
-                                TFileInfo::likeness(reference, member, m_table.count)});
+            group.members.push_back(LookAlikeMember{
+                index, rate.value_or(0), TFileInfo::likeness(reference, member, m_table.count)});
         }
         std::sort(group.members.begin(), group.members.end(),
                   [&](const LookAlikeMember& a, const LookAlikeMember& b) {

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <utility>
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define OVRIN_X86_KERNELS 1
@@ -76,23 +75,21 @@ bool portablePixelMismatches(const std::uint8_t* w, const std::uint8_t* o, std::
 }
 
 // The mismatches of all pixels but the last, up to the point where they reach
-// the pardon (the count stops early there), and whether the last one mismatches.
+// the pardon: the count stops early there.
 template <int Planes>
-std::pair<std::int32_t, bool> portableMismatches(const Layout& l, const std::uint8_t* w,
-                                                 const std::uint8_t* o)
+std::int32_t portableMismatches(const Layout& l, const std::uint8_t* w, const std::uint8_t* o)
 {
     constexpr std::size_t blockBytes = kBlockPixels * 3 * Planes;
     std::int32_t mismatches = 0;
     for (std::size_t b = 0; b + 1 < l.blocks; ++b) {
         mismatches += portableBlockMismatches<Planes>(w + b * blockBytes, o + b * blockBytes);
         if (mismatches >= l.pardon)
-            return {mismatches, false};
+            return mismatches;
     }
     const std::size_t last = (l.blocks - 1) * blockBytes;
     const bool lastMismatches = portablePixelMismatches<Planes>(
         w + last, o + last, static_cast<std::size_t>(std::countr_zero(l.lastBit)));
-    mismatches += portableBlockMismatches<Planes>(w + last, o + last) - lastMismatches;
-    return {mismatches, lastMismatches};
+    return mismatches + portableBlockMismatches<Planes>(w + last, o + last) - lastMismatches;
 }
 
 template <int Planes, class Columns>
@@ -103,8 +100,7 @@ std::size_t portableScan(Layout l, const std::uint8_t* __restrict w, Columns col
     for (std::size_t k = 0; k < n; ++k) {
         const std::uint32_t j = columns.at(k);
         matches[found] = j;
-        found +=
-            portableMismatches<Planes>(l, w, l.data + std::size_t{j} * l.stride).first < l.pardon;
+        found += portableMismatches<Planes>(l, w, l.data + std::size_t{j} * l.stride) < l.pardon;
     }
     return found;
 }
@@ -543,13 +539,6 @@ std::size_t SignatureMatrix::scanSums(std::size_t row, const std::uint8_t* widen
     return found;
 }
 
-std::size_t SignatureMatrix::scanRange(std::size_t row, const std::uint8_t* widened,
-                                       std::uint32_t first, std::uint32_t last,
-                                       std::uint32_t* matches, std::uint64_t& compared) const
-{
-    return scanSums(row, widened, m_sums.data(), m_rows, nullptr, first, last, matches, compared);
-}
-
 std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint32_t first,
                                           std::uint32_t last, const std::uint32_t* ends,
                                           std::uint32_t* rowCounts,
@@ -611,22 +600,6 @@ std::size_t SignatureMatrix::scanSubset(std::size_t row, const std::uint8_t* wid
 {
     return scanSums(row, widened, subset.sums.data(), subset.rows.size(), subset.rows.data(), from,
                     std::min(to, subset.rows.size()), matches, compared);
-}
-
-std::int32_t SignatureMatrix::rate(std::size_t a, std::size_t b) const
-{
-    if (!anyCanMatch())
-        return -1;
-    std::vector<std::uint8_t> widened(m_stride);
-    widen(a, widened.data());
-    const std::uint8_t* o = m_data + b * m_stride;
-    const auto [beforeLast, lastMismatches] =
-        m_planes == 2 ? portableMismatches<2>(layout(), widened.data(), o)
-                      : portableMismatches<1>(layout(), widened.data(), o);
-    if (beforeLast >= m_pardon)
-        return -1;
-    const std::int64_t mismatches = beforeLast + (lastMismatches ? 1 : 0);
-    return static_cast<std::int32_t>((m_count - mismatches) * 100 / m_count);
 }
 
 } // namespace ovrin

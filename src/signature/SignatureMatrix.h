@@ -64,14 +64,6 @@ public:
     std::size_t rowBytes() const { return m_stride; }
     void widen(std::size_t row, std::uint8_t* out) const;
 
-    // Compares `row`, as widen() wrote it to `widened`, with the rows
-    // first .. last - 1 and writes those that match to `matches` in order;
-    // answers how many it wrote. Rows outside the sum bound are passed over
-    // without a comparison; `compared` grows by the number of the others.
-    std::size_t scanRange(std::size_t row, const std::uint8_t* widened, std::uint32_t first,
-                          std::uint32_t last, std::uint32_t* matches,
-                          std::uint64_t& compared) const;
-
     // Counts the matches between the rows first .. last - 1, widened one after
     // another in `widened`, and the rows after each of them up to ends[r] - 1
     // (ends holding one value per row of the matrix, never decreasing): adds
@@ -89,13 +81,13 @@ public:
         std::vector<std::int32_t> sums; // red of every row, then green, then blue
     };
     Subset subset(std::vector<std::uint32_t> rows) const;
-    // scanRange over the subset's rows at positions from .. to - 1.
+    // Compares `row`, as widen() wrote it to `widened`, with the subset's rows
+    // at positions from .. to - 1 and writes those that match to `matches` in
+    // order; answers how many it wrote. Rows outside the sum bound are passed
+    // over without a comparison; `compared` grows by the number of the others.
     std::size_t scanSubset(std::size_t row, const std::uint8_t* widened, const Subset& subset,
                            std::size_t from, std::size_t to, std::uint32_t* matches,
                            std::uint64_t& compared) const;
-
-    // The rate that comparing rows a and b gives, or -1 when the pair is rejected.
-    std::int32_t rate(std::size_t a, std::size_t b) const;
 
     // The layout the kernels read; public for them, not for callers.
     struct Layout {
