@@ -20,11 +20,7 @@ using Layout = SignatureMatrix::Layout;
 constexpr std::size_t kBlockPixels = 64;
 constexpr std::size_t kAlignment = 64;
 
-// The rows a scan visits: a consecutive range or a list.
-struct RangeColumns {
-    std::uint32_t first;
-    std::uint32_t at(std::size_t k) const { return first + static_cast<std::uint32_t>(k); }
-};
+// The rows a scan visits.
 struct ListColumns {
     const std::uint32_t* list;
     std::uint32_t at(std::size_t k) const { return list[k]; }
