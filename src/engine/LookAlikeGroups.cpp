@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
