@@ -242,3 +242,4 @@ struct Fixture {
 // Each test class of the engine's executable, run one after the other by main.
 QObject* makeEngineTests();
 QObject* makeIndexTests();
+QObject* makeGroupsTests();

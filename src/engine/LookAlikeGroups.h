@@ -1,0 +1,72 @@
+#pragma once
+
+#include "signature/SignatureMatrix.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovrin {
+
+// n signatures of `count` values each, as an index file or a decoded tree
+// gives them.
+struct SignatureTable {
+    std::int32_t count = 0;           // values per signature (pixel number squared)
+    std::vector<std::int16_t> values; // n * count; signature i starts at i * count
+    std::vector<std::string> paths;   // n, raw bytes; ties are broken by path
+};
+
+struct LookAlikeMember {
+    std::size_t index; // into the table
+    std::int32_t rate; // the comparison with the reference as the target
+    double likeness;   // TFileInfo::likeness of the reference and the member
+};
+
+struct LookAlikeGroup {
+    std::size_t reference;                // into the table
+    std::vector<LookAlikeMember> members; // best first; never empty
+};
+
+// Read by another thread while a grouping runs. Every pair is settled once in
+// the first pass, by the comparison or by a bound that proves it cannot
+// match: pairsCompared + pairsPruned reaches pairsTotal at its end. `groups`
+// grows during the second pass, which forms the groups.
+struct GroupingProgress {
+    std::atomic<std::uint64_t> pairsCompared{0};
+    std::atomic<std::uint64_t> pairsPruned{0};
+    std::atomic<std::uint64_t> pairsTotal{0};
+    std::atomic<std::uint64_t> groups{0};
+};
+
+// Every group of look-alike pictures in the table at the given bits and match
+// rate, the look-alike relation being the comparison of TFileInfo::
+// compareSignatures (which is symmetric):
+//  - a group is a reference and the pictures that match it (at least one);
+//    a picture is in at most one group;
+//  - references are chosen in the order of the most matches in the whole
+//    table, ties by path in byte order (then by table position): each picture
+//    in that order that is not yet in a group takes every picture not yet in a
+//    group that matches it, if there is one;
+//  - groups come largest first, equal sizes in the order they were formed;
+//    members by rate, then likeness (both descending), then path.
+// The result does not depend on `jobs` (threads; 0 for one per hardware
+// thread). Memory beyond the table grows with n alone: about three bytes per
+// value (six at bits 4) and four bytes per picture and thread. No value when `proceed` is cleared
+// before the end; the work stops within a fraction of a second. Throws std::invalid_argument when
+// the table's values do not hold count values per path.
+std::optional<std::vector<LookAlikeGroup>>
+findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
+                    int jobs, const std::atomic<bool>* proceed = nullptr,
+                    GroupingProgress* progress = nullptr);
+
+// The same with a chosen comparison kernel (one the processor lacks falls back
+// to the portable one).
+std::optional<std::vector<LookAlikeGroup>>
+findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
+                    int jobs, const std::atomic<bool>* proceed, GroupingProgress* progress,
+                    SignatureMatrix::Kernel kernel);
+
+} // namespace ovrin
