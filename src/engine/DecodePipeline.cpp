@@ -83,8 +83,8 @@ bool DecodePipeline::handBackFront(bool wait)
         if (m_inFlight.empty())
             return false;
         Slot* front = m_inFlight.front().get();
-        if (!front->started && !front->done) {
-            // Nobody has taken it yet: decode it here rather than wait.
+        if (!front->started && !front->done && m_threads.empty()) {
+            // No decoding thread could be had: decode it here.
             if (const auto queued = std::find(m_queue.begin(), m_queue.end(), front);
                 queued != m_queue.end())
                 m_queue.erase(queued);
