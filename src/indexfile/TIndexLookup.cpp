@@ -44,17 +44,42 @@ bool TIndexLookup::load(const std::string& path, std::int32_t pixelNumber,
     return m_file != nullptr;
 }
 
-bool TIndexLookup::readAt(std::uint64_t offset, std::uint32_t id, std::vector<std::uint8_t>& data)
+bool TIndexLookup::readEntry(std::size_t entry)
 {
-    std::uint8_t header[TChunk::kHeaderSize];
-    if (m_file->readAt(offset, header, sizeof header) != sizeof header ||
-        bigendian::load32(header) != id)
+    if (m_cached == entry)
+        return m_cachedValid;
+    m_cached = entry;
+    m_cachedValid = false;
+    // One read takes the path, thumbnail and stamp chunks of an entry, which
+    // lie one after the other; a longer path needs a second one.
+    const std::uint64_t offset = m_table[entry].offset;
+    m_block.resize(4096);
+    m_block.resize(m_file->readAt(offset, m_block.data(), m_block.size()));
+    const auto chunkAt = [this](std::size_t at, std::uint32_t id, std::size_t& size) {
+        if (m_block.size() < at + TChunk::kHeaderSize || bigendian::load32(&m_block[at]) != id)
+            return false;
+        const auto declared = static_cast<std::int32_t>(bigendian::load32(&m_block[at + 4]));
+        if (declared < 0 || static_cast<std::size_t>(declared) > TChunk::maxDataSize(id))
+            return false;
+        size = static_cast<std::size_t>(declared);
+        return true;
+    };
+    std::size_t pathSize = 0;
+    if (!chunkAt(0, TChunk::kPathID, pathSize))
         return false;
-    const auto size = static_cast<std::int32_t>(bigendian::load32(header + 4));
-    if (size < 0 || static_cast<std::size_t>(size) > TChunk::maxDataSize(id))
+    const std::size_t whole = 3 * TChunk::kHeaderSize + pathSize +
+                              2 * static_cast<std::size_t>(TChunkThumb::kMaxValues) + 16;
+    if (m_block.size() < TChunk::kHeaderSize + pathSize + TChunk::kHeaderSize &&
+        m_block.size() == 4096) {
+        m_block.resize(whole);
+        m_block.resize(m_file->readAt(offset, m_block.data(), m_block.size()));
+    }
+    if (m_block.size() < TChunk::kHeaderSize + pathSize)
         return false;
-    data.resize(static_cast<std::size_t>(size));
-    return m_file->readAt(offset + sizeof header, data.data(), data.size()) == data.size();
+    m_path = std::string_view(reinterpret_cast<const char*>(&m_block[8]), pathSize);
+    m_thumbAt = TChunk::kHeaderSize + pathSize;
+    m_cachedValid = true;
+    return true;
 }
 
 std::optional<std::size_t> TIndexLookup::locate(std::string_view path)
@@ -65,10 +90,9 @@ std::optional<std::size_t> TIndexLookup::locate(std::string_view path)
     auto it = std::lower_bound(m_table.begin(), m_table.end(), hash,
                                [](const Slot& slot, std::uint64_t h) { return slot.hash < h; });
     for (; it != m_table.end() && it->hash == hash; ++it) {
-        if (readAt(it->offset, TChunk::kPathID, m_scratch) &&
-            std::string_view(reinterpret_cast<const char*>(m_scratch.data()), m_scratch.size()) ==
-                path)
-            return static_cast<std::size_t>(it - m_table.begin());
+        const auto entry = static_cast<std::size_t>(it - m_table.begin());
+        if (readEntry(entry) && m_path == path)
+            return entry;
     }
     return std::nullopt;
 }
@@ -76,25 +100,29 @@ std::optional<std::size_t> TIndexLookup::locate(std::string_view path)
 bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
                                      std::vector<std::uint8_t>& stored)
 {
-    if (!recordedStamp(entry, stored) || m_recorded != stamp) {
-        stored.clear();
+    stored.clear();
+    if (entry >= m_table.size() || !readEntry(entry))
         return false;
-    }
-    return true;
-}
-
-bool TIndexLookup::recordedStamp(std::size_t entry, std::vector<std::uint8_t>& stored)
-{
-    if (entry >= m_table.size() || !readAt(m_table[entry].offset, TChunk::kPathID, m_scratch))
+    const auto chunk = [this](std::size_t at, std::uint32_t id) -> std::optional<std::size_t> {
+        if (m_block.size() < at + TChunk::kHeaderSize || bigendian::load32(&m_block[at]) != id)
+            return std::nullopt;
+        const auto size = static_cast<std::int32_t>(bigendian::load32(&m_block[at + 4]));
+        if (size < 0 || m_block.size() < at + TChunk::kHeaderSize + static_cast<std::size_t>(size))
+            return std::nullopt;
+        return static_cast<std::size_t>(size);
+    };
+    const auto thumb = chunk(m_thumbAt, TChunk::kThumbID);
+    if (!thumb)
         return false;
-    const std::uint64_t thumbAt = m_table[entry].offset + TChunk::kHeaderSize + m_scratch.size();
-    if (!readAt(thumbAt, TChunk::kThumbID, stored))
+    const std::size_t stampAt = m_thumbAt + TChunk::kHeaderSize + *thumb;
+    if (chunk(stampAt, TChunk::kStampID) != std::optional<std::size_t>(16))
         return false;
-    const std::uint64_t stampAt = thumbAt + TChunk::kHeaderSize + stored.size();
-    if (!readAt(stampAt, TChunk::kStampID, m_scratch) || m_scratch.size() != 16)
+    const std::uint8_t* recorded = &m_block[stampAt + TChunk::kHeaderSize];
+    if (TFileStamp{static_cast<std::int64_t>(bigendian::load64(recorded)),
+                   static_cast<std::int64_t>(bigendian::load64(recorded + 8))} != stamp)
         return false;
-    m_recorded = {static_cast<std::int64_t>(bigendian::load64(m_scratch.data())),
-                  static_cast<std::int64_t>(bigendian::load64(m_scratch.data() + 8))};
+    const auto* values = &m_block[m_thumbAt + TChunk::kHeaderSize];
+    stored.assign(values, values + *thumb);
     return true;
 }
 

@@ -50,15 +50,17 @@ private:
         std::uint64_t hash;
         std::uint64_t offset;
     };
-    bool readAt(std::uint64_t offset, std::uint32_t id, std::vector<std::uint8_t>& data);
-    // The entry's values and, in m_recorded, its stamp.
-    bool recordedStamp(std::size_t entry, std::vector<std::uint8_t>& stored);
+    // Reads the entry's chunks into m_block (kept for the next question).
+    bool readEntry(std::size_t entry);
 
     std::unique_ptr<platform::FileHandle> m_file;
     std::vector<Slot> m_table; // sorted by hash
     std::vector<bool> m_kept;
-    std::vector<std::uint8_t> m_scratch;
-    TFileStamp m_recorded;
+    std::vector<std::uint8_t> m_block;
+    std::size_t m_cached = static_cast<std::size_t>(-1);
+    bool m_cachedValid = false;
+    std::string_view m_path;   // in m_block
+    std::size_t m_thumbAt = 0; // in m_block
 };
 
 } // namespace ovrin
