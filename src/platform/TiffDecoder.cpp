@@ -18,8 +18,9 @@ namespace ovrin::platform {
 namespace {
 
 // Strips up to this size are read whole (one copy for uncompressed data);
-// larger ones line by line, which libtiff reads ahead in small pieces.
-constexpr std::int64_t kWholeStripLimit = 16 * 1024 * 1024;
+// larger ones line by line, which costs no time and keeps only the
+// compressed strip (or, past 10 MB, a read-ahead window of it) in memory.
+constexpr std::int64_t kWholeStripLimit = 1024 * 1024;
 
 struct TiffState {
     ImageFile* file = nullptr;
