@@ -14,7 +14,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -515,6 +519,56 @@ private Q_SLOTS:
 
     // Workers decoding at once wait for each other rather than add up past
     // the budget, and all of them get their picture.
+    // No decode may wait on a thread it cannot start (the toolkit converts
+    // large pictures on its thread pool): with threads refused to the
+    // process, as an unprivileged user, pictures that need conversions still
+    // load.
+    void decodesWhereNoThreadCanStart()
+    {
+        QTemporaryDir dir;
+        QImage image(2000, 1500, QImage::Format_ARGB32);
+        image.fill(QColor(10, 200, 30, 128));
+        const QString alpha = dir.filePath(QStringLiteral("alpha.png"));
+        const QString grey = dir.filePath(QStringLiteral("grey.pgm")); // through the toolkit
+        QVERIFY(ovrin::test::writeImage(alpha, image, "png"));
+        QVERIFY(
+            ovrin::test::writeImage(grey, image.convertToFormat(QImage::Format_Grayscale8), "pgm"));
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                      QFileDevice::ReadOther |
+                                                      QFileDevice::ExeOther));
+
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // root is not held to the process limit: become nobody first
+            if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(3);
+            const rlimit one{1, 1};
+            ::setrlimit(RLIMIT_NPROC, &one);
+            try {
+                std::thread([] {}).join();
+                ::_exit(4); // threads can still be made: nothing to show
+            } catch (const std::system_error&) {
+            }
+            const bool loaded = ImageLoader::loadThumbnail(str(alpha), 8).raster.has_value() &&
+                                ImageLoader::loadThumbnail(str(grey), 8).raster.has_value();
+            ::_exit(loaded ? 0 : 1);
+        }
+        QVERIFY(child > 0);
+        int status = 0;
+        for (int waited = 0; ::waitpid(child, &status, WNOHANG) == 0; waited += 50) {
+            if (waited > 10000) {
+                ::kill(child, SIGKILL);
+                ::waitpid(child, &status, 0);
+                QFAIL("decoding waited for a thread that could not start");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 3 || WEXITSTATUS(status) == 4)
+            QSKIP("threads cannot be refused to this process here");
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
     void workersShareTheBudget()
     {
         QTemporaryDir dir;
