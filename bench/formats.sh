@@ -12,8 +12,9 @@
 #     rows converted), against ImageLoader::loadThumbnail(path, 8) over the same
 #     files on one thread, and their ratio (target <= 1.30), in processor time;
 #     for JPEG also wall-clock time per file against ovrin-jpeg-floor;
-#   - a picture of 100.8 megapixels in every format: loaded or not, seconds and
-#     peak resident memory (all within the 1 GiB decode budget);
+#   - a picture of 100.8 megapixels in every format (and a progressive JPEG):
+#     loaded or not, seconds and peak resident memory (all within the 1 GiB
+#     decode budget), and when each decode ends if stopped 200 ms after it began;
 #   - a progressive JPEG of a few hundred bytes claiming 46000 x 46000 pixels:
 #     refused (too large), seconds and peak resident memory;
 #   - 2,000 PNGs of 64 x 48: seconds and system calls per file.
@@ -52,7 +53,7 @@ if [ "$(find "$corpus/bmp" -name '*.bmp' 2>/dev/null | wc -l)" -lt "$count" ]; t
     "$bin/ovrin-make-formats" corpus "$corpus" "$count" "${sources[@]}" 2>/dev/null
 fi
 huge="$work/huge"
-if [ "$(find "$huge" -name 'huge.*' 2>/dev/null | wc -l)" -lt 6 ]; then
+if [ "$(find "$huge" -name 'huge*' 2>/dev/null | wc -l)" -lt 7 ]; then
     source=$(find /usr/share/backgrounds /usr/share/wallpapers -type f -iname '*.jpg' \
         -size +1M 2>/dev/null | sort | head -1)
     echo "Making 100-megapixel pictures from $source..."
@@ -96,15 +97,20 @@ awk -v a="$jpegFloor" -v b="$jpegLoader" -v n="$(find "$corpus/jpeg" -type f | w
 
 echo
 echo "100.8-megapixel pictures (12000 x 8400), decode budget 1 GiB:"
-for dir in "$huge"/*/; do
-    format=$(basename "$dir")
-    cat "$dir"/* >/dev/null
-    out=$( { /usr/bin/time -f "%e %M" "$bin/ovrin-load-files" --list "$dir" >"$work/huge-$format.txt"; } 2>&1 | tail -1)
+for file in "$huge"/*/*; do
+    name=$(basename "$file")
+    cat "$file" >/dev/null
+    out=$( { /usr/bin/time -f "%e %M" "$bin/ovrin-load-files" --list "$file" >"$work/$name.txt"; } 2>&1 | tail -1)
     read -r secs kib <<<"$out"
     status=loaded
-    [ "$(awk '{print $4}' "$work/huge-$format.txt" | tail -1)" = 0 ] || status="NOT loaded: $(head -1 "$work/huge-$format.txt")"
-    awk -v f="$format" -v s="$secs" -v k="$kib" -v st="$status" -v b="$(du -h "$dir" | cut -f1)" 'BEGIN {
-        printf "  %-5s %6s  %6.2f s  peak RSS %5.0f MB  %s\n", f, b, s, k / 1024, st }'
+    [ "$(awk '{print $4}' "$work/$name.txt" | tail -1)" = 0 ] || status="NOT loaded: $(head -1 "$work/$name.txt")"
+    awk -v f="$name" -v s="$secs" -v k="$kib" -v st="$status" -v b="$(du -h "$file" | cut -f1)" 'BEGIN {
+        printf "  %-22s %5s  %6.2f s  peak RSS %5.0f MB  %s\n", f, b, s, k / 1024, st }'
+done
+
+echo "Stopped 200 ms into the decode:"
+for file in "$huge"/*/*; do
+    "$bin/ovrin-load-files" --stop "$file" | sed "s|$huge/[a-z]*/||; s/^/  /"
 done
 
 echo

@@ -1,4 +1,4 @@
-// Runs the image loader over every file of a folder, in one process on one
+// Runs the image loader over every file of a folder (or over one file), in one process on one
 // thread, as a folder search does for each file (an 8 x 8 raster).
 //   ovrin-load-files DIR              prints: files wall-seconds cpu-seconds failed
 //   ovrin-load-files --compare DIR    also reduces every file the way the
@@ -6,6 +6,8 @@
 //       JPEG at a scaled size, a whole-picture conversion) and says how many
 //       rasters and signature values (the top four bits of each level) differ
 //   ovrin-load-files --list DIR       prints each file's reason when it fails
+//   ovrin-load-files --stop DIR       stops each decode 200 ms after it began
+//       and prints, per file, its reason and when the decode ended
 
 #include "platform/ImageLoader.h"
 
@@ -14,12 +16,14 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 using ovrin::platform::ImageLoader;
@@ -122,15 +126,36 @@ std::vector<int> levelsOf(const ThumbnailRaster& raster)
 int main(int argc, char** argv)
 {
     const std::string mode = argc == 3 ? argv[1] : "";
-    if (argc != 2 && !(argc == 3 && (mode == "--compare" || mode == "--list"))) {
-        std::fputs("usage: ovrin-load-files [--compare|--list] DIR\n", stderr);
+    if (argc != 2 &&
+        !(argc == 3 && (mode == "--compare" || mode == "--list" || mode == "--stop"))) {
+        std::fputs("usage: ovrin-load-files [--compare|--list|--stop] DIR\n", stderr);
         return 2;
     }
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[argc - 1]))
-        if (entry.is_regular_file())
-            files.push_back(entry.path().string());
+    if (std::filesystem::is_regular_file(argv[argc - 1]))
+        files.push_back(argv[argc - 1]);
+    else
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[argc - 1]))
+            if (entry.is_regular_file())
+                files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
+
+    if (mode == "--stop") {
+        for (const std::string& file : files) {
+            std::atomic<bool> proceed{true};
+            const auto began = std::chrono::steady_clock::now();
+            std::thread stopper([&proceed] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                proceed = false;
+            });
+            const auto result = ImageLoader::loadThumbnail(file, kSide, &proceed);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+            stopper.join();
+            std::printf("%s: %s after %.3f s (the stop came at 0.200 s)\n", file.c_str(),
+                        ovrin::platform::describeLoadFailure(result.failure), took.count());
+        }
+        return 0;
+    }
 
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();

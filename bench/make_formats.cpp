@@ -4,7 +4,7 @@
 //       PNG, WebP, GIF, BMP and TIFF, COUNT files per format, in OUTDIR/<format>/
 //   ovrin-make-formats huge OUTDIR SOURCE
 //       one picture of 12000 x 8400 (100.8 megapixels) in every format, in
-//       OUTDIR/<format>/
+//       OUTDIR/<format>/, and a progressive JPEG of it
 //   ovrin-make-formats small OUTDIR COUNT
 //       COUNT small PNG files of 64 x 48
 //   ovrin-make-formats liar FILE
@@ -168,7 +168,12 @@ int makeHuge(const QString& out, const QString& source)
         if (!QDir().mkpath(dir.path()) || !writeAs(image, path, format, index))
             return 1;
     }
-    return 0;
+    // and one progressive JPEG, which libjpeg must hold whole as coefficients
+    QImageWriter progressive(QDir(out).filePath(QStringLiteral("jpeg/huge-progressive.jpg")),
+                             "jpeg");
+    progressive.setQuality(85);
+    progressive.setProgressiveScanWrite(true);
+    return progressive.write(image) ? 0 : 1;
 }
 
 int makeLiar(const QString& path)
