@@ -66,15 +66,15 @@ QByteArray jpegWithOrientation(const QImage& image, int orientation)
     return encoded(image, "jpeg").insert(2, segment + exif);
 }
 
-// A progressive JPEG whose header claims `side` x `side` pixels.
+// A small JPEG whose header claims `side` x `side` pixels.
 QByteArray jpegClaiming(int side, bool progressive)
 {
     QByteArray bytes = encoded(ovrin::test::photoLike(16, 16, 5), "jpeg", progressive);
     const qsizetype sof = bytes.indexOf(progressive ? "\xff\xc2" : "\xff\xc0");
-    bytes[sof + 5] = char(side >> 8);
-    bytes[sof + 6] = char(side & 0xff);
-    bytes[sof + 7] = char(side >> 8);
-    bytes[sof + 8] = char(side & 0xff);
+    for (qsizetype at : {sof + 5, sof + 7}) { // height, then width
+        bytes[at] = char(side >> 8);
+        bytes[at + 1] = char(side & 0xff);
+    }
     return bytes;
 }
 
@@ -205,7 +205,7 @@ private Q_SLOTS:
         QFETCH(int, scale);
         // the picture: the decoded size times the scale, less a bit at the edges
         const std::int64_t pictureWidth = std::int64_t{width} * scale - (scale > 1 ? scale / 2 : 0);
-        const std::int64_t pictureHeight = std::int64_t{height} * scale - (scale > 1 ? 3 : 0);
+        const std::int64_t pictureHeight = std::int64_t{height} * scale - (scale > 1 ? 1 : 0);
         QRandomGenerator random(quint32(width * 1000 + height));
         std::vector<std::uint8_t> rgb(std::size_t(width) * std::size_t(height) * 3);
         for (auto& value : rgb)
@@ -260,6 +260,7 @@ private Q_SLOTS:
         QTest::newRow("png palette") << QByteArray("png") << QImage::Format_Indexed8 << 1;
         QTest::newRow("png grey") << QByteArray("png") << QImage::Format_Grayscale8 << 1;
         QTest::newRow("gif") << QByteArray("gif") << QImage::Format_RGB32 << 1;
+        QTest::newRow("gif transparent") << QByteArray("gif") << QImage::Format_ARGB32 << 1;
         QTest::newRow("bmp") << QByteArray("bmp") << QImage::Format_RGB32 << 1;
         QTest::newRow("bmp palette") << QByteArray("bmp") << QImage::Format_Indexed8 << 1;
         QTest::newRow("webp") << QByteArray("webp") << QImage::Format_RGB32 << 12;
@@ -292,16 +293,19 @@ private Q_SLOTS:
                     : image.convertToFormat(layout);
         const QString path = dir.filePath(QStringLiteral("picture.") + QString::fromLatin1(format));
         if (format == "gif") {
-            // Qt writes no GIF; a two-colour GIF87a by hand
-            const QByteArray gif = QByteArray::fromHex("4749463837610200010080"
+            // Qt writes no GIF: two colours by hand, the first of them
+            // transparent (a graphic control extension) where there is alpha
+            const QByteArray gif = QByteArray::fromHex(alpha ? "474946383961" : "474946383761") +
+                                   QByteArray::fromHex("0200010080"
                                                        "0000"
-                                                       "f08010008080"
-                                                       "2c000000000200010000"
+                                                       "f08010008080") +
+                                   QByteArray::fromHex(alpha ? "21f9040100000000" : "") +
+                                   QByteArray::fromHex("2c000000000200010000"
                                                        "0202440a00"
                                                        "3b");
             QVERIFY(ovrin::test::writeText(path, gif));
-            image = QImage(2, 1, QImage::Format_RGB32);
-            image.setPixel(0, 0, qRgb(240, 128, 16));
+            image = QImage(2, 1, QImage::Format_ARGB32);
+            image.setPixel(0, 0, alpha ? qRgba(0, 0, 0, 0) : qRgb(240, 128, 16));
             image.setPixel(1, 0, qRgb(0, 128, 128));
         } else {
             QVERIFY(ovrin::test::writeImage(path, image, format.constData(), 95));
