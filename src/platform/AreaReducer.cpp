@@ -168,18 +168,30 @@ void AreaReducer::addIndexedRow(const std::uint8_t* indices, const std::uint8_t*
     addRgbRow(m_scratch.data());
 }
 
-void AreaReducer::fillRemainingRows(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+void AreaReducer::addUniformRows(std::int64_t count, std::uint8_t red, std::uint8_t green,
+                                 std::uint8_t blue)
 {
-    if (m_row >= m_height)
+    count = std::min<std::int64_t>(count, m_height - m_row);
+    if (count <= 0)
         return;
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(m_width) * 3);
-    for (std::size_t k = 0; k < row.size(); k += 3) {
-        row[k] = red;
-        row[k + 1] = green;
-        row[k + 2] = blue;
+    fold();
+    // Every result column spans the picture's width in units, so a uniform
+    // row gives each cell of its result row colour * width * its overlap.
+    const std::int64_t n = m_side;
+    const std::int64_t h = m_pictureHeight;
+    const std::int64_t lo = std::min(std::int64_t{m_row} * m_scale, h) * n;
+    const std::int64_t hi = std::min((std::int64_t{m_row} + count) * m_scale, h) * n;
+    m_row += static_cast<int>(count);
+    const auto width = static_cast<std::uint64_t>(m_pictureWidth);
+    const std::uint64_t colour[3] = {red, green, blue};
+    for (std::int64_t j = lo / h; j < n && j * h < hi; ++j) {
+        const std::int64_t overlap = std::min(hi, (j + 1) * h) - std::max(lo, j * h);
+        if (overlap <= 0)
+            continue;
+        std::uint64_t* row = m_cells.data() + static_cast<std::size_t>(j) * m_across.size();
+        for (std::size_t k = 0; k < m_across.size(); ++k)
+            row[k] += colour[k % 3] * width * static_cast<std::uint64_t>(overlap);
     }
-    while (m_row < m_height)
-        addRgbRow(row.data());
 }
 
 ThumbnailRaster AreaReducer::finish(int exifOrientation)

@@ -44,8 +44,15 @@ public:
     void addPremultipliedRgbaRow(const std::uint8_t* rgba);
     // One byte a point into `palette`: 256 entries of 3 bytes, already on white.
     void addIndexedRow(const std::uint8_t* indices, const std::uint8_t* palette);
-    // Fills the rows not given yet with one colour (what a cut file shows).
-    void fillRemainingRows(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    // The next `count` rows, all of one colour (a background, or what a cut
+    // file shows), added whatever their number at the cost of one row.
+    void addUniformRows(std::int64_t count, std::uint8_t red, std::uint8_t green,
+                        std::uint8_t blue);
+    // Fills the rows not given yet with one colour.
+    void fillRemainingRows(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+    {
+        addUniformRows(m_height - m_row, red, green, blue);
+    }
 
     // A row of width * 3 bytes a decoder may build an RGB row in before
     // handing it to addRgbRow.

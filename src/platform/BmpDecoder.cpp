@@ -167,6 +167,8 @@ std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side)
     const Channel opacity(h.masks[3]);
 
     const std::int64_t rowBytes = (h.width * h.bits + 31) / 32 * 4;
+    if (position + rowBytes > file.size())
+        return LoadResult{std::nullopt, LoadFailure::NotAnImage}; // not one row in the file
     const std::int64_t rowsAtOnce = std::max<std::int64_t>(1, std::int64_t{kReadChunk} / rowBytes);
     const std::int64_t need =
         rowBytes * rowsAtOnce + h.width * 8 + 1024 * 1024 + AreaReducer::memoryNeed(h.width, side);

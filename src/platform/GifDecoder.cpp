@@ -161,29 +161,29 @@ LoadResult GifDecoder::decode(ImageFile& file, int side)
             }
         }
 
+        // Rows outside the frame, and those a cut file never gave, are all
+        // the fill colour.
+        const int top = std::clamp(frame.top, 0, screenHeight);
         const int visibleRows = std::clamp(screenHeight - frame.top, 0, frame.height);
+        reducer.addUniformRows(top, fill[0], fill[1], fill[2]);
         std::vector<std::uint8_t> fillRow(static_cast<std::size_t>(screenWidth) * 3);
         for (std::size_t at = 0; at < fillRow.size(); at += 3)
             std::copy(fill.begin(), fill.end(), fillRow.begin() + static_cast<std::ptrdiff_t>(at));
         const bool wholeRows = frame.left == 0 && frame.width >= screenWidth;
         const int shown = std::clamp(screenWidth - frame.left, 0, frame.width);
-        for (int y = 0; y < screenHeight; ++y) {
+        for (int row = 0; row < visibleRows; ++row) {
             if (!file.proceeding())
                 return {std::nullopt, LoadFailure::Stopped};
-            const int row = y - frame.top;
             const GifPixelType* line = nullptr;
-            if (row >= 0 && row < visibleRows) {
-                if (frame.interlaced) {
-                    if (known[std::size_t(row)])
-                        line = &indices[std::size_t(row) * width];
-                } else if (!cut) {
-                    if (DGifGetLine(gif.get(), indices.data(), frame.width) != GIF_ERROR) {
-                        line = indices.data();
-                        ++decodedRows;
-                    } else {
-                        cut = true;
-                    }
-                }
+            if (frame.interlaced) {
+                if (known[std::size_t(row)])
+                    line = &indices[std::size_t(row) * width];
+            } else if (DGifGetLine(gif.get(), indices.data(), frame.width) != GIF_ERROR) {
+                line = indices.data();
+                ++decodedRows;
+            } else {
+                cut = true;
+                break;
             }
             if (line == nullptr) {
                 reducer.addRgbRow(fillRow.data());
@@ -202,6 +202,7 @@ LoadResult GifDecoder::decode(ImageFile& file, int side)
                 reducer.addRgbRow(reducer.scratch());
             }
         }
+        reducer.fillRemainingRows(fill[0], fill[1], fill[2]);
         // A file cut short still shows what came, as it always did; a frame
         // damaged otherwise is no picture.
         if (cut && (decodedRows == 0 || !file.reachedEnd()))

@@ -191,11 +191,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("side");
         QTest::addColumn<int>("scale");
-        QTest::newRow("many rows per cell") << 61 << 700 << 8 << 1;
-        QTest::newRow("rows split") << 37 << 29 << 8 << 1;
-        QTest::newRow("fewer pixels than cells") << 3 << 5 << 8 << 1;
-        QTest::newRow("scaled, partial edges") << 125 << 94 << 8 << 8;
-        QTest::newRow("scaled half") << 33 << 517 << 5 << 2;
+        QTest::addColumn<int>("uniformFrom"); // rows from here on are one colour
+        QTest::newRow("many rows per cell") << 61 << 700 << 8 << 1 << 700;
+        QTest::newRow("rows split") << 37 << 29 << 8 << 1 << 11;
+        QTest::newRow("fewer pixels than cells") << 3 << 5 << 8 << 1 << 5;
+        QTest::newRow("scaled, partial edges") << 125 << 94 << 8 << 8 << 50;
+        QTest::newRow("scaled half") << 33 << 517 << 5 << 2 << 517;
     }
     void streamedReductionMatchesDirectSum()
     {
@@ -203,17 +204,20 @@ private Q_SLOTS:
         QFETCH(int, height);
         QFETCH(int, side);
         QFETCH(int, scale);
+        QFETCH(int, uniformFrom);
         // the picture: the decoded size times the scale, less a bit at the edges
         const std::int64_t pictureWidth = std::int64_t{width} * scale - (scale > 1 ? scale / 2 : 0);
         const std::int64_t pictureHeight = std::int64_t{height} * scale - (scale > 1 ? 1 : 0);
         QRandomGenerator random(quint32(width * 1000 + height));
         std::vector<std::uint8_t> rgb(std::size_t(width) * std::size_t(height) * 3);
-        for (auto& value : rgb)
-            value = std::uint8_t(random.bounded(256));
+        const std::size_t uniformAt = std::size_t(uniformFrom) * std::size_t(width) * 3;
+        for (std::size_t k = 0; k < rgb.size(); ++k)
+            rgb[k] = std::uint8_t(k < uniformAt ? random.bounded(256) : 60 * (k % 3 + 1));
 
         AreaReducer reducer(width, height, side, scale, pictureWidth, pictureHeight);
-        for (int y = 0; y < height; ++y)
+        for (int y = 0; y < uniformFrom; ++y)
             reducer.addRgbRow(&rgb[std::size_t(y) * std::size_t(width) * 3]);
+        reducer.fillRemainingRows(60, 120, 180);
         const ThumbnailRaster raster = reducer.finish();
 
         // every picture pixel weighs the same; it takes its decoded point's colour
