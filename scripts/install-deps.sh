@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     qt6-image-formats-plugins qt6-qpa-plugins
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    libjpeg62-turbo-dev
+    libjpeg62-turbo-dev libpng-dev libtiff-dev libwebp-dev libgif-dev
     qt6-translations-l10n xdg-utils
 )
 

@@ -48,12 +48,35 @@ public:
     // Guard of the loader itself; callers keep their own, tighter bound.
     static constexpr int kMaxSide = 4096;
 
+    // Memory that all decodes running at once in the process may hold
+    // together: 1 GiB. It lets any one picture of up to 100 megapixels
+    // through in every format (the largest need, a lossless WebP or an
+    // interlaced 16-bit PNG of that size, is about 800 MB), while N workers
+    // decoding large pictures at once wait for each other instead of adding
+    // up. A picture needing more than the whole budget is refused at once
+    // (TooLarge), before anything large is allocated.
+    static constexpr std::int64_t kDecodeBudget = std::int64_t{1} << 30;
+    // Pictures with more pixels than this are refused (TooLarge) even where
+    // a decoder could stream them: 4 gigapixels is far beyond any photograph.
+    static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 32;
+
+    // Replaces the budget (kDecodeBudget when given 0); for tests and
+    // benchmarks, while no decode runs.
+    static void setDecodeBudgetForTesting(std::int64_t bytes);
+
     // Decodes the image file at path and reduces the whole picture to side x side
     // points by area averaging, aspect ratio not kept, EXIF orientation applied.
     // Only regular, non-empty files off pseudo file systems are decoded.
+    // JPEG, PNG, TIFF, WebP, GIF and BMP are decoded by their own libraries,
+    // streamed row by row where the format allows (JPEG at 1/2, 1/4 or 1/8 of
+    // its size); other formats the toolkit reads go through its reader.
+    // Decoding waits for its share of the decode-memory budget, or is
+    // refused (TooLarge) when the picture needs more than all of it.
     // Decoder messages never reach the terminal. Safe to call from several
-    // threads at once; uses no thread of its own. When `proceed` is given and
-    // is cleared, decoding ends as soon as the decoder allows (Stopped).
+    // threads at once; everything runs on the calling thread, never on a
+    // thread the loader did not start. When `proceed` is given and is
+    // cleared, decoding (or waiting for the budget) ends within a moment
+    // wherever the decoder allows (Stopped).
     static LoadResult loadThumbnail(const std::string& path, int side,
                                     const std::atomic<bool>* proceed = nullptr);
     // The same for a file already open for reading (read from its start); the

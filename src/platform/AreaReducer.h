@@ -1,0 +1,109 @@
+#pragma once
+
+#include "platform/ImageLoader.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace ovrin::platform {
+
+// Reduces a picture to side x side points by an exact area average while its
+// rows stream in from a decoder, top to bottom, so no decoder has to hold the
+// whole picture. Every point of the result is the mean of the part of the
+// picture it covers, in whole numbers: scaling both axes by `side` puts
+// picture pixel x at [x*side, (x+1)*side) and result column i at
+// [i*width, (i+1)*width), so every overlap is a whole number of units.
+//
+// A decoder that decodes at a reduced size (JPEG's 1/2, 1/4 and 1/8) gives
+// the picture's own size too: each decoded point then covers `scale` x
+// `scale` picture pixels, those of the last column and row only as many as
+// the picture has left, so the average stays that of the picture.
+//
+// Rows of any layout are laid on white the way the previous toolkit-based
+// reduction did, so results stay the same to the last level: straight alpha
+// is premultiplied with the toolkit's rounding, then colour + (255 - alpha).
+class AreaReducer {
+public:
+    AreaReducer(int width, int height, int side, int scale = 1, std::int64_t pictureWidth = 0,
+                std::int64_t pictureHeight = 0);
+
+    // Memory the reducer needs for rows `width` points wide.
+    static std::int64_t memoryNeed(std::int64_t width, int side);
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int rowsAdded() const { return m_row; }
+    bool complete() const { return m_row >= m_height; }
+
+    // The next row, in one of the layouts decoders give. Rows after the last
+    // are ignored.
+    void addRgbRow(const std::uint8_t* rgb);
+    void addGrayRow(const std::uint8_t* gray);
+    void addRgbxRow(const std::uint8_t* rgbx); // 4 bytes a point, the 4th unused
+    void addRgbaRow(const std::uint8_t* rgba); // straight (unassociated) alpha
+    void addPremultipliedRgbaRow(const std::uint8_t* rgba);
+    // One byte a point into `palette`: 256 entries of 3 bytes, already on white.
+    void addIndexedRow(const std::uint8_t* indices, const std::uint8_t* palette);
+    // The next `count` rows, all of one colour (a background, or what a cut
+    // file shows), added whatever their number at the cost of one row.
+    void addUniformRows(std::int64_t count, std::uint8_t red, std::uint8_t green,
+                        std::uint8_t blue);
+    // Fills the rows not given yet with one colour.
+    void fillRemainingRows(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+    {
+        addUniformRows(m_height - m_row, red, green, blue);
+    }
+
+    // A row of width * 3 bytes a decoder may build an RGB row in before
+    // handing it to addRgbRow.
+    std::uint8_t* scratch() { return m_scratch.data(); }
+
+    // The raster, turned as an EXIF orientation (1 to 8) says the stored
+    // picture must be turned to be seen upright.
+    ThumbnailRaster finish(int exifOrientation = 1);
+
+    // The toolkit's premultiplication of a straight-alpha channel value, laid
+    // on white.
+    static std::uint8_t onWhite(unsigned value, unsigned alpha)
+    {
+        const unsigned t = value * alpha;
+        return static_cast<std::uint8_t>(((t + (t >> 8) + 0x80u) >> 8) + 255u - alpha);
+    }
+    // The same for an already premultiplied value (clamped: a damaged file
+    // may hold values above their alpha).
+    static std::uint8_t premultipliedOnWhite(unsigned value, unsigned alpha)
+    {
+        const unsigned level = value + 255u - alpha;
+        return static_cast<std::uint8_t>(level > 255u ? 255u : level);
+    }
+
+private:
+    struct Span {
+        std::uint32_t point; // decoded column
+        std::uint32_t cell;  // result column
+        std::uint32_t weight;
+    };
+    template <typename T>
+    void sumAcross(const T* values);
+    void fold();
+    void addCells(std::int64_t cell, std::uint64_t weight);
+
+    int m_width;
+    int m_height;
+    int m_side;
+    int m_scale;
+    std::int64_t m_pictureWidth;
+    std::int64_t m_pictureHeight;
+    int m_row = 0;
+    std::vector<Span> m_spans;
+    // Column sums of whole rows that lie in one result row, not yet folded
+    // into m_cells; 16 bits hold 257 rows of 255.
+    std::vector<std::uint16_t> m_pending;
+    int m_pendingRows = 0;
+    std::int64_t m_pendingCell = -1;
+    std::vector<std::uint64_t> m_across; // one result row, side * 3
+    std::vector<std::uint64_t> m_cells;  // side * side * 3
+    std::vector<std::uint8_t> m_scratch;
+};
+
+} // namespace ovrin::platform

@@ -1,0 +1,285 @@
+#include "platform/PngDecoder.h"
+
+#include "platform/AreaReducer.h"
+#include "platform/DecodeBudget.h"
+#include "platform/ImageFile.h"
+
+#include <array>
+#include <memory>
+#include <new>
+#include <optional>
+#include <png.h>
+#include <vector>
+
+namespace ovrin::platform {
+
+namespace {
+
+enum class Layout { Indexed, Rgb8, Rgba8, Gray16, Rgb16, Rgba16 };
+
+struct PngState {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ImageFile* file = nullptr;
+    Layout layout = Layout::Rgb8;
+    std::array<std::uint8_t, 256 * 3> palette{};
+};
+
+extern "C" void pngOnError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+extern "C" void pngOnWarning(png_structp, png_const_charp) {}
+
+extern "C" void pngReadData(png_structp png, png_bytep data, size_t length)
+{
+    auto* state = static_cast<PngState*>(png_get_io_ptr(png));
+    if (state->file->read(data, length) != static_cast<std::int64_t>(length))
+        png_error(png, "read");
+}
+
+// A 16-bit level to 8 bits, rounded as the toolkit rounds it.
+inline unsigned to8(unsigned level)
+{
+    const unsigned x = level + 0x80u;
+    return (x - (x >> 8)) >> 8;
+}
+
+inline unsigned at16(const png_byte* p)
+{
+    return unsigned(p[0]) << 8 | unsigned(p[1]);
+}
+
+void addRow(PngState& state, AreaReducer& reducer, const png_byte* row)
+{
+    const int width = reducer.width();
+    std::uint8_t* out = reducer.scratch();
+    switch (state.layout) {
+    case Layout::Indexed:
+        reducer.addIndexedRow(row, state.palette.data());
+        return;
+    case Layout::Rgb8:
+        reducer.addRgbRow(row);
+        return;
+    case Layout::Rgba8:
+        reducer.addRgbaRow(row);
+        return;
+    case Layout::Gray16:
+        for (int x = 0; x < width; ++x, row += 2, out += 3)
+            out[0] = out[1] = out[2] = static_cast<std::uint8_t>(to8(at16(row)));
+        break;
+    case Layout::Rgb16:
+        for (int x = 0; x < width; ++x, row += 6, out += 3) {
+            out[0] = static_cast<std::uint8_t>(to8(at16(row)));
+            out[1] = static_cast<std::uint8_t>(to8(at16(row + 2)));
+            out[2] = static_cast<std::uint8_t>(to8(at16(row + 4)));
+        }
+        break;
+    case Layout::Rgba16:
+        // premultiplied in 16 bits, then brought to 8, then laid on white
+        for (int x = 0; x < width; ++x, row += 8, out += 3) {
+            const std::uint64_t alpha = at16(row + 6);
+            const unsigned alpha8 = to8(unsigned(alpha));
+            for (int c = 0; c < 3; ++c) {
+                const std::uint64_t t = at16(row + 2 * c) * alpha;
+                const auto premultiplied = static_cast<unsigned>((t + (t >> 16) + 0x8000u) >> 16);
+                out[c] = AreaReducer::premultipliedOnWhite(to8(premultiplied), alpha8);
+            }
+        }
+        break;
+    }
+    reducer.addRgbRow(reducer.scratch());
+}
+
+// Chooses libpng's transformations and this decoder's row layout.
+void setUpLayout(PngState& state)
+{
+    png_structp png = state.png;
+    png_infop info = state.info;
+    const int depth = png_get_bit_depth(png, info);
+    const int type = png_get_color_type(png, info);
+    const bool transparentColour = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    auto& palette = state.palette;
+    palette.fill(255); // an index past the palette shows as transparent: white
+
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        if (depth < 8)
+            png_set_packing(png);
+        png_colorp colours = nullptr;
+        int count = 0;
+        png_get_PLTE(png, info, &colours, &count);
+        png_bytep alphas = nullptr;
+        int alphaCount = 0;
+        png_color_16p unused = nullptr;
+        if (transparentColour)
+            png_get_tRNS(png, info, &alphas, &alphaCount, &unused);
+        for (int i = 0; i < count && i < 256; ++i) {
+            const unsigned alpha = alphas != nullptr && i < alphaCount ? alphas[i] : 255u;
+            const std::size_t at = static_cast<std::size_t>(i) * 3;
+            palette[at] = AreaReducer::onWhite(colours[i].red, alpha);
+            palette[at + 1] = AreaReducer::onWhite(colours[i].green, alpha);
+            palette[at + 2] = AreaReducer::onWhite(colours[i].blue, alpha);
+        }
+        state.layout = Layout::Indexed;
+    } else if (type == PNG_COLOR_TYPE_GRAY && depth <= 8) {
+        if (depth < 8)
+            png_set_packing(png);
+        const int levels = 1 << depth;
+        for (int i = 0; i < levels; ++i) {
+            const auto grey = static_cast<std::uint8_t>(i * 255 / (levels - 1));
+            palette[static_cast<std::size_t>(i) * 3] = grey;
+            palette[static_cast<std::size_t>(i) * 3 + 1] = grey;
+            palette[static_cast<std::size_t>(i) * 3 + 2] = grey;
+        }
+        png_color_16p key = nullptr;
+        if (transparentColour && png_get_tRNS(png, info, nullptr, nullptr, &key) != 0 &&
+            key != nullptr && key->gray < levels) {
+            const std::size_t at = std::size_t{key->gray} * 3;
+            palette[at] = palette[at + 1] = palette[at + 2] = 255;
+        }
+        state.layout = Layout::Indexed;
+    } else if (depth == 16) {
+        if (type == PNG_COLOR_TYPE_GRAY && !transparentColour) {
+            state.layout = Layout::Gray16;
+        } else {
+            if ((type & PNG_COLOR_MASK_COLOR) == 0)
+                png_set_gray_to_rgb(png);
+            if (transparentColour)
+                png_set_tRNS_to_alpha(png);
+            state.layout = (type & PNG_COLOR_MASK_ALPHA) != 0 || transparentColour ? Layout::Rgba16
+                                                                                   : Layout::Rgb16;
+        }
+    } else {
+        if ((type & PNG_COLOR_MASK_COLOR) == 0)
+            png_set_gray_to_rgb(png);
+        if (transparentColour)
+            png_set_tRNS_to_alpha(png);
+        state.layout =
+            (type & PNG_COLOR_MASK_ALPHA) != 0 || transparentColour ? Layout::Rgba8 : Layout::Rgb8;
+    }
+}
+
+std::size_t bytesPerPoint(Layout layout)
+{
+    switch (layout) {
+    case Layout::Indexed:
+        return 1;
+    case Layout::Rgb8:
+        return 3;
+    case Layout::Rgba8:
+        return 4;
+    case Layout::Gray16:
+        return 2;
+    case Layout::Rgb16:
+        return 6;
+    case Layout::Rgba16:
+        return 8;
+    }
+    return 8;
+}
+
+// Between setjmp and the end of decoding; errors leave by longjmp, so the
+// buffers live with the caller.
+LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& reducer,
+                       DecodeBudget::Reservation& reservation, std::vector<png_byte>& pixels,
+                       std::vector<png_bytep>& rows)
+{
+    png_structp png = state.png;
+    png_infop info = state.info;
+    if (setjmp(png_jmpbuf(png)) != 0)
+        return state.file->failureOr(LoadFailure::NotAnImage);
+
+    png_set_read_fn(png, &state, pngReadData);
+    // Chunks that do not change the pixels are passed over unread (their
+    // checksums still checked): text, colour profiles, EXIF and the like.
+    static const png_byte unneeded[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0"
+                                       "pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unneeded,
+                                static_cast<int>(sizeof(unneeded) / 5));
+    png_read_info(png, info);
+
+    const std::int64_t width = png_get_image_width(png, info);
+    const std::int64_t height = png_get_image_height(png, info);
+    if (width < 1 || height < 1)
+        return LoadFailure::NotAnImage;
+    if (width * height > ImageLoader::kMaxPixels)
+        return LoadFailure::TooLarge;
+    const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+
+    setUpLayout(state);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const auto rowBytes = static_cast<std::int64_t>(png_get_rowbytes(png, info));
+    if (rowBytes != width * static_cast<std::int64_t>(bytesPerPoint(state.layout)))
+        return LoadFailure::NotAnImage;
+
+    // libpng keeps two rows (this one and the one before, for the filters)
+    // and its inflate window; an interlaced picture is decoded whole.
+    const std::int64_t need = rowBytes * (interlaced ? height + 3 : 4) + 512 * 1024 +
+                              AreaReducer::memoryNeed(width, side) +
+                              (interlaced ? height * std::int64_t{sizeof(png_bytep)} : 0);
+    const LoadFailure budget = DecodeBudget::reserve(need, state.file->proceed(), reservation);
+    if (budget != LoadFailure::None)
+        return budget;
+
+    reducer.emplace(static_cast<int>(width), static_cast<int>(height), side);
+    if (!interlaced) {
+        pixels.resize(static_cast<std::size_t>(rowBytes));
+        for (std::int64_t y = 0; y < height; ++y) {
+            if (!state.file->proceeding())
+                return LoadFailure::Stopped;
+            png_read_row(png, pixels.data(), nullptr);
+            addRow(state, *reducer, pixels.data());
+        }
+        return LoadFailure::None;
+    }
+    pixels.resize(static_cast<std::size_t>(rowBytes * height));
+    rows.resize(static_cast<std::size_t>(height));
+    for (std::int64_t y = 0; y < height; ++y)
+        rows[static_cast<std::size_t>(y)] = pixels.data() + y * rowBytes;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (std::int64_t y = 0; y < height; ++y) {
+            if (!state.file->proceeding())
+                return LoadFailure::Stopped;
+            png_read_row(png, rows[static_cast<std::size_t>(y)], nullptr);
+        }
+    }
+    for (std::int64_t y = 0; y < height; ++y)
+        addRow(state, *reducer, rows[static_cast<std::size_t>(y)]);
+    return LoadFailure::None;
+}
+
+} // namespace
+
+LoadResult PngDecoder::decode(ImageFile& file, int side)
+{
+    auto state = std::make_unique<PngState>();
+    state->file = &file;
+    state->png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, state.get(), pngOnError, pngOnWarning);
+    if (state->png == nullptr)
+        return {std::nullopt, LoadFailure::TooLarge};
+    state->info = png_create_info_struct(state->png);
+    if (state->info == nullptr) {
+        png_destroy_read_struct(&state->png, nullptr, nullptr);
+        return {std::nullopt, LoadFailure::TooLarge};
+    }
+
+    std::optional<AreaReducer> reducer;
+    DecodeBudget::Reservation reservation;
+    std::vector<png_byte> pixels;
+    std::vector<png_bytep> rows;
+    LoadFailure why = LoadFailure::None;
+    try {
+        why = decodeInto(*state, side, reducer, reservation, pixels, rows);
+    } catch (const std::bad_alloc&) {
+        why = LoadFailure::TooLarge;
+    }
+    png_destroy_read_struct(&state->png, &state->info, nullptr);
+    if (why != LoadFailure::None)
+        return {std::nullopt, why};
+    return {reducer->finish(), LoadFailure::None};
+}
+
+} // namespace ovrin::platform

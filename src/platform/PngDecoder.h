@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/ImageLoader.h"
+
+namespace ovrin::platform {
+
+class ImageFile;
+
+// PNG through libpng. A non-interlaced picture streams row by row into the
+// reduction, in a few rows of memory whatever its size; an interlaced one
+// needs its whole decoded picture, reserved from the decode budget. Pixels
+// become the same colours on white the toolkit's reader gave them (16-bit
+// channels, palettes and single transparent colours included).
+class PngDecoder {
+public:
+    static LoadResult decode(ImageFile& file, int side);
+};
+
+} // namespace ovrin::platform

@@ -1,0 +1,171 @@
+#include "platform/WebpDecoder.h"
+
+#include "platform/AreaReducer.h"
+#include "platform/DecodeBudget.h"
+#include "platform/ImageFile.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+namespace ovrin::platform {
+
+namespace {
+
+// Bytes handed to the incremental decoder at a time. Small enough that the
+// rows each slice completes are reduced while still in the cache, and that a
+// stop is noticed between slices.
+constexpr std::size_t kSlice = 32 * 1024;
+
+LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, bool alpha,
+                        int width, int height, std::uint8_t* pixels, std::size_t size,
+                        AreaReducer& reducer)
+{
+    const int channels = alpha ? 4 : 3;
+    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    WebPDecoderConfig config;
+    if (WebPInitDecoderConfig(&config) == 0)
+        return LoadFailure::NotAnImage;
+    config.output.colorspace = alpha ? MODE_RGBA : MODE_RGB;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = pixels;
+    config.output.u.RGBA.stride = static_cast<int>(stride);
+    config.output.u.RGBA.size = size;
+    config.output.width = width;
+    config.output.height = height;
+    WebPIDecoder* decoder = WebPIDecode(nullptr, 0, &config);
+    if (decoder == nullptr)
+        return LoadFailure::TooLarge;
+    LoadFailure why = LoadFailure::NotAnImage;
+    int reduced = 0;
+    for (std::size_t given = 0; given < data.size();) {
+        if (!file.proceeding()) {
+            why = LoadFailure::Stopped;
+            break;
+        }
+        given = std::min(data.size(), given + kSlice);
+        const VP8StatusCode status = WebPIUpdate(decoder, data.data(), given);
+        if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
+            break;
+        int ready = 0;
+        if (WebPIDecGetRGB(decoder, &ready, nullptr, nullptr, nullptr) != nullptr) {
+            for (; reduced < std::min(ready, height); ++reduced) {
+                const std::uint8_t* row = pixels + static_cast<std::size_t>(reduced) * stride;
+                if (alpha)
+                    reducer.addRgbaRow(row);
+                else
+                    reducer.addRgbRow(row);
+            }
+        }
+        if (status == VP8_STATUS_OK) {
+            why = reduced == height ? LoadFailure::None : LoadFailure::NotAnImage;
+            break;
+        }
+    }
+    WebPIDelete(decoder);
+    return why;
+}
+
+// The first frame of an animation, placed on its canvas; what it does not
+// cover is transparent.
+LoadFailure decodeFirstFrame(const std::vector<std::uint8_t>& data, int width, int height,
+                             std::uint8_t* pixels, std::size_t size)
+{
+    const WebPData whole{data.data(), data.size()};
+    WebPDemuxer* demuxer = WebPDemux(&whole);
+    if (demuxer == nullptr)
+        return LoadFailure::NotAnImage;
+    LoadFailure why = LoadFailure::NotAnImage;
+    WebPIterator frame;
+    if (WebPDemuxGetFrame(demuxer, 1, &frame) != 0) {
+        std::fill_n(pixels, size, std::uint8_t{0});
+        const int left = frame.x_offset;
+        const int top = frame.y_offset;
+        if (left >= 0 && top >= 0 && frame.width > 0 && frame.height > 0 &&
+            left + frame.width <= width && top + frame.height <= height) {
+            const std::size_t stride = static_cast<std::size_t>(width) * 4;
+            const std::size_t skip =
+                static_cast<std::size_t>(top) * stride + static_cast<std::size_t>(left) * 4;
+            if (WebPDecodeRGBAInto(frame.fragment.bytes, frame.fragment.size, pixels + skip,
+                                   size - skip, static_cast<int>(stride)) != nullptr)
+                why = LoadFailure::None;
+        }
+        WebPDemuxReleaseIterator(&frame);
+    }
+    WebPDemuxDelete(demuxer);
+    return why;
+}
+
+} // namespace
+
+LoadResult WebpDecoder::decode(ImageFile& file, int side)
+{
+    // The header, read further only when chunks before the picture need it.
+    WebPBitstreamFeatures features;
+    std::vector<std::uint8_t> head;
+    VP8StatusCode status = VP8_STATUS_NOT_ENOUGH_DATA;
+    for (std::int64_t want = 4096; status == VP8_STATUS_NOT_ENOUGH_DATA; want *= 16) {
+        head.resize(static_cast<std::size_t>(std::min(file.size(), want)));
+        if (file.readAt(0, head.data(), head.size()) != static_cast<std::int64_t>(head.size()))
+            return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
+        status = WebPGetFeatures(head.data(), head.size(), &features);
+        if (want >= file.size())
+            break;
+    }
+    if (status != VP8_STATUS_OK)
+        return {std::nullopt, LoadFailure::NotAnImage};
+    head = {};
+    const int width = features.width;
+    const int height = features.height;
+    if (width < 1 || height < 1)
+        return {std::nullopt, LoadFailure::NotAnImage};
+    const bool animated = features.has_animation != 0;
+    const bool alpha = features.has_alpha != 0 || animated;
+    const std::int64_t points = std::int64_t{width} * height;
+    if (points > ImageLoader::kMaxPixels)
+        return {std::nullopt, LoadFailure::TooLarge};
+
+    // The file, the decoded picture, and libwebp's own stores: a lossless
+    // picture is decoded as 32-bit pixels first, a lossy one keeps a plane of
+    // alpha and a few rows of YUV.
+    const bool lossy = features.format == 1;
+    const std::int64_t need =
+        file.size() + points * (alpha ? 4 : 3) +
+        (lossy ? points + std::int64_t{width} * 64 : points * 4 + width * 64) + 2 * 1024 * 1024 +
+        AreaReducer::memoryNeed(width, side);
+    DecodeBudget::Reservation reservation;
+    if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
+        why != LoadFailure::None)
+        return {std::nullopt, why};
+
+    try {
+        std::vector<std::uint8_t> data(static_cast<std::size_t>(file.size()));
+        if (file.readAt(0, data.data(), data.size()) != static_cast<std::int64_t>(data.size()))
+            return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
+        // Left uninitialised: the decoder writes every byte.
+        const std::size_t size = static_cast<std::size_t>(points) * (alpha ? 4 : 3);
+        const std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[size]);
+        AreaReducer reducer(width, height, side);
+        if (!animated) {
+            const LoadFailure why =
+                decodeStill(file, data, alpha, width, height, pixels.get(), size, reducer);
+            if (why != LoadFailure::None)
+                return {std::nullopt, file.failureOr(why)};
+            return {reducer.finish(), LoadFailure::None};
+        }
+        const LoadFailure why = decodeFirstFrame(data, width, height, pixels.get(), size);
+        if (why != LoadFailure::None)
+            return {std::nullopt, file.failureOr(why)};
+        for (int y = 0; y < height; ++y)
+            reducer.addRgbaRow(pixels.get() + static_cast<std::size_t>(y) * std::size_t(width) * 4);
+        return {reducer.finish(), LoadFailure::None};
+    } catch (const std::bad_alloc&) {
+        return {std::nullopt, LoadFailure::TooLarge};
+    }
+}
+
+} // namespace ovrin::platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/ImageLoader.h"
+
+namespace ovrin::platform {
+
+class ImageFile;
+
+// WebP through libwebp, fed in slices so that a stop is noticed between them.
+// libwebp decodes into a whole picture (3 or 4 bytes a pixel, more inside
+// for a lossless one), all of it reserved from the decode budget first. Of
+// an animation only the first frame counts, on a transparent canvas.
+class WebpDecoder {
+public:
+    static LoadResult decode(ImageFile& file, int side);
+};
+
+} // namespace ovrin::platform
