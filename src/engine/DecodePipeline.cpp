@@ -135,13 +135,15 @@ void DecodePipeline::submit(Item item)
     auto slot = std::make_unique<Slot>();
     slot->item = std::move(item);
     slot->done = !slot->item.decode;
+    const bool queued = !slot->done && !m_threads.empty();
     {
         const std::lock_guard lock(m_mutex);
-        if (!slot->done && !m_threads.empty())
+        if (queued)
             m_queue.push_back(slot.get());
         m_inFlight.push_back(std::move(slot));
     }
-    m_workReady.notify_one();
+    if (queued)
+        m_workReady.notify_one(); // a wake-up costs a system call; only for real work
     // Hand back whatever is ready, so callbacks keep pace with the decoders.
     while (handBackFront(false)) {
     }
