@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ovrin::cli {
 
@@ -234,6 +235,20 @@ void CliRunner::waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& inte
             m_endSignal.wait_for(lock, kInterruptPoll);
             if (interrupted.load())
                 engine.stop();
+            if (m_showProgress && engine.groupingProgress().pairsTotal.load() > 0) {
+                const auto& grouping = engine.groupingProgress();
+                const double done = static_cast<double>(grouping.pairsCompared.load() +
+                                                        grouping.pairsPruned.load());
+                char line[96];
+                std::snprintf(line, sizeof line,
+                              "\r\033[Kcomparing: %.0f%% of the pairs, %llu groups",
+                              100.0 * done / static_cast<double>(grouping.pairsTotal.load()),
+                              static_cast<unsigned long long>(grouping.groups.load()));
+                const std::lock_guard output(m_outputLock);
+                std::fputs(line, m_err);
+                std::fflush(m_err);
+                m_progressShown = true;
+            }
         }
     }
     // Lets the worker return from its end callback.
@@ -378,10 +393,94 @@ ExitCode CliRunner::check(const Options& options, const std::atomic<bool>& inter
     return ExitCode::Ok;
 }
 
-ExitCode CliRunner::groups(const Options&, const std::atomic<bool>&)
+std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t number,
+                                   OutputFormat format)
 {
-    message("ovrin-cli: groups is not available yet\n");
-    return ExitCode::Failure;
+    const LookAlikeGroup& group = result.groups[number];
+    const std::string& reference = result.table.paths[group.reference];
+    char numbers[64];
+    std::string text;
+    switch (format) {
+    case OutputFormat::Csv:
+        text = std::to_string(number + 1) + ",reference,,," + csvField(reference) + "\r\n";
+        for (const LookAlikeMember& member : group.members) {
+            std::snprintf(numbers, sizeof numbers, "%zu,member,%d,%.1f,", number + 1,
+                          static_cast<int>(member.rate), member.likeness);
+            text += numbers + csvField(result.table.paths[member.index]) + "\r\n";
+        }
+        return text;
+    case OutputFormat::Json:
+        text = "{\"reference\":" + jsonString(reference) + ",\"members\":[";
+        for (const LookAlikeMember& member : group.members) {
+            std::snprintf(numbers, sizeof numbers,
+                          "{\"rate\":%d,\"likeness\":%.1f,\"path\":", static_cast<int>(member.rate),
+                          member.likeness);
+            text += (&member == group.members.data() ? "" : ",") + std::string(numbers) +
+                    jsonString(result.table.paths[member.index]) + "}";
+        }
+        return text + "]}\n";
+    default:
+        // A block per group, the reference first, a blank line between groups.
+        text =
+            (number == 0 ? "" : "\n") + std::string("ref\t100.0\t") + escapePath(reference) + "\n";
+        for (const LookAlikeMember& member : group.members) {
+            std::snprintf(numbers, sizeof numbers, "%d\t%.1f\t", static_cast<int>(member.rate),
+                          member.likeness);
+            text += numbers + escapePath(result.table.paths[member.index]) + "\n";
+        }
+        return text;
+    }
+}
+
+ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& interrupted)
+{
+    m_options = options;
+    m_engine = std::make_shared<TGraphicSearch>(this);
+    m_engine->setBits(options.bits);
+    m_engine->setMatchRate(options.matchRate);
+    m_engine->setJobs(options.jobs);
+    if (options.directory) {
+        m_engine->setTopDirPath(absolutePath(*options.directory));
+        m_engine->setPixelNumber(options.pixelNumber);
+        m_engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
+    } else {
+        const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
+        if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
+            loadError(check.detail);
+            return ExitCode::Failure;
+        }
+        m_engine->setIndexFilePath(indexFile);
+        m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
+    }
+    if (const StartResult started = m_engine->beginGroups(); !started)
+        return refused(started);
+    waitForEnd(*m_engine, interrupted);
+
+    const RunSummary summary = m_engine->lastRunSummary();
+    if (summary.outcome == RunSummary::Outcome::Failed) {
+        message("ovrin-cli: " + escapePath(summary.error) + "\n");
+        return ExitCode::Failure;
+    }
+    if (summary.outcome == RunSummary::Outcome::Stopped)
+        return ExitCode::Interrupted;
+    const auto result = m_engine->lastGroups();
+    std::string text = options.format == OutputFormat::Csv
+                           ? std::string("group,role,rate,likeness,path\r\n")
+                           : std::string();
+    std::size_t grouped = 0;
+    for (std::size_t i = 0; result && i < result->groups.size(); ++i) {
+        text += formatGroup(*result, i, options.format);
+        grouped += 1 + result->groups[i].members.size();
+        if (text.size() > 1 << 16 && print(std::exchange(text, {})) != ExitCode::Ok)
+            return ExitCode::Failure;
+    }
+    if (print(text) != ExitCode::Ok)
+        return ExitCode::Failure;
+    if (m_showProgress && result)
+        message(std::to_string(result->groups.size()) + " groups holding " +
+                std::to_string(grouped) + " of " + std::to_string(result->table.paths.size()) +
+                " pictures\n");
+    return ExitCode::Ok;
 }
 
 } // namespace ovrin::cli

@@ -45,6 +45,9 @@ public:
     // from the left to fit `width` columns.
     static std::string progressLine(std::uint64_t examined, std::uint64_t hits,
                                     const std::string& path, std::size_t width);
+    // One group as the formats give it (TSV: a block, the reference first).
+    static std::string formatGroup(const LookAlikeResult& result, std::size_t number,
+                                   OutputFormat format);
     // "12 files skipped (8 not pictures, 4 unreadable names)".
     static std::string skippedText(const RunSummary& summary);
 

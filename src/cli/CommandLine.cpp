@@ -223,7 +223,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             options.target = positional[0];
         if (options.directory.has_value() == byIndex)
             return fail("give either --dir DIR or --index INDEXFILE");
-        if (byIndex && (pixelNumberGiven || jobsGiven))
+        if (byIndex && (pixelNumberGiven || (jobsGiven && line.kind == Kind::Search)))
             return fail("an index search takes its pixel number from the index file and "
                         "decodes nothing");
         if (options.nullTerminated && options.format != OutputFormat::Plain)

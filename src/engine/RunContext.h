@@ -1,10 +1,12 @@
 #pragma once
 
+#include "engine/LookAlikeGroups.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +24,7 @@ struct RunSettings {
     std::int32_t bits = 3;
     std::int32_t matchRate = 70;
     std::int32_t pixelNumber = 8;
+    std::int32_t searchMethod = 0;
     int jobs = 0;
     bool rebuildIndex = false;
 };
@@ -60,5 +63,16 @@ struct IndexSearchState {
     std::atomic<std::int64_t>& readTotal;
 };
 void runIndexSearch(RunContext& run, IndexSearchState state);
+
+// The look-alike groups of a collection and the signatures they refer to.
+struct LookAlikeResult {
+    SignatureTable table;
+    std::vector<LookAlikeGroup> groups;
+};
+struct GroupsState {
+    GroupingProgress& progress;
+    std::function<void(std::shared_ptr<const LookAlikeResult>)> publish;
+};
+void runGroups(RunContext& run, GroupsState state);
 
 } // namespace ovrin

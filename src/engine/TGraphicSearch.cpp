@@ -114,6 +114,7 @@ RunSettings TGraphicSearch::snapshot() const
     settings.bits = m_bits.load();
     settings.matchRate = m_matchRate.load();
     settings.pixelNumber = m_pixelNumber.load();
+    settings.searchMethod = m_searchMethod.load();
     settings.jobs = m_jobs.load();
     settings.rebuildIndex = m_rebuildIndex.load();
     return settings;
@@ -166,6 +167,48 @@ StartResult TGraphicSearch::makeIndexFile()
                                                         std::to_string(m_pixelNumber.load()) +
                                                         " cannot be used.");
     return startWorker(RunSummary::Kind::IndexCreation, runIndexCreation);
+}
+
+StartResult TGraphicSearch::beginGroups()
+{
+    if (m_work.load())
+        return refuse(Refusal::Busy, "A search or an index creation is running.");
+    StartResult source;
+    switch (m_searchMethod.load()) {
+    case kSearchDirectory:
+        if (!isUsablePixelNumber(m_pixelNumber.load()))
+            return refuse(Refusal::PixelNumberUnusable, "The pixel number " +
+                                                            std::to_string(m_pixelNumber.load()) +
+                                                            " cannot be used.");
+        source = checkTopFolder(topDirPath().value_or(std::string()));
+        break;
+    case kSearchIndexFile:
+        source = checkIndexSource(indexFilePath().value_or(std::string()));
+        break;
+    default:
+        return refuse(Refusal::UnknownSearchMethod, "Unknown search method.");
+    }
+    if (!source)
+        return refuse(source.refusal, std::move(source.detail));
+    {
+        const std::lock_guard guard(m_pathGuard);
+        m_groups.reset();
+    }
+    for (auto* counter : {&m_grouping.pairsCompared, &m_grouping.pairsPruned,
+                          &m_grouping.pairsTotal, &m_grouping.groups})
+        counter->store(0);
+    return startWorker(RunSummary::Kind::Groups, [this](RunContext& run) {
+        runGroups(run, {m_grouping, [this](std::shared_ptr<const LookAlikeResult> result) {
+                            const std::lock_guard guard(m_pathGuard);
+                            m_groups = std::move(result);
+                        }});
+    });
+}
+
+std::shared_ptr<const LookAlikeResult> TGraphicSearch::lastGroups() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_groups;
 }
 
 StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body)

@@ -76,6 +76,9 @@ public:
     // refused start says why and has already sent its one end callback.
     StartResult beginSearch();
     StartResult makeIndexFile();
+    // Finds the look-alike groups of the tree at the top folder (method 0,
+    // every picture decoded into memory) or of the index file (method 1).
+    StartResult beginGroups();
     void stop();
     // Stops and waits until the worker has returned from its end callback.
     void join();
@@ -102,6 +105,10 @@ public:
         std::int64_t total = 0;
     };
     ReadProgress indexReadProgress() const { return {m_readDone.load(), m_readTotal.load()}; }
+    // The groups of the last finished grouping (none before one, or when it
+    // was stopped), and how far a running one is.
+    std::shared_ptr<const LookAlikeResult> lastGroups() const;
+    const GroupingProgress& groupingProgress() const { return m_grouping; }
 
     void setThreadStarter(ThreadStarter starter);
 
@@ -130,7 +137,9 @@ private:
     std::atomic<std::thread::id> m_workerThread{};
     std::atomic<std::int64_t> m_readDone{0};
     std::atomic<std::int64_t> m_readTotal{0};
-    RunSummary m_summary; // under m_pathGuard
+    RunSummary m_summary;                            // under m_pathGuard
+    std::shared_ptr<const LookAlikeResult> m_groups; // under m_pathGuard
+    GroupingProgress m_grouping;
     ThreadStarter m_threadStarter;
 };
 

@@ -263,6 +263,19 @@ private Q_SLOTS:
                                     index, QStringLiteral("--match-rate"), QStringLiteral("0")});
         QCOMPARE(byIndex.exitCode, 0);
         QCOMPARE(byIndex.out, byFolder.out); // same walk order, same rates
+
+        // The look-alike groups of the index and of the tree decoded anew agree.
+        const Run groupsOfIndex =
+            runCli({QStringLiteral("groups"), QStringLiteral("--index"), index});
+        const Run groupsOfTree = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
+                                         QStringLiteral("--pixel-number"), QStringLiteral("12")});
+        QCOMPARE(groupsOfIndex.exitCode, 0);
+        QCOMPARE(groupsOfIndex.out, groupsOfTree.out);
+        const QStringList block =
+            groupsOfIndex.out.section(QStringLiteral("\n\n"), 0, 0).split(u'\n');
+        QVERIFY(block.first().startsWith(QStringLiteral("ref\t100.0\t")));
+        QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/copy.png")));
+        QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/sub/half.jpg")));
     }
 
     // Whatever fails is said, exits 1 and leaves what was there.
