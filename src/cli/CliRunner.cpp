@@ -268,29 +268,37 @@ void CliRunner::loadError(const std::string& detail)
     message("File load error.\n" + escapePath(detail) + "\n");
 }
 
-ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& interrupted)
+bool CliRunner::setUpEngine(const Options& options)
 {
     m_options = options;
     m_engine = std::make_shared<TGraphicSearch>(this);
-    m_engine->target().setFilePath(absolutePath(options.target));
-    m_header = formatHeader(options.format); // goes out before the first hit
     m_engine->setBits(options.bits);
     m_engine->setMatchRate(options.matchRate);
+    m_engine->setJobs(options.jobs);
     if (options.directory) {
         m_engine->setTopDirPath(absolutePath(*options.directory));
         m_engine->setPixelNumber(options.pixelNumber);
-        m_engine->setJobs(options.jobs);
         m_engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
-    } else {
-        const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
-        if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
-            loadError(check.detail);
-            return ExitCode::Failure;
-        }
-        m_engine->checkIndexFile(indexFile);
-        m_engine->setIndexFilePath(indexFile);
-        m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
+        return true;
     }
+    // The index check of every index search: is it one, and its pixel number.
+    const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
+    if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
+        loadError(check.detail);
+        return false;
+    }
+    m_engine->checkIndexFile(indexFile);
+    m_engine->setIndexFilePath(indexFile);
+    m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
+    return true;
+}
+
+ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& interrupted)
+{
+    if (!setUpEngine(options))
+        return ExitCode::Failure;
+    m_engine->target().setFilePath(absolutePath(options.target));
+    m_header = formatHeader(options.format); // goes out before the first hit
     if (const StartResult started = m_engine->beginSearch(); !started) {
         if (started.refusal != Refusal::TargetUnreadable)
             return refused(started);
@@ -434,24 +442,8 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
 
 ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& interrupted)
 {
-    m_options = options;
-    m_engine = std::make_shared<TGraphicSearch>(this);
-    m_engine->setBits(options.bits);
-    m_engine->setMatchRate(options.matchRate);
-    m_engine->setJobs(options.jobs);
-    if (options.directory) {
-        m_engine->setTopDirPath(absolutePath(*options.directory));
-        m_engine->setPixelNumber(options.pixelNumber);
-        m_engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
-    } else {
-        const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
-        if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
-            loadError(check.detail);
-            return ExitCode::Failure;
-        }
-        m_engine->setIndexFilePath(indexFile);
-        m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
-    }
+    if (!setUpEngine(options))
+        return ExitCode::Failure;
     if (const StartResult started = m_engine->beginGroups(); !started)
         return refused(started);
     waitForEnd(*m_engine, interrupted);

@@ -55,6 +55,9 @@ private:
     // Waits for the end callback; stops the engine on an interrupt or a failed
     // write, and joins it in every case.
     void waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted);
+    // A new engine with the options' settings and source (a folder, or an index
+    // file that passed the index check); false after a load error.
+    bool setUpEngine(const Options& options);
     bool writeLocked(std::string text);
     ExitCode finishOutput();
     ExitCode refused(const StartResult& result);
