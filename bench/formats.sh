@@ -28,18 +28,7 @@ count="${OVRIN_FORMAT_FILES:-320}"
 compare=0
 [ "${1:-}" = "--compare" ] && compare=1
 
-bash scripts/install-deps.sh
-extra=(mate-backgrounds gnome-backgrounds plasma-workspace-wallpapers time strace
-       libpng-dev libtiff-dev libwebp-dev libgif-dev)
-missing=()
-for package in "${extra[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=(); [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh mate-backgrounds gnome-backgrounds plasma-workspace-wallpapers time strace libpng-dev libtiff-dev libwebp-dev libgif-dev
 bash scripts/build.sh build/normal >/dev/null
 bin=build/normal/bench
 export QT_LOGGING_RULES="qt.gui.imageio*=false"

@@ -24,17 +24,7 @@ cd "$root"
 work="${OVRIN_BENCH_DIR:-$root/build/bench}"
 mkdir -p "$work"
 
-bash scripts/install-deps.sh
-extra=(mate-backgrounds gnome-backgrounds plasma-workspace-wallpapers time)
-missing=()
-for package in "${extra[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=(); [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh mate-backgrounds gnome-backgrounds plasma-workspace-wallpapers time
 bash scripts/build.sh build/normal >/dev/null
 bin=build/normal
 cli="$bin/src/cli/ovrin-cli"

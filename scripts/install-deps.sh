@@ -1,6 +1,7 @@
 #!/bin/bash
-# Installs the Debian 12 packages that building, running and testing need,
-# and nothing when they are all there already.
+# Installs the Debian 12 packages that building, running and testing need, and
+# any further packages named as arguments (the benchmarks' pictures and tools);
+# nothing when they are all there already.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
     qt6-translations-l10n xdg-utils
 )
 
+packages+=("$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
