@@ -310,8 +310,8 @@ struct StoredKernels {
         explicit Sse2(int shift)
             : shiftLow(_mm_cvtsi32_si128(shift)), shiftHigh(_mm_cvtsi32_si128(shift + 4)),
               maskLow(_mm_set1_epi8(static_cast<char>(15 >> shift))),
-              maskHigh(_mm_set1_epi16(static_cast<short>(0xFF00))),
-              two(_mm_set1_epi8(2)), zero(_mm_setzero_si128())
+              maskHigh(_mm_set1_epi16(static_cast<short>(0xFF00))), two(_mm_set1_epi8(2)),
+              zero(_mm_setzero_si128())
         {}
         static __m128i load(const std::uint8_t* p)
         {
@@ -377,8 +377,8 @@ struct StoredKernels {
         __attribute__((target("avx2,popcnt"))) explicit Avx2(int shift)
             : shiftLow(_mm_cvtsi32_si128(shift)), shiftHigh(_mm_cvtsi32_si128(shift + 4)),
               maskLow(_mm256_set1_epi8(static_cast<char>(15 >> shift))),
-              maskHigh(_mm256_set1_epi16(static_cast<short>(0xFF00))),
-              two(_mm256_set1_epi8(2)), zero(_mm256_setzero_si256())
+              maskHigh(_mm256_set1_epi16(static_cast<short>(0xFF00))), two(_mm256_set1_epi8(2)),
+              zero(_mm256_setzero_si256())
         {}
         __attribute__((target("avx2,popcnt"))) static __m256i load(const std::uint8_t* p)
         {

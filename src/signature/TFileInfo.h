@@ -79,7 +79,9 @@ public:
         // With the fastest kernel this processor runs.
         StoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
                          std::int32_t matchRate);
-        // With the given kernel, which must be available.
+        // With the given kernel where the processor has it and the signature
+        // fills one of its blocks (16 values, 32 for AVX2); the next slower one
+        // otherwise.
         StoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
                          std::int32_t matchRate, Kernel kernel);
 
@@ -115,10 +117,10 @@ public:
         // Portable: the target's values as words loaded straight from stored bytes.
         std::vector<std::uint16_t> m_words;
         // Vector kernels: per stored byte, the target's reduced low and high
-        // channel plus one (blocks of pixels, the last one padded), and where the
-        // last block starts: pixels before m_tailStart are counted by whole
-        // blocks; of the last block, m_tailPardon marks the pixels the pardon
-        // is tested on and m_tailLast the last pixel.
+        // channel plus one. m_blocks whole blocks from the first pixel lie
+        // before the last pixel; the last block ends at the last pixel (it may
+        // overlap them), and of it m_tailPardon marks the pixels not counted
+        // yet that the pardon is tested on, m_tailLast the last pixel.
         std::vector<std::uint8_t> m_low;
         std::vector<std::uint8_t> m_high;
         std::size_t m_blocks = 0;

@@ -253,7 +253,7 @@ private Q_SLOTS:
             const int pardon = count * (100 - rate) / 100;
             const int b = bits & 63;
             int mismatches = 0;
-            for (int i = 0; i < count; ++i) {
+            for (std::size_t i = 0; i < t.size(); ++i) {
                 if (mismatches >= pardon)
                     return std::nullopt;
                 for (int offset : {8, 4, 0}) {
@@ -275,9 +275,9 @@ private Q_SLOTS:
             if (TFileInfo::StoredComparison::isAvailable(k))
                 kernels.push_back(k);
         QRandomGenerator random(7);
+        const int counts[] = {1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100};
         for (int round = 0; round < 6000; ++round) {
-            const int count =
-                std::vector<int>{1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}[round % 12];
+            const int count = counts[round % 12];
             std::vector<std::int16_t> t(static_cast<std::size_t>(count));
             std::vector<std::int16_t> c(t.size());
             for (std::size_t i = 0; i < t.size(); ++i) {
