@@ -16,14 +16,16 @@ using platform::FileManager;
 
 namespace {
 
-// Large enough that a read costs little beside the bytes it copies, small
-// enough to stay in the processor's second-level cache while it is walked.
+// Reads grow from the size a check of the head needs to one large enough that
+// a read costs little beside the bytes it copies, yet small enough to stay in
+// the processor's second-level cache while its chunks are walked.
+constexpr std::size_t kFirstBlock = 64 * 1024;
 constexpr std::size_t kReadBlock = 256 * 1024;
 constexpr std::size_t kHeaderSize = static_cast<std::size_t>(TChunk::kHeaderSize);
 
 } // namespace
 
-TIndexReader::TIndexReader(const std::string& path)
+TIndexReader::TIndexReader(const std::string& path) : m_block(kFirstBlock)
 {
     const int fd = FileManager::openRegularFile(path, O_RDONLY, &m_openFailure);
     if (fd < 0)
@@ -39,23 +41,29 @@ bool TIndexReader::fill(std::size_t length)
     if (m_end - m_pos >= length)
         return true;
     if (m_pathInBuffer) {
-        m_path.assign(reinterpret_cast<const char*>(m_buffer.data() + m_pathAt), m_pathLength);
+        m_path.assign(reinterpret_cast<const char*>(m_buffer.get() + m_pathAt), m_pathLength);
         m_pathInBuffer = false;
     }
     if (m_end > m_pos)
-        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+        std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end - m_pos);
     m_bufferOffset += m_pos;
     m_end -= m_pos;
     m_pos = 0;
-    if (m_buffer.size() < std::max(length, kReadBlock))
-        m_buffer.resize(std::max(length, kReadBlock));
+    const std::size_t block = std::max(length, m_block);
+    m_block = std::min(m_block * 2, kReadBlock);
+    if (m_capacity < block) {
+        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(block);
+        if (m_end > 0)
+            std::memcpy(larger.get(), m_buffer.get(), m_end);
+        m_buffer = std::move(larger);
+        m_capacity = block;
+    }
     // Nothing past the size taken at the start is read.
     const std::uint64_t from = m_bufferOffset + m_end;
     const std::uint64_t left =
         static_cast<std::uint64_t>(m_size) > from ? static_cast<std::uint64_t>(m_size) - from : 0;
-    const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(m_buffer.size() - m_end, left));
-    m_end += m_handle->readAt(from, m_buffer.data() + m_end, want);
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_capacity - m_end, left));
+    m_end += m_handle->readAt(from, m_buffer.get() + m_end, want);
     return m_end - m_pos >= length;
 }
 
@@ -69,7 +77,7 @@ bool TIndexReader::isIndexFile()
 {
     if (!m_handle || m_size < TChunk::kHeaderSize || !fill(4))
         return false;
-    return bigendian::load32(m_buffer.data() + m_pos) == TChunk::kHeadID;
+    return bigendian::load32(m_buffer.get() + m_pos) == TChunk::kHeadID;
 }
 
 std::int32_t TIndexReader::readHead()
@@ -81,7 +89,7 @@ std::int32_t TIndexReader::readHead()
         m_pos = m_end;
         return 0;
     }
-    const std::uint8_t* header = m_buffer.data() + m_pos;
+    const std::uint8_t* header = m_buffer.get() + m_pos;
     const auto size =
         static_cast<std::int64_t>(static_cast<std::int32_t>(bigendian::load32(header + 4)));
     m_pos += kHeaderSize;
@@ -93,8 +101,7 @@ std::int32_t TIndexReader::readHead()
     fill(keep);
     std::int32_t version = 0;
     std::int32_t pixelNumber = 0;
-    TChunkHead::decode(m_buffer.data() + m_pos, std::min(keep, m_end - m_pos), version,
-                       pixelNumber);
+    TChunkHead::decode(m_buffer.get() + m_pos, std::min(keep, m_end - m_pos), version, pixelNumber);
     const std::uint64_t next = at + kHeaderSize + static_cast<std::uint64_t>(size);
     if (next <= m_bufferOffset + m_end) {
         m_pos = static_cast<std::size_t>(next - m_bufferOffset);
@@ -108,7 +115,7 @@ std::int32_t TIndexReader::readHead()
 std::string_view TIndexReader::currentPath() const
 {
     const char* bytes =
-        m_pathInBuffer ? reinterpret_cast<const char*>(m_buffer.data() + m_pathAt) : m_path.data();
+        m_pathInBuffer ? reinterpret_cast<const char*>(m_buffer.get() + m_pathAt) : m_path.data();
     return {bytes, m_pathLength};
 }
 
@@ -142,7 +149,7 @@ bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed, const Fi
             return false;
         if (m_end - m_pos < kHeaderSize && !fill(kHeaderSize))
             return endWalk();
-        const std::uint8_t* header = m_buffer.data() + m_pos;
+        const std::uint8_t* header = m_buffer.get() + m_pos;
         const std::uint32_t id = bigendian::load32(header);
         const auto size =
             static_cast<std::int64_t>(static_cast<std::int32_t>(bigendian::load32(header + 4)));
@@ -177,7 +184,7 @@ bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed, const Fi
             if (m_pathState == PathState::Invalid)
                 continue;
             // The path is checked only for a thumbnail the filter accepts.
-            const std::span<const std::uint8_t> stored(m_buffer.data() + data, length);
+            const std::span<const std::uint8_t> stored(m_buffer.get() + data, length);
             if ((filter.accept != nullptr && !filter.accept(filter.context, stored)) ||
                 !currentPathIsValid())
                 continue;

@@ -8,7 +8,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace ovrin {
 
@@ -86,7 +85,9 @@ private:
     std::unique_ptr<platform::FileHandle> m_handle;
     platform::LoadFailure m_openFailure = platform::LoadFailure::None;
     std::int64_t m_size = 0;
-    std::vector<std::uint8_t> m_buffer;
+    std::unique_ptr<std::uint8_t[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_block = 0;          // the next read's size, as it grows
     std::size_t m_pos = 0;            // next unread byte of m_buffer
     std::size_t m_end = 0;            // end of the bytes read into m_buffer
     std::uint64_t m_bufferOffset = 0; // where m_buffer[0] lies in the file
