@@ -1,9 +1,9 @@
 // Writes a synthetic index file for the index-search benchmark: a head for
 // pixel number 8 and COUNT entries under photo-library-like paths, each with a
-// random signature.
+// random signature and a stamp, as the index creation writes them.
 //   ovrin-make-index FILE COUNT
 
-#include "indexfile/TChunk.h"
+#include "indexfile/TIndexWriter.h"
 #include "platform/FileHandle.h"
 
 #include <cstdio>
@@ -27,9 +27,10 @@ int main(int argc, char** argv)
         return 1;
     ::close(fd);
     auto handle = ovrin::platform::FileHandle::forWriting(path);
-    ovrin::TChunkHead head;
-    head.setPixcelNumber(8);
-    head.write(handle.get());
+    if (!handle)
+        return 1;
+    ovrin::TIndexWriter writer(*handle);
+    writer.writeHead(8);
 
     std::mt19937 random(20261206);
     std::uniform_int_distribution<int> channel(0, 15);
@@ -39,15 +40,11 @@ int main(int argc, char** argv)
     for (long i = 0; i < count; ++i) {
         std::snprintf(name, sizeof name, "/home/user/Pictures/%s/%04ld/%02ld/IMG_%06ld.jpg",
                       albums[i % 5], 2000 + (i / 50000) % 25, 1 + (i / 4000) % 12, i);
-        ovrin::TChunkPath pathChunk;
-        pathChunk.setPath(std::string(name));
-        pathChunk.write(handle.get());
         for (auto& v : values)
             v = static_cast<std::int16_t>((channel(random) << 8) | (channel(random) << 4) |
                                           channel(random));
-        ovrin::TChunkThumb thumb;
-        thumb.setThumbnail(values.data(), 64);
-        thumb.write(handle.get());
+        const ovrin::TFileStamp stamp{2000000 + i % 5000000, 1700000000000000000 + i * 1000000};
+        writer.writeEntry(name, values, stamp);
     }
     return handle->closeFile() ? 0 : 1;
 }

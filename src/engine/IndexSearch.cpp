@@ -28,31 +28,40 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
         }
     }
 
-    // Stored values are compared where they lie; a record is made only for a
-    // hit, so a million entries do not mean millions of allocations.
-    const std::vector<std::uint16_t> target = TFileInfo::storedWords(state.target.thumbnail());
-    const auto targetCount = static_cast<std::int32_t>(target.size());
+    // Stored values are compared where they lie, before the reader looks at
+    // the entry's path; a record is made only for a hit, so a million entries
+    // do not mean millions of allocations.
+    struct Scan {
+        TFileInfo::StoredComparison comparison;
+        const TIndexReader& reader;
+        std::atomic<std::int64_t>& readDone;
+        std::int64_t seen = 0;
+        std::optional<std::int32_t> rate;
+
+        static bool accept(void* context, std::span<const std::uint8_t> stored)
+        {
+            auto& scan = *static_cast<Scan*>(context);
+            if ((++scan.seen & 1023) == 0)
+                scan.readDone.store(static_cast<std::int64_t>(scan.reader.offset()));
+            scan.rate = scan.comparison.rate(stored.data(), stored.size());
+            return scan.rate.has_value();
+        }
+    };
+    Scan scan{
+        TFileInfo::StoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate),
+        reader, state.readDone, 0, std::nullopt};
+    const TIndexReader::Filter filter{&Scan::accept, &scan};
     std::vector<std::int16_t> values;
     TIndexReader::Entry entry;
-    std::int64_t entries = 0;
-    while (reader.next(entry, &run.proceedFlag())) {
-        ++entries;
-        if ((entries & 1023) == 0)
-            state.readDone.store(static_cast<std::int64_t>(reader.offset()));
-        if (entry.stored.size() / 2 != target.size())
-            continue;
-        const auto rate = TFileInfo::compareStoredSignature(
-            target.data(), entry.stored.data(), targetCount, settings.bits, settings.matchRate);
-        if (rate) {
-            TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
-            const auto record = std::make_shared<TFileInfo>(std::string(entry.path));
-            record->setThumbnail(values);
-            record->setMatchRate(*rate);
-            run.hit(record);
-        }
+    while (reader.next(entry, &run.proceedFlag(), filter)) {
+        TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
+        const auto record = std::make_shared<TFileInfo>(std::string(entry.path));
+        record->setThumbnail(values);
+        record->setMatchRate(*scan.rate);
+        run.hit(record);
     }
     state.readDone.store(static_cast<std::int64_t>(reader.offset()));
-    run.summary().examined = entries;
+    run.summary().examined = reader.entries();
     if (!run.proceed())
         run.summary().outcome = RunSummary::Outcome::Stopped;
 }

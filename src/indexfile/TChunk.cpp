@@ -11,22 +11,6 @@ namespace ovrin {
 
 using platform::FileHandle;
 
-std::size_t TChunk::maxDataSize(std::uint32_t id)
-{
-    switch (id) {
-    case kHeadID:
-        return TChunkHead::kDataSize;
-    case kPathID:
-        return kMaxPathBytes;
-    case kThumbID:
-        return static_cast<std::size_t>(TChunkThumb::kMaxValues) * 2;
-    case kStampID:
-        return 64;
-    default:
-        return 0;
-    }
-}
-
 void TChunk::takeChunk(const TChunk& chunk)
 {
     m_ckID = chunk.m_ckID;

@@ -148,4 +148,20 @@ private:
     std::vector<std::int16_t> m_decoded; // host-order copy of read values
 };
 
+inline std::size_t TChunk::maxDataSize(std::uint32_t id)
+{
+    switch (id) {
+    case kHeadID:
+        return TChunkHead::kDataSize;
+    case kPathID:
+        return kMaxPathBytes;
+    case kThumbID:
+        return static_cast<std::size_t>(TChunkThumb::kMaxValues) * 2;
+    case kStampID:
+        return 64;
+    default:
+        return 0;
+    }
+}
+
 } // namespace ovrin

@@ -6,6 +6,7 @@
 #include "platform/FileManager.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 
 namespace ovrin {
@@ -15,11 +16,16 @@ using platform::FileManager;
 
 namespace {
 
-constexpr std::size_t kStampSize = 16;
+// Reads grow from the size a check of the head needs to one large enough that
+// a read costs little beside the bytes it copies, yet small enough to stay in
+// the processor's second-level cache while its chunks are walked.
+constexpr std::size_t kFirstBlock = 64 * 1024;
+constexpr std::size_t kReadBlock = 256 * 1024;
+constexpr std::size_t kHeaderSize = static_cast<std::size_t>(TChunk::kHeaderSize);
 
 } // namespace
 
-TIndexReader::TIndexReader(const std::string& path)
+TIndexReader::TIndexReader(const std::string& path) : m_block(kFirstBlock)
 {
     const int fd = FileManager::openRegularFile(path, O_RDONLY, &m_openFailure);
     if (fd < 0)
@@ -30,114 +36,171 @@ TIndexReader::TIndexReader(const std::string& path)
 
 TIndexReader::~TIndexReader() = default;
 
-std::uint64_t TIndexReader::offset() const
+bool TIndexReader::fill(std::size_t length)
 {
-    return m_handle ? m_handle->offsetInFile() : 0;
+    if (m_end - m_pos >= length)
+        return true;
+    if (m_pathInBuffer) {
+        m_path.assign(reinterpret_cast<const char*>(m_buffer.get() + m_pathAt), m_pathLength);
+        m_pathInBuffer = false;
+    }
+    if (m_end > m_pos)
+        std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end - m_pos);
+    m_bufferOffset += m_pos;
+    m_end -= m_pos;
+    m_pos = 0;
+    const std::size_t block = std::max(length, m_block);
+    m_block = std::min(m_block * 2, kReadBlock);
+    if (m_capacity < block) {
+        auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(block);
+        if (m_end > 0)
+            std::memcpy(larger.get(), m_buffer.get(), m_end);
+        m_buffer = std::move(larger);
+        m_capacity = block;
+    }
+    // Nothing past the size taken at the start is read.
+    const std::uint64_t from = m_bufferOffset + m_end;
+    const std::uint64_t left =
+        static_cast<std::uint64_t>(m_size) > from ? static_cast<std::uint64_t>(m_size) - from : 0;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_capacity - m_end, left));
+    m_end += m_handle->readAt(from, m_buffer.get() + m_end, want);
+    return m_end - m_pos >= length;
+}
+
+bool TIndexReader::endWalk()
+{
+    m_ended = true;
+    return false;
 }
 
 bool TIndexReader::isIndexFile()
 {
-    if (!m_handle || m_size < TChunk::kHeaderSize)
+    if (!m_handle || m_size < TChunk::kHeaderSize || !fill(4))
         return false;
-    const auto id = m_handle->peekInPlace(4);
-    return id.size() == 4 && bigendian::load32(id.data()) == TChunk::kHeadID;
-}
-
-bool TIndexReader::readChunkHeader(std::uint32_t& id, std::int64_t& size)
-{
-    const auto header = m_handle->readInPlace(TChunk::kHeaderSize);
-    if (header.size() != static_cast<std::size_t>(TChunk::kHeaderSize))
-        return false;
-    id = bigendian::load32(header.data());
-    size = static_cast<std::int32_t>(bigendian::load32(header.data() + 4));
-    // A chunk running past the end (or a negative size) yields nothing and ends
-    // the walk, as a short read does.
-    return size >= 0 && size <= m_size - static_cast<std::int64_t>(m_handle->offsetInFile());
-}
-
-std::span<const std::uint8_t> TIndexReader::readData(std::size_t size)
-{
-    if (size <= FileHandle::kBufferSize)
-        return m_handle->readInPlace(size);
-    m_large.resize(size);
-    m_large.resize(m_handle->read(m_large.data(), size));
-    return m_large;
+    return bigendian::load32(m_buffer.get() + m_pos) == TChunk::kHeadID;
 }
 
 std::int32_t TIndexReader::readHead()
 {
-    std::uint32_t id = 0;
-    std::int64_t size = 0;
-    if (!m_handle || !readChunkHeader(id, size))
+    if (!m_handle)
+        return 0;
+    const std::uint64_t at = offset();
+    if (!fill(kHeaderSize)) {
+        m_pos = m_end;
+        return 0;
+    }
+    const std::uint8_t* header = m_buffer.get() + m_pos;
+    const auto size =
+        static_cast<std::int64_t>(static_cast<std::int32_t>(bigendian::load32(header + 4)));
+    m_pos += kHeaderSize;
+    // A size running past the end (or a negative one) yields no pixel number;
+    // the walk goes on behind the header.
+    if (size < 0 || size > m_size - static_cast<std::int64_t>(offset()))
         return 0;
     const auto keep = std::min<std::size_t>(static_cast<std::size_t>(size), TChunkHead::kDataSize);
-    const auto data = readData(keep);
+    fill(keep);
     std::int32_t version = 0;
     std::int32_t pixelNumber = 0;
-    TChunkHead::decode(data.data(), data.size(), version, pixelNumber);
-    m_handle->skip(static_cast<std::uint64_t>(size) - keep);
+    TChunkHead::decode(m_buffer.get() + m_pos, std::min(keep, m_end - m_pos), version, pixelNumber);
+    const std::uint64_t next = at + kHeaderSize + static_cast<std::uint64_t>(size);
+    if (next <= m_bufferOffset + m_end) {
+        m_pos = static_cast<std::size_t>(next - m_bufferOffset);
+    } else {
+        m_bufferOffset = next;
+        m_pos = m_end = 0;
+    }
     return pixelNumber;
+}
+
+std::string_view TIndexReader::currentPath() const
+{
+    const char* bytes =
+        m_pathInBuffer ? reinterpret_cast<const char*>(m_buffer.get() + m_pathAt) : m_path.data();
+    return {bytes, m_pathLength};
+}
+
+bool TIndexReader::currentPathIsValid()
+{
+    if (m_pathState == PathState::Unchecked) {
+        const std::string_view path = currentPath();
+        m_pathState =
+            TChunkPath::decodePath(reinterpret_cast<const std::uint8_t*>(path.data()), path.size())
+                ? PathState::Valid
+                : PathState::Invalid;
+    }
+    return m_pathState == PathState::Valid;
 }
 
 bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed)
 {
-    if (!m_handle)
+    return next(entry, proceed, Filter{});
+}
+
+bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed, const Filter& filter)
+{
+    if (!m_handle || m_ended)
         return false;
-    while (m_size - static_cast<std::int64_t>(m_handle->offsetInFile()) >= TChunk::kHeaderSize) {
+    for (;;) {
         if (proceed != nullptr && !proceed->load())
             return false;
-        const std::uint64_t chunkOffset = m_handle->offsetInFile();
-        std::uint32_t id = 0;
-        std::int64_t size = 0;
-        if (!readChunkHeader(id, size))
+        const std::uint64_t at = offset();
+        const std::int64_t left = m_size - static_cast<std::int64_t>(at);
+        if (left < TChunk::kHeaderSize)
             return false;
+        if (m_end - m_pos < kHeaderSize && !fill(kHeaderSize))
+            return endWalk();
+        const std::uint8_t* header = m_buffer.get() + m_pos;
+        const std::uint32_t id = bigendian::load32(header);
+        const auto size =
+            static_cast<std::int64_t>(static_cast<std::int32_t>(bigendian::load32(header + 4)));
+        // A chunk running past the end (or a negative size) yields nothing and
+        // ends the walk, as a short read does.
+        if (size < 0 || size > left - TChunk::kHeaderSize)
+            return endWalk();
         const auto length = static_cast<std::size_t>(size);
         if (length > TChunk::maxDataSize(id)) {
             // Oversized or of another kind: a path too long to be one leaves
             // no current path, so its thumbnails are passed over too.
             if (id == TChunk::kPathID)
-                m_havePath = false;
-            if (!m_handle->skip(length))
-                return false;
+                m_pathState = PathState::None;
+            const std::uint64_t next = at + kHeaderSize + length;
+            if (next <= m_bufferOffset + m_end) {
+                m_pos = static_cast<std::size_t>(next - m_bufferOffset);
+            } else {
+                m_bufferOffset = next;
+                m_pos = m_end = 0;
+            }
             continue;
         }
-        const auto data = readData(length);
-        if (data.size() != length)
-            return false;
+        if (m_end - m_pos < kHeaderSize + length && !fill(kHeaderSize + length))
+            return endWalk();
+        const std::size_t data = m_pos + kHeaderSize;
+        m_pos = data + length;
 
-        if (id == TChunk::kPathID) {
-            const auto path = TChunkPath::decodePath(data.data(), data.size());
-            m_havePath = path.has_value();
-            if (path)
-                m_path.assign(*path);
-            m_pathOffset = chunkOffset;
-        } else if (id == TChunk::kThumbID && m_havePath && !m_path.empty()) {
-            entry.path = m_path;
+        if (id == TChunk::kThumbID) {
+            if (m_pathState == PathState::None)
+                continue;
+            ++m_entries;
+            if (m_pathState == PathState::Invalid)
+                continue;
+            // The path is checked only for a thumbnail the filter accepts.
+            const std::span<const std::uint8_t> stored(m_buffer.get() + data, length);
+            if ((filter.accept != nullptr && !filter.accept(filter.context, stored)) ||
+                !currentPathIsValid())
+                continue;
+            entry.path = currentPath();
             entry.pathOffset = m_pathOffset;
-            entry.stored = data;
-            entry.stamp.reset();
-            if (m_readStamps) {
-                // The stamp's header may move the buffer the values lie in.
-                m_stored.assign(data.begin(), data.end());
-                entry.stored = m_stored;
-                const auto header = m_handle->peekInPlace(TChunk::kHeaderSize);
-                if (header.size() == static_cast<std::size_t>(TChunk::kHeaderSize) &&
-                    bigendian::load32(header.data()) == TChunk::kStampID &&
-                    bigendian::load32(header.data() + 4) == kStampSize &&
-                    m_size - static_cast<std::int64_t>(m_handle->offsetInFile()) >=
-                        static_cast<std::int64_t>(TChunk::kHeaderSize + kStampSize)) {
-                    m_handle->skip(TChunk::kHeaderSize);
-                    const auto stamp = m_handle->readInPlace(kStampSize);
-                    if (stamp.size() == kStampSize)
-                        entry.stamp = TFileStamp{
-                            static_cast<std::int64_t>(bigendian::load64(stamp.data())),
-                            static_cast<std::int64_t>(bigendian::load64(stamp.data() + 8))};
-                }
-            }
+            entry.stored = stored;
             return true;
         }
+        if (id == TChunk::kPathID) {
+            m_pathState = length == 0 ? PathState::None : PathState::Unchecked;
+            m_pathInBuffer = true;
+            m_pathAt = data;
+            m_pathLength = length;
+            m_pathOffset = at;
+        }
     }
-    return false;
 }
 
 } // namespace ovrin

@@ -9,6 +9,10 @@
 #include <limits>
 #include <unistd.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace ovrin {
 
 namespace {
@@ -71,11 +75,11 @@ int fullBlockMismatches(const std::uint16_t* target, const std::uint16_t* candid
     return mismatches;
 }
 
-// The comparison rule on 16-bit words whose channels lie at offsets R, G, B.
+// The comparison rule on 16-bit words whose channels lie at offsets R, G, B:
+// the mismatching pixels, or -1 when the pardon rejects the candidate.
 template <int R, int G, int B>
-std::optional<std::int32_t> compareWords(const std::uint16_t* target,
-                                         const std::uint16_t* candidate, std::int32_t count,
-                                         std::int32_t pardon, int shift)
+std::int32_t countMismatches(const std::uint16_t* target, const std::uint16_t* candidate,
+                             std::int32_t count, std::int32_t pardon, int shift)
 {
     // The pardon is tested before each pixel, so a candidate is rejected exactly
     // when the mismatches among all pixels but the last reach it; counting them
@@ -87,13 +91,20 @@ std::optional<std::int32_t> compareWords(const std::uint16_t* target,
     for (; i + kBlock <= last; i += kBlock) {
         mismatches += fullBlockMismatches<R, G, B, kBlock>(target + i, candidate + i, shift);
         if (mismatches >= pardon)
-            return std::nullopt;
+            return -1;
     }
     mismatches += blockMismatches<R, G, B>(target + i, candidate + i, last - i, shift);
     if (mismatches >= pardon)
+        return -1;
+    return mismatches + blockMismatches<R, G, B>(target + last, candidate + last, 1, shift);
+}
+
+// The rate of a candidate with the given mismatches among count pixels.
+std::optional<std::int32_t> rateOf(std::int32_t mismatches, std::int64_t count)
+{
+    if (mismatches < 0)
         return std::nullopt;
-    mismatches += blockMismatches<R, G, B>(target + last, candidate + last, 1, shift);
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(count - mismatches) * 100 / count);
+    return static_cast<std::int32_t>((count - mismatches) * 100 / count);
 }
 
 std::int32_t clampToInt32(std::int64_t value)
@@ -257,48 +268,261 @@ std::optional<std::int32_t> TFileInfo::compareSignatures(const std::int16_t* tar
     const Setup setup = setUp(target != nullptr && candidate != nullptr, count, bits, matchRate);
     if (setup.settled)
         return setup.verdict;
-    return compareWords<8, 4, 0>(reinterpret_cast<const std::uint16_t*>(target),
-                                 reinterpret_cast<const std::uint16_t*>(candidate), count,
-                                 setup.pardon, setup.shift);
+    return rateOf(countMismatches<8, 4, 0>(reinterpret_cast<const std::uint16_t*>(target),
+                                           reinterpret_cast<const std::uint16_t*>(candidate), count,
+                                           setup.pardon, setup.shift),
+                  count);
 }
 
-std::vector<std::uint16_t> TFileInfo::storedWords(const std::vector<std::int16_t>& values)
-{
-    std::vector<std::uint16_t> words(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto v = static_cast<std::uint16_t>(values[i]);
-        words[i] = std::endian::native == std::endian::little
-                       ? static_cast<std::uint16_t>((v << 8) | (v >> 8))
-                       : v;
+// The kernels of StoredComparison. A stored value is two bytes: the first holds
+// red in its low four bits (its high four bits belong to no channel), the
+// second green high and blue low. Reduced to the compared bits, a channel c of
+// the candidate agrees with the target's t when t + 1 - c, as a byte, is at
+// most 2; the target's side is prepared as t + 1 per byte, so a pixel costs a
+// subtraction per byte and a saturating test.
+struct StoredKernels {
+    static std::int32_t portable(const TFileInfo::StoredComparison& c, const std::uint8_t* stored)
+    {
+        // Words may lie at any address in a read buffer; a small aligned copy is
+        // cheaper than loading them one by one.
+        std::uint16_t local[1024];
+        std::vector<std::uint16_t> heap;
+        std::uint16_t* words = local;
+        if (c.m_count > 1024) {
+            heap.resize(c.m_count);
+            words = heap.data();
+        }
+        std::memcpy(words, stored, c.m_count * 2);
+        const auto count = static_cast<std::int32_t>(c.m_count);
+        // On a little-endian host a stored word loads byte-swapped: red in bits
+        // 0-3, green in 12-15, blue in 8-11.
+        if constexpr (std::endian::native == std::endian::little)
+            return countMismatches<0, 12, 8>(c.m_words.data(), words, count, c.m_pardon, c.m_shift);
+        else
+            return countMismatches<8, 4, 0>(c.m_words.data(), words, count, c.m_pardon, c.m_shift);
     }
-    return words;
+
+#if defined(__x86_64__)
+    // 16 pixels a block; bit j of the mask is set when pixel j agrees.
+    struct Sse2 {
+        __m128i shiftLow, shiftHigh, maskLow, maskHigh, two, zero;
+
+        explicit Sse2(int shift)
+            : shiftLow(_mm_cvtsi32_si128(shift)), shiftHigh(_mm_cvtsi32_si128(shift + 4)),
+              maskLow(_mm_set1_epi8(static_cast<char>(15 >> shift))),
+              maskHigh(_mm_set1_epi16(static_cast<short>(0xFF00))), two(_mm_set1_epi8(2)),
+              zero(_mm_setzero_si128())
+        {}
+        static __m128i load(const std::uint8_t* p)
+        {
+            __m128i v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        }
+        // 8 pixels: all ones in the 16 bits of each pixel that agrees.
+        __m128i agree(const std::uint8_t* c, const std::uint8_t* low,
+                      const std::uint8_t* high) const
+        {
+            const __m128i v = load(c);
+            const __m128i cLow = _mm_and_si128(_mm_srl_epi16(v, shiftLow), maskLow);
+            const __m128i cHigh = _mm_and_si128(_mm_srl_epi16(v, shiftHigh), maskHigh);
+            const __m128i far = _mm_subs_epu8(
+                _mm_max_epu8(_mm_sub_epi8(load(low), cLow), _mm_sub_epi8(load(high), cHigh)), two);
+            return _mm_cmpeq_epi16(far, zero);
+        }
+        std::uint32_t matches(const std::uint8_t* c, const std::uint8_t* low,
+                              const std::uint8_t* high) const
+        {
+            return static_cast<std::uint32_t>(_mm_movemask_epi8(
+                _mm_packs_epi16(agree(c, low, high), agree(c + 16, low + 16, high + 16))));
+        }
+    };
+
+    // Without the popcnt instruction std::popcount may become a library call.
+    static std::int32_t bitCount(std::uint32_t x)
+    {
+        x = x - ((x >> 1) & 0x55555555u);
+        x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+        x = (x + (x >> 4)) & 0x0F0F0F0Fu;
+        return static_cast<std::int32_t>((x * 0x01010101u) >> 24);
+    }
+
+    static std::int32_t sse2(const TFileInfo::StoredComparison& c, const std::uint8_t* stored)
+    {
+        constexpr std::size_t kBlock = 16;
+        const Sse2 v(c.m_shift);
+        std::int32_t mismatches = 0;
+        for (std::size_t b = 0; b < c.m_blocks; ++b) {
+            const std::size_t at = b * kBlock * 2;
+            mismatches += static_cast<std::int32_t>(kBlock) -
+                          bitCount(v.matches(stored + at, &c.m_low[at], &c.m_high[at]));
+            if (mismatches >= c.m_pardon)
+                return -1;
+        }
+        const std::size_t at = c.m_tailStart * 2;
+        const std::uint32_t misses = ~v.matches(stored + at, &c.m_low[at], &c.m_high[at]);
+        mismatches += bitCount(misses & c.m_tailPardon);
+        if (mismatches >= c.m_pardon)
+            return -1;
+        return mismatches + ((misses & c.m_tailLast) != 0 ? 1 : 0);
+    }
+
+    // 32 pixels a block. The pack works within 128-bit lanes, so bit j of the
+    // mask is pixel j for j < 8 and j >= 24; bits 8-15 are pixels 16-23 and
+    // bits 16-23 pixels 8-15 (see avx2Bit).
+    struct Avx2 {
+        __m128i shiftLow, shiftHigh;
+        __m256i maskLow, maskHigh, two, zero;
+
+        __attribute__((target("avx2,popcnt"))) explicit Avx2(int shift)
+            : shiftLow(_mm_cvtsi32_si128(shift)), shiftHigh(_mm_cvtsi32_si128(shift + 4)),
+              maskLow(_mm256_set1_epi8(static_cast<char>(15 >> shift))),
+              maskHigh(_mm256_set1_epi16(static_cast<short>(0xFF00))), two(_mm256_set1_epi8(2)),
+              zero(_mm256_setzero_si256())
+        {}
+        __attribute__((target("avx2,popcnt"))) static __m256i load(const std::uint8_t* p)
+        {
+            __m256i v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        }
+        __attribute__((target("avx2,popcnt"))) __m256i
+        agree(const std::uint8_t* c, const std::uint8_t* low, const std::uint8_t* high) const
+        {
+            const __m256i v = load(c);
+            const __m256i cLow = _mm256_and_si256(_mm256_srl_epi16(v, shiftLow), maskLow);
+            const __m256i cHigh = _mm256_and_si256(_mm256_srl_epi16(v, shiftHigh), maskHigh);
+            const __m256i far =
+                _mm256_subs_epu8(_mm256_max_epu8(_mm256_sub_epi8(load(low), cLow),
+                                                 _mm256_sub_epi8(load(high), cHigh)),
+                                 two);
+            return _mm256_cmpeq_epi16(far, zero);
+        }
+        __attribute__((target("avx2,popcnt"))) std::uint32_t
+        matches(const std::uint8_t* c, const std::uint8_t* low, const std::uint8_t* high) const
+        {
+            return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                _mm256_packs_epi16(agree(c, low, high), agree(c + 32, low + 32, high + 32))));
+        }
+    };
+
+    static unsigned avx2Bit(std::size_t pixel)
+    {
+        if (pixel >= 8 && pixel < 16)
+            return static_cast<unsigned>(pixel + 8);
+        if (pixel >= 16 && pixel < 24)
+            return static_cast<unsigned>(pixel - 8);
+        return static_cast<unsigned>(pixel);
+    }
+
+    __attribute__((target("avx2,popcnt"))) static std::int32_t
+    avx2(const TFileInfo::StoredComparison& c, const std::uint8_t* stored)
+    {
+        constexpr std::size_t kBlock = 32;
+        const Avx2 v(c.m_shift);
+        std::int32_t mismatches = 0;
+        for (std::size_t b = 0; b < c.m_blocks; ++b) {
+            const std::size_t at = b * kBlock * 2;
+            mismatches += static_cast<std::int32_t>(kBlock) -
+                          std::popcount(v.matches(stored + at, &c.m_low[at], &c.m_high[at]));
+            if (mismatches >= c.m_pardon)
+                return -1;
+        }
+        const std::size_t at = c.m_tailStart * 2;
+        const std::uint32_t misses = ~v.matches(stored + at, &c.m_low[at], &c.m_high[at]);
+        mismatches += std::popcount(misses & c.m_tailPardon);
+        if (mismatches >= c.m_pardon)
+            return -1;
+        return mismatches + ((misses & c.m_tailLast) != 0 ? 1 : 0);
+    }
+#endif
+
+    // Lays out the target for a vector kernel of `block` pixels a block, whose
+    // mask bit for a pixel of a block is `bit(pixel)`; at least one block.
+    template <typename Bit>
+    static void layOut(TFileInfo::StoredComparison& c, const std::vector<std::int16_t>& target,
+                       std::size_t block, Bit bit)
+    {
+        const std::size_t count = c.m_count;
+        c.m_low.assign(count * 2, 1);
+        c.m_high.assign(count * 2, 1); // the first byte's high bits: always agree
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto value = static_cast<std::uint16_t>(target[i]);
+            const auto reduce = [&c, value](int offset) {
+                return static_cast<std::uint8_t>((((value >> offset) & 15) >> c.m_shift) + 1);
+            };
+            c.m_low[2 * i] = reduce(8);
+            c.m_low[2 * i + 1] = reduce(0);
+            c.m_high[2 * i + 1] = reduce(4);
+        }
+        // Whole blocks among all pixels but the last; the last block ends at the
+        // last pixel and may overlap them.
+        c.m_blocks = (count - 1) / block;
+        c.m_tailStart = count - block;
+        c.m_tailPardon = 0;
+        for (std::size_t pixel = c.m_blocks * block; pixel + 1 < count; ++pixel)
+            c.m_tailPardon |= 1u << bit(pixel - c.m_tailStart);
+        c.m_tailLast = 1u << bit(count - 1 - c.m_tailStart);
+    }
+};
+
+bool TFileInfo::StoredComparison::isAvailable(Kernel kernel)
+{
+#if defined(__x86_64__)
+    if (kernel == Kernel::Avx2)
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return true;
+#else
+    return kernel == Kernel::Portable;
+#endif
 }
 
-std::optional<std::int32_t> TFileInfo::compareStoredSignature(const std::uint16_t* targetWords,
-                                                              const std::uint8_t* storedCandidate,
-                                                              std::int32_t count, std::int32_t bits,
-                                                              std::int32_t matchRate)
+TFileInfo::StoredComparison::StoredComparison(const std::vector<std::int16_t>& target,
+                                              std::int32_t bits, std::int32_t matchRate)
+    : StoredComparison(target, bits, matchRate,
+                       isAvailable(Kernel::Avx2)   ? Kernel::Avx2
+                       : isAvailable(Kernel::Sse2) ? Kernel::Sse2
+                                                   : Kernel::Portable)
+{}
+
+TFileInfo::StoredComparison::StoredComparison(const std::vector<std::int16_t>& target,
+                                              std::int32_t bits, std::int32_t matchRate,
+                                              Kernel kernel)
+    : m_count(target.size())
 {
-    const Setup setup =
-        setUp(targetWords != nullptr && storedCandidate != nullptr, count, bits, matchRate);
-    if (setup.settled)
-        return setup.verdict;
-    // Words may lie at any address in a read buffer; a small aligned copy is
-    // cheaper than loading them one by one.
-    std::uint16_t local[1024];
-    std::vector<std::uint16_t> heap;
-    std::uint16_t* words = local;
-    if (count > 1024) {
-        heap.resize(static_cast<std::size_t>(count));
-        words = heap.data();
+    const Setup setup = setUp(true,
+                              static_cast<std::int32_t>(std::min<std::size_t>(
+                                  target.size(), std::numeric_limits<std::int32_t>::max())),
+                              bits, matchRate);
+    m_settled = setup.settled;
+    m_verdict = setup.verdict;
+    m_pardon = setup.pardon;
+    m_shift = setup.shift;
+    if (m_settled)
+        return;
+    m_kernel = &StoredKernels::portable;
+#if defined(__x86_64__)
+    // Signatures shorter than a block (pixel numbers up to 5) are compared
+    // by the portable kernel.
+    if (kernel == Kernel::Avx2 && m_count >= 32 && isAvailable(kernel)) {
+        m_kernel = &StoredKernels::avx2;
+        StoredKernels::layOut(*this, target, 32, &StoredKernels::avx2Bit);
+        return;
     }
-    std::memcpy(words, storedCandidate, static_cast<std::size_t>(count) * 2);
-    // On a little-endian host a stored word loads byte-swapped: red in bits
-    // 0-3, green in 12-15, blue in 8-11.
-    if constexpr (std::endian::native == std::endian::little)
-        return compareWords<0, 12, 8>(targetWords, words, count, setup.pardon, setup.shift);
-    else
-        return compareWords<8, 4, 0>(targetWords, words, count, setup.pardon, setup.shift);
+    if ((kernel == Kernel::Sse2 || kernel == Kernel::Avx2) && m_count >= 16) {
+        m_kernel = &StoredKernels::sse2;
+        StoredKernels::layOut(*this, target, 16, [](std::size_t pixel) { return pixel; });
+        return;
+    }
+#endif
+    static_cast<void>(kernel);
+    m_words.reserve(target.size());
+    for (const std::int16_t value : target) {
+        const auto v = static_cast<std::uint16_t>(value);
+        m_words.push_back(std::endian::native == std::endian::little
+                              ? static_cast<std::uint16_t>((v << 8) | (v >> 8))
+                              : v);
+    }
 }
 
 bool TFileInfo::isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const

@@ -67,15 +67,67 @@ public:
                                                          std::int32_t count, std::int32_t bits,
                                                          std::int32_t matchRate);
 
-    // The same comparison with the candidate as an index file stores it: count
-    // big-endian 16-bit values, compared without decoding them. The target
-    // comes as storedWords() gave it, prepared once for a whole index.
-    static std::optional<std::int32_t> compareStoredSignature(const std::uint16_t* targetWords,
-                                                              const std::uint8_t* storedCandidate,
-                                                              std::int32_t count, std::int32_t bits,
-                                                              std::int32_t matchRate);
-    // A signature as 16-bit words loaded straight from its stored bytes.
-    static std::vector<std::uint16_t> storedWords(const std::vector<std::int16_t>& values);
+    // The same comparison with the candidates as an index file stores them:
+    // big-endian 16-bit values compared where they lie, without decoding. The
+    // target, bits and match rate are prepared once for a whole index.
+    class StoredComparison {
+    public:
+        // Ways of comparing that give the same verdicts: the portable one, and
+        // x86-64 vector instructions where the processor has them.
+        enum class Kernel { Portable, Sse2, Avx2 };
+
+        // With the fastest kernel this processor runs.
+        StoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
+                         std::int32_t matchRate);
+        // With the given kernel where the processor has it and the signature
+        // fills one of its blocks (16 values, 32 for AVX2); the next slower one
+        // otherwise.
+        StoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
+                         std::int32_t matchRate, Kernel kernel);
+
+        static bool isAvailable(Kernel kernel);
+
+        // The rate of a candidate of `bytes` stored bytes (an odd last byte is
+        // ignored), or no value when it is rejected or holds another number of
+        // values than the target.
+        std::optional<std::int32_t> rate(const std::uint8_t* stored, std::size_t bytes) const
+        {
+            if (bytes / 2 != m_count)
+                return std::nullopt;
+            if (m_settled)
+                return m_verdict;
+            const std::int64_t mismatches = m_kernel(*this, stored);
+            if (mismatches < 0)
+                return std::nullopt;
+            const auto count = static_cast<std::int64_t>(m_count);
+            return static_cast<std::int32_t>((count - mismatches) * 100 / count);
+        }
+
+    private:
+        friend struct StoredKernels;
+        // Mismatching pixels of a candidate, or -1 when the pardon rejects it.
+        using KernelFunction = std::int32_t (*)(const StoredComparison&, const std::uint8_t*);
+
+        KernelFunction m_kernel = nullptr;
+        std::size_t m_count = 0;
+        bool m_settled = true;
+        std::optional<std::int32_t> m_verdict;
+        std::int32_t m_pardon = 0;
+        int m_shift = 0;
+        // Portable: the target's values as words loaded straight from stored bytes.
+        std::vector<std::uint16_t> m_words;
+        // Vector kernels: per stored byte, the target's reduced low and high
+        // channel plus one. m_blocks whole blocks from the first pixel lie
+        // before the last pixel; the last block ends at the last pixel (it may
+        // overlap them), and of it m_tailPardon marks the pixels not counted
+        // yet that the pardon is tested on, m_tailLast the last pixel.
+        std::vector<std::uint8_t> m_low;
+        std::vector<std::uint8_t> m_high;
+        std::size_t m_blocks = 0;
+        std::size_t m_tailStart = 0;
+        std::uint32_t m_tailPardon = 0;
+        std::uint32_t m_tailLast = 0;
+    };
 
     static bool checkGraphicFile(const std::string& path);
     // Why checkGraphicFile says no (None when it says yes).

@@ -1,4 +1,5 @@
 #include "indexfile/TChunk.h"
+#include "indexfile/TIndexReader.h"
 #include "platform/FileHandle.h"
 #include "support/TestImages.h"
 
@@ -30,6 +31,14 @@ QByteArray written(const QTemporaryDir& dir, Fill fill)
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
+}
+
+QByteArray chunk(const char* id, const QByteArray& data)
+{
+    QByteArray size(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        size[i] = static_cast<char>((data.size() >> (24 - 8 * i)) & 0xff);
+    return QByteArray(id, 4) + size + data;
 }
 
 std::unique_ptr<FileHandle> readerOf(const QTemporaryDir& dir, const QByteArray& bytes)
@@ -196,6 +205,68 @@ private Q_SLOTS:
         QCOMPARE(unknown.ckID(), chunkID("XYZW"));
         QCOMPARE(path.read(reader.get()), 10);
         QCOMPARE(TChunkPath(path).path(), std::optional<std::string>("/x"));
+    }
+
+    // The reader walks chunks where they lie in blocks of 256 KiB: a head
+    // padded byte by byte moves the first block's end over every byte of an
+    // entry; after the entries come a path longer than a block, a chunk passed
+    // over beyond the block, a path too long to be one, a path that is not
+    // UTF-8 and a thumbnail cut short.
+    void readerWalksChunksAcrossReadBlocks()
+    {
+        QTemporaryDir dir;
+        const auto thumb = [](int i) {
+            QByteArray values(128, static_cast<char>(i * 7));
+            values[0] = static_cast<char>(i % 2); // the filter below takes even entries
+            return values;
+        };
+        QByteArray entries;
+        std::vector<std::pair<std::string, QByteArray>> expected;
+        for (int i = 0; i < 1600; ++i) {
+            const QByteArray path = "/p/" + QByteArray::number(i);
+            entries +=
+                chunk("OVPT", path) + chunk("OVTM", thumb(i)) + chunk("OVST", QByteArray(16, 's'));
+            if (i % 2 == 0)
+                expected.emplace_back(path.toStdString(), thumb(i));
+        }
+        const QByteArray longPath = "/long/" + QByteArray(300 * 1024, 'x');
+        const QByteArray tail =
+            chunk("OVPT", longPath) + chunk("OVTM", thumb(0)) +
+            chunk("XTRA", QByteArray(600 * 1024, 'z')) + chunk("OVTM", thumb(2)) +
+            chunk("OVPT", QByteArray(1024 * 1024 + 1, 'y')) + chunk("OVTM", thumb(4)) +
+            chunk("OVPT", "/\xff") + chunk("OVTM", thumb(6)) + chunk("OVPT", "/cut") +
+            chunk("OVTM", thumb(8)).left(100);
+        for (int pad = 0; pad <= 200; ++pad) {
+            QByteArray head = hex("0001000000000008") + QByteArray(248 + pad, '\0');
+            QByteArray bytes = chunk("OVHD", head) + entries;
+            auto want = expected;
+            std::int64_t counted = 1600;
+            if (pad == 0) {
+                bytes += tail;
+                want.emplace_back(longPath.toStdString(), thumb(0));
+                want.emplace_back(longPath.toStdString(), thumb(2));
+                counted += 3; // and the one under the path that is not UTF-8
+            }
+            const QString path = dir.filePath(QStringLiteral("blocks.ovi"));
+            QFile::remove(path); // rather than cut it short, which may wait for the disk
+            ovrin::test::writeText(path, bytes);
+            TIndexReader reader(path.toStdString());
+            QCOMPARE(reader.readHead(), 8);
+            const TIndexReader::Filter even{
+                [](void*, std::span<const std::uint8_t> stored) { return stored[0] == 0; },
+                nullptr};
+            std::vector<std::pair<std::string, QByteArray>> found;
+            TIndexReader::Entry entry;
+            while (reader.next(entry, nullptr, even)) {
+                found.emplace_back(entry.path,
+                                   QByteArray(reinterpret_cast<const char*>(entry.stored.data()),
+                                              static_cast<qsizetype>(entry.stored.size())));
+                QCOMPARE(bytes.mid(static_cast<qsizetype>(entry.pathOffset), 4),
+                         QByteArray("OVPT"));
+            }
+            QVERIFY2(found == want, qPrintable(QString::number(pad)));
+            QCOMPARE(reader.entries(), counted);
+        }
     }
 
     void writingHandleNeitherCreatesNorShortens()

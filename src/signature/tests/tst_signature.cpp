@@ -253,7 +253,7 @@ private Q_SLOTS:
             const int pardon = count * (100 - rate) / 100;
             const int b = bits & 63;
             int mismatches = 0;
-            for (int i = 0; i < count; ++i) {
+            for (std::size_t i = 0; i < t.size(); ++i) {
                 if (mismatches >= pardon)
                     return std::nullopt;
                 for (int offset : {8, 4, 0}) {
@@ -269,10 +269,15 @@ private Q_SLOTS:
             }
             return (count - mismatches) * 100 / count;
         };
+        using Kernel = TFileInfo::StoredComparison::Kernel;
+        std::vector<Kernel> kernels;
+        for (const Kernel k : {Kernel::Portable, Kernel::Sse2, Kernel::Avx2})
+            if (TFileInfo::StoredComparison::isAvailable(k))
+                kernels.push_back(k);
         QRandomGenerator random(7);
-        for (int round = 0; round < 4000; ++round) {
-            const int count = std::vector<int>{
-                1, 2, 15, 16, 17, 33, 64, 100}[static_cast<std::size_t>(round % 8)];
+        const int counts[] = {1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100};
+        for (int round = 0; round < 6000; ++round) {
+            const int count = counts[round % 12];
             std::vector<std::int16_t> t(static_cast<std::size_t>(count));
             std::vector<std::int16_t> c(t.size());
             for (std::size_t i = 0; i < t.size(); ++i) {
@@ -280,22 +285,26 @@ private Q_SLOTS:
                 // mostly near the target, so that both verdicts occur
                 const int noise =
                     random.bounded(4) == 0 ? random.bounded(0x1000) : t[i] ^ random.bounded(0x112);
-                c[i] = static_cast<std::int16_t>(noise);
+                // the top four bits belong to no channel
+                c[i] = static_cast<std::int16_t>(noise | (random.bounded(16) << 12));
             }
             const int bits = random.bounded(-2, 7);
             const int rate = random.bounded(-10, 111);
             const auto expected = reference(t, c, bits, rate);
             QCOMPARE(TFileInfo::compareSignatures(t.data(), c.data(), count, bits, rate), expected);
-            // and on the candidate as an index file stores it, big-endian
+            // and on the candidate as an index file stores it, big-endian, with
+            // an odd byte after it that is ignored
             std::vector<std::uint8_t> stored;
             for (const std::int16_t v : c) {
                 stored.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
                 stored.push_back(static_cast<std::uint8_t>(v & 0xff));
             }
-            const auto words = TFileInfo::storedWords(t);
-            QCOMPARE(
-                TFileInfo::compareStoredSignature(words.data(), stored.data(), count, bits, rate),
-                expected);
+            stored.push_back(0xff);
+            for (const Kernel kernel : kernels) {
+                const TFileInfo::StoredComparison comparison(t, bits, rate, kernel);
+                QCOMPARE(comparison.rate(stored.data(), stored.size()), expected);
+                QCOMPARE(comparison.rate(stored.data(), stored.size() - 2), std::nullopt);
+            }
         }
     }
 };
