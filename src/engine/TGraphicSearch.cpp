@@ -270,16 +270,6 @@ bool TGraphicSearch::checkIndexFile(const std::string& path)
     return true;
 }
 
-StartResult TGraphicSearch::checkTarget(const std::string& path)
-{
-    if (path.empty())
-        return {Refusal::TargetUnreadable, "No target picture was named."};
-    const auto failure = TFileInfo::diagnoseGraphicFile(path);
-    if (failure == platform::LoadFailure::None)
-        return {};
-    return {Refusal::TargetUnreadable, path + ": " + platform::describeLoadFailure(failure)};
-}
-
 StartResult TGraphicSearch::checkTopFolder(const std::string& path)
 {
     if (path.empty())

@@ -88,11 +88,10 @@ public:
     bool checkIndexFile(const std::string& path);
 
     // The tests a start makes, on their own, for the dialogs and the command
-    // line: a target picture; a folder to walk; an index file to search (is it
-    // one, and can a search use its pixel number); a path an index creation
-    // may write (nothing there, an empty file or an index file, and a folder
-    // that takes a new file).
-    static StartResult checkTarget(const std::string& path);
+    // line: a folder to walk; an index file to search (is it one, and can a
+    // search use its pixel number); a path an index creation may write
+    // (nothing there, an empty file or an index file, and a folder that takes
+    // a new file). A target picture's reason is TFileInfo::diagnoseGraphicFile.
     static StartResult checkTopFolder(const std::string& path);
     static StartResult checkIndexSource(const std::string& path);
     static StartResult checkIndexDestination(const std::string& path);

@@ -88,39 +88,6 @@ std::size_t FileHandle::read(void* buffer, std::size_t length)
     return done;
 }
 
-std::span<const std::uint8_t> FileHandle::peekInPlace(std::size_t length)
-{
-    if (m_fd < 0 || m_mode != Mode::Read)
-        return {};
-    length = std::min(length, kBufferSize);
-    std::size_t available = m_buffer.size() - m_readPos;
-    if (available < length) {
-        // Move the unread tail to the front and fill up behind it.
-        std::memmove(m_buffer.data(), m_buffer.data() + m_readPos, available);
-        m_buffer.resize(kBufferSize);
-        m_readPos = 0;
-        while (available < length) {
-            ssize_t got = 0;
-            do {
-                got = ::read(m_fd, m_buffer.data() + available, kBufferSize - available);
-            } while (got < 0 && errno == EINTR);
-            if (got <= 0)
-                break;
-            available += static_cast<std::size_t>(got);
-        }
-        m_buffer.resize(available);
-    }
-    return {m_buffer.data() + m_readPos, std::min(length, available)};
-}
-
-std::span<const std::uint8_t> FileHandle::readInPlace(std::size_t length)
-{
-    const std::span<const std::uint8_t> view = peekInPlace(length);
-    m_readPos += view.size();
-    m_offset += view.size();
-    return view;
-}
-
 bool FileHandle::skip(std::uint64_t length)
 {
     if (m_fd < 0 || m_mode != Mode::Read)

@@ -32,11 +32,6 @@ public:
     // At most `length` bytes, fewer at the end of the file.
     std::size_t read(void* buffer, std::size_t length);
 
-    // The next `length` bytes (at most kBufferSize) in place, without a copy;
-    // valid until the next call on the handle. Fewer at the end of the file.
-    std::span<const std::uint8_t> readInPlace(std::size_t length);
-    // The same without moving past them.
-    std::span<const std::uint8_t> peekInPlace(std::size_t length);
     // Moves `length` bytes on without reading them (reading handles only).
     bool skip(std::uint64_t length);
     // Reads at an offset of the file without moving the handle.

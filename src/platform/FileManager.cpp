@@ -60,14 +60,6 @@ void setError(int* error, int value)
 
 } // namespace
 
-std::optional<std::vector<std::string>> FileManager::directoryContents(const std::string& path)
-{
-    const Descriptor folder(openFolder(path));
-    if (!folder.isOpen())
-        return std::nullopt;
-    return listFolder(folder.get());
-}
-
 std::optional<std::vector<std::string>> FileManager::listFolder(int folderFd, int* error)
 {
     // The stream takes a descriptor of its own so the caller's stays usable.

@@ -61,10 +61,9 @@ private:
 // system would take whole.
 class FileManager {
 public:
-    // Entry names of one folder, hidden ones included, never "." or "..", in the
-    // order the file system gives them. No value when the folder cannot be
-    // listed; `error` then holds errno.
-    static std::optional<std::vector<std::string>> directoryContents(const std::string& path);
+    // Entry names of an open folder, hidden ones included, never "." or "..",
+    // in the order the file system gives them. No value when the folder cannot
+    // be listed; `error` then holds errno.
     static std::optional<std::vector<std::string>> listFolder(int folderFd, int* error = nullptr);
 
     // An open folder, for listing it and for the calls relative to it; -1 with

@@ -16,7 +16,8 @@ namespace {
 // the file system lists it, links followed.
 void expectedWalk(const std::string& folder, std::vector<std::string>& out)
 {
-    const auto names = platform::FileManager::directoryContents(folder);
+    const platform::Descriptor fd(platform::FileManager::openFolder(folder));
+    const auto names = platform::FileManager::listFolder(fd.get());
     for (const std::string& name : names.value_or(std::vector<std::string>{})) {
         const std::string path = platform::FileManager::appendPathComponent(folder, name);
         if (const auto status = platform::FileManager::fileStatus(path))

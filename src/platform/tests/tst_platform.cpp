@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <sys/resource.h>
@@ -136,14 +137,26 @@ private Q_SLOTS:
         QVERIFY(ovrin::test::writeText(dir.filePath(QStringLiteral("plain")), "x"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
 
-        auto names = FileManager::directoryContents(str(dir.path()));
+        const Descriptor folder(FileManager::openFolder(str(dir.path())));
+        auto names = FileManager::listFolder(folder.get());
         QVERIFY(names.has_value());
         std::sort(names->begin(), names->end());
         QCOMPARE(*names, (std::vector<std::string>{".hidden", "plain", "sub"}));
+        // the folder's own descriptor stays usable: listed twice, the same
+        QCOMPARE(FileManager::listFolder(folder.get())->size(), std::size_t(3));
 
-        QVERIFY(!FileManager::directoryContents(str(dir.filePath(QStringLiteral("plain")))));
-        QVERIFY(!FileManager::directoryContents(str(dir.filePath(QStringLiteral("none")))));
-        QVERIFY(!FileManager::directoryContents(""));
+        int error = 0;
+        QCOMPARE(FileManager::openFolder(str(dir.filePath(QStringLiteral("plain"))), &error), -1);
+        QCOMPARE(error, ENOTDIR);
+        QCOMPARE(FileManager::openFolder(str(dir.filePath(QStringLiteral("none"))), &error), -1);
+        QCOMPARE(error, ENOENT);
+        QCOMPARE(FileManager::openFolder(""), -1);
+
+        // case is ignored by Unicode's mapping; bytes that are not UTF-8 only match exactly
+        QVERIFY(FileManager::isSamePathIgnoringCase("/A/\xc3\x89T\xc3\x89.OVI",
+                                                    "/a/\xc3\xa9t\xc3\xa9.ovi"));
+        QVERIFY(!FileManager::isSamePathIgnoringCase("/a/\xe9", "/a/\xc9"));
+        QVERIFY(!FileManager::isSamePathIgnoringCase("/a/b", "/a/bc"));
 
         QCOMPARE(FileManager::appendPathComponent("/a/b", "c"), std::string("/a/b/c"));
         QCOMPARE(FileManager::appendPathComponent("/a/b/", "c"), std::string("/a/b/c"));
