@@ -4,6 +4,7 @@
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 
 namespace ovrin {
@@ -49,11 +50,15 @@ DecodePipeline::~DecodePipeline()
 
 void DecodePipeline::decode(Item& item)
 {
-    TFileInfo record;
-    item.failure = record.loadThumbnail(m_pixelNumber, item.file.release(), &m_proceed);
-    if (item.failure == platform::LoadFailure::None)
-        item.values = record.thumbnail();
-    else
+    try {
+        TFileInfo record;
+        item.failure = record.loadThumbnail(m_pixelNumber, item.file.release(), &m_proceed);
+        if (item.failure == platform::LoadFailure::None)
+            item.values = record.thumbnail();
+    } catch (const std::bad_alloc&) {
+        item.failure = platform::LoadFailure::OutOfMemory;
+    }
+    if (item.failure != platform::LoadFailure::None)
         item.skip = skipReasonFor(item.failure);
 }
 

@@ -16,7 +16,8 @@ bool FolderWalk::open(const std::string& top, int* error)
     m_visits.clear();
     m_maxOpenFolders = static_cast<std::size_t>(std::clamp(platform::openFileLimit() / 8, 4L, 64L));
     Level level;
-    level.path = top;
+    m_path = top;
+    level.pathLength = m_path.size();
     level.fd.reset(FileManager::openFolder(top, error));
     if (!level.fd.isOpen())
         return false;
@@ -85,11 +86,12 @@ bool FolderWalk::run(Handler& handler)
         if (level.next == level.names.size()) {
             Level child = std::move(m_stack.back());
             m_stack.pop_back();
+            if (m_stack.empty())
+                continue;
             const std::size_t parent = m_stack.size() - 1;
-            if (!m_stack.empty() && !m_stack[parent].fd.isOpen() &&
-                !reopen(parent, child.fd.get())) {
-                handler.skipped(m_stack[parent].path, SkipReason::FolderUnlistable,
-                                LoadFailure::Missing);
+            m_path.resize(m_stack[parent].pathLength);
+            if (!m_stack[parent].fd.isOpen() && !reopen(parent, child.fd.get())) {
+                handler.skipped(m_path, SkipReason::FolderUnlistable, LoadFailure::Missing);
                 m_stack[parent].next = m_stack[parent].names.size();
             }
             continue;
@@ -97,7 +99,7 @@ bool FolderWalk::run(Handler& handler)
         if (!handler.proceed())
             return false;
         const std::string& name = level.names[level.next++];
-        const std::string path = FileManager::appendPathComponent(level.path, name);
+        const std::string path = FileManager::appendPathComponent(m_path, name);
         int error = 0;
         const auto status = FileManager::fileStatusAt(level.fd.get(), name, &error);
         if (!status) {
@@ -129,7 +131,8 @@ bool FolderWalk::run(Handler& handler)
             continue;
         }
         ++visits;
-        child.path = path;
+        m_path = path;
+        child.pathLength = m_path.size();
         child.name = name;
         child.identity = status->identity;
         child.names = std::move(*names);

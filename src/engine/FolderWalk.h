@@ -56,8 +56,8 @@ public:
 
 private:
     struct Level {
-        std::string path;
-        std::string name; // in the parent folder
+        std::size_t pathLength = 0; // of m_path while this folder is walked
+        std::string name;           // in the parent folder
         platform::Descriptor fd;
         platform::FileIdentity identity;
         std::vector<std::string> names;
@@ -68,6 +68,9 @@ private:
     void closeShallowFolders();
     bool reopen(std::size_t level, int childFd);
 
+    // The path of the folder being walked; each level knows its length, so a
+    // deep tree costs its depth once, not once per level.
+    std::string m_path;
     std::vector<Level> m_stack;
     std::unordered_map<platform::FileIdentity, int, platform::FileIdentityHash> m_visits;
     std::size_t m_maxOpenFolders = 16;

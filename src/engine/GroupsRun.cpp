@@ -56,13 +56,13 @@ void runGroups(RunContext& run, GroupsState state)
                                                        : decodeTree(run, result->table);
     if (!read || !run.proceed()) {
         if (read)
-            run.summary().outcome = RunSummary::Outcome::Stopped;
+            run.endedByStop();
         return;
     }
     auto groups = findLookAlikeGroups(result->table, run.settings().bits, run.settings().matchRate,
                                       run.settings().jobs, &run.proceedFlag(), &state.progress);
     if (!groups) {
-        run.summary().outcome = RunSummary::Outcome::Stopped;
+        run.endedByStop();
         return;
     }
     result->groups = std::move(*groups);

@@ -7,6 +7,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileManager.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace ovrin {
@@ -81,14 +82,14 @@ void runIndexCreation(RunContext& run)
         if (!update)
             return;
         item.previousEntry = previous.locate(item.path);
-        const TFileStamp stamp{item.status.size, item.status.modifiedNs};
+        const TFileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
         if (item.previousEntry &&
             previous.storedIfUnchanged(*item.previousEntry, stamp, item.stored) &&
             item.stored.size() != 2 * static_cast<std::size_t>(pixelNumber * pixelNumber))
             item.stored.clear();
     };
     steps.complete = [&](DecodePipeline::Item& item) {
-        const TFileStamp stamp{item.status.size, item.status.modifiedNs};
+        const TFileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
         if (!item.stored.empty()) {
             writer.writeStoredEntry(item.path, item.stored, stamp);
             ++summary.reused;
@@ -110,9 +111,19 @@ void runIndexCreation(RunContext& run)
         file.discard();
         return;
     }
-    if (!file.commit()) {
+    // Whatever came to the index path meanwhile is replaced only if it may be
+    // at the start: nothing, an empty file or an index file.
+    const auto mayReplace = [](const std::string& destination) {
+        const auto status = FileManager::fileStatus(destination);
+        return !status || (status->isRegularFile &&
+                           (status->size == 0 || TIndexReader(destination).isIndexFile()));
+    };
+    if (!file.commit(mayReplace)) {
         const int error = file.errorCode();
-        run.fail("Could not write the index file " + indexPath + ": " + because(error));
+        run.fail(error == EEXIST
+                     ? indexPath + " changed while the index was written and is no "
+                                   "index file now; it was not replaced."
+                     : "Could not write the index file " + indexPath + ": " + because(error));
         return;
     }
     summary.index = summary.outcome == RunSummary::Outcome::Stopped ? IndexResult::Partial

@@ -63,7 +63,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     state.readDone.store(static_cast<std::int64_t>(reader.offset()));
     run.summary().examined = reader.entries();
     if (!run.proceed())
-        run.summary().outcome = RunSummary::Outcome::Stopped;
+        run.endedByStop();
 }
 
 } // namespace ovrin

@@ -27,7 +27,9 @@ bool PictureWalk::run()
                 m_run.progress(item.path);
         },
         [this](DecodePipeline::Item& item) {
-            if (item.skip)
+            if (item.failure == LoadFailure::OutOfMemory)
+                m_run.abort("Out of memory while decoding " + item.path + ".");
+            else if (item.skip)
                 m_run.skipped(item.path, *item.skip, item.failure);
             else if (m_steps.complete)
                 m_steps.complete(item);
@@ -37,7 +39,7 @@ bool PictureWalk::run()
         pipeline.finish();
     m_pipeline = nullptr;
     if (!m_run.proceed())
-        m_run.summary().outcome = RunSummary::Outcome::Stopped;
+        m_run.endedByStop();
     return true;
 }
 

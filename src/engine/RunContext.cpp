@@ -4,7 +4,7 @@
 
 namespace ovrin {
 
-RunContext::RunContext(TGraphicSearchCallback* receiver, const std::atomic<bool>& proceed,
+RunContext::RunContext(TGraphicSearchCallback* receiver, std::atomic<bool>& proceed,
                        RunSettings settings, RunSummary::Kind kind)
     : m_receiver(receiver), m_diagnostics(dynamic_cast<TGraphicSearchDiagnostics*>(receiver)),
       m_proceed(proceed), m_settings(std::move(settings))
@@ -38,6 +38,18 @@ void RunContext::fail(std::string error)
     m_summary.outcome = RunSummary::Outcome::Failed;
     if (m_summary.error.empty())
         m_summary.error = std::move(error);
+}
+
+void RunContext::abort(std::string error)
+{
+    fail(std::move(error));
+    m_proceed.store(false);
+}
+
+void RunContext::endedByStop()
+{
+    if (m_summary.outcome == RunSummary::Outcome::Finished)
+        m_summary.outcome = RunSummary::Outcome::Stopped;
 }
 
 } // namespace ovrin

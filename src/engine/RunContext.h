@@ -32,8 +32,8 @@ struct RunSettings {
 // What one run reports through, and what it counts on the way.
 class RunContext {
 public:
-    RunContext(TGraphicSearchCallback* receiver, const std::atomic<bool>& proceed,
-               RunSettings settings, RunSummary::Kind kind);
+    RunContext(TGraphicSearchCallback* receiver, std::atomic<bool>& proceed, RunSettings settings,
+               RunSummary::Kind kind);
 
     const RunSettings& settings() const { return m_settings; }
     const std::atomic<bool>& proceedFlag() const { return m_proceed; }
@@ -44,11 +44,15 @@ public:
     void hit(const std::shared_ptr<TFileInfo>& record);
     void skipped(const std::string& path, SkipReason reason, platform::LoadFailure detail);
     void fail(std::string error);
+    // Fails the run and ends it, as a stop would.
+    void abort(std::string error);
+    // Marks a run that ended because of a stop (a failure stays a failure).
+    void endedByStop();
 
 private:
     TGraphicSearchCallback* m_receiver;
     TGraphicSearchDiagnostics* m_diagnostics;
-    const std::atomic<bool>& m_proceed;
+    std::atomic<bool>& m_proceed;
     const RunSettings m_settings;
     RunSummary m_summary;
 };

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <unistd.h>
 
@@ -223,7 +224,11 @@ StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body)
         self->m_workerThread.store(std::this_thread::get_id());
         const auto start = std::chrono::steady_clock::now();
         RunContext context(self->m_context, self->m_continue, std::move(settings), kind);
-        body(context);
+        try {
+            body(context);
+        } catch (const std::bad_alloc&) {
+            context.abort("Out of memory.");
+        }
         context.summary().seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         {

@@ -50,33 +50,48 @@ bool TIndexLookup::readEntry(std::size_t entry)
         return m_cachedValid;
     m_cached = entry;
     m_cachedValid = false;
-    // One read takes the path, thumbnail and stamp chunks of an entry, which
-    // lie one after the other; a longer path needs a second one.
+    // One read usually takes the path, thumbnail and stamp chunks of an entry,
+    // which lie one after the other; a larger entry is read again whole.
     const std::uint64_t offset = m_table[entry].offset;
-    m_block.resize(4096);
-    m_block.resize(m_file->readAt(offset, m_block.data(), m_block.size()));
-    const auto chunkAt = [this](std::size_t at, std::uint32_t id, std::size_t& size) {
-        if (m_block.size() < at + TChunk::kHeaderSize || bigendian::load32(&m_block[at]) != id)
-            return false;
-        const auto declared = static_cast<std::int32_t>(bigendian::load32(&m_block[at + 4]));
-        if (declared < 0 || static_cast<std::size_t>(declared) > TChunk::maxDataSize(id))
-            return false;
-        size = static_cast<std::size_t>(declared);
-        return true;
-    };
-    std::size_t pathSize = 0;
-    if (!chunkAt(0, TChunk::kPathID, pathSize))
-        return false;
-    const std::size_t whole = 3 * TChunk::kHeaderSize + pathSize +
-                              2 * static_cast<std::size_t>(TChunkThumb::kMaxValues) + 16;
-    if (m_block.size() < TChunk::kHeaderSize + pathSize + TChunk::kHeaderSize &&
-        m_block.size() == 4096) {
-        m_block.resize(whole);
+    std::size_t wanted = 4096;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        m_block.resize(wanted);
         m_block.resize(m_file->readAt(offset, m_block.data(), m_block.size()));
+        const bool whole = m_block.size() < wanted; // the file ended within the read
+        std::size_t at = 0;
+        std::size_t sizes[3] = {0, 0, 0};
+        const std::uint32_t ids[3] = {TChunk::kPathID, TChunk::kThumbID, TChunk::kStampID};
+        std::size_t k = 0;
+        for (; k < 3; ++k) {
+            if (m_block.size() < at + TChunk::kHeaderSize)
+                break;
+            if (bigendian::load32(&m_block[at]) != ids[k])
+                return k > 0 && setEntry(sizes[0]); // no thumbnail or stamp after it
+            const auto size = static_cast<std::int32_t>(bigendian::load32(&m_block[at + 4]));
+            if (size < 0 || static_cast<std::size_t>(size) > TChunk::maxDataSize(ids[k]))
+                return k > 0 && setEntry(sizes[0]);
+            sizes[k] = static_cast<std::size_t>(size);
+            at += TChunk::kHeaderSize + sizes[k];
+        }
+        if (k == 3 && m_block.size() >= at)
+            return setEntry(sizes[0]);
+        if (whole)
+            return m_block.size() >= TChunk::kHeaderSize + sizes[0] && k > 0 && setEntry(sizes[0]);
+        // Enough for the chunks seen so far and the largest the rest can be.
+        wanted = at + 2 * TChunk::kHeaderSize + TChunk::maxDataSize(TChunk::kThumbID) +
+                 TChunk::maxDataSize(TChunk::kStampID) + TChunk::kHeaderSize;
+        if (k == 0)
+            wanted += TChunk::maxDataSize(TChunk::kPathID);
     }
+    return false;
+}
+
+bool TIndexLookup::setEntry(std::size_t pathSize)
+{
     if (m_block.size() < TChunk::kHeaderSize + pathSize)
         return false;
-    m_path = std::string_view(reinterpret_cast<const char*>(&m_block[8]), pathSize);
+    m_path =
+        std::string_view(reinterpret_cast<const char*>(&m_block[TChunk::kHeaderSize]), pathSize);
     m_thumbAt = TChunk::kHeaderSize + pathSize;
     m_cachedValid = true;
     return true;
@@ -115,11 +130,12 @@ bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
     if (!thumb)
         return false;
     const std::size_t stampAt = m_thumbAt + TChunk::kHeaderSize + *thumb;
-    if (chunk(stampAt, TChunk::kStampID) != std::optional<std::size_t>(16))
+    if (chunk(stampAt, TChunk::kStampID) != std::optional<std::size_t>(TFileStamp::kStoredSize))
         return false;
     const std::uint8_t* recorded = &m_block[stampAt + TChunk::kHeaderSize];
     if (TFileStamp{static_cast<std::int64_t>(bigendian::load64(recorded)),
-                   static_cast<std::int64_t>(bigendian::load64(recorded + 8))} != stamp)
+                   static_cast<std::int64_t>(bigendian::load64(recorded + 8)),
+                   static_cast<std::int64_t>(bigendian::load64(recorded + 16))} != stamp)
         return false;
     const auto* values = &m_block[m_thumbAt + TChunk::kHeaderSize];
     stored.assign(values, values + *thumb);

@@ -52,6 +52,7 @@ private:
     };
     // Reads the entry's chunks into m_block (kept for the next question).
     bool readEntry(std::size_t entry);
+    bool setEntry(std::size_t pathSize);
 
     std::unique_ptr<platform::FileHandle> m_file;
     std::vector<Slot> m_table; // sorted by hash

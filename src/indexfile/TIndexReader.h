@@ -18,8 +18,14 @@ class FileHandle;
 // What an index records of a picture's file beside its signature, so that an
 // update can tell whether the file changed.
 struct TFileStamp {
+    static constexpr std::size_t kStoredSize = 24; // three 64-bit big-endian fields
+
     std::int64_t size = 0;
     std::int64_t modifiedNs = 0;
+    // The status change time moves with every change of the file's content or
+    // permissions, and no program can set it back: a copy made with its old
+    // times, or a picture made unreadable, is not taken for the one indexed.
+    std::int64_t changedNs = 0;
     bool operator==(const TFileStamp&) const = default;
 };
 

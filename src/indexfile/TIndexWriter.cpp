@@ -29,9 +29,10 @@ bool TIndexWriter::writeHead(std::int32_t pixelNumber)
 
 bool TIndexWriter::writeStamp(const TFileStamp& stamp)
 {
-    std::uint8_t data[16];
+    std::uint8_t data[TFileStamp::kStoredSize];
     bigendian::store64(data, static_cast<std::uint64_t>(stamp.size));
     bigendian::store64(data + 8, static_cast<std::uint64_t>(stamp.modifiedNs));
+    bigendian::store64(data + 16, static_cast<std::uint64_t>(stamp.changedNs));
     return writeChunk(TChunk::kStampID, data);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
@@ -23,6 +24,22 @@ std::string randomSuffix()
     for (char& c : suffix)
         c = kLetters[pick(random)];
     return suffix;
+}
+
+// The process's file-creation mask, read without changing it (umask(2) would,
+// for every thread at once).
+unsigned currentUmask()
+{
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status != nullptr) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr)
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return mask;
 }
 
 void syncFolder(const std::string& path)
@@ -55,15 +72,21 @@ bool AtomicFile::begin()
 {
     struct stat existing {};
     if (::stat(m_destination.c_str(), &existing) == 0) {
-        m_keepMode = true;
+        m_existed = true;
         m_mode = existing.st_mode & 07777;
+        m_owner = existing.st_uid;
+        m_group = existing.st_gid;
+        m_destinationIdentity = {static_cast<std::uint64_t>(existing.st_dev),
+                                 static_cast<std::uint64_t>(existing.st_ino)};
+    } else {
+        m_mode = 0666u & ~currentUmask();
     }
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         m_temporaryPath = m_destination + kTemporaryMarker + randomSuffix();
-        // 0666 under the umask, as any new file of the user's.
+        // Private while it is written; it takes the index's mode at the end.
         fd = ::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                    0666);
+                    0600);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -80,17 +103,37 @@ bool AtomicFile::begin()
     return true;
 }
 
-bool AtomicFile::commit()
+bool AtomicFile::commit(const std::function<bool(const std::string& destination)>& mayReplace)
 {
     if (!m_handle || m_temporaryPath.empty())
         return fail(EBADF);
     if (!m_handle->synchronize())
         return fail(m_handle->writeError());
-    if (m_keepMode && ::fchmod(m_handle->descriptor(), m_mode) != 0)
+    const int fd = m_handle->descriptor();
+    if (m_existed && ::getuid() == 0)
+        (void)::fchown(fd, m_owner, m_group); // a rebuild by root keeps the index its owner's
+    if (::fchmod(fd, m_mode) != 0)
         return fail(errno);
     if (!m_handle->closeFile())
         return fail(m_handle->writeError());
-    if (::rename(m_temporaryPath.c_str(), m_destination.c_str()) != 0)
+    // Something else may have come to the destination while the file was being
+    // written: it is replaced only when it is still what was there, or when
+    // the caller says it may be.
+    const auto now = FileManager::fileStatus(m_destination);
+    const bool unchanged = m_existed ? now && now->identity == m_destinationIdentity : !now;
+    if (!unchanged && mayReplace && !mayReplace(m_destination))
+        return fail(EEXIST);
+    int renamed = 0;
+    if (!m_existed && !now) {
+        // Nothing was there: nothing is replaced, whatever appears meanwhile.
+        renamed = ::renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_destination.c_str(),
+                              RENAME_NOREPLACE);
+        if (renamed != 0 && errno == EINVAL) // a file system without it
+            renamed = ::rename(m_temporaryPath.c_str(), m_destination.c_str());
+    } else {
+        renamed = ::rename(m_temporaryPath.c_str(), m_destination.c_str());
+    }
+    if (renamed != 0)
         return fail(errno);
     m_temporaryPath.clear();
     m_handle.reset();

@@ -4,6 +4,7 @@
 #include "platform/FileManager.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,7 +33,10 @@ public:
     FileHandle& handle() { return *m_handle; }
     // Puts the temporary in place; false with errorCode() set when any byte
     // failed to reach the disk or the rename failed (the old file stays).
-    bool commit();
+    // `mayReplace` is asked about whatever lies at the destination by then,
+    // unless it is still the very file that was there at begin() (or nothing):
+    // another program may have put something there meanwhile (EEXIST).
+    bool commit(const std::function<bool(const std::string& destination)>& mayReplace = {});
     // Removes the temporary, if it is still ours.
     void discard();
 
@@ -55,8 +59,11 @@ private:
     std::string m_temporaryPath;
     FileIdentity m_temporaryIdentity;
     std::unique_ptr<FileHandle> m_handle;
-    bool m_keepMode = false;
+    bool m_existed = false;
+    FileIdentity m_destinationIdentity;
     unsigned m_mode = 0;
+    unsigned m_owner = 0;
+    unsigned m_group = 0;
     int m_error = 0;
 };
 

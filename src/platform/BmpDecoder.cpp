@@ -230,7 +230,7 @@ std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side)
         // Rows are reduced in file order; a bottom-up file is then flipped.
         return LoadResult{reducer.finish(h.height > 0 ? 4 : 1), LoadFailure::None};
     } catch (const std::bad_alloc&) {
-        return LoadResult{std::nullopt, LoadFailure::TooLarge};
+        return LoadResult{std::nullopt, LoadFailure::OutOfMemory};
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <locale.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -36,6 +37,20 @@ void Descriptor::reset(int fd)
 
 namespace {
 
+// Nanoseconds since the epoch; times beyond what 64 bits hold (past the year
+// 2262, or before 1677) are held at the limit instead of wrapping.
+std::int64_t nanoseconds(const timespec& time)
+{
+    constexpr std::int64_t kSecondsLimit =
+        std::numeric_limits<std::int64_t>::max() / 1000000000 - 1;
+    const auto seconds = static_cast<std::int64_t>(time.tv_sec);
+    if (seconds > kSecondsLimit)
+        return std::numeric_limits<std::int64_t>::max();
+    if (seconds < -kSecondsLimit)
+        return std::numeric_limits<std::int64_t>::min();
+    return seconds * 1000000000 + static_cast<std::int64_t>(time.tv_nsec);
+}
+
 FileStatus statusFrom(const struct stat& st)
 {
     FileStatus status;
@@ -47,8 +62,8 @@ FileStatus statusFrom(const struct stat& st)
     status.identity.device = static_cast<std::uint64_t>(st.st_dev);
     status.identity.inode = static_cast<std::uint64_t>(st.st_ino);
     status.size = static_cast<std::int64_t>(st.st_size);
-    status.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-                        static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    status.modifiedNs = nanoseconds(st.st_mtim);
+    status.changedNs = nanoseconds(st.st_ctim);
     return status;
 }
 
@@ -231,6 +246,13 @@ int FileManager::openRegularFile(const std::string& path, int flags, LoadFailure
     if (path.empty()) {
         if (why != nullptr)
             *why = LoadFailure::Missing;
+        return -1;
+    }
+    // A device is never opened: opening some (a watchdog) already acts.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (why != nullptr)
+            *why = LoadFailure::NotRegularFile;
         return -1;
     }
     return finishOpen(::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK), why);

@@ -33,6 +33,7 @@ struct FileStatus {
     FileIdentity identity;
     std::int64_t size = 0;
     std::int64_t modifiedNs = 0; // modification time in nanoseconds since the epoch
+    std::int64_t changedNs = 0;  // status change time: also moves on chmod, chown and copies
 };
 
 // An open file descriptor that closes itself.

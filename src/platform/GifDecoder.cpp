@@ -209,7 +209,7 @@ LoadResult GifDecoder::decode(ImageFile& file, int side)
             return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
         return {reducer.finish(), LoadFailure::None};
     } catch (const std::bad_alloc&) {
-        return {std::nullopt, LoadFailure::TooLarge};
+        return {std::nullopt, LoadFailure::OutOfMemory};
     }
 }
 

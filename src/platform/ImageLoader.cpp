@@ -20,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <unistd.h>
 
 namespace ovrin::platform {
@@ -164,7 +165,12 @@ LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>*
     }
     const QuietDecoderScope quiet;
     ImageFile file(fd, proceed);
-    LoadResult result = decodeFile(file, side);
+    LoadResult result;
+    try {
+        result = decodeFile(file, side);
+    } catch (const std::bad_alloc&) {
+        return {std::nullopt, LoadFailure::OutOfMemory};
+    }
     if (!result.raster) {
         result.failure = file.failureOr(result.failure);
         if (result.failure == LoadFailure::None)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE declared
 #include <cstring>
@@ -47,7 +48,12 @@ JpegState& stateOf(j_common_ptr info)
 
 extern "C" void jpegOnError(j_common_ptr info)
 {
-    std::longjmp(stateOf(info).jump, 1);
+    JpegState& state = stateOf(info);
+    // libjpeg says "out of memory" both past its cap and when malloc failed;
+    // only the latter leaves ENOMEM behind.
+    if (state.errors.msg_code == JERR_OUT_OF_MEMORY && errno == ENOMEM)
+        state.why = LoadFailure::OutOfMemory;
+    std::longjmp(state.jump, 1);
 }
 
 // Warnings about damaged data are no news in a photo collection; the file
@@ -234,6 +240,7 @@ LoadFailure decodeInto(JpegState& state, int side, std::optional<AreaReducer>& r
                        DecodeBudget::Reservation& reservation)
 {
     jpeg_decompress_struct& info = state.info;
+    errno = 0;
     if (setjmp(state.jump) != 0)
         return state.file->failureOr(state.why);
 
@@ -330,7 +337,7 @@ LoadResult JpegDecoder::decode(ImageFile& file, int side)
     try {
         why = decodeInto(*state, side, reducer, reservation);
     } catch (const std::bad_alloc&) {
-        why = LoadFailure::TooLarge;
+        why = LoadFailure::OutOfMemory;
     }
     if (state->created)
         jpeg_destroy_decompress(&state->info);

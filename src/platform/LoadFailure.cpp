@@ -25,6 +25,8 @@ const char* describeLoadFailure(LoadFailure failure)
         return "read error";
     case LoadFailure::Stopped:
         return "stopped while decoding";
+    case LoadFailure::OutOfMemory:
+        return "out of memory";
     }
     return "unknown";
 }

@@ -17,9 +17,10 @@ enum class LoadFailure : std::uint8_t {
     TooLarge,         // decoding it would exceed the decode-memory budget
     ReadError,        // an I/O error while reading it
     Stopped,          // the run was stopped while it decoded
+    OutOfMemory,      // the system had no memory for it (within the budget)
 };
 
-inline constexpr int kLoadFailureCount = 10;
+inline constexpr int kLoadFailureCount = 11;
 
 // A short reason for a person, in English ("not a picture Ovrin can read").
 const char* describeLoadFailure(LoadFailure failure);

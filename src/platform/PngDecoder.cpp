@@ -274,7 +274,7 @@ LoadResult PngDecoder::decode(ImageFile& file, int side)
     try {
         why = decodeInto(*state, side, reducer, reservation, pixels, rows);
     } catch (const std::bad_alloc&) {
-        why = LoadFailure::TooLarge;
+        why = LoadFailure::OutOfMemory;
     }
     png_destroy_read_struct(&state->png, &state->info, nullptr);
     if (why != LoadFailure::None)

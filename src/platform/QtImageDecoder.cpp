@@ -153,7 +153,7 @@ LoadResult QtImageDecoder::decode(ImageFile& file, int side, const char* format)
         }
         return {reducer.finish(orientation), LoadFailure::None};
     } catch (const std::bad_alloc&) {
-        return {std::nullopt, LoadFailure::TooLarge};
+        return {std::nullopt, LoadFailure::OutOfMemory};
     }
 }
 

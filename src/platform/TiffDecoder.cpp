@@ -358,7 +358,7 @@ LoadResult TiffDecoder::decode(ImageFile& file, int side)
                 why = readAsRgba(tiff, file, layout, side, reducer, reservation);
         }
     } catch (const std::bad_alloc&) {
-        why = LoadFailure::TooLarge;
+        why = LoadFailure::OutOfMemory;
     }
     TIFFClose(tiff);
     if (why != LoadFailure::None)

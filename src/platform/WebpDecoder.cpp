@@ -164,7 +164,7 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side)
             reducer.addRgbaRow(pixels.get() + static_cast<std::size_t>(y) * std::size_t(width) * 4);
         return {reducer.finish(), LoadFailure::None};
     } catch (const std::bad_alloc&) {
-        return {std::nullopt, LoadFailure::TooLarge};
+        return {std::nullopt, LoadFailure::OutOfMemory};
     }
 }
 

@@ -229,6 +229,8 @@ QString RunReport::loadFailure(platform::LoadFailure failure)
         return tr("The file could not be read.");
     case LoadFailure::Stopped:
         return tr("Stopped while decoding.");
+    case LoadFailure::OutOfMemory:
+        return tr("Out of memory.");
     }
     return {};
 }
