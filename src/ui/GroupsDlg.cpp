@@ -89,12 +89,13 @@ void GroupsDlg::okAction()
     const StartResult check = UiHooks::preflight(
         byFolder ? UiHooks::Check::TopFolder : UiHooks::Check::IndexSource, sourcePath);
     if (!check) {
-        UiHooks::alert(this,
-                       byFolder ? tr("The folder cannot be grouped.")
-                                : tr("The index file cannot be grouped."),
-                       source->text().isEmpty()
-                           ? RunReport::reason(check)
-                           : source->text() + QLatin1Char('\n') + RunReport::reason(check));
+        // The reason names the file as it was typed, or is followed by it.
+        const QString reason = RunReport::reason(check);
+        UiHooks::alert(
+            this,
+            byFolder ? tr("The folder cannot be grouped.")
+                     : tr("The index file cannot be grouped."),
+            reason.contains(source->text()) ? reason : source->text() + QLatin1Char('\n') + reason);
         source->setFocus();
         return;
     }
