@@ -70,7 +70,6 @@ void ContextStrip::retranslate()
 {
     setAccessibleName(tr("Search context"));
     m_picture->setAccessibleName(tr("Target picture"));
-    m_targetCaption->setText(tr("Target:"));
     showContext(m_context);
 }
 
@@ -84,14 +83,15 @@ void ContextStrip::changeEvent(QEvent* event)
 void ContextStrip::showContext(const RunContext& context)
 {
     m_context = context;
-    m_target->setText(shown(context.target));
+    m_targetCaption->setText(context.groups ? tr("Finding:") : tr("Target:"));
+    m_target->setText(context.groups ? tr("Look-alike groups") : shown(context.target));
     m_target->setToolTip(m_target->text());
     const bool byIndex = context.method == TGraphicSearch::kSearchIndexFile;
     m_sourceCaption->setText(byIndex ? tr("Index file:") : tr("Folder:"));
     m_source->setText(shown(byIndex ? context.index : context.folder));
     m_source->setToolTip(m_source->text());
     m_settings->setText(tr("Bits %1 · match rate %2 %").arg(context.bits).arg(context.matchRate));
-    m_target->setAccessibleName(tr("Target: %1").arg(m_target->text()));
+    m_target->setAccessibleName(m_targetCaption->text() + QLatin1Char(' ') + m_target->text());
     m_source->setAccessibleName(m_sourceCaption->text() + QLatin1Char(' ') + m_source->text());
 }
 

@@ -18,6 +18,8 @@ struct RunContext {
     std::int32_t method = 0;
     std::int32_t bits = 0;
     std::int32_t matchRate = 0;
+    // A grouping: no target, every picture of the folder or index file.
+    bool groups = false;
 };
 
 // The strip above the table: the target (name and a small picture), the

@@ -15,6 +15,13 @@ public:
     void setPlaceholderText(const QString& text);
     QString placeholderText() const { return m_placeholder; }
 
+    // What every results view, the groups view too, does with keys and while
+    // it is empty: Enter alone opens the selection; the menu key and
+    // Shift+F10 show the view's actions at the current row (true: shown).
+    static bool isOpenKey(const QKeyEvent* event);
+    static bool menuKey(QAbstractItemView* view, QKeyEvent* event);
+    static void paintPlaceholder(QAbstractItemView* view, const QString& text);
+
 Q_SIGNALS:
     void openRequested();
 

@@ -1,10 +1,14 @@
 #include "ui/Ovrin.h"
 
+#include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/Preferences.h"
 #include "settings/TSetting.h"
 #include "signature/TFileInfo.h"
 #include "ui/ContextStrip.h"
+#include "ui/GroupExport.h"
+#include "ui/GroupTreeModel.h"
+#include "ui/GroupTreeView.h"
 #include "ui/HitTableView.h"
 #include "ui/PathText.h"
 #include "ui/PictureLoader.h"
@@ -42,6 +46,13 @@ namespace {
 const char* const kGeometryKey = "Window/geometry";
 const char* const kSplitterKey = "Window/splitter";
 const char* const kColumnsKey = "Window/columns";
+const char* const kGroupColumnsKey = "Window/groupColumns";
+// The grouping's values, apart from the search's.
+const char* const kGroupsMethodKey = "Groups/method";
+const char* const kGroupsFolderKey = "Groups/topDirPath";
+const char* const kGroupsIndexKey = "Groups/indexFilePath";
+const char* const kGroupsBitsKey = "Groups/bits";
+const char* const kGroupsRateKey = "Groups/matchRate";
 
 constexpr int kProgressIntervalMs = 250;
 constexpr int kOpenWithoutAsking = 10;
@@ -53,6 +64,29 @@ QString fileName(const std::string& path)
     return shown.section(QLatin1Char('/'), -1);
 }
 
+// A path in the store: as it reads where that keeps every byte, else as a
+// file URL, which does.
+std::string storedPath(const std::optional<std::string>& path)
+{
+    if (!path || PathText::isExact(*path))
+        return path.value_or(std::string());
+    return PathText::toUrl(*path).toEncoded().toStdString();
+}
+
+std::optional<std::string> pathFromStore(const std::optional<std::string>& stored)
+{
+    if (!stored || stored->rfind("file:", 0) != 0)
+        return stored;
+    return PathText::fromUrl(QUrl::fromEncoded(QByteArray::fromStdString(*stored)));
+}
+
+std::int32_t numberFromStore(const std::optional<std::string>& stored, std::int32_t otherwise)
+{
+    bool ok = false;
+    const int value = stored ? QString::fromStdString(*stored).toInt(&ok) : 0;
+    return ok ? value : otherwise;
+}
+
 } // namespace
 
 Ovrin::Ovrin(QObject* parent)
@@ -62,6 +96,7 @@ Ovrin::Ovrin(QObject* parent)
     m_ui->setupUi(m_window.get());
     m_createIndexFileDlg = new TCreateIndexFileDlg(m_window.get());
     m_searchDlg = new TSearchDlg(m_window.get());
+    m_groupsDlg = new GroupsDlg(m_window.get());
 
     // The window's own events (drops, the close) come here first.
     m_window->installEventFilter(this);
@@ -103,7 +138,37 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_hits, &QAbstractItemModel::rowsRemoved, this, &Ovrin::updateActions);
     connect(m_hits, &QAbstractItemModel::modelReset, this, &Ovrin::updateActions);
 
-    m_previews = new PictureLoader(2, 0, this);
+    m_groups = new GroupTreeModel(this);
+    m_groups->setThumbnails(m_thumbnails);
+    GroupTreeView* tree = m_ui->tvGroups;
+    tree->setModel(m_groups);
+    tree->setIconSize(kThumbnailBox);
+    // A double click opens, as in the table; the keyboard and the arrows
+    // fold groups.
+    tree->setExpandsOnDoubleClick(false);
+    QHeaderView* groupColumns = tree->header();
+    groupColumns->setStretchLastSection(false);
+    groupColumns->setSectionResizeMode(GroupTreeModel::kPathColumn, QHeaderView::Stretch);
+    for (const int column : {GroupTreeModel::kRateColumn, GroupTreeModel::kLikenessColumn}) {
+        groupColumns->setSectionResizeMode(column, QHeaderView::Interactive);
+        groupColumns->resizeSection(column, groupColumns->sectionSizeHint(column) + 12);
+    }
+    connect(tree, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
+    connect(tree, &GroupTreeView::openRequested, this, &Ovrin::menuOpenGraphicFileAction);
+    connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Ovrin::updateActions);
+    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &Ovrin::previewSelection);
+    connect(m_groups, &QAbstractItemModel::rowsRemoved, this, &Ovrin::updateActions);
+    connect(m_groups, &QAbstractItemModel::modelReset, this, [this] {
+        m_ui->tvGroups->expandAll();
+        updateActions();
+        previewSelection();
+    });
+    connect(m_thumbnails, &ThumbnailCache::changed, tree->viewport(),
+            qOverload<>(&QWidget::update));
+
+    m_previews = new PictureLoader(3, 0, this);
     connect(m_previews, &PictureLoader::slotLoaded, this, &Ovrin::pictureLoaded);
 
     connect(m_ui->btnSearch, &QPushButton::clicked, this, &Ovrin::btnSearchAction);
@@ -116,6 +181,9 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionCopyPaths, &QAction::triggered, this, &Ovrin::menuCopyPathsAction);
     connect(m_ui->actionMoveToTrash, &QAction::triggered, this, &Ovrin::menuMoveToTrashAction);
     connect(m_ui->actionExportHits, &QAction::triggered, this, &Ovrin::menuExportHitsAction);
+    connect(m_ui->actionFindGroups, &QAction::triggered, this, &Ovrin::menuFindGroupsAction);
+    connect(m_ui->actionSelectMembers, &QAction::triggered, this, &Ovrin::menuSelectMembersAction);
+    connect(m_ui->actionExportGroups, &QAction::triggered, this, &Ovrin::menuExportGroupsAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
     auto* separator = new QAction(table);
@@ -124,6 +192,13 @@ Ovrin::Ovrin(QObject* parent)
     separator2->setSeparator(true);
     table->addActions({m_ui->actionOpen, m_ui->actionShowInFolder, m_ui->actionCopyPaths, separator,
                        m_ui->actionMoveToTrash, separator2, m_ui->actionExportHits});
+    auto* treeSeparator = new QAction(tree);
+    treeSeparator->setSeparator(true);
+    auto* treeSeparator2 = new QAction(tree);
+    treeSeparator2->setSeparator(true);
+    tree->addActions({m_ui->actionOpen, m_ui->actionShowInFolder, m_ui->actionCopyPaths,
+                      treeSeparator, m_ui->actionSelectMembers, m_ui->actionMoveToTrash,
+                      treeSeparator2, m_ui->actionExportGroups});
 
     m_ui->btnSearch->setAccessibleName(tr("Search or stop"));
     m_ui->pbIndexRead->hide();
@@ -133,6 +208,7 @@ Ovrin::Ovrin(QObject* parent)
 
     setButtonTitle(searchTitle());
     restoreWindow();
+    loadGroupsValues();
     refreshContext();
     requestTargetPreview();
     updateActions();
@@ -190,14 +266,15 @@ std::vector<std::string> Ovrin::windowState() const
 {
     return {m_window->saveGeometry().toBase64().toStdString(),
             m_ui->splitter->saveState().toBase64().toStdString(),
-            m_ui->tvResult->horizontalHeader()->saveState().toBase64().toStdString()};
+            m_ui->tvResult->horizontalHeader()->saveState().toBase64().toStdString(),
+            m_ui->tvGroups->header()->saveState().toBase64().toStdString()};
 }
 
 void Ovrin::restoreWindow()
 {
     platform::Preferences& store = platform::Preferences::standard();
     std::vector<QByteArray> stored;
-    for (const char* key : {kGeometryKey, kSplitterKey, kColumnsKey}) {
+    for (const char* key : {kGeometryKey, kSplitterKey, kColumnsKey, kGroupColumnsKey}) {
         m_windowKeys.emplace_back(key, store.stringForKey(key).value_or(std::string()));
         stored.push_back(
             QByteArray::fromBase64(QByteArray::fromStdString(m_windowKeys.back().second)));
@@ -214,10 +291,15 @@ void Ovrin::restoreWindow()
     }
     QHeaderView* columns = m_ui->tvResult->horizontalHeader();
     columns->restoreState(stored[2]);
+    QHeaderView* groupColumns = m_ui->tvGroups->header();
+    groupColumns->restoreState(stored[3]);
     // Widths kept from a run in another language still show the whole title.
     columns->resizeSection(HitListModel::kRateColumn,
                            std::max(columns->sectionSize(HitListModel::kRateColumn),
                                     columns->sectionSizeHint(HitListModel::kRateColumn)));
+    for (const int column : {GroupTreeModel::kRateColumn, GroupTreeModel::kLikenessColumn})
+        groupColumns->resizeSection(column, std::max(groupColumns->sectionSize(column),
+                                                     groupColumns->sectionSizeHint(column)));
     // A restored state need not give back the very bytes it came from (the
     // frame is added again): what counts as a change is a change from here.
     const std::vector<std::string> now = windowState();
@@ -237,9 +319,49 @@ void Ovrin::saveWindow()
         store.setString(m_windowKeys[i].first, now[i]);
         changed = true;
     }
+    changed = saveGroupsValues() || changed;
     // Like the settings record: the store is written only when something changed.
     if (changed)
         store.synchronize();
+}
+
+void Ovrin::loadGroupsValues()
+{
+    const platform::Preferences& store = platform::Preferences::standard();
+    // Until a grouping has run, it starts from the search's values.
+    GroupsRequest values;
+    const std::int32_t method = m_gs->searchMethod();
+    values.method =
+        method == TGraphicSearch::kSearchIndexFile ? method : TGraphicSearch::kSearchDirectory;
+    values.folder = m_gs->topDirPath();
+    values.index = m_gs->indexFilePath();
+    values.bits = m_gs->bits();
+    values.matchRate = m_gs->matchRate();
+    if (store.stringForKey(kGroupsMethodKey)) {
+        values.method = numberFromStore(store.stringForKey(kGroupsMethodKey), values.method) ==
+                                TGraphicSearch::kSearchIndexFile
+                            ? TGraphicSearch::kSearchIndexFile
+                            : TGraphicSearch::kSearchDirectory;
+        values.folder = pathFromStore(store.stringForKey(kGroupsFolderKey));
+        values.index = pathFromStore(store.stringForKey(kGroupsIndexKey));
+        values.bits = numberFromStore(store.stringForKey(kGroupsBitsKey), values.bits);
+        values.matchRate = numberFromStore(store.stringForKey(kGroupsRateKey), values.matchRate);
+    }
+    m_groupsValues = m_groupsStarted = m_groupsLoaded = values;
+}
+
+bool Ovrin::saveGroupsValues()
+{
+    if (m_groupsStarted == m_groupsLoaded)
+        return false;
+    platform::Preferences& store = platform::Preferences::standard();
+    store.setString(kGroupsMethodKey, std::to_string(m_groupsStarted.method));
+    store.setString(kGroupsFolderKey, storedPath(m_groupsStarted.folder));
+    store.setString(kGroupsIndexKey, storedPath(m_groupsStarted.index));
+    store.setString(kGroupsBitsKey, std::to_string(m_groupsStarted.bits));
+    store.setString(kGroupsRateKey, std::to_string(m_groupsStarted.matchRate));
+    m_groupsLoaded = m_groupsStarted;
+    return true;
 }
 
 // ---- Drops and arguments -------------------------------------------------
@@ -362,7 +484,11 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         feedback = feedback.isEmpty() ? refusal : feedback + QLatin1Char(' ') + refusal;
     }
     m_ui->contextStrip->showFeedback(feedback, !refused.isEmpty());
-    refreshContext();
+    // What was dropped is for the next search: the strip shows its context.
+    if (m_stripShowsGroups)
+        showStripFor(View::Hits);
+    else
+        refreshContext();
     if (target)
         requestTargetPreview();
 }
@@ -430,9 +556,23 @@ void Ovrin::showProgress()
         const std::lock_guard lock(m_handoverLock);
         path.swap(m_latestPath);
     }
+    const double seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
+    if (m_summaryKind == RunSummary::Kind::Groups) {
+        const GroupingProgress& grouping = m_gs->groupingProgress();
+        const std::uint64_t total = grouping.pairsTotal.load();
+        const std::uint64_t done = grouping.pairsCompared.load() + grouping.pairsPruned.load();
+        // Once the pairs are compared, no file is in hand any more.
+        if (total > 0)
+            m_ui->msgCurrentFilePath->clear();
+        else if (path)
+            m_ui->msgCurrentFilePath->setText(PathText::display(*path));
+        m_ui->msgCounts->setText(RunReport::groupingProgress(
+            m_groupsValues.method == TGraphicSearch::kSearchIndexFile, m_examined.load(), done,
+            total, grouping.groups.load(), seconds));
+        return;
+    }
     if (path)
         m_ui->msgCurrentFilePath->setText(PathText::display(*path));
-    const double seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     m_ui->msgCounts->setText(
         RunReport::progress(m_summaryKind, m_examined.load(), m_hitCount.load(), seconds));
     if (m_summaryKind == RunSummary::Kind::IndexSearch) {
@@ -448,13 +588,16 @@ void Ovrin::searchEndCallback()
 {
     const std::uint64_t generation = m_generation.load();
     RunSummary summary = m_gs->lastRunSummary();
+    // Taken with the summary, before another run could replace them.
+    std::shared_ptr<const LookAlikeResult> groups =
+        summary.kind == RunSummary::Kind::Groups ? m_gs->lastGroups() : nullptr;
     // A refused start calls back on the UI thread itself: the title must be
     // back before the command returns. A worker's end queues behind its hits.
     if (QThread::currentThread() == thread())
-        endOfRun(generation, std::move(summary));
+        endOfRun(generation, std::move(summary), std::move(groups));
     else
         QMetaObject::invokeMethod(
-            this, [this, generation, summary] { endOfRun(generation, summary); },
+            this, [this, generation, summary, groups] { endOfRun(generation, summary, groups); },
             Qt::QueuedConnection);
 }
 
@@ -469,7 +612,8 @@ RunSummary Ovrin::completeSummary(RunSummary summary) const
     return summary;
 }
 
-void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary)
+void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
+                     std::shared_ptr<const LookAlikeResult> groups)
 {
     if (generation != m_generation.load())
         return; // the end of an earlier run, queued behind a newer start
@@ -485,7 +629,19 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary)
     m_runKind = RunKind::None;
     // A refused start ends here within the start itself: what was summed up
     // before belongs to an earlier run, and the start says why instead.
-    if (kind != RunKind::None && !m_starting) {
+    if (kind == RunKind::Groups)
+        m_ui->tvGroups->setPlaceholderText(groups && groups->groups.empty() && !m_starting
+                                               ? tr("No look-alike groups were found.")
+                                               : QString());
+    if (kind == RunKind::Groups && !m_starting) {
+        summary = completeSummary(std::move(summary));
+        m_groups->setResult(groups);
+        m_ui->msgSummary->setText(
+            groups ? RunReport::groups(summary, m_groups->picturesHeld(),
+                                       static_cast<std::int64_t>(groups->table.paths.size()))
+                   : RunReport::summary(summary));
+        m_ui->msgSummary->show();
+    } else if (kind != RunKind::None && !m_starting) {
         summary = completeSummary(std::move(summary));
         m_ui->msgSummary->setText(RunReport::summary(summary));
         m_ui->msgSummary->show();
@@ -522,7 +678,46 @@ void Ovrin::menuSearchAction()
     if (!confirmed)
         return;
     m_hits->clear();
+    m_groups->clear();
     startRun(RunKind::Search);
+}
+
+void Ovrin::menuFindGroupsAction()
+{
+    if (m_gs->isWorking())
+        return;
+    m_groupsDlg->setup(m_groupsValues);
+    const bool confirmed = m_groupsDlg->doModal();
+    m_window->activateWindow();
+    if (!confirmed)
+        return;
+    m_groupsValues = m_groupsDlg->values();
+    m_groups->clear();
+    m_hits->clear();
+    startRun(RunKind::Groups);
+}
+
+StartResult Ovrin::beginGroups()
+{
+    // The engine runs on what it holds; the search's values go back at once,
+    // since the run has taken its own copy when it started.
+    const auto folder = m_gs->topDirPath();
+    const auto index = m_gs->indexFilePath();
+    const std::int32_t method = m_gs->searchMethod();
+    const std::int32_t bits = m_gs->bits();
+    const std::int32_t rate = m_gs->matchRate();
+    m_gs->setTopDirPath(m_groupsValues.folder);
+    m_gs->setIndexFilePath(m_groupsValues.index);
+    m_gs->setSearchMethod(m_groupsValues.method);
+    m_gs->setBits(m_groupsValues.bits);
+    m_gs->setMatchRate(m_groupsValues.matchRate);
+    StartResult started = m_gs->beginGroups();
+    m_gs->setTopDirPath(folder);
+    m_gs->setIndexFilePath(index);
+    m_gs->setSearchMethod(method);
+    m_gs->setBits(bits);
+    m_gs->setMatchRate(rate);
+    return started;
 }
 
 void Ovrin::menuCreateIndexFileAction()
@@ -550,6 +745,8 @@ void Ovrin::startRun(RunKind kind)
     m_runKind = kind;
     if (kind == RunKind::IndexCreation)
         m_summaryKind = RunSummary::Kind::IndexCreation;
+    else if (kind == RunKind::Groups)
+        m_summaryKind = RunSummary::Kind::Groups;
     else
         m_summaryKind = m_gs->searchMethod() == TGraphicSearch::kSearchIndexFile
                             ? RunSummary::Kind::IndexSearch
@@ -559,24 +756,28 @@ void Ovrin::startRun(RunKind kind)
     if (const auto status = platform::FileManager::fileStatus(m_targetPath))
         m_targetIdentity = status->identity;
 
-    if (kind == RunKind::Search)
+    if (kind == RunKind::Search) {
         m_ui->tvResult->setPlaceholderText(QString());
+        showView(View::Hits);
+    } else if (kind == RunKind::Groups) {
+        m_ui->tvGroups->setPlaceholderText(tr("The groups appear here when the grouping ends."));
+        showView(View::Groups);
+    }
     m_ui->msgSummary->hide();
     m_ui->msgCurrentFilePath->show();
     m_ui->pbIndexRead->setValue(0);
     m_hits->setLive(true);
     setButtonTitle(stopTitle());
-    refreshContext();
-    if (kind == RunKind::Search)
-        requestTargetPreview();
+    showStripFor(kind == RunKind::Groups ? View::Groups : View::Hits);
     updateActions();
     updateTitle();
     m_runClock.start();
     m_progressTimer.start();
 
     m_starting = true;
-    const StartResult started =
-        kind == RunKind::Search ? m_gs->beginSearch() : m_gs->makeIndexFile();
+    const StartResult started = kind == RunKind::Search   ? m_gs->beginSearch()
+                                : kind == RunKind::Groups ? beginGroups()
+                                                          : m_gs->makeIndexFile();
     m_starting = false;
     if (started) {
         rememberPaths();
@@ -589,6 +790,10 @@ void Ovrin::startRun(RunKind kind)
 
 void Ovrin::rememberPaths()
 {
+    if (m_runKind == RunKind::Groups) {
+        m_groupsStarted = m_groupsValues;
+        return;
+    }
     m_remembered.target = m_gs->target().filePath();
     if (m_runKind == RunKind::IndexCreation || m_summaryKind == RunSummary::Kind::FolderSearch)
         m_remembered.folder = m_gs->topDirPath();
@@ -608,6 +813,8 @@ void Ovrin::doubleClickTvResultAction()
 
 std::vector<std::string> Ovrin::selectedPaths() const
 {
+    if (m_view == View::Groups)
+        return m_groups->paths(m_ui->tvGroups->selectionModel()->selection());
     const QItemSelectionModel* selection = m_ui->tvResult->selectionModel();
     if (selection == nullptr)
         return {};
@@ -693,7 +900,13 @@ void Ovrin::menuMoveToTrashAction()
         else
             gone.push_back(path);
     }
-    m_hits->removePaths(gone);
+    if (m_view == View::Groups) {
+        m_groups->removePaths(gone);
+        if (m_groups->rowCount() == 0)
+            m_ui->tvGroups->setPlaceholderText(tr("No groups are left."));
+    } else {
+        m_hits->removePaths(gone);
+    }
     if (!failures.isEmpty())
         UiHooks::alert(m_window.get(),
                        RunReport::count(failures.size(),
@@ -718,21 +931,97 @@ void Ovrin::menuExportHitsAction()
                        *path + QLatin1Char('\n') + file.errorString());
 }
 
+void Ovrin::menuSelectMembersAction()
+{
+    if (m_view != View::Groups || m_groups->rowCount() == 0)
+        return;
+    GroupTreeView* tree = m_ui->tvGroups;
+    // Folded groups are opened, so that nothing selected is out of sight.
+    tree->expandAll();
+    const QItemSelection members = m_groups->allMembers();
+    // Cleared first: telling a large selection from another takes time with
+    // the product of their sizes.
+    tree->selectionModel()->clearSelection();
+    tree->selectionModel()->setCurrentIndex(members.first().topLeft(),
+                                            QItemSelectionModel::NoUpdate);
+    tree->selectionModel()->select(members, QItemSelectionModel::Select);
+    tree->scrollTo(members.first().topLeft());
+    tree->setFocus();
+}
+
+void Ovrin::menuExportGroupsAction()
+{
+    const LookAlikeResult* result = m_groups->result();
+    if (result == nullptr || m_groups->rowCount() == 0)
+        return;
+    const auto path = UiHooks::saveFile(
+        m_window.get(), QDir::homePath(), QStringLiteral("groups.csv"),
+        tr("CSV files (*.csv)") + QStringLiteral(";;") + tr("JSON Lines files (*.jsonl *.json)") +
+            QStringLiteral(";;") + tr("All files (*)"));
+    if (!path)
+        return;
+    QSaveFile file(*path);
+    const QByteArray text =
+        GroupExport::write(result->table.paths, m_groups->groups(), GroupExport::formatFor(*path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        UiHooks::alert(m_window.get(), tr("The groups could not be exported."),
+                       *path + QLatin1Char('\n') + file.errorString());
+}
+
 // ---- The window's parts --------------------------------------------------
+
+void Ovrin::showView(View view)
+{
+    if (m_view == view)
+        return;
+    m_view = view;
+    QWidget* shown = view == View::Groups ? static_cast<QWidget*>(m_ui->tvGroups)
+                                          : static_cast<QWidget*>(m_ui->tvResult);
+    const bool hadFocus = m_ui->resultStack->currentWidget()->hasFocus();
+    m_ui->resultStack->setCurrentWidget(shown);
+    if (hadFocus)
+        shown->setFocus();
+    // Pictures still on their way belong to the other view.
+    ++m_previewTickets[PreviewPane::TargetSlot];
+    ++m_previewTickets[PreviewPane::HitSlot];
+    m_previewPaths[0].clear();
+    m_previewPaths[1].clear();
+    m_ui->previewPane->setMode(view == View::Groups ? PreviewPane::Mode::Groups
+                                                    : PreviewPane::Mode::Hits);
+    if (view == View::Hits)
+        requestTargetPreview();
+    previewSelection();
+    updateActions();
+}
+
+void Ovrin::showStripFor(View view)
+{
+    m_stripShowsGroups = view == View::Groups;
+    refreshContext();
+    if (m_stripShowsGroups)
+        m_ui->contextStrip->setTargetImage({});
+    else
+        requestTargetPreview();
+}
 
 void Ovrin::updateActions()
 {
     const bool working = m_runKind != RunKind::None;
-    const QItemSelectionModel* selection = m_ui->tvResult->selectionModel();
+    const bool groups = m_view == View::Groups;
+    const QItemSelectionModel* selection =
+        groups ? m_ui->tvGroups->selectionModel() : m_ui->tvResult->selectionModel();
     const bool selected = selection != nullptr && selection->hasSelection();
     m_ui->actionStop->setEnabled(working);
     m_ui->actionSearch->setEnabled(!working);
     m_ui->actionCreateIndexFile->setEnabled(!working);
+    m_ui->actionFindGroups->setEnabled(!working);
+    m_ui->actionSelectMembers->setEnabled(groups && m_groups->rowCount() > 0);
+    m_ui->actionExportGroups->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFolder->setEnabled(selected);
     m_ui->actionCopyPaths->setEnabled(selected);
     m_ui->actionMoveToTrash->setEnabled(selected);
-    m_ui->actionExportHits->setEnabled(m_hits->rowCount() > 0);
+    m_ui->actionExportHits->setEnabled(!groups && m_hits->rowCount() > 0);
 }
 
 void Ovrin::updateTitle()
@@ -744,6 +1033,9 @@ void Ovrin::updateTitle()
     case RunKind::IndexCreation:
         m_window->setWindowTitle(tr("Ovrin — indexing…"));
         break;
+    case RunKind::Groups:
+        m_window->setWindowTitle(tr("Ovrin — grouping…"));
+        break;
     case RunKind::None:
         m_window->setWindowTitle(tr("Ovrin"));
         break;
@@ -752,6 +1044,12 @@ void Ovrin::updateTitle()
 
 void Ovrin::refreshContext()
 {
+    if (m_stripShowsGroups) {
+        const GroupsRequest& run = m_groupsValues;
+        m_ui->contextStrip->showContext(RunContext{std::nullopt, run.folder, run.index, run.method,
+                                                   run.bits, run.matchRate, true});
+        return;
+    }
     m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(), m_gs->topDirPath(),
                                                m_gs->indexFilePath(), m_gs->searchMethod(),
                                                m_gs->bits(), m_gs->matchRate()});
@@ -759,18 +1057,64 @@ void Ovrin::refreshContext()
 
 void Ovrin::requestTargetPreview()
 {
+    // While the pane shows groups, the target goes to the strip alone.
+    const bool pane = m_view == View::Hits;
     const auto& path = m_gs->target().filePath();
     if (!path || path->empty()) {
-        m_ui->previewPane->showMessage(PreviewPane::TargetSlot, {}, tr("No target chosen yet."));
+        if (pane)
+            m_ui->previewPane->showMessage(PreviewPane::TargetSlot, {},
+                                           tr("No target chosen yet."));
         m_ui->contextStrip->setTargetImage({});
         return;
     }
-    m_previews->request(PreviewPane::TargetSlot, *path, PreviewPane::pictureBox(),
-                        ++m_previewTickets[PreviewPane::TargetSlot]);
+    if (!pane && m_stripShowsGroups)
+        return;
+    const int slot = pane ? PreviewPane::TargetSlot : kStripSlot;
+    m_previews->request(slot, *path, PreviewPane::pictureBox(), ++m_previewTickets[slot]);
+}
+
+void Ovrin::requestPreview(int slot, const std::string& path)
+{
+    // Moving within a group leaves its reference in place.
+    if (m_previewPaths[slot] == path)
+        return;
+    m_previewPaths[slot] = path;
+    m_previews->request(slot, path, PreviewPane::pictureBox(), ++m_previewTickets[slot]);
+}
+
+void Ovrin::previewGroupSelection()
+{
+    PreviewPane* pane = m_ui->previewPane;
+    const QModelIndex current = m_ui->tvGroups->selectionModel()->currentIndex();
+    const auto message = [this, pane](PreviewPane::Slot slot, const QString& text) {
+        ++m_previewTickets[slot];
+        m_previewPaths[slot].clear();
+        pane->showMessage(slot, {}, text);
+    };
+    if (!current.isValid()) {
+        message(PreviewPane::TargetSlot, tr("Select a group to see its reference here."));
+        message(PreviewPane::HitSlot, tr("Select a member to compare it with its reference."));
+        return;
+    }
+    const std::string reference = m_groups->path(m_groups->referenceOf(current));
+    if (reference.empty())
+        message(PreviewPane::TargetSlot, tr("The reference was moved to the trash."));
+    else
+        requestPreview(PreviewPane::TargetSlot, reference);
+    if (m_groups->isReference(current))
+        message(PreviewPane::HitSlot,
+                tr("This is the group's reference. Select a member to compare it with the "
+                   "reference."));
+    else
+        requestPreview(PreviewPane::HitSlot, m_groups->path(current));
 }
 
 void Ovrin::previewSelection()
 {
+    if (m_view == View::Groups) {
+        previewGroupSelection();
+        return;
+    }
     const QModelIndex current = m_ui->tvResult->selectionModel()->currentIndex();
     const std::string path = current.isValid() ? m_hits->path(current.row()) : std::string();
     if (path.empty()) {
@@ -785,8 +1129,25 @@ void Ovrin::previewSelection()
 
 void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info)
 {
-    if (slot < 0 || slot > 1 || ticket != m_previewTickets[slot])
+    if (slot < 0 || slot > kStripSlot || ticket != m_previewTickets[slot])
         return; // a newer request has replaced it
+    if (slot == kStripSlot) {
+        m_ui->contextStrip->setTargetImage(info.image);
+        return;
+    }
+    if (m_view == View::Groups) {
+        QString name = fileName(m_previewPaths[slot]);
+        const QModelIndex current = m_ui->tvGroups->selectionModel()->currentIndex();
+        if (slot == PreviewPane::HitSlot && current.isValid())
+            name =
+                tr("%1\nRate %2 % · likeness %3 %")
+                    .arg(
+                        name,
+                        current.siblingAtColumn(GroupTreeModel::kRateColumn).data().toString(),
+                        current.siblingAtColumn(GroupTreeModel::kLikenessColumn).data().toString());
+        m_ui->previewPane->showPicture(static_cast<PreviewPane::Slot>(slot), name, info);
+        return;
+    }
     if (slot == PreviewPane::TargetSlot) {
         const auto& path = m_gs->target().filePath();
         m_ui->previewPane->showPicture(PreviewPane::TargetSlot, path ? fileName(*path) : QString(),

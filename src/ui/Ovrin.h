@@ -3,6 +3,7 @@
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 #include "platform/FileManager.h"
+#include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 
 #include <QElapsedTimer>
@@ -29,19 +30,21 @@ class MainWindow;
 namespace ovrin {
 class TGraphicSearch;
 class TSetting;
+struct LookAlikeResult;
 } // namespace ovrin
 
 namespace ovrin::ui {
 
+class GroupTreeModel;
 class PictureLoader;
 class TCreateIndexFileDlg;
 class TSearchDlg;
 class ThumbnailCache;
 struct PictureInfo;
 
-// The application's controller: builds the main window and both dialogs from
-// their layouts, owns the engine, the hit list and the settings, receives the
-// engine's callbacks and carries out every command. Callbacks arrive on the
+// The application's controller: builds the main window and its dialogs from
+// their layouts, owns the engine, the hit list, the groups and the settings,
+// receives the engine's callbacks and carries out every command. Callbacks arrive on the
 // worker thread and are handed to the UI thread without waiting for it: hits
 // are gathered and appended in batches, progress is read a few times a second.
 class Ovrin : public QObject, public TGraphicSearchCallback {
@@ -55,8 +58,10 @@ public:
     Ui::MainWindow& widgets() { return *m_ui; }
     TSearchDlg* searchDlg() const { return m_searchDlg; }
     TCreateIndexFileDlg* createIndexFileDlg() const { return m_createIndexFileDlg; }
+    GroupsDlg* groupsDlg() const { return m_groupsDlg; }
     TGraphicSearch& engine() { return *m_gs; }
     HitListModel* hits() const { return m_hits; }
+    GroupTreeModel* groups() const { return m_groups; }
     bool quited() const { return m_quited; }
 
     // The button titles, from the keys "Search" and "Stop".
@@ -87,12 +92,17 @@ public Q_SLOTS:
     void menuCopyPathsAction();
     void menuMoveToTrashAction();
     void menuExportHitsAction();
+    void menuFindGroupsAction();
+    void menuSelectMembersAction();
+    void menuExportGroupsAction();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class RunKind { None, Search, IndexCreation };
+    enum class RunKind { None, Search, IndexCreation, Groups };
+    // What the main area shows: the hits of a search or the groups of a grouping.
+    enum class View { Hits, Groups };
     struct RememberedPaths {
         std::optional<std::string> target;
         std::optional<std::string> folder;
@@ -105,7 +115,11 @@ private:
     void startRun(RunKind kind);
     void flushHits();
     void showProgress();
-    void endOfRun(std::uint64_t generation, RunSummary summary);
+    void endOfRun(std::uint64_t generation, RunSummary summary,
+                  std::shared_ptr<const LookAlikeResult> groups);
+    StartResult beginGroups();
+    void showView(View view);
+    void showStripFor(View view);
     RunSummary completeSummary(RunSummary summary) const;
     void setButtonTitle(const QString& title);
     void updateActions();
@@ -113,20 +127,26 @@ private:
     void refreshContext();
     void requestTargetPreview();
     void previewSelection();
+    void previewGroupSelection();
+    void requestPreview(int slot, const std::string& path);
     void pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info);
     std::vector<std::string> selectedPaths() const;
     void rememberPaths();
     std::vector<std::string> windowState() const;
     void restoreWindow();
     void saveWindow();
+    void loadGroupsValues();
+    bool saveGroupsValues();
     HitRecord recordFor(const std::shared_ptr<TFileInfo>& info) const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
     TCreateIndexFileDlg* m_createIndexFileDlg = nullptr;
     TSearchDlg* m_searchDlg = nullptr;
+    GroupsDlg* m_groupsDlg = nullptr;
     std::shared_ptr<TGraphicSearch> m_gs;
     HitListModel* m_hits = nullptr;
+    GroupTreeModel* m_groups = nullptr;
     std::unique_ptr<TSetting> m_setting;
     std::unique_ptr<TSetting> m_settingSaved;
     bool m_quited = false;
@@ -137,7 +157,17 @@ private:
     // The window's own keys in the settings store, as loaded.
     std::vector<std::pair<std::string, std::string>> m_windowKeys;
 
+    // The grouping's own values: as the dialog left them, as a run last
+    // started with them (kept for the next start), and as loaded.
+    GroupsRequest m_groupsValues;
+    GroupsRequest m_groupsStarted;
+    GroupsRequest m_groupsLoaded;
+
     RunKind m_runKind = RunKind::None;
+    View m_view = View::Hits;
+    // Whether the context strip shows the grouping (until a drop or a search
+    // puts the search's context back).
+    bool m_stripShowsGroups = false;
     RunSummary::Kind m_summaryKind = RunSummary::Kind::FolderSearch;
     bool m_starting = false;
     QElapsedTimer m_runClock;
@@ -158,7 +188,11 @@ private:
 
     PictureLoader* m_previews = nullptr;
     ThumbnailCache* m_thumbnails = nullptr;
-    std::uint64_t m_previewTickets[2] = {0, 0};
+    // Slots of the preview loader: the pane's two sides, and the target's
+    // small picture in the strip while the pane shows groups.
+    static constexpr int kStripSlot = 2;
+    std::uint64_t m_previewTickets[3] = {0, 0, 0};
+    std::string m_previewPaths[2];
 };
 
 } // namespace ovrin::ui

@@ -46,13 +46,28 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent)
 
 void PreviewPane::retranslate()
 {
-    m_parts[TargetSlot].title->setText(tr("Target"));
-    m_parts[HitSlot].title->setText(tr("Selected hit"));
-    m_parts[TargetSlot].image->setAccessibleName(tr("Target picture"));
-    m_parts[HitSlot].image->setAccessibleName(tr("Selected hit picture"));
-    m_parts[TargetSlot].info->setAccessibleName(tr("About the target picture"));
-    m_parts[HitSlot].info->setAccessibleName(tr("About the selected hit"));
+    if (m_mode == Mode::Groups) {
+        m_parts[TargetSlot].title->setText(tr("Reference"));
+        m_parts[HitSlot].title->setText(tr("Selected member"));
+        m_parts[TargetSlot].image->setAccessibleName(tr("Reference picture"));
+        m_parts[HitSlot].image->setAccessibleName(tr("Selected member picture"));
+        m_parts[TargetSlot].info->setAccessibleName(tr("About the reference picture"));
+        m_parts[HitSlot].info->setAccessibleName(tr("About the selected member"));
+    } else {
+        m_parts[TargetSlot].title->setText(tr("Target"));
+        m_parts[HitSlot].title->setText(tr("Selected hit"));
+        m_parts[TargetSlot].image->setAccessibleName(tr("Target picture"));
+        m_parts[HitSlot].image->setAccessibleName(tr("Selected hit picture"));
+        m_parts[TargetSlot].info->setAccessibleName(tr("About the target picture"));
+        m_parts[HitSlot].info->setAccessibleName(tr("About the selected hit"));
+    }
     setAccessibleName(tr("Preview"));
+}
+
+void PreviewPane::setMode(Mode mode)
+{
+    m_mode = mode;
+    retranslate();
 }
 
 void PreviewPane::changeEvent(QEvent* event)

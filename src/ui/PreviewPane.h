@@ -11,12 +11,14 @@ class QLabel;
 namespace ovrin::ui {
 
 // The target and the selected hit side by side, each scaled to fit, with its
-// pixel size, file size, format and modification date.
+// pixel size, file size, format and modification date; for groups, the
+// selected member's reference and the member.
 class PreviewPane : public QWidget {
     Q_OBJECT
 
 public:
     enum Slot { TargetSlot = 0, HitSlot = 1 };
+    enum class Mode { Hits, Groups };
 
     explicit PreviewPane(QWidget* parent = nullptr);
 
@@ -26,6 +28,8 @@ public:
     void showPicture(Slot slot, const QString& name, const PictureInfo& info);
     void showMessage(Slot slot, const QString& name, const QString& message);
     QString infoText(Slot slot) const;
+    // What the two sides are called.
+    void setMode(Mode mode);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -42,6 +46,7 @@ private:
     void retranslate();
 
     std::array<Part, 2> m_parts;
+    Mode m_mode = Mode::Hits;
 };
 
 } // namespace ovrin::ui

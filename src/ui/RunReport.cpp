@@ -89,8 +89,10 @@ QString RunReport::summary(const RunSummary& run)
     const std::int64_t pictures = std::max<std::int64_t>(run.examined - run.skippedTotal(), 0);
 
     switch (run.kind) {
-    case RunSummary::Kind::FolderSearch:
     case RunSummary::Kind::Groups:
+        return groups(run, -1, -1);
+
+    case RunSummary::Kind::FolderSearch:
         if (run.outcome == RunSummary::Outcome::Failed)
             return tr("Search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
@@ -144,6 +146,38 @@ QString RunReport::summary(const RunSummary& run)
     }
     }
     return {};
+}
+
+QString RunReport::groups(const RunSummary& run, std::int64_t held, std::int64_t pictures)
+{
+    const QString skips = skipped(run);
+    const auto withSkips = [&skips](const QString& text) {
+        return skips.isEmpty() ? text : tr("%1; %2").arg(text, skips);
+    };
+    if (pictures < 0)
+        pictures = std::max<std::int64_t>(run.examined - run.skippedTotal(), 0);
+    const QString among = count(pictures, tr("%1 picture"), tr("%1 pictures"));
+    switch (run.outcome) {
+    case RunSummary::Outcome::Failed:
+        return tr("Grouping failed: %1").arg(PathText::display(run.error));
+    case RunSummary::Outcome::Stopped:
+        return withSkips(tr("Grouping stopped after %1 in %2; no groups are shown")
+                             .arg(count(pictures, tr("%1 picture read"), tr("%1 pictures read")),
+                                  seconds(run.seconds)));
+    case RunSummary::Outcome::Finished:
+        break;
+    }
+    if (run.hits == 0)
+        return withSkips(
+            tr("No look-alike groups among %1 in %2").arg(among, seconds(run.seconds)));
+    const QString found = count(run.hits, tr("%1 group"), tr("%1 groups"));
+    if (held < 0)
+        return withSkips(tr("%1 among %2 in %3").arg(found, among, seconds(run.seconds)));
+    return withSkips(
+        tr("%1 holding %2 of %3 in %4")
+            .arg(found, number(held),
+                 count(pictures, tr("%1 picture", "of all"), tr("%1 pictures", "of all")),
+                 seconds(run.seconds)));
 }
 
 QString RunReport::refusal(const StartResult& result)
@@ -201,6 +235,25 @@ QString RunReport::progress(RunSummary::Kind kind, std::int64_t examined, std::i
         parts << count(examined, tr("%1 file examined"), tr("%1 files examined"));
     if (kind != RunSummary::Kind::IndexCreation)
         parts << count(hits, tr("%1 hit"), tr("%1 hits"));
+    parts << clock(elapsed);
+    return parts.join(QStringLiteral(" · "));
+}
+
+QString RunReport::groupingProgress(bool fromIndex, std::int64_t examined, std::uint64_t pairsDone,
+                                    std::uint64_t pairsTotal, std::uint64_t groups, double elapsed)
+{
+    QStringList parts;
+    if (pairsTotal > 0) {
+        // Whole percent, rounded down: 100 % only once every pair is settled.
+        const std::uint64_t percent = std::min(pairsDone, pairsTotal) * 100 / pairsTotal;
+        parts << tr("%1 % of the pairs compared").arg(percent)
+              << count(static_cast<std::int64_t>(groups), tr("%1 group so far"),
+                       tr("%1 groups so far"));
+    } else if (fromIndex) {
+        parts << tr("Reading the index file");
+    } else {
+        parts << count(examined, tr("%1 file examined"), tr("%1 files examined"));
+    }
     parts << clock(elapsed);
     return parts.join(QStringLiteral(" · "));
 }

@@ -1,8 +1,12 @@
+#include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/Preferences.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
 #include "ui/ContextStrip.h"
+#include "ui/GroupExport.h"
+#include "ui/GroupTreeModel.h"
+#include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 #include "ui/Ovrin.h"
 #include "ui/PictureLoader.h"
@@ -10,6 +14,7 @@
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TSearchDlg.h"
 #include "ui/UiHooks.h"
+#include "ui_GroupsDlg.h"
 #include "ui_MainWindow.h"
 #include "ui_TCreateIndexFileDlg.h"
 #include "ui_TSearchDlg.h"
@@ -614,6 +619,14 @@ private Q_SLOTS:
         QTest::newRow("kept")
             << run(K::IndexCreation, O::Stopped, I::KeptExisting, 913, 0, 913, 2)
             << "Index creation stopped after 913 files; the existing index was kept unchanged.";
+        QTest::newRow("grouping stopped")
+            << run(K::Groups, O::Stopped, I::None, 913, 0, 0, 2.14)
+            << "Grouping stopped after 913 pictures read in 2.1 s; no groups are shown";
+        RunSummary groupingFailed = run(K::Groups, O::Failed, I::None, 0, 0, 0, 0);
+        groupingFailed.error = "The index file /x.ovi cannot be read: not an index file";
+        QTest::newRow("grouping failed")
+            << groupingFailed
+            << "Grouping failed: The index file /x.ovi cannot be read: not an index file";
     }
 
     void summariesSayHowTheRunEnded()
@@ -621,6 +634,198 @@ private Q_SLOTS:
         QFETCH(RunSummary, run);
         QFETCH(QString, text);
         QCOMPARE(RunReport::summary(run), text);
+    }
+
+    void groupsAreReferenceFirstAndExportedAsShown()
+    {
+        auto result = std::make_shared<LookAlikeResult>();
+        result->table.paths = {"/g/a.png", "/g/b,\"q\".png", "/g/c.png",
+                               "/g/d.png", "/g/\xff.png",    "/g/single.png"};
+        result->groups = {{0, {{1, 98, 99.46}, {2, 90, 97.25}}}, {3, {{4, 80, 95.0}}}};
+        GroupTreeModel model;
+        model.setResult(result);
+        QCOMPARE(model.rowCount(), 2);
+        const QModelIndex first = model.index(0, 0);
+        QVERIFY(model.isReference(first) && !model.isReference(model.index(0, 0, first)));
+        QCOMPARE(model.path(first), std::string("/g/a.png"));
+        QCOMPARE(model.path(model.index(1, 0, first)), std::string("/g/c.png"));
+        QCOMPARE(model.referenceOf(model.index(1, 2, first)), first);
+        QCOMPARE(model.paths(model.allMembers().indexes()),
+                 (std::vector<std::string>{"/g/b,\"q\".png", "/g/c.png", "/g/\xff.png"}));
+        QCOMPARE(model.picturesHeld(), 5);
+
+        QCOMPARE(GroupExport::write(result->table.paths, model.groups(), GroupExport::Format::Csv),
+                 QByteArray("group,role,rate,likeness,path\r\n"
+                            "1,reference,,,/g/a.png\r\n"
+                            "1,member,98,99.5,\"/g/b,\"\"q\"\".png\"\r\n"
+                            "1,member,90,97.2,/g/c.png\r\n"
+                            "2,reference,,,/g/d.png\r\n"
+                            "2,member,80,95.0,/g/\xff.png\r\n"));
+        QCOMPARE(
+            GroupExport::write(result->table.paths, model.groups(),
+                               GroupExport::formatFor(QStringLiteral("x.JSONL"))),
+            QByteArray("{\"reference\":\"/g/a.png\",\"members\":[{\"rate\":98,\"likeness\":99."
+                       "5,\"path\":\"/g/b,\\\"q\\\".png\"},{\"rate\":90,\"likeness\":97.2,"
+                       "\"path\":\"/g/c.png\"}]}\n"
+                       "{\"reference\":\"/g/d.png\",\"members\":[{\"rate\":80,\"likeness\":95.0,"
+                       "\"path\":\"/g/\\\\xff.png\"}]}\n"));
+
+        // The trash takes a reference (its members stay under it, marked) and
+        // the last member of a group (the group goes).
+        QCOMPARE(model.removePaths({"/g/a.png", "/g/\xff.png", "/elsewhere.png"}), 2);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.rowCount(model.index(0, 0)), 2);
+        QCOMPARE(model.path(model.index(0, 0)), std::string());
+        QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsSelectable));
+        QCOMPARE(model.picturesHeld(), 2);
+    }
+
+    void groupsDialogSaysWhyItRefuses_data()
+    {
+        QTest::addColumn<bool>("byFolder");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("bits");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("accepted") << true << "tree"
+                                  << "2"
+                                  << "80"
+                                  << ""
+                                  << "";
+        QTest::newRow("bits 5") << true << "tree"
+                                << "5"
+                                << "80"
+                                << "Colour bits must be a whole number from 1 to 4."
+                                << "“5” cannot be used";
+        QTest::newRow("rate 101") << true << "tree"
+                                  << "2"
+                                  << "101"
+                                  << "The match rate must be a whole number from 0 to 100."
+                                  << "“101” cannot be used";
+        QTest::newRow("missing folder") << true << "gone"
+                                        << "2"
+                                        << "80"
+                                        << "The folder cannot be grouped."
+                                        << "does not exist";
+        QTest::newRow("file as folder") << true << "notes.txt"
+                                        << "2"
+                                        << "80"
+                                        << "The folder cannot be grouped."
+                                        << "is not a folder";
+        QTest::newRow("not an index") << false << "notes.txt"
+                                      << "2"
+                                      << "80"
+                                      << "The index file cannot be grouped."
+                                      << "not an index file";
+    }
+
+    void groupsDialogSaysWhyItRefuses()
+    {
+        QFETCH(bool, byFolder);
+        QFETCH(QString, source);
+        QFETCH(QString, bits);
+        QFETCH(QString, rate);
+        QFETCH(QString, message);
+        QFETCH(QString, reason);
+        GroupsDlg dialog;
+        dialog.setup({});
+        Ui::GroupsDlg& w = dialog.widgets();
+        whenShown(&dialog, [&] {
+            (byFolder ? w.tfTopDirPath : w.tfIndexFilePath)->setText(path(source));
+            (byFolder ? w.rbSelectSearchDirectory : w.rbSelectSearchIndexFile)->setChecked(true);
+            w.cbxBits->setCurrentText(bits);
+            w.cbxMatchRate->setCurrentText(rate);
+            QTest::mouseClick(w.btnOk, Qt::LeftButton);
+            if (dialog.isVisible())
+                dialog.close();
+        });
+        QCOMPARE(dialog.doModal(), message.isEmpty());
+        if (message.isEmpty()) {
+            QVERIFY(m_alerts.isEmpty());
+            QCOMPARE(dialog.values().folder, std::optional(raw(source)));
+            QCOMPARE(dialog.values().bits, 2);
+            QCOMPARE(dialog.values().matchRate, 80);
+            return;
+        }
+        QCOMPARE(m_alerts.size(), 1);
+        QCOMPARE(m_alerts[0].message, message);
+        QVERIFY2(m_alerts[0].informative.contains(reason), qPrintable(m_alerts[0].informative));
+        if (!reason.startsWith(QStringLiteral("“"))) // the path once, with the reason
+            QCOMPARE(m_alerts[0].informative.count(path(source)), 1);
+    }
+
+    void groupingRunShowsTheGroupsAndActsOnThem()
+    {
+        Ovrin controller;
+        Ui::MainWindow& w = controller.widgets();
+        GroupTreeModel* groups = controller.groups();
+        const std::int32_t searchBits = controller.engine().bits();
+        GroupsDlg* dialog = controller.groupsDlg();
+        whenShown(dialog, [&] {
+            dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));
+            dialog->widgets().rbSelectSearchDirectory->setChecked(true);
+            dialog->widgets().cbxBits->setCurrentText(QStringLiteral("2"));
+            dialog->widgets().cbxMatchRate->setCurrentText(QStringLiteral("90"));
+            QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
+        });
+        controller.menuFindGroupsAction();
+        QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — grouping…"));
+        QCOMPARE(w.resultStack->currentWidget(), w.tvGroups);
+        QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
+        QVERIFY2(
+            w.msgSummary->text().startsWith(QStringLiteral("1 group holding 2 of 5 pictures in ")),
+            qPrintable(w.msgSummary->text()));
+        QCOMPARE(controller.engine().bits(), searchBits); // the search's values stay
+        // p1 and its copy: equal matches, so the path settles the reference.
+        const QModelIndex reference = groups->index(0, 0);
+        QCOMPARE(groups->rowCount(reference), 1);
+        QCOMPARE(groups->path(reference), raw(QStringLiteral("tree/p1.png")));
+        const QModelIndex member = groups->index(0, 0, reference);
+        QCOMPARE(groups->path(member), raw(QStringLiteral("tree/sub/copy.png")));
+
+        // The preview compares the member with its reference.
+        w.tvGroups->setCurrentIndex(member);
+        QTRY_VERIFY(w.previewPane->infoText(PreviewPane::TargetSlot)
+                        .startsWith(QStringLiteral("p1.png\n")));
+        QTRY_VERIFY(
+            w.previewPane->infoText(PreviewPane::HitSlot).startsWith(QStringLiteral("copy.png\n")));
+
+        const QString file = path(QStringLiteral("groups.jsonl"));
+        UiHooks::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
+            return std::optional<QString>(file);
+        });
+        controller.menuExportGroupsAction();
+        QFile exported(file);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QVERIFY(exported.readAll().startsWith(
+            "{\"reference\":\"" + QFile::encodeName(path(QStringLiteral("tree/p1.png")))));
+
+        // Clearing the look-alikes in one step: every member, never a reference.
+        w.tvGroups->clearSelection();
+        std::vector<std::string> trashed;
+        UiHooks::setTrash([&](const std::string& gone) -> std::optional<QString> {
+            trashed.push_back(gone);
+            return std::nullopt;
+        });
+        controller.menuSelectMembersAction();
+        controller.menuMoveToTrashAction();
+        QCOMPARE(trashed, std::vector<std::string>{raw(QStringLiteral("tree/sub/copy.png"))});
+        QCOMPARE(groups->rowCount(), 0);
+        QVERIFY(!w.actionExportGroups->isEnabled());
+
+        // A search shows the hits again.
+        confirmSearch(controller, path(QStringLiteral("tree/p1.png")),
+                      path(QStringLiteral("tree")));
+        controller.menuSearchAction();
+        QCOMPARE(w.resultStack->currentWidget(), w.tvResult);
+        QTRY_COMPARE(controller.hits()->rowCount(), 2);
+        controller.mainWindow()->close();
+        const QSettings stored(m_store, QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("Groups/topDirPath")).toString(),
+                 path(QStringLiteral("tree")));
+        QCOMPARE(stored.value(QStringLiteral("Groups/bits")).toInt(), 2);
+        QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
     }
 
     void workWhileTheEngineRunsAndCloseSavesFirst()

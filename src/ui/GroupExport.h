@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/LookAlikeGroups.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace ovrin::ui {
+
+// The groups as a file, with the content and column order of `ovrin-cli
+// groups`: CSV ("group,role,rate,likeness,path", the reference first with
+// empty rate and likeness, CRLF line ends) or JSON Lines (one object per group:
+// the reference and its members with rate, likeness and path). Paths are
+// written as their bytes in CSV; in JSON, bytes that are not UTF-8 become the
+// text \xHH so that every line stays valid JSON.
+class GroupExport {
+public:
+    enum class Format { Csv, JsonLines };
+
+    // JSON Lines for a name ending in .json or .jsonl, else CSV.
+    static Format formatFor(const QString& fileName);
+    // `paths` are the table's, which the groups index into.
+    static QByteArray write(const std::vector<std::string>& paths,
+                            const std::vector<LookAlikeGroup>& groups, Format format);
+};
+
+} // namespace ovrin::ui

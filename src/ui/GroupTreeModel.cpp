@@ -1,0 +1,458 @@
+#include "ui/GroupTreeModel.h"
+
+#include "engine/RunContext.h"
+#include "ui/PathText.h"
+#include "ui/RunReport.h"
+#include "ui/ThumbnailCache.h"
+
+#include <QFont>
+#include <QLocale>
+#include <QMimeData>
+#include <QUrl>
+
+#include <set>
+
+namespace ovrin::ui {
+
+namespace {
+
+// Above this many rows a removal resets the model instead of removing row by
+// row: every single removal renumbers the groups after it.
+constexpr std::size_t kRowByRowLimit = 64;
+
+QString percent(double value)
+{
+    return QLocale().toString(value, 'f', 1);
+}
+
+// The internal id of an index names its group by a number that stays with the
+// group while others leave the tree; reference rows carry kReferenceRow too.
+// Qt hashes an index as row * 16 + column + id and buckets it by the low bits
+// alone, so with plain group numbers the persistent indexes of many expanded
+// or selected groups crowd into a few buckets and every insertion slows down
+// with the tree's size. The numbers are scattered by an invertible
+// multiplication modulo 2^31.
+constexpr quintptr kReferenceRow = quintptr{1} << 31;
+constexpr std::uint32_t kIdMask = 0x7FFFFFFF;
+constexpr std::uint32_t kScatter = 0x9E3779B1u;
+
+constexpr std::uint32_t inverse(std::uint32_t odd)
+{
+    std::uint32_t x = odd; // Newton's iteration: each step doubles the correct low bits
+    for (int i = 0; i < 5; ++i)
+        x *= 2 - odd * x;
+    return x;
+}
+constexpr std::uint32_t kGather = inverse(kScatter);
+static_assert(kScatter * kGather == 1);
+
+quintptr scatter(std::size_t id)
+{
+    return (static_cast<std::uint32_t>(id) * kScatter) & kIdMask;
+}
+
+std::size_t gather(quintptr code)
+{
+    return (static_cast<std::uint32_t>(code) * kGather) & kIdMask;
+}
+
+} // namespace
+
+GroupTreeModel::GroupTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+GroupTreeModel::~GroupTreeModel() = default;
+
+void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result)
+{
+    beginResetModel();
+    m_result = std::move(result);
+    m_groups = m_result ? m_result->groups : std::vector<LookAlikeGroup>{};
+    m_referenceGone.assign(m_groups.size(), false);
+    m_ids.resize(m_groups.size());
+    for (std::size_t g = 0; g < m_groups.size(); ++g)
+        m_ids[g] = g + 1;
+    m_rowOfId.assign(m_groups.size(), -1);
+    renumber();
+    endResetModel();
+}
+
+void GroupTreeModel::clear()
+{
+    setResult(nullptr);
+}
+
+void GroupTreeModel::renumber()
+{
+    for (std::size_t g = 0; g < m_ids.size(); ++g)
+        m_rowOfId[m_ids[g] - 1] = static_cast<int>(g);
+}
+
+const std::string& GroupTreeModel::tablePath(std::size_t entry) const
+{
+    return m_result->table.paths[entry];
+}
+
+QModelIndex GroupTreeModel::referenceIndex(std::size_t group, int column) const
+{
+    return createIndex(static_cast<int>(group), column, kReferenceRow | scatter(m_ids[group]));
+}
+
+QModelIndex GroupTreeModel::memberIndex(std::size_t group, int member, int column) const
+{
+    return createIndex(member, column, scatter(m_ids[group]));
+}
+
+std::pair<int, int> GroupTreeModel::locate(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return {-1, -1};
+    const std::size_t id = gather(index.internalId());
+    if (id == 0 || id > m_rowOfId.size())
+        return {-1, -1};
+    const int group = m_rowOfId[id - 1];
+    if (group < 0)
+        return {-1, -1};
+    if ((index.internalId() & kReferenceRow) != 0)
+        return {group, -1};
+    if (static_cast<std::size_t>(index.row()) >=
+        m_groups[static_cast<std::size_t>(group)].members.size())
+        return {-1, -1};
+    return {group, index.row()};
+}
+
+QModelIndex GroupTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column < 0 || column > kLikenessColumn || row < 0)
+        return {};
+    if (!parent.isValid())
+        return static_cast<std::size_t>(row) < m_groups.size()
+                   ? referenceIndex(static_cast<std::size_t>(row), column)
+                   : QModelIndex();
+    const auto [group, member] = locate(parent);
+    if (group < 0 || member >= 0 ||
+        static_cast<std::size_t>(row) >= m_groups[static_cast<std::size_t>(group)].members.size())
+        return {};
+    return memberIndex(static_cast<std::size_t>(group), row, column);
+}
+
+QModelIndex GroupTreeModel::parent(const QModelIndex& child) const
+{
+    const auto [group, member] = locate(child);
+    if (group < 0 || member < 0)
+        return {};
+    return referenceIndex(static_cast<std::size_t>(group), 0);
+}
+
+int GroupTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return static_cast<int>(m_groups.size());
+    const auto [group, member] = locate(parent);
+    if (group < 0 || member >= 0 || parent.column() != 0)
+        return 0;
+    return static_cast<int>(m_groups[static_cast<std::size_t>(group)].members.size());
+}
+
+int GroupTreeModel::columnCount(const QModelIndex&) const
+{
+    return 3;
+}
+
+QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
+{
+    const auto [g, m] = locate(index);
+    if (g < 0)
+        return {};
+    const LookAlikeGroup& group = m_groups[static_cast<std::size_t>(g)];
+    const bool reference = m < 0;
+    const bool gone = reference && m_referenceGone[static_cast<std::size_t>(g)];
+    const LookAlikeMember* member =
+        reference ? nullptr : &group.members[static_cast<std::size_t>(m)];
+    const std::string& file = tablePath(reference ? group.reference : member->index);
+    const QString shown = PathText::display(file);
+    const int pictures = static_cast<int>(group.members.size()) + 1;
+
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case kPathColumn:
+            return gone ? tr("%1 (moved to the trash)").arg(shown) : shown;
+        case kRateColumn:
+            return reference ? tr("Reference") : QVariant(member->rate);
+        default:
+            return reference ? QVariant() : QVariant(percent(member->likeness));
+        }
+    case Qt::ToolTipRole:
+        if (reference)
+            return tr("%1\nGroup %2: the reference and %3")
+                .arg(shown, QString::number(g + 1),
+                     RunReport::count(pictures - 1, tr("%1 look-alike"), tr("%1 look-alikes")));
+        return tr("%1\nMatch rate %2 %, likeness %3 % against the reference")
+            .arg(shown, QString::number(member->rate), percent(member->likeness));
+    case Qt::AccessibleTextRole:
+        switch (index.column()) {
+        case kPathColumn:
+            return reference ? tr("Group %1, %2 pictures, reference %3")
+                                   .arg(QString::number(g + 1), QString::number(pictures), shown)
+                             : shown;
+        case kRateColumn:
+            return reference ? tr("Reference") : tr("%1 percent").arg(member->rate);
+        default:
+            return reference ? QString() : tr("likeness %1 percent").arg(percent(member->likeness));
+        }
+    case Qt::FontRole:
+        if (reference) {
+            QFont font;
+            font.setBold(!gone);
+            font.setItalic(gone);
+            return font;
+        }
+        return {};
+    case Qt::DecorationRole:
+        if (index.column() == kPathColumn && !gone && m_thumbnails != nullptr)
+            return m_thumbnails->thumbnail(file);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() != kPathColumn)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant GroupTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section > kLikenessColumn)
+        return QAbstractItemModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+        case kPathColumn:
+            return tr("File");
+        case kRateColumn:
+            return tr("Rate (%)");
+        default:
+            return tr("Likeness (%)");
+        }
+    }
+    if (role == Qt::ToolTipRole) {
+        switch (section) {
+        case kPathColumn:
+            return tr("Each group's reference, with the pictures that look like it beneath");
+        case kRateColumn:
+            return tr("Match rate against the group's reference, in percent");
+        default:
+            return tr("How alike the two signatures are beyond the rate, in percent");
+        }
+    }
+    return {};
+}
+
+Qt::ItemFlags GroupTreeModel::flags(const QModelIndex& index) const
+{
+    const auto [g, m] = locate(index);
+    if (g < 0)
+        return Qt::NoItemFlags;
+    if (m < 0 && m_referenceGone[static_cast<std::size_t>(g)])
+        return Qt::ItemIsEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+QStringList GroupTreeModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* GroupTreeModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<QUrl> urls;
+    QStringList lines;
+    for (const std::string& file : paths(indexes)) {
+        urls << PathText::toUrl(file);
+        lines << PathText::display(file);
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    data->setText(lines.join(QLatin1Char('\n')));
+    return data;
+}
+
+Qt::DropActions GroupTreeModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
+}
+
+std::int64_t GroupTreeModel::picturesHeld() const
+{
+    std::int64_t held = 0;
+    for (std::size_t g = 0; g < m_groups.size(); ++g)
+        held +=
+            static_cast<std::int64_t>(m_groups[g].members.size()) + (m_referenceGone[g] ? 0 : 1);
+    return held;
+}
+
+bool GroupTreeModel::isReference(const QModelIndex& index) const
+{
+    const auto [group, member] = locate(index);
+    return group >= 0 && member < 0;
+}
+
+QModelIndex GroupTreeModel::referenceOf(const QModelIndex& index) const
+{
+    const auto [group, member] = locate(index);
+    return group < 0 ? QModelIndex() : referenceIndex(static_cast<std::size_t>(group), 0);
+}
+
+std::string GroupTreeModel::path(const QModelIndex& index) const
+{
+    const auto [g, m] = locate(index);
+    if (g < 0)
+        return {};
+    const LookAlikeGroup& group = m_groups[static_cast<std::size_t>(g)];
+    if (m >= 0)
+        return tablePath(group.members[static_cast<std::size_t>(m)].index);
+    return m_referenceGone[static_cast<std::size_t>(g)] ? std::string()
+                                                        : tablePath(group.reference);
+}
+
+std::vector<std::string> GroupTreeModel::paths(const std::set<std::pair<int, int>>& rows) const
+{
+    std::vector<std::string> result;
+    result.reserve(rows.size());
+    for (const auto& [g, m] : rows) {
+        const auto group = static_cast<std::size_t>(g);
+        std::string file = path(m < 0 ? referenceIndex(group, 0) : memberIndex(group, m, 0));
+        if (!file.empty())
+            result.push_back(std::move(file));
+    }
+    return result;
+}
+
+std::vector<std::string> GroupTreeModel::paths(const QModelIndexList& indexes) const
+{
+    std::set<std::pair<int, int>> rows;
+    for (const QModelIndex& index : indexes)
+        if (const auto row = locate(index); row.first >= 0)
+            rows.insert(row);
+    return paths(rows);
+}
+
+std::vector<std::string> GroupTreeModel::paths(const QItemSelection& selection) const
+{
+    std::set<std::pair<int, int>> rows;
+    for (const QItemSelectionRange& range : selection) {
+        if (!range.isValid())
+            continue;
+        const QModelIndex parent = range.parent();
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            if (const auto at = locate(index(row, 0, parent)); at.first >= 0)
+                rows.insert(at);
+    }
+    return paths(rows);
+}
+
+QItemSelection GroupTreeModel::allMembers() const
+{
+    QItemSelection selection;
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+        const int last = static_cast<int>(m_groups[g].members.size()) - 1;
+        if (last < 0)
+            continue;
+        selection.select(memberIndex(g, 0, kPathColumn), memberIndex(g, last, kLikenessColumn));
+    }
+    return selection;
+}
+
+int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
+{
+    if (!m_result || paths.empty())
+        return 0;
+    const std::set<std::string> gone(paths.begin(), paths.end());
+    // What goes: per group, the members (highest first) and the reference.
+    struct Change {
+        std::size_t group;
+        std::vector<int> members;
+        bool reference;
+    };
+    std::vector<Change> changes;
+    std::size_t rows = 0;
+    int removed = 0;
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+        Change change{g, {}, false};
+        const auto& members = m_groups[g].members;
+        for (int m = static_cast<int>(members.size()) - 1; m >= 0; --m)
+            if (gone.count(tablePath(members[static_cast<std::size_t>(m)].index)) != 0)
+                change.members.push_back(m);
+        change.reference = !m_referenceGone[g] && gone.count(tablePath(m_groups[g].reference)) != 0;
+        if (change.members.empty() && !change.reference)
+            continue;
+        rows += change.members.size() + 1;
+        removed += static_cast<int>(change.members.size()) + (change.reference ? 1 : 0);
+        changes.push_back(std::move(change));
+    }
+    if (changes.empty())
+        return 0;
+
+    if (rows > kRowByRowLimit) {
+        beginResetModel();
+        for (const Change& change : changes) {
+            auto& members = m_groups[change.group].members;
+            std::vector<bool> drop(members.size(), false);
+            for (const int m : change.members)
+                drop[static_cast<std::size_t>(m)] = true;
+            std::size_t kept = 0;
+            for (std::size_t m = 0; m < members.size(); ++m)
+                if (!drop[m])
+                    members[kept++] = members[m];
+            members.resize(kept);
+            if (change.reference)
+                m_referenceGone[change.group] = true;
+        }
+        std::size_t kept = 0;
+        for (std::size_t g = 0; g < m_groups.size(); ++g) {
+            if (m_groups[g].members.empty()) {
+                m_rowOfId[m_ids[g] - 1] = -1;
+                continue;
+            }
+            m_groups[kept] = std::move(m_groups[g]);
+            m_referenceGone[kept] = m_referenceGone[g];
+            m_ids[kept] = m_ids[g];
+            ++kept;
+        }
+        m_groups.resize(kept);
+        m_referenceGone.resize(kept);
+        m_ids.resize(kept);
+        renumber();
+        endResetModel();
+        return removed;
+    }
+
+    // Last group first, so that the rows of the groups still to change stay put.
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+        const std::size_t g = it->group;
+        const QModelIndex parent = referenceIndex(g, 0);
+        auto& members = m_groups[g].members;
+        for (const int m : it->members) {
+            beginRemoveRows(parent, m, m);
+            members.erase(members.begin() + m);
+            endRemoveRows();
+        }
+        if (it->reference) {
+            m_referenceGone[g] = true;
+            Q_EMIT dataChanged(parent, parent.siblingAtColumn(kLikenessColumn));
+        }
+        if (!members.empty())
+            continue;
+        beginRemoveRows({}, static_cast<int>(g), static_cast<int>(g));
+        m_rowOfId[m_ids[g] - 1] = -1;
+        const auto at = static_cast<std::ptrdiff_t>(g);
+        m_groups.erase(m_groups.begin() + at);
+        m_referenceGone.erase(m_referenceGone.begin() + at);
+        m_ids.erase(m_ids.begin() + at);
+        renumber();
+        endRemoveRows();
+    }
+    return removed;
+}
+
+} // namespace ovrin::ui

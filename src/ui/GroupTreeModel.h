@@ -1,0 +1,102 @@
+#pragma once
+
+#include "engine/LookAlikeGroups.h"
+
+#include <QAbstractItemModel>
+#include <QItemSelection>
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ovrin {
+struct LookAlikeResult;
+}
+
+namespace ovrin::ui {
+
+class ThumbnailCache;
+
+// The look-alike groups of a grouping as a tree: each group's reference is a
+// top-level row, its members the rows beneath it, in the engine's order
+// (groups largest first, members best first). Rows leave the tree when their
+// pictures go to the trash; a group keeps its reference row while members are
+// left (marked as gone when the reference itself went), and leaves the tree
+// with its last member, since a single picture is no group.
+class GroupTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+
+public:
+    static constexpr int kPathColumn = 0;
+    static constexpr int kRateColumn = 1;
+    static constexpr int kLikenessColumn = 2;
+
+    explicit GroupTreeModel(QObject* parent = nullptr);
+    ~GroupTreeModel() override;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+
+    void setResult(std::shared_ptr<const LookAlikeResult> result);
+    void clear();
+
+    // The groups as they stand, and the pictures they still hold.
+    const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
+    std::int64_t picturesHeld() const;
+    // The result the groups came from; null before one.
+    const LookAlikeResult* result() const { return m_result.get(); }
+
+    bool isReference(const QModelIndex& index) const;
+    // The row of the index's group reference (itself for a reference).
+    QModelIndex referenceOf(const QModelIndex& index) const;
+    // Empty for a reference that went to the trash.
+    std::string path(const QModelIndex& index) const;
+    // Of the rows named, once each, in tree order; none for a gone reference.
+    std::vector<std::string> paths(const QModelIndexList& indexes) const;
+    // The same for whole rows of a selection, taken range by range: a
+    // selection model's selectedRows() slows down with the square of its
+    // ranges, one per group after selecting every group's members.
+    std::vector<std::string> paths(const QItemSelection& selection) const;
+    // Every member row of every group, whole rows: what to select to clear
+    // the look-alikes and keep one picture of each group.
+    QItemSelection allMembers() const;
+
+    // Removes the rows of these paths; answers how many pictures went.
+    int removePaths(const std::vector<std::string>& paths);
+
+    void setThumbnails(ThumbnailCache* thumbnails) { m_thumbnails = thumbnails; }
+
+private:
+    // The group of a row and its member (-1 for the reference row); -1 for
+    // no group.
+    std::pair<int, int> locate(const QModelIndex& index) const;
+    QModelIndex referenceIndex(std::size_t group, int column) const;
+    QModelIndex memberIndex(std::size_t group, int member, int column) const;
+    std::vector<std::string> paths(const std::set<std::pair<int, int>>& rows) const;
+    const std::string& tablePath(std::size_t entry) const;
+    void renumber();
+
+    std::shared_ptr<const LookAlikeResult> m_result;
+    std::vector<LookAlikeGroup> m_groups;
+    // Per group: whether its reference went, and its number among the groups
+    // as found (from 1), which its indexes carry, so that removing a group
+    // never makes another group's indexes point elsewhere.
+    std::vector<bool> m_referenceGone;
+    std::vector<std::size_t> m_ids;
+    std::vector<int> m_rowOfId; // by id - 1; -1 once removed
+    ThumbnailCache* m_thumbnails = nullptr;
+};
+
+} // namespace ovrin::ui

@@ -1,0 +1,36 @@
+#include "ui/GroupTreeView.h"
+
+#include "ui/HitTableView.h"
+
+#include <QKeyEvent>
+
+namespace ovrin::ui {
+
+GroupTreeView::GroupTreeView(QWidget* parent) : QTreeView(parent) {}
+
+void GroupTreeView::setPlaceholderText(const QString& text)
+{
+    m_placeholder = text;
+    setAccessibleDescription(text);
+    viewport()->update();
+}
+
+void GroupTreeView::keyPressEvent(QKeyEvent* event)
+{
+    if (HitTableView::isOpenKey(event)) {
+        Q_EMIT openRequested();
+        event->accept();
+        return;
+    }
+    if (HitTableView::menuKey(this, event))
+        return;
+    QTreeView::keyPressEvent(event);
+}
+
+void GroupTreeView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    HitTableView::paintPlaceholder(this, m_placeholder);
+}
+
+} // namespace ovrin::ui

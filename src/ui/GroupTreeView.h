@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QTreeView>
+
+namespace ovrin::ui {
+
+// The groups view: each group's reference with its members beneath; like the
+// hits table it opens the selection on Enter, shows its menu from the
+// keyboard and a short hint while it is empty.
+class GroupTreeView : public QTreeView {
+    Q_OBJECT
+
+public:
+    explicit GroupTreeView(QWidget* parent = nullptr);
+
+    void setPlaceholderText(const QString& text);
+    QString placeholderText() const { return m_placeholder; }
+
+Q_SIGNALS:
+    void openRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_placeholder;
+};
+
+} // namespace ovrin::ui

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QComboBox;
+
+namespace Ui {
+class GroupsDlg;
+}
+
+namespace ovrin::ui {
+
+// What a grouping runs on: a folder (method 0) or an index file (method 1),
+// at the given bits and match rate.
+struct GroupsRequest {
+    std::int32_t method = 0;
+    std::optional<std::string> folder;
+    std::optional<std::string> index;
+    std::int32_t bits = 3;
+    std::int32_t matchRate = 70;
+
+    bool operator==(const GroupsRequest&) const = default;
+};
+
+// The modal dialog that sets up a grouping. Like the search dialog it checks
+// the numbers and the folder or index file and says why it refuses; it
+// touches no engine, so the search settings stay as they were.
+class GroupsDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit GroupsDlg(QWidget* parent = nullptr);
+    ~GroupsDlg() override;
+
+    void setup(const GroupsRequest& values);
+    // Yes only when confirmed with values that passed every check.
+    bool doModal();
+    const GroupsRequest& values() const { return m_values; }
+
+    Ui::GroupsDlg& widgets() { return *m_ui; }
+
+public Q_SLOTS:
+    void okAction();
+    void cancelAction();
+    void indexFilePathRefAction();
+    void topDirPathRefAction();
+
+private:
+    std::optional<int> number(QComboBox* field, int low, int high, const QString& problem);
+
+    std::unique_ptr<Ui::GroupsDlg> m_ui;
+    GroupsRequest m_values;
+    bool m_result = false;
+};
+
+} // namespace ovrin::ui
