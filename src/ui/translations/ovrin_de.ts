@@ -707,6 +707,11 @@
         <source>Stopped while decoding.</source>
         <translation>Beim Dekodieren gestoppt.</translation>
     </message>
+    <message>
+        <location filename="../RunReport.cpp" line="286"/>
+        <source>Out of memory.</source>
+        <translation>Kein Speicher mehr frei.</translation>
+    </message>
 </context>
 <context>
     <name>TCreateIndexFileDlg</name>
