@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/ioctl.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -39,17 +41,48 @@ std::string skipText(SkipReason reason, platform::LoadFailure detail)
 
 } // namespace
 
+// Whatever the main thread is busy with (decoding the target, walking a long
+// index), an interrupt reaches the engine and the reading loops within a few
+// milliseconds: the signal handler can only set a flag, this turns it into a
+// stop.
+class CliRunner::InterruptWatch {
+public:
+    InterruptWatch(CliRunner& runner, const std::atomic<bool>& interrupted)
+    {
+        try {
+            m_thread = std::jthread([&runner, &interrupted](const std::stop_token& done) {
+                while (!done.stop_requested()) {
+                    if (interrupted.load()) {
+                        runner.m_proceed.store(false);
+                        if (runner.m_engine)
+                            runner.m_engine->stop();
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: an interrupt then waits for the next check.
+        }
+    }
+
+private:
+    std::jthread m_thread;
+};
+
 CliRunner::CliRunner(std::FILE* out, std::FILE* err, bool showProgress)
     : m_out(out), m_err(err), m_showProgress(showProgress)
 {}
 
-std::string CliRunner::absolutePath(const std::string& path)
+std::optional<std::string> CliRunner::absolutePath(const std::string& path)
 {
     std::string joined = path;
     if (path.empty() || path.front() != '/') {
         std::vector<char> buffer(4096);
-        while (::getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE)
+        while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+            if (errno != ERANGE)
+                return std::nullopt; // the working folder is gone or unreachable
             buffer.resize(buffer.size() * 2);
+        }
         joined = std::string(buffer.data()) + "/" + path;
     }
     std::string text;
@@ -61,7 +94,37 @@ std::string CliRunner::absolutePath(const std::string& path)
             text.append("/").append(part);
         start = slash + 1;
     }
-    return text.empty() ? "/" : text;
+    // "name/" and "name/." name a folder; that must not be lost.
+    const bool folderMark =
+        !path.empty() && (path.back() == '/' || path.ends_with("/.") || path == ".");
+    if (text.empty())
+        return std::string("/");
+    return folderMark ? text + "/" : text;
+}
+
+bool CliRunner::makePathsAbsolute(Options& options)
+{
+    for (std::optional<std::string>* path : {&options.directory, &options.indexFile}) {
+        if (!*path)
+            continue;
+        const auto absolute = absolutePath(**path);
+        if (!absolute) {
+            message(std::string("ovrin-cli: cannot tell the current folder: ") +
+                    std::strerror(errno) + "\n");
+            return false;
+        }
+        *path = absolute;
+    }
+    if (!options.target.empty()) {
+        const auto absolute = absolutePath(options.target);
+        if (!absolute) {
+            message(std::string("ovrin-cli: cannot tell the current folder: ") +
+                    std::strerror(errno) + "\n");
+            return false;
+        }
+        options.target = *absolute;
+    }
+    return true;
 }
 
 std::string CliRunner::progressLine(std::uint64_t examined, std::uint64_t hits,
@@ -268,21 +331,23 @@ void CliRunner::loadError(const std::string& detail)
     message("File load error.\n" + escapePath(detail) + "\n");
 }
 
-bool CliRunner::setUpEngine(const Options& options)
+bool CliRunner::setUpEngine(Options options)
 {
+    if (!makePathsAbsolute(options))
+        return false;
     m_options = options;
     m_engine = std::make_shared<TGraphicSearch>(this);
     m_engine->setBits(options.bits);
     m_engine->setMatchRate(options.matchRate);
     m_engine->setJobs(options.jobs);
     if (options.directory) {
-        m_engine->setTopDirPath(absolutePath(*options.directory));
+        m_engine->setTopDirPath(*options.directory);
         m_engine->setPixelNumber(options.pixelNumber);
         m_engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
         return true;
     }
     // The index check of every index search: is it one, and its pixel number.
-    const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
+    const std::string indexFile = options.indexFile.value_or(std::string());
     if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
         loadError(check.detail);
         return false;
@@ -297,9 +362,12 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
 {
     if (!setUpEngine(options))
         return ExitCode::Failure;
-    m_engine->target().setFilePath(absolutePath(options.target));
+    m_engine->target().setFilePath(m_options.target);
     m_header = formatHeader(options.format); // goes out before the first hit
+    const InterruptWatch watch(*this, interrupted);
     if (const StartResult started = m_engine->beginSearch(); !started) {
+        if (interrupted.load())
+            return ExitCode::Interrupted;
         if (started.refusal != Refusal::TargetUnreadable)
             return refused(started);
         loadError(started.detail);
@@ -332,12 +400,14 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     return summary.outcome == RunSummary::Outcome::Stopped ? ExitCode::Interrupted : ExitCode::Ok;
 }
 
-ExitCode CliRunner::index(const Options& options, const std::atomic<bool>& interrupted)
+ExitCode CliRunner::index(Options options, const std::atomic<bool>& interrupted)
 {
+    if (!makePathsAbsolute(options))
+        return ExitCode::Failure;
     m_options = options;
     m_engine = std::make_shared<TGraphicSearch>(this);
-    const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
-    m_engine->setTopDirPath(absolutePath(options.directory.value_or(std::string())));
+    const std::string indexFile = options.indexFile.value_or(std::string());
+    m_engine->setTopDirPath(options.directory.value_or(std::string()));
     m_engine->setIndexFilePath(indexFile);
     m_engine->setPixelNumber(options.pixelNumber);
     m_engine->setJobs(options.jobs);
@@ -374,9 +444,11 @@ ExitCode CliRunner::index(const Options& options, const std::atomic<bool>& inter
     return ExitCode::Interrupted;
 }
 
-ExitCode CliRunner::check(const Options& options, const std::atomic<bool>& interrupted)
+ExitCode CliRunner::check(Options options, const std::atomic<bool>& interrupted)
 {
-    const std::string indexFile = absolutePath(options.indexFile.value_or(std::string()));
+    if (!makePathsAbsolute(options))
+        return ExitCode::Failure;
+    const std::string indexFile = options.indexFile.value_or(std::string());
     TIndexReader reader(indexFile);
     if (!reader.isIndexFile()) {
         loadError(TGraphicSearch::checkIndexSource(indexFile).detail);
@@ -385,7 +457,8 @@ ExitCode CliRunner::check(const Options& options, const std::atomic<bool>& inter
     const std::int32_t pixelNumber = reader.readHead();
     std::int64_t images = 0;
     TIndexReader::Entry entry;
-    while (!interrupted.load() && reader.next(entry))
+    const InterruptWatch watch(*this, interrupted);
+    while (reader.next(entry, &m_proceed))
         ++images;
     if (interrupted.load())
         return ExitCode::Interrupted;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,8 @@ public:
     CliRunner(std::FILE* out, std::FILE* err, bool showProgress);
 
     ExitCode search(const Options& options, const std::atomic<bool>& interrupted);
-    ExitCode index(const Options& options, const std::atomic<bool>& interrupted);
-    ExitCode check(const Options& options, const std::atomic<bool>& interrupted);
+    ExitCode index(Options options, const std::atomic<bool>& interrupted);
+    ExitCode check(Options options, const std::atomic<bool>& interrupted);
     ExitCode groups(const Options& options, const std::atomic<bool>& interrupted);
     // Prints text on `out`; Failure when it could not be written.
     ExitCode print(const std::string& text);
@@ -39,8 +40,10 @@ public:
 
     // The full path a person means by `path`: made absolute against the
     // working folder, "." parts and doubled slashes dropped, ".." kept (only
-    // the system can tell where it leads once links are involved).
-    static std::string absolutePath(const std::string& path);
+    // the system can tell where it leads once links are involved), a final
+    // "/" kept. No value when the working folder cannot be told (it was
+    // removed, say) and the path is relative.
+    static std::optional<std::string> absolutePath(const std::string& path);
     // One terminal line: control characters made visible, the path shortened
     // from the left to fit `width` columns.
     static std::string progressLine(std::uint64_t examined, std::uint64_t hits,
@@ -52,12 +55,16 @@ public:
     static std::string skippedText(const RunSummary& summary);
 
 private:
+    class InterruptWatch;
+
     // Waits for the end callback; stops the engine on an interrupt or a failed
     // write, and joins it in every case.
     void waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& interrupted);
     // A new engine with the options' settings and source (a folder, or an index
     // file that passed the index check); false after a load error.
-    bool setUpEngine(const Options& options);
+    bool setUpEngine(Options options);
+    // Every path of the options made absolute; false, said, when that cannot be.
+    bool makePathsAbsolute(Options& options);
     bool writeLocked(std::string text);
     ExitCode finishOutput();
     ExitCode refused(const StartResult& result);
@@ -71,6 +78,7 @@ private:
     const bool m_showProgress;
     Options m_options;
     std::shared_ptr<TGraphicSearch> m_engine;
+    std::atomic<bool> m_proceed{true}; // cleared on an interrupt
 
     std::mutex m_outputLock;
     std::uint64_t m_examined = 0;

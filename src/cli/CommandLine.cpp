@@ -224,8 +224,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         if (options.directory.has_value() == byIndex)
             return fail("give either --dir DIR or --index INDEXFILE");
         if (byIndex && (pixelNumberGiven || (jobsGiven && line.kind == Kind::Search)))
-            return fail("an index search takes its pixel number from the index file and "
-                        "decodes nothing");
+            return fail(line.kind == Kind::Search
+                            ? "--pixel-number and --jobs do not apply to an index search: the "
+                              "index gives the pixel number, and nothing is decoded"
+                            : "--pixel-number does not apply to an index: the index gives it");
         if (options.nullTerminated && options.format != OutputFormat::Plain)
             return fail("--null prints the plain format only");
         if (byIndex && options.verbose)

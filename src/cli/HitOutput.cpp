@@ -6,15 +6,21 @@ namespace ovrin::cli {
 
 namespace {
 
-// Length of the valid UTF-8 sequence at text[i], or 0 when it is none.
-std::size_t utf8Length(std::string_view text, std::size_t i)
+// The valid UTF-8 sequence at text[i]: its length and code point; length 0
+// when it is none.
+struct Sequence {
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+};
+
+Sequence utf8At(std::string_view text, std::size_t i)
 {
     const auto lead = static_cast<unsigned char>(text[i]);
     std::size_t length = 0;
     std::uint32_t least = 0;
     std::uint32_t code = 0;
     if (lead < 0x80)
-        return 1;
+        return {1, lead};
     if ((lead & 0xE0) == 0xC0) {
         length = 2, least = 0x80, code = lead & 0x1Fu;
     } else if ((lead & 0xF0) == 0xE0) {
@@ -22,22 +28,28 @@ std::size_t utf8Length(std::string_view text, std::size_t i)
     } else if ((lead & 0xF8) == 0xF0) {
         length = 4, least = 0x10000, code = lead & 0x07u;
     } else {
-        return 0;
+        return {};
     }
     if (text.size() - i < length)
-        return 0;
+        return {};
     for (std::size_t k = 1; k < length; ++k) {
         const auto next = static_cast<unsigned char>(text[i + k]);
         if ((next & 0xC0) != 0x80)
-            return 0;
+            return {};
         code = (code << 6) | (next & 0x3Fu);
     }
     if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    // C1 control characters act as escape sequences on some terminals.
-    if (code >= 0x80 && code <= 0x9F)
-        return 0;
-    return length;
+        return {};
+    return {length, code};
+}
+
+// Characters that must not reach a terminal or a reader as they are: C0 and
+// C1 controls act as escape sequences, and the bidirectional controls make a
+// name display as another ("gpj.exe" read backwards).
+bool isUnsafe(std::uint32_t code)
+{
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x200E || code == 0x200F ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
 
 void appendHex(std::string& out, unsigned char byte)
@@ -47,23 +59,24 @@ void appendHex(std::string& out, unsigned char byte)
     out += text;
 }
 
-// Walks the text, handing each valid character or each stray byte over.
-template <typename Character, typename Stray>
-void forEachCharacter(std::string_view text, Character character, Stray stray)
+// Walks the text, handing over each ordinary character, each unsafe one with
+// its code point, and each byte that starts no valid sequence.
+template <typename Character, typename Unsafe, typename Stray>
+void forEachCharacter(std::string_view text, Character character, Unsafe unsafe, Stray stray)
 {
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = utf8Length(text, i);
-        if (length == 0) {
-            // A C1 control is two valid bytes; escape both.
-            const std::size_t bytes =
-                static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() ? 2 : 1;
-            for (std::size_t k = 0; k < bytes; ++k)
-                stray(static_cast<unsigned char>(text[i + k]));
-            i += bytes;
+        const Sequence sequence = utf8At(text, i);
+        if (sequence.length == 0) {
+            stray(static_cast<unsigned char>(text[i]));
+            ++i;
             continue;
         }
-        character(text.substr(i, length));
-        i += length;
+        const std::string_view bytes = text.substr(i, sequence.length);
+        if (isUnsafe(sequence.code))
+            unsafe(sequence.code, bytes);
+        else
+            character(bytes);
+        i += sequence.length;
     }
 }
 
@@ -76,19 +89,21 @@ std::string escapePath(std::string_view path)
     forEachCharacter(
         path,
         [&out](std::string_view c) {
-            const auto byte = static_cast<unsigned char>(c.front());
-            if (c.size() > 1 || (byte >= 0x20 && byte != 0x7F && byte != '\\'))
-                out += c;
-            else if (byte == '\\')
+            if (c == "\\")
                 out += "\\\\";
-            else if (byte == '\n')
+            else
+                out += c;
+        },
+        [&out](std::uint32_t code, std::string_view bytes) {
+            if (code == '\n')
                 out += "\\n";
-            else if (byte == '\t')
+            else if (code == '\t')
                 out += "\\t";
-            else if (byte == '\r')
+            else if (code == '\r')
                 out += "\\r";
             else
-                appendHex(out, byte);
+                for (const char byte : bytes)
+                    appendHex(out, static_cast<unsigned char>(byte));
         },
         [&out](unsigned char byte) { appendHex(out, byte); });
     return out;
@@ -97,25 +112,23 @@ std::string escapePath(std::string_view path)
 std::string jsonString(std::string_view text)
 {
     std::string out = "\"";
+    const auto appendUnit = [&out](std::uint32_t unit) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(unit));
+        out += escaped;
+    };
     forEachCharacter(
         text,
         [&out](std::string_view c) {
-            const auto byte = static_cast<unsigned char>(c.front());
-            if (c.size() > 1 || (byte >= 0x20 && byte != 0x7F && byte != '"' && byte != '\\')) {
-                out += c;
-            } else if (byte == '"' || byte == '\\') {
+            if (c == "\"" || c == "\\")
                 out += '\\';
-                out += static_cast<char>(byte);
-            } else {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                out += escaped;
-            }
+            out += c;
         },
-        [&out](unsigned char byte) {
-            out += '\\'; // a literal backslash, then xHH: the JSON stays valid
-            appendHex(out, byte);
-        });
+        [&appendUnit](std::uint32_t code, std::string_view) { appendUnit(code); },
+        // A byte that is not UTF-8 becomes a lone low surrogate, U+DC80 to
+        // U+DCFF: no real character stands for it, so the raw bytes can be told
+        // back without ambiguity (as Python's surrogateescape does).
+        [&appendUnit](unsigned char byte) { appendUnit(0xDC00u + byte); });
     return out + "\"";
 }
 

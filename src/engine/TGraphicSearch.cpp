@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -24,6 +25,21 @@ bool startDetachedThread(std::function<void()> body)
     } catch (const std::system_error&) {
         return false;
     }
+}
+
+// In a folder that lets only owners replace their files (/tmp, say), another
+// user's index cannot be replaced; say so before the walk, not after it.
+std::string stickyRefusal(const std::string& file, const std::string& shown)
+{
+    struct stat index {};
+    struct stat folder {};
+    const uid_t me = ::geteuid();
+    if (me == 0 || ::stat(file.c_str(), &index) != 0 ||
+        ::stat(FileManager::folderOf(file).c_str(), &folder) != 0 ||
+        (folder.st_mode & S_ISVTX) == 0 || index.st_uid == me || folder.st_uid == me)
+        return {};
+    return shown + " belongs to another user in a folder where only owners may replace their "
+                   "files; name another index file.";
 }
 
 bool isUsablePixelNumber(std::int32_t number)
@@ -129,7 +145,10 @@ StartResult TGraphicSearch::beginSearch()
     if (!isUsablePixelNumber(pixelNumber))
         return refuse(Refusal::PixelNumberUnusable,
                       "The pixel number " + std::to_string(pixelNumber) + " cannot be used.");
-    if (const auto failure = m_target->loadThumbnail(pixelNumber);
+    // A stop from here on also ends the decoding of the target, which can be
+    // long for a hostile picture.
+    m_continue.store(true);
+    if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
         failure != platform::LoadFailure::None)
         return refuse(Refusal::TargetUnreadable, m_target->filePath().value_or(std::string()) +
                                                      ": " + platform::describeLoadFailure(failure));
@@ -296,9 +315,14 @@ StartResult TGraphicSearch::checkIndexSource(const std::string& path)
     if (path.empty())
         return {Refusal::NoIndexFile, "No index file was named."};
     TIndexReader reader(path);
-    if (!reader.isOpen())
+    if (!reader.isOpen()) {
+        const auto status = FileManager::fileStatus(path);
         return {Refusal::IndexFileUnusable,
-                path + ": " + platform::describeLoadFailure(reader.openFailure())};
+                path + ": " +
+                    (status && status->isDirectory
+                         ? "a folder, not an index file"
+                         : platform::describeLoadFailure(reader.openFailure()))};
+    }
     if (!reader.isIndexFile())
         return {Refusal::IndexFileUnusable, path + ": not an index file"};
     const std::int32_t pixelNumber = reader.readHead();
@@ -312,6 +336,8 @@ StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
 {
     if (path.empty())
         return {Refusal::NoIndexFile, "No index file was named."};
+    if (path.back() == '/')
+        return {Refusal::IndexFileUnusable, path + " names a folder; name a file for the index."};
     const std::string file = FileManager::resolveLinks(path);
     const auto refuse = [](std::string detail) {
         return StartResult{Refusal::IndexFileUnusable, std::move(detail)};
@@ -333,8 +359,13 @@ StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
                 return refuse(path + " is not an index file; only index files are replaced.");
         }
         if (::access(file.c_str(), W_OK) != 0)
-            return refuse(path + " is read-only: make it writable (for example chmod u+w) to "
-                                 "replace it, or name another index file.");
+            return refuse(errno == EROFS
+                              ? path + " lies on a file system mounted read-only; name an index "
+                                       "file elsewhere."
+                              : path + " is read-only: make it writable (for example chmod u+w) "
+                                       "to replace it, or name another index file.");
+        if (const std::string reason = stickyRefusal(file, path); !reason.empty())
+            return refuse(reason);
     } else if (error != ENOENT) {
         return refuse(path + " cannot be reached: " + std::strerror(error));
     }

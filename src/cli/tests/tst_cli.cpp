@@ -162,11 +162,13 @@ private Q_SLOTS:
             << QByteArray("a\x1b[31mb\x7f") << QByteArray("a\\x1b[31mb\\x7f")
             << QByteArray("\"a\\u001b[31mb\\u007f\"");
         QTest::newRow("not UTF-8") << QByteArray("\xe9t\xe9") << QByteArray("\\xe9t\\xe9")
-                                   << QByteArray("\"\\\\xe9t\\\\xe9\"");
-        QTest::newRow("C1 control")
-            << QByteArray("a\xc2\x9b"
-                          "b")
-            << QByteArray("a\\xc2\\x9bb") << QByteArray("\"a\\\\xc2\\\\x9bb\"");
+                                   << QByteArray("\"\\udce9t\\udce9\"");
+        QTest::newRow("C1 control") << QByteArray("a\xc2\x9b"
+                                                  "b")
+                                    << QByteArray("a\\xc2\\x9bb") << QByteArray("\"a\\u009bb\"");
+        QTest::newRow("bidirectional override")
+            << QByteArray("\xe2\x80\xaegpj.exe") << QByteArray("\\xe2\\x80\\xaegpj.exe")
+            << QByteArray("\"\\u202egpj.exe\"");
     }
     void pathsAreEscapedForPeople()
     {
@@ -310,6 +312,10 @@ private Q_SLOTS:
         QTest::newRow("check to a full disk")
             << QStringLiteral("exec \"$0\" check \"$1/good.ovi\" >/dev/full")
             << QStringLiteral("cannot write the results");
+        QTest::newRow("deleted working folder")
+            << QStringLiteral("mkdir \"$1/gone\" && cd \"$1/gone\" && rmdir \"$1/gone\" && "
+                              "exec \"$0\" index \"$1/tree\" relative.ovi")
+            << QStringLiteral("cannot tell the current folder");
         QTest::newRow("index past a file-size limit")
             << QStringLiteral(
                    "ulimit -f 1 && exec \"$0\" index \"$1/tree\" \"$1/good.ovi\" --rebuild")

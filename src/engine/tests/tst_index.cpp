@@ -304,6 +304,17 @@ private Q_SLOTS:
         QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
         QCOMPARE(readAll(fresh), head(8) + "another run's index");
 
+        // A picture put at the index path during the run is never replaced.
+        const std::string raced = f.root + "/raced.ovi";
+        f.recorder.onProgress = [&](const std::string&) {
+            if (!QFile::exists(QString::fromStdString(raced)))
+                writeAll(raced, readAll(f.root + "/tree/p0.png"));
+        };
+        QVERIFY(f.makeIndex(f.root + "/tree", raced));
+        f.recorder.onProgress = {};
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
+        QCOMPARE(readAll(raced), readAll(f.root + "/tree/p0.png"));
+
         // a folder that cannot be listed any more is a failure, not an empty tree
         f.folder("gone");
         f.engine->setTopDirPath(f.root + "/gone");
@@ -472,6 +483,18 @@ private Q_SLOTS:
         QCOMPARE(summary.reused, std::int64_t(1));  // p1
         QCOMPARE(summary.decoded, std::int64_t(4)); // added, renamed, s.bmp, r.jpg
         QCOMPARE(summary.removed, std::int64_t(4)); // p0, p2, q.png and the link to it
+
+        // Entries larger than a first read (pixel number 64: 8 KiB values) are
+        // taken over too; a change of permissions alone is a change.
+        f.engine->setPixelNumber(64);
+        const std::string large = f.root + "/large.ovi";
+        QVERIFY(f.makeIndex(tree, large));
+        QVERIFY(::chmod((tree + "/p1.png").c_str(), 0600) == 0);
+        QVERIFY(f.makeIndex(tree, large));
+        summary = f.engine->lastRunSummary();
+        QCOMPARE(summary.reused, summary.indexed - 1);
+        f.engine->setPixelNumber(8);
+        rebuild();
 
         // An index from before stamps were recorded: decoded once, stamps written.
         QByteArray old;
