@@ -1167,9 +1167,16 @@ void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& inf
 
 // ---- Shutdown ------------------------------------------------------------
 
+void Ovrin::quitWithoutAsking()
+{
+    m_quitWithoutAsking = true;
+    m_window->close();
+}
+
 bool Ovrin::windowWillClose()
 {
-    if (!m_quited && m_gs->isWorking() && m_runKind == RunKind::IndexCreation &&
+    if (!m_quited && !m_quitWithoutAsking && m_gs->isWorking() &&
+        m_runKind == RunKind::IndexCreation &&
         !UiHooks::confirm(m_window.get(), tr("An index file is being written. Stop and quit?"),
                           tr("Stopping keeps the index that was there before; where there was "
                              "none, the index written so far stays, partial."),

@@ -82,6 +82,9 @@ public:
     void openArguments(const std::vector<std::string>& arguments, const std::string& workingFolder);
 
 public Q_SLOTS:
+    // Ends the application as closing the window does, without asking first
+    // (SIGTERM, SIGHUP): a running index creation stops, keeping what was there.
+    void quitWithoutAsking();
     void btnSearchAction();
     void doubleClickTvResultAction();
     void menuCreateIndexFileAction();
@@ -111,6 +114,7 @@ private:
 
     // False when the person chose to keep the window open.
     bool windowWillClose();
+    bool m_quitWithoutAsking = false;
     void takePaths(const std::vector<std::string>& paths);
     void startRun(RunKind kind);
     void flushHits();

@@ -5,15 +5,58 @@
 #include <QIcon>
 #include <QLocale>
 #include <QMainWindow>
+#include <QSocketNotifier>
 #include <QTranslator>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onTerminate(int /*signal*/)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto wrote = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGHUP end the application as closing the window does, so an
+// index being written is stopped cleanly and no temporary file is left.
+void quitOnTerminate(ovrin::ui::Ovrin& controller)
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, controller.mainWindow());
+    QObject::connect(notifier, &QSocketNotifier::activated, &controller,
+                     &ovrin::ui::Ovrin::quitWithoutAsking);
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        sigaction(signal, &action, nullptr);
+}
+
+// The toolkit waits forever on a thread it cannot start (its accessibility
+// bridge does, at start-up); better to say so and leave.
+bool canStartThreads()
+{
+    try {
+        std::thread([] {}).join();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
 
 std::string workingFolder()
 {
@@ -38,6 +81,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (!canStartThreads()) {
+        std::fprintf(stderr, "ovrin: no thread can be started (see ulimit -u); the window needs "
+                             "some\n");
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovrin"));
     QApplication::setOrganizationName(QStringLiteral("Ovrin"));
@@ -53,6 +102,7 @@ int main(int argc, char** argv)
     // What Qt left of the arguments are files and folders, taken like a drop;
     // their bytes go to the file system as they are.
     controller.openArguments(std::vector<std::string>(argv + 1, argv + argc), workingFolder());
+    quitOnTerminate(controller);
     controller.mainWindow()->show();
     return QApplication::exec();
 }
