@@ -106,6 +106,8 @@ void runIndexCreation(RunContext& run)
     if (update)
         summary.removed = previous.removed();
 
+    if (summary.outcome == RunSummary::Outcome::Failed)
+        return; // out of memory, say: what was there stays, nothing half-made replaces it
     if (summary.outcome == RunSummary::Outcome::Stopped && hadIndex) {
         // A stopped run must not replace a complete index with part of one.
         file.discard();
