@@ -108,7 +108,7 @@ awk -v f="$floor" -v s="$search" -v o="$searchOne" -v i="$indexing" -v n="$files
     printf "index, %d threads:                     %.2f s, %.2fx the floor\n", c, i, i / f }'
 awk -v a="$rss1k" -v b="$rss10k" 'BEGIN {
     printf "peak RSS, 1,000 files:                %d KiB\n", a
-    printf "peak RSS, 10,000 files:               %d KiB (+%.1f%%, target <= 10%%)\n", b, 100 * (b - a) / a }'
+    printf "peak RSS, 10,000 files:               %d KiB (%+.1f%%, target <= 10%%)\n", b, 100 * (b - a) / a }'
 awk -v r="$readTime" -v s="$indexSearch" -v m="$rssIndex" -v size="$(stat -c %s "$million")" 'BEGIN {
     printf "index of 1,000,000 entries:           %.0f MB\n", size / 1e6
     printf "cat of the index:                     %.3f s\n", r
