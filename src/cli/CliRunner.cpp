@@ -496,8 +496,9 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
             std::snprintf(numbers, sizeof numbers,
                           "{\"rate\":%d,\"likeness\":%.1f,\"path\":", static_cast<int>(member.rate),
                           member.likeness);
-            text += (&member == group.members.data() ? "" : ",") + std::string(numbers) +
-                    jsonString(result.table.paths[member.index]) + "}";
+            if (&member != group.members.data())
+                text += ',';
+            text.append(numbers).append(jsonString(result.table.paths[member.index])).append("}");
         }
         return text + "]}\n";
     default:

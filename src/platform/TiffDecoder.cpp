@@ -195,7 +195,7 @@ LoadFailure readDirectly(TIFF* tiff, ImageFile& file, const Layout& layout, int 
     std::uint32_t rowsPerStrip = height;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, height);
-    const std::int64_t lineBytes = TIFFScanlineSize64(tiff);
+    const auto lineBytes = static_cast<std::int64_t>(TIFFScanlineSize64(tiff));
     if (lineBytes < std::int64_t{width} * layout.samples)
         return LoadFailure::NotAnImage;
     const std::int64_t stripBytes = lineBytes * rowsPerStrip;
@@ -269,7 +269,8 @@ LoadFailure readAsRgba(TIFF* tiff, ImageFile& file, const Layout& layout, int si
         TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &band);
     band = std::clamp<std::uint32_t>(band, 1, height);
 
-    const std::int64_t chunk = TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
+    const auto chunk =
+        static_cast<std::int64_t>(TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff));
     const std::int64_t need = std::int64_t{width} * band * 4 + 2 * chunk +
                               std::int64_t{width} * 16 + largestChunk(tiff, file.size()) +
                               2 * 1024 * 1024 + AreaReducer::memoryNeed(width, side);

@@ -255,8 +255,10 @@ std::size_t portableFilter(const Sums& s, std::uint32_t first, std::uint32_t las
     std::size_t kept = 0;
     for (std::uint32_t j = first; j < last; ++j) {
         out[kept] = j;
-        kept += within(s.red[j], s.rowRed, s.bound) & within(s.green[j], s.rowGreen, s.bound) &
-                within(s.blue[j], s.rowBlue, s.bound);
+        // Branch-free on purpose: the three tests are summed as numbers.
+        kept += static_cast<std::size_t>(static_cast<int>(within(s.red[j], s.rowRed, s.bound)) &
+                                         static_cast<int>(within(s.green[j], s.rowGreen, s.bound)) &
+                                         static_cast<int>(within(s.blue[j], s.rowBlue, s.bound)));
     }
     return kept;
 }

@@ -225,7 +225,7 @@ private Q_SLOTS:
         std::vector<std::uint8_t> rgb(std::size_t(width) * std::size_t(height) * 3);
         const std::size_t uniformAt = std::size_t(uniformFrom) * std::size_t(width) * 3;
         for (std::size_t k = 0; k < rgb.size(); ++k)
-            rgb[k] = std::uint8_t(k < uniformAt ? random.bounded(256) : 60 * (k % 3 + 1));
+            rgb[k] = std::uint8_t(k < uniformAt ? random.bounded(256u) : 60u * (k % 3 + 1));
 
         AreaReducer reducer(width, height, side, scale, pictureWidth, pictureHeight);
         for (int y = 0; y < uniformFrom; ++y)
