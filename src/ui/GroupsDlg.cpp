@@ -12,15 +12,6 @@
 
 namespace ovrin::ui {
 
-namespace {
-
-constexpr int kMinBits = 1;
-constexpr int kMaxBits = 4;
-constexpr int kMinRate = 0;
-constexpr int kMaxRate = 100;
-
-} // namespace
-
 GroupsDlg::GroupsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::GroupsDlg>())
 {
     m_ui->setupUi(this);
@@ -34,8 +25,10 @@ GroupsDlg::GroupsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
             [this] { m_ui->rbSelectSearchDirectory->setChecked(true); });
     connect(m_ui->tfIndexFilePath, &QLineEdit::textEdited, m_ui->rbSelectSearchIndexFile,
             [this] { m_ui->rbSelectSearchIndexFile->setChecked(true); });
-    m_ui->cbxBits->setValidator(new QIntValidator(kMinBits, kMaxBits, this));
-    m_ui->cbxMatchRate->setValidator(new QIntValidator(kMinRate, kMaxRate, this));
+    m_ui->cbxBits->setValidator(
+        new QIntValidator(TSearchDlg::kMinBits, TSearchDlg::kMaxBits, this));
+    m_ui->cbxMatchRate->setValidator(
+        new QIntValidator(TSearchDlg::kMinRate, TSearchDlg::kMaxRate, this));
 }
 
 GroupsDlg::~GroupsDlg() = default;
@@ -62,26 +55,20 @@ bool GroupsDlg::doModal()
 
 std::optional<int> GroupsDlg::number(QComboBox* field, int low, int high, const QString& problem)
 {
-    const auto value = TSearchDlg::wholeNumber(field->currentText(), low, high);
-    if (!value) {
-        UiHooks::alert(this, problem,
-                       tr("“%1” cannot be used. Correct it before the grouping starts.")
-                           .arg(field->currentText()));
-        field->setFocus();
-        field->lineEdit()->selectAll();
-    }
-    return value;
+    return TSearchDlg::fieldNumber(
+        this, field, low, high, problem,
+        tr("“%1” cannot be used. Correct it before the grouping starts."));
 }
 
 void GroupsDlg::okAction()
 {
     const bool byFolder = m_ui->rbSelectSearchDirectory->isChecked();
     QLineEdit* source = byFolder ? m_ui->tfTopDirPath : m_ui->tfIndexFilePath;
-    const auto bits = number(m_ui->cbxBits, kMinBits, kMaxBits,
+    const auto bits = number(m_ui->cbxBits, TSearchDlg::kMinBits, TSearchDlg::kMaxBits,
                              tr("Colour bits must be a whole number from 1 to 4."));
     if (!bits)
         return;
-    const auto rate = number(m_ui->cbxMatchRate, kMinRate, kMaxRate,
+    const auto rate = number(m_ui->cbxMatchRate, TSearchDlg::kMinRate, TSearchDlg::kMaxRate,
                              tr("The match rate must be a whole number from 0 to 100."));
     if (!rate)
         return;

@@ -12,15 +12,6 @@
 
 namespace ovrin::ui {
 
-namespace {
-
-constexpr int kMinBits = 1;
-constexpr int kMaxBits = 4;
-constexpr int kMinRate = 0;
-constexpr int kMaxRate = 100;
-
-} // namespace
-
 TSearchDlg::TSearchDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::TSearchDlg>())
 {
     m_ui->setupUi(this);
@@ -98,17 +89,22 @@ bool TSearchDlg::doModal()
     return m_result;
 }
 
-std::optional<int> TSearchDlg::number(QComboBox* field, int low, int high, const QString& problem)
+std::optional<int> TSearchDlg::fieldNumber(QWidget* parent, QComboBox* field, int low, int high,
+                                           const QString& problem, const QString& correction)
 {
     const auto value = wholeNumber(field->currentText(), low, high);
     if (!value) {
-        UiHooks::alert(this, problem,
-                       tr("“%1” cannot be used. Correct it before the search starts.")
-                           .arg(field->currentText()));
+        UiHooks::alert(parent, problem, correction.arg(field->currentText()));
         field->setFocus();
         field->lineEdit()->selectAll();
     }
     return value;
+}
+
+std::optional<int> TSearchDlg::number(QComboBox* field, int low, int high, const QString& problem)
+{
+    return fieldNumber(this, field, low, high, problem,
+                       tr("“%1” cannot be used. Correct it before the search starts."));
 }
 
 void TSearchDlg::okAction()

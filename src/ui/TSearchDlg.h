@@ -36,6 +36,16 @@ public:
     // The whole number a text holds when it is one within [low, high]: digits
     // only, surrounding blanks allowed; no value for anything else.
     static std::optional<int> wholeNumber(const QString& text, int low, int high);
+    // The field's number, or an alert (the problem, then the correction with the
+    // text for %1) and the field in focus to correct it.
+    static std::optional<int> fieldNumber(QWidget* parent, QComboBox* field, int low, int high,
+                                          const QString& problem, const QString& correction);
+
+    // Every dialog that takes bits and a match rate takes them within these.
+    static constexpr int kMinBits = 1;
+    static constexpr int kMaxBits = 4;
+    static constexpr int kMinRate = 0;
+    static constexpr int kMaxRate = 100;
 
 public Q_SLOTS:
     void okAction();
@@ -46,7 +56,6 @@ public Q_SLOTS:
 
 private:
     void fileLoadErrorAlert(const QString& path, const QString& reason);
-    // The field's number, or an alert and the field in focus to correct it.
     std::optional<int> number(QComboBox* field, int low, int high, const QString& problem);
     void markNumbers();
 
