@@ -2,12 +2,15 @@
 #include "platform/DecodeBudget.h"
 #include "platform/FileManager.h"
 #include "platform/ImageLoader.h"
+#include "platform/Trash.h"
 #include "support/TestImages.h"
 
 #include <QBuffer>
 #include <QDataStream>
+#include <QDateTime>
 #include <QImageReader>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -16,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -183,6 +187,267 @@ private Q_SLOTS:
                  FileManager::fileStatus(root + "/folder")->identity);
         QVERIFY(!(FileManager::fileStatus(root + "/file")->identity ==
                   FileManager::fileStatus(root + "/folder")->identity));
+    }
+
+    // ---- The trash ---------------------------------------------------------
+private:
+    // A home and a working folder of their own, restored afterwards: a trash
+    // made anywhere else, the working folder included, shows as a fault.
+    struct TrashScene {
+        QTemporaryDir dir;
+        std::string root = str(dir.path());
+        std::string home = root + "/home";
+        std::string work = root + "/work";
+        QByteArray savedHome = qgetenv("HOME");
+        QByteArray savedData = qgetenv("XDG_DATA_HOME");
+        QByteArray savedWork = QDir::currentPath().toLocal8Bit();
+
+        TrashScene()
+        {
+            ::mkdir(home.c_str(), 0755);
+            ::mkdir(work.c_str(), 0755);
+            ::mkdir((root + "/pics").c_str(), 0755);
+            qputenv("HOME", QByteArray::fromStdString(home));
+            qunsetenv("XDG_DATA_HOME");
+            QVERIFY(::chdir(work.c_str()) == 0);
+        }
+        ~TrashScene()
+        {
+            std::error_code ignored; // names that are not UTF-8 are beyond QDir
+            std::filesystem::remove_all(root, ignored);
+            (void)::chdir(savedWork.constData());
+            qputenv("HOME", savedHome);
+            savedData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", savedData);
+        }
+        static std::vector<std::string> recordsBelow(const std::string& folder)
+        {
+            std::vector<std::string> found;
+            std::error_code ignored;
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored))
+                if (entry.path().extension() == ".trashinfo")
+                    found.push_back(entry.path().string());
+            return found;
+        }
+    };
+
+    static bool writeBytes(const std::string& path, const std::string& bytes)
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wbe");
+        const bool written =
+            file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        return file != nullptr && std::fclose(file) == 0 && written;
+    }
+    static std::string readBytes(const std::string& path)
+    {
+        std::FILE* file = std::fopen(path.c_str(), "rbe");
+        if (file == nullptr)
+            return "-";
+        char buffer[256];
+        const std::size_t length = std::fread(buffer, 1, sizeof buffer, file);
+        std::fclose(file);
+        return std::string(buffer, length);
+    }
+    static unsigned modeOf(const std::string& path)
+    {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    }
+    // Checks a record: the path as given and a deletion date of about now.
+    static void checkRecord(const std::string& record, const std::string& path)
+    {
+        const QList<QByteArray> lines = QByteArray::fromStdString(readBytes(record)).split('\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QByteArray("[Trash Info]"));
+        QCOMPARE(lines[1], "Path=" + QByteArray::fromStdString(path));
+        QVERIFY(lines[2].startsWith("DeletionDate="));
+        const QDateTime date =
+            QDateTime::fromString(QString::fromLatin1(lines[2].mid(13)), Qt::ISODate);
+        QVERIFY2(std::abs(date.secsTo(QDateTime::currentDateTime())) < 5, lines[2].constData());
+        QCOMPARE(lines[2].size(), 13 + 19); // local time, no zone
+        QCOMPARE(lines[3], QByteArray());
+    }
+    static bool makeFoldersForTest(const std::string& path)
+    {
+        return QDir().mkpath(QFile::decodeName(path.c_str()));
+    }
+
+private Q_SLOTS:
+
+    void homeTrashIsMadeWhereMissing_data()
+    {
+        QTest::addColumn<QByteArray>("dataHome");
+        QTest::addColumn<QString>("trash"); // below the scene's root
+        QTest::newRow("default") << QByteArray() << QStringLiteral("home/.local/share/Trash");
+        QTest::newRow("XDG_DATA_HOME")
+            << QByteArray("/data/sub") << QStringLiteral("data/sub/Trash");
+        QTest::newRow("relative XDG_DATA_HOME is ignored")
+            << QByteArray("data") << QStringLiteral("home/.local/share/Trash");
+    }
+    void homeTrashIsMadeWhereMissing()
+    {
+        QFETCH(QByteArray, dataHome);
+        QFETCH(QString, trash);
+        TrashScene scene;
+        if (!dataHome.isEmpty())
+            qputenv("XDG_DATA_HOME", dataHome.startsWith('/')
+                                         ? QByteArray::fromStdString(scene.root) + dataHome
+                                         : dataHome);
+        const std::string pics = scene.root + "/pics";
+        const std::string trashPath = scene.root + "/" + str(trash);
+        const std::string odd = "a b%\xff.png"; // not UTF-8
+        QVERIFY(writeBytes(pics + "/" + odd, "first"));
+        ::mkdir((pics + "/other").c_str(), 0755);
+        QVERIFY(writeBytes(pics + "/other/" + odd, "second"));
+        QVERIFY(writeBytes(pics + "/other/b.png", "third"));
+
+        const TrashOutcome first = Trash::moveToTrash(pics + "/" + odd);
+        QVERIFY(first);
+        QCOMPARE(first.trashedAs, trashPath + "/files/" + odd);
+        QCOMPARE(readBytes(first.trashedAs), std::string("first"));
+        QVERIFY(!FileManager::fileExists(pics + "/" + odd));
+        checkRecord(trashPath + "/info/" + odd + ".trashinfo", pics + "/a%20b%25%FF.png");
+        // every folder it made is the user's alone
+        for (std::string folder = trashPath + "/files";
+             folder != scene.home && folder != scene.root; folder = FileManager::folderOf(folder))
+            QCOMPARE(modeOf(folder), 0700u);
+        QCOMPARE(modeOf(trashPath + "/info"), 0700u);
+
+        // A name already taken, by a record or by a file without one, goes to the next.
+        QVERIFY(writeBytes(trashPath + "/files/a b%\xff.2.png", "stale"));
+        QCOMPARE(Trash::moveToTrash(pics + "/other/" + odd).trashedAs,
+                 trashPath + "/files/a b%\xff.3.png");
+        checkRecord(trashPath + "/info/a b%\xff.3.png.trashinfo", pics + "/other/a%20b%25%FF.png");
+        QCOMPARE(readBytes(trashPath + "/files/a b%\xff.2.png"), std::string("stale"));
+        QVERIFY(!FileManager::fileExists(trashPath + "/info/a b%\xff.2.png.trashinfo"));
+        // A relative path is recorded whole.
+        QVERIFY(::chdir((pics + "/other").c_str()) == 0);
+        QVERIFY(Trash::moveToTrash("b.png"));
+        checkRecord(trashPath + "/info/b.png.trashinfo", pics + "/other/b.png");
+        QVERIFY(QDir(QString::fromStdString(scene.work))
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+
+    void trashRefusalsLeaveEverythingInPlace_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<int>("error");
+        const auto row = [](const char* kind, TrashOutcome::Failure failure, int error) {
+            QTest::newRow(kind) << QString::fromLatin1(kind) << int(failure) << error;
+        };
+        row("trash is a file", TrashOutcome::Failure::HomeTrashUnusable, ENOTDIR);
+        row("info is a file", TrashOutcome::Failure::HomeTrashUnusable, ENOTDIR);
+        row("folder holding the trash", TrashOutcome::Failure::NotMoved, EINVAL);
+        row("read-only folder", TrashOutcome::Failure::NotMoved, EACCES);
+        row("missing", TrashOutcome::Failure::Missing, ENOENT);
+    }
+    void trashRefusalsLeaveEverythingInPlace()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, failure);
+        QFETCH(int, error);
+        TrashScene scene;
+        const std::string trash = scene.home + "/.local/share/Trash";
+        std::string victim = scene.root + "/pics/p.png";
+        QVERIFY(writeBytes(victim, "picture"));
+        QVERIFY(makeFoldersForTest(trash + "/files"));
+        if (kind == QLatin1String("trash is a file")) {
+            QVERIFY(QDir(QString::fromStdString(trash)).removeRecursively());
+            QVERIFY(writeBytes(trash, "x"));
+        } else if (kind == QLatin1String("info is a file")) {
+            QVERIFY(writeBytes(trash + "/info", "x"));
+        } else if (kind == QLatin1String("folder holding the trash")) {
+            victim = scene.home; // a folder cannot go into itself, not even for root
+        } else if (kind == QLatin1String("missing")) {
+            victim = scene.root + "/pics/none.png";
+        } else if (::geteuid() == 0) {
+            QSKIP("root may change any folder");
+        } else {
+            QCOMPARE(::chmod((scene.root + "/pics").c_str(), 0555), 0);
+        }
+        const TrashOutcome outcome = Trash::moveToTrash(victim);
+        ::chmod((scene.root + "/pics").c_str(), 0755);
+        QCOMPARE(int(outcome.failure), failure);
+        QCOMPARE(outcome.error, error);
+        QVERIFY(outcome.trashedAs.empty());
+        if (kind != QLatin1String("missing"))
+            QVERIFY(FileManager::fileExists(victim));
+        QCOMPARE(readBytes(scene.root + "/pics/p.png"), std::string("picture"));
+        QCOMPARE(scene.recordsBelow(scene.root), std::vector<std::string>());
+        QVERIFY(QDir(QString::fromStdString(scene.work))
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+
+    void otherFileSystemsUseTheirOwnTrash_data()
+    {
+        QTest::addColumn<QString>("shared"); // what lies at <top>/.Trash
+        QTest::addColumn<QString>("used");   // the trash below <top>, or none
+        const QString own = QStringLiteral(".Trash-%1").arg(::getuid());
+        QTest::newRow("none") << QString() << own;
+        QTest::newRow("sticky folder")
+            << QStringLiteral("sticky") << QStringLiteral(".Trash/%1").arg(::getuid());
+        QTest::newRow("folder not sticky") << QStringLiteral("plain") << own;
+        QTest::newRow("link to a sticky folder") << QStringLiteral("link") << own;
+        QTest::newRow("own trash is a file") << QStringLiteral("own file") << QString();
+    }
+    void otherFileSystemsUseTheirOwnTrash()
+    {
+        QFETCH(QString, shared);
+        QFETCH(QString, used);
+        // /dev/shm is its own file system on most machines: its top is itself.
+        const std::string top = "/dev/shm";
+        struct stat volume {};
+        struct stat temporary {};
+        if (::stat(top.c_str(), &volume) != 0 ||
+            ::stat(str(QDir::tempPath()).c_str(), &temporary) != 0 ||
+            volume.st_dev == temporary.st_dev)
+            QSKIP("no second file system at /dev/shm beside the temporary folder");
+        const std::string sharedTrash = top + "/.Trash";
+        const std::string ownTrash = top + "/.Trash-" + std::to_string(::getuid());
+        if (FileManager::fileExists(sharedTrash) || FileManager::fileExists(ownTrash))
+            QSKIP("/dev/shm already has a trash, which a test must not touch");
+        TrashScene scene;
+        QTemporaryDir place(QStringLiteral("/dev/shm/ovrin-trash-XXXXXX"));
+        const std::string folder = str(place.path());
+        const std::string victim = folder + "/p \xff.png";
+        QVERIFY(writeBytes(victim, "picture"));
+        const auto cleanUp = qScopeGuard([&] {
+            ::unlink(sharedTrash.c_str());
+            ::unlink(ownTrash.c_str());
+            std::error_code ignored;
+            for (const std::string& made : {sharedTrash, ownTrash, folder})
+                std::filesystem::remove_all(made, ignored);
+        });
+        if (shared == QLatin1String("sticky") || shared == QLatin1String("plain")) {
+            QCOMPARE(::mkdir(sharedTrash.c_str(), 0777), 0);
+            QCOMPARE(::chmod(sharedTrash.c_str(), shared == QLatin1String("sticky") ? 01777 : 0777),
+                     0);
+        } else if (shared == QLatin1String("link")) {
+            QCOMPARE(::mkdir((folder + "/elsewhere").c_str(), 0777), 0);
+            QCOMPARE(::chmod((folder + "/elsewhere").c_str(), 01777), 0);
+            QCOMPARE(::symlink((folder + "/elsewhere").c_str(), sharedTrash.c_str()), 0);
+        } else if (shared == QLatin1String("own file")) {
+            QVERIFY(writeBytes(ownTrash, "x"));
+        }
+
+        const TrashOutcome outcome = Trash::moveToTrash(victim);
+        // Never the home trash: that would be a copy between file systems.
+        QVERIFY(!FileManager::fileExists(scene.home + "/.local"));
+        QCOMPARE(TrashScene::recordsBelow(folder), std::vector<std::string>());
+        if (used.isEmpty()) {
+            QCOMPARE(outcome.failure, TrashOutcome::Failure::NoVolumeTrash);
+            QCOMPARE(outcome.place, top);
+            QCOMPARE(readBytes(victim), std::string("picture"));
+            return;
+        }
+        QVERIFY(outcome);
+        const std::string trash = top + "/" + str(used);
+        QCOMPARE(outcome.trashedAs, trash + "/files/p \xff.png");
+        QCOMPARE(readBytes(outcome.trashedAs), std::string("picture"));
+        QCOMPARE(modeOf(trash), 0700u);
+        // named from the top, so the record holds wherever the file system is mounted
+        checkRecord(trash + "/info/p \xff.png.trashinfo",
+                    Trash::encodePath(folder.substr(top.size() + 1)) + "/p%20%FF.png");
     }
 
     void premultipliedPixelsLieOnWhite()
