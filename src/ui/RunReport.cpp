@@ -3,6 +3,7 @@
 #include "ui/PathText.h"
 
 #include <QLocale>
+#include <QtGlobal>
 
 #include <cmath>
 
@@ -284,6 +285,38 @@ QString RunReport::loadFailure(platform::LoadFailure failure)
         return tr("Stopped while decoding.");
     case LoadFailure::OutOfMemory:
         return tr("Out of memory.");
+    }
+    return {};
+}
+
+QString RunReport::trashFailure(const platform::TrashOutcome& outcome)
+{
+    using Failure = platform::TrashOutcome::Failure;
+    const QString place = PathText::display(outcome.place);
+    const QString error = qt_error_string(outcome.error);
+    switch (outcome.failure) {
+    case Failure::None:
+        return {};
+    case Failure::Missing:
+        return tr("No such file.");
+    case Failure::Unreachable:
+        return tr("It cannot be reached (%1).").arg(error);
+    case Failure::NoHome:
+        return tr("No home folder is known to hold the trash (HOME is not set).");
+    case Failure::HomeTrashUnusable:
+        return tr("The trash %1 cannot be used (%2).").arg(place, error);
+    case Failure::NoVolumeTrash:
+        return tr("It lies on another file system than the home folder, and %1 has no trash "
+                  "that can be used (%2). Pictures are never copied between file systems.")
+            .arg(place, error);
+    case Failure::RecordUnwritable:
+        return tr("The trash %1 could not record where it came from (%2).").arg(place, error);
+    case Failure::NotMoved:
+        return tr("It could not be moved into the trash %1 (%2).").arg(place, error);
+    case Failure::OtherFileSystem:
+        return tr("The trash %1 lies on another file system, and pictures are never copied "
+                  "between file systems.")
+            .arg(place);
     }
     return {};
 }

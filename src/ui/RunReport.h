@@ -2,6 +2,7 @@
 
 #include "engine/RunSummary.h"
 #include "platform/LoadFailure.h"
+#include "platform/Trash.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -35,6 +36,8 @@ public:
                                     std::uint64_t pairsTotal, std::uint64_t groups, double seconds);
     // Why a file is no picture, for the informative text of an alert.
     static QString loadFailure(platform::LoadFailure failure);
+    // Why a file stayed out of the trash; empty once it is in.
+    static QString trashFailure(const platform::TrashOutcome& outcome);
 
     static QString count(std::int64_t n, const QString& one, const QString& many);
     static QString seconds(double seconds);

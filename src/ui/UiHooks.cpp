@@ -1,7 +1,9 @@
 #include "ui/UiHooks.h"
 
 #include "engine/TGraphicSearch.h"
+#include "platform/Trash.h"
 #include "ui/PathText.h"
+#include "ui/RunReport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -9,7 +11,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
@@ -177,16 +178,12 @@ std::optional<QString> UiHooks::moveToTrash(const std::string& path)
 {
     if (g_trash)
         return g_trash(path);
-    // The trash is reached through Qt, which knows a name only as text: a name
-    // that is not UTF-8 would name another file, or none.
-    if (!PathText::isExact(path))
-        return tr("Its name is not valid UTF-8, which the trash cannot keep.");
-    QFile file(PathText::display(path));
-    if (file.moveToTrash())
-        return std::nullopt;
-    if (!file.exists())
-        return tr("No such file.");
-    return file.errorString().isEmpty() ? tr("The trash refused it.") : file.errorString();
+    // Not through the toolkit: it knows names only as text, and where no
+    // trash can be made it moves files into the working folder and calls
+    // that a success.
+    if (const platform::TrashOutcome outcome = platform::Trash::moveToTrash(path); !outcome)
+        return RunReport::trashFailure(outcome);
+    return std::nullopt;
 }
 
 void UiHooks::openUrl(QWidget* parent, const QUrl& url, Failed failed)

@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -565,6 +566,48 @@ private Q_SLOTS:
         QCOMPARE(m_alerts.size(), 1);
         QCOMPARE(m_alerts[0].message, QStringLiteral("1 picture could not be moved to the trash."));
         QCOMPARE(m_alerts[0].informative, QStringLiteral("/t/b.png: Permission denied."));
+        controller.mainWindow()->close();
+    }
+
+    void trashIsTheDesktopsOrNone()
+    {
+        // No ~/.local/share: the trash is made there, never in the working folder.
+        QTemporaryDir home;
+        const QByteArray savedHome = qgetenv("HOME");
+        const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+        const QString savedWork = QDir::currentPath();
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", savedHome);
+            savedData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", savedData);
+            QDir::setCurrent(savedWork);
+        });
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qunsetenv("XDG_DATA_HOME");
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("work")));
+        QVERIFY(QDir::setCurrent(home.filePath(QStringLiteral("work"))));
+        const QString picture = home.filePath(QStringLiteral("p.png"));
+        QVERIFY(test::writeText(picture, "x"));
+        Ovrin controller;
+        controller.hits()->append(hitOf(picture.toStdString(), 80, {}));
+        controller.widgets().tvResult->selectAll();
+        controller.menuMoveToTrashAction();
+        QCOMPARE(controller.hits()->rowCount(), 0);
+        QVERIFY(QFileInfo::exists(home.filePath(QStringLiteral(".local/share/Trash/files/p.png"))));
+        QVERIFY(QDir(QDir::currentPath())
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+
+        // Where the trash cannot be made, the picture stays and the alert says why.
+        QVERIFY(test::writeText(picture, "x"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(picture));
+        controller.hits()->append(hitOf(picture.toStdString(), 80, {}));
+        controller.widgets().tvResult->selectAll();
+        controller.menuMoveToTrashAction();
+        QCOMPARE(controller.hits()->rowCount(), 1);
+        QVERIFY(QFileInfo::exists(picture));
+        QCOMPARE(m_alerts.size(), 1);
+        QCOMPARE(m_alerts[0].informative,
+                 picture + QStringLiteral(": The trash %1/Trash cannot be used (%2).")
+                               .arg(picture, qt_error_string(ENOTDIR)));
         controller.mainWindow()->close();
     }
 

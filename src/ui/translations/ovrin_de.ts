@@ -712,6 +712,41 @@
         <source>Out of memory.</source>
         <translation>Kein Speicher mehr frei.</translation>
     </message>
+    <message>
+        <location filename="../RunReport.cpp" line="306"/>
+        <source>It cannot be reached (%1).</source>
+        <translation>Sie ist nicht erreichbar (%1).</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="308"/>
+        <source>No home folder is known to hold the trash (HOME is not set).</source>
+        <translation>Es ist kein Home-Ordner bekannt, der den Papierkorb aufnehmen kann (HOME ist nicht gesetzt).</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="310"/>
+        <source>The trash %1 cannot be used (%2).</source>
+        <translation>Der Papierkorb %1 kann nicht verwendet werden (%2).</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="312"/>
+        <source>It lies on another file system than the home folder, and %1 has no trash that can be used (%2). Pictures are never copied between file systems.</source>
+        <translation>Sie liegt auf einem anderen Dateisystem als der Home-Ordner, und %1 hat keinen verwendbaren Papierkorb (%2). Bilder werden nie zwischen Dateisystemen kopiert.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="316"/>
+        <source>The trash %1 could not record where it came from (%2).</source>
+        <translation>Der Papierkorb %1 konnte nicht festhalten, woher sie kam (%2).</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="318"/>
+        <source>It could not be moved into the trash %1 (%2).</source>
+        <translation>Sie konnte nicht in den Papierkorb %1 verschoben werden (%2).</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="320"/>
+        <source>The trash %1 lies on another file system, and pictures are never copied between file systems.</source>
+        <translation>Der Papierkorb %1 liegt auf einem anderen Dateisystem, und Bilder werden nie zwischen Dateisystemen kopiert.</translation>
+    </message>
 </context>
 <context>
     <name>TCreateIndexFileDlg</name>
@@ -911,7 +946,6 @@
     <name>UiHooks</name>
     <message>
         <location filename="../UiHooks.cpp" line="55"/>
-        <location filename="../UiHooks.cpp" line="188"/>
         <source>No such file.</source>
         <translation>Die Datei existiert nicht.</translation>
     </message>
@@ -934,16 +968,6 @@
         <location filename="../UiHooks.cpp" line="88"/>
         <source>No program to open files is installed (xdg-open was not found).</source>
         <translation>Es ist kein Programm zum Öffnen von Dateien installiert (xdg-open wurde nicht gefunden).</translation>
-    </message>
-    <message>
-        <location filename="../UiHooks.cpp" line="183"/>
-        <source>Its name is not valid UTF-8, which the trash cannot keep.</source>
-        <translation>Ihr Name ist kein gültiges UTF-8, das der Papierkorb nicht aufbewahren kann.</translation>
-    </message>
-    <message>
-        <location filename="../UiHooks.cpp" line="189"/>
-        <source>The trash refused it.</source>
-        <translation>Der Papierkorb hat sie abgelehnt.</translation>
     </message>
     <message>
         <location filename="../UiHooks.cpp" line="317"/>
