@@ -22,6 +22,7 @@ enum class Refusal : std::uint8_t {
     IndexFileUnusable,   // the index path names something that must not be replaced
                          // or cannot be read (a picture, a device, a folder, ...)
     NoThread,            // no worker thread could be started
+    ExportUnusable,      // an export's path names a picture, an index or no file to write
 };
 
 // The answer of a start, or of one of its tests run on its own. Converts to

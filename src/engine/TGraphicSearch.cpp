@@ -39,7 +39,7 @@ std::string stickyRefusal(const std::string& file, const std::string& shown)
         (folder.st_mode & S_ISVTX) == 0 || index.st_uid == me || folder.st_uid == me)
         return {};
     return shown + " belongs to another user in a folder where only owners may replace their "
-                   "files; name another index file.";
+                   "files; name another file.";
 }
 
 bool isUsablePixelNumber(std::int32_t number)
@@ -332,53 +332,84 @@ StartResult TGraphicSearch::checkIndexSource(const std::string& path)
     return {};
 }
 
-StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
+namespace {
+
+// What may be written at a path, and over what. An index replaces only an
+// index (or an empty file); an export replaces anything but a picture or an
+// index, which a slip in a file panel must never cost.
+enum class Destination { Index, Export };
+
+StartResult checkDestination(const std::string& path, Destination kind)
 {
+    const bool index = kind == Destination::Index;
+    const Refusal refusal = index ? Refusal::IndexFileUnusable : Refusal::ExportUnusable;
+    const std::string what = index ? "the index" : "the export";
     if (path.empty())
-        return {Refusal::NoIndexFile, "No index file was named."};
+        return {index ? Refusal::NoIndexFile : refusal,
+                index ? "No index file was named." : "No file was named."};
     if (path.back() == '/')
-        return {Refusal::IndexFileUnusable, path + " names a folder; name a file for the index."};
+        return {refusal, path + " names a folder; name a file for " + what + "."};
     const std::string file = FileManager::resolveLinks(path);
-    const auto refuse = [](std::string detail) {
-        return StartResult{Refusal::IndexFileUnusable, std::move(detail)};
+    const auto refuse = [refusal](std::string detail) {
+        return StartResult{refusal, std::move(detail)};
     };
     int error = 0;
     if (const auto status = FileManager::fileStatus(file, &error)) {
         if (status->isDirectory)
-            return refuse(path + " is a folder; name a file for the index.");
+            return refuse(path + " is a folder; name a file for " + what + ".");
         if (!status->isRegularFile)
-            return refuse(path + " is a device, FIFO or socket, not an index file; it is "
-                                 "never replaced.");
+            return refuse(path + " is a device, FIFO or socket" +
+                          (index ? ", not an index file" : "") + "; it is never replaced.");
         if (status->size > 0) {
             TIndexReader reader(file);
             if (!reader.isOpen())
                 return refuse(path + " cannot be read (" +
                               platform::describeLoadFailure(reader.openFailure()) +
-                              "), so it cannot be told to be an index file; it is not replaced.");
-            if (!reader.isIndexFile())
+                              (index ? "), so it cannot be told to be an index file"
+                                     : "), so it cannot be told to be no picture") +
+                              "; it is not replaced.");
+            if (index && !reader.isIndexFile())
                 return refuse(path + " is not an index file; only index files are replaced.");
+            if (!index && reader.isIndexFile())
+                return refuse(path + " is an index file; an export never replaces it.");
+            if (!index && TFileInfo::checkGraphicFile(file))
+                return refuse(path + " is a picture; an export never replaces it.");
         }
         if (::access(file.c_str(), W_OK) != 0)
             return refuse(errno == EROFS
-                              ? path + " lies on a file system mounted read-only; name an index "
-                                       "file elsewhere."
-                              : path + " is read-only: make it writable (for example chmod u+w) "
-                                       "to replace it, or name another index file.");
+                              ? path + " lies on a file system mounted read-only; name " +
+                                    (index ? "an index file" : "a file") + " elsewhere."
+                              : path +
+                                    " is read-only: make it writable (for example chmod u+w) "
+                                    "to replace it, or name another " +
+                                    (index ? "index file." : "file."));
         if (const std::string reason = stickyRefusal(file, path); !reason.empty())
             return refuse(reason);
     } else if (error != ENOENT) {
         return refuse(path + " cannot be reached: " + std::strerror(error));
     }
     const std::string folder = FileManager::folderOf(file);
+    const std::string cannot = (index ? "Cannot write the index file " : "Cannot write ") + path;
     const auto folderStatus = FileManager::fileStatus(folder, &error);
     if (!folderStatus || !folderStatus->isDirectory)
-        return refuse("Cannot write the index file " + path + ": the folder " + folder +
-                      " does not exist.");
+        return refuse(cannot + ": the folder " + folder + " does not exist.");
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return refuse("Cannot write the index file " + path + ": no new file can be made in " +
-                      folder + " (" + std::strerror(errno) +
-                      "). Choose another place for the index, or make the folder writable.");
+        return refuse(cannot + ": no new file can be made in " + folder + " (" +
+                      std::strerror(errno) + "). Choose another place for " + what +
+                      ", or make the folder writable.");
     return {};
+}
+
+} // namespace
+
+StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
+{
+    return checkDestination(path, Destination::Index);
+}
+
+StartResult TGraphicSearch::checkExportDestination(const std::string& path)
+{
+    return checkDestination(path, Destination::Export);
 }
 
 } // namespace ovrin

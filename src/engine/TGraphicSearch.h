@@ -91,10 +91,13 @@ public:
     // line: a folder to walk; an index file to search (is it one, and can a
     // search use its pixel number); a path an index creation may write
     // (nothing there, an empty file or an index file, and a folder that takes
-    // a new file). A target picture's reason is TFileInfo::diagnoseGraphicFile.
+    // a new file); a path an export of hits or groups may write (the same,
+    // but over anything except a picture or an index). A target picture's
+    // reason is TFileInfo::diagnoseGraphicFile.
     static StartResult checkTopFolder(const std::string& path);
     static StartResult checkIndexSource(const std::string& path);
     static StartResult checkIndexDestination(const std::string& path);
+    static StartResult checkExportDestination(const std::string& path);
 
     // What the last run did; complete once its end callback has been sent.
     RunSummary lastRunSummary() const;

@@ -1,5 +1,13 @@
 #include "ui/GroupExport.h"
 
+#include "engine/TGraphicSearch.h"
+#include "platform/AtomicFile.h"
+#include "ui/RunReport.h"
+#include "ui/UiHooks.h"
+
+#include <QtGlobal>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 
@@ -117,6 +125,26 @@ QByteArray GroupExport::write(const std::vector<std::string>& paths,
         out += "]}\n";
     }
     return out;
+}
+
+std::optional<QString> ExportFile::write(const std::string& path, const QByteArray& bytes)
+{
+    if (const StartResult check = UiHooks::preflight(UiHooks::Check::ExportDestination, path);
+        !check)
+        return RunReport::reason(check);
+    platform::AtomicFile file(path);
+    // Whatever came to the path while it was written is held to the same test.
+    const auto mayReplace = [](const std::string& destination) {
+        return static_cast<bool>(TGraphicSearch::checkExportDestination(destination));
+    };
+    if (file.begin() &&
+        file.handle().writeData(bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
+        file.commit(mayReplace))
+        return std::nullopt;
+    if (file.errorCode() == EEXIST)
+        return tr("Something that must not be replaced came to its place meanwhile; it was "
+                  "left as it is.");
+    return qt_error_string(file.errorCode());
 }
 
 } // namespace ovrin::ui

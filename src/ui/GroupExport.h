@@ -3,8 +3,10 @@
 #include "engine/LookAlikeGroups.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,17 @@ public:
     // `paths` are the table's, which the groups index into.
     static QByteArray write(const std::vector<std::string>& paths,
                             const std::vector<LookAlikeGroup>& groups, Format format);
+};
+
+// Where an export of the hits or the groups goes: never over a picture or an
+// index (what the file panel returned may be one), and whole or not at all, so
+// a failed write leaves an earlier export as it was.
+class ExportFile {
+    Q_DECLARE_TR_FUNCTIONS(ExportFile)
+
+public:
+    // Why nothing was written, or no value once the file is in place.
+    static std::optional<QString> write(const std::string& path, const QByteArray& bytes);
 };
 
 } // namespace ovrin::ui

@@ -32,7 +32,6 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPointer>
-#include <QSaveFile>
 #include <QScreen>
 #include <QThread>
 #include <QTranslator>
@@ -924,11 +923,9 @@ void Ovrin::menuExportHitsAction()
                           tr("CSV files (*.csv)") + QStringLiteral(";;") + tr("All files (*)"));
     if (!path)
         return;
-    QSaveFile file(*path);
-    const QByteArray csv = m_hits->toCsv();
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
+    if (const auto problem = ExportFile::write(PathText::fromText(*path), m_hits->toCsv()))
         UiHooks::alert(m_window.get(), tr("The hits could not be exported."),
-                       *path + QLatin1Char('\n') + file.errorString());
+                       *path + QLatin1Char('\n') + *problem);
 }
 
 void Ovrin::menuSelectMembersAction()
@@ -960,12 +957,11 @@ void Ovrin::menuExportGroupsAction()
             QStringLiteral(";;") + tr("All files (*)"));
     if (!path)
         return;
-    QSaveFile file(*path);
     const QByteArray text =
         GroupExport::write(result->table.paths, m_groups->groups(), GroupExport::formatFor(*path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    if (const auto problem = ExportFile::write(PathText::fromText(*path), text))
         UiHooks::alert(m_window.get(), tr("The groups could not be exported."),
-                       *path + QLatin1Char('\n') + file.errorString());
+                       *path + QLatin1Char('\n') + *problem);
 }
 
 // ---- The window's parts --------------------------------------------------

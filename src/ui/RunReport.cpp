@@ -223,6 +223,9 @@ QString RunReport::reason(const StartResult& result)
         case Refusal::NoThread:
             why = tr("No worker thread could be started.");
             break;
+        case Refusal::ExportUnusable:
+            why = tr("The file cannot be written there.");
+            break;
         }
     }
     return why;

@@ -237,6 +237,8 @@ StartResult UiHooks::preflight(Check check, const std::string& path)
         return TGraphicSearch::checkIndexSource(path);
     case Check::IndexDestination:
         return TGraphicSearch::checkIndexDestination(path);
+    case Check::ExportDestination:
+        return TGraphicSearch::checkExportDestination(path);
     }
     return {};
 }

@@ -45,7 +45,7 @@ public:
     using ShowInFolder =
         std::function<void(QWidget* parent, const std::string& path, Failed failed)>;
 
-    enum class Check { TopFolder, IndexSource, IndexDestination };
+    enum class Check { TopFolder, IndexSource, IndexDestination, ExportDestination };
     using Preflight = std::function<StartResult(Check check, const std::string& path)>;
 
     static std::optional<QString> openFile(QWidget* parent, const QString& startFolder,

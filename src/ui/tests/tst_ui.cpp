@@ -1,5 +1,6 @@
 #include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
+#include "platform/FileHandle.h"
 #include "platform/Preferences.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
@@ -70,6 +71,12 @@ void dropOn(QMainWindow* window, const QList<QUrl>& urls)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &drop);
     QVERIFY(drop.isAccepted());
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
 }
 
 QByteArray indexHead(int pixelNumber)
@@ -566,6 +573,53 @@ private Q_SLOTS:
         QCOMPARE(m_alerts.size(), 1);
         QCOMPARE(m_alerts[0].message, QStringLiteral("1 picture could not be moved to the trash."));
         QCOMPARE(m_alerts[0].informative, QStringLiteral("/t/b.png: Permission denied."));
+        controller.mainWindow()->close();
+    }
+
+    void exportsNeverReplaceAPictureOrAnIndex_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason"); // after the path; none where the export goes in
+        QTest::newRow("earlier export") << QStringLiteral("export") << QString();
+        QTest::newRow("picture") << QStringLiteral("picture")
+                                 << QStringLiteral(" is a picture; an export never replaces it.");
+        QTest::newRow("index") << QStringLiteral("index")
+                               << QStringLiteral(" is an index file; an export never replaces it.");
+        QTest::newRow("full disk") << QStringLiteral("full") << qt_error_string(ENOSPC);
+    }
+    void exportsNeverReplaceAPictureOrAnIndex()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(kind + QStringLiteral(".csv"));
+        if (kind == QLatin1String("picture"))
+            test::writeImage(file, test::photoLike(40, 30, 7), "png");
+        else
+            QVERIFY(test::writeText(file, kind == QLatin1String("index") ? indexHead(8)
+                                                                         : QByteArray("old")));
+        const QByteArray before = contents(file);
+        Ovrin controller;
+        controller.hits()->append(hitOf("/a.png", 80, {}));
+        UiHooks::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
+            return std::optional<QString>(file);
+        });
+        platform::FileHandle::setWriteBudgetForTesting(kind == QLatin1String("full") ? 0 : -1);
+        controller.menuExportHitsAction();
+        platform::FileHandle::setWriteBudgetForTesting(-1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{kind + QStringLiteral(".csv")}); // no temporary left
+        if (reason.isEmpty()) {
+            QCOMPARE(m_alerts.size(), 0);
+            QCOMPARE(contents(file), QByteArray("rate,path,likeness\n80,/a.png,0.00\n"));
+        } else {
+            QCOMPARE(contents(file), before);
+            QCOMPARE(m_alerts.size(), 1);
+            QCOMPARE(m_alerts[0].message, QStringLiteral("The hits could not be exported."));
+            QCOMPARE(m_alerts[0].informative,
+                     file + QLatin1Char('\n') +
+                         (kind == QLatin1String("full") ? reason : file + reason));
+        }
         controller.mainWindow()->close();
     }
 

@@ -2,6 +2,14 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ExportFile</name>
+    <message>
+        <location filename="../GroupExport.cpp" line="145"/>
+        <source>Something that must not be replaced came to its place meanwhile; it was left as it is.</source>
+        <translation>Inzwischen ist an ihre Stelle etwas gekommen, das nicht ersetzt werden darf; es blieb unverändert.</translation>
+    </message>
+</context>
+<context>
     <name>GroupsDlg</name>
     <message>
         <location filename="../GroupsDlg.ui" line="6"/>
@@ -629,6 +637,11 @@
         <location filename="../RunReport.cpp" line="223"/>
         <source>No worker thread could be started.</source>
         <translation>Es konnte kein Arbeits-Thread gestartet werden.</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="227"/>
+        <source>The file cannot be written there.</source>
+        <translation>Die Datei kann dort nicht geschrieben werden.</translation>
     </message>
     <message>
         <location filename="../RunReport.cpp" line="235"/>
