@@ -298,7 +298,7 @@ TrashOutcome Trash::moveToTrash(const std::string& path)
             return failure(Failure::RecordUnwritable, errno, trash);
         }
         const auto dropRecord = [&] { ::unlinkat(infoFd.get(), recordName.c_str(), 0); };
-        if (!writeAll(recordFd.get(), record) || ::fsync(recordFd.get()) != 0) {
+        if (!writeAll(recordFd.get(), record)) {
             const int writeError = errno != 0 ? errno : EIO;
             dropRecord();
             return failure(Failure::RecordUnwritable, writeError, trash);
