@@ -366,7 +366,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
                 return refuse(path + " cannot be read (" +
                               platform::describeLoadFailure(reader.openFailure()) +
                               (index ? "), so it cannot be told to be an index file"
-                                     : "), so it cannot be told to be no picture") +
+                                     : "), so it cannot be told not to be a picture") +
                               "; it is not replaced.");
             if (index && !reader.isIndexFile())
                 return refuse(path + " is not an index file; only index files are replaced.");
