@@ -44,6 +44,9 @@ bool isIndexOwnFile(const std::string& path, const platform::FileStatus& status,
 
 void runIndexCreation(RunContext& run)
 {
+    // Before any file is looked at: the next update trusts only the stamps
+    // taken here that are settled before this.
+    const std::int64_t runStart = TFileStamp::clockNs();
     const RunSettings& settings = run.settings();
     const std::string indexPath = settings.indexFilePath.value_or(std::string());
     const std::int32_t pixelNumber = settings.pixelNumber;
@@ -67,6 +70,7 @@ void runIndexCreation(RunContext& run)
     }
     TIndexWriter writer(file.handle());
     writer.writeHead(pixelNumber);
+    writer.writeRunStart(runStart);
 
     PictureWalk::Steps steps;
     steps.passOver = [&](const std::string& path, const platform::FileStatus& status) {

@@ -36,6 +36,11 @@ public:
     // update can tell unchanged pictures; readers that know only the three
     // kinds above pass over it.
     static constexpr std::uint32_t kStampID = chunkID("OVST");
+    // Right after the head: when the run that wrote the index started (64-bit
+    // big-endian nanoseconds since 1970), which tells an update whose stamps
+    // it can trust. Passed over like the stamp by readers that do not know it.
+    static constexpr std::uint32_t kRunStartID = chunkID("OVRS");
+    static constexpr std::int32_t kRunStartSize = 8;
     static constexpr std::int32_t kHeaderSize = 8;
     // The most data bytes a chunk of a kind can need. A reader keeps no more
     // than this of any chunk and passes over the rest, so a size field cannot

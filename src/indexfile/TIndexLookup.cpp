@@ -29,9 +29,11 @@ bool TIndexLookup::load(const std::string& path, std::int32_t pixelNumber,
                         const std::atomic<bool>* proceed)
 {
     m_table.clear();
+    m_runStart.reset();
     TIndexReader reader(path);
     if (!reader.isIndexFile() || reader.readHead() != pixelNumber)
         return false;
+    const std::uint64_t afterHead = reader.offset();
     TIndexReader::Entry entry;
     while (reader.next(entry, proceed))
         m_table.push_back({hashOf(entry.path), entry.pathOffset});
@@ -41,7 +43,14 @@ bool TIndexLookup::load(const std::string& path, std::int32_t pixelNumber,
                      [](const Slot& a, const Slot& b) { return a.hash < b.hash; });
     m_kept.assign(m_table.size(), false);
     m_file = FileHandle::adoptForReading(platform::FileManager::openRegularFile(path, O_RDONLY));
-    return m_file != nullptr;
+    if (!m_file)
+        return false;
+    std::uint8_t start[TChunk::kHeaderSize + TChunk::kRunStartSize];
+    if (m_file->readAt(afterHead, start, sizeof start) == sizeof start &&
+        bigendian::load32(start) == TChunk::kRunStartID &&
+        bigendian::load32(start + 4) == TChunk::kRunStartSize)
+        m_runStart = static_cast<std::int64_t>(bigendian::load64(start + TChunk::kHeaderSize));
+    return true;
 }
 
 bool TIndexLookup::readEntry(std::size_t entry)
@@ -116,7 +125,8 @@ bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
                                      std::vector<std::uint8_t>& stored)
 {
     stored.clear();
-    if (entry >= m_table.size() || !readEntry(entry))
+    if (!m_runStart || !stamp.settledBefore(*m_runStart) || entry >= m_table.size() ||
+        !readEntry(entry))
         return false;
     const auto chunk = [this](std::size_t at, std::uint32_t id) -> std::optional<std::size_t> {
         if (m_block.size() < at + TChunk::kHeaderSize || bigendian::load32(&m_block[at]) != id)

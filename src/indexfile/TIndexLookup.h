@@ -1,5 +1,6 @@
 #pragma once
 
+#include "indexfile/TFileStamp.h"
 #include "indexfile/TIndexReader.h"
 
 #include <atomic>
@@ -20,6 +21,11 @@ class FileHandle;
 // that changed. Memory stays small for millions of entries: a sorted table of
 // path hashes and file offsets (16 bytes an entry); the path itself is read
 // back from the file and compared on every hit.
+//
+// An entry is taken over only when its stamp was settled before the run that
+// recorded it started (TFileStamp::settledBefore). An index that does not
+// record that start has every entry decoded again, once: its stamps may have
+// been taken in the very second of a change, and nothing tells which.
 class TIndexLookup {
 public:
     TIndexLookup();
@@ -35,7 +41,8 @@ public:
 
     // The entry that holds `path`, if any.
     std::optional<std::size_t> locate(std::string_view path);
-    // The entry's stored values when its recorded stamp equals `stamp`.
+    // The entry's stored values when its recorded stamp equals `stamp` and
+    // was settled before the recording run started.
     bool storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
                            std::vector<std::uint8_t>& stored);
     // The entry's path goes on into the new index.
@@ -55,7 +62,8 @@ private:
     bool setEntry(std::size_t pathSize);
 
     std::unique_ptr<platform::FileHandle> m_file;
-    std::vector<Slot> m_table; // sorted by hash
+    std::vector<Slot> m_table;              // sorted by hash
+    std::optional<std::int64_t> m_runStart; // of the run that wrote the index
     std::vector<bool> m_kept;
     std::vector<std::uint8_t> m_block;
     std::size_t m_cached = static_cast<std::size_t>(-1);

@@ -15,20 +15,6 @@ namespace platform {
 class FileHandle;
 }
 
-// What an index records of a picture's file beside its signature, so that an
-// update can tell whether the file changed.
-struct TFileStamp {
-    static constexpr std::size_t kStoredSize = 24; // three 64-bit big-endian fields
-
-    std::int64_t size = 0;
-    std::int64_t modifiedNs = 0;
-    // The status change time moves with every change of the file's content or
-    // permissions, and no program can set it back: a copy made with its old
-    // times, or a picture made unreadable, is not taken for the one indexed.
-    std::int64_t changedNs = 0;
-    bool operator==(const TFileStamp&) const = default;
-};
-
 // The one reader of index files. The file's size is taken once and bounds the
 // walk; a short read ends it (the file changed under us); chunks of other
 // kinds, and chunks larger than their kind can need, are passed over by

@@ -27,6 +27,13 @@ bool TIndexWriter::writeHead(std::int32_t pixelNumber)
     return head.write(&m_handle) != 0;
 }
 
+bool TIndexWriter::writeRunStart(std::int64_t startNs)
+{
+    std::uint8_t data[TChunk::kRunStartSize];
+    bigendian::store64(data, static_cast<std::uint64_t>(startNs));
+    return writeChunk(TChunk::kRunStartID, data);
+}
+
 bool TIndexWriter::writeStamp(const TFileStamp& stamp)
 {
     std::uint8_t data[TFileStamp::kStoredSize];

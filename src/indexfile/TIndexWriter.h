@@ -1,5 +1,6 @@
 #pragma once
 
+#include "indexfile/TFileStamp.h"
 #include "indexfile/TIndexReader.h"
 
 #include <cstdint>
@@ -13,8 +14,9 @@ namespace platform {
 class FileHandle;
 }
 
-// The one writer of index files: a head, then for every picture its path
-// chunk, its thumbnail chunk right after it, and its stamp chunk. Writes go
+// The one writer of index files: a head, the start of the run that writes
+// it, then for every picture its path chunk, its thumbnail chunk right after
+// it, and its stamp chunk. Writes go
 // through the handle's buffer; a failed write sticks to the handle, so the
 // caller checks once at the end.
 class TIndexWriter {
@@ -22,6 +24,9 @@ public:
     explicit TIndexWriter(platform::FileHandle& handle) : m_handle(handle) {}
 
     bool writeHead(std::int32_t pixelNumber);
+    // Right after the head, from TFileStamp::clockNs() taken before the run
+    // looked at any file.
+    bool writeRunStart(std::int64_t startNs);
     // A picture's entry from its signature in host order.
     bool writeEntry(std::string_view path, std::span<const std::int16_t> values,
                     const TFileStamp& stamp);

@@ -1,10 +1,13 @@
 #include "engine/tests/EngineTestSupport.h"
 #include "indexfile/TChunk.h"
+#include "indexfile/TFileStamp.h"
 #include "indexfile/TIndexReader.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileHandle.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,6 +16,11 @@ using namespace ovrin;
 using namespace ovrin::test;
 
 namespace {
+
+// The start of every index run unless a test says otherwise: later than any
+// picture a test makes, so every stamp is settled before it, and the same for
+// every run, so runs write the same bytes.
+constexpr std::int64_t kLaterStart = 4'000'000'000'000'000'000;
 
 QByteArray readAll(const std::string& path)
 {
@@ -31,6 +39,14 @@ QByteArray chunk(const char* id, const QByteArray& data)
     for (int i = 0; i < 4; ++i)
         size[i] = static_cast<char>((data.size() >> (24 - 8 * i)) & 0xff);
     return QByteArray(id, 4) + size + data;
+}
+
+QByteArray be64(std::int64_t value)
+{
+    QByteArray bytes(8, '\0');
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<char>((static_cast<std::uint64_t>(value) >> (56 - 8 * i)) & 0xff);
+    return bytes;
 }
 
 QByteArray thumbData(const std::vector<std::int16_t>& values)
@@ -98,7 +114,74 @@ void setTimes(const std::string& path, std::int64_t seconds)
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+TFileStamp stampOf(const std::string& path)
+{
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    const auto ns = [](const timespec& t) {
+        return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return {status.st_size, ns(status.st_mtim), ns(status.st_ctim)};
+}
+
+// An ext4 image with 128-byte inodes, which keep whole seconds only, mounted
+// in `folder`; `error` tells why not where that cannot be done.
+struct SecondsVolume {
+    std::string path;
+    QString error;
+    bool mounted = false;
+
+    explicit SecondsVolume(const std::string& folder) : path(folder + "/volume")
+    {
+        const QString image = QString::fromStdString(folder + "/ext4.img");
+        QFile file(image);
+        QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.ext4"));
+        if (mkfs.isEmpty())
+            mkfs = QStandardPaths::findExecutable(
+                QStringLiteral("mkfs.ext4"),
+                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        if (mkfs.isEmpty()) {
+            error = QStringLiteral("mkfs.ext4 (e2fsprogs) is not installed");
+            return;
+        }
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(8 << 20) ||
+            !QDir().mkpath(QString::fromStdString(path))) {
+            error = QStringLiteral("cannot make the image file");
+            return;
+        }
+        file.close();
+        error = run(mkfs, {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-I"),
+                           QStringLiteral("128"), image});
+        if (error.isEmpty())
+            error = run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
+                                                  image, QString::fromStdString(path)});
+        mounted = error.isEmpty();
+        if (!mounted)
+            error.prepend(QStringLiteral("no ext4 image mounted (that needs root and a loop "
+                                         "device): "));
+    }
+    ~SecondsVolume()
+    {
+        const QString where = QString::fromStdString(path);
+        if (mounted && !run(QStringLiteral("umount"), {where}).isEmpty())
+            run(QStringLiteral("umount"), {QStringLiteral("-l"), where});
+    }
+    static QString run(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+            process.exitCode() == 0)
+            return {};
+        return program + QStringLiteral(": ") +
+               QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    }
+};
+
 struct IndexFixture : Fixture {
+    IndexFixture() { TFileStamp::setClockForTesting(kLaterStart); }
+    ~IndexFixture() { TFileStamp::setClockForTesting(std::nullopt); }
+
     // a tree of six pictures, a text file, an empty and a damaged picture, a link
     // and a sub-folder
     void makeTree()
@@ -160,7 +243,7 @@ private Q_SLOTS:
                 first = readAll(index);
             QCOMPARE(readAll(index), first);
         }
-        QCOMPARE(first.left(264), head(8));
+        QCOMPARE(first.left(280), head(8) + chunk("OVRS", be64(kLaterStart)));
         QCOMPARE(entryPaths(index).size(), std::size_t(7));
 
         f.engine->target().setFilePath(f.root + "/tree/p1.png");
@@ -496,16 +579,76 @@ private Q_SLOTS:
         f.engine->setPixelNumber(8);
         rebuild();
 
-        // An index from before stamps were recorded: decoded once, stamps written.
-        QByteArray old;
-        for (const auto& [path, values] : strictEntries(readAll(rebuilt)))
-            old +=
+        // An index from before run starts, or stamps, were recorded: decoded
+        // once, then written as a rebuild writes it.
+        const QByteArray current = readAll(rebuilt);
+        QByteArray unstamped = head(8);
+        for (const auto& [path, values] : strictEntries(current))
+            unstamped +=
                 chunk("OVPT", QByteArray::fromStdString(path)) + chunk("OVTM", thumbData(values));
-        QVERIFY(writeAll(index, head(8) + old));
+        for (const QByteArray& old : {head(8) + current.mid(280), unstamped}) {
+            QVERIFY(writeAll(index, old));
+            QVERIFY(f.makeIndex(tree, index));
+            QCOMPARE(f.engine->lastRunSummary().reused, std::int64_t(0));
+            QCOMPARE(readAll(index), current);
+        }
+    }
+
+    // A picture may change again within the second (or FAT's two) of the
+    // time its stamp holds and keep that stamp: an entry taken in the tick its
+    // picture last changed in is decoded again by the next update, whatever
+    // the file system's clock, and taken over by the one after.
+    void picturesChangedAsTheRunStartedAreDecodedAgain()
+    {
+        IndexFixture f;
+        f.folder("tree");
+        const std::string tree = f.root + "/tree";
+        const std::string index = f.root + "/index.ovi";
+        TFileStamp::setClockForTesting(stampOf(f.image("tree/p.png", 1)).changedNs);
         QVERIFY(f.makeIndex(tree, index));
-        summary = f.engine->lastRunSummary();
+        TFileStamp::setClockForTesting(kLaterStart);
+        for (const std::int64_t reused : {0, 1}) {
+            QVERIFY(f.makeIndex(tree, index));
+            QCOMPARE(f.engine->lastRunSummary().reused, reused);
+        }
+    }
+
+    // The same on a file system that keeps whole seconds: a picture rewritten
+    // with another of the same size in the second the last run looked at it
+    // keeps its stamp, and is decoded again all the same.
+    void updateSeesRewritesInTheSecondOfTheLastRun()
+    {
+        IndexFixture f;
+        const SecondsVolume volume(f.root);
+        if (!volume.error.isEmpty())
+            QSKIP(qPrintable(volume.error));
+        const std::string tree = volume.path + "/tree";
+        const std::string index = volume.path + "/index.ovi";
+        QVERIFY(QDir().mkpath(QString::fromStdString(tree)));
+        const auto picture = [&](const char* name, quint32 seed) {
+            return writeImage(QString::fromStdString(tree + "/" + name), photoLike(20, 20, seed),
+                              "bmp");
+        };
+        bool sameStamp = false;
+        for (int attempt = 0; attempt < 10 && !sameStamp; ++attempt) {
+            QFile::remove(QString::fromStdString(index));
+            QVERIFY(picture("a.bmp", 1) && picture("b.bmp", 2));
+            const TFileStamp before = stampOf(tree + "/a.bmp");
+            QCOMPARE(before.changedNs % 1'000'000'000, std::int64_t(0));
+            TFileStamp::setClockForTesting(std::nullopt);
+            QVERIFY(f.makeIndex(tree, index));
+            QVERIFY(picture("a.bmp", 3));
+            sameStamp = stampOf(tree + "/a.bmp") == before; // else the second ended meanwhile
+        }
+        QVERIFY(sameStamp);
+        TFileStamp::setClockForTesting(kLaterStart);
+        QVERIFY(f.makeIndex(tree, index));
+        const RunSummary summary = f.engine->lastRunSummary();
         QCOMPARE(summary.reused, std::int64_t(0));
-        QCOMPARE(readAll(index), readAll(rebuilt));
+        QCOMPARE(summary.decoded, std::int64_t(2));
+        f.engine->setRebuildIndex(true);
+        QVERIFY(f.makeIndex(tree, volume.path + "/rebuilt.ovi"));
+        QCOMPARE(readAll(index), readAll(volume.path + "/rebuilt.ovi"));
     }
 
     void creationTakesItsSettingsOnceAndStoresOnlyUtf8()

@@ -1,4 +1,5 @@
 #include "indexfile/TChunk.h"
+#include "indexfile/TIndexLookup.h"
 #include "indexfile/TIndexReader.h"
 #include "platform/FileHandle.h"
 #include "support/TestImages.h"
@@ -39,6 +40,14 @@ QByteArray chunk(const char* id, const QByteArray& data)
     for (int i = 0; i < 4; ++i)
         size[i] = static_cast<char>((data.size() >> (24 - 8 * i)) & 0xff);
     return QByteArray(id, 4) + size + data;
+}
+
+QByteArray be64(std::int64_t value)
+{
+    QByteArray bytes(8, '\0');
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<char>((static_cast<std::uint64_t>(value) >> (56 - 8 * i)) & 0xff);
+    return bytes;
 }
 
 std::unique_ptr<FileHandle> readerOf(const QTemporaryDir& dir, const QByteArray& bytes)
@@ -291,6 +300,59 @@ private Q_SLOTS:
                 0);
         QVERIFY(!FileHandle::forReading(dir.filePath(QStringLiteral("fifo")).toStdString()));
         QVERIFY(!FileHandle::forReading(dir.path().toStdString()));
+    }
+
+    // A stamp proves a picture unchanged only when a later change could not
+    // have left it as it was: its times lie before the tick, on the coarsest
+    // clock of file systems (two seconds), in which the run that recorded it
+    // started. Times in nanoseconds; 1 s stamps end in nine zeros.
+    void reuseNeedsStampsOlderThanTheRecordingRun_data()
+    {
+        QTest::addColumn<bool>("recorded");
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("modified");
+        QTest::addColumn<qint64>("changed");
+        QTest::addColumn<bool>("reused");
+        const qint64 s = 1'000'000'000;
+        QTest::newRow("settled") << true << 1000 * s + s / 2 << 990 * s << 990 * s << true;
+        QTest::newRow("changed in the start's second")
+            << true << 1000 * s + s / 2 << 990 * s << 1000 * s << false;
+        QTest::newRow("modified in the start's second")
+            << true << 1000 * s + s / 2 << 1000 * s << 999 * s << false;
+        QTest::newRow("in the start's two-second tick")
+            << true << 1001 * s + s / 2 << 1000 * s << 1000 * s << false;
+        QTest::newRow("just before the tick")
+            << true << 1001 * s + s / 2 << 1000 * s - 1 << 1000 * s - 1 << true;
+        QTest::newRow("tick before 1970") << true << -s / 2 << -s << -s << false;
+        QTest::newRow("earliest start")
+            << true << std::numeric_limits<qint64>::min() << std::numeric_limits<qint64>::min()
+            << std::numeric_limits<qint64>::min() << false;
+        QTest::newRow("no start: an older index") << false << 0ll << 990 * s << 990 * s << false;
+    }
+    void reuseNeedsStampsOlderThanTheRecordingRun()
+    {
+        QFETCH(bool, recorded);
+        QFETCH(qint64, start);
+        QFETCH(qint64, modified);
+        QFETCH(qint64, changed);
+        QFETCH(bool, reused);
+        QTemporaryDir dir;
+        QByteArray head(256, '\0');
+        head[1] = 1;
+        head[7] = 1;
+        const QByteArray values = hex("0123");
+        const QString path = dir.filePath(QStringLiteral("i.ovi"));
+        QVERIFY(ovrin::test::writeText(
+            path, chunk("OVHD", head) + (recorded ? chunk("OVRS", be64(start)) : QByteArray()) +
+                      chunk("OVPT", "/p.png") + chunk("OVTM", values) +
+                      chunk("OVST", be64(10) + be64(modified) + be64(changed))));
+        TIndexLookup lookup;
+        QVERIFY(lookup.load(path.toStdString(), 1));
+        const auto entry = lookup.locate("/p.png");
+        QVERIFY(entry);
+        std::vector<std::uint8_t> stored;
+        QCOMPARE(lookup.storedIfUnchanged(*entry, {10, modified, changed}, stored), reused);
+        QCOMPARE(stored.size(), reused ? std::size_t(2) : std::size_t(0));
     }
 };
 
