@@ -150,14 +150,15 @@ QByteArray webpWithExif(const QImage& image, const QByteArray& exif)
 }
 
 // An uncompressed RGB TIFF with its directory before the picture, in strips
-// of four rows (the toolkit writes the directory last).
-QByteArray tiffDirectoryFirst(const QImage& image)
+// of four rows (the toolkit writes the directory last). A planar one keeps
+// each strip's three planes one after the other.
+QByteArray tiffDirectoryFirst(const QImage& image, bool planar)
 {
     const int width = image.width(), height = image.height();
-    const int strips = (height + 3) / 4;
-    const quint32 entries = 9;
+    const int planes = planar ? 3 : 1;
+    const int strips = (height + 3) / 4 * planes;
+    const quint32 entries = 10;
     const quint32 values = 8 + 2 + entries * 12 + 4; // bits per sample, then the strip tables
-    const quint32 data = values + 6 + 8 * quint32(strips);
     QByteArray out("II\x2a\0", 4);
     out += le32(8);
     out += le32(entries).left(2);
@@ -173,16 +174,32 @@ QByteArray tiffDirectoryFirst(const QImage& image)
     entry(277, 3, 1, 3);
     entry(278, 4, 1, 4);
     entry(279, 4, quint32(strips), values + 6 + 4 * quint32(strips));
+    entry(284, 3, 1, quint32(planar ? 2 : 1));
     out += le32(0);
     out += QByteArray("\x08\0\x08\0\x08\0", 6);
-    for (int s = 0; s < strips; ++s)
-        out += le32(data + quint32(s) * 4 * quint32(width) * 3);
-    for (int s = 0; s < strips; ++s)
-        out += le32(quint32(std::min(4, height - 4 * s) * width * 3));
+    QByteArray data;
+    QList<quint32> offsets(strips), counts(strips);
+    const quint32 start = values + 6 + 8 * quint32(strips);
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y)
-        out += QByteArray(reinterpret_cast<const char*>(rgb.constScanLine(y)), width * 3);
-    return out;
+    for (int top = 0; top < height; top += 4) {
+        for (int plane = 0; plane < planes; ++plane) {
+            const int strip = plane * strips / planes + top / 4;
+            offsets[strip] = start + quint32(data.size());
+            for (int y = top; y < std::min(top + 4, height); ++y) {
+                const auto* line = reinterpret_cast<const char*>(rgb.constScanLine(y));
+                if (!planar)
+                    data += QByteArray(line, width * 3);
+                for (int x = 0; planar && x < width; ++x)
+                    data += line[x * 3 + plane];
+            }
+            counts[strip] = start + quint32(data.size()) - offsets[strip];
+        }
+    }
+    for (const quint32 offset : offsets)
+        out += le32(offset);
+    for (const quint32 count : counts)
+        out += le32(count);
+    return out + data;
 }
 
 // A GIF of at most 256 colours, its LZW codes kept at 9 bits by clearing
@@ -643,7 +660,8 @@ private Q_SLOTS:
             {"gif", gif(photo), 800, true, 0},
             {"webp", encoded(photo, "webp"), 60, true, 0},
             {"webp lossless", encoded(photo, "webp", false, 100), 60, true, 0},
-            {"tiff directory first", tiffDirectoryFirst(photo), 50, true, 0},
+            {"tiff directory first", tiffDirectoryFirst(photo, false), 50, true, 0},
+            {"tiff planar", tiffDirectoryFirst(photo, true), 50, true, 0},
             {"tiff directory last", encoded(photo, "tiff"), 50, false, 0},
             {"bmp bottom up", encoded(photo, "bmp"), 30, true, 7},
         };
