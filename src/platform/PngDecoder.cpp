@@ -118,29 +118,36 @@ std::uint32_t be32(const std::uint8_t* p)
 
 // The orientation of an eXIf chunk among the chunks before the picture data,
 // found by walking their headers; libpng itself is told to pass over it.
+// Read through the file's buffer, which libpng then reads from again: a
+// small file costs no extra read.
 int orientationOf(ImageFile& file)
 {
+    int orientation = 1;
+    std::array<std::uint8_t, 8> head{};
+    // from the start, so that the buffer holds what libpng reads first
+    const bool signature = file.read(head.data(), head.size()) == std::int64_t{head.size()};
     std::int64_t at = 8;
-    for (int chunk = 0; chunk < kMaxChunksBeforeData; ++chunk) {
-        std::array<std::uint8_t, 8> head{};
-        if (file.readAt(at, head.data(), head.size()) != std::int64_t{head.size()})
-            return 1;
+    for (int chunk = 0; signature && chunk < kMaxChunksBeforeData; ++chunk) {
+        if (!file.seek(at) || file.read(head.data(), head.size()) != std::int64_t{head.size()})
+            break;
         const std::uint32_t length = be32(head.data());
         if (length > 0x7fffffffu || std::memcmp(&head[4], "IDAT", 4) == 0 ||
             std::memcmp(&head[4], "IEND", 4) == 0)
-            return 1;
+            break;
         if (std::memcmp(&head[4], "eXIf", 4) == 0) {
             // IFD0 and its orientation come first; an EXIF block larger than
             // JPEG's limit holds nothing more of use here.
             std::vector<std::uint8_t> exif(std::min<std::size_t>(length, 65536));
-            const std::int64_t got = file.readAt(at + 8, exif.data(), exif.size());
-            return got > 0 ? exifOrientation(exif.data(), static_cast<std::size_t>(got),
-                                             ExifMarker::Optional)
-                           : 1;
+            const std::int64_t got = file.read(exif.data(), exif.size());
+            if (got > 0)
+                orientation = exifOrientation(exif.data(), static_cast<std::size_t>(got),
+                                              ExifMarker::Optional);
+            break;
         }
         at += std::int64_t{length} + 12;
     }
-    return 1;
+    file.seek(0);
+    return orientation;
 }
 
 // Chooses libpng's transformations and this decoder's row layout.
