@@ -2,6 +2,7 @@
 
 #include "platform/AreaReducer.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ExifOrientation.h"
 #include "platform/ImageFile.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE declared
-#include <cstring>
 #include <jerror.h>
 #include <jpeglib.h>
 #include <memory>
@@ -138,59 +138,6 @@ extern "C" void jpegOnProgress(j_common_ptr common)
         std::longjmp(state.jump, 1);
     if (state.info.input_scan_number > kMaxScans)
         std::longjmp(state.jump, 1);
-}
-
-// The orientation in an EXIF block (1 to 8), 1 when there is none or it is
-// not readable. Reads IFD0 and the IFDs chained after it, the first
-// orientation tag found counting, as the toolkit's reader did.
-int exifOrientation(const std::uint8_t* data, std::size_t size)
-{
-    constexpr std::size_t header = 6;
-    if (size < header + 8 || std::memcmp(data, "Exif\0\0", header) != 0)
-        return 1;
-    const std::uint8_t* tiff = data + header;
-    const std::size_t length = size - header;
-    bool little = false;
-    if (tiff[0] == 'I' && tiff[1] == 'I')
-        little = true;
-    else if (!(tiff[0] == 'M' && tiff[1] == 'M'))
-        return 1;
-    const auto u16 = [&](std::size_t at) -> unsigned {
-        return little ? unsigned(tiff[at]) | unsigned(tiff[at + 1]) << 8
-                      : unsigned(tiff[at]) << 8 | unsigned(tiff[at + 1]);
-    };
-    const auto u32 = [&](std::size_t at) -> std::uint32_t {
-        return little ? std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16
-                      : std::uint32_t(u16(at)) << 16 | std::uint32_t(u16(at + 2));
-    };
-    if (u16(2) != 0x2a)
-        return 1;
-    std::size_t offset = u32(4);
-    std::size_t previous = 0;
-    for (int ifd = 0; ifd < 10; ++ifd) {
-        // Never backwards, never outside the block.
-        if (offset < std::max<std::size_t>(previous, 8) || offset + 2 > length)
-            return 1;
-        const unsigned entries = u16(offset);
-        std::size_t at = offset + 2;
-        for (unsigned e = 0; e < entries; ++e, at += 12) {
-            if (at + 12 > length)
-                return 1;
-            if (u16(at) == 0x0112) {
-                const unsigned value = u16(at + 8);
-                if (u16(at + 2) != 3 || u32(at + 4) != 1 || value < 1 || value > 8)
-                    return 1;
-                return static_cast<int>(value);
-            }
-        }
-        if (at + 4 > length)
-            return 1;
-        previous = at;
-        offset = u32(at);
-        if (offset == 0)
-            return 1;
-    }
-    return 1;
 }
 
 // The largest DCT scaling (1/8, 1/4, 1/2) that still leaves at least `side`
@@ -343,8 +290,9 @@ LoadResult JpegDecoder::decode(ImageFile& file, int side)
         jpeg_destroy_decompress(&state->info);
     if (why != LoadFailure::None)
         return {std::nullopt, why};
-    const int orientation =
-        state->sawApp1 ? exifOrientation(state->exif.data(), state->exifLength) : 1;
+    const int orientation = state->sawApp1 ? exifOrientation(state->exif.data(), state->exifLength,
+                                                             ExifMarker::Required)
+                                           : 1;
     return {reducer->finish(orientation), LoadFailure::None};
 }
 

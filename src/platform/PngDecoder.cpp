@@ -2,9 +2,12 @@
 
 #include "platform/AreaReducer.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ExifOrientation.h"
 #include "platform/ImageFile.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -17,12 +20,24 @@ namespace {
 
 enum class Layout { Indexed, Rgb8, Rgba8, Gray16, Rgb16, Rgba16 };
 
+// Compressed data libpng asks for at a time. A file cut inside it loses
+// what came of it, so it is kept to a few rows' worth.
+constexpr png_size_t kIdatRead = 1024;
+
+// Chunks walked in search of the eXIf chunk before the picture data.
+constexpr int kMaxChunksBeforeData = 10000;
+
+// What a longjmp must not lose: set before the rows are read.
 struct PngState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     ImageFile* file = nullptr;
     Layout layout = Layout::Rgb8;
     std::array<std::uint8_t, 256 * 3> palette{};
+    bool cut = false; // the file ended before libpng had what it asked for
+    bool interlaced = false;
+    int passesDone = 0;
+    std::int64_t height = 0;
 };
 
 extern "C" void pngOnError(png_structp png, png_const_charp)
@@ -35,8 +50,11 @@ extern "C" void pngOnWarning(png_structp, png_const_charp) {}
 extern "C" void pngReadData(png_structp png, png_bytep data, size_t length)
 {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-    if (state->file->read(data, length) != static_cast<std::int64_t>(length))
+    const std::int64_t got = state->file->read(data, length);
+    if (got != static_cast<std::int64_t>(length)) {
+        state->cut = got >= 0;
         png_error(png, "read");
+    }
 }
 
 // A 16-bit level to 8 bits, rounded as the toolkit rounds it.
@@ -90,6 +108,46 @@ void addRow(PngState& state, AreaReducer& reducer, const png_byte* row)
         break;
     }
     reducer.addRgbRow(reducer.scratch());
+}
+
+std::uint32_t be32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
+           std::uint32_t(p[3]);
+}
+
+// The orientation of an eXIf chunk among the chunks before the picture data,
+// found by walking their headers; libpng itself is told to pass over it.
+// Read through the file's buffer, which libpng then reads from again: a
+// small file costs no extra read.
+int orientationOf(ImageFile& file)
+{
+    int orientation = 1;
+    std::array<std::uint8_t, 8> head{};
+    // from the start, so that the buffer holds what libpng reads first
+    const bool signature = file.read(head.data(), head.size()) == std::int64_t{head.size()};
+    std::int64_t at = 8;
+    for (int chunk = 0; signature && chunk < kMaxChunksBeforeData; ++chunk) {
+        if (!file.seek(at) || file.read(head.data(), head.size()) != std::int64_t{head.size()})
+            break;
+        const std::uint32_t length = be32(head.data());
+        if (length > 0x7fffffffu || std::memcmp(&head[4], "IDAT", 4) == 0 ||
+            std::memcmp(&head[4], "IEND", 4) == 0)
+            break;
+        if (std::memcmp(&head[4], "eXIf", 4) == 0) {
+            // IFD0 and its orientation come first; an EXIF block larger than
+            // JPEG's limit holds nothing more of use here.
+            std::vector<std::uint8_t> exif(std::min<std::size_t>(length, 65536));
+            const std::int64_t got = file.read(exif.data(), exif.size());
+            if (got > 0)
+                orientation = exifOrientation(exif.data(), static_cast<std::size_t>(got),
+                                              ExifMarker::Optional);
+            break;
+        }
+        at += std::int64_t{length} + 12;
+    }
+    file.seek(0);
+    return orientation;
 }
 
 // Chooses libpng's transformations and this decoder's row layout.
@@ -179,6 +237,27 @@ std::size_t bytesPerPoint(Layout layout)
     return 8;
 }
 
+// What arrived of an interlaced picture cut short: the passes that came
+// whole, each of their points standing for the block it leads, as a
+// picture being loaded is shown.
+void addCompletedPasses(PngState& state, AreaReducer& reducer, std::vector<png_bytep>& rows)
+{
+    // Every `across`-th point of every `down`-th row is known after a pass.
+    static constexpr int kAcross[] = {8, 4, 4, 2, 2, 1, 1};
+    static constexpr int kDown[] = {8, 8, 4, 4, 2, 2, 1};
+    const int pass = std::min(state.passesDone, 7) - 1;
+    const std::size_t point = bytesPerPoint(state.layout);
+    const auto across = static_cast<std::size_t>(kAcross[pass]);
+    const auto width = static_cast<std::size_t>(reducer.width());
+    for (std::int64_t y = 0; y < state.height; ++y) {
+        png_bytep row = rows[static_cast<std::size_t>(y)];
+        const png_bytep lead = rows[static_cast<std::size_t>(y - y % kDown[pass])];
+        for (std::size_t x = 0; x < width; ++x)
+            std::memcpy(row + x * point, lead + (x - x % across) * point, point);
+        addRow(state, reducer, row);
+    }
+}
+
 // Between setjmp and the end of decoding; errors leave by longjmp, so the
 // buffers live with the caller.
 LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& reducer,
@@ -187,12 +266,24 @@ LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& re
 {
     png_structp png = state.png;
     png_infop info = state.info;
-    if (setjmp(png_jmpbuf(png)) != 0)
-        return state.file->failureOr(LoadFailure::NotAnImage);
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        // A file cut short shows the rows that came; one damaged otherwise
+        // is no picture.
+        if (!state.cut || !reducer || state.file->failure() != LoadFailure::None)
+            return state.file->failureOr(LoadFailure::NotAnImage);
+        if (!state.interlaced)
+            return reducer->rowsAdded() > 0 ? LoadFailure::None : LoadFailure::NotAnImage;
+        if (state.passesDone == 0)
+            return LoadFailure::NotAnImage;
+        addCompletedPasses(state, *reducer, rows);
+        return LoadFailure::None;
+    }
 
     png_set_read_fn(png, &state, pngReadData);
+    png_set_compression_buffer_size(png, kIdatRead);
     // Chunks that do not change the pixels are passed over unread (their
-    // checksums still checked): text, colour profiles, EXIF and the like.
+    // checksums still checked): text, colour profiles and the like; the
+    // orientation in eXIf was found beforehand.
     static const png_byte unneeded[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0"
                                        "pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unneeded,
@@ -206,6 +297,8 @@ LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& re
     if (width * height > ImageLoader::kMaxPixels)
         return LoadFailure::TooLarge;
     const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    state.interlaced = interlaced;
+    state.height = height;
 
     setUpLayout(state);
     const int passes = png_set_interlace_handling(png);
@@ -244,6 +337,7 @@ LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& re
                 return LoadFailure::Stopped;
             png_read_row(png, rows[static_cast<std::size_t>(y)], nullptr);
         }
+        state.passesDone = pass + 1;
     }
     for (std::int64_t y = 0; y < height; ++y)
         addRow(state, *reducer, rows[static_cast<std::size_t>(y)]);
@@ -254,6 +348,7 @@ LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& re
 
 LoadResult PngDecoder::decode(ImageFile& file, int side)
 {
+    const int orientation = orientationOf(file);
     auto state = std::make_unique<PngState>();
     state->file = &file;
     state->png =
@@ -279,7 +374,7 @@ LoadResult PngDecoder::decode(ImageFile& file, int side)
     png_destroy_read_struct(&state->png, &state->info, nullptr);
     if (why != LoadFailure::None)
         return {std::nullopt, why};
-    return {reducer->finish(), LoadFailure::None};
+    return {reducer->finish(orientation), LoadFailure::None};
 }
 
 } // namespace ovrin::platform

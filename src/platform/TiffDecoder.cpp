@@ -24,6 +24,7 @@ constexpr std::int64_t kWholeStripLimit = 1024 * 1024;
 
 struct TiffState {
     ImageFile* file = nullptr;
+    bool cut = false; // the file ended before libtiff had what it asked for
 };
 
 extern "C" int tiffOnMessage(TIFF*, void*, const char*, const char*, va_list)
@@ -36,7 +37,10 @@ extern "C" tmsize_t tiffReadProc(thandle_t handle, void* buffer, tmsize_t size)
     auto* state = static_cast<TiffState*>(handle);
     if (size < 0)
         return -1;
-    return static_cast<tmsize_t>(state->file->read(buffer, static_cast<std::size_t>(size)));
+    const std::int64_t got = state->file->read(buffer, static_cast<std::size_t>(size));
+    if (got >= 0 && got < size)
+        state->cut = true;
+    return static_cast<tmsize_t>(got);
 }
 
 extern "C" tmsize_t tiffWriteProc(thandle_t, void*, tmsize_t)
@@ -184,10 +188,18 @@ void addDirectRow(AreaReducer& reducer, const Layout& layout, const std::uint8_t
     reducer.addRgbRow(reducer.scratch());
 }
 
-LoadFailure readDirectly(TIFF* tiff, ImageFile& file, const Layout& layout, int side,
+// A read that failed after some rows, because the file ended before the
+// strip or tile it needed: the rows that came are kept, the rest black.
+LoadFailure failedRead(const TiffState& state, const AreaReducer& reducer)
+{
+    return state.cut && reducer.rowsAdded() > 0 ? LoadFailure::None : LoadFailure::NotAnImage;
+}
+
+LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int side,
                          std::optional<AreaReducer>& reducer,
                          DecodeBudget::Reservation& reservation)
 {
+    ImageFile& file = *state.file;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
@@ -232,19 +244,20 @@ LoadFailure readDirectly(TIFF* tiff, ImageFile& file, const Layout& layout, int 
     for (std::uint32_t y = 0; y < height;) {
         if (!file.proceeding())
             return LoadFailure::Stopped;
+        state.cut = false;
         if (wholeStrips) {
             const std::uint32_t rows = std::min(rowsPerStrip, height - y);
             const tmsize_t want = static_cast<tmsize_t>(lineBytes * rows);
             if (TIFFReadEncodedStrip(tiff, TIFFComputeStrip(tiff, y, 0), buffer.data(), want) <
                 want)
-                return LoadFailure::NotAnImage;
+                return failedRead(state, *reducer);
             for (std::uint32_t r = 0; r < rows; ++r)
                 addDirectRow(*reducer, layout, buffer.data() + std::int64_t{r} * lineBytes,
                              palette);
             y += rows;
         } else {
             if (TIFFReadScanline(tiff, buffer.data(), y, 0) < 0)
-                return LoadFailure::NotAnImage;
+                return failedRead(state, *reducer);
             addDirectRow(*reducer, layout, buffer.data(), palette);
             ++y;
         }
@@ -252,9 +265,10 @@ LoadFailure readDirectly(TIFF* tiff, ImageFile& file, const Layout& layout, int 
     return LoadFailure::None;
 }
 
-LoadFailure readAsRgba(TIFF* tiff, ImageFile& file, const Layout& layout, int side,
+LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int side,
                        std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation)
 {
+    ImageFile& file = *state.file;
     char message[1024] = {};
     if (TIFFRGBAImageOK(tiff, message) == 0)
         return LoadFailure::NotAnImage;
@@ -292,10 +306,12 @@ LoadFailure readAsRgba(TIFF* tiff, ImageFile& file, const Layout& layout, int si
         const std::uint32_t rows = std::min(band, height - y);
         image.row_offset = int(y);
         image.col_offset = 0;
+        state.cut = false;
         if (!file.proceeding()) {
             why = LoadFailure::Stopped;
         } else if (TIFFRGBAImageGet(&image, raster.data(), width, rows) == 0) {
-            why = LoadFailure::NotAnImage;
+            why = failedRead(state, *reducer);
+            break;
         } else {
             for (std::uint32_t r = 0; r < rows; ++r) {
                 const auto* row =
@@ -354,9 +370,9 @@ LoadResult TiffDecoder::decode(ImageFile& file, int side)
             if (std::int64_t{width} * height > ImageLoader::kMaxPixels)
                 why = LoadFailure::TooLarge;
             else if (readsDirectly(tiff, layout))
-                why = readDirectly(tiff, file, layout, side, reducer, reservation);
+                why = readDirectly(tiff, state, layout, side, reducer, reservation);
             else
-                why = readAsRgba(tiff, file, layout, side, reducer, reservation);
+                why = readAsRgba(tiff, state, layout, side, reducer, reservation);
         }
     } catch (const std::bad_alloc&) {
         why = LoadFailure::OutOfMemory;

@@ -11,6 +11,8 @@ class ImageFile;
 // read strip by strip straight into the reduction; everything else goes
 // through libtiff's RGBA conversion in bands of strips or tiles. Memory is
 // bounded by the strip or band in hand, reserved from the decode budget.
+// A file cut short gives the strips or bands that came, the rest black, as
+// long as its directory came.
 class TiffDecoder {
 public:
     static LoadResult decode(ImageFile& file, int side);

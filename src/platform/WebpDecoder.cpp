@@ -2,9 +2,11 @@
 
 #include "platform/AreaReducer.h"
 #include "platform/DecodeBudget.h"
+#include "platform/ExifOrientation.h"
 #include "platform/ImageFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -21,6 +23,25 @@ namespace {
 // stop is noticed between slices.
 constexpr std::size_t kSlice = 32 * 1024;
 
+// The orientation in the file's EXIF chunk, which follows the picture data.
+int orientationOf(const std::vector<std::uint8_t>& data)
+{
+    const auto le32 = [&data](std::size_t at) {
+        return std::uint32_t(data[at]) | std::uint32_t(data[at + 1]) << 8 |
+               std::uint32_t(data[at + 2]) << 16 | std::uint32_t(data[at + 3]) << 24;
+    };
+    // Chunks follow "RIFF", the size and "WEBP", each padded to an even size.
+    for (std::size_t at = 12; at + 8 <= data.size();) {
+        const std::size_t length = std::min<std::size_t>(le32(at + 4), data.size() - at - 8);
+        if (std::memcmp(&data[at], "EXIF", 4) == 0)
+            return exifOrientation(&data[at + 8], length, ExifMarker::Optional);
+        at += 8 + length + (length & 1);
+    }
+    return 1;
+}
+
+// A file cut short gives the rows that came, the rest black, as long as one
+// row came.
 LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, bool alpha,
                         int width, int height, std::uint8_t* pixels, std::size_t size,
                         AreaReducer& reducer)
@@ -42,13 +63,14 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
         return LoadFailure::TooLarge;
     LoadFailure why = LoadFailure::NotAnImage;
     int reduced = 0;
+    VP8StatusCode status = VP8_STATUS_NOT_ENOUGH_DATA;
     for (std::size_t given = 0; given < data.size();) {
         if (!file.proceeding()) {
             why = LoadFailure::Stopped;
             break;
         }
         given = std::min(data.size(), given + kSlice);
-        const VP8StatusCode status = WebPIUpdate(decoder, data.data(), given);
+        status = WebPIUpdate(decoder, data.data(), given);
         if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
             break;
         int ready = 0;
@@ -66,6 +88,8 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
             break;
         }
     }
+    if (status == VP8_STATUS_SUSPENDED && reduced > 0 && file.proceeding())
+        why = LoadFailure::None;
     WebPIDelete(decoder);
     return why;
 }
@@ -155,14 +179,14 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side)
                 decodeStill(file, data, alpha, width, height, pixels.get(), size, reducer);
             if (why != LoadFailure::None)
                 return {std::nullopt, file.failureOr(why)};
-            return {reducer.finish(), LoadFailure::None};
+            return {reducer.finish(orientationOf(data)), LoadFailure::None};
         }
         const LoadFailure why = decodeFirstFrame(data, width, height, pixels.get(), size);
         if (why != LoadFailure::None)
             return {std::nullopt, file.failureOr(why)};
         for (int y = 0; y < height; ++y)
             reducer.addRgbaRow(pixels.get() + static_cast<std::size_t>(y) * std::size_t(width) * 4);
-        return {reducer.finish(), LoadFailure::None};
+        return {reducer.finish(orientationOf(data)), LoadFailure::None};
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

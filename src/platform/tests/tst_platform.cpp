@@ -48,27 +48,203 @@ int level(float fraction)
     return static_cast<int>(fraction * 255.0f);
 }
 
-QByteArray encoded(const QImage& image, const char* format, bool progressive = false)
+QByteArray encoded(const QImage& image, const char* format, bool progressive = false,
+                   int quality = 90)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    writer.setQuality(90);
+    writer.setQuality(quality);
     writer.setProgressiveScanWrite(progressive);
     writer.write(image);
     return bytes;
 }
 
-// A JPEG whose first APP1 segment is EXIF with the given orientation.
-QByteArray jpegWithOrientation(const QImage& image, int orientation)
+// An EXIF block (a TIFF header and IFD0) holding just the orientation.
+QByteArray exifBlock(int orientation, bool littleEndian)
 {
-    QByteArray exif("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0\0\0\0\0", 32);
-    exif[25] = char(orientation);
+    QByteArray block =
+        littleEndian ? QByteArray("II\x2a\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\0\0\0\0", 22)
+                     : QByteArray("MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\0\0\0", 22);
+    block[littleEndian ? 18 : 19] = char(orientation);
+    return block + QByteArray(4, '\0'); // no next IFD
+}
+
+// A JPEG whose first APP1 segment is `exif`.
+QByteArray jpegWithExif(const QImage& image, const QByteArray& exif)
+{
     QByteArray segment("\xff\xe1\0\0", 4);
     segment[2] = char((exif.size() + 2) >> 8);
     segment[3] = char((exif.size() + 2) & 0xff);
     return encoded(image, "jpeg").insert(2, segment + exif);
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray be32(quint32 value)
+{
+    const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+    return QByteArray(bytes, 4);
+}
+
+QByteArray le32(quint32 value)
+{
+    const char bytes[] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+    return QByteArray(bytes, 4);
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    const QByteArray body = QByteArray(type, 4) + data;
+    return be32(quint32(data.size())) + body + be32(crc32(body));
+}
+
+// A PNG with an eXIf chunk right after its header chunk.
+QByteArray pngWithExif(const QImage& image, const QByteArray& exif)
+{
+    return encoded(image, "png").insert(8 + 25, pngChunk("eXIf", exif));
+}
+
+// An interlaced 8-bit RGB PNG, which the toolkit does not write.
+QByteArray interlacedPng(const QImage& image)
+{
+    static constexpr int kX[] = {0, 4, 0, 2, 0, 1, 0}, kDx[] = {8, 8, 4, 4, 2, 2, 1};
+    static constexpr int kY[] = {0, 0, 4, 0, 2, 0, 1}, kDy[] = {8, 8, 8, 4, 4, 2, 2};
+    QByteArray raw;
+    for (int pass = 0; pass < 7; ++pass) {
+        for (int y = kY[pass]; y < image.height(); y += kDy[pass]) {
+            if (kX[pass] >= image.width())
+                continue;
+            raw += '\0'; // no filter
+            for (int x = kX[pass]; x < image.width(); x += kDx[pass]) {
+                const QRgb p = image.pixel(x, y);
+                raw += char(qRed(p));
+                raw += char(qGreen(p));
+                raw += char(qBlue(p));
+            }
+        }
+    }
+    const QByteArray header = be32(quint32(image.width())) + be32(quint32(image.height())) +
+                              QByteArray("\x08\x02\0\0\x01", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n") + pngChunk("IHDR", header) +
+           pngChunk("IDAT", qCompress(raw).mid(4)) + pngChunk("IEND", {});
+}
+
+// A WebP in the extended layout, its EXIF chunk after the picture.
+QByteArray webpWithExif(const QImage& image, const QByteArray& exif)
+{
+    const QByteArray simple = encoded(image, "webp");
+    QByteArray canvas =
+        le32(quint32(image.width() - 1)).left(3) + le32(quint32(image.height() - 1)).left(3);
+    QByteArray body = QByteArray("WEBPVP8X") + le32(10) + QByteArray("\x08\0\0\0", 4) + canvas +
+                      simple.mid(12) + "EXIF" + le32(quint32(exif.size())) + exif;
+    if (exif.size() % 2 != 0)
+        body += '\0';
+    return "RIFF" + le32(quint32(body.size())) + body;
+}
+
+// An uncompressed RGB TIFF with its directory before the picture, in strips
+// of four rows (the toolkit writes the directory last). A planar one keeps
+// each strip's three planes one after the other.
+QByteArray tiffDirectoryFirst(const QImage& image, bool planar)
+{
+    const int width = image.width(), height = image.height();
+    const int planes = planar ? 3 : 1;
+    const int strips = (height + 3) / 4 * planes;
+    const quint32 entries = 10;
+    const quint32 values = 8 + 2 + entries * 12 + 4; // bits per sample, then the strip tables
+    QByteArray out("II\x2a\0", 4);
+    out += le32(8);
+    out += le32(entries).left(2);
+    const auto entry = [&out](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        out += le32(tag).left(2) + le32(type).left(2) + le32(count) + le32(value);
+    };
+    entry(256, 4, 1, quint32(width));
+    entry(257, 4, 1, quint32(height));
+    entry(258, 3, 3, values);
+    entry(259, 3, 1, 1);
+    entry(262, 3, 1, 2);
+    entry(273, 4, quint32(strips), values + 6);
+    entry(277, 3, 1, 3);
+    entry(278, 4, 1, 4);
+    entry(279, 4, quint32(strips), values + 6 + 4 * quint32(strips));
+    entry(284, 3, 1, quint32(planar ? 2 : 1));
+    out += le32(0);
+    out += QByteArray("\x08\0\x08\0\x08\0", 6);
+    QByteArray data;
+    QList<quint32> offsets(strips), counts(strips);
+    const quint32 start = values + 6 + 8 * quint32(strips);
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    for (int top = 0; top < height; top += 4) {
+        for (int plane = 0; plane < planes; ++plane) {
+            const int strip = plane * strips / planes + top / 4;
+            offsets[strip] = start + quint32(data.size());
+            for (int y = top; y < std::min(top + 4, height); ++y) {
+                const auto* line = reinterpret_cast<const char*>(rgb.constScanLine(y));
+                if (!planar)
+                    data += QByteArray(line, width * 3);
+                for (int x = 0; planar && x < width; ++x)
+                    data += line[x * 3 + plane];
+            }
+            counts[strip] = start + quint32(data.size()) - offsets[strip];
+        }
+    }
+    for (const quint32 offset : offsets)
+        out += le32(offset);
+    for (const quint32 count : counts)
+        out += le32(count);
+    return out + data;
+}
+
+// A GIF of at most 256 colours, its LZW codes kept at 9 bits by clearing
+// the table often (no compression, but any decoder reads it).
+QByteArray gif(const QImage& image)
+{
+    const QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    QByteArray out("GIF89a");
+    out += le32(quint32(image.width())).left(2) + le32(quint32(image.height())).left(2) + "\xf7";
+    out += QByteArray(2, '\0');
+    for (int i = 0; i < 256; ++i) {
+        const QRgb colour = i < indexed.colorCount() ? indexed.color(i) : 0;
+        out += char(qRed(colour));
+        out += char(qGreen(colour));
+        out += char(qBlue(colour));
+    }
+    out += ',' + QByteArray(4, '\0') + out.mid(6, 4) + QByteArray("\0\x08", 2);
+    QByteArray codes;
+    quint32 bits = 0;
+    int pending = 0;
+    const auto put = [&](quint32 code) {
+        bits |= code << pending;
+        for (pending += 9; pending >= 8; pending -= 8, bits >>= 8)
+            codes += char(bits);
+    };
+    int sinceClear = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (sinceClear++ % 100 == 0)
+                put(256);
+            put(indexed.constScanLine(y)[x]);
+        }
+    }
+    put(257);
+    if (pending > 0)
+        codes += char(bits);
+    for (qsizetype at = 0; at < codes.size(); at += 255) {
+        const QByteArray block = codes.mid(at, 255);
+        out += char(block.size()) + block;
+    }
+    return out + QByteArray("\0;", 2);
 }
 
 // A small JPEG whose header claims `side` x `side` pixels.
@@ -620,47 +796,181 @@ private Q_SLOTS:
         }
     }
 
-    // Red on top as stored; where the picture ends up says it was turned.
+    // Six colours in three columns and two rows: each of the eight ways to
+    // turn or mirror it looks different. Every format that can carry an EXIF
+    // orientation (TIFF its own tag) shows the picture upright; unreadable
+    // EXIF leaves it as stored.
     void appliesTheStoredOrientation_data()
     {
         QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<int>("orientation");
-        QTest::addColumn<int>("redX"); // where the red half lies when upright
-        QTest::addColumn<int>("redY");
-        QTest::newRow("jpeg upright") << QByteArray("jpeg") << 1 << -1 << 0;
-        QTest::newRow("jpeg half turn") << QByteArray("jpeg") << 3 << -1 << 1;
-        QTest::newRow("jpeg quarter clockwise") << QByteArray("jpeg") << 6 << 1 << -1;
-        QTest::newRow("jpeg quarter anticlockwise") << QByteArray("jpeg") << 8 << 0 << -1;
-        QTest::newRow("tiff quarter clockwise") << QByteArray("tiff") << 6 << 1 << -1;
+        QTest::addColumn<QByteArray>("exif"); // for TIFF, only its orientation counts
+        QTest::addColumn<int>("upright");     // the orientation that must be applied
+        const char* formats[] = {"jpeg", "png", "webp", "tiff"};
+        for (const char* format : formats) {
+            for (int orientation = 1; orientation <= 8; ++orientation) {
+                // the marker JPEG needs, and PNG and WebP may have
+                const QByteArray marker =
+                    qstrcmp(format, "png") == 0 ? QByteArray() : QByteArray("Exif\0\0", 6);
+                QTest::addRow("%s %d", format, orientation)
+                    << QByteArray(format) << marker + exifBlock(orientation, orientation % 2 == 0)
+                    << orientation;
+            }
+        }
+        const QByteArray turned = exifBlock(6, false);
+        QTest::newRow("png too short") << QByteArray("png") << QByteArray("MM") << 1;
+        QTest::newRow("png IFD far away")
+            << QByteArray("png") << turned.left(4) + be32(0xfffffff0u) << 1;
+        QTest::newRow("png IFD cut") << QByteArray("png") << turned.left(20) << 1;
+        QByteArray endless = turned; // 65535 entries, and no orientation among them
+        endless[8] = endless[9] = '\xff';
+        endless[11] = '\x13';
+        QTest::newRow("webp endless entries") << QByteArray("webp") << endless << 1;
+        QByteArray loop = exifBlock(1, false); // IFD0 names itself as the next IFD
+        loop[11] = '\x13';
+        loop.replace(22, 4, be32(8));
+        QTest::newRow("webp IFD loop") << QByteArray("webp") << loop << 1;
+        QTest::newRow("jpeg marker missing") << QByteArray("jpeg") << turned << 1;
     }
     void appliesTheStoredOrientation()
     {
         QFETCH(QByteArray, format);
-        QFETCH(int, orientation);
-        QFETCH(int, redX);
-        QFETCH(int, redY);
-        QTemporaryDir dir;
-        QImage image(80, 40, QImage::Format_RGB32);
-        image.fill(Qt::blue);
-        for (int y = 0; y < 20; ++y)
-            for (int x = 0; x < 80; ++x)
-                image.setPixel(x, y, qRgb(255, 0, 0));
-        const QString path = dir.filePath(QStringLiteral("turned"));
+        QFETCH(QByteArray, exif);
+        QFETCH(int, upright);
+        QImage stored(60, 40, QImage::Format_RGB32);
+        const QRgb colours[] = {qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(0, 0, 255),
+                                qRgb(255, 255, 0), qRgb(255, 0, 255), qRgb(0, 255, 255)};
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x)
+                stored.setPixel(x, y, colours[y / 20 * 3 + x / 20]);
+        QByteArray bytes;
         if (format == "jpeg") {
-            QVERIFY(ovrin::test::writeText(path, jpegWithOrientation(image, orientation)));
+            bytes = jpegWithExif(stored, exif);
+        } else if (format == "png") {
+            bytes = pngWithExif(stored, exif);
+        } else if (format == "webp") {
+            bytes = webpWithExif(stored, exif);
         } else {
-            QImageWriter writer(path, format);
-            writer.setTransformation(QImageIOHandler::TransformationRotate90);
-            QVERIFY(writer.write(image));
+            static constexpr QImageIOHandler::Transformation kTiff[] = {
+                QImageIOHandler::TransformationNone,
+                QImageIOHandler::TransformationMirror,
+                QImageIOHandler::TransformationRotate180,
+                QImageIOHandler::TransformationFlip,
+                QImageIOHandler::TransformationFlipAndRotate90,
+                QImageIOHandler::TransformationRotate90,
+                QImageIOHandler::TransformationMirrorAndRotate90,
+                QImageIOHandler::TransformationRotate270};
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "tiff");
+            writer.setTransformation(kTiff[upright - 1]);
+            QVERIFY(writer.write(stored));
         }
-        const auto raster = ImageLoader::loadThumbnail(str(path), 2).raster;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("turned"));
+        QVERIFY(ovrin::test::writeText(path, bytes));
+
+        // the picture as a person sees it: turns clockwise, mirrors left to right
+        const QImage quarter = stored.transformed(QTransform().rotate(90));
+        const QImage seen[] = {stored,
+                               stored.mirrored(true, false),
+                               stored.mirrored(true, true),
+                               stored.mirrored(false, true),
+                               quarter.mirrored(true, false),
+                               quarter,
+                               quarter.mirrored(false, true),
+                               stored.transformed(QTransform().rotate(270))};
+        const QImage want = seen[upright - 1].convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const ThumbnailRaster expected =
+            ImageLoader::reduce(reinterpret_cast<const std::uint32_t*>(want.constBits()),
+                                want.width(), want.height(), std::size_t(want.width()), 6);
+        const auto raster = ImageLoader::loadThumbnail(str(path), 6).raster;
         QVERIFY(raster.has_value());
-        for (int y = 0; y < 2; ++y) {
-            for (int x = 0; x < 2; ++x) {
-                const bool red = redX >= 0 ? x == redX : y == redY;
-                QVERIFY2((level(raster->colorAt(x, y).red) > 200) == red,
+        const int tolerance = format == "png" || format == "tiff" ? 0 : 48;
+        for (int y = 0; y < 6; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                const ColorFraction got = raster->colorAt(x, y);
+                const ColorFraction is = expected.colorAt(x, y);
+                QVERIFY2(std::abs(level(got.red) - level(is.red)) <= tolerance &&
+                             std::abs(level(got.green) - level(is.green)) <= tolerance &&
+                             std::abs(level(got.blue) - level(is.blue)) <= tolerance,
                          qPrintable(QStringLiteral("point %1,%2").arg(x).arg(y)));
             }
+        }
+    }
+
+    // A file cut short is read with the rows that came, as long as one came
+    // and the format's library can decode them; what was read is the part of
+    // the picture stored first.
+    void cutFilesShowWhatCame_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qsizetype>("kept");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<int>("firstRow"); // the raster row stored first
+        QTest::addColumn<int>("tolerance");
+        const QImage photo = ovrin::test::photoLike(128, 128, 7);
+        const struct {
+            const char* name;
+            QByteArray bytes;
+            qsizetype headerCut; // no row in it
+            bool read;
+            int firstRow;
+            int tolerance = 12; // an early interlaced pass only samples the picture
+        } formats[] = {
+            {"jpeg", encoded(photo, "jpeg"), 40, true, 0},
+            {"jpeg progressive", encoded(photo, "jpeg", true), 40, true, 0},
+            {"png", encoded(photo, "png"), 30, true, 0},
+            {"png interlaced", interlacedPng(photo), 100, true, 0, 24},
+            {"png with eXIf", pngWithExif(photo, exifBlock(1, true)), 50, true, 0},
+            {"gif", gif(photo), 800, true, 0},
+            {"webp", encoded(photo, "webp"), 60, true, 0},
+            {"webp lossless", encoded(photo, "webp", false, 100), 60, true, 0},
+            {"tiff directory first", tiffDirectoryFirst(photo, false), 50, true, 0},
+            {"tiff planar", tiffDirectoryFirst(photo, true), 50, true, 0},
+            {"tiff directory last", encoded(photo, "tiff"), 50, false, 0},
+            {"bmp bottom up", encoded(photo, "bmp"), 30, true, 7},
+        };
+        for (const auto& format : formats) {
+            QTest::addRow("%s, header", format.name)
+                << format.bytes << format.headerCut << false << format.firstRow << 0;
+            for (const int percent : {50, 90})
+                QTest::addRow("%s, %d%%", format.name, percent)
+                    << format.bytes << format.bytes.size() * percent / 100 << format.read
+                    << format.firstRow << format.tolerance;
+        }
+    }
+    void cutFilesShowWhatCame()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qsizetype, kept);
+        QFETCH(bool, read);
+        QFETCH(int, firstRow);
+        QFETCH(int, tolerance);
+        QTemporaryDir dir;
+        const QString whole = dir.filePath(QStringLiteral("whole"));
+        const QString cut = dir.filePath(QStringLiteral("cut"));
+        QVERIFY(ovrin::test::writeText(whole, bytes));
+        QVERIFY(ovrin::test::writeText(cut, bytes.left(kept)));
+        const auto complete = ImageLoader::loadThumbnail(str(whole), 8).raster;
+        QVERIFY(complete.has_value());
+        const LoadResult result = ImageLoader::loadThumbnail(str(cut), 8);
+        QCOMPARE(result.failure, read ? LoadFailure::None : LoadFailure::NotAnImage);
+        if (!read)
+            return;
+        for (int x = 0; x < 8; ++x) {
+            const ColorFraction got = result.raster->colorAt(x, firstRow);
+            const ColorFraction want = complete->colorAt(x, firstRow);
+            QVERIFY2(std::abs(level(got.red) - level(want.red)) <= tolerance &&
+                         std::abs(level(got.green) - level(want.green)) <= tolerance &&
+                         std::abs(level(got.blue) - level(want.blue)) <= tolerance,
+                     qPrintable(QStringLiteral("point %1: got %2 %3 %4, want %5 %6 %7")
+                                    .arg(x)
+                                    .arg(level(got.red))
+                                    .arg(level(got.green))
+                                    .arg(level(got.blue))
+                                    .arg(level(want.red))
+                                    .arg(level(want.green))
+                                    .arg(level(want.blue))));
         }
     }
 
