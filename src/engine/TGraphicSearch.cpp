@@ -343,6 +343,7 @@ StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
         return StartResult{Refusal::IndexFileUnusable, std::move(detail)};
     };
     int error = 0;
+    bool exists = false;
     if (const auto status = FileManager::fileStatus(file, &error)) {
         if (status->isDirectory)
             return refuse(path + " is a folder; name a file for the index.");
@@ -358,26 +359,45 @@ StartResult TGraphicSearch::checkIndexDestination(const std::string& path)
             if (!reader.isIndexFile())
                 return refuse(path + " is not an index file; only index files are replaced.");
         }
-        if (::access(file.c_str(), W_OK) != 0)
-            return refuse(errno == EROFS
-                              ? path + " lies on a file system mounted read-only; name an index "
-                                       "file elsewhere."
-                              : path + " is read-only: make it writable (for example chmod u+w) "
-                                       "to replace it, or name another index file.");
-        if (const std::string reason = stickyRefusal(file, path); !reason.empty())
-            return refuse(reason);
+        exists = true;
     } else if (error != ENOENT) {
         return refuse(path + " cannot be reached: " + std::strerror(error));
     }
+    // The folder comes first: where no file can be made, no advice about the
+    // index itself would help.
     const std::string folder = FileManager::folderOf(file);
     const auto folderStatus = FileManager::fileStatus(folder, &error);
     if (!folderStatus || !folderStatus->isDirectory)
         return refuse("Cannot write the index file " + path + ": the folder " + folder +
                       " does not exist.");
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return refuse("Cannot write the index file " + path + ": no new file can be made in " +
-                      folder + " (" + std::strerror(errno) +
-                      "). Choose another place for the index, or make the folder writable.");
+        return refuse(errno == EROFS
+                          ? path + " lies on a file system mounted read-only; name an index "
+                                   "file elsewhere."
+                          : "Cannot write the index file " + path +
+                                ": no new file can be made in " + folder + " (" +
+                                std::strerror(errno) +
+                                "). Choose another place for the index, or make the folder "
+                                "writable.");
+    if (!exists)
+        return {};
+    switch (FileManager::writeRight(file, &error)) {
+    case FileManager::WriteRight::Writable:
+        break;
+    case FileManager::WriteRight::ReadOnly:
+        return refuse(path + " is read-only: make it writable (for example chmod u+w) to replace "
+                             "it, or name another index file.");
+    case FileManager::WriteRight::OtherUsersFile:
+        return refuse(path + " belongs to another user and is not writable for you: name another "
+                             "index file, or ask its owner to make it writable.");
+    case FileManager::WriteRight::ReadOnlyMount:
+        return refuse(path + " lies on a file system mounted read-only; name an index file "
+                             "elsewhere.");
+    case FileManager::WriteRight::Unknown:
+        return refuse(path + " cannot be reached: " + std::strerror(error));
+    }
+    if (const std::string reason = stickyRefusal(file, path); !reason.empty())
+        return refuse(reason);
     return {};
 }
 

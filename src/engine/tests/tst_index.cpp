@@ -250,9 +250,7 @@ private Q_SLOTS:
             f.folder("target");
         else if (kind == QLatin1String("no folder"))
             index = f.root + "/nowhere/index.ovi";
-        else if (::geteuid() == 0)
-            QSKIP("root may write a read-only file");
-        else
+        else // root passes access(2) for any file; the mode bits still refuse
             QVERIFY(writeAll(index, head(8)) && ::chmod(index.c_str(), 0444) == 0);
         // A FIFO would block a reader; compare what can be read.
         const bool readable = kind != QLatin1String("fifo") && kind != QLatin1String("device");
