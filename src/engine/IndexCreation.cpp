@@ -1,5 +1,6 @@
 #include "engine/PictureWalk.h"
 #include "engine/RunContext.h"
+#include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
 #include "indexfile/TIndexLookup.h"
 #include "indexfile/TIndexReader.h"
@@ -27,6 +28,18 @@ std::string because(int error)
     return std::strerror(error != 0 ? error : EIO);
 }
 
+// How every index this program writes begins, whatever its pixel number: the
+// head chunk's id and size and the format version. A file named like a
+// temporary is taken for a killed run's only when it begins so (or is empty).
+std::string headStart()
+{
+    std::uint8_t bytes[12];
+    bigendian::store32(bytes, TChunk::kHeadID);
+    bigendian::store32(bytes + 4, static_cast<std::uint32_t>(TChunkHead::kDataSize));
+    bigendian::store32(bytes + 8, static_cast<std::uint32_t>(TChunkHead::kVersion));
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
 // Paths the walk must not take for pictures: the index itself (its path text,
 // case ignored, at any depth), the temporary the new index is written into,
 // and temporaries other runs are writing beside it.
@@ -51,7 +64,7 @@ void runIndexCreation(RunContext& run)
 
     const bool hadIndex = TIndexReader(FileManager::resolveLinks(indexPath)).isIndexFile();
     summary.index = hadIndex ? IndexResult::KeptExisting : IndexResult::NotWritten;
-    AtomicFile::removeStaleTemporaries(indexPath, kStaleTemporarySeconds);
+    AtomicFile::removeStaleTemporaries(indexPath, kStaleTemporarySeconds, headStart());
 
     // Signatures of pictures unchanged since the index there was written are
     // taken over instead of decoded again.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace ovrin::platform {
 
@@ -20,6 +21,7 @@ class AtomicFile {
 public:
     // Temporaries are named "<destination>.ovrin-XXXXXX".
     static constexpr const char* kTemporaryMarker = ".ovrin-";
+    static constexpr std::size_t kSuffixLength = 6;
 
     // Where the file is written: the destination once symbolic links are
     // followed, so a link at the destination keeps pointing at the new file.
@@ -46,11 +48,13 @@ public:
     int errorCode() const { return m_error; }
 
     // Removes temporaries that earlier runs left beside `destination` when
-    // killed: named like ours, unchanged for `minimumAgeSeconds`, and not held
-    // by a live writer (each writer keeps a lock on its temporary). Answers
-    // how many were removed.
+    // killed, and only what is provably one: named like ours, a regular file
+    // of mode 0600, empty or beginning with `start` (as much of it as the file
+    // holds), unchanged for `minimumAgeSeconds`, and not held by a live writer
+    // (each writer keeps a lock on its temporary). A user's file that merely
+    // has such a name stays. Answers how many were removed.
     static int removeStaleTemporaries(const std::string& destination,
-                                      std::int64_t minimumAgeSeconds);
+                                      std::int64_t minimumAgeSeconds, std::string_view start);
 
 private:
     bool fail(int error);

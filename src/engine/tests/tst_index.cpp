@@ -360,26 +360,62 @@ private Q_SLOTS:
         QVERIFY(f.engine->checkIndexFile(fresh));
     }
 
-    void staleTemporariesGoOnlyWhenNobodyWrites()
+    // A killed run's temporary goes; a file that merely looks like one stays.
+    void staleTemporariesGoOnlyWhenProvablyOurs_data()
     {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<bool>("removed");
+        const QByteArray started = head(8) + "partial";
+        const QByteArray picture = QByteArray("\xff\xd8\xff\xe0") + QByteArray(300, 'j');
+        QTest::newRow("killed before a byte")
+            << QStringLiteral("AAAAAA") << QByteArray() << 0600 << true << false << true;
+        QTest::newRow("killed after the head")
+            << QStringLiteral("AAAAAA") << started << 0600 << true << false << true;
+        QTest::newRow("killed within the head")
+            << QStringLiteral("AAAAAA") << head(8).left(6) << 0600 << true << false << true;
+        QTest::newRow("picture, private")
+            << QStringLiteral("AAAAAA") << picture << 0600 << true << false << false;
+        QTest::newRow("picture") << QStringLiteral("AAAAAA") << picture << 0644 << true << false
+                                 << false;
+        QTest::newRow("index head, not private")
+            << QStringLiteral("AAAAAA") << started << 0644 << true << false << false;
+        QTest::newRow("empty, not private")
+            << QStringLiteral("AAAAAA") << QByteArray() << 0640 << true << false << false;
+        QTest::newRow("not our suffix")
+            << QStringLiteral("AA-A.A") << started << 0600 << true << false << false;
+        QTest::newRow("held by a writer")
+            << QStringLiteral("AAAAAA") << started << 0600 << true << true << false;
+        QTest::newRow("young") << QStringLiteral("AAAAAA") << started << 0600 << false << false
+                               << false;
+    }
+    void staleTemporariesGoOnlyWhenProvablyOurs()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QByteArray, content);
+        QFETCH(int, mode);
+        QFETCH(bool, old);
+        QFETCH(bool, locked);
+        QFETCH(bool, removed);
         IndexFixture f;
         f.folder("tree");
         const std::string index = f.root + "/index.ovi";
-        const std::string dead = index + ".ovrin-AAAAAA";
-        const std::string live = index + ".ovrin-BBBBBB";
-        const std::string young = index + ".ovrin-CCCCCC";
-        for (const std::string& path : {dead, live, young})
-            QVERIFY(writeAll(path, "partial"));
-        setTimes(dead, 1000000000);
-        setTimes(live, 1000000000);
-        const int writer = ::open(live.c_str(), O_RDONLY);
-        QCOMPARE(::flock(writer, LOCK_EX), 0);
+        const std::string temporary = index + ".ovrin-" + str(suffix);
+        QVERIFY(writeAll(temporary, content));
+        QCOMPARE(::chmod(temporary.c_str(), static_cast<mode_t>(mode)), 0);
+        if (old)
+            setTimes(temporary, 1000000000);
+        const platform::Descriptor writer(::open(temporary.c_str(), O_RDONLY));
+        if (locked)
+            QCOMPARE(::flock(writer.get(), LOCK_EX), 0);
         QVERIFY(f.makeIndex(f.root + "/tree", index));
-        ::close(writer);
-        QVERIFY(!QFile::exists(QString::fromStdString(dead)));
-        QVERIFY(QFile::exists(QString::fromStdString(live)));
-        QVERIFY(QFile::exists(QString::fromStdString(young)));
-        QCOMPARE(platform::AtomicFile::removeStaleTemporaries(index, 0), 2);
+        QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::Written);
+        QCOMPARE(!QFile::exists(QString::fromStdString(temporary)), removed);
+        if (!removed)
+            QCOMPARE(readAll(temporary), content);
     }
 
     void searchWalksChunksAsTheyCome()
