@@ -69,16 +69,43 @@ bool AtomicFile::fail(int error)
     return false;
 }
 
+bool AtomicFile::Found::operator==(const Found& other) const
+{
+    if (exists != other.exists)
+        return false;
+    return !exists ||
+           (status.identity == other.status.identity && status.type == other.status.type &&
+            status.size == other.status.size && status.modifiedNs == other.status.modifiedNs &&
+            status.changedNs == other.status.changedNs && head == other.head);
+}
+
+AtomicFile::Found AtomicFile::look(const std::string& path)
+{
+    Found found;
+    const auto status = FileManager::fileStatus(path);
+    if (!status)
+        return found;
+    found.exists = true;
+    found.status = *status;
+    // Times of a coarse clock may not move with a quick copy; the first bytes do.
+    const Descriptor file(FileManager::openRegularFile(path, O_RDONLY));
+    if (file.isOpen()) {
+        char bytes[kComparedBytes];
+        const ssize_t count = ::pread(file.get(), bytes, sizeof bytes, 0);
+        if (count > 0)
+            found.head.assign(bytes, static_cast<std::size_t>(count));
+    }
+    return found;
+}
+
 bool AtomicFile::begin()
 {
+    m_found = look(m_destination);
     struct stat existing {};
-    if (::stat(m_destination.c_str(), &existing) == 0) {
-        m_existed = true;
+    if (m_found.exists && ::stat(m_destination.c_str(), &existing) == 0) {
         m_mode = existing.st_mode & 07777;
         m_owner = existing.st_uid;
         m_group = existing.st_gid;
-        m_destinationIdentity = {static_cast<std::uint64_t>(existing.st_dev),
-                                 static_cast<std::uint64_t>(existing.st_ino)};
     } else {
         m_mode = 0666u & ~currentUmask();
     }
@@ -114,7 +141,7 @@ bool AtomicFile::commit(const std::function<bool(const std::string& destination)
     if (!m_handle->synchronize())
         return fail(m_handle->writeError());
     const int fd = m_handle->descriptor();
-    if (m_existed && ::getuid() == 0)
+    if (m_found.exists && ::getuid() == 0)
         (void)::fchown(fd, m_owner, m_group); // a rebuild by root keeps the index its owner's
     if (::fchmod(fd, m_mode) != 0)
         return fail(errno);
@@ -123,12 +150,11 @@ bool AtomicFile::commit(const std::function<bool(const std::string& destination)
     // Something else may have come to the destination while the file was being
     // written: it is replaced only when it is still what was there, or when
     // the caller says it may be.
-    const auto now = FileManager::fileStatus(m_destination);
-    const bool unchanged = m_existed ? now && now->identity == m_destinationIdentity : !now;
-    if (!unchanged && mayReplace && !mayReplace(m_destination))
+    const Found now = look(m_destination);
+    if (!(now == m_found) && mayReplace && !mayReplace(m_destination))
         return fail(EEXIST);
     int renamed = 0;
-    if (!m_existed && !now) {
+    if (!m_found.exists && !now.exists) {
         // Nothing was there: nothing is replaced, whatever appears meanwhile.
         renamed = ::renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_destination.c_str(),
                               RENAME_NOREPLACE);

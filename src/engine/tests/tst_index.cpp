@@ -418,6 +418,54 @@ private Q_SLOTS:
             QCOMPARE(readAll(temporary), content);
     }
 
+    // Another program puts a file at the index path while an update runs: a
+    // copy over the index keeps its inode, a rename does not. What is not an
+    // index stays where it is and the run says that no index is there now.
+    void whatTakesTheIndexPathMeanwhileIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("rename");
+        QTest::addColumn<bool>("index");
+        QTest::newRow("picture copied over") << false << false;
+        QTest::newRow("picture renamed over") << true << false;
+        QTest::newRow("index copied over") << false << true;
+    }
+    void whatTakesTheIndexPathMeanwhileIsLeftAlone()
+    {
+        QFETCH(bool, rename);
+        QFETCH(bool, index);
+        IndexFixture f;
+        f.makeTree();
+        const std::string path = f.root + "/index.ovi";
+        QVERIFY(f.makeIndex(f.root + "/tree", path));
+        const QByteArray intruder = index ? head(8) : readAll(f.root + "/tree/p0.png");
+        std::once_flag once;
+        f.recorder.onProgress = [&](const std::string&) {
+            std::call_once(once, [&] {
+                if (!rename) {
+                    writeAll(path, intruder); // truncates and writes the same inode
+                } else if (writeAll(f.root + "/moved", intruder)) {
+                    ::rename((f.root + "/moved").c_str(), path.c_str());
+                }
+            });
+        };
+        QVERIFY(f.makeIndex(f.root + "/tree", path));
+        const RunSummary summary = f.engine->lastRunSummary();
+        const QStringList left = QDir(QString::fromStdString(f.root)).entryList(QDir::Files);
+        QCOMPARE(left, QStringList{QStringLiteral("index.ovi")}); // no temporary stays behind
+        if (index) {
+            QCOMPARE(summary.index, RunSummary::IndexResult::Written);
+            QCOMPARE(entryPaths(path).size(), 7u);
+            return;
+        }
+        QCOMPARE(readAll(path), intruder);
+        QCOMPARE(summary.outcome, RunSummary::Outcome::Failed);
+        QCOMPARE(summary.index, RunSummary::IndexResult::NotWritten);
+        QVERIFY2(summary.error.find("a file of " + std::to_string(intruder.size()) +
+                                    " bytes that is no index file stands there now") !=
+                     std::string::npos,
+                 summary.error.c_str());
+    }
+
     void searchWalksChunksAsTheyCome()
     {
         IndexFixture f;
