@@ -1,5 +1,6 @@
 #include "engine/PictureWalk.h"
 #include "engine/RunContext.h"
+#include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
 #include "indexfile/TIndexLookup.h"
 #include "indexfile/TIndexReader.h"
@@ -25,6 +26,46 @@ constexpr std::int64_t kStaleTemporarySeconds = 60;
 std::string because(int error)
 {
     return std::strerror(error != 0 ? error : EIO);
+}
+
+// How every index this program writes begins, whatever its pixel number: the
+// head chunk's id and size and the format version. A file named like a
+// temporary is taken for a killed run's only when it begins so (or is empty).
+std::string headStart()
+{
+    std::uint8_t bytes[12];
+    bigendian::store32(bytes, TChunk::kHeadID);
+    bigendian::store32(bytes + 4, static_cast<std::uint32_t>(TChunkHead::kDataSize));
+    bigendian::store32(bytes + 8, static_cast<std::uint32_t>(TChunkHead::kVersion));
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+// Nothing, an empty file or an index: what the index path may hold for the new
+// index to be put there.
+bool mayReplace(const std::string& destination)
+{
+    const auto status = FileManager::fileStatus(destination);
+    return !status || (status->isRegularFile &&
+                       (status->size == 0 || TIndexReader(destination).isIndexFile()));
+}
+
+// For a person told that the index path was taken by something else while the
+// run went on: what stands there now, that it was left alone, and that no
+// index is there any more.
+std::string displacedMessage(const std::string& indexPath, const std::string& destination)
+{
+    const auto status = FileManager::fileStatus(destination);
+    const std::string what =
+        !status               ? "nothing"
+        : status->isDirectory ? "a folder"
+        : !status->isRegularFile
+            ? "a device, FIFO or socket"
+            : "a file of " + std::to_string(status->size) + " bytes that is no index file";
+    return indexPath +
+           " was overwritten or replaced by another program while the index was written: " + what +
+           " stands there now. It was left as it is and the new index was discarded, so no "
+           "index is at " +
+           indexPath + " now.";
 }
 
 // Paths the walk must not take for pictures: the index itself (its path text,
@@ -54,7 +95,7 @@ void runIndexCreation(RunContext& run)
 
     const bool hadIndex = TIndexReader(FileManager::resolveLinks(indexPath)).isIndexFile();
     summary.index = hadIndex ? IndexResult::KeptExisting : IndexResult::NotWritten;
-    AtomicFile::removeStaleTemporaries(indexPath, kStaleTemporarySeconds);
+    AtomicFile::removeStaleTemporaries(indexPath, kStaleTemporarySeconds, headStart());
 
     // Signatures of pictures unchanged since the index there was written are
     // taken over instead of decoded again.
@@ -66,6 +107,13 @@ void runIndexCreation(RunContext& run)
     if (!file.begin()) {
         run.fail("Cannot create a file in the folder of the index file " + indexPath + ": " +
                  because(file.errorCode()));
+        return;
+    }
+    // What the start found at the index path may have been exchanged since;
+    // from here on the commit notices any change.
+    if (!mayReplace(file.destination())) {
+        summary.index = IndexResult::NotWritten;
+        run.fail(displacedMessage(indexPath, file.destination()));
         return;
     }
     TIndexWriter writer(file.handle());
@@ -117,19 +165,16 @@ void runIndexCreation(RunContext& run)
         file.discard();
         return;
     }
-    // Whatever came to the index path meanwhile is replaced only if it may be
-    // at the start: nothing, an empty file or an index file.
-    const auto mayReplace = [](const std::string& destination) {
-        const auto status = FileManager::fileStatus(destination);
-        return !status || (status->isRegularFile &&
-                           (status->size == 0 || TIndexReader(destination).isIndexFile()));
-    };
+    // Whatever came to the index path meanwhile is replaced only if it could
+    // have been there at the start.
     if (!file.commit(mayReplace)) {
         const int error = file.errorCode();
-        run.fail(error == EEXIST
-                     ? indexPath + " changed while the index was written and is no "
-                                   "index file now; it was not replaced."
-                     : "Could not write the index file " + indexPath + ": " + because(error));
+        if (error == EEXIST) {
+            summary.index = IndexResult::NotWritten; // whatever the index was, it is gone
+            run.fail(displacedMessage(indexPath, file.destination()));
+        } else {
+            run.fail("Could not write the index file " + indexPath + ": " + because(error));
+        }
         return;
     }
     summary.index = summary.outcome == RunSummary::Outcome::Stopped ? IndexResult::Partial

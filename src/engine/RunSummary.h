@@ -62,7 +62,8 @@ struct RunSummary {
         Written,      // complete index written
         Partial,      // stopped where no index was before: the partial index is kept
         KeptExisting, // stopped or failed: the index that was there is unchanged
-        NotWritten,   // failed where no index was before: nothing written
+        NotWritten,   // failed, and no index is at the path: none was, or another
+                      // program put something else there meanwhile
     };
 
     Kind kind = Kind::FolderSearch;

@@ -354,6 +354,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
         return StartResult{refusal, std::move(detail)};
     };
     int error = 0;
+    bool exists = false;
     if (const auto status = FileManager::fileStatus(file, &error)) {
         if (status->isDirectory)
             return refuse(path + " is a folder; name a file for " + what + ".");
@@ -375,28 +376,45 @@ StartResult checkDestination(const std::string& path, Destination kind)
             if (!index && TFileInfo::checkGraphicFile(file))
                 return refuse(path + " is a picture; an export never replaces it.");
         }
-        if (::access(file.c_str(), W_OK) != 0)
-            return refuse(errno == EROFS
-                              ? path + " lies on a file system mounted read-only; name " +
-                                    (index ? "an index file" : "a file") + " elsewhere."
-                              : path +
-                                    " is read-only: make it writable (for example chmod u+w) "
-                                    "to replace it, or name another " +
-                                    (index ? "index file." : "file."));
-        if (const std::string reason = stickyRefusal(file, path); !reason.empty())
-            return refuse(reason);
+        exists = true;
     } else if (error != ENOENT) {
         return refuse(path + " cannot be reached: " + std::strerror(error));
     }
+    // The folder comes first: where no file can be made, no advice about the
+    // index itself would help.
     const std::string folder = FileManager::folderOf(file);
     const std::string cannot = (index ? "Cannot write the index file " : "Cannot write ") + path;
     const auto folderStatus = FileManager::fileStatus(folder, &error);
     if (!folderStatus || !folderStatus->isDirectory)
         return refuse(cannot + ": the folder " + folder + " does not exist.");
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return refuse(cannot + ": no new file can be made in " + folder + " (" +
-                      std::strerror(errno) + "). Choose another place for " + what +
-                      ", or make the folder writable.");
+        return refuse(errno == EROFS ? path + " lies on a file system mounted read-only; name " +
+                                           (index ? "an index file" : "a file") + " elsewhere."
+                                     : cannot + ": no new file can be made in " + folder + " (" +
+                                           std::strerror(errno) + "). Choose another place for " +
+                                           what + ", or make the folder writable.");
+    if (!exists)
+        return {};
+    const std::string another = index ? "index file" : "file";
+    switch (FileManager::writeRight(file, &error)) {
+    case FileManager::WriteRight::Writable:
+        break;
+    case FileManager::WriteRight::ReadOnly:
+        return refuse(path +
+                      " is read-only: make it writable (for example chmod u+w) to replace "
+                      "it, or name another " +
+                      another + ".");
+    case FileManager::WriteRight::OtherUsersFile:
+        return refuse(path + " belongs to another user and is not writable for you: name another " +
+                      another + ", or ask its owner to make it writable.");
+    case FileManager::WriteRight::ReadOnlyMount:
+        return refuse(path + " lies on a file system mounted read-only; name " +
+                      (index ? "an index file" : "a file") + " elsewhere.");
+    case FileManager::WriteRight::Unknown:
+        return refuse(path + " cannot be reached: " + std::strerror(error));
+    }
+    if (const std::string reason = stickyRefusal(file, path); !reason.empty())
+        return refuse(reason);
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace ovrin::platform {
 
@@ -20,6 +21,7 @@ class AtomicFile {
 public:
     // Temporaries are named "<destination>.ovrin-XXXXXX".
     static constexpr const char* kTemporaryMarker = ".ovrin-";
+    static constexpr std::size_t kSuffixLength = 6;
 
     // Where the file is written: the destination once symbolic links are
     // followed, so a link at the destination keeps pointing at the new file.
@@ -35,7 +37,9 @@ public:
     // failed to reach the disk or the rename failed (the old file stays).
     // `mayReplace` is asked about whatever lies at the destination by then,
     // unless it is still the very file that was there at begin() (or nothing):
-    // another program may have put something there meanwhile (EEXIST).
+    // another program may have put something there meanwhile (EEXIST). A
+    // copy over the file keeps its inode, so "the very file" means the same
+    // inode with the same size, times and first bytes.
     bool commit(const std::function<bool(const std::string& destination)>& mayReplace = {});
     // Removes the temporary, if it is still ours.
     void discard();
@@ -46,21 +50,31 @@ public:
     int errorCode() const { return m_error; }
 
     // Removes temporaries that earlier runs left beside `destination` when
-    // killed: named like ours, unchanged for `minimumAgeSeconds`, and not held
-    // by a live writer (each writer keeps a lock on its temporary). Answers
-    // how many were removed.
+    // killed, and only what is provably one: named like ours, a regular file
+    // of mode 0600, empty or beginning with `start` (as much of it as the file
+    // holds), unchanged for `minimumAgeSeconds`, and not held by a live writer
+    // (each writer keeps a lock on its temporary). A user's file that merely
+    // has such a name stays. Answers how many were removed.
     static int removeStaleTemporaries(const std::string& destination,
-                                      std::int64_t minimumAgeSeconds);
+                                      std::int64_t minimumAgeSeconds, std::string_view start);
 
 private:
+    // What lies at a path, to tell whether it is still the same file.
+    struct Found {
+        bool exists = false;
+        FileStatus status;
+        std::string head; // its first bytes, where it can be read
+        bool operator==(const Found& other) const;
+    };
+    static constexpr std::size_t kComparedBytes = 4096;
+    static Found look(const std::string& path);
     bool fail(int error);
 
     std::string m_destination;
     std::string m_temporaryPath;
     FileIdentity m_temporaryIdentity;
     std::unique_ptr<FileHandle> m_handle;
-    bool m_existed = false;
-    FileIdentity m_destinationIdentity;
+    Found m_found; // at the destination when begin() ran
     unsigned m_mode = 0;
     unsigned m_owner = 0;
     unsigned m_group = 0;

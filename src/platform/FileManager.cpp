@@ -381,4 +381,22 @@ std::string FileManager::appendPathComponent(const std::string& folder, const st
     return joined;
 }
 
+FileManager::WriteRight FileManager::writeRight(const std::string& path, int* error)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        setError(error, path.empty() ? ENOENT : errno);
+        return WriteRight::Unknown;
+    }
+    const bool writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+    if (!writable && errno == EROFS) {
+        setError(error, EROFS);
+        return WriteRight::ReadOnlyMount;
+    }
+    if (writable && (st.st_mode & S_IWUSR) != 0)
+        return WriteRight::Writable;
+    const uid_t me = ::geteuid();
+    return me == 0 || st.st_uid == me ? WriteRight::ReadOnly : WriteRight::OtherUsersFile;
+}
+
 } // namespace ovrin::platform

@@ -108,6 +108,21 @@ public:
     // not exist yet: writing a file through a link must write the file it
     // names, never replace the link.
     static std::string resolveLinks(const std::string& path);
+
+    // Whether the calling user may put a new version in place of the existing
+    // file at `path` (written beside it and renamed over it; the folder's own
+    // rights are not looked at). A file whose owner's write bit is clear is
+    // read-only for everyone, root included, whom access(2) never refuses; a
+    // user other than the owner may replace it only where the mode lets them
+    // write it.
+    enum class WriteRight : std::uint8_t {
+        Writable,
+        ReadOnly,       // the owner (or root) may make it writable again
+        OtherUsersFile, // not the caller's, and not writable for them
+        ReadOnlyMount,
+        Unknown, // the file cannot be looked at; `error` holds errno
+    };
+    static WriteRight writeRight(const std::string& path, int* error = nullptr);
 };
 
 } // namespace ovrin::platform

@@ -4,6 +4,7 @@
 #include "support/TestImages.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -332,11 +333,26 @@ private Q_SLOTS:
             << QStringLiteral(
                    "ulimit -f 1 && exec \"$0\" index \"$1/tree\" \"$1/good.ovi\" --rebuild")
             << QStringLiteral("was kept as it was");
+        // Told "read-only, chmod u+w", another user could do nothing about it.
+        const QString asNobody = QStringLiteral(
+            "chmod 755 \"$1\" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" "
+            "index \"$1/tree\" ");
+        QTest::newRow("index of another user in a locked folder")
+            << asNobody + QStringLiteral("\"$1/good.ovi\"")
+            << QStringLiteral("no new file can be made in %1 (");
+        QTest::newRow("index of another user")
+            << QStringLiteral("mkdir -m 777 \"$1/open\" && cp \"$1/good.ovi\" \"$1/open\" && ") +
+                   asNobody + QStringLiteral("\"$1/open/good.ovi\"")
+            << QStringLiteral("belongs to another user and is not writable for you");
     }
     void failuresAreNeverSuccess()
     {
         QFETCH(QString, script);
         QFETCH(QString, says);
+        if (script.contains(QStringLiteral("setpriv")) &&
+            (::geteuid() != 0 ||
+             QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()))
+            QSKIP("acting as another user takes root and setpriv");
         QTemporaryDir dir;
         QVERIFY(makePhotoTree(dir));
         QCOMPARE(runCli({QStringLiteral("index"), dir.filePath(QStringLiteral("tree")),
