@@ -236,6 +236,14 @@ private Q_SLOTS:
                                    {dir.path()});
         QCOMPARE(relative.out.section(u'\t', 1).trimmed(),
                  dir.filePath(QStringLiteral("tree/sub/../sub/half.jpg")));
+
+        // at match rate 100 every pixel must agree: the target finds itself
+        const Run exact =
+            runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path(),
+                    QStringLiteral("--match-rate"), QStringLiteral("100")});
+        QCOMPARE(exact.exitCode, 0);
+        QVERIFY2(exact.out.split(u'\n').contains(QStringLiteral("100\t") + target),
+                 qPrintable(exact.out));
     }
 
     void indexUpdateCheckAndSearch()
