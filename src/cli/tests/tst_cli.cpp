@@ -188,7 +188,7 @@ private Q_SLOTS:
     {
         const HitLine hit{71, 88.06, "/a, \"b\"\n.jpg"};
         QCOMPARE(formatHit(hit, OutputFormat::Csv, false),
-                 std::string("71,88.1,\"/a, \"\"b\"\"\n.jpg\"\r\n"));
+                 std::string("71,88.1,\"/a, \"\"b\"\"\\n.jpg\"\r\n"));
         QCOMPARE(
             formatHit(hit, OutputFormat::Json, false),
             std::string("{\"rate\":71,\"likeness\":88.1,\"path\":\"/a, \\\"b\\\"\\u000a.jpg\"}\n"));
