@@ -235,12 +235,11 @@ namespace {
 // say nothing about the pictures (and a rate over zero values has no meaning),
 // a match rate above 100 cannot be reached (its pardon is negative, or zero
 // when truncated on few pixels), and bits that keep no channel make every
-// pixel agree. Otherwise it gives the shift and what the
-// mismatches are held to. The pardon is tested before each pixel, so the last
-// pixel's mismatch never rejects. A pardon of zero (match rate 100, or one
-// close to it on few pixels) would by that test reject before the first pixel,
-// even an identical picture; it lets no pixel mismatch instead, the last one
-// included.
+// pixel agree. Otherwise it gives the shift and what the mismatches are held
+// to. The pardon is tested before each pixel, so the last pixel's mismatch
+// never rejects. A pardon of zero (match rate 100, or one close to it on few
+// pixels) would by that test reject before the first pixel, even an identical
+// picture; it lets no pixel mismatch instead, the last one included.
 struct Setup {
     bool settled = true;
     std::optional<std::int32_t> verdict;
