@@ -70,8 +70,8 @@ bool portablePixelMismatches(const std::uint8_t* w, const std::uint8_t* o, std::
     return false;
 }
 
-// The mismatches of all pixels but the last, up to the point where they reach
-// the pardon: the count stops early there.
+// The mismatches of the pixels the pardon is tested on (all but the one of
+// lastBit), up to the point where they reach it: the count stops early there.
 template <int Planes>
 std::int32_t portableMismatches(const Layout& l, const std::uint8_t* w, const std::uint8_t* o)
 {
@@ -83,8 +83,10 @@ std::int32_t portableMismatches(const Layout& l, const std::uint8_t* w, const st
             return mismatches;
     }
     const std::size_t last = (l.blocks - 1) * blockBytes;
-    const bool lastMismatches = portablePixelMismatches<Planes>(
-        w + last, o + last, static_cast<std::size_t>(std::countr_zero(l.lastBit)));
+    const bool lastMismatches =
+        l.lastBit != 0 &&
+        portablePixelMismatches<Planes>(w + last, o + last,
+                                        static_cast<std::size_t>(std::countr_zero(l.lastBit)));
     return mismatches + portableBlockMismatches<Planes>(w + last, o + last) - lastMismatches;
 }
 
@@ -442,6 +444,9 @@ SignatureMatrix::SignatureMatrix(const std::int16_t* values, std::int32_t count,
       m_kernel(supports(kernel) ? kernel : Kernel::Portable)
 {
     m_pardon = clampToInt32(std::int64_t{m_count} * (100 - std::int64_t{matchRate}) / 100);
+    // A rate above 100 cannot be reached, even where its pardon truncates to zero.
+    if (matchRate > 100)
+        m_pardon = -1;
     const auto b = static_cast<int>(static_cast<std::uint32_t>(bits) & 63u);
     const bool keepsBits = b >= 1 && b <= 4;
     const int shift = keepsBits ? 4 - b : 0;
@@ -489,6 +494,10 @@ SignatureMatrix::SignatureMatrix(const std::int16_t* values, std::int32_t count,
 
 SignatureMatrix::Layout SignatureMatrix::layout() const
 {
+    // A pardon of zero lets no pixel mismatch, the last one included (rather
+    // than rejecting before the first pixel, even an identical picture).
+    if (m_pardon == 0)
+        return Layout{m_data, m_stride, m_blocks, 0, 1, m_planes};
     return Layout{m_data, m_stride, m_blocks, m_lastBit, m_pardon, m_planes};
 }
 

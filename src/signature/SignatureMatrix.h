@@ -44,9 +44,10 @@ public:
     std::size_t rows() const { return m_rows; }
     std::int32_t count() const { return m_count; }
     Kernel kernel() const { return m_kernel; }
-    // False when no pair can match: empty signatures, or a pardon of zero or
-    // less (match rates of 100 and above).
-    bool anyCanMatch() const { return m_count > 0 && m_pardon > 0; }
+    // False when no pair can match: empty signatures, or match rates above
+    // 100. A pardon of zero (rate 100, or near it on few pixels) lets no pixel
+    // mismatch.
+    bool anyCanMatch() const { return m_count > 0 && m_pardon >= 0; }
 
     // Sum of one reduced channel (0 red, 1 green, 2 blue) over a row's pixels,
     // and the most by which that sum can differ between two matching rows: a
@@ -89,7 +90,9 @@ public:
                            std::size_t from, std::size_t to, std::uint32_t* matches,
                            std::uint64_t& compared) const;
 
-    // The layout the kernels read; public for them, not for callers.
+    // The layout the kernels read; public for them, not for callers. A pair
+    // matches when its mismatching pixels, leaving out the one of lastBit in
+    // the last block (the last pixel, or none), stay below `pardon`.
     struct Layout {
         const std::uint8_t* data;
         std::size_t stride;

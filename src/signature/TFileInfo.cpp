@@ -76,27 +76,30 @@ int fullBlockMismatches(const std::uint16_t* target, const std::uint16_t* candid
 }
 
 // The comparison rule on 16-bit words whose channels lie at offsets R, G, B:
-// the mismatching pixels, or -1 when the pardon rejects the candidate.
+// the mismatching pixels, or -1 when they reach `limit` among the pixels
+// tested (all but the last, or all when `lastTested`).
 template <int R, int G, int B>
 std::int32_t countMismatches(const std::uint16_t* target, const std::uint16_t* candidate,
-                             std::int32_t count, std::int32_t pardon, int shift)
+                             std::int32_t count, std::int32_t limit, bool lastTested, int shift)
 {
-    // The pardon is tested before each pixel, so a candidate is rejected exactly
-    // when the mismatches among all pixels but the last reach it; counting them
-    // a block at a time gives the same verdict and still stops early.
-    const std::int32_t last = count - 1;
+    // The limit is tested before each pixel, so a candidate is rejected exactly
+    // when the mismatches among the tested pixels reach it; counting them a
+    // block at a time gives the same verdict and still stops early.
+    const std::int32_t tested = lastTested ? count : count - 1;
     constexpr std::int32_t kBlock = 16;
     std::int32_t mismatches = 0;
     std::int32_t i = 0;
-    for (; i + kBlock <= last; i += kBlock) {
+    for (; i + kBlock <= tested; i += kBlock) {
         mismatches += fullBlockMismatches<R, G, B, kBlock>(target + i, candidate + i, shift);
-        if (mismatches >= pardon)
+        if (mismatches >= limit)
             return -1;
     }
-    mismatches += blockMismatches<R, G, B>(target + i, candidate + i, last - i, shift);
-    if (mismatches >= pardon)
+    mismatches += blockMismatches<R, G, B>(target + i, candidate + i, tested - i, shift);
+    if (mismatches >= limit)
         return -1;
-    return mismatches + blockMismatches<R, G, B>(target + last, candidate + last, 1, shift);
+    if (lastTested)
+        return mismatches;
+    return mismatches + blockMismatches<R, G, B>(target + tested, candidate + tested, 1, shift);
 }
 
 // The rate of a candidate with the given mismatches among count pixels.
@@ -230,12 +233,18 @@ namespace {
 
 // What a comparison settles before looking at any pixel: two empty signatures
 // say nothing about the pictures (and a rate over zero values has no meaning),
-// a pardon of zero or less rejects before the first pixel, and bits that keep
-// no channel make every pixel agree. Otherwise it gives the pardon and shift.
+// a match rate above 100 cannot be reached (its pardon is negative, or zero
+// when truncated on few pixels), and bits that keep no channel make every
+// pixel agree. Otherwise it gives the shift and what the mismatches are held
+// to. The pardon is tested before each pixel, so the last pixel's mismatch
+// never rejects. A pardon of zero (match rate 100, or one close to it on few
+// pixels) would by that test reject before the first pixel, even an identical
+// picture; it lets no pixel mismatch instead, the last one included.
 struct Setup {
     bool settled = true;
     std::optional<std::int32_t> verdict;
-    std::int32_t pardon = 0;
+    std::int32_t limit = 0;
+    bool lastTested = false;
     int shift = 0;
 };
 
@@ -244,9 +253,9 @@ Setup setUp(bool haveBoth, std::int32_t count, std::int32_t bits, std::int32_t m
     Setup setup;
     if (count <= 0 || !haveBoth)
         return setup;
-    setup.pardon = clampToInt32(static_cast<std::int64_t>(count) *
-                                (100 - static_cast<std::int64_t>(matchRate)) / 100);
-    if (setup.pardon <= 0)
+    const std::int32_t pardon = clampToInt32(static_cast<std::int64_t>(count) *
+                                             (100 - static_cast<std::int64_t>(matchRate)) / 100);
+    if (pardon < 0 || matchRate > 100)
         return setup;
     const ChannelReduction reduction(bits);
     if (!reduction.keepsBits) {
@@ -254,6 +263,8 @@ Setup setUp(bool haveBoth, std::int32_t count, std::int32_t bits, std::int32_t m
         return setup;
     }
     setup.settled = false;
+    setup.limit = std::max(pardon, 1);
+    setup.lastTested = pardon == 0;
     setup.shift = reduction.shift;
     return setup;
 }
@@ -270,7 +281,7 @@ std::optional<std::int32_t> TFileInfo::compareSignatures(const std::int16_t* tar
         return setup.verdict;
     return rateOf(countMismatches<8, 4, 0>(reinterpret_cast<const std::uint16_t*>(target),
                                            reinterpret_cast<const std::uint16_t*>(candidate), count,
-                                           setup.pardon, setup.shift),
+                                           setup.limit, setup.lastTested, setup.shift),
                   count);
 }
 
@@ -297,9 +308,11 @@ struct StoredKernels {
         // On a little-endian host a stored word loads byte-swapped: red in bits
         // 0-3, green in 12-15, blue in 8-11.
         if constexpr (std::endian::native == std::endian::little)
-            return countMismatches<0, 12, 8>(c.m_words.data(), words, count, c.m_pardon, c.m_shift);
+            return countMismatches<0, 12, 8>(c.m_words.data(), words, count, c.m_limit,
+                                             c.m_lastTested, c.m_shift);
         else
-            return countMismatches<8, 4, 0>(c.m_words.data(), words, count, c.m_pardon, c.m_shift);
+            return countMismatches<8, 4, 0>(c.m_words.data(), words, count, c.m_limit,
+                                            c.m_lastTested, c.m_shift);
     }
 
 #if defined(__x86_64__)
@@ -356,13 +369,13 @@ struct StoredKernels {
             const std::size_t at = b * kBlock * 2;
             mismatches += static_cast<std::int32_t>(kBlock) -
                           bitCount(v.matches(stored + at, &c.m_low[at], &c.m_high[at]));
-            if (mismatches >= c.m_pardon)
+            if (mismatches >= c.m_limit)
                 return -1;
         }
         const std::size_t at = c.m_tailStart * 2;
         const std::uint32_t misses = ~v.matches(stored + at, &c.m_low[at], &c.m_high[at]);
-        mismatches += bitCount(misses & c.m_tailPardon);
-        if (mismatches >= c.m_pardon)
+        mismatches += bitCount(misses & c.m_tailTested);
+        if (mismatches >= c.m_limit)
             return -1;
         return mismatches + ((misses & c.m_tailLast) != 0 ? 1 : 0);
     }
@@ -425,13 +438,13 @@ struct StoredKernels {
             const std::size_t at = b * kBlock * 2;
             mismatches += static_cast<std::int32_t>(kBlock) -
                           std::popcount(v.matches(stored + at, &c.m_low[at], &c.m_high[at]));
-            if (mismatches >= c.m_pardon)
+            if (mismatches >= c.m_limit)
                 return -1;
         }
         const std::size_t at = c.m_tailStart * 2;
         const std::uint32_t misses = ~v.matches(stored + at, &c.m_low[at], &c.m_high[at]);
-        mismatches += std::popcount(misses & c.m_tailPardon);
-        if (mismatches >= c.m_pardon)
+        mismatches += std::popcount(misses & c.m_tailTested);
+        if (mismatches >= c.m_limit)
             return -1;
         return mismatches + ((misses & c.m_tailLast) != 0 ? 1 : 0);
     }
@@ -459,10 +472,14 @@ struct StoredKernels {
         // last pixel and may overlap them.
         c.m_blocks = (count - 1) / block;
         c.m_tailStart = count - block;
-        c.m_tailPardon = 0;
+        c.m_tailTested = 0;
         for (std::size_t pixel = c.m_blocks * block; pixel + 1 < count; ++pixel)
-            c.m_tailPardon |= 1u << bit(pixel - c.m_tailStart);
+            c.m_tailTested |= 1u << bit(pixel - c.m_tailStart);
         c.m_tailLast = 1u << bit(count - 1 - c.m_tailStart);
+        if (c.m_lastTested) {
+            c.m_tailTested |= c.m_tailLast;
+            c.m_tailLast = 0;
+        }
     }
 };
 
@@ -496,7 +513,8 @@ TFileInfo::StoredComparison::StoredComparison(const std::vector<std::int16_t>& t
                               bits, matchRate);
     m_settled = setup.settled;
     m_verdict = setup.verdict;
-    m_pardon = setup.pardon;
+    m_limit = setup.limit;
+    m_lastTested = setup.lastTested;
     m_shift = setup.shift;
     if (m_settled)
         return;

@@ -105,27 +105,30 @@ public:
 
     private:
         friend struct StoredKernels;
-        // Mismatching pixels of a candidate, or -1 when the pardon rejects it.
+        // Mismatching pixels of a candidate, or -1 when they reach m_limit among
+        // the tested pixels (all but the last, or all when m_lastTested).
         using KernelFunction = std::int32_t (*)(const StoredComparison&, const std::uint8_t*);
 
         KernelFunction m_kernel = nullptr;
         std::size_t m_count = 0;
         bool m_settled = true;
         std::optional<std::int32_t> m_verdict;
-        std::int32_t m_pardon = 0;
+        std::int32_t m_limit = 0;
+        bool m_lastTested = false;
         int m_shift = 0;
         // Portable: the target's values as words loaded straight from stored bytes.
         std::vector<std::uint16_t> m_words;
         // Vector kernels: per stored byte, the target's reduced low and high
         // channel plus one. m_blocks whole blocks from the first pixel lie
         // before the last pixel; the last block ends at the last pixel (it may
-        // overlap them), and of it m_tailPardon marks the pixels not counted
-        // yet that the pardon is tested on, m_tailLast the last pixel.
+        // overlap them), and of it m_tailTested marks the pixels not counted
+        // yet that the limit is tested on, m_tailLast the last pixel when it
+        // is not among them.
         std::vector<std::uint8_t> m_low;
         std::vector<std::uint8_t> m_high;
         std::size_t m_blocks = 0;
         std::size_t m_tailStart = 0;
-        std::uint32_t m_tailPardon = 0;
+        std::uint32_t m_tailTested = 0;
         std::uint32_t m_tailLast = 0;
     };
 

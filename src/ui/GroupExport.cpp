@@ -1,5 +1,6 @@
 #include "ui/GroupExport.h"
 
+#include "engine/NameText.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/AtomicFile.h"
 #include "ui/RunReport.h"
@@ -15,13 +16,10 @@ namespace ovrin::ui {
 
 namespace {
 
+// Written as the command line writes it.
 QByteArray csvField(const std::string& text)
 {
-    QByteArray field = QByteArray::fromStdString(text);
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return field;
-    field.replace('"', "\"\"");
-    return '"' + field + '"';
+    return QByteArray::fromStdString(ovrin::csvField(text));
 }
 
 // Length of the well-formed UTF-8 sequence at `at`, 0 for a stray byte.

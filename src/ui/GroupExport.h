@@ -16,8 +16,8 @@ namespace ovrin::ui {
 // groups`: CSV ("group,role,rate,likeness,path", the reference first with
 // empty rate and likeness, CRLF line ends) or JSON Lines (one object per group:
 // the reference and its members with rate, likeness and path). Paths are
-// written as their bytes in CSV; in JSON, bytes that are not UTF-8 become the
-// text \xHH so that every line stays valid JSON.
+// escaped in CSV as the command line escapes them; in JSON, bytes that are not
+// UTF-8 become the text \xHH so that every line stays valid JSON.
 class GroupExport {
 public:
     enum class Format { Csv, JsonLines };

@@ -1,5 +1,6 @@
 #include "ui/HitListModel.h"
 
+#include "engine/NameText.h"
 #include "signature/TFileInfo.h"
 #include "ui/PathText.h"
 #include "ui/ThumbnailCache.h"
@@ -19,16 +20,6 @@ namespace ovrin::ui {
 namespace {
 
 const QString kColumns[] = {QStringLiteral("MATCHRATE"), QStringLiteral("FILEPATH")};
-
-QByteArray csvField(const QByteArray& field)
-{
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') &&
-        !field.contains('\r'))
-        return field;
-    QByteArray quoted = field;
-    quoted.replace('"', "\"\"");
-    return '"' + quoted + '"';
-}
 
 } // namespace
 
@@ -329,7 +320,7 @@ QByteArray HitListModel::toCsv() const
     QByteArray csv("rate,path,likeness\n");
     for (const Row& row : m_rows) {
         csv += QByteArray::number(row.rate()) + ',' +
-               csvField(QByteArray::fromStdString(row.path)) + ',' +
+               QByteArray::fromStdString(ovrin::csvField(row.path)) + ',' +
                QByteArray::number(row.record.likeness, 'f', 2) + '\n';
     }
     return csv;

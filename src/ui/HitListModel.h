@@ -68,7 +68,8 @@ public:
     bool isTarget(int row) const;
     std::vector<std::string> paths(const QModelIndexList& rows) const;
 
-    // The rows in the order shown: rate, path (its bytes) and likeness.
+    // The rows in the order shown: rate, path (escaped as the command line's
+    // CSV escapes it) and likeness.
     QByteArray toCsv() const;
 
     void setThumbnails(ThumbnailCache* thumbnails);

@@ -200,7 +200,7 @@ private Q_SLOTS:
     {
         const HitLine hit{71, 88.06, "/a, \"b\"\n.jpg"};
         QCOMPARE(formatHit(hit, OutputFormat::Csv, false),
-                 std::string("71,88.1,\"/a, \"\"b\"\"\n.jpg\"\r\n"));
+                 std::string("71,88.1,\"/a, \"\"b\"\"\\n.jpg\"\r\n"));
         QCOMPARE(
             formatHit(hit, OutputFormat::Json, false),
             std::string("{\"rate\":71,\"likeness\":88.1,\"path\":\"/a, \\\"b\\\"\\u000a.jpg\"}\n"));
@@ -248,6 +248,14 @@ private Q_SLOTS:
                                    {dir.path()});
         QCOMPARE(relative.out.section(u'\t', 1).trimmed(),
                  dir.filePath(QStringLiteral("tree/sub/../sub/half.jpg")));
+
+        // at match rate 100 every pixel must agree: the target finds itself
+        const Run exact =
+            runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path(),
+                    QStringLiteral("--match-rate"), QStringLiteral("100")});
+        QCOMPARE(exact.exitCode, 0);
+        QVERIFY2(exact.out.split(u'\n').contains(QStringLiteral("100\t") + target),
+                 qPrintable(exact.out));
     }
 
     void indexUpdateCheckAndSearch()

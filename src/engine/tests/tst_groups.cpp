@@ -122,19 +122,19 @@ SignatureTable randomTable(std::size_t n, std::int32_t count, std::uint32_t seed
 }
 
 // Two signatures that match with their channel sums as far apart as a match
-// allows: the pardon's worth of pixels (the last among them) at opposite ends
-// of every channel, the others one step apart.
+// allows: the pardon's worth of pixels (the last among them; none for a pardon
+// of zero) at opposite ends of every channel, the others one step apart.
 void addEdgeOfSumBound(SignatureTable& t, int bits, int matchRate)
 {
     const int b = bits & 63;
     const int pardon = t.count * (100 - matchRate) / 100;
-    if (b < 1 || b > 4 || pardon < 1 || pardon > t.count)
+    if (b < 1 || b > 4 || pardon < 0 || pardon > t.count)
         return;
     const int step = 1 << (4 - b);
     for (int p = 0; p < t.count; ++p)
         t.values.push_back(0);
     for (int p = 0; p < t.count; ++p) {
-        const bool far = p < pardon - 1 || p == t.count - 1;
+        const bool far = p < pardon - 1 || (pardon > 0 && p == t.count - 1);
         t.values.push_back(static_cast<std::int16_t>(far ? 0x0FFF : step * 0x111));
     }
     t.paths.insert(t.paths.end(), {"edge-a", "edge-b"});
@@ -224,11 +224,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("matchRate");
         // The default setting on a few thousand signatures; the others, the
         // bits that keep nothing and the match rates at and past both ends on
-        // fewer. Pixel numbers 9 and 12 take more than one block of 64.
-        const int settings[][4] = {{3000, 8, 3, 70},  {600, 8, 4, 80}, {600, 8, 2, 60},
-                                   {600, 8, 1, 90},   {600, 8, 0, 70}, {600, 8, 5, 70},
-                                   {600, 8, -60, 85}, {600, 8, 3, 0},  {600, 8, 3, 100},
-                                   {600, 8, 3, -20},  {500, 9, 3, 75}, {400, 12, 4, 85}};
+        // fewer. Pixel numbers 9 and 12 take more than one block of 64. A
+        // match rate of 99 leaves a pardon of zero below 100 pixels.
+        const int settings[][4] = {
+            {3000, 8, 3, 70}, {600, 8, 4, 80},  {600, 8, 2, 60},   {600, 8, 1, 90},
+            {600, 8, 0, 70},  {600, 8, 5, 70},  {600, 8, -60, 85}, {600, 8, 3, 0},
+            {600, 8, 3, 100}, {600, 8, 3, 99},  {600, 8, 0, 100},  {600, 1, 3, 100},
+            {600, 1, 4, 99},  {600, 8, 3, -20}, {500, 9, 3, 75},   {500, 9, 3, 99},
+            {400, 12, 4, 85}, {400, 12, 4, 99}, {400, 12, 2, 100}, {300, 8, 3, 101}};
         for (const auto& s : settings)
             QTest::addRow("n %d N %d bits %d rate %d", s[0], s[1], s[2], s[3])
                 << s[0] << s[1] << s[2] << s[3];
@@ -243,6 +246,7 @@ private Q_SLOTS:
         SignatureTable table = randomTable(n, pixelNumber * pixelNumber, 7u + unsigned(bits));
         addEdgeOfSumBound(table, bits, matchRate);
         const auto expected = describe(table, straightforward(table, bits, matchRate));
+        QCOMPARE(expected.empty(), matchRate > 100); // every reachable rate has look-alikes
         for (const Kernel k : kernels()) {
             GroupingProgress progress;
             const auto groups =

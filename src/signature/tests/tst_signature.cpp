@@ -183,7 +183,16 @@ private Q_SLOTS:
         const std::vector<std::int16_t> values(64, 0x0555);
         const TFileInfo target = withSignature(values);
         TFileInfo same = withSignature(values);
-        QVERIFY(!target.isEqualThumbnail(3, 100, same)); // pardon 0 rejects before pixel 0
+        // pardon 0: every pixel must agree, the last one too
+        QVERIFY(target.isEqualThumbnail(3, 100, same));
+        QCOMPARE(same.matchRate(), 100);
+        std::vector<std::int16_t> lastOff = values;
+        lastOff.back() = 0x0F55;
+        TFileInfo lastDiffers = withSignature(lastOff);
+        QVERIFY(!target.isEqualThumbnail(3, 99, lastDiffers)); // pardon 0 at 64 pixels
+        QVERIFY(target.isEqualThumbnail(3, 98, lastDiffers));  // pardon 1
+        QCOMPARE(lastDiffers.matchRate(), 98);
+        same = withSignature(values);
         QVERIFY(!target.isEqualThumbnail(3, 101, same));
         QVERIFY(!target.isEqualThumbnail(3, std::numeric_limits<std::int32_t>::max(), same));
         QCOMPARE(same.matchRateNumber(), std::nullopt);
@@ -245,7 +254,9 @@ private Q_SLOTS:
 
     void agreesWithThePixelByPixelRule()
     {
-        // The rule as written: test the pardon before each pixel, then count.
+        // The rule as written: test the pardon before each pixel, then count;
+        // a pardon of zero lets no pixel mismatch, and no rate above 100 is
+        // reached.
         const auto reference = [](const std::vector<std::int16_t>& t,
                                   const std::vector<std::int16_t>& c, int bits,
                                   int rate) -> std::optional<int> {
@@ -254,7 +265,7 @@ private Q_SLOTS:
             const int b = bits & 63;
             int mismatches = 0;
             for (std::size_t i = 0; i < t.size(); ++i) {
-                if (mismatches >= pardon)
+                if (rate > 100 || pardon < 0 || (pardon > 0 && mismatches >= pardon))
                     return std::nullopt;
                 for (int offset : {8, 4, 0}) {
                     const int x = (t[static_cast<std::size_t>(i)] >> offset) & 15;
@@ -267,6 +278,8 @@ private Q_SLOTS:
                     }
                 }
             }
+            if (pardon == 0 && mismatches > 0)
+                return std::nullopt;
             return (count - mismatches) * 100 / count;
         };
         using Kernel = TFileInfo::StoredComparison::Kernel;
@@ -275,21 +288,29 @@ private Q_SLOTS:
             if (TFileInfo::StoredComparison::isAvailable(k))
                 kernels.push_back(k);
         QRandomGenerator random(7);
-        const int counts[] = {1, 2, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100};
+        const int counts[] = {1, 2, 4, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 256};
+        constexpr int kCounts = static_cast<int>(std::size(counts));
         for (int round = 0; round < 6000; ++round) {
-            const int count = counts[round % 12];
+            const int count = counts[round % kCounts];
+            // A third of the rounds near a match rate of 100, where a candidate
+            // is the target's copy but for at most one pixel.
+            const bool nearAll = (round / kCounts) % 3 == 0;
             std::vector<std::int16_t> t(static_cast<std::size_t>(count));
             std::vector<std::int16_t> c(t.size());
+            // none, the last (which a pardon of zero does not pass over) or any
+            const int pick = random.bounded(3);
+            const int odd = pick == 0 ? -1 : pick == 1 ? count - 1 : random.bounded(count);
             for (std::size_t i = 0; i < t.size(); ++i) {
                 t[i] = static_cast<std::int16_t>(random.bounded(0x1000));
                 // mostly near the target, so that both verdicts occur
-                const int noise =
-                    random.bounded(4) == 0 ? random.bounded(0x1000) : t[i] ^ random.bounded(0x112);
+                const int noise = nearAll ? (static_cast<int>(i) == odd ? t[i] ^ 0x0C00 : t[i])
+                                  : random.bounded(4) == 0 ? random.bounded(0x1000)
+                                                           : t[i] ^ random.bounded(0x112);
                 // the top four bits belong to no channel
                 c[i] = static_cast<std::int16_t>(noise | (random.bounded(16) << 12));
             }
             const int bits = random.bounded(-2, 7);
-            const int rate = random.bounded(-10, 111);
+            const int rate = nearAll ? random.bounded(98, 102) : random.bounded(-10, 111);
             const auto expected = reference(t, c, bits, rate);
             QCOMPARE(TFileInfo::compareSignatures(t.data(), c.data(), count, bits, rate), expected);
             // and on the candidate as an index file stores it, big-endian, with

@@ -1,3 +1,5 @@
+#include "cli/CliRunner.h"
+#include "cli/HitOutput.h"
 #include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/FileHandle.h"
@@ -733,6 +735,51 @@ private Q_SLOTS:
         QCOMPARE(RunReport::summary(run), text);
     }
 
+    void csvEscapesNamesAsTheCommandLineDoes_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("terminal escape")
+            << QByteArray("a\x1b]0;x\x07\x1b[31mb") << QByteArray("a\\x1b]0;x\\x07\\x1b[31mb");
+        QTest::newRow("C1 control U+0085") << QByteArray("a\xc2\x85"
+                                                         "b")
+                                           << QByteArray("a\\xc2\\x85b");
+        QTest::newRow("right-to-left override")
+            << QByteArray("\xe2\x80\xaegpj.exe") << QByteArray("\\xe2\\x80\\xaegpj.exe");
+        QTest::newRow("not UTF-8") << QByteArray("\xe9t\xe9.jpg") << QByteArray("\\xe9t\\xe9.jpg");
+        QTest::newRow("comma") << QByteArray("a,b") << QByteArray("\"a,b\"");
+        QTest::newRow("quote") << QByteArray("a\"b") << QByteArray("\"a\"\"b\"");
+        QTest::newRow("line breaks") << QByteArray("a\nb\rc") << QByteArray("a\\nb\\rc");
+        QTest::newRow("backslash") << QByteArray("a\\b") << QByteArray("a\\\\b");
+        QTest::newRow("all at once") << QByteArray("/a, \"b\"\n\\\x1b.jpg")
+                                     << QByteArray("\"/a, \"\"b\"\"\\n\\\\\\x1b.jpg\"");
+        QTest::newRow("ordinary") << QByteArray("/p/\xc3\xa9t\xc3\xa9 1.jpg")
+                                  << QByteArray("/p/\xc3\xa9t\xc3\xa9 1.jpg");
+    }
+    void csvEscapesNamesAsTheCommandLineDoes()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, field);
+        const std::string path = name.toStdString();
+        QCOMPARE(QByteArray::fromStdString(
+                     cli::formatHit({90, 97.25, path}, cli::OutputFormat::Csv, false)),
+                 "90,97.2," + field + "\r\n");
+
+        HitListModel hits;
+        hits.appendHits({HitRecord{hitOf(path, 90, {}), 97.25}});
+        QCOMPARE(hits.toCsv(), "rate,path,likeness\n90," + field + ",97.25\n");
+
+        LookAlikeResult result;
+        result.table.paths = {path, path + "2"};
+        result.groups = {{0, {{1, 90, 97.25}}}};
+        const QByteArray groups =
+            GroupExport::write(result.table.paths, result.groups, GroupExport::Format::Csv);
+        QCOMPARE(groups, "group,role,rate,likeness,path\r\n" +
+                             QByteArray::fromStdString(
+                                 cli::CliRunner::formatGroup(result, 0, cli::OutputFormat::Csv)));
+        QVERIFY(groups.contains("\r\n1,reference,,," + field + "\r\n"));
+    }
+
     void groupsAreReferenceFirstAndExportedAsShown()
     {
         auto result = std::make_shared<LookAlikeResult>();
@@ -757,7 +804,7 @@ private Q_SLOTS:
                             "1,member,98,99.5,\"/g/b,\"\"q\"\".png\"\r\n"
                             "1,member,90,97.2,/g/c.png\r\n"
                             "2,reference,,,/g/d.png\r\n"
-                            "2,member,80,95.0,/g/\xff.png\r\n"));
+                            "2,member,80,95.0,/g/\\xff.png\r\n"));
         QCOMPARE(
             GroupExport::write(result->table.paths, model.groups(),
                                GroupExport::formatFor(QStringLiteral("x.JSONL"))),
