@@ -1,5 +1,6 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
+#include "platform/ImageLoader.h"
 #include "platform/ProcessGuard.h"
 
 #include <atomic>
@@ -31,6 +32,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ovrin-cli: %s\n", problem.c_str());
         return static_cast<int>(ExitCode::Failure);
     }
+    // Before any decoding thread starts: there is no application object to
+    // tell the toolkit which thread is the main one.
+    ovrin::platform::ImageLoader::adoptMainThread();
 
     const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     ovrin::cli::CliRunner runner(stdout, stderr, ::isatty(STDERR_FILENO) == 1);

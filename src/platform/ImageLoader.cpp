@@ -12,6 +12,7 @@
 #include "platform/TiffDecoder.h"
 #include "platform/WebpDecoder.h"
 
+#include <QThread>
 #include <QtGlobal>
 
 #include <array>
@@ -134,6 +135,12 @@ ThumbnailRaster ImageLoader::reduce(const std::uint32_t* pixels, int width, int 
         reducer.addPremultipliedRgbaRow(rgba.data());
     }
     return reducer.finish();
+}
+
+void ImageLoader::adoptMainThread()
+{
+    // The first thread the toolkit meets becomes its main thread.
+    [[maybe_unused]] const QThread* const adopted = QThread::currentThread();
 }
 
 void ImageLoader::setDecodeBudgetForTesting(std::int64_t bytes)

@@ -60,6 +60,15 @@ public:
     // a decoder could stream them: 4 gigapixels is far beyond any photograph.
     static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 32;
 
+    // Makes the calling thread the toolkit's main thread. A program without
+    // the toolkit's application object calls it on its main thread before
+    // any other thread may decode: the toolkit otherwise takes the first
+    // thread that touches it for its main thread and binds the image plugins
+    // it loads to that thread, whose record of the toolkit is freed when the
+    // thread ends while the plugins live on, to be torn down at exit through
+    // freed memory. With an application object there is nothing to do.
+    static void adoptMainThread();
+
     // Replaces the budget (kDecodeBudget when given 0); for tests and
     // benchmarks, while no decode runs.
     static void setDecodeBudgetForTesting(std::int64_t bytes);
