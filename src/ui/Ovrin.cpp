@@ -29,6 +29,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QMainWindow>
 #include <QMimeData>
@@ -38,6 +39,13 @@
 #include <QThread>
 #include <QTranslator>
 #include <QUrl>
+
+// The library's resources are linked into a static library, whose
+// registration nothing else would pull into the program.
+static void initResources()
+{
+    Q_INIT_RESOURCE(ui);
+}
 
 namespace ovrin::ui {
 
@@ -90,11 +98,22 @@ std::int32_t numberFromStore(const std::optional<std::string>& stored, std::int3
 
 } // namespace
 
+QIcon Ovrin::icon()
+{
+    initResources();
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1/ovrin.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 Ovrin::Ovrin(QObject* parent)
     : QObject(parent), m_ui(std::make_unique<Ui::MainWindow>()),
       m_window(std::make_unique<QMainWindow>())
 {
     m_ui->setupUi(m_window.get());
+    // Every window of the application, dialogs and alerts included.
+    QGuiApplication::setWindowIcon(icon());
     m_createIndexFileDlg = new TCreateIndexFileDlg(m_window.get());
     m_searchDlg = new TSearchDlg(m_window.get());
     m_groupsDlg = new GroupsDlg(m_window.get());

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class QIcon;
 class QMainWindow;
 class QTranslator;
 class QUrl;
@@ -67,6 +68,8 @@ public:
     // Whether a dropped picture is being decoded before it becomes the target.
     bool isCheckingTarget() const;
 
+    // The application's icon, drawn at the usual sizes.
+    static QIcon icon();
     // The button titles, from the keys "Search" and "Stop".
     static QString searchTitle();
     static QString stopTitle();
