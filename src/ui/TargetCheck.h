@@ -54,7 +54,7 @@ public:
     static void setDecoder(Decoder decoder);
 
     // Long enough for an ordinary picture, short enough not to be felt.
-    static constexpr int kQuickMs = 150;
+    static constexpr int kQuickMs = 100;
 
 private:
     struct Job;
