@@ -139,6 +139,16 @@ RunSettings TGraphicSearch::snapshot() const
 
 StartResult TGraphicSearch::beginSearch()
 {
+    return startSearch(nullptr);
+}
+
+StartResult TGraphicSearch::beginSearch(std::vector<std::int16_t> preparedSignature)
+{
+    return startSearch(&preparedSignature);
+}
+
+StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared)
+{
     if (m_work.load())
         return refuse(Refusal::Busy, "A search or an index creation is running.");
     const std::int32_t pixelNumber = m_pixelNumber.load();
@@ -148,8 +158,12 @@ StartResult TGraphicSearch::beginSearch()
     // A stop from here on also ends the decoding of the target, which can be
     // long for a hostile picture.
     m_continue.store(true);
-    if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
-        failure != platform::LoadFailure::None)
+    const auto count =
+        static_cast<std::size_t>(pixelNumber) * static_cast<std::size_t>(pixelNumber);
+    if (prepared != nullptr && prepared->size() == count)
+        m_target->setThumbnail(std::move(*prepared));
+    else if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
+             failure != platform::LoadFailure::None)
         return refuse(Refusal::TargetUnreadable, m_target->filePath().value_or(std::string()) +
                                                      ": " + platform::describeLoadFailure(failure));
     if (!topDirPath() && !indexFilePath())

@@ -75,6 +75,11 @@ public:
     // Starts a folder search (method 0) or an index search (method 1). A
     // refused start says why and has already sent its one end callback.
     StartResult beginSearch();
+    // The same with the target's signature made beforehand at the engine's
+    // pixel number (off the caller's thread, where a decode may be long): it
+    // is taken instead of decoding the target again. A signature of another
+    // size is set aside and the target decoded as above.
+    StartResult beginSearch(std::vector<std::int16_t> preparedSignature);
     StartResult makeIndexFile();
     // Finds the look-alike groups of the tree at the top folder (method 0,
     // every picture decoded into memory) or of the index file (method 1).
@@ -118,6 +123,7 @@ private:
     using Body = std::function<void(RunContext&)>;
 
     StartResult refuse(Refusal why, std::string detail);
+    StartResult startSearch(std::vector<std::int16_t>* prepared);
     StartResult startWorker(RunSummary::Kind kind, Body body);
     RunSettings snapshot() const;
 

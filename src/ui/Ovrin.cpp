@@ -16,6 +16,7 @@
 #include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TSearchDlg.h"
+#include "ui/TargetCheck.h"
 #include "ui/ThumbnailCache.h"
 #include "ui/UiHooks.h"
 #include "ui_MainWindow.h"
@@ -28,6 +29,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QMainWindow>
 #include <QMimeData>
@@ -36,6 +38,13 @@
 #include <QThread>
 #include <QTranslator>
 #include <QUrl>
+
+// The library's resources are linked into a static library, whose
+// registration nothing else would pull into the program.
+static void initResources()
+{
+    Q_INIT_RESOURCE(ui);
+}
 
 namespace ovrin::ui {
 
@@ -88,11 +97,22 @@ std::int32_t numberFromStore(const std::optional<std::string>& stored, std::int3
 
 } // namespace
 
+QIcon Ovrin::icon()
+{
+    initResources();
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1/ovrin.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 Ovrin::Ovrin(QObject* parent)
     : QObject(parent), m_ui(std::make_unique<Ui::MainWindow>()),
       m_window(std::make_unique<QMainWindow>())
 {
     m_ui->setupUi(m_window.get());
+    // Every window of the application, dialogs and alerts included.
+    QGuiApplication::setWindowIcon(icon());
     m_createIndexFileDlg = new TCreateIndexFileDlg(m_window.get());
     m_searchDlg = new TSearchDlg(m_window.get());
     m_groupsDlg = new GroupsDlg(m_window.get());
@@ -167,6 +187,7 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_thumbnails, &ThumbnailCache::changed, tree->viewport(),
             qOverload<>(&QWidget::update));
 
+    m_targetCheck = new TargetCheck(this);
     m_previews = new PictureLoader(3, 0, this);
     connect(m_previews, &PictureLoader::slotLoaded, this, &Ovrin::pictureLoaded);
 
@@ -222,6 +243,7 @@ Ovrin::~Ovrin()
     // its receiver.
     if (m_gs)
         m_gs->join();
+    m_targetCheck->cancel();
     m_window->removeEventFilter(this);
 }
 
@@ -431,7 +453,6 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         return;
     std::optional<std::string> folder;
     std::optional<std::string> index;
-    std::optional<std::string> target;
     std::vector<std::string> candidates;
     QStringList refused;
     for (const std::string& path : paths) {
@@ -446,22 +467,8 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         else
             candidates.push_back(path);
     }
-    // Of several pictures the last one counts, so only those after it are
-    // decoded; a file that is no readable picture never becomes the target.
-    for (auto it = candidates.rbegin(); it != candidates.rend() && !target; ++it) {
-        const auto failure = TFileInfo::diagnoseGraphicFile(*it);
-        if (failure == platform::LoadFailure::None)
-            target = *it;
-        else
-            refused << tr("%1 (%2)").arg(PathText::display(*it), RunReport::loadFailure(failure));
-    }
 
     QStringList taken;
-    if (target) {
-        m_gs->target().setFilePath(*target);
-        m_remembered.target = target;
-        taken << tr("target “%1”").arg(fileName(*target));
-    }
     if (folder) {
         m_gs->setTopDirPath(*folder);
         m_remembered.folder = folder;
@@ -475,21 +482,70 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         m_gs->setSearchMethod(TGraphicSearch::kSearchIndexFile);
         taken << tr("index file “%1” (the next search uses it)").arg(fileName(*index));
     }
-    QString feedback;
-    if (!taken.isEmpty())
-        feedback = tr("Taken: %1.").arg(taken.join(QStringLiteral(", ")));
+    // What was dropped is for the next search: the strip shows its context.
+    if (m_stripShowsGroups)
+        showStripFor(View::Hits);
+    if (candidates.empty()) {
+        // A drop without pictures leaves a check still running in place.
+        if (!isCheckingTarget())
+            showTaken(taken, refused, false);
+        else
+            refreshContext();
+        return;
+    }
+    // Of several pictures the last one counts, so only those after it are
+    // decoded; a file that is no readable picture never becomes the target.
+    // The decoding runs off this thread, since a hostile picture can take
+    // seconds: a newer drop or a stop drops its verdict.
+    m_dropTaken = taken;
+    m_dropRefused = refused;
+    const QString last = fileName(candidates.back());
+    m_targetCheck->start(std::move(candidates), 8, [this](TargetCheck::Verdict verdict) {
+        QStringList refusedNow = m_dropRefused;
+        for (const auto& [path, failure] : verdict.refused)
+            refusedNow << tr("%1 (%2)").arg(PathText::display(path),
+                                            RunReport::loadFailure(failure));
+        QStringList takenNow = m_dropTaken;
+        if (!verdict.target.empty()) {
+            m_gs->target().setFilePath(verdict.target);
+            m_remembered.target = verdict.target;
+            takenNow.prepend(tr("target “%1”").arg(fileName(verdict.target)));
+        }
+        showTaken(takenNow, refusedNow, !verdict.target.empty());
+    });
+    if (!isCheckingTarget())
+        return; // answered at once
+    m_ui->contextStrip->showFeedback(tr("Checking the target “%1”… (Escape stops it)").arg(last),
+                                     false);
+    refreshContext();
+    setButtonTitle(stopTitle());
+    updateActions();
+}
+
+bool Ovrin::isCheckingTarget() const
+{
+    return m_targetCheck->isChecking();
+}
+
+void Ovrin::showTaken(const QStringList& taken, const QStringList& refused, bool targetTaken,
+                      const QString& note)
+{
+    QString feedback = note;
+    if (!taken.isEmpty()) {
+        const QString took = tr("Taken: %1.").arg(taken.join(QStringLiteral(", ")));
+        feedback = feedback.isEmpty() ? took : took + QLatin1Char(' ') + feedback;
+    }
     if (!refused.isEmpty()) {
         const QString refusal = tr("Refused: %1").arg(refused.join(QStringLiteral("; ")));
         feedback = feedback.isEmpty() ? refusal : feedback + QLatin1Char(' ') + refusal;
     }
-    m_ui->contextStrip->showFeedback(feedback, !refused.isEmpty());
-    // What was dropped is for the next search: the strip shows its context.
-    if (m_stripShowsGroups)
-        showStripFor(View::Hits);
-    else
-        refreshContext();
-    if (target)
+    m_ui->contextStrip->showFeedback(feedback, !refused.isEmpty() || !note.isEmpty());
+    refreshContext();
+    if (targetTaken)
         requestTargetPreview();
+    if (m_runKind == RunKind::None)
+        setButtonTitle(searchTitle());
+    updateActions();
 }
 
 // ---- Callbacks -----------------------------------------------------------
@@ -622,7 +678,7 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
     m_ui->msgCurrentFilePath->hide();
     m_ui->msgCounts->setText(QString());
     m_ui->pbIndexRead->hide();
-    setButtonTitle(searchTitle());
+    setButtonTitle(isCheckingTarget() ? stopTitle() : searchTitle());
     m_hits->setLive(false);
     const RunKind kind = m_runKind;
     m_runKind = RunKind::None;
@@ -659,7 +715,7 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
 
 void Ovrin::btnSearchAction()
 {
-    if (m_gs->isWorking())
+    if (m_gs->isWorking() || isCheckingTarget())
         menuStopAction();
     else
         menuSearchAction();
@@ -678,7 +734,7 @@ void Ovrin::menuSearchAction()
         return;
     m_hits->clear();
     m_groups->clear();
-    startRun(RunKind::Search);
+    startRun(RunKind::Search, m_searchDlg->takeSignature());
 }
 
 void Ovrin::menuFindGroupsAction()
@@ -731,7 +787,7 @@ void Ovrin::menuCreateIndexFileAction()
     startRun(RunKind::IndexCreation);
 }
 
-void Ovrin::startRun(RunKind kind)
+void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature)
 {
     m_generation.fetch_add(1);
     {
@@ -774,7 +830,8 @@ void Ovrin::startRun(RunKind kind)
     m_progressTimer.start();
 
     m_starting = true;
-    const StartResult started = kind == RunKind::Search   ? m_gs->beginSearch()
+    const StartResult started = kind == RunKind::Search
+                                    ? m_gs->beginSearch(std::move(preparedSignature))
                                 : kind == RunKind::Groups ? beginGroups()
                                                           : m_gs->makeIndexFile();
     m_starting = false;
@@ -802,6 +859,12 @@ void Ovrin::rememberPaths()
 
 void Ovrin::menuStopAction()
 {
+    if (isCheckingTarget()) {
+        m_targetCheck->cancel();
+        showTaken(m_dropTaken, m_dropRefused, false,
+                  tr("The check of the dropped picture was stopped; the target stays as it was."));
+        return;
+    }
     m_gs->stop();
 }
 
@@ -1002,7 +1065,7 @@ void Ovrin::showStripFor(View view)
 
 void Ovrin::updateActions()
 {
-    const bool working = m_runKind != RunKind::None;
+    const bool working = m_runKind != RunKind::None || isCheckingTarget();
     const bool groups = m_view == View::Groups;
     const QItemSelectionModel* selection =
         groups ? m_ui->tvGroups->selectionModel() : m_ui->tvResult->selectionModel();

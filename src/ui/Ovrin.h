@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class QIcon;
 class QMainWindow;
 class QTranslator;
 class QUrl;
@@ -37,6 +38,7 @@ namespace ovrin::ui {
 
 class GroupTreeModel;
 class PictureLoader;
+class TargetCheck;
 class TCreateIndexFileDlg;
 class TSearchDlg;
 class ThumbnailCache;
@@ -63,7 +65,11 @@ public:
     HitListModel* hits() const { return m_hits; }
     GroupTreeModel* groups() const { return m_groups; }
     bool quited() const { return m_quited; }
+    // Whether a dropped picture is being decoded before it becomes the target.
+    bool isCheckingTarget() const;
 
+    // The application's icon, drawn at the usual sizes.
+    static QIcon icon();
     // The button titles, from the keys "Search" and "Stop".
     static QString searchTitle();
     static QString stopTitle();
@@ -116,7 +122,9 @@ private:
     bool windowWillClose();
     bool m_quitWithoutAsking = false;
     void takePaths(const std::vector<std::string>& paths);
-    void startRun(RunKind kind);
+    void showTaken(const QStringList& taken, const QStringList& refused, bool targetTaken,
+                   const QString& note = {});
+    void startRun(RunKind kind, std::vector<std::int16_t> preparedSignature = {});
     void flushHits();
     void showProgress();
     void endOfRun(std::uint64_t generation, RunSummary summary,
@@ -190,6 +198,10 @@ private:
     std::atomic<std::int64_t> m_examined{0};
     std::atomic<std::int64_t> m_hitCount{0};
 
+    TargetCheck* m_targetCheck = nullptr;
+    // What the drop being checked took besides its target.
+    QStringList m_dropTaken;
+    QStringList m_dropRefused;
     PictureLoader* m_previews = nullptr;
     ThumbnailCache* m_thumbnails = nullptr;
     // Slots of the preview loader: the pane's two sides, and the target's

@@ -4,10 +4,13 @@
 #include "signature/TFileInfo.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
+#include "ui/TargetCheck.h"
 #include "ui/UiHooks.h"
 #include "ui_TSearchDlg.h"
 
 #include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace ovrin::ui {
@@ -28,6 +31,11 @@ TSearchDlg::TSearchDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
     m_ui->cbxMatchRate->setValidator(new QIntValidator(kMinRate, kMaxRate, this));
     connect(m_ui->cbxBits, &QComboBox::editTextChanged, this, &TSearchDlg::markNumbers);
     connect(m_ui->cbxMatchRate, &QComboBox::editTextChanged, this, &TSearchDlg::markNumbers);
+    m_check = new TargetCheck(this);
+    m_checking = new QLabel(this);
+    m_checking->setObjectName(QStringLiteral("lblChecking"));
+    m_ui->buttons->insertWidget(0, m_checking);
+    m_checking->hide();
 }
 
 TSearchDlg::~TSearchDlg() = default;
@@ -50,10 +58,21 @@ std::optional<int> TSearchDlg::wholeNumber(const QString& text, int low, int hig
 
 void TSearchDlg::markNumbers()
 {
+    // Drawn from the palette's own colours, so the text stays readable on a
+    // dark palette as on a light one.
     const auto mark = [](QComboBox* field, bool good) {
+        const QPalette& own = field->palette();
         QPalette palette = field->lineEdit()->palette();
-        palette.setColor(QPalette::Base,
-                         good ? field->palette().color(QPalette::Base) : QColor(0xff, 0xd8, 0xd8));
+        QColor base = own.color(QPalette::Base);
+        if (!good) {
+            const QColor alarm(0xe0, 0x20, 0x20);
+            constexpr float kShare = 0.35F;
+            base.setRgbF(base.redF() + (alarm.redF() - base.redF()) * kShare,
+                         base.greenF() + (alarm.greenF() - base.greenF()) * kShare,
+                         base.blueF() + (alarm.blueF() - base.blueF()) * kShare);
+        }
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, own.color(QPalette::Text));
         field->lineEdit()->setPalette(palette);
     };
     mark(m_ui->cbxBits, wholeNumber(m_ui->cbxBits->currentText(), kMinBits, kMaxBits).has_value());
@@ -109,12 +128,24 @@ std::optional<int> TSearchDlg::number(QComboBox* field, int low, int high, const
 
 void TSearchDlg::okAction()
 {
-    if (m_gs == nullptr || m_ui->tfTargetFilePath->text().isEmpty())
+    if (m_gs == nullptr || isChecking())
         return;
+    if (m_ui->tfTargetFilePath->text().isEmpty()) {
+        missingAlert(m_ui->tfTargetFilePath, tr("No target picture was chosen."),
+                     tr("Choose the picture to look for under “Target picture”."));
+        return;
+    }
     const bool byFolder = m_ui->rbSelectSearchDirectory->isChecked();
     QLineEdit* source = byFolder ? m_ui->tfTopDirPath : m_ui->tfIndexFilePath;
-    if (source->text().isEmpty())
+    if (source->text().isEmpty()) {
+        if (byFolder)
+            missingAlert(source, tr("No folder was chosen."),
+                         tr("Choose the folder to search under “Folder”."));
+        else
+            missingAlert(source, tr("No index file was chosen."),
+                         tr("Choose the index file to search under “Index file”."));
         return;
+    }
     const auto bits = number(m_ui->cbxBits, kMinBits, kMaxBits,
                              tr("Colour bits must be a whole number from 1 to 4."));
     if (!bits)
@@ -124,12 +155,6 @@ void TSearchDlg::okAction()
     if (!rate)
         return;
 
-    const std::string target = PathText::field(m_ui->tfTargetFilePath);
-    if (const auto failure = TFileInfo::diagnoseGraphicFile(target);
-        failure != platform::LoadFailure::None) {
-        fileLoadErrorAlert(m_ui->tfTargetFilePath->text(), RunReport::loadFailure(failure));
-        return;
-    }
     const std::string sourcePath = PathText::field(source);
     if (byFolder) {
         if (const StartResult folder = UiHooks::preflight(UiHooks::Check::TopFolder, sourcePath);
@@ -144,20 +169,85 @@ void TSearchDlg::okAction()
             fileLoadErrorAlert(source->text(), RunReport::reason(index));
             return;
         }
+        // Sets the pixel number the target is checked at to the index's own.
         if (!m_gs->checkIndexFile(sourcePath)) {
             fileLoadErrorAlert(source->text(), tr("Not an index file."));
             return;
         }
     }
-    m_gs->target().setFilePath(target);
-    m_gs->setIndexFilePath(PathText::field(m_ui->tfIndexFilePath));
-    m_gs->setTopDirPath(PathText::field(m_ui->tfTopDirPath));
-    m_gs->setBits(*bits);
-    m_gs->setMatchRate(*rate);
-    m_gs->setSearchMethod(byFolder ? TGraphicSearch::kSearchDirectory
-                                   : TGraphicSearch::kSearchIndexFile);
-    m_result = true;
-    accept();
+    // The target is decoded last and off this thread: a hostile picture can
+    // take many seconds, and Escape must be able to stop it. What the fields
+    // held at OK is what the search takes.
+    const std::string target = PathText::field(m_ui->tfTargetFilePath);
+    const QString targetText = m_ui->tfTargetFilePath->text();
+    const std::string index = PathText::field(m_ui->tfIndexFilePath);
+    const std::string folder = PathText::field(m_ui->tfTopDirPath);
+    m_checking->setText(
+        tr("Checking the target “%1”… (Escape stops it)").arg(UiHooks::displayName(targetText)));
+    // At a pixel number the engine cannot use the check still tells whether
+    // the picture reads; the start then says what is wrong with the number.
+    const std::int32_t pixelNumber = m_gs->pixelNumber();
+    const bool usable = pixelNumber >= 1 && pixelNumber <= TFileInfo::kMaxPixelNumber;
+    m_check->start({target}, usable ? pixelNumber : 8, [=, this](TargetCheck::Verdict verdict) {
+        showChecking(false);
+        if (verdict.target.empty()) {
+            fileLoadErrorAlert(targetText,
+                               RunReport::loadFailure(verdict.refused.empty()
+                                                          ? platform::LoadFailure::Stopped
+                                                          : verdict.refused.front().second));
+            m_ui->tfTargetFilePath->setFocus();
+            return;
+        }
+        m_signature = usable ? std::move(verdict.signature) : std::vector<std::int16_t>();
+        m_gs->target().setFilePath(target);
+        m_gs->setIndexFilePath(index);
+        m_gs->setTopDirPath(folder);
+        m_gs->setBits(*bits);
+        m_gs->setMatchRate(*rate);
+        m_gs->setSearchMethod(byFolder ? TGraphicSearch::kSearchDirectory
+                                       : TGraphicSearch::kSearchIndexFile);
+        m_result = true;
+        accept();
+    });
+    // A quick picture has been answered already.
+    if (isChecking())
+        showChecking(true);
+}
+
+bool TSearchDlg::isChecking() const
+{
+    return m_check->isChecking();
+}
+
+QString TSearchDlg::checkingText() const
+{
+    return m_checking->isVisible() ? m_checking->text() : QString();
+}
+
+void TSearchDlg::showChecking(bool checking)
+{
+    m_checking->setVisible(checking);
+    m_ui->btnOk->setEnabled(!checking);
+}
+
+void TSearchDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape first stops a check; the next one closes the dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && isChecking()) {
+        m_check->cancel();
+        showChecking(false);
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TSearchDlg::done(int result)
+{
+    // However the dialog closes, a check still running has nobody to answer.
+    m_check->cancel();
+    showChecking(false);
+    QDialog::done(result);
 }
 
 void TSearchDlg::cancelAction()
@@ -166,9 +256,15 @@ void TSearchDlg::cancelAction()
     reject();
 }
 
+void TSearchDlg::missingAlert(QWidget* field, const QString& message, const QString& informative)
+{
+    UiHooks::alert(this, message, informative);
+    field->setFocus();
+}
+
 void TSearchDlg::fileLoadErrorAlert(const QString& path, const QString& reason)
 {
-    UiHooks::alert(this, QStringLiteral("File load error."),
+    UiHooks::alert(this, tr("File load error."),
                    reason.isEmpty() ? path : path + QLatin1Char('\n') + reason);
 }
 

@@ -2,10 +2,13 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QComboBox;
+class QLabel;
 
 namespace Ui {
 class TSearchDlg;
@@ -16,6 +19,8 @@ class TGraphicSearch;
 }
 
 namespace ovrin::ui {
+
+class TargetCheck;
 
 // The modal dialog in which a person sets up a search. It is made once and
 // reused; its fields keep their text between runs. It copies its values into
@@ -32,6 +37,12 @@ public:
     bool doModal();
 
     Ui::TSearchDlg& widgets() { return *m_ui; }
+    // Whether the target is being decoded after OK; Escape stops that.
+    bool isChecking() const;
+    QString checkingText() const;
+    // The target's signature as the confirmed check made it, at the engine's
+    // pixel number, for the start to take instead of decoding it again.
+    std::vector<std::int16_t> takeSignature() { return std::move(m_signature); }
 
     // The whole number a text holds when it is one within [low, high]: digits
     // only, surrounding blanks allowed; no value for anything else.
@@ -54,7 +65,13 @@ public Q_SLOTS:
     void targetFilePathRefAction();
     void topDirPathRefAction();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void done(int result) override;
+
 private:
+    void showChecking(bool checking);
+    void missingAlert(QWidget* field, const QString& message, const QString& informative);
     void fileLoadErrorAlert(const QString& path, const QString& reason);
     std::optional<int> number(QComboBox* field, int low, int high, const QString& problem);
     void markNumbers();
@@ -62,6 +79,9 @@ private:
     std::unique_ptr<Ui::TSearchDlg> m_ui;
     TGraphicSearch* m_gs = nullptr;
     bool m_result = false;
+    TargetCheck* m_check = nullptr;
+    QLabel* m_checking = nullptr;
+    std::vector<std::int16_t> m_signature;
 };
 
 } // namespace ovrin::ui

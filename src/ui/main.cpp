@@ -2,7 +2,6 @@
 #include "ui/Ovrin.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QLocale>
 #include <QMainWindow>
 #include <QSocketNotifier>
@@ -90,7 +89,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovrin"));
     QApplication::setOrganizationName(QStringLiteral("Ovrin"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ovrin.svg")));
     const auto qtTexts = ovrin::ui::Ovrin::loadQtTranslation(QLocale());
     if (qtTexts)
         QApplication::installTranslator(qtTexts.get());

@@ -116,6 +116,22 @@ private Q_SLOTS:
         QCOMPARE(f.recorder.paths(Event::Hit), std::vector<std::string>{target});
     }
 
+    void aPreparedSignatureStandsForTheTarget()
+    {
+        Fixture f;
+        f.image("a.png", 1);
+        f.engine->target().setFilePath(f.text("notes.txt")); // would not decode
+        f.engine->setTopDirPath(f.root);
+        f.engine->setPixelNumber(8);
+        // One of another size is set aside, and the target decoded.
+        QCOMPARE(f.engine->beginSearch(std::vector<std::int16_t>(63, 0)).refusal,
+                 Refusal::TargetUnreadable);
+        QVERIFY(f.engine->beginSearch(std::vector<std::int16_t>(64, 0x0fff)));
+        QVERIFY(f.recorder.waitForEnds(2));
+        f.engine->join();
+        QCOMPARE(f.engine->target().thumbnail(), std::vector<std::int16_t>(64, 0x0fff));
+    }
+
     void busyEngineRefusesAndTheRunGoesOn()
     {
         Fixture f;

@@ -16,6 +16,7 @@
 #include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TSearchDlg.h"
+#include "ui/TargetCheck.h"
 #include "ui/UiHooks.h"
 #include "ui_GroupsDlg.h"
 #include "ui_MainWindow.h"
@@ -24,8 +25,10 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMainWindow>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -238,7 +241,7 @@ private Q_SLOTS:
         QCOMPARE(engine.indexFilePath(), std::optional(index.toStdString()));
         QCOMPARE(engine.pixelNumber(), 16);
         QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchIndexFile);
-        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p0.png"))));
+        QTRY_COMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p0.png"))));
         const QString feedback = controller.widgets().contextStrip->feedbackText();
         QVERIFY2(feedback.contains(QStringLiteral("p0.png")) &&
                      feedback.contains(QStringLiteral("missing.png (No such file.)")),
@@ -257,7 +260,7 @@ private Q_SLOTS:
                                  m_dir.path().toStdString());
         QCOMPARE(engine.topDirPath(), std::optional(raw(QStringLiteral("tree"))));
         QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchDirectory);
-        QCOMPARE(engine.target().filePath(), std::optional(odd));
+        QTRY_COMPARE(engine.target().filePath(), std::optional(odd));
         controller.openArguments({odd}, "/elsewhere");
         QCOMPARE(engine.target().filePath(), std::optional(odd));
         // A hit of that name opens the very same bytes.
@@ -346,9 +349,13 @@ private Q_SLOTS:
         whenShown(search, [&] {
             w.cbxBits->setCurrentText(QStringLiteral("2"));
             w.cbxMatchRate->setCurrentText(QStringLiteral("80"));
-            w.tfTargetFilePath->setText(odd); // the alert shows the path as it is, and why
-            w.tfTopDirPath->setText(path(QStringLiteral("tree")));
             w.rbSelectSearchDirectory->setChecked(true);
+            w.tfTargetFilePath->clear(); // an empty field is named
+            QTest::mouseClick(w.btnOk, Qt::LeftButton);
+            w.tfTargetFilePath->setText(odd); // the alert shows the path as it is, and why
+            w.tfTopDirPath->clear();
+            QTest::mouseClick(w.btnOk, Qt::LeftButton);
+            w.tfTopDirPath->setText(path(QStringLiteral("tree")));
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
             w.tfTargetFilePath->setText(path(QStringLiteral("tree/p1.png")));
             w.tfTopDirPath->setText(path(QStringLiteral("refused")));
@@ -360,7 +367,11 @@ private Q_SLOTS:
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
         });
         QVERIFY(search->doModal());
-        QCOMPARE(m_alerts.size(), 3);
+        QCOMPARE(m_alerts.size(), 5);
+        QCOMPARE(m_alerts[0].message, QStringLiteral("No target picture was chosen."));
+        QVERIFY(m_alerts[0].informative.contains(QStringLiteral("“Target picture”")));
+        QCOMPARE(m_alerts[1].message, QStringLiteral("No folder was chosen."));
+        m_alerts.remove(0, 2);
         QCOMPARE(m_alerts[0].message, QStringLiteral("File load error."));
         QCOMPARE(m_alerts[0].informative, odd + QStringLiteral("\nNot a picture Ovrin can read."));
         QCOMPARE(m_alerts[1].informative,
@@ -972,6 +983,96 @@ private Q_SLOTS:
         QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
     }
 
+    void aSlowTargetLeavesTheWindowWorkingAndStops()
+    {
+        // Pictures named "slow" decode only once released, and then succeed
+        // whatever the stop said: a verdict that must be dropped.
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        auto finished = std::make_shared<std::atomic<int>>(0);
+        TargetCheck::setDecoder([release, finished](const std::string& file, std::int32_t n,
+                                                    const std::atomic<bool>&,
+                                                    std::vector<std::int16_t>& signature) {
+            if (file.find("slow") != std::string::npos) {
+                while (!release->load())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                finished->fetch_add(1);
+            }
+            signature.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 7);
+            return platform::LoadFailure::None;
+        });
+        const QString slow = path(QStringLiteral("slow.png"));
+        QVERIFY(QFile::copy(path(QStringLiteral("tree/p0.png")), slow) || QFile::exists(slow));
+        const auto releaseAll = [release, finished](int count) {
+            release->store(true);
+            QTRY_COMPARE(finished->load(), count);
+            QTest::qWait(30); // the verdict's delivery, which must change nothing
+            release->store(false);
+        };
+        Ovrin controller;
+        // Destroyed before the controller, whose check joins its thread.
+        const std::shared_ptr<void> unblock(nullptr, [release](void*) {
+            release->store(true);
+            TargetCheck::setDecoder({});
+        });
+        Ui::MainWindow& w = controller.widgets();
+        TGraphicSearch& engine = controller.engine();
+        controller.mainWindow()->show();
+        QVERIFY(QTest::qWaitForWindowActive(controller.mainWindow()));
+        const auto p1 = QUrl::fromLocalFile(path(QStringLiteral("tree/p1.png")));
+        dropOn(controller.mainWindow(), {p1});
+        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p1.png"))));
+
+        // The drop returns while the decode is held: the window stays live,
+        // says what it does, and Escape stops it.
+        dropOn(controller.mainWindow(),
+               {QUrl::fromLocalFile(path(QStringLiteral("tree"))), QUrl::fromLocalFile(slow)});
+        QVERIFY(controller.isCheckingTarget());
+        QVERIFY2(w.contextStrip->feedbackText().startsWith(
+                     QStringLiteral("Checking the target “slow.png”…")),
+                 qPrintable(w.contextStrip->feedbackText()));
+        QCOMPARE(w.btnSearch->text(), Ovrin::stopTitle());
+        QVERIFY(w.actionStop->isEnabled() && !w.actionSearch->isEnabled());
+        QTest::keyClick(controller.mainWindow(), Qt::Key_Escape);
+        QVERIFY(!controller.isCheckingTarget());
+        QVERIFY2(w.contextStrip->feedbackText().contains(QStringLiteral("was stopped")),
+                 qPrintable(w.contextStrip->feedbackText()));
+        QCOMPARE(w.btnSearch->text(), Ovrin::searchTitle());
+        QCOMPARE(engine.topDirPath(), std::optional(raw(QStringLiteral("tree"))));
+        releaseAll(1);
+        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p1.png"))));
+
+        // A newer drop replaces a check still running.
+        dropOn(controller.mainWindow(), {QUrl::fromLocalFile(slow)});
+        dropOn(controller.mainWindow(), {QUrl::fromLocalFile(path(QStringLiteral("tree/p2.png")))});
+        QVERIFY(!controller.isCheckingTarget());
+        releaseAll(2);
+        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p2.png"))));
+
+        // The dialog's check: Escape stops it and leaves the dialog open.
+        TSearchDlg* dialog = controller.searchDlg();
+        dialog->setup(&engine);
+        bool stoppedInPlace = false;
+        whenShown(dialog, [&] {
+            Ui::TSearchDlg& d = dialog->widgets();
+            d.tfTargetFilePath->setText(slow);
+            QTest::mouseClick(d.btnOk, Qt::LeftButton);
+            QVERIFY(dialog->isChecking() && !d.btnOk->isEnabled());
+            QVERIFY(dialog->checkingText().startsWith(QStringLiteral("Checking the target")));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            stoppedInPlace = !dialog->isChecking() && dialog->isVisible() && d.btnOk->isEnabled();
+            releaseAll(3);
+            stoppedInPlace = stoppedInPlace && dialog->isVisible();
+            d.tfTargetFilePath->setText(path(QStringLiteral("tree/p3.png")));
+            QTest::mouseClick(d.btnOk, Qt::LeftButton);
+        });
+        QVERIFY(dialog->doModal());
+        QVERIFY(stoppedInPlace);
+        QCOMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p3.png"))));
+        QCOMPARE(dialog->takeSignature().size(), std::size_t{64});
+        QVERIFY(m_alerts.isEmpty());
+        controller.mainWindow()->close();
+    }
+
     void workWhileTheEngineRunsAndCloseSavesFirst()
     {
         Ovrin controller;
@@ -1072,6 +1173,18 @@ private Q_SLOTS:
                  platform::LoadFailure::NotAnImage);
     }
 
+    void everyWindowHasTheIcon()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("icon|svg|png"),
+                                                QRegularExpression::CaseInsensitiveOption));
+        Ovrin controller;
+        const QIcon icon = controller.searchDlg()->windowIcon();
+        QVERIFY(!icon.pixmap(32).isNull());
+        QVERIFY(icon.availableSizes().contains(QSize(16, 16)) &&
+                icon.availableSizes().contains(QSize(256, 256)));
+        controller.mainWindow()->close();
+    }
+
     void titlesFollowTheLocale()
     {
         const auto german = Ovrin::loadTranslation(QLocale(QLocale::German, QLocale::Germany));
@@ -1079,6 +1192,8 @@ private Q_SLOTS:
         QCoreApplication::installTranslator(german.get());
         QCOMPARE(Ovrin::searchTitle(), QStringLiteral("Suchen"));
         QCOMPARE(Ovrin::stopTitle(), QStringLiteral("Stopp"));
+        QCOMPARE(QCoreApplication::translate("ovrin::ui::TSearchDlg", "File load error."),
+                 QStringLiteral("Fehler beim Laden der Datei."));
         QCoreApplication::removeTranslator(german.get());
         QCOMPARE(Ovrin::searchTitle(), QStringLiteral("Search"));
         QVERIFY(!Ovrin::loadTranslation(QLocale(QLocale::Japanese)));

@@ -1440,6 +1440,14 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
         <source>Stop and Quit</source>
         <translation>Stoppen und beenden</translation>
     </message>
+    <message>
+        <source>Checking the target “%1”… (Escape stops it)</source>
+        <translation>Die Vorlage „%1“ wird geprüft … (Esc bricht ab)</translation>
+    </message>
+    <message>
+        <source>The check of the dropped picture was stopped; the target stays as it was.</source>
+        <translation>Die Prüfung des abgelegten Bildes wurde abgebrochen; die Vorlage bleibt, wie sie war.</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::PreviewPane</name>
@@ -1583,6 +1591,38 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
         <location filename="../TSearchDlg.cpp" line="152"/>
         <source>Not an index file.</source>
         <translation>Keine Indexdatei.</translation>
+    </message>
+    <message>
+        <source>File load error.</source>
+        <translation>Fehler beim Laden der Datei.</translation>
+    </message>
+    <message>
+        <source>No target picture was chosen.</source>
+        <translation>Es wurde keine Vorlage gewählt.</translation>
+    </message>
+    <message>
+        <source>Choose the picture to look for under “Target picture”.</source>
+        <translation>Wählen Sie unter „Vorlage“ das Bild, nach dem gesucht werden soll.</translation>
+    </message>
+    <message>
+        <source>No folder was chosen.</source>
+        <translation>Es wurde kein Ordner gewählt.</translation>
+    </message>
+    <message>
+        <source>Choose the folder to search under “Folder”.</source>
+        <translation>Wählen Sie unter „Ordner“ den Ordner, der durchsucht werden soll.</translation>
+    </message>
+    <message>
+        <source>No index file was chosen.</source>
+        <translation>Es wurde keine Indexdatei gewählt.</translation>
+    </message>
+    <message>
+        <source>Choose the index file to search under “Index file”.</source>
+        <translation>Wählen Sie unter „Indexdatei“ die Indexdatei, die durchsucht werden soll.</translation>
+    </message>
+    <message>
+        <source>Checking the target “%1”… (Escape stops it)</source>
+        <translation>Die Vorlage „%1“ wird geprüft … (Esc bricht ab)</translation>
     </message>
 </context>
 </TS>
