@@ -152,15 +152,15 @@ void runGroups(RunContext& run, GroupsState state)
     // Each thread costs address space of its own; fewer of them first. Only
     // what the grouping needs in any case refuses it.
     const platform::MemoryReadings readings = platform::MemoryReadings::read();
-    const auto short_ = [&](int t) {
+    const auto lacking = [&](int t) {
         const auto room = roomFor(readings, t);
         return room ? need(t).least - *room : std::int64_t{0};
     };
-    while (threads > 1 && short_(threads) > 0)
+    while (threads > 1 && lacking(threads) > 0)
         --threads;
-    if (short_(threads) > 0) {
+    if (lacking(threads) > 0) {
         run.fail(outOfMemory(tally, tableMemory(tally, table.count) + need(threads).most,
-                             "; that is at least " + megabytes(short_(threads)) +
+                             "; that is at least " + megabytes(lacking(threads)) +
                                  " more than the memory limits leave"));
         return;
     }
