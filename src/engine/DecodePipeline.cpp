@@ -1,11 +1,15 @@
 #include "engine/DecodePipeline.h"
 
+#include "platform/DecodeBudget.h"
 #include "platform/ProcessGuard.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
 #include <new>
 #include <system_error>
+#include <unistd.h>
 
 namespace ovrin {
 
@@ -17,23 +21,29 @@ int DecodePipeline::threadsFor(int jobs)
 }
 
 DecodePipeline::DecodePipeline(int jobs, std::int32_t pixelNumber, const std::atomic<bool>& proceed,
-                               Handover announce, Handover complete)
+                               Handover announce, Handover complete, Decoder decoder)
     : m_pixelNumber(pixelNumber), m_proceed(proceed), m_announce(std::move(announce)),
-      m_complete(std::move(complete))
+      m_complete(std::move(complete)), m_decoder(std::move(decoder))
 {
-    const int threads = threadsFor(jobs);
-    if (threads <= 1)
-        return; // the walk's thread decodes each file itself, as it hands it back
-    // Every file in flight holds a descriptor; stay well inside the limit.
-    const auto byFiles = static_cast<std::size_t>(std::max(2L, platform::openFileLimit() / 4));
-    m_window = std::min<std::size_t>(2 * static_cast<std::size_t>(threads) + 2, byFiles);
-    for (int i = 0; i < threads; ++i) {
-        try {
-            m_threads.emplace_back([this] { work(); });
-        } catch (const std::system_error&) {
-            break; // fewer threads, or none: the walk's thread decodes what is left
+    using platform::DecodeBudget;
+    const platform::MemoryReadings readings = platform::MemoryReadings::read();
+    const int threads =
+        DecodeBudget::threadsWithin(readings, threadsFor(jobs), DecodeBudget::ceiling());
+    if (threads > 1) {
+        // Every file in flight holds a descriptor (and a decoding one a spare
+        // for its retry); stay well inside the limit.
+        const auto byFiles = static_cast<std::size_t>(std::max(2L, platform::openFileLimit() / 4));
+        m_window = std::min<std::size_t>(2 * static_cast<std::size_t>(threads) + 2, byFiles);
+        for (int i = 0; i < threads; ++i) {
+            try {
+                m_threads.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break; // fewer threads, or none: the walk's thread decodes what is left
+            }
         }
     }
+    // Otherwise the walk's thread decodes each file itself, as it hands it back.
+    DecodeBudget::fit(readings, threadCount());
 }
 
 DecodePipeline::~DecodePipeline()
@@ -46,19 +56,73 @@ DecodePipeline::~DecodePipeline()
     m_workReady.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
+    platform::DecodeBudget::unfit();
+}
+
+platform::LoadFailure DecodePipeline::decodeOnce(Item& item, int fd)
+{
+    item.values.clear();
+    try {
+        if (m_decoder)
+            return m_decoder(fd, item.values);
+        TFileInfo record;
+        const platform::LoadFailure failure = record.loadThumbnail(m_pixelNumber, fd, &m_proceed);
+        if (failure == platform::LoadFailure::None)
+            item.values = record.thumbnail();
+        return failure;
+    } catch (const std::bad_alloc&) {
+        return platform::LoadFailure::OutOfMemory;
+    }
 }
 
 void DecodePipeline::decode(Item& item)
 {
-    try {
-        TFileInfo record;
-        item.failure = record.loadThumbnail(m_pixelNumber, item.file.release(), &m_proceed);
-        if (item.failure == platform::LoadFailure::None)
-            item.values = record.thumbnail();
-    } catch (const std::bad_alloc&) {
-        item.failure = platform::LoadFailure::OutOfMemory;
-    }
+    item.failure = decodeOnce(item, item.file.release());
     if (item.failure != platform::LoadFailure::None)
+        item.skip = skipReasonFor(item.failure);
+}
+
+void DecodePipeline::decodeInTurn(Item& item)
+{
+    using platform::LoadFailure;
+    // The loader takes the descriptor over; a second one lets the file be
+    // read again from the start.
+    platform::Descriptor spare(::fcntl(item.file.get(), F_DUPFD_CLOEXEC, 0));
+    std::unique_lock lock(m_mutex);
+    const bool othersRunning = m_decoding > 0;
+    ++m_decoding;
+    const std::uint64_t begun = ++m_begun;
+    lock.unlock();
+    item.failure = decodeOnce(item, item.file.release());
+    lock.lock();
+    --m_decoding;
+    const bool beside = othersRunning || m_begun != begun;
+    m_decodeEnded.notify_all();
+    if (item.failure == LoadFailure::OutOfMemory && beside && spare.isOpen()) {
+        // No new decode starts meanwhile; those running end first.
+        ++m_waitingAlone;
+        while (m_proceed.load() && (m_decoding > 0 || m_alone))
+            m_decodeEnded.wait_for(lock, std::chrono::milliseconds(20));
+        --m_waitingAlone;
+        if (m_proceed.load()) {
+            m_alone = true;
+            ++m_decoding;
+            ++m_begun;
+            lock.unlock();
+            item.failure = ::lseek(spare.get(), 0, SEEK_SET) == 0
+                               ? decodeOnce(item, spare.release())
+                               : LoadFailure::ReadError;
+            lock.lock();
+            --m_decoding;
+            m_alone = false;
+        } else {
+            item.failure = LoadFailure::Stopped;
+        }
+        m_decodeEnded.notify_all();
+        m_workReady.notify_all();
+    }
+    lock.unlock();
+    if (item.failure != LoadFailure::None)
         item.skip = skipReasonFor(item.failure);
 }
 
@@ -66,14 +130,16 @@ void DecodePipeline::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_workReady.wait(lock, [this] { return m_closing || !m_queue.empty(); });
+        m_workReady.wait(lock, [this] {
+            return m_closing || (!m_queue.empty() && m_waitingAlone == 0 && !m_alone);
+        });
         if (m_queue.empty())
             return;
         Slot* slot = m_queue.front();
         m_queue.pop_front();
         slot->started = true;
         lock.unlock();
-        decode(slot->item);
+        decodeInTurn(slot->item);
         lock.lock();
         slot->done = true;
         m_slotDone.notify_all();

@@ -21,7 +21,11 @@ namespace ovrin {
 // every file back in walk order, one at a time, on the walk's own thread, so
 // a receiver sees exactly what one thread would have shown it. A bounded
 // window of files is in flight; the decoders share the image loader's memory
-// budget. Once `proceed` is cleared nothing more is handed back, queued files
+// budget, fitted to the process's memory limits while the pipeline lives, and
+// no more threads start than those limits leave room for. A decode that runs
+// out of memory while others run is tried once more on its own before it
+// counts as out of memory, so more threads never fail a file that one thread
+// decodes. Once `proceed` is cleared nothing more is handed back, queued files
 // are dropped and decodes in flight end as soon as their decoder allows.
 class DecodePipeline {
 public:
@@ -39,9 +43,12 @@ public:
     };
     // Called in walk order for every item; `announce` first, then `complete`.
     using Handover = std::function<void(Item&)>;
+    // Makes the signature of an open picture, taking the descriptor over.
+    using Decoder = std::function<platform::LoadFailure(int fd, std::vector<std::int16_t>& values)>;
 
+    // Without a decoder, TFileInfo's thumbnail of pixelNumber.
     DecodePipeline(int jobs, std::int32_t pixelNumber, const std::atomic<bool>& proceed,
-                   Handover announce, Handover complete);
+                   Handover announce, Handover complete, Decoder decoder = {});
     ~DecodePipeline();
     DecodePipeline(const DecodePipeline&) = delete;
     DecodePipeline& operator=(const DecodePipeline&) = delete;
@@ -53,6 +60,8 @@ public:
 
     // Decoding threads wanted for `jobs` (0: one per hardware thread).
     static int threadsFor(int jobs);
+    // Threads that decode; 0 when the walk's thread decodes each file itself.
+    int threadCount() const { return static_cast<int>(m_threads.size()); }
 
 private:
     struct Slot {
@@ -62,7 +71,9 @@ private:
     };
 
     void work();
+    platform::LoadFailure decodeOnce(Item& item, int fd);
     void decode(Item& item);
+    void decodeInTurn(Item& item);
     bool handBackFront(bool wait);
     void abandon();
 
@@ -70,6 +81,7 @@ private:
     const std::atomic<bool>& m_proceed;
     Handover m_announce;
     Handover m_complete;
+    Decoder m_decoder;
     std::size_t m_window = 1;
 
     std::mutex m_mutex;
@@ -78,6 +90,13 @@ private:
     std::deque<std::unique_ptr<Slot>> m_inFlight; // walk order
     std::deque<Slot*> m_queue;                    // not yet started
     bool m_closing = false;
+    // Decodes running on the threads, how many ever began, and those that
+    // ran out of memory beside others and wait to run alone.
+    int m_decoding = 0;
+    std::uint64_t m_begun = 0;
+    int m_waitingAlone = 0;
+    bool m_alone = false;
+    std::condition_variable m_decodeEnded;
     std::vector<std::thread> m_threads;
 };
 

@@ -387,6 +387,22 @@ private:
 
 } // namespace
 
+GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
+                                       int threads)
+{
+    // Per row throughout: the widened row, its three sums, its place in the
+    // order, its key and its match count.
+    const auto blocks = (static_cast<std::int64_t>(std::max(count, 0)) + 63) / 64;
+    const std::int64_t kept = blocks * 64 * 3 * (bits == 4 ? 2 : 1) + 3 * 4 + 4 + 4 + 4;
+    // The first pass: the window ends and a match count per thread.
+    const std::int64_t counting = 4 + 4 * std::int64_t{std::clamp(threads, 1, 256)};
+    // The second pass: the references, the free rows with their sums (twice
+    // while they are compacted), the grouped marks and a member per row.
+    const std::int64_t forming = 4 + 2 * (4 + 3 * 4) + 1 + std::int64_t{sizeof(LookAlikeMember)};
+    const auto rows = static_cast<std::int64_t>(n);
+    return {rows * (kept + counting), rows * (kept + std::max(counting, forming))};
+}
+
 std::optional<std::vector<LookAlikeGroup>>
 findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
                     int jobs, const std::atomic<bool>* proceed, GroupingProgress* progress,

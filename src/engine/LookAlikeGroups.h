@@ -62,6 +62,16 @@ findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t
                     int jobs, const std::atomic<bool>* proceed = nullptr,
                     GroupingProgress* progress = nullptr);
 
+// Bytes a grouping of n signatures of `count` values at `bits` takes at its
+// height beyond the table and the threads' stacks, with `threads` threads:
+// at least (however few pictures match) and at most (all of them in groups).
+struct GroupingMemory {
+    std::int64_t least = 0;
+    std::int64_t most = 0;
+};
+GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
+                                       int threads);
+
 // The same with a chosen comparison kernel (one the processor lacks falls back
 // to the portable one).
 std::optional<std::vector<LookAlikeGroup>>

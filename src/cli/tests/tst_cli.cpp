@@ -3,6 +3,7 @@
 #include "cli/HitOutput.h"
 #include "support/TestImages.h"
 
+#include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -335,6 +336,40 @@ private Q_SLOTS:
             {dir.path()});
         QVERIFY2(checked.exitCode == 0, qPrintable(checked.err));
 #endif
+    }
+
+    // Under an address-space limit that one decoding thread gets by with,
+    // eight threads index the same: fewer of them start, and none fails the
+    // run for memory that the others hold.
+    void manyJobsUnderAnAddressSpaceLimit()
+    {
+#if OVRIN_CLI_SANITIZED
+        QSKIP("a sanitizer's shadow memory does not fit under an address-space limit");
+#endif
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        QVERIFY(QDir().mkpath(tree));
+        // Progressive: decoding one holds its whole coefficient store, some 40 MB.
+        QImage photo(4000, 3000, QImage::Format_RGB32);
+        photo.fill(QColor(90, 140, 60));
+        QImageWriter writer(tree + QStringLiteral("/p0.jpg"), "jpeg");
+        writer.setProgressiveScanWrite(true);
+        QVERIFY(writer.write(photo));
+        for (int i = 1; i < 12; ++i)
+            QVERIFY(QFile::copy(tree + QStringLiteral("/p0.jpg"),
+                                tree + QStringLiteral("/p%1.jpg").arg(i)));
+        QByteArray indexes[2];
+        for (const int jobs : {1, 8}) {
+            const QString index = dir.filePath(QStringLiteral("%1.ovi").arg(jobs));
+            const Run run =
+                shell(QStringLiteral("ulimit -v 800000 && exec \"$0\" index \"$1\" \"$2\" "
+                                     "--jobs \"$3\""),
+                      {tree, index, QString::number(jobs)});
+            QCOMPARE(run.err, QStringLiteral("12 pictures indexed (0 reused, 12 decoded), "
+                                             "0 removed, 0 files skipped\n"));
+            indexes[jobs == 8] = contents(index);
+        }
+        QCOMPARE(indexes[1], indexes[0]);
     }
 
     // Whatever fails is said, exits 1 and leaves what was there.

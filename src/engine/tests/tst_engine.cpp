@@ -1,11 +1,15 @@
+#include "engine/DecodePipeline.h"
 #include "engine/FolderWalk.h"
 #include "engine/tests/EngineTestSupport.h"
 #include "platform/FileManager.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QTest>
 
+#include <condition_variable>
 #include <fcntl.h>
+#include <unistd.h>
 
 using namespace ovrin;
 using namespace ovrin::test;
@@ -37,6 +41,13 @@ void removeBelow(int folder, const std::string& name)
         ::close(fd);
     }
     ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+}
+
+bool writeFile(const QString& path, const std::string& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
 
 } // namespace
@@ -271,6 +282,94 @@ private Q_SLOTS:
         QCOMPARE(events[0].kind, Event::Progress);
         QCOMPARE(events[1].kind, Event::Hit); // the file in hand still reports its hit
         QCOMPARE(events[2].kind, Event::End);
+    }
+
+    // A decode that runs out of memory beside others is tried again once no
+    // other decode runs; only a decode that fails alone counts as out of memory.
+    void outOfMemoryBesideOthersIsTriedAlone_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<bool>("failsAlone");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("beside others, then alone")
+            << 3 << false << int(platform::LoadFailure::None) << 2;
+        QTest::newRow("alone as well") << 3 << true << int(platform::LoadFailure::OutOfMemory) << 2;
+        QTest::newRow("alone from the start")
+            << 1 << false << int(platform::LoadFailure::OutOfMemory) << 1;
+    }
+    void outOfMemoryBesideOthersIsTriedAlone()
+    {
+        QFETCH(int, jobs);
+        QFETCH(bool, failsAlone);
+        QFETCH(int, failure);
+        QFETCH(int, attempts);
+        QTemporaryDir dir;
+        const std::vector<std::string> names{"big", "s1", "s2", "s3", "s4"};
+        for (const std::string& name : names)
+            QVERIFY(writeFile(dir.filePath(QString::fromStdString(name)), name.substr(0, 1)));
+
+        std::mutex mutex;
+        std::condition_variable changed;
+        int running = 0;
+        int tries = 0;
+        int runningAtRetry = 0;
+        bool failed = false;
+        // The big file fails while the other threads hold theirs, which end
+        // only once it has failed.
+        const auto decoder = [&](int fd, std::vector<std::int16_t>& values) {
+            char kind = 0;
+            const bool read = ::pread(fd, &kind, 1, 0) == 1;
+            ::close(fd);
+            std::unique_lock lock(mutex);
+            ++running;
+            changed.notify_all();
+            auto result = read ? platform::LoadFailure::None : platform::LoadFailure::ReadError;
+            if (kind == 'b' && ++tries == 1) {
+                changed.wait(lock, [&] { return running == jobs; });
+                failed = true;
+                result = platform::LoadFailure::OutOfMemory;
+            } else if (kind == 'b') {
+                runningAtRetry = running;
+                if (failsAlone)
+                    result = platform::LoadFailure::OutOfMemory;
+            } else {
+                changed.wait(lock, [&] { return failed; });
+            }
+            --running;
+            changed.notify_all();
+            if (result == platform::LoadFailure::None)
+                values.assign(1, static_cast<std::int16_t>(kind));
+            return result;
+        };
+        std::atomic<bool> proceed{true};
+        std::vector<std::pair<std::string, platform::LoadFailure>> handed;
+        DecodePipeline pipeline(
+            jobs, 8, proceed, [](DecodePipeline::Item&) {},
+            [&](DecodePipeline::Item& item) {
+                handed.emplace_back(item.path, item.values.empty() ? item.failure
+                                                                   : platform::LoadFailure::None);
+            },
+            decoder);
+        if (pipeline.threadCount() != (jobs > 1 ? jobs : 0))
+            QSKIP("the memory limits here leave room for fewer threads");
+        for (const std::string& name : names) {
+            DecodePipeline::Item item;
+            item.path = name;
+            item.file.reset(::open(
+                dir.filePath(QString::fromStdString(name)).toLocal8Bit().constData(), O_RDONLY));
+            item.decode = true;
+            pipeline.submit(std::move(item));
+        }
+        pipeline.finish();
+        QCOMPARE(int(handed.size()), int(names.size()));
+        QCOMPARE(handed[0].first, names[0]);
+        QCOMPARE(int(handed[0].second), failure);
+        for (std::size_t i = 1; i < handed.size(); ++i)
+            QCOMPARE(int(handed[i].second), int(platform::LoadFailure::None));
+        QCOMPARE(tries, attempts);
+        if (attempts == 2)
+            QCOMPARE(runningAtRetry, 1);
     }
 
     void linksAreFollowedButCyclesAndRepeatsEnd()

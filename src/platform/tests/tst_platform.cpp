@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -1189,6 +1191,136 @@ private Q_SLOTS:
         QCOMPARE(loaded.load(), 20);
         QVERIFY(DecodeBudget::highWater() > 3 * 1024 * 1024);
         QVERIFY(DecodeBudget::highWater() <= 5 * 1024 * 1024);
+    }
+
+    // Readings in MiB (-1: no such limit), each thread taking 72 MiB of
+    // address space, under the 1 GiB ceiling.
+    void budgetFollowsTheLimits_data()
+    {
+        QTest::addColumn<int>("addressSpace");
+        QTest::addColumn<int>("used");
+        QTest::addColumn<int>("cgroup");
+        QTest::addColumn<int>("available");
+        QTest::addColumn<int>("wanted");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("together");
+        QTest::addColumn<int>("alone");
+        QTest::newRow("no limits") << -1 << 150 << -1 << -1 << 8 << 8 << 1024 << 1024;
+        QTest::newRow("wide address space") << 16384 << 150 << -1 << -1 << 8 << 8 << 1024 << 1024;
+        QTest::newRow("ulimit -v 800000") << 780 << 150 << -1 << -1 << 8 << 4 << 171 << 171;
+        QTest::newRow("room for one thread only") << 400 << 150 << -1 << -1 << 8 << 1 << 125 << 125;
+        QTest::newRow("limit below the use") << 100 << 150 << -1 << -1 << 8 << 1 << 0 << 0;
+        QTest::newRow("cgroup") << -1 << 150 << 600 << -1 << 8 << 8 << 300 << 300;
+        QTest::newRow("available memory") << -1 << 150 << -1 << 400 << 8 << 8 << 200 << 1024;
+        QTest::newRow("tightest of all") << 2048 << 100 << 1000 << 300 << 2 << 2 << 150 << 500;
+    }
+    void budgetFollowsTheLimits()
+    {
+        QFETCH(int, addressSpace);
+        QFETCH(int, used);
+        QFETCH(int, cgroup);
+        QFETCH(int, available);
+        QFETCH(int, wanted);
+        QFETCH(int, threads);
+        QFETCH(int, together);
+        QFETCH(int, alone);
+        constexpr std::int64_t kMiB = 1024 * 1024;
+        const auto reading = [](int mib) {
+            return mib < 0 ? std::nullopt : std::optional<std::int64_t>(mib * kMiB);
+        };
+        MemoryReadings readings;
+        readings.addressSpaceLimit = reading(addressSpace);
+        readings.addressSpaceUsed = used * kMiB;
+        readings.threadAddressSpace = 72 * kMiB;
+        readings.cgroupRoom = reading(cgroup);
+        readings.available = reading(available);
+        QCOMPARE(DecodeBudget::threadsWithin(readings, wanted, 1024 * kMiB), threads);
+        const auto share = DecodeBudget::shareFor(readings, threads > 1 ? threads : 0, 1024 * kMiB);
+        QCOMPARE(share.together, together * kMiB);
+        QCOMPARE(share.alone, alone * kMiB);
+    }
+
+    void limitsAreReadFromTheCgroupHierarchy_data()
+    {
+        QTest::addColumn<QByteArrayList>("files"); // path, content, path, content, ...
+        QTest::addColumn<qint64>("room");          // -1: none
+        QTest::newRow("version 2, the parent binds")
+            << QByteArrayList{"proc/self/cgroup",
+                              "0::/a/b\n",
+                              "sys/fs/cgroup/a/memory.max",
+                              "1000000\n",
+                              "sys/fs/cgroup/a/memory.current",
+                              "600000\n",
+                              "sys/fs/cgroup/a/memory.stat",
+                              "anon 5\ninactive_file 100000\n",
+                              "sys/fs/cgroup/a/b/memory.max",
+                              "max\n",
+                              "sys/fs/cgroup/a/b/memory.current",
+                              "300000\n"}
+            << qint64(500000);
+        QTest::newRow("version 1, unlimited root")
+            << QByteArrayList{"proc/self/cgroup",
+                              "5:cpu,memory:/x\n1:pids:/\n",
+                              "sys/fs/cgroup/memory/x/memory.limit_in_bytes",
+                              "800000\n",
+                              "sys/fs/cgroup/memory/x/memory.usage_in_bytes",
+                              "500000\n",
+                              "sys/fs/cgroup/memory/x/memory.stat",
+                              "total_inactive_file 50000\n",
+                              "sys/fs/cgroup/memory/memory.limit_in_bytes",
+                              "9223372036854771712\n",
+                              "sys/fs/cgroup/memory/memory.usage_in_bytes",
+                              "900000\n"}
+            << qint64(350000);
+        QTest::newRow("no memory controller")
+            << QByteArrayList{"proc/self/cgroup", "1:pids:/\n"} << qint64(-1);
+    }
+    void limitsAreReadFromTheCgroupHierarchy()
+    {
+        QFETCH(QByteArrayList, files);
+        QFETCH(qint64, room);
+        QTemporaryDir root;
+        files << "proc/meminfo"
+              << "MemTotal: 9 kB\nMemAvailable:    2048 kB\n"
+              << "proc/self/statm"
+              << "1000 20 3\n";
+        for (qsizetype i = 0; i + 1 < files.size(); i += 2) {
+            const QString path = root.filePath(QString::fromUtf8(files[i]));
+            QVERIFY(QDir(root.path()).mkpath(QFileInfo(path).path()));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(files[i + 1]);
+        }
+        const MemoryReadings readings = MemoryReadings::read(str(root.path()));
+        QCOMPARE(readings.cgroupRoom.value_or(-1), room);
+        QCOMPARE(readings.available.value_or(-1), 2048 * 1024);
+        QCOMPARE(readings.addressSpaceUsed, 1000 * ::sysconf(_SC_PAGESIZE));
+        QVERIFY(!readings.addressSpaceLimit);
+    }
+
+    // A decode needing more than the shared part waits until it is alone;
+    // past the largest single decode it is refused at once.
+    void largeDecodeWaitsToRunAlone()
+    {
+        ImageLoader::setDecodeBudgetForTesting(100 * 1024 * 1024);
+        MemoryReadings readings;
+        readings.available = 20 * 1024 * 1024; // 10 MiB at once
+        DecodeBudget::fit(readings, 0);
+        DecodeBudget::Reservation small;
+        QCOMPARE(DecodeBudget::reserve(1024 * 1024, nullptr, small), LoadFailure::None);
+        DecodeBudget::Reservation large;
+        QCOMPARE(DecodeBudget::reserve(101 * 1024 * 1024, nullptr, large), LoadFailure::TooLarge);
+        std::atomic<bool> granted{false};
+        std::thread waiter([&] {
+            granted = DecodeBudget::reserve(60 * 1024 * 1024, nullptr, large) == LoadFailure::None;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const bool grantedBeside = granted.load();
+        small = DecodeBudget::Reservation();
+        waiter.join();
+        DecodeBudget::unfit();
+        QVERIFY(!grantedBeside);
+        QVERIFY(granted.load());
     }
 };
 
