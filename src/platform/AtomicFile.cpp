@@ -158,7 +158,8 @@ bool AtomicFile::commit(const std::function<bool(const std::string& destination)
         // Nothing was there: nothing is replaced, whatever appears meanwhile.
         renamed = ::renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_destination.c_str(),
                               RENAME_NOREPLACE);
-        if (renamed != 0 && errno == EINVAL) // a file system without it
+        // A file system, kernel or sandbox without it
+        if (renamed != 0 && (errno == EINVAL || errno == ENOSYS || errno == EPERM))
             renamed = ::rename(m_temporaryPath.c_str(), m_destination.c_str());
     } else {
         renamed = ::rename(m_temporaryPath.c_str(), m_destination.c_str());

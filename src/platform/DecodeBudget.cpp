@@ -120,10 +120,15 @@ std::optional<std::int64_t> readCgroupRoom(const std::string& root)
             const auto usage =
                 fileNumber(dir + (unified ? "/memory.current" : "/memory.usage_in_bytes"));
             if (limit && *limit < kUnlimited && usage) {
-                const auto cache = keyedNumber(fileText(dir + "/memory.stat"),
-                                               unified ? "inactive_file" : "total_inactive_file");
-                const std::int64_t left =
-                    *limit - std::max<std::int64_t>(*usage - cache.value_or(0), 0);
+                // The page cache, active or not, is given back under the
+                // limit: a second run over a tree the first one read would
+                // otherwise find no room at all.
+                const std::string stat = fileText(dir + "/memory.stat");
+                const std::int64_t cache =
+                    keyedNumber(stat, unified ? "active_file" : "total_active_file").value_or(0) +
+                    keyedNumber(stat, unified ? "inactive_file" : "total_inactive_file")
+                        .value_or(0);
+                const std::int64_t left = *limit - std::max<std::int64_t>(*usage - cache, 0);
                 room = std::min(room.value_or(left), left);
             }
             if (path.empty() || path == "/")

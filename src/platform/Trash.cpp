@@ -180,9 +180,10 @@ int renameWithoutReplacing(const std::string& from, int folderFd, const std::str
 {
     if (::renameat2(AT_FDCWD, from.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
-    if (errno != EINVAL)
+    if (errno != EINVAL && errno != ENOSYS && errno != EPERM)
         return errno;
-    // A file system without it: the record's O_EXCL already holds the name.
+    // A file system, kernel or sandbox without it: the record's O_EXCL
+    // already holds the name.
     struct stat st {};
     if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return EEXIST;

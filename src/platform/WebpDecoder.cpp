@@ -34,7 +34,7 @@ int orientationOf(const std::vector<std::uint8_t>& data)
     for (std::size_t at = 12; at + 8 <= data.size();) {
         const std::size_t length = std::min<std::size_t>(le32(at + 4), data.size() - at - 8);
         if (std::memcmp(&data[at], "EXIF", 4) == 0)
-            return exifOrientation(&data[at + 8], length, ExifMarker::Optional);
+            return exifOrientation(data.data() + at + 8, length, ExifMarker::Optional);
         at += 8 + length + (length & 1);
     }
     return 1;
