@@ -4,7 +4,6 @@
 #include "platform/FileManager.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QTest>
 
 #include <condition_variable>
@@ -41,13 +40,6 @@ void removeBelow(int folder, const std::string& name)
         ::close(fd);
     }
     ::unlinkat(folder, name.c_str(), AT_REMOVEDIR);
-}
-
-bool writeFile(const QString& path, const std::string& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
 
 } // namespace
@@ -307,7 +299,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const std::vector<std::string> names{"big", "s1", "s2", "s3", "s4"};
         for (const std::string& name : names)
-            QVERIFY(writeFile(dir.filePath(QString::fromStdString(name)), name.substr(0, 1)));
+            QVERIFY(writeText(dir.filePath(QString::fromStdString(name)),
+                              QByteArray::fromStdString(name.substr(0, 1))));
 
         std::mutex mutex;
         std::condition_variable changed;
