@@ -2,6 +2,7 @@
 
 #include "engine/RunSummary.h"
 #include "platform/FileManager.h"
+#include "signature/FineSignature.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -38,6 +39,7 @@ public:
         std::optional<SkipReason> skip; // why it gives nothing
         platform::LoadFailure failure = platform::LoadFailure::None;
         std::vector<std::int16_t> values;         // the signature, once decoded
+        std::optional<FineSignature> fine;        // its structure fingerprint, once decoded
         std::vector<std::uint8_t> stored;         // a signature taken over as stored
         std::optional<std::size_t> previousEntry; // its entry in an older index
     };

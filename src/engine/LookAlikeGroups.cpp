@@ -387,6 +387,32 @@ private:
 
 } // namespace
 
+std::optional<KeepRule> parseKeepRule(std::string_view text)
+{
+    for (const KeepRule rule :
+         {KeepRule::Pixels, KeepRule::Size, KeepRule::Oldest, KeepRule::Newest, KeepRule::Path})
+        if (text == keepRuleName(rule))
+            return rule;
+    return std::nullopt;
+}
+
+const char* keepRuleName(KeepRule rule)
+{
+    switch (rule) {
+    case KeepRule::Size:
+        return "size";
+    case KeepRule::Oldest:
+        return "oldest";
+    case KeepRule::Newest:
+        return "newest";
+    case KeepRule::Path:
+        return "path";
+    case KeepRule::Pixels:
+        break;
+    }
+    return "pixels";
+}
+
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
                                        int threads)
 {
@@ -418,6 +444,16 @@ findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t
     Crew crew(threadCount(jobs));
     Grouping grouping(table, bits, matchRate, kernel, crew, proceed, progress);
     return grouping.run();
+}
+
+std::optional<std::vector<LookAlikeGroup>> findLookAlikeGroups(const SignatureTable& table,
+                                                               const GroupingRequest& request,
+                                                               const std::atomic<bool>* proceed,
+                                                               GroupingProgress* progress,
+                                                               SignatureMatrix::Kernel kernel)
+{
+    return findLookAlikeGroups(table, request.bits, request.matchRate, request.jobs, proceed,
+                               progress, kernel);
 }
 
 std::optional<std::vector<LookAlikeGroup>>

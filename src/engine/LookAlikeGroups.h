@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signature/FineSignature.h"
 #include "signature/SignatureMatrix.h"
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ovrin {
@@ -17,12 +19,41 @@ struct SignatureTable {
     std::int32_t count = 0;           // values per signature (pixel number squared)
     std::vector<std::int16_t> values; // n * count; signature i starts at i * count
     std::vector<std::string> paths;   // n, raw bytes; ties are broken by path
+    // Empty, or one per path: each member of a group is confirmed against its
+    // reference by its structure as well as its colours.
+    std::vector<FineSignature> fine;
+    // Empty, or one per path: what the keep rule weighs.
+    struct Facts {
+        std::int64_t pixels = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedNs = 0;
+    };
+    std::vector<Facts> facts;
+};
+
+// Which member of a group leads it as the copy to keep. Pixels: most pixels,
+// then largest file, then oldest, then path; the others by their own fact
+// first, then in that order.
+enum class KeepRule : std::uint8_t { Pixels, Size, Oldest, Newest, Path };
+// "pixels", "size", "oldest", "newest", "path"; no value for any other text.
+std::optional<KeepRule> parseKeepRule(std::string_view text);
+const char* keepRuleName(KeepRule rule);
+
+struct GroupingRequest {
+    std::int32_t bits = 3;
+    std::int32_t matchRate = 70;
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    // Folders whose pictures are kept before any other, the first named first.
+    std::vector<std::string> preferred;
+    int jobs = 0; // threads; 0 for one per hardware thread
 };
 
 struct LookAlikeMember {
     std::size_t index; // into the table
     std::int32_t rate; // the comparison with the reference as the target
-    double likeness;   // TFileInfo::likeness of the reference and the member
+    double likeness;   // fineScore of the reference and the member where the table
+                       // holds fingerprints, TFileInfo::likeness otherwise
 };
 
 struct LookAlikeGroup {
@@ -61,6 +92,16 @@ std::optional<std::vector<LookAlikeGroup>>
 findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
                     int jobs, const std::atomic<bool>* proceed = nullptr,
                     GroupingProgress* progress = nullptr);
+
+// The groups of a request: who matches whom is decided first, by the
+// comparison above and, where the table holds fingerprints, fineAccepts of
+// each member and its reference; then the keep rule picks which member
+// leads each group as its reference.
+std::optional<std::vector<LookAlikeGroup>>
+findLookAlikeGroups(const SignatureTable& table, const GroupingRequest& request,
+                    const std::atomic<bool>* proceed = nullptr,
+                    GroupingProgress* progress = nullptr,
+                    SignatureMatrix::Kernel kernel = SignatureMatrix::bestKernel());
 
 // Bytes a grouping of n signatures of `count` values at `bits` takes at its
 // height beyond the table and the threads' stacks, with `threads` threads:

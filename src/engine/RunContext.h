@@ -27,6 +27,10 @@ struct RunSettings {
     std::int32_t searchMethod = 0;
     int jobs = 0;
     bool rebuildIndex = false;
+    // Groups only.
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred;
 };
 
 // What one run reports through, and what it counts on the way.
@@ -71,6 +75,9 @@ void runIndexSearch(RunContext& run, IndexSearchState state);
 // The look-alike groups of a collection and the signatures they refer to.
 struct LookAlikeResult {
     SignatureTable table;
+    // Empty, or one per table row: the other paths of the same file (links,
+    // hard links, bind mounts), never members of their own.
+    std::vector<std::vector<std::string>> aliases;
     std::vector<LookAlikeGroup> groups;
 };
 struct GroupsState {

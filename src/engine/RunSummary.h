@@ -76,6 +76,9 @@ struct RunSummary {
     std::int64_t reused = 0;  // index update: signatures taken over unchanged
     std::int64_t decoded = 0; // index update: pictures decoded
     std::int64_t removed = 0; // index update: entries of the old index gone from the tree
+    std::int64_t leftOut =
+        0; // groups, index search: entries whose files vanished or became unreadable
+    std::int64_t redecoded = 0; // groups, index search: entries whose files changed since indexed
     std::array<std::int64_t, kSkipReasonCount> skipped{};
     double seconds = 0.0;
 

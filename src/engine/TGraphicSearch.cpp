@@ -119,6 +119,18 @@ StartResult TGraphicSearch::refuse(Refusal why, std::string detail)
     return {why, std::move(detail)};
 }
 
+void TGraphicSearch::setPreferredFolders(std::vector<std::string> folders)
+{
+    const std::lock_guard guard(m_pathGuard);
+    m_preferred = std::move(folders);
+}
+
+std::vector<std::string> TGraphicSearch::preferredFolders() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_preferred;
+}
+
 RunSettings TGraphicSearch::snapshot() const
 {
     RunSettings settings;
@@ -126,7 +138,10 @@ RunSettings TGraphicSearch::snapshot() const
         const std::lock_guard guard(m_pathGuard);
         settings.topDirPath = m_topDirPath;
         settings.indexFilePath = m_indexFilePath;
+        settings.preferred = m_preferred;
     }
+    settings.similarity = m_similarity.load();
+    settings.keep = m_keep.load();
     settings.targetPath = m_target->filePath();
     settings.bits = m_bits.load();
     settings.matchRate = m_matchRate.load();

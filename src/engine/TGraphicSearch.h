@@ -65,6 +65,14 @@ public:
     void setRebuildIndex(bool rebuild) { m_rebuildIndex.store(rebuild); }
     bool rebuildIndex() const { return m_rebuildIndex.load(); }
 
+    // How a grouping confirms its members and which copy leads each group.
+    void setSimilarity(Similarity similarity) { m_similarity.store(similarity); }
+    Similarity similarity() const { return m_similarity.load(); }
+    void setKeepRule(KeepRule rule) { m_keep.store(rule); }
+    KeepRule keepRule() const { return m_keep.load(); }
+    void setPreferredFolders(std::vector<std::string> folders);
+    std::vector<std::string> preferredFolders() const;
+
     // Copies a settings record into the engine, and the engine's values back
     // into one: all but the pixel number, which an index head may have changed
     // for this run only. A path the engine does not hold leaves the record's.
@@ -142,6 +150,9 @@ private:
     std::atomic<std::int32_t> m_searchMethod{0};
     std::atomic<int> m_jobs{0};
     std::atomic<bool> m_rebuildIndex{false};
+    std::atomic<Similarity> m_similarity{Similarity::Normal};
+    std::atomic<KeepRule> m_keep{KeepRule::Pixels};
+    std::vector<std::string> m_preferred; // under m_pathGuard
     std::atomic<std::thread::id> m_workerThread{};
     std::atomic<std::int64_t> m_readDone{0};
     std::atomic<std::int64_t> m_readTotal{0};

@@ -41,6 +41,10 @@ public:
     // it can trust. Passed over like the stamp by readers that do not know it.
     static constexpr std::uint32_t kRunStartID = chunkID("OVRS");
     static constexpr std::int32_t kRunStartSize = 8;
+    // The structure fingerprint of the picture of the entry before it, which
+    // confirms look-alike groups; passed over like the stamp by readers that
+    // do not know it.
+    static constexpr std::uint32_t kFineID = chunkID("OVFP");
     static constexpr std::int32_t kHeaderSize = 8;
     // The most data bytes a chunk of a kind can need. A reader keeps no more
     // than this of any chunk and passes over the rest, so a size field cannot
@@ -163,6 +167,7 @@ inline std::size_t TChunk::maxDataSize(std::uint32_t id)
     case kThumbID:
         return static_cast<std::size_t>(TChunkThumb::kMaxValues) * 2;
     case kStampID:
+    case kFineID:
         return 64;
     default:
         return 0;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "indexfile/TFileStamp.h"
 #include "platform/LoadFailure.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +30,8 @@ public:
         std::string_view path;                // valid until the next call of next()
         std::span<const std::uint8_t> stored; // big-endian values; the same
         std::uint64_t pathOffset = 0;         // where the entry's path chunk starts
+        std::optional<TFileStamp> stamp;      // the file as it was indexed, when recorded
+        std::span<const std::uint8_t> fine;   // stored structure fingerprint; empty when none
     };
     // A test of a thumbnail's stored values made before its path is looked
     // at: a search that turns down nearly every entry does not check the

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ovrin::platform {
@@ -39,8 +40,20 @@ private:
 
 // A picture reduced to a raster, or why there is none.
 struct LoadResult {
+    LoadResult() = default;
+    LoadResult(std::optional<ThumbnailRaster> raster_, LoadFailure failure_ = LoadFailure::None)
+        : raster(std::move(raster_)), failure(failure_)
+    {}
+
     std::optional<ThumbnailRaster> raster;
     LoadFailure failure = LoadFailure::None;
+    // The picture's luminance at a finer side asked for by the caller
+    // (fineSide * fineSide 8-bit levels, row by row, turned upright); empty
+    // when none was asked for.
+    std::vector<std::uint8_t> luminance;
+    // The picture's size as seen, orientation applied; 0 when unknown.
+    std::int64_t width = 0;
+    std::int64_t height = 0;
 };
 
 class ImageLoader {

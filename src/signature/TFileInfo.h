@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/LoadFailure.h"
+#include "signature/FineSignature.h"
 
 namespace ovrin::platform {
 struct LoadResult;
@@ -41,6 +42,11 @@ public:
     // Copies the first count values; a negative count or no values give an empty signature.
     void setThumbnail(const std::int16_t* values, std::int32_t count);
     void setThumbnail(std::vector<std::int16_t> values);
+
+    // The structure fingerprint made with the signature; none before a
+    // picture was loaded, or where its loader gave no luminance grid.
+    const std::optional<FineSignature>& fine() const { return m_fine; }
+    void setFine(std::optional<FineSignature> fine) { m_fine = fine; }
 
     std::int32_t calcPardon(std::int32_t percent) const;
 
@@ -153,6 +159,7 @@ private:
     std::optional<std::string> m_filePath;
     std::optional<std::int32_t> m_matchRateNumber;
     std::vector<std::int16_t> m_thumbnail;
+    std::optional<FineSignature> m_fine;
     std::int32_t m_thumbnailCount = 0;
     std::int32_t m_matchRate = 0;
 };
