@@ -241,12 +241,8 @@ void CliRunner::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
     HitLine hit;
     hit.rate = info->matchRate();
     hit.path = info->filePath().value_or(std::string());
-    if (m_engine) {
-        const auto& target = m_engine->target().thumbnail();
-        if (target.size() == info->thumbnail().size())
-            hit.likeness = TFileInfo::likeness(target.data(), info->thumbnail().data(),
-                                               static_cast<std::int32_t>(target.size()));
-    }
+    if (m_engine)
+        hit.likeness = TFileInfo::likeness(m_engine->target(), *info);
     const std::lock_guard lock(m_outputLock);
     ++m_hits;
     if (m_options.sort) {

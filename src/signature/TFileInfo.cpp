@@ -221,6 +221,17 @@ std::int64_t TFileInfo::channelDistance(const std::int16_t* a, const std::int16_
     return sum;
 }
 
+double TFileInfo::likeness(const TFileInfo& target, const TFileInfo& hit)
+{
+    if (target.fine() && hit.fine())
+        return fineScore(*target.fine(), *hit.fine());
+    const std::vector<std::int16_t>& a = target.thumbnail();
+    const std::vector<std::int16_t>& b = hit.thumbnail();
+    if (a.empty() || a.size() != b.size())
+        return 0.0;
+    return likeness(a.data(), b.data(), static_cast<std::int32_t>(a.size()));
+}
+
 double TFileInfo::likeness(const std::int16_t* a, const std::int16_t* b, std::int32_t count)
 {
     if (count <= 0)

@@ -149,6 +149,10 @@ public:
     static std::int64_t channelDistance(const std::int16_t* a, const std::int16_t* b,
                                         std::int32_t count);
     static double likeness(const std::int16_t* a, const std::int16_t* b, std::int32_t count);
+    // The likeness of a hit to its target as results show it: fineScore where
+    // both carry a fingerprint, the likeness of their signatures otherwise,
+    // 0 when they cannot be compared.
+    static double likeness(const TFileInfo& target, const TFileInfo& hit);
 
     // One signature value from colour fractions of 0.0 to 1.0.
     static std::int16_t packColor(float red, float green, float blue);

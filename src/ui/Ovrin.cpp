@@ -556,11 +556,7 @@ HitRecord Ovrin::recordFor(const std::shared_ptr<TFileInfo>& info) const
     // The engine's target signature is made before the worker starts (folder
     // search) or by the worker itself (index search): either way it is
     // settled before the first hit reaches this thread.
-    const std::vector<std::int16_t>& target = m_gs->target().thumbnail();
-    const std::vector<std::int16_t>& values = info->thumbnail();
-    if (!values.empty() && target.size() == values.size())
-        record.likeness = TFileInfo::likeness(target.data(), values.data(),
-                                              static_cast<std::int32_t>(values.size()));
+    record.likeness = TFileInfo::likeness(m_gs->target(), *info);
     if (const auto& path = info->filePath()) {
         if (*path == m_targetPath) {
             record.isTarget = true;
