@@ -6,6 +6,8 @@
 //       JPEG at a scaled size, a whole-picture conversion) and says how many
 //       rasters and signature values (the top four bits of each level) differ
 //   ovrin-load-files --list DIR       prints each file's reason when it fails
+//   ovrin-load-files --fine DIR       the same timing, each file also giving its
+//       32 x 32 luminance grid, as signatures are made
 //   ovrin-load-files --stop DIR       stops each decode 200 ms after it began
 //       and prints, per file, its reason and when the decode ended
 
@@ -126,9 +128,9 @@ std::vector<int> levelsOf(const ThumbnailRaster& raster)
 int main(int argc, char** argv)
 {
     const std::string mode = argc == 3 ? argv[1] : "";
-    if (argc != 2 &&
-        !(argc == 3 && (mode == "--compare" || mode == "--list" || mode == "--stop"))) {
-        std::fputs("usage: ovrin-load-files [--compare|--list|--stop] DIR\n", stderr);
+    if (argc != 2 && !(argc == 3 && (mode == "--compare" || mode == "--list" || mode == "--stop" ||
+                                     mode == "--fine"))) {
+        std::fputs("usage: ovrin-load-files [--compare|--list|--stop|--fine] DIR\n", stderr);
         return 2;
     }
     std::vector<std::string> files;
@@ -161,8 +163,9 @@ int main(int argc, char** argv)
     const std::clock_t cpuStart = std::clock();
     std::size_t failed = 0;
     std::vector<std::vector<int>> rasters;
+    const int fineSide = mode == "--fine" ? 32 : 0;
     for (const std::string& file : files) {
-        const auto result = ImageLoader::loadThumbnail(file, kSide);
+        const auto result = ImageLoader::loadThumbnail(file, kSide, nullptr, fineSide);
         if (!result.raster) {
             ++failed;
             if (mode == "--list")

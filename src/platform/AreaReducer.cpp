@@ -13,42 +13,59 @@ constexpr int kMaxPendingRows = 257; // 257 * 255 is the largest 16-bit sum
 
 AreaReducer::AreaReducer(int width, int height, int side, int scale, std::int64_t pictureWidth,
                          std::int64_t pictureHeight)
-    : m_width(std::max(width, 1)), m_height(std::max(height, 1)), m_side(std::max(side, 1)),
-      m_scale(std::max(scale, 1)),
+    : m_width(std::max(width, 1)), m_height(std::max(height, 1)), m_scale(std::max(scale, 1)),
       m_pictureWidth(pictureWidth > 0 ? pictureWidth : std::int64_t{m_width} * m_scale),
       m_pictureHeight(pictureHeight > 0 ? pictureHeight : std::int64_t{m_height} * m_scale),
       m_pending(static_cast<std::size_t>(m_width) * 3),
-      m_across(static_cast<std::size_t>(m_side) * 3),
-      m_cells(static_cast<std::size_t>(m_side) * static_cast<std::size_t>(m_side) * 3),
       m_scratch(static_cast<std::size_t>(m_width) * 4)
 {
-    const std::int64_t n = m_side;
+    setUp(m_grid, std::max(side, 1));
+}
+
+void AreaReducer::setUp(Grid& grid, int side) const
+{
+    grid.side = side;
+    const std::int64_t n = side;
     const std::int64_t w = m_pictureWidth;
-    m_spans.reserve(static_cast<std::size_t>(m_width + m_side));
+    grid.across.assign(static_cast<std::size_t>(n) * 3, 0);
+    grid.cells.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n) * 3, 0);
+    grid.spans.reserve(static_cast<std::size_t>(m_width + side));
     for (std::int64_t x = 0; x < m_width; ++x) {
         const std::int64_t lo = x * m_scale * n;
         const std::int64_t hi = std::min((x + 1) * m_scale, w) * n;
         for (std::int64_t i = lo / w; i < n && i * w < hi; ++i) {
             const std::int64_t weight = std::min(hi, (i + 1) * w) - std::max(lo, i * w);
             if (weight > 0)
-                m_spans.push_back({static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(i),
-                                   static_cast<std::uint32_t>(weight)});
+                grid.spans.push_back({static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(i),
+                                      static_cast<std::uint32_t>(weight)});
         }
     }
 }
 
-std::int64_t AreaReducer::memoryNeed(std::int64_t width, int side)
+void AreaReducer::alsoReduceTo(int fineSide)
+{
+    if (fineSide > 0 && m_row == 0)
+        setUp(m_fine, fineSide);
+}
+
+std::int64_t AreaReducer::memoryNeed(std::int64_t width, int side, int fineSide)
 {
     const std::int64_t n = side;
-    return width * (3 * 2 + 4 + 3 * 4) + n * n * 3 * 8 + n * (3 * 8 + 12) + 4096;
+    std::int64_t need = width * (3 * 2 + 4 + 3 * 4) + n * n * 3 * 8 + n * (3 * 8 + 12) + 4096;
+    if (fineSide > 0) {
+        // its spans, sums, and the levels and luminance it ends in
+        const std::int64_t f = fineSide;
+        need += width * 12 + f * f * (3 * 8 + 3 + 1) + f * (3 * 8 + 12);
+    }
+    return need;
 }
 
 template <typename T>
-void AreaReducer::sumAcross(const T* values)
+void AreaReducer::sumAcross(Grid& grid, const T* values)
 {
-    std::fill(m_across.begin(), m_across.end(), 0);
-    std::uint64_t* across = m_across.data();
-    for (const Span& span : m_spans) {
+    std::fill(grid.across.begin(), grid.across.end(), 0);
+    std::uint64_t* across = grid.across.data();
+    for (const Span& span : grid.spans) {
         const T* v = values + static_cast<std::size_t>(span.point) * 3;
         std::uint64_t* sum = across + static_cast<std::size_t>(span.cell) * 3;
         sum[0] += std::uint64_t{span.weight} * v[0];
@@ -57,40 +74,68 @@ void AreaReducer::sumAcross(const T* values)
     }
 }
 
-void AreaReducer::addCells(std::int64_t cell, std::uint64_t weight)
+void AreaReducer::addCells(Grid& grid, std::int64_t cell, std::uint64_t weight)
 {
-    std::uint64_t* row = m_cells.data() + static_cast<std::size_t>(cell) * m_across.size();
-    for (std::size_t k = 0; k < m_across.size(); ++k)
-        row[k] += weight * m_across[k];
+    std::uint64_t* row = grid.cells.data() + static_cast<std::size_t>(cell) * grid.across.size();
+    for (std::size_t k = 0; k < grid.across.size(); ++k)
+        row[k] += weight * grid.across[k];
 }
 
 void AreaReducer::fold()
 {
     if (m_pendingRows == 0)
         return;
-    sumAcross(m_pending.data());
-    addCells(m_pendingCell,
-             static_cast<std::uint64_t>(m_scale) * static_cast<std::uint64_t>(m_side));
+    for (Grid* grid : {&m_grid, &m_fine}) {
+        if (grid->side == 0)
+            continue;
+        sumAcross(*grid, m_pending.data());
+        addCells(*grid, grid->pendingCell,
+                 static_cast<std::uint64_t>(m_scale) * static_cast<std::uint64_t>(grid->side));
+    }
     std::fill(m_pending.begin(), m_pending.end(), 0);
     m_pendingRows = 0;
+}
+
+// A row over [lo, hi) of the picture's rows, in picture pixels, added to the
+// result rows it overlaps by their share.
+void AreaReducer::addSplitRow(Grid& grid, const std::uint8_t* rgb, std::int64_t lo, std::int64_t hi)
+{
+    const std::int64_t n = grid.side;
+    const std::int64_t h = m_pictureHeight;
+    lo *= n;
+    hi *= n;
+    sumAcross(grid, rgb);
+    for (std::int64_t j = lo / h; j < n && j * h < hi; ++j) {
+        const std::int64_t weight = std::min(hi, (j + 1) * h) - std::max(lo, j * h);
+        if (weight > 0)
+            addCells(grid, j, static_cast<std::uint64_t>(weight));
+    }
 }
 
 void AreaReducer::addRgbRow(const std::uint8_t* rgb)
 {
     if (m_row >= m_height)
         return;
-    const std::int64_t n = m_side;
     const std::int64_t h = m_pictureHeight;
     const std::int64_t y = m_row++;
-    const std::int64_t lo = y * m_scale * n;
-    const std::int64_t hi = std::min((y + 1) * m_scale, h) * n;
-    const std::int64_t cell = lo / h;
-    if (hi - lo == m_scale * n && (hi - 1) / h == cell) {
-        // The common case: the whole row lies in one result row with full
-        // weight, so it only joins the column sums.
-        if (cell != m_pendingCell || m_pendingRows == kMaxPendingRows)
+    const std::int64_t lo = y * m_scale;
+    const std::int64_t hi = std::min((y + 1) * m_scale, h);
+    // The common case: the whole row lies in one result row of each grid
+    // with full weight, so it only joins the column sums.
+    const bool full = hi - lo == m_scale;
+    const std::int64_t cell = lo * m_grid.side / h;
+    bool whole = full && (hi * m_grid.side - 1) / h == cell;
+    std::int64_t fineCell = -1;
+    if (m_fine.side > 0) {
+        fineCell = lo * m_fine.side / h;
+        whole = whole && (hi * m_fine.side - 1) / h == fineCell;
+    }
+    if (whole) {
+        if (cell != m_grid.pendingCell || fineCell != m_fine.pendingCell ||
+            m_pendingRows == kMaxPendingRows)
             fold();
-        m_pendingCell = cell;
+        m_grid.pendingCell = cell;
+        m_fine.pendingCell = fineCell;
         std::uint16_t* pending = m_pending.data();
         const std::size_t count = m_pending.size();
         for (std::size_t k = 0; k < count; ++k)
@@ -99,12 +144,9 @@ void AreaReducer::addRgbRow(const std::uint8_t* rgb)
         return;
     }
     fold();
-    sumAcross(rgb);
-    for (std::int64_t j = cell; j < n && j * h < hi; ++j) {
-        const std::int64_t weight = std::min(hi, (j + 1) * h) - std::max(lo, j * h);
-        if (weight > 0)
-            addCells(j, static_cast<std::uint64_t>(weight));
-    }
+    addSplitRow(m_grid, rgb, lo, hi);
+    if (m_fine.side > 0)
+        addSplitRow(m_fine, rgb, lo, hi);
 }
 
 void AreaReducer::addGrayRow(const std::uint8_t* gray)
@@ -168,6 +210,26 @@ void AreaReducer::addIndexedRow(const std::uint8_t* indices, const std::uint8_t*
     addRgbRow(m_scratch.data());
 }
 
+void AreaReducer::addUniformTo(Grid& grid, std::int64_t lo, std::int64_t hi,
+                               const std::uint64_t* colour)
+{
+    // Every result column spans the picture's width in units, so a uniform
+    // row gives each cell of its result row colour * width * its overlap.
+    const std::int64_t n = grid.side;
+    const std::int64_t h = m_pictureHeight;
+    lo *= n;
+    hi *= n;
+    const auto width = static_cast<std::uint64_t>(m_pictureWidth);
+    for (std::int64_t j = lo / h; j < n && j * h < hi; ++j) {
+        const std::int64_t overlap = std::min(hi, (j + 1) * h) - std::max(lo, j * h);
+        if (overlap <= 0)
+            continue;
+        std::uint64_t* row = grid.cells.data() + static_cast<std::size_t>(j) * grid.across.size();
+        for (std::size_t k = 0; k < grid.across.size(); ++k)
+            row[k] += colour[k % 3] * width * static_cast<std::uint64_t>(overlap);
+    }
+}
+
 void AreaReducer::addUniformRows(std::int64_t count, std::uint8_t red, std::uint8_t green,
                                  std::uint8_t blue)
 {
@@ -175,41 +237,38 @@ void AreaReducer::addUniformRows(std::int64_t count, std::uint8_t red, std::uint
     if (count <= 0)
         return;
     fold();
-    // Every result column spans the picture's width in units, so a uniform
-    // row gives each cell of its result row colour * width * its overlap.
-    const std::int64_t n = m_side;
     const std::int64_t h = m_pictureHeight;
-    const std::int64_t lo = std::min(std::int64_t{m_row} * m_scale, h) * n;
-    const std::int64_t hi = std::min((std::int64_t{m_row} + count) * m_scale, h) * n;
+    const std::int64_t lo = std::min(std::int64_t{m_row} * m_scale, h);
+    const std::int64_t hi = std::min((std::int64_t{m_row} + count) * m_scale, h);
     m_row += static_cast<int>(count);
-    const auto width = static_cast<std::uint64_t>(m_pictureWidth);
     const std::uint64_t colour[3] = {red, green, blue};
-    for (std::int64_t j = lo / h; j < n && j * h < hi; ++j) {
-        const std::int64_t overlap = std::min(hi, (j + 1) * h) - std::max(lo, j * h);
-        if (overlap <= 0)
-            continue;
-        std::uint64_t* row = m_cells.data() + static_cast<std::size_t>(j) * m_across.size();
-        for (std::size_t k = 0; k < m_across.size(); ++k)
-            row[k] += colour[k % 3] * width * static_cast<std::uint64_t>(overlap);
-    }
+    addUniformTo(m_grid, lo, hi, colour);
+    if (m_fine.side > 0)
+        addUniformTo(m_fine, lo, hi, colour);
 }
 
-ThumbnailRaster AreaReducer::finish(int exifOrientation)
+std::vector<std::uint8_t> AreaReducer::levelsOf(const Grid& grid) const
 {
-    fillRemainingRows(0, 0, 0);
-    fold();
-    const std::size_t n = static_cast<std::size_t>(m_side);
     const auto area =
         static_cast<std::uint64_t>(m_pictureWidth) * static_cast<std::uint64_t>(m_pictureHeight);
-    std::vector<std::uint8_t> levels(m_cells.size());
+    std::vector<std::uint8_t> levels(grid.cells.size());
     for (std::size_t k = 0; k < levels.size(); ++k)
-        levels[k] =
-            static_cast<std::uint8_t>(std::min<std::uint64_t>((m_cells[k] + area / 2) / area, 255));
-    if (exifOrientation <= 1 || exifOrientation > 8)
-        return ThumbnailRaster(m_side, std::move(levels));
+        levels[k] = static_cast<std::uint8_t>(
+            std::min<std::uint64_t>((grid.cells[k] + area / 2) / area, 255));
+    return levels;
+}
 
+namespace {
+
+// Points of `channels` bytes on an n x n grid, turned as an EXIF orientation
+// says the stored picture must be turned to be seen upright.
+std::vector<std::uint8_t> turned(std::vector<std::uint8_t> levels, std::size_t n,
+                                 std::size_t channels, int exifOrientation)
+{
+    if (exifOrientation <= 1 || exifOrientation > 8)
+        return levels;
     // Point (x, y) of the upright picture is point (sx, sy) of the stored one.
-    std::vector<std::uint8_t> turned(levels.size());
+    std::vector<std::uint8_t> out(levels.size());
     const std::size_t last = n - 1;
     for (std::size_t y = 0; y < n; ++y) {
         for (std::size_t x = 0; x < n; ++x) {
@@ -245,10 +304,41 @@ ThumbnailRaster AreaReducer::finish(int exifOrientation)
             default:
                 break;
             }
-            std::memcpy(&turned[(y * n + x) * 3], &levels[(sy * n + sx) * 3], 3);
+            std::memcpy(&out[(y * n + x) * channels], &levels[(sy * n + sx) * channels], channels);
         }
     }
-    return ThumbnailRaster(m_side, std::move(turned));
+    return out;
+}
+
+} // namespace
+
+ThumbnailRaster AreaReducer::finish(int exifOrientation)
+{
+    fillRemainingRows(0, 0, 0);
+    fold();
+    const auto n = static_cast<std::size_t>(m_grid.side);
+    return ThumbnailRaster(m_grid.side, turned(levelsOf(m_grid), n, 3, exifOrientation));
+}
+
+LoadResult AreaReducer::result(int exifOrientation)
+{
+    LoadResult result(finish(exifOrientation));
+    if (m_fine.side > 0) {
+        const std::vector<std::uint8_t> levels = levelsOf(m_fine);
+        std::vector<std::uint8_t> luma(levels.size() / 3);
+        for (std::size_t k = 0; k < luma.size(); ++k) {
+            const std::uint8_t* rgb = &levels[k * 3];
+            luma[k] = static_cast<std::uint8_t>(
+                (299u * rgb[0] + 587u * rgb[1] + 114u * rgb[2] + 500u) / 1000u);
+        }
+        result.luminance =
+            turned(std::move(luma), static_cast<std::size_t>(m_fine.side), 1, exifOrientation);
+    }
+    // Orientations 5 to 8 turn the picture a quarter.
+    const bool across = exifOrientation >= 5 && exifOrientation <= 8;
+    result.width = across ? m_pictureHeight : m_pictureWidth;
+    result.height = across ? m_pictureWidth : m_pictureHeight;
+    return result;
 }
 
 } // namespace ovrin::platform

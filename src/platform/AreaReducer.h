@@ -19,6 +19,11 @@ namespace ovrin::platform {
 // `scale` picture pixels, those of the last column and row only as many as
 // the picture has left, so the average stays that of the picture.
 //
+// Beside the raster it may reduce the same rows to a second, finer grid, of
+// which it gives the luminance: both grids share the column sums of the rows
+// that lie wholly in one row of each, so the second costs little more than a
+// few extra folds.
+//
 // Rows of any layout are laid on white the way the previous toolkit-based
 // reduction did, so results stay the same to the last level: straight alpha
 // is premultiplied with the toolkit's rounding, then colour + (255 - alpha).
@@ -27,8 +32,13 @@ public:
     AreaReducer(int width, int height, int side, int scale = 1, std::int64_t pictureWidth = 0,
                 std::int64_t pictureHeight = 0);
 
-    // Memory the reducer needs for rows `width` points wide.
-    static std::int64_t memoryNeed(std::int64_t width, int side);
+    // Memory the reducer needs for rows `width` points wide, with a finer
+    // grid of `fineSide` when that is above 0.
+    static std::int64_t memoryNeed(std::int64_t width, int side, int fineSide = 0);
+
+    // Reduces the rows to a second grid of fineSide x fineSide too (none for
+    // 0); only before the first row.
+    void alsoReduceTo(int fineSide);
 
     int width() const { return m_width; }
     int height() const { return m_height; }
@@ -61,6 +71,10 @@ public:
     // The raster, turned as an EXIF orientation (1 to 8) says the stored
     // picture must be turned to be seen upright.
     ThumbnailRaster finish(int exifOrientation = 1);
+    // The raster as finish gives it, the finer grid's luminance where one was
+    // asked for (the luma of its levels, turned the same way) and the
+    // picture's size as seen.
+    LoadResult result(int exifOrientation = 1);
 
     // The toolkit's premultiplication of a straight-alpha channel value, laid
     // on white.
@@ -83,26 +97,35 @@ private:
         std::uint32_t cell;  // result column
         std::uint32_t weight;
     };
+    // One result: its column spans and its sums.
+    struct Grid {
+        int side = 0; // 0: none
+        std::vector<Span> spans;
+        std::vector<std::uint64_t> across; // one result row, side * 3
+        std::vector<std::uint64_t> cells;  // side * side * 3
+        std::int64_t pendingCell = -1;     // the result row m_pending lies in
+    };
+    void setUp(Grid& grid, int side) const;
     template <typename T>
-    void sumAcross(const T* values);
+    static void sumAcross(Grid& grid, const T* values);
+    static void addCells(Grid& grid, std::int64_t cell, std::uint64_t weight);
+    void addSplitRow(Grid& grid, const std::uint8_t* rgb, std::int64_t lo, std::int64_t hi);
+    void addUniformTo(Grid& grid, std::int64_t lo, std::int64_t hi, const std::uint64_t* colour);
+    std::vector<std::uint8_t> levelsOf(const Grid& grid) const;
     void fold();
-    void addCells(std::int64_t cell, std::uint64_t weight);
 
     int m_width;
     int m_height;
-    int m_side;
     int m_scale;
     std::int64_t m_pictureWidth;
     std::int64_t m_pictureHeight;
     int m_row = 0;
-    std::vector<Span> m_spans;
-    // Column sums of whole rows that lie in one result row, not yet folded
-    // into m_cells; 16 bits hold 257 rows of 255.
+    Grid m_grid;
+    Grid m_fine;
+    // Column sums of whole rows that lie in one result row of each grid, not
+    // yet folded into their cells; 16 bits hold 257 rows of 255.
     std::vector<std::uint16_t> m_pending;
     int m_pendingRows = 0;
-    std::int64_t m_pendingCell = -1;
-    std::vector<std::uint64_t> m_across; // one result row, side * 3
-    std::vector<std::uint64_t> m_cells;  // side * side * 3
     std::vector<std::uint8_t> m_scratch;
 };
 

@@ -79,7 +79,7 @@ struct Header {
 
 } // namespace
 
-std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side)
+std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side, int fineSide)
 {
     std::array<std::uint8_t, 14 + 124 + 16> head{};
     const std::int64_t got = file.readAt(0, head.data(), head.size());
@@ -170,8 +170,8 @@ std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side)
     if (position + rowBytes > file.size())
         return LoadResult{std::nullopt, LoadFailure::NotAnImage}; // not one row in the file
     const std::int64_t rowsAtOnce = std::max<std::int64_t>(1, std::int64_t{kReadChunk} / rowBytes);
-    const std::int64_t need =
-        rowBytes * rowsAtOnce + h.width * 8 + 1024 * 1024 + AreaReducer::memoryNeed(h.width, side);
+    const std::int64_t need = rowBytes * rowsAtOnce + h.width * 8 + 1024 * 1024 +
+                              AreaReducer::memoryNeed(h.width, side, fineSide);
     DecodeBudget::Reservation reservation;
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
@@ -179,6 +179,7 @@ std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side)
 
     try {
         AreaReducer reducer(int(h.width), int(height), side);
+        reducer.alsoReduceTo(fineSide);
         std::vector<std::uint8_t> chunk(static_cast<std::size_t>(rowBytes * rowsAtOnce));
         std::vector<std::uint8_t> points(static_cast<std::size_t>(h.width) * 4);
         const auto width = static_cast<std::size_t>(h.width);
@@ -228,7 +229,7 @@ std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side)
                 return LoadResult{std::nullopt, LoadFailure::Stopped};
         }
         // Rows are reduced in file order; a bottom-up file is then flipped.
-        return LoadResult{reducer.finish(h.height > 0 ? 4 : 1), LoadFailure::None};
+        return reducer.result(h.height > 0 ? 4 : 1);
     } catch (const std::bad_alloc&) {
         return LoadResult{std::nullopt, LoadFailure::OutOfMemory};
     }

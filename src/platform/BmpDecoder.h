@@ -15,7 +15,7 @@ class BmpDecoder {
 public:
     // No value when the file is a BMP this decoder leaves to the toolkit's
     // reader (run-length encoded, or an unusual header).
-    static std::optional<LoadResult> decode(ImageFile& file, int side);
+    static std::optional<LoadResult> decode(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

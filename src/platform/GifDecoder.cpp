@@ -76,7 +76,7 @@ bool findFirstFrame(GifFileType* gif, Frame& frame)
 
 } // namespace
 
-LoadResult GifDecoder::decode(ImageFile& file, int side)
+LoadResult GifDecoder::decode(ImageFile& file, int side, int fineSide)
 {
     int error = 0;
     const std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&file, gifRead, &error));
@@ -127,7 +127,7 @@ LoadResult GifDecoder::decode(ImageFile& file, int side)
 
     const std::int64_t need = std::int64_t{screenWidth} * 4 + std::int64_t{frame.width} * 2 +
                               (frame.interlaced ? std::int64_t{frame.width} * frame.height : 0) +
-                              1024 * 1024 + AreaReducer::memoryNeed(screenWidth, side);
+                              1024 * 1024 + AreaReducer::memoryNeed(screenWidth, side, fineSide);
     DecodeBudget::Reservation reservation;
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
@@ -135,6 +135,7 @@ LoadResult GifDecoder::decode(ImageFile& file, int side)
 
     try {
         AreaReducer reducer(screenWidth, screenHeight, side);
+        reducer.alsoReduceTo(fineSide);
         const auto width = static_cast<std::size_t>(frame.width);
         // An interlaced frame comes in four passes and is gathered whole;
         // any other streams a row at a time.
@@ -207,7 +208,7 @@ LoadResult GifDecoder::decode(ImageFile& file, int side)
         // damaged otherwise is no picture.
         if (cut && (decodedRows == 0 || !file.reachedEnd()))
             return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
-        return {reducer.finish(), LoadFailure::None};
+        return reducer.result();
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

@@ -13,7 +13,7 @@ class ImageFile;
 // pixel, reserved from the decode budget).
 class GifDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side);
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

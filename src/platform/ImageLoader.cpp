@@ -65,7 +65,7 @@ bool startsWith(const std::array<std::uint8_t, 16>& head, std::size_t length, co
     return length >= at + size && std::memcmp(head.data() + at, magic, size) == 0;
 }
 
-LoadResult decodeFile(ImageFile& file, int side)
+LoadResult decodeFile(ImageFile& file, int side, int fineSide)
 {
     std::array<std::uint8_t, 16> head{};
     const std::int64_t got = file.readAt(0, head.data(), head.size());
@@ -73,22 +73,22 @@ LoadResult decodeFile(ImageFile& file, int side)
         return {std::nullopt, file.failureOr(LoadFailure::ReadError)};
     const auto length = static_cast<std::size_t>(got);
     if (startsWith(head, length, "\xff\xd8\xff", 3))
-        return JpegDecoder::decode(file, side);
+        return JpegDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "\x89PNG\r\n\x1a\n", 8))
-        return PngDecoder::decode(file, side);
+        return PngDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "GIF87a", 6) || startsWith(head, length, "GIF89a", 6))
-        return GifDecoder::decode(file, side);
+        return GifDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "RIFF", 4) && startsWith(head, length, "WEBP", 4, 8))
-        return WebpDecoder::decode(file, side);
+        return WebpDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "II*\0", 4) || startsWith(head, length, "MM\0*", 4) ||
         startsWith(head, length, "II+\0", 4) || startsWith(head, length, "MM\0+", 4))
-        return TiffDecoder::decode(file, side);
+        return TiffDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "BM", 2)) {
-        if (auto result = BmpDecoder::decode(file, side))
+        if (auto result = BmpDecoder::decode(file, side, fineSide))
             return *result;
-        return QtImageDecoder::decode(file, side, "bmp");
+        return QtImageDecoder::decode(file, side, fineSide, "bmp");
     }
-    return QtImageDecoder::decode(file, side, "");
+    return QtImageDecoder::decode(file, side, fineSide, "");
 }
 
 } // namespace
@@ -149,7 +149,7 @@ void ImageLoader::setDecodeBudgetForTesting(std::int64_t bytes)
 }
 
 LoadResult ImageLoader::loadThumbnail(const std::string& path, int side,
-                                      const std::atomic<bool>* proceed)
+                                      const std::atomic<bool>* proceed, int fineSide)
 {
     if (path.empty())
         return {std::nullopt, LoadFailure::Missing};
@@ -157,12 +157,13 @@ LoadResult ImageLoader::loadThumbnail(const std::string& path, int side,
     const int fd = FileManager::openRegularFile(path, O_RDONLY, &why);
     if (fd < 0)
         return {std::nullopt, why};
-    return loadThumbnail(fd, side, proceed);
+    return loadThumbnail(fd, side, proceed, fineSide);
 }
 
-LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>* proceed)
+LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>* proceed,
+                                      int fineSide)
 {
-    if (side < 1 || side > kMaxSide) {
+    if (side < 1 || side > kMaxSide || fineSide < 0 || fineSide > kMaxSide) {
         ::close(fd);
         return {std::nullopt, LoadFailure::NotAnImage};
     }
@@ -174,7 +175,7 @@ LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>*
     ImageFile file(fd, proceed);
     LoadResult result;
     try {
-        result = decodeFile(file, side);
+        result = decodeFile(file, side, fineSide);
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

@@ -98,12 +98,15 @@ public:
     // threads at once; everything runs on the calling thread, never on a
     // thread the loader did not start. When `proceed` is given and is
     // cleared, decoding (or waiting for the budget) ends within a moment
-    // wherever the decoder allows (Stopped).
+    // wherever the decoder allows (Stopped). A `fineSide` above 0 asks for
+    // the luminance of the same rows reduced the same way to fineSide x
+    // fineSide too; the picture's size as seen comes with every raster.
     static LoadResult loadThumbnail(const std::string& path, int side,
-                                    const std::atomic<bool>* proceed = nullptr);
+                                    const std::atomic<bool>* proceed = nullptr, int fineSide = 0);
     // The same for a file already open for reading (read from its start); the
     // descriptor is taken over and closed.
-    static LoadResult loadThumbnail(int fd, int side, const std::atomic<bool>* proceed = nullptr);
+    static LoadResult loadThumbnail(int fd, int side, const std::atomic<bool>* proceed = nullptr,
+                                    int fineSide = 0);
 
     // Area-average reduction of a decoded 0xAARRGGBB premultiplied buffer, with
     // transparent parts flattened onto white.

@@ -153,7 +153,7 @@ unsigned scaleFor(JDIMENSION width, JDIMENSION height, int side)
 }
 
 // What libjpeg will allocate at most for this file, from its header.
-std::int64_t memoryNeed(const jpeg_decompress_struct& info, int side)
+std::int64_t memoryNeed(const jpeg_decompress_struct& info, int side, int fineSide)
 {
     const std::int64_t width = info.image_width;
     const std::int64_t height = info.image_height;
@@ -177,14 +177,14 @@ std::int64_t memoryNeed(const jpeg_decompress_struct& info, int side)
             need += paddedWide * v * DCTSIZE2 * std::int64_t{sizeof(JCOEF)};
     }
     need += width * 4 * 32;
-    need += AreaReducer::memoryNeed(width, side);
+    need += AreaReducer::memoryNeed(width, side, fineSide);
     return need;
 }
 
 // Everything between setjmp and the end of decoding; nothing in here may
 // own memory, since an error leaves by longjmp.
-LoadFailure decodeInto(JpegState& state, int side, std::optional<AreaReducer>& reducer,
-                       DecodeBudget::Reservation& reservation)
+LoadFailure decodeInto(JpegState& state, int side, int fineSide,
+                       std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation)
 {
     jpeg_decompress_struct& info = state.info;
     errno = 0;
@@ -210,7 +210,7 @@ LoadFailure decodeInto(JpegState& state, int side, std::optional<AreaReducer>& r
         return LoadFailure::NotAnImage;
 
     const LoadFailure budget =
-        DecodeBudget::reserve(memoryNeed(info, side), state.file->proceed(), reservation);
+        DecodeBudget::reserve(memoryNeed(info, side, fineSide), state.file->proceed(), reservation);
     if (budget != LoadFailure::None)
         return budget;
     // libjpeg's own bound for its large stores: past it, it fails rather
@@ -236,6 +236,7 @@ LoadFailure decodeInto(JpegState& state, int side, std::optional<AreaReducer>& r
                                                 JDIMENSION(rowsAtOnce));
     reducer.emplace(int(info.output_width), int(info.output_height), side, int(scale),
                     std::int64_t{info.image_width}, std::int64_t{info.image_height});
+    reducer->alsoReduceTo(fineSide);
 
     jpeg_start_decompress(&info);
     while (info.output_scanline < info.output_height) {
@@ -268,7 +269,7 @@ LoadFailure decodeInto(JpegState& state, int side, std::optional<AreaReducer>& r
 
 } // namespace
 
-LoadResult JpegDecoder::decode(ImageFile& file, int side)
+LoadResult JpegDecoder::decode(ImageFile& file, int side, int fineSide)
 {
     // Default-initialised: the two 64 KB buffers need no clearing.
     auto state = std::make_unique_for_overwrite<JpegState>();
@@ -282,7 +283,7 @@ LoadResult JpegDecoder::decode(ImageFile& file, int side)
     DecodeBudget::Reservation reservation;
     LoadFailure why = LoadFailure::None;
     try {
-        why = decodeInto(*state, side, reducer, reservation);
+        why = decodeInto(*state, side, fineSide, reducer, reservation);
     } catch (const std::bad_alloc&) {
         why = LoadFailure::OutOfMemory;
     }
@@ -293,7 +294,7 @@ LoadResult JpegDecoder::decode(ImageFile& file, int side)
     const int orientation = state->sawApp1 ? exifOrientation(state->exif.data(), state->exifLength,
                                                              ExifMarker::Required)
                                            : 1;
-    return {reducer->finish(orientation), LoadFailure::None};
+    return reducer->result(orientation);
 }
 
 } // namespace ovrin::platform

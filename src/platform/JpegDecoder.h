@@ -14,7 +14,7 @@ class ImageFile;
 // before decoding starts; libjpeg is held to that reservation too.
 class JpegDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side);
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -260,7 +260,7 @@ void addCompletedPasses(PngState& state, AreaReducer& reducer, std::vector<png_b
 
 // Between setjmp and the end of decoding; errors leave by longjmp, so the
 // buffers live with the caller.
-LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& reducer,
+LoadFailure decodeInto(PngState& state, int side, int fineSide, std::optional<AreaReducer>& reducer,
                        DecodeBudget::Reservation& reservation, std::vector<png_byte>& pixels,
                        std::vector<png_bytep>& rows)
 {
@@ -310,13 +310,14 @@ LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& re
     // libpng keeps two rows (this one and the one before, for the filters)
     // and its inflate window; an interlaced picture is decoded whole.
     const std::int64_t need = rowBytes * (interlaced ? height + 3 : 4) + 512 * 1024 +
-                              AreaReducer::memoryNeed(width, side) +
+                              AreaReducer::memoryNeed(width, side, fineSide) +
                               (interlaced ? height * std::int64_t{sizeof(png_bytep)} : 0);
     const LoadFailure budget = DecodeBudget::reserve(need, state.file->proceed(), reservation);
     if (budget != LoadFailure::None)
         return budget;
 
     reducer.emplace(static_cast<int>(width), static_cast<int>(height), side);
+    reducer->alsoReduceTo(fineSide);
     if (!interlaced) {
         pixels.resize(static_cast<std::size_t>(rowBytes));
         for (std::int64_t y = 0; y < height; ++y) {
@@ -346,7 +347,7 @@ LoadFailure decodeInto(PngState& state, int side, std::optional<AreaReducer>& re
 
 } // namespace
 
-LoadResult PngDecoder::decode(ImageFile& file, int side)
+LoadResult PngDecoder::decode(ImageFile& file, int side, int fineSide)
 {
     const int orientation = orientationOf(file);
     auto state = std::make_unique<PngState>();
@@ -367,14 +368,14 @@ LoadResult PngDecoder::decode(ImageFile& file, int side)
     std::vector<png_bytep> rows;
     LoadFailure why = LoadFailure::None;
     try {
-        why = decodeInto(*state, side, reducer, reservation, pixels, rows);
+        why = decodeInto(*state, side, fineSide, reducer, reservation, pixels, rows);
     } catch (const std::bad_alloc&) {
         why = LoadFailure::OutOfMemory;
     }
     png_destroy_read_struct(&state->png, &state->info, nullptr);
     if (why != LoadFailure::None)
         return {std::nullopt, why};
-    return {reducer->finish(orientation), LoadFailure::None};
+    return reducer->result(orientation);
 }
 
 } // namespace ovrin::platform

@@ -16,7 +16,7 @@ class ImageFile;
 // came whole), the rest black.
 class PngDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side);
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

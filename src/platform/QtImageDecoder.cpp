@@ -107,7 +107,7 @@ void addRow(AreaReducer& reducer, const QImage& image, int y)
 
 } // namespace
 
-LoadResult QtImageDecoder::decode(ImageFile& file, int side, const char* format)
+LoadResult QtImageDecoder::decode(ImageFile& file, int side, int fineSide, const char* format)
 {
     // The reader's own limit on one picture, raised once to the budget that
     // bounds all of them together.
@@ -132,9 +132,10 @@ LoadResult QtImageDecoder::decode(ImageFile& file, int side, const char* format)
     // Up to 8 bytes a pixel for the decoded picture, the file itself for
     // readers that take it whole; a reader that cannot tell the size gets the
     // whole budget, which its allocation limit keeps it within.
-    const std::int64_t need = points >= 0 ? points * 8 + file.size() + 4 * 1024 * 1024 +
-                                                AreaReducer::memoryNeed(size.width(), side)
-                                          : DecodeBudget::capacity();
+    const std::int64_t need = points >= 0
+                                  ? points * 8 + file.size() + 4 * 1024 * 1024 +
+                                        AreaReducer::memoryNeed(size.width(), side, fineSide)
+                                  : DecodeBudget::capacity();
     DecodeBudget::Reservation reservation;
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
@@ -146,12 +147,13 @@ LoadResult QtImageDecoder::decode(ImageFile& file, int side, const char* format)
             return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
         const int orientation = exifOrientation(reader.transformation());
         AreaReducer reducer(image.width(), image.height(), side);
+        reducer.alsoReduceTo(fineSide);
         for (int y = 0; y < image.height(); ++y) {
             if (!file.proceeding())
                 return {std::nullopt, LoadFailure::Stopped};
             addRow(reducer, image, y);
         }
-        return {reducer.finish(orientation), LoadFailure::None};
+        return reducer.result(orientation);
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

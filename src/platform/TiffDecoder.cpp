@@ -195,7 +195,7 @@ LoadFailure failedRead(const TiffState& state, const AreaReducer& reducer)
     return state.cut && reducer.rowsAdded() > 0 ? LoadFailure::None : LoadFailure::NotAnImage;
 }
 
-LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int side,
+LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int side, int fineSide,
                          std::optional<AreaReducer>& reducer,
                          DecodeBudget::Reservation& reservation)
 {
@@ -233,12 +233,13 @@ LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int
 
     const std::int64_t need = (wholeStrips ? stripBytes : lineBytes * 2) +
                               largestChunk(tiff, file.size()) + 2 * 1024 * 1024 +
-                              AreaReducer::memoryNeed(width, side);
+                              AreaReducer::memoryNeed(width, side, fineSide);
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
         return why;
 
     reducer.emplace(int(width), int(height), side);
+    reducer->alsoReduceTo(fineSide);
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(wholeStrips ? stripBytes : lineBytes));
     for (std::uint32_t y = 0; y < height;) {
@@ -265,7 +266,7 @@ LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int
     return LoadFailure::None;
 }
 
-LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int side,
+LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int side, int fineSide,
                        std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation)
 {
     ImageFile& file = *state.file;
@@ -287,7 +288,7 @@ LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int s
         static_cast<std::int64_t>(TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff));
     const std::int64_t need = std::int64_t{width} * band * 4 + 2 * chunk +
                               std::int64_t{width} * 16 + largestChunk(tiff, file.size()) +
-                              2 * 1024 * 1024 + AreaReducer::memoryNeed(width, side);
+                              2 * 1024 * 1024 + AreaReducer::memoryNeed(width, side, fineSide);
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
         return why;
@@ -301,6 +302,7 @@ LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int s
     image.orientation = ORIENTATION_TOPLEFT;
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * band);
     reducer.emplace(int(width), int(height), side);
+    reducer->alsoReduceTo(fineSide);
     LoadFailure why = LoadFailure::None;
     for (std::uint32_t y = 0; y < height && why == LoadFailure::None; y += band) {
         const std::uint32_t rows = std::min(band, height - y);
@@ -331,7 +333,7 @@ LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int s
 
 } // namespace
 
-LoadResult TiffDecoder::decode(ImageFile& file, int side)
+LoadResult TiffDecoder::decode(ImageFile& file, int side, int fineSide)
 {
     // Anything libtiff says without naming the file in hand would go to
     // stderr; nothing of it is for the person running a search.
@@ -370,9 +372,9 @@ LoadResult TiffDecoder::decode(ImageFile& file, int side)
             if (std::int64_t{width} * height > ImageLoader::kMaxPixels)
                 why = LoadFailure::TooLarge;
             else if (readsDirectly(tiff, layout))
-                why = readDirectly(tiff, state, layout, side, reducer, reservation);
+                why = readDirectly(tiff, state, layout, side, fineSide, reducer, reservation);
             else
-                why = readAsRgba(tiff, state, layout, side, reducer, reservation);
+                why = readAsRgba(tiff, state, layout, side, fineSide, reducer, reservation);
         }
     } catch (const std::bad_alloc&) {
         why = LoadFailure::OutOfMemory;
@@ -380,7 +382,7 @@ LoadResult TiffDecoder::decode(ImageFile& file, int side)
     TIFFClose(tiff);
     if (why != LoadFailure::None)
         return {std::nullopt, file.failureOr(why)};
-    return {reducer->finish(orientation), LoadFailure::None};
+    return reducer->result(orientation);
 }
 
 } // namespace ovrin::platform

@@ -15,7 +15,7 @@ class ImageFile;
 // long as its directory came.
 class TiffDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side);
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

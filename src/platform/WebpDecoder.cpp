@@ -126,7 +126,7 @@ LoadFailure decodeFirstFrame(const std::vector<std::uint8_t>& data, int width, i
 
 } // namespace
 
-LoadResult WebpDecoder::decode(ImageFile& file, int side)
+LoadResult WebpDecoder::decode(ImageFile& file, int side, int fineSide)
 {
     // The header, read further only when chunks before the picture need it.
     WebPBitstreamFeatures features;
@@ -160,7 +160,7 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side)
     const std::int64_t need =
         file.size() + points * (alpha ? 4 : 3) +
         (lossy ? points + std::int64_t{width} * 64 : points * 4 + width * 64) + 2 * 1024 * 1024 +
-        AreaReducer::memoryNeed(width, side);
+        AreaReducer::memoryNeed(width, side, fineSide);
     DecodeBudget::Reservation reservation;
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
@@ -174,19 +174,20 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side)
         const std::size_t size = static_cast<std::size_t>(points) * (alpha ? 4 : 3);
         const std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[size]);
         AreaReducer reducer(width, height, side);
+        reducer.alsoReduceTo(fineSide);
         if (!animated) {
             const LoadFailure why =
                 decodeStill(file, data, alpha, width, height, pixels.get(), size, reducer);
             if (why != LoadFailure::None)
                 return {std::nullopt, file.failureOr(why)};
-            return {reducer.finish(orientationOf(data)), LoadFailure::None};
+            return reducer.result(orientationOf(data));
         }
         const LoadFailure why = decodeFirstFrame(data, width, height, pixels.get(), size);
         if (why != LoadFailure::None)
             return {std::nullopt, file.failureOr(why)};
         for (int y = 0; y < height; ++y)
             reducer.addRgbaRow(pixels.get() + static_cast<std::size_t>(y) * std::size_t(width) * 4);
-        return {reducer.finish(orientationOf(data)), LoadFailure::None};
+        return reducer.result(orientationOf(data));
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

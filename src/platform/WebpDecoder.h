@@ -14,7 +14,7 @@ class ImageFile;
 // the rows that came, the rest black.
 class WebpDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side);
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -169,22 +169,26 @@ bool TFileInfo::makeThumbnail(std::int32_t pixelNumber)
 platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber,
                                                const std::atomic<bool>* proceed)
 {
+    m_fine.reset();
     if (!m_filePath || m_filePath->empty())
         return platform::LoadFailure::Missing;
     if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber)
         return platform::LoadFailure::NotAnImage;
     return takeRaster(pixelNumber,
-                      platform::ImageLoader::loadThumbnail(*m_filePath, pixelNumber, proceed));
+                      platform::ImageLoader::loadThumbnail(*m_filePath, pixelNumber, proceed,
+                                                           FineSignature::kGridSide));
 }
 
 platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber, int fd,
                                                const std::atomic<bool>* proceed)
 {
+    m_fine.reset();
     if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber) {
         ::close(fd);
         return platform::LoadFailure::NotAnImage;
     }
-    return takeRaster(pixelNumber, platform::ImageLoader::loadThumbnail(fd, pixelNumber, proceed));
+    return takeRaster(pixelNumber, platform::ImageLoader::loadThumbnail(fd, pixelNumber, proceed,
+                                                                        FineSignature::kGridSide));
 }
 
 platform::LoadFailure TFileInfo::takeRaster(std::int32_t pixelNumber,
@@ -205,6 +209,16 @@ platform::LoadFailure TFileInfo::takeRaster(std::int32_t pixelNumber,
     }
     m_thumbnail = std::move(values);
     m_thumbnailCount = n * n;
+    constexpr auto kGridCells = static_cast<std::size_t>(FineSignature::kGridSide) *
+                                static_cast<std::size_t>(FineSignature::kGridSide);
+    if (loaded.luminance.size() == kGridCells) {
+        const auto size = [](std::int64_t pixels) {
+            return static_cast<std::uint32_t>(
+                std::clamp<std::int64_t>(pixels, 0, std::numeric_limits<std::uint32_t>::max()));
+        };
+        m_fine = FineSignature::fromLuminance(loaded.luminance.data(), size(loaded.width),
+                                              size(loaded.height));
+    }
     return platform::LoadFailure::None;
 }
 

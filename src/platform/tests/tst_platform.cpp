@@ -879,6 +879,76 @@ private Q_SLOTS:
                           y);
     }
 
+    // Every decoder reduces the rows it gives to the finer grid too: its
+    // luminance is the luma of the raster made at the grid's side, turned
+    // alike, the size comes as seen, and the raster stays what it was.
+    void fineGridIsTheLumaOfTheRasterAtItsSide_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("width"); // as seen
+        QTest::addColumn<int>("height");
+        const QImage photo = ovrin::test::photoLike(131, 97, 3);
+        // large enough that JPEG decodes at 1/8 for either side
+        const QImage large = ovrin::test::photoLike(512, 384, 4);
+        QImage alpha = photo.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < alpha.height(); ++y)
+            for (int x = 0; x < alpha.width(); ++x)
+                alpha.setPixel(x, y,
+                               (alpha.pixel(x, y) & 0xffffffu) | quint32((x + 2 * y) % 256) << 24);
+        const QByteArray turned = exifBlock(6, false);
+        QTest::newRow("jpeg") << encoded(large, "jpeg") << 512 << 384;
+        QTest::newRow("jpeg grey progressive")
+            << encoded(large.convertToFormat(QImage::Format_Grayscale8), "jpeg", true) << 512
+            << 384;
+        QTest::newRow("jpeg turned")
+            << jpegWithExif(large, QByteArray("Exif\0\0", 6) + turned) << 384 << 512;
+        QTest::newRow("png") << encoded(photo, "png") << 131 << 97;
+        QTest::newRow("png alpha") << encoded(alpha, "png") << 131 << 97;
+        QTest::newRow("png interlaced") << interlacedPng(photo) << 131 << 97;
+        QTest::newRow("png turned") << pngWithExif(photo, turned) << 97 << 131;
+        QTest::newRow("gif") << gif(photo) << 131 << 97;
+        QTest::newRow("bmp") << encoded(photo, "bmp") << 131 << 97;
+        QTest::newRow("webp") << encoded(alpha, "webp") << 131 << 97;
+        QTest::newRow("tiff") << encoded(photo, "tiff") << 131 << 97;
+        QTest::newRow("tiff planar") << tiffDirectoryFirst(photo, true) << 131 << 97;
+        QTest::newRow("ppm (toolkit)") << encoded(photo, "ppm") << 131 << 97;
+    }
+    void fineGridIsTheLumaOfTheRasterAtItsSide()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("picture"));
+        QVERIFY(ovrin::test::writeText(path, bytes));
+        constexpr int kSide = 8;
+        constexpr int kFine = 32;
+        const auto levels = [](const ThumbnailRaster& raster) {
+            std::vector<int> out;
+            for (int y = 0; y < raster.side(); ++y)
+                for (int x = 0; x < raster.side(); ++x)
+                    for (const float c : {raster.colorAt(x, y).red, raster.colorAt(x, y).green,
+                                          raster.colorAt(x, y).blue})
+                        out.push_back(level(c));
+            return out;
+        };
+        const LoadResult plain = ImageLoader::loadThumbnail(str(path), kSide);
+        const LoadResult both = ImageLoader::loadThumbnail(str(path), kSide, nullptr, kFine);
+        const LoadResult fine = ImageLoader::loadThumbnail(str(path), kFine);
+        QVERIFY(plain.raster && both.raster && fine.raster);
+        QVERIFY(plain.luminance.empty());
+        QVERIFY(levels(*both.raster) == levels(*plain.raster));
+        QCOMPARE(both.width, width);
+        QCOMPARE(both.height, height);
+        const std::vector<int> rgb = levels(*fine.raster);
+        std::vector<int> luma;
+        for (std::size_t k = 0; k < rgb.size(); k += 3)
+            luma.push_back((299 * rgb[k] + 587 * rgb[k + 1] + 114 * rgb[k + 2] + 500) / 1000);
+        QCOMPARE(both.luminance.size(), luma.size());
+        for (std::size_t k = 0; k < luma.size(); ++k)
+            QVERIFY2(both.luminance[k] == luma[k], qPrintable(QString::number(k)));
+    }
+
     // A file cut short is read with the rows that came, as long as one came
     // and the format's library can decode them; what was read is the part of
     // the picture stored first.

@@ -113,12 +113,19 @@ private Q_SLOTS:
         QVERIFY(ovrin::test::writeText(dir.filePath(QStringLiteral("notes.txt")), "hello"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
 
-        TFileInfo info(name.isEmpty() ? std::string() : str(dir.filePath(name)));
+        // a loaded picture brings its fingerprint, a failed load takes it away
+        TFileInfo info(str(dir.filePath(QStringLiteral("good.png"))));
+        QCOMPARE(info.loadThumbnail(2), ovrin::platform::LoadFailure::None);
+        QVERIFY(info.fine().has_value());
+        QCOMPARE(info.fine()->width, 40u);
+        QCOMPARE(info.fine()->height, 30u);
+        info.setFilePath(name.isEmpty() ? std::string() : str(dir.filePath(name)));
         const std::vector<std::int16_t> earlier{1, 2, 3, 4};
         info.setThumbnail(earlier.data(), 4);
         QCOMPARE(info.loadThumbnail(pixelNumber), why);
         QCOMPARE(info.thumbnail(), earlier);
         QCOMPARE(info.thumbnailCount(), 4);
+        QVERIFY(!info.fine().has_value());
     }
 
     void checkGraphicFileIgnoresThePixelNumberSetting()
