@@ -62,13 +62,16 @@ DecodePipeline::~DecodePipeline()
 platform::LoadFailure DecodePipeline::decodeOnce(Item& item, int fd)
 {
     item.values.clear();
+    item.fine.reset();
     try {
         if (m_decoder)
-            return m_decoder(fd, item.values);
+            return m_decoder(fd, item.values, item.fine);
         TFileInfo record;
         const platform::LoadFailure failure = record.loadThumbnail(m_pixelNumber, fd, &m_proceed);
-        if (failure == platform::LoadFailure::None)
+        if (failure == platform::LoadFailure::None) {
             item.values = record.thumbnail();
+            item.fine = record.fine();
+        }
         return failure;
     } catch (const std::bad_alloc&) {
         return platform::LoadFailure::OutOfMemory;

@@ -45,10 +45,12 @@ public:
     };
     // Called in walk order for every item; `announce` first, then `complete`.
     using Handover = std::function<void(Item&)>;
-    // Makes the signature of an open picture, taking the descriptor over.
-    using Decoder = std::function<platform::LoadFailure(int fd, std::vector<std::int16_t>& values)>;
+    // Makes the signature of an open picture, and its fingerprint where it
+    // can, taking the descriptor over.
+    using Decoder = std::function<platform::LoadFailure(int fd, std::vector<std::int16_t>& values,
+                                                        std::optional<FineSignature>& fine)>;
 
-    // Without a decoder, TFileInfo's thumbnail of pixelNumber.
+    // Without a decoder, TFileInfo's thumbnail of pixelNumber and its fingerprint.
     DecodePipeline(int jobs, std::int32_t pixelNumber, const std::atomic<bool>& proceed,
                    Handover announce, Handover complete, Decoder decoder = {});
     ~DecodePipeline();

@@ -157,12 +157,14 @@ StartResult TGraphicSearch::beginSearch()
     return startSearch(nullptr);
 }
 
-StartResult TGraphicSearch::beginSearch(std::vector<std::int16_t> preparedSignature)
+StartResult TGraphicSearch::beginSearch(std::vector<std::int16_t> preparedSignature,
+                                        std::optional<FineSignature> preparedFine)
 {
-    return startSearch(&preparedSignature);
+    return startSearch(&preparedSignature, preparedFine);
 }
 
-StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared)
+StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
+                                        std::optional<FineSignature> preparedFine)
 {
     if (m_work.load())
         return refuse(Refusal::Busy, "A search or an index creation is running.");
@@ -175,10 +177,11 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared)
     m_continue.store(true);
     const auto count =
         static_cast<std::size_t>(pixelNumber) * static_cast<std::size_t>(pixelNumber);
-    if (prepared != nullptr && prepared->size() == count)
+    if (prepared != nullptr && prepared->size() == count) {
         m_target->setThumbnail(std::move(*prepared));
-    else if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
-             failure != platform::LoadFailure::None)
+        m_target->setFine(preparedFine);
+    } else if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
+               failure != platform::LoadFailure::None)
         return refuse(Refusal::TargetUnreadable, m_target->filePath().value_or(std::string()) +
                                                      ": " + platform::describeLoadFailure(failure));
     if (!topDirPath() && !indexFilePath())

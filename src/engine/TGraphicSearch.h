@@ -84,10 +84,12 @@ public:
     // refused start says why and has already sent its one end callback.
     StartResult beginSearch();
     // The same with the target's signature made beforehand at the engine's
-    // pixel number (off the caller's thread, where a decode may be long): it
-    // is taken instead of decoding the target again. A signature of another
-    // size is set aside and the target decoded as above.
-    StartResult beginSearch(std::vector<std::int16_t> preparedSignature);
+    // pixel number (off the caller's thread, where a decode may be long), and
+    // the fingerprint made with it: they are taken instead of decoding the
+    // target again. A signature of another size is set aside and the target
+    // decoded as above.
+    StartResult beginSearch(std::vector<std::int16_t> preparedSignature,
+                            std::optional<FineSignature> preparedFine = std::nullopt);
     StartResult makeIndexFile();
     // Finds the look-alike groups of the tree at the top folder (method 0,
     // every picture decoded into memory) or of the index file (method 1).
@@ -131,7 +133,8 @@ private:
     using Body = std::function<void(RunContext&)>;
 
     StartResult refuse(Refusal why, std::string detail);
-    StartResult startSearch(std::vector<std::int16_t>* prepared);
+    StartResult startSearch(std::vector<std::int16_t>* prepared,
+                            std::optional<FineSignature> preparedFine = std::nullopt);
     StartResult startWorker(RunSummary::Kind kind, Body body);
     RunSettings snapshot() const;
 

@@ -730,7 +730,7 @@ void Ovrin::menuSearchAction()
         return;
     m_hits->clear();
     m_groups->clear();
-    startRun(RunKind::Search, m_searchDlg->takeSignature());
+    startRun(RunKind::Search, m_searchDlg->takeSignature(), m_searchDlg->takeFine());
 }
 
 void Ovrin::menuFindGroupsAction()
@@ -783,7 +783,8 @@ void Ovrin::menuCreateIndexFileAction()
     startRun(RunKind::IndexCreation);
 }
 
-void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature)
+void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
+                     std::optional<FineSignature> preparedFine)
 {
     m_generation.fetch_add(1);
     {
@@ -827,7 +828,7 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature)
 
     m_starting = true;
     const StartResult started = kind == RunKind::Search
-                                    ? m_gs->beginSearch(std::move(preparedSignature))
+                                    ? m_gs->beginSearch(std::move(preparedSignature), preparedFine)
                                 : kind == RunKind::Groups ? beginGroups()
                                                           : m_gs->makeIndexFile();
     m_starting = false;

@@ -3,6 +3,7 @@
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 #include "platform/FileManager.h"
+#include "signature/FineSignature.h"
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 
@@ -124,7 +125,8 @@ private:
     void takePaths(const std::vector<std::string>& paths);
     void showTaken(const QStringList& taken, const QStringList& refused, bool targetTaken,
                    const QString& note = {});
-    void startRun(RunKind kind, std::vector<std::int16_t> preparedSignature = {});
+    void startRun(RunKind kind, std::vector<std::int16_t> preparedSignature = {},
+                  std::optional<FineSignature> preparedFine = std::nullopt);
     void flushHits();
     void showProgress();
     void endOfRun(std::uint64_t generation, RunSummary summary,

@@ -199,6 +199,7 @@ void TSearchDlg::okAction()
             return;
         }
         m_signature = usable ? std::move(verdict.signature) : std::vector<std::int16_t>();
+        m_fine = usable ? verdict.fine : std::nullopt;
         m_gs->target().setFilePath(target);
         m_gs->setIndexFilePath(index);
         m_gs->setTopDirPath(folder);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "signature/FineSignature.h"
+
 #include <QDialog>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QComboBox;
@@ -41,8 +44,10 @@ public:
     bool isChecking() const;
     QString checkingText() const;
     // The target's signature as the confirmed check made it, at the engine's
-    // pixel number, for the start to take instead of decoding it again.
+    // pixel number, and its fingerprint, for the start to take instead of
+    // decoding it again.
     std::vector<std::int16_t> takeSignature() { return std::move(m_signature); }
+    std::optional<FineSignature> takeFine() { return std::exchange(m_fine, std::nullopt); }
 
     // The whole number a text holds when it is one within [low, high]: digits
     // only, surrounding blanks allowed; no value for anything else.
@@ -82,6 +87,7 @@ private:
     TargetCheck* m_check = nullptr;
     QLabel* m_checking = nullptr;
     std::vector<std::int16_t> m_signature;
+    std::optional<FineSignature> m_fine;
 };
 
 } // namespace ovrin::ui

@@ -14,12 +14,15 @@ namespace {
 
 platform::LoadFailure decodeTarget(const std::string& path, std::int32_t pixelNumber,
                                    const std::atomic<bool>& proceed,
-                                   std::vector<std::int16_t>& signature)
+                                   std::vector<std::int16_t>& signature,
+                                   std::optional<FineSignature>& fine)
 {
     TFileInfo info(path);
     const platform::LoadFailure failure = info.loadThumbnail(pixelNumber, &proceed);
-    if (failure == platform::LoadFailure::None)
+    if (failure == platform::LoadFailure::None) {
         signature = info.thumbnail();
+        fine = info.fine();
+    }
     return failure;
 }
 
@@ -68,10 +71,13 @@ void TargetCheck::start(std::vector<std::string> candidates, std::int32_t pixelN
         Verdict verdict;
         for (auto it = candidates.rbegin(); it != candidates.rend() && job->proceed.load(); ++it) {
             std::vector<std::int16_t> signature;
-            const platform::LoadFailure failure = decode(*it, pixelNumber, job->proceed, signature);
+            std::optional<FineSignature> fine;
+            const platform::LoadFailure failure =
+                decode(*it, pixelNumber, job->proceed, signature, fine);
             if (failure == platform::LoadFailure::None) {
                 verdict.target = *it;
                 verdict.signature = std::move(signature);
+                verdict.fine = fine;
                 break;
             }
             verdict.refused.emplace_back(*it, failure);

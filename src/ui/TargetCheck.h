@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/LoadFailure.h"
+#include "signature/FineSignature.h"
 
 #include <QObject>
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -24,18 +26,21 @@ class TargetCheck : public QObject {
 
 public:
     // Of the candidates tried, last first: the first that decoded (its
-    // signature at the pixel number asked for), and why the others did not.
+    // signature at the pixel number asked for, and its fingerprint), and why
+    // the others did not.
     struct Verdict {
         std::string target; // empty when none decoded
         std::vector<std::int16_t> signature;
+        std::optional<FineSignature> fine;
         std::vector<std::pair<std::string, platform::LoadFailure>> refused;
     };
     using Done = std::function<void(Verdict verdict)>;
-    // Makes the signature of the picture at path; a cleared proceed asks it to
-    // stop (Stopped). Replaceable so that tests can hold a decode.
+    // Makes the signature (and fingerprint) of the picture at path; a cleared
+    // proceed asks it to stop (Stopped). Replaceable so that tests can hold a
+    // decode.
     using Decoder = std::function<platform::LoadFailure(
         const std::string& path, std::int32_t pixelNumber, const std::atomic<bool>& proceed,
-        std::vector<std::int16_t>& signature)>;
+        std::vector<std::int16_t>& signature, std::optional<FineSignature>& fine)>;
 
     explicit TargetCheck(QObject* parent = nullptr);
     ~TargetCheck() override;

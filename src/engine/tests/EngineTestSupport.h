@@ -26,6 +26,7 @@ struct Event {
     std::thread::id thread = std::this_thread::get_id();
     bool working = false;   // isWorking() as the end callback saw it
     bool signature = false; // the record already had a signature at progress
+    bool fine = false;      // a hit carried its structure fingerprint
     SkipReason reason = SkipReason::NotAnImage;
 };
 
@@ -37,7 +38,9 @@ public:
 
     void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override
     {
-        add({Event::Hit, *info->filePath(), info->matchRate()});
+        Event e{Event::Hit, *info->filePath(), info->matchRate()};
+        e.fine = info->fine().has_value();
+        add(e);
         if (onHit)
             onHit(*info->filePath());
     }

@@ -129,10 +129,19 @@ private Q_SLOTS:
         // One of another size is set aside, and the target decoded.
         QCOMPARE(f.engine->beginSearch(std::vector<std::int16_t>(63, 0)).refusal,
                  Refusal::TargetUnreadable);
-        QVERIFY(f.engine->beginSearch(std::vector<std::int16_t>(64, 0x0fff)));
+        // Its fingerprint comes with it, and every hit brings its own.
+        const std::vector<std::uint8_t> grid(
+            std::size_t(FineSignature::kGridSide) * FineSignature::kGridSide, 9);
+        const FineSignature fine = FineSignature::fromLuminance(grid.data(), 40, 30);
+        f.engine->setBits(0);
+        QVERIFY(f.engine->beginSearch(std::vector<std::int16_t>(64, 0x0fff), fine));
         QVERIFY(f.recorder.waitForEnds(2));
         f.engine->join();
         QCOMPARE(f.engine->target().thumbnail(), std::vector<std::int16_t>(64, 0x0fff));
+        QVERIFY(f.engine->target().fine() == fine);
+        const auto events = f.recorder.events();
+        QVERIFY(std::any_of(events.begin(), events.end(),
+                            [](const Event& e) { return e.kind == Event::Hit && e.fine; }));
     }
 
     void busyEngineRefusesAndTheRunGoesOn()
@@ -310,7 +319,8 @@ private Q_SLOTS:
         bool failed = false;
         // The big file fails while the other threads hold theirs, which end
         // only once it has failed.
-        const auto decoder = [&](int fd, std::vector<std::int16_t>& values) {
+        const auto decoder = [&](int fd, std::vector<std::int16_t>& values,
+                                 std::optional<FineSignature>&) {
             char kind = 0;
             const bool read = ::pread(fd, &kind, 1, 0) == 1;
             ::close(fd);

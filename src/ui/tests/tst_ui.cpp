@@ -983,7 +983,8 @@ private Q_SLOTS:
         auto finished = std::make_shared<std::atomic<int>>(0);
         TargetCheck::setDecoder([release, finished](const std::string& file, std::int32_t n,
                                                     const std::atomic<bool>&,
-                                                    std::vector<std::int16_t>& signature) {
+                                                    std::vector<std::int16_t>& signature,
+                                                    std::optional<FineSignature>&) {
             if (file.find("slow") != std::string::npos) {
                 while (!release->load())
                     std::this_thread::sleep_for(std::chrono::milliseconds(2));
