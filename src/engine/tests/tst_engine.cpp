@@ -130,8 +130,8 @@ private Q_SLOTS:
         QCOMPARE(f.engine->beginSearch(std::vector<std::int16_t>(63, 0)).refusal,
                  Refusal::TargetUnreadable);
         // Its fingerprint comes with it, and every hit brings its own.
-        const std::vector<std::uint8_t> grid(
-            std::size_t(FineSignature::kGridSide) * FineSignature::kGridSide, 9);
+        const std::vector<std::uint8_t> grid(FineSignature::kGridSide * FineSignature::kGridSide,
+                                             9);
         const FineSignature fine = FineSignature::fromLuminance(grid.data(), 40, 30);
         f.engine->setBits(0);
         QVERIFY(f.engine->beginSearch(std::vector<std::int16_t>(64, 0x0fff), fine));
