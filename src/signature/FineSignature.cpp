@@ -43,6 +43,7 @@ constexpr std::uint8_t kFlatSpread = 6;
 
 struct Limits {
     int bits;      // hash bits that may differ
+    double levels; // |ln| of the ratio of the means of flat pictures, 8 levels added
     double aspect; // |ln| of the ratio of the aspect ratios
     double spread; // |ln| of the ratio of the spreads
 };
@@ -55,13 +56,13 @@ Limits limitsOf(Similarity similarity)
 {
     switch (similarity) {
     case Similarity::Strict:
-        return {8, 0.03, 0.3};
+        return {8, 0.06, 0.03, 0.3};
     case Similarity::Loose:
-        return {16, 0.12, 0.6};
+        return {16, 0.25, 0.12, 0.6};
     case Similarity::Normal:
         break;
     }
-    return {12, 0.06, 0.4};
+    return {12, 0.12, 0.06, 0.4};
 }
 
 // The orthonormal cosine transform's basis over the grid, for the low
@@ -76,6 +77,13 @@ struct Basis {
                 at[k][n] = std::cos(pi * (n + 0.5) * k / kSide);
     }
 };
+
+// Brightening scales levels, so flat pictures compare by the ratio of their
+// means; eight levels keep it finite and dark pictures from differing by noise.
+double meanDistance(const FineSignature& a, const FineSignature& b)
+{
+    return std::abs(std::log((a.mean + 8.0) / (b.mean + 8.0)));
+}
 
 } // namespace
 
@@ -96,6 +104,7 @@ FineSignature FineSignature::fromLuminance(const std::uint8_t* grid, std::uint32
     const double count = kSide * kSide;
     const double mean = sum / count;
     const double deviation = std::sqrt(std::max(0.0, squares / count - mean * mean));
+    fine.mean = static_cast<std::uint8_t>(std::round(mean));
     fine.spread = static_cast<std::uint8_t>(std::min(255.0, std::round(deviation * 4)));
 
     // Rows first, then columns, for u, v up to kLowest. The scale of each
@@ -144,6 +153,7 @@ void FineSignature::store(std::uint8_t* out) const
     put(kFormat, 1);
     put(width, 4);
     put(height, 4);
+    put(mean, 1);
     put(spread, 1);
     put(hash, 8);
 }
@@ -162,6 +172,7 @@ std::optional<FineSignature> FineSignature::load(std::span<const std::uint8_t> b
     FineSignature fine;
     fine.width = static_cast<std::uint32_t>(get(4));
     fine.height = static_cast<std::uint32_t>(get(4));
+    fine.mean = static_cast<std::uint8_t>(get(1));
     fine.spread = static_cast<std::uint8_t>(get(1));
     fine.hash = get(8);
     return fine;
@@ -169,8 +180,10 @@ std::optional<FineSignature> FineSignature::load(std::span<const std::uint8_t> b
 
 double fineScore(const FineSignature& a, const FineSignature& b)
 {
+    if (a.isFlat() && b.isFlat())
+        return std::max(0.0, 100.0 * (1.0 - meanDistance(a, b) / 0.5));
     if (a.isFlat() || b.isFlat())
-        return a.isFlat() && b.isFlat() ? 100.0 : 0.0;
+        return 0.0;
     const int differing = std::popcount(a.hash ^ b.hash);
     return std::max(0.0, 100.0 * (kHashBits / 2 - differing) / (kHashBits / 2));
 }
@@ -186,9 +199,9 @@ bool fineAccepts(const FineSignature& a, const FineSignature& b, Similarity simi
     }
     if (a.isFlat() != b.isFlat())
         return false;
-    // two pictures of nearly one level each: their colours have said it all
+    // two pictures of nearly one level each: nothing but the level to compare
     if (a.isFlat())
-        return true;
+        return meanDistance(a, b) <= limits.levels;
     // a half level keeps the ratio finite; flat pictures never get here anyway
     if (std::abs(std::log((a.spread + 2.0) / (b.spread + 2.0))) > limits.spread)
         return false;

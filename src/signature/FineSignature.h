@@ -27,18 +27,19 @@ const char* similarityName(Similarity similarity);
 // picture, resized, recompressed, slightly brightened or cropped by a few
 // percent, differ in a few of its bits; different pictures in about half.
 // A picture of nearly one level has no shapes to hash; its spread of levels
-// tells it from one that has.
+// tells it from one that has, and its mean from another flat one.
 struct FineSignature {
     // The luminance grid a fingerprint is made from: kGridSide x kGridSide
     // 8-bit levels, row by row from the top left, the picture turned upright.
     static constexpr int kGridSide = 32;
     // Bytes the fingerprint takes in an index file: a format byte, width,
-    // height, spread and hash.
-    static constexpr std::size_t kStoredSize = 18;
+    // height, mean, spread and hash.
+    static constexpr std::size_t kStoredSize = 19;
     static constexpr std::uint8_t kFormat = 1;
 
     std::uint32_t width = 0; // the picture's pixels as seen, orientation applied; 0 unknown
     std::uint32_t height = 0;
+    std::uint8_t mean = 0; // the grid's mean level, rounded
     // The standard deviation of the grid's levels in quarter levels, at most 255.
     std::uint8_t spread = 0;
     std::uint64_t hash = 0; // bit i: frequency i in the order of the transform's zigzag
@@ -61,10 +62,11 @@ struct FineSignature {
 
 // How alike two pictures are in structure, from 0 (nothing in common: half
 // the hash or more differs, or one picture is flat and the other is not) to
-// 100 (the same hash, or both flat); it falls with every differing bit.
+// 100 (the same hash, or both flat at one mean level); it falls with every
+// differing bit, between flat pictures with every level their means differ.
 double fineScore(const FineSignature& a, const FineSignature& b);
 // Whether two pictures are copies of one another at a strictness: hashes
-// close enough, aspect ratios and spreads near, both flat or neither.
+// close enough, aspect ratios and spreads near; or both flat at near means.
 bool fineAccepts(const FineSignature& a, const FineSignature& b, Similarity similarity);
 
 } // namespace ovrin

@@ -213,6 +213,8 @@ private Q_SLOTS:
         QTest::newRow("blank, logo") << onWhite(0) << onWhite(1) << false;
         QTest::newRow("blank, cards") << onWhite(0) << onWhite(2) << false;
         QTest::newRow("logo, cards") << onWhite(1) << onWhite(2) << false;
+        QTest::newRow("blank, grey page")
+            << onWhite(0) << ovrin::test::solid(400, 300, Qt::lightGray) << false;
         QTest::newRow("two blanks") << onWhite(0) << jpegAgain(onWhite(0), 50) << true;
     }
 
