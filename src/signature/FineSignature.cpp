@@ -42,27 +42,29 @@ constexpr int kHashBits = 64;
 constexpr std::uint8_t kFlatSpread = 6;
 
 struct Limits {
-    int bits;      // hash bits that may differ
-    double levels; // |ln| of the ratio of the means of flat pictures, 8 levels added
-    double aspect; // |ln| of the ratio of the aspect ratios
-    double spread; // |ln| of the ratio of the spreads
+    double apart;     // hashDistance
+    double flatApart; // the same between flat pictures, whose hashes are mostly noise
+    double levels;    // |ln| of the ratio of the means of flat pictures, 8 levels added
+    double aspect;    // |ln| of the ratio of the aspect ratios
+    double spread;    // |ln| of the ratio of the spreads
 };
 
 // Measured on photographs and wallpapers with their copies: resized,
-// recompressed, brightened and 4%-cropped copies differ in at most 12 bits
-// of 64 (nearly all in 4 or fewer), different pictures whose colours agree
-// in 20 or more; brightening changes the spread by up to a quarter.
+// recompressed, brightened and 4%-cropped copies lie at most 0.4 apart in
+// their hashes (nearly all within 0.15), different pictures whose colours
+// agree 0.5 or more (two unrelated hashes 2/3); brightening changes the
+// spread by up to a quarter and the mean by its own share.
 Limits limitsOf(Similarity similarity)
 {
     switch (similarity) {
     case Similarity::Strict:
-        return {8, 0.06, 0.03, 0.3};
+        return {0.3, 0.45, 0.06, 0.03, 0.3};
     case Similarity::Loose:
-        return {16, 0.25, 0.12, 0.6};
+        return {0.48, 0.7, 0.2, 0.12, 0.6};
     case Similarity::Normal:
         break;
     }
-    return {12, 0.12, 0.06, 0.4};
+    return {0.4, 0.6, 0.1, 0.06, 0.4};
 }
 
 // The orthonormal cosine transform's basis over the grid, for the low
@@ -83,6 +85,15 @@ struct Basis {
 double meanDistance(const FineSignature& a, const FineSignature& b)
 {
     return std::abs(std::log((a.mean + 8.0) / (b.mean + 8.0)));
+}
+
+// The share of the bits set in either hash that are set in only one. A
+// picture of few shapes, or of shapes symmetric about an axis, sets few bits;
+// counting differing bits alone would call two such pictures alike.
+double hashDistance(const FineSignature& a, const FineSignature& b)
+{
+    const int either = std::popcount(a.hash | b.hash);
+    return either == 0 ? 0.0 : double(std::popcount(a.hash ^ b.hash)) / either;
 }
 
 } // namespace
@@ -133,8 +144,15 @@ FineSignature FineSignature::fromLuminance(const std::uint8_t* grid, std::uint32
     std::array<double, kHashBits> sorted = low;
     std::nth_element(sorted.begin(), sorted.begin() + kHashBits / 2, sorted.end());
     const double median = sorted[kHashBits / 2];
+    // A picture symmetric about an axis has many frequencies of nothing,
+    // and with them a median of nothing that noise would put on either
+    // side; a margin of 2% of their spread keeps those bits still.
+    double spreadSquared = 0;
+    for (const double c : low)
+        spreadSquared += (c - median) * (c - median);
+    const double threshold = median + 0.02 * std::sqrt(spreadSquared / kHashBits);
     for (std::size_t i = 0; i < low.size(); ++i)
-        if (low[i] > median)
+        if (low[i] > threshold)
             fine.hash |= std::uint64_t{1} << i;
     return fine;
 }
@@ -180,12 +198,13 @@ std::optional<FineSignature> FineSignature::load(std::span<const std::uint8_t> b
 
 double fineScore(const FineSignature& a, const FineSignature& b)
 {
+    // two unrelated hashes lie 2/3 apart: nothing in common
+    double distance = hashDistance(a, b) * 1.5;
     if (a.isFlat() && b.isFlat())
-        return std::max(0.0, 100.0 * (1.0 - meanDistance(a, b) / 0.5));
-    if (a.isFlat() || b.isFlat())
-        return 0.0;
-    const int differing = std::popcount(a.hash ^ b.hash);
-    return std::max(0.0, 100.0 * (kHashBits / 2 - differing) / (kHashBits / 2));
+        distance = std::max(distance, meanDistance(a, b) / 0.5);
+    else if (a.isFlat() || b.isFlat())
+        distance = 1.0;
+    return 100.0 * (1.0 - std::min(distance, 1.0));
 }
 
 bool fineAccepts(const FineSignature& a, const FineSignature& b, Similarity similarity)
@@ -199,13 +218,16 @@ bool fineAccepts(const FineSignature& a, const FineSignature& b, Similarity simi
     }
     if (a.isFlat() != b.isFlat())
         return false;
-    // two pictures of nearly one level each: nothing but the level to compare
+    // Two pictures of nearly one level each: their levels, and what of the
+    // faint shapes survives in their hashes. Two faint patterns on one grey
+    // lie as far apart as other pictures do, while a copy of either keeps
+    // most of its bits (a brightened one may keep none).
     if (a.isFlat())
-        return meanDistance(a, b) <= limits.levels;
+        return meanDistance(a, b) <= limits.levels && hashDistance(a, b) <= limits.flatApart;
     // a half level keeps the ratio finite; flat pictures never get here anyway
     if (std::abs(std::log((a.spread + 2.0) / (b.spread + 2.0))) > limits.spread)
         return false;
-    return std::popcount(a.hash ^ b.hash) <= limits.bits;
+    return hashDistance(a, b) <= limits.apart;
 }
 
 } // namespace ovrin

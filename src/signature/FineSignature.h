@@ -25,7 +25,8 @@ const char* similarityName(Similarity similarity);
 // out, so brightness does not count), one bit each, set where the frequency
 // is above their median (so contrast does not count either). Copies of one
 // picture, resized, recompressed, slightly brightened or cropped by a few
-// percent, differ in a few of its bits; different pictures in about half.
+// percent, share nearly all the bits they set; different pictures about a
+// third.
 // A picture of nearly one level has no shapes to hash; its spread of levels
 // tells it from one that has, and its mean from another flat one.
 struct FineSignature {
@@ -60,10 +61,11 @@ struct FineSignature {
     static std::optional<FineSignature> load(std::span<const std::uint8_t> bytes);
 };
 
-// How alike two pictures are in structure, from 0 (nothing in common: half
-// the hash or more differs, or one picture is flat and the other is not) to
-// 100 (the same hash, or both flat at one mean level); it falls with every
-// differing bit, between flat pictures with every level their means differ.
+// How alike two pictures are in structure, from 0 (nothing in common: hashes
+// as far apart as unrelated ones, or one picture flat and the other not) to
+// 100 (the same hash, and between flat pictures the same mean level); it
+// falls as the share of differing bits grows and, between flat pictures, as
+// their means part.
 double fineScore(const FineSignature& a, const FineSignature& b);
 // Whether two pictures are copies of one another at a strictness: hashes
 // close enough, aspect ratios and spreads near; or both flat at near means.

@@ -101,6 +101,21 @@ QImage onWhite(int drawn)
     return image;
 }
 
+// A faint pattern two levels above a grey page: stripes, or a ring.
+QImage faint(bool stripes)
+{
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(QColor(120, 120, 120));
+    QPainter painter(&image);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(122, 122, 122));
+    for (int i = 0; stripes && i < 5; ++i)
+        painter.drawRect(0, i * 60, 400, 30);
+    if (!stripes)
+        painter.drawEllipse(100, 50, 200, 200);
+    return image;
+}
+
 } // namespace
 
 class TestSignature : public QObject {
@@ -214,6 +229,8 @@ private Q_SLOTS:
         QTest::newRow("logo, cards") << onWhite(1) << onWhite(2) << false;
         QTest::newRow("blank, grey page")
             << onWhite(0) << ovrin::test::solid(400, 300, Qt::lightGray) << false;
+        QTest::newRow("two faint patterns") << faint(true) << faint(false) << false;
+        QTest::newRow("faint, recompressed") << faint(false) << jpegAgain(faint(false), 50) << true;
         QTest::newRow("two blanks") << onWhite(0) << jpegAgain(onWhite(0), 50) << true;
     }
 
