@@ -146,11 +146,14 @@ FineSignature FineSignature::fromLuminance(const std::uint8_t* grid, std::uint32
     const double median = sorted[kHashBits / 2];
     // A picture symmetric about an axis has many frequencies of nothing,
     // and with them a median of nothing that noise would put on either
-    // side; a margin of 2% of their spread keeps those bits still.
+    // side; a margin of 2% of their spread keeps those bits still. A grid of
+    // one level has nothing but the rounding of the transform, which another
+    // compiler or processor may round otherwise: the margin's floor, far
+    // below what one level in one cell gives, leaves its hash empty.
     double spreadSquared = 0;
     for (const double c : low)
         spreadSquared += (c - median) * (c - median);
-    const double threshold = median + 0.02 * std::sqrt(spreadSquared / kHashBits);
+    const double threshold = median + std::max(0.02 * std::sqrt(spreadSquared / kHashBits), 1e-6);
     for (std::size_t i = 0; i < low.size(); ++i)
         if (low[i] > threshold)
             fine.hash |= std::uint64_t{1} << i;
