@@ -23,10 +23,10 @@ const char* similarityName(Similarity similarity);
 // The fingerprint is a hash of the picture's coarse shapes: the 64 lowest
 // frequencies of the luminance grid's cosine transform (the constant one left
 // out, so brightness does not count), one bit each, set where the frequency
-// is above their median (so contrast does not count either). Copies of one
-// picture, resized, recompressed, slightly brightened or cropped by a few
-// percent, share nearly all the bits they set; different pictures about a
-// third.
+// is clearly above their median (so contrast does not count either). Copies
+// of one picture, resized, recompressed, slightly brightened or cropped by a
+// few percent, share nearly all the bits they set; different pictures about
+// a third. Mirrored copies share no more than different pictures do.
 // A picture of nearly one level has no shapes to hash; its spread of levels
 // tells it from one that has, and its mean from another flat one.
 struct FineSignature {
@@ -67,8 +67,9 @@ struct FineSignature {
 // falls as the share of differing bits grows and, between flat pictures, as
 // their means part.
 double fineScore(const FineSignature& a, const FineSignature& b);
-// Whether two pictures are copies of one another at a strictness: hashes
-// close enough, aspect ratios and spreads near; or both flat at near means.
+// Whether two pictures are copies of one another at a strictness: aspect
+// ratios near, and hashes close enough with spreads near, or both flat at
+// near means with hashes not far apart.
 bool fineAccepts(const FineSignature& a, const FineSignature& b, Similarity similarity);
 
 } // namespace ovrin
