@@ -26,7 +26,7 @@ const char* similarityName(Similarity similarity);
 // is clearly above their median (so contrast does not count either). Copies
 // of one picture, resized, recompressed, slightly brightened or cropped by a
 // few percent, share nearly all the bits they set; different pictures about
-// a third. Mirrored copies share no more than different pictures do.
+// a third; a mirrored copy, unless the picture is symmetric, no more.
 // A picture of nearly one level has no shapes to hash; its spread of levels
 // tells it from one that has, and its mean from another flat one.
 struct FineSignature {
