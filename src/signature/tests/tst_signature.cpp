@@ -1,7 +1,10 @@
 #include "platform/ImageLoader.h"
+#include "signature/FineSignature.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
 
+#include <QBuffer>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +38,82 @@ TFileInfo mismatching(std::int32_t count, const std::vector<int>& pixels)
     for (int p : pixels)
         values[static_cast<std::size_t>(p)] = 0x0F00; // red 7 against red 0 at bits 3
     return withSignature(values);
+}
+
+// The structure fingerprint as the loader's reduction and the luma of its
+// levels make it.
+ovrin::FineSignature fineOf(const QImage& picture)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const ThumbnailRaster raster = ovrin::platform::ImageLoader::reduce(
+        reinterpret_cast<const std::uint32_t*>(image.constBits()), image.width(), image.height(),
+        static_cast<std::size_t>(image.bytesPerLine() / 4), ovrin::FineSignature::kGridSide);
+    std::vector<std::uint8_t> grid;
+    const auto level = [](float fraction) { return static_cast<int>(fraction * 255.0f); };
+    for (int y = 0; y < raster.side(); ++y)
+        for (int x = 0; x < raster.side(); ++x) {
+            const auto c = raster.colorAt(x, y);
+            grid.push_back(static_cast<std::uint8_t>(
+                (299 * level(c.red) + 587 * level(c.green) + 114 * level(c.blue) + 500) / 1000));
+        }
+    return ovrin::FineSignature::fromLuminance(grid.data(),
+                                               static_cast<std::uint32_t>(image.width()),
+                                               static_cast<std::uint32_t>(image.height()));
+}
+
+QImage jpegAgain(const QImage& image, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    image.save(&buffer, "JPG", quality);
+    return QImage::fromData(bytes, "JPG");
+}
+
+// Blotches at levels of 10 to 60, laid out by the seed: moss, a forest at night.
+QImage darkTexture(quint32 seed)
+{
+    QImage image(320, 240, QImage::Format_RGB32);
+    image.fill(QColor(20, 24, 18));
+    QPainter painter(&image);
+    painter.setPen(Qt::NoPen);
+    QRandomGenerator random(seed);
+    for (int i = 0; i < 300; ++i) {
+        const int l = random.bounded(10, 60);
+        painter.setBrush(QColor(l, l + 4, l));
+        painter.drawEllipse(random.bounded(320), random.bounded(240), random.bounded(8, 40),
+                            random.bounded(8, 40));
+    }
+    return image;
+}
+
+// A white page, blank, with a logo in its middle, or with playing cards in a row.
+QImage onWhite(int drawn)
+{
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    painter.setBrush(QColor(200, 30, 40));
+    if (drawn == 1)
+        painter.drawEllipse(160, 110, 80, 80);
+    for (int i = 0; drawn == 2 && i < 4; ++i)
+        painter.drawRoundedRect(30 + i * 90, 90, 70, 110, 6, 6);
+    return image;
+}
+
+// A faint pattern two levels above a grey page: stripes, or a ring.
+QImage faint(bool stripes)
+{
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(QColor(120, 120, 120));
+    QPainter painter(&image);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(122, 122, 122));
+    for (int i = 0; stripes && i < 5; ++i)
+        painter.drawRect(0, i * 60, 400, 30);
+    if (!stripes)
+        painter.drawEllipse(100, 50, 200, 200);
+    return image;
 }
 
 } // namespace
@@ -135,6 +214,56 @@ private Q_SLOTS:
         QVERIFY(ovrin::test::writeImage(jpeg, ovrin::test::photoLike(50, 20, 4), "jpeg"));
         QVERIFY(TFileInfo::checkGraphicFile(str(jpeg)));
         QVERIFY(!TFileInfo::checkGraphicFile(str(dir.filePath(QStringLiteral("nothing.jpg")))));
+    }
+
+    void fineTellsCopiesFromOtherPictures_data()
+    {
+        QTest::addColumn<QImage>("a");
+        QTest::addColumn<QImage>("b");
+        QTest::addColumn<bool>("copies");
+        const QImage photo = ovrin::test::photoLike(640, 480, 7);
+        QTest::newRow("half size")
+            << photo << photo.scaled(320, 240, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            << true;
+        QTest::newRow("recompressed") << photo << jpegAgain(photo, 50) << true;
+        QTest::newRow("4% cropped") << photo << photo.copy(13, 10, 614, 461) << true;
+        QTest::newRow("squeezed") << photo << photo.scaled(640, 400) << false;
+        QTest::newRow("dark, recompressed")
+            << darkTexture(1) << jpegAgain(darkTexture(1), 50) << true;
+        QTest::newRow("two dark textures") << darkTexture(1) << darkTexture(2) << false;
+        QTest::newRow("blank, logo") << onWhite(0) << onWhite(1) << false;
+        QTest::newRow("blank, cards") << onWhite(0) << onWhite(2) << false;
+        QTest::newRow("logo, cards") << onWhite(1) << onWhite(2) << false;
+        QTest::newRow("blank, grey page")
+            << onWhite(0) << ovrin::test::solid(400, 300, Qt::lightGray) << false;
+        QTest::newRow("two faint patterns") << faint(true) << faint(false) << false;
+        QTest::newRow("faint, recompressed") << faint(false) << jpegAgain(faint(false), 50) << true;
+        QTest::newRow("two blanks") << onWhite(0) << jpegAgain(onWhite(0), 50) << true;
+    }
+
+    void fineTellsCopiesFromOtherPictures()
+    {
+        QFETCH(QImage, a);
+        QFETCH(QImage, b);
+        QFETCH(bool, copies);
+        const ovrin::FineSignature fa = fineOf(a), fb = fineOf(b);
+        QCOMPARE(ovrin::fineAccepts(fa, fb, ovrin::Similarity::Normal), copies);
+        QCOMPARE(ovrin::fineAccepts(fb, fa, ovrin::Similarity::Normal), copies);
+        QCOMPARE(ovrin::fineScore(fa, fb), ovrin::fineScore(fb, fa));
+    }
+
+    void fineStoresBigEndianAndRefusesWhatIsNone()
+    {
+        const ovrin::FineSignature fine = fineOf(ovrin::test::photoLike(300, 200, 3));
+        std::vector<std::uint8_t> bytes(ovrin::FineSignature::kStoredSize + 1);
+        fine.store(bytes.data());
+        QCOMPARE(bytes[4], std::uint8_t{44}); // 300 = 0x12c
+        QCOMPARE(bytes[3], std::uint8_t{1});
+        QCOMPARE(ovrin::FineSignature::load(bytes), std::optional(fine));
+        QCOMPARE(ovrin::FineSignature::load(std::span(bytes).first(bytes.size() - 2)),
+                 std::nullopt);
+        bytes[0] = 0; // no format of ours
+        QCOMPARE(ovrin::FineSignature::load(bytes), std::nullopt);
     }
 
     void likenessOrdersEqualRates()
