@@ -166,7 +166,7 @@ void TIndexReader::takeFollowing(std::size_t thumbAt, Entry& entry)
             !inBuffer(at + kHeaderSize + static_cast<std::size_t>(size)))
             break;
         const auto length = static_cast<std::size_t>(size);
-        const std::uint8_t* bytes = header + kHeaderSize;
+        const std::uint8_t* bytes = m_buffer.get() + thumbAt + at + kHeaderSize; // filled anew
         if (id == TChunk::kStampID && length == TFileStamp::kStoredSize) {
             entry.stamp = TFileStamp{static_cast<std::int64_t>(bigendian::load64(bytes)),
                                      static_cast<std::int64_t>(bigendian::load64(bytes + 8)),
