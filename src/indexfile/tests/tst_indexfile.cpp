@@ -378,15 +378,12 @@ private Q_SLOTS:
                              static_cast<std::size_t>(data.size()));
         };
         const TFileStamp stamp{10, modified, changed};
-        const QByteArray file = written(dir, [&](FileHandle* h) {
+        written(dir, [&](FileHandle* h) {
             TIndexWriter writer(*h);
             QVERIFY(writer.writeHead(1));
             QVERIFY(!recorded || writer.writeRunStart(start));
             QVERIFY(writer.writeStoredEntry("/p.png", values, stamp, bytes(fine)));
         });
-        QCOMPARE(file.right(fine.isEmpty() ? 32 : 64),
-                 chunk("OVST", be64(10) + be64(modified) + be64(changed)) +
-                     (fine.isEmpty() ? QByteArray() : chunk("OVFP", fine)));
         const std::string path = dir.filePath(QStringLiteral("out.ovi")).toStdString();
 
         TIndexReader reader(path);
