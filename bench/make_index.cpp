@@ -1,10 +1,12 @@
 // Writes a synthetic index file for the index-search benchmark: a head for
 // pixel number 8 and COUNT entries under photo-library-like paths, each with a
-// random signature and a stamp, as the index creation writes them.
+// random signature, a stamp and a structure fingerprint, as the index creation
+// writes them.
 //   ovrin-make-index FILE COUNT
 
 #include "indexfile/TIndexWriter.h"
 #include "platform/FileHandle.h"
+#include "signature/FineSignature.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +38,22 @@ int main(int argc, char** argv)
     std::uniform_int_distribution<int> channel(0, 15);
     const char* albums[] = {"Holidays", "Family", "Camera Uploads", "Scans", "Screenshots"};
     std::vector<std::int16_t> values(64);
+    // Fingerprints of a few random luminance grids, drawn apart from the
+    // signatures so that these stay what they were before fingerprints.
+    constexpr int kPrints = 251;
+    std::vector<std::uint8_t> prints(kPrints * ovrin::FineSignature::kStoredSize);
+    {
+        std::mt19937 gridRandom(20261208);
+        std::uniform_int_distribution<int> level(0, 255);
+        std::vector<std::uint8_t> grid(ovrin::FineSignature::kGridSide *
+                                       ovrin::FineSignature::kGridSide);
+        for (int p = 0; p < kPrints; ++p) {
+            for (auto& cell : grid)
+                cell = static_cast<std::uint8_t>(level(gridRandom));
+            ovrin::FineSignature::fromLuminance(grid.data(), 4000, 3000)
+                .store(prints.data() + p * ovrin::FineSignature::kStoredSize);
+        }
+    }
     char name[160];
     for (long i = 0; i < count; ++i) {
         std::snprintf(name, sizeof name, "/home/user/Pictures/%s/%04ld/%02ld/IMG_%06ld.jpg",
@@ -44,7 +62,9 @@ int main(int argc, char** argv)
             v = static_cast<std::int16_t>((channel(random) << 8) | (channel(random) << 4) |
                                           channel(random));
         const ovrin::TFileStamp stamp{2000000 + i % 5000000, 1700000000000000000 + i * 1000000};
-        writer.writeEntry(name, values, stamp);
+        writer.writeEntry(name, values, stamp,
+                          {prints.data() + (i % kPrints) * ovrin::FineSignature::kStoredSize,
+                           ovrin::FineSignature::kStoredSize});
     }
     return handle->closeFile() ? 0 : 1;
 }

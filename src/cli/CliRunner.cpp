@@ -170,6 +170,13 @@ std::string CliRunner::skippedText(const RunSummary& summary)
     return parts.empty() ? text : text + " (" + parts + ")";
 }
 
+std::string CliRunner::staleText(const RunSummary& summary)
+{
+    return "stale index entries: " + std::to_string(summary.redecoded) +
+           " decoded again (changed since indexed), " + std::to_string(summary.leftOut) +
+           " left out (gone or unreadable); an index update brings them up to date";
+}
+
 std::size_t CliRunner::terminalWidth() const
 {
     winsize size{};
@@ -393,6 +400,8 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     }
     if (options.verbose && summary.skippedTotal() > 0)
         message(skippedText(summary) + "\n");
+    if (summary.redecoded > 0 || summary.leftOut > 0)
+        message(staleText(summary) + "\n");
     return summary.outcome == RunSummary::Outcome::Stopped ? ExitCode::Interrupted : ExitCode::Ok;
 }
 

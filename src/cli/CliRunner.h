@@ -53,6 +53,8 @@ public:
                                    OutputFormat format);
     // "12 files skipped (8 not pictures, 4 unreadable names)".
     static std::string skippedText(const RunSummary& summary);
+    // Entries whose files changed or went since the index was written.
+    static std::string staleText(const RunSummary& summary);
 
 private:
     class InterruptWatch;

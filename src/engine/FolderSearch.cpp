@@ -11,7 +11,7 @@ void runFolderSearch(RunContext& run, const TFileInfo& target)
     steps.complete = [&](DecodePipeline::Item& item) {
         const auto record = std::make_shared<TFileInfo>(item.path);
         record->setThumbnail(std::move(item.values));
-        record->setFine(item.fine);
+        record->setFine(item.fine); // so its likeness is the finer measure
         if (target.isEqualThumbnail(settings.bits, settings.matchRate, *record))
             run.hit(record);
     };

@@ -7,6 +7,7 @@
 #include "indexfile/TIndexWriter.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileManager.h"
+#include "signature/FineSignature.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,6 +19,9 @@ using platform::FileManager;
 using IndexResult = RunSummary::IndexResult;
 
 namespace {
+
+static_assert(FineSignature::kStoredSize <= TChunk::maxDataSize(TChunk::kFineID),
+              "readers keep no more of a fingerprint chunk");
 
 // Temporaries of killed runs older than this are removed when the index is
 // written again; a live run keeps a lock on its own whatever its age.
@@ -120,6 +124,7 @@ void runIndexCreation(RunContext& run)
     writer.writeHead(pixelNumber);
     writer.writeRunStart(runStart);
 
+    std::vector<std::uint8_t> storedFine;
     PictureWalk::Steps steps;
     steps.passOver = [&](const std::string& path, const platform::FileStatus& status) {
         return isIndexOwnFile(path, status, indexPath, file);
@@ -135,18 +140,33 @@ void runIndexCreation(RunContext& run)
             return;
         item.previousEntry = previous.locate(item.path);
         const TFileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
-        if (item.previousEntry &&
-            previous.storedIfUnchanged(*item.previousEntry, stamp, item.stored) &&
-            item.stored.size() != 2 * static_cast<std::size_t>(pixelNumber * pixelNumber))
+        if (!item.previousEntry ||
+            !previous.storedIfUnchanged(*item.previousEntry, stamp, item.stored, storedFine))
+            return;
+        // Taken over with its fingerprint, or decoded again when either is of
+        // no use.
+        if (storedFine.size() == FineSignature::kStoredSize)
+            item.fine = FineSignature::load(storedFine);
+        if (!item.fine ||
+            item.stored.size() != 2 * static_cast<std::size_t>(pixelNumber * pixelNumber)) {
             item.stored.clear();
+            item.fine.reset();
+        }
+    };
+    std::uint8_t fine[FineSignature::kStoredSize];
+    const auto fineOf = [&fine](const DecodePipeline::Item& item) {
+        if (!item.fine)
+            return std::span<const std::uint8_t>();
+        item.fine->store(fine);
+        return std::span<const std::uint8_t>(fine);
     };
     steps.complete = [&](DecodePipeline::Item& item) {
         const TFileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
         if (!item.stored.empty()) {
-            writer.writeStoredEntry(item.path, item.stored, stamp);
+            writer.writeStoredEntry(item.path, item.stored, stamp, fineOf(item));
             ++summary.reused;
         } else {
-            writer.writeEntry(item.path, item.values, stamp);
+            writer.writeEntry(item.path, item.values, stamp, fineOf(item));
             ++summary.decoded;
         }
         ++summary.indexed;

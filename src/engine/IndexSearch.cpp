@@ -1,6 +1,8 @@
 #include "engine/RunContext.h"
 #include "indexfile/TChunk.h"
 #include "indexfile/TIndexReader.h"
+#include "platform/FileManager.h"
+#include "signature/FineSignature.h"
 #include "signature/TFileInfo.h"
 
 namespace ovrin {
@@ -23,8 +25,10 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
         state.pixelNumber.store(pixelNumber);
         if (settings.targetPath) {
             TFileInfo rebuilt(*settings.targetPath);
-            if (rebuilt.makeThumbnail(pixelNumber))
+            if (rebuilt.makeThumbnail(pixelNumber)) {
                 state.target.setThumbnail(rebuilt.thumbnail());
+                state.target.setFine(rebuilt.fine());
+            }
         }
     }
 
@@ -53,12 +57,38 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     const TIndexReader::Filter filter{&Scan::accept, &scan};
     std::vector<std::int16_t> values;
     TIndexReader::Entry entry;
+    RunSummary& summary = run.summary();
     while (reader.next(entry, &run.proceedFlag(), filter)) {
-        TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
-        const auto record = std::make_shared<TFileInfo>(std::string(entry.path));
-        record->setThumbnail(values);
-        record->setMatchRate(*scan.rate);
-        run.hit(record);
+        auto record = std::make_shared<TFileInfo>(std::string(entry.path));
+        // Only hits are looked at on disk: the entry stands for its file as
+        // long as the file's stamp is the one recorded with it.
+        const auto status = platform::FileManager::fileStatus(*record->filePath());
+        if (!status || !status->isRegularFile) {
+            ++summary.leftOut;
+            continue;
+        }
+        if (entry.stamp == TFileStamp{status->size, status->modifiedNs, status->changedNs}) {
+            TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
+            record->setThumbnail(values);
+            record->setMatchRate(*scan.rate);
+            if (!entry.fine.empty())
+                record->setFine(FineSignature::load(entry.fine));
+            run.hit(record);
+            continue;
+        }
+        // Changed since it was indexed, or indexed without a stamp: what the
+        // file holds now decides.
+        const platform::LoadFailure failure =
+            record->loadThumbnail(state.pixelNumber.load(), &run.proceedFlag());
+        if (failure == platform::LoadFailure::Stopped)
+            break;
+        if (failure != platform::LoadFailure::None) {
+            ++summary.leftOut;
+            continue;
+        }
+        ++summary.redecoded;
+        if (state.target.isEqualThumbnail(settings.bits, settings.matchRate, *record))
+            run.hit(record);
     }
     state.readDone.store(static_cast<std::int64_t>(reader.offset()));
     run.summary().examined = reader.entries();

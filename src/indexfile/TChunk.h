@@ -50,7 +50,7 @@ public:
     // than this of any chunk and passes over the rest, so a size field cannot
     // make it hold gigabytes; chunks of other kinds are passed over whole.
     static constexpr std::size_t kMaxPathBytes = std::size_t{1} << 20;
-    static std::size_t maxDataSize(std::uint32_t id);
+    static constexpr std::size_t maxDataSize(std::uint32_t id);
 
     TChunk() = default;
     virtual ~TChunk() = default;
@@ -157,7 +157,7 @@ private:
     std::vector<std::int16_t> m_decoded; // host-order copy of read values
 };
 
-inline std::size_t TChunk::maxDataSize(std::uint32_t id)
+constexpr std::size_t TChunk::maxDataSize(std::uint32_t id)
 {
     switch (id) {
     case kHeadID:

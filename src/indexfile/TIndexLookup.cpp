@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <functional>
+#include <iterator>
 
 namespace ovrin {
 
@@ -59,38 +60,41 @@ bool TIndexLookup::readEntry(std::size_t entry)
         return m_cachedValid;
     m_cached = entry;
     m_cachedValid = false;
-    // One read usually takes the path, thumbnail and stamp chunks of an entry,
-    // which lie one after the other; a larger entry is read again whole.
+    // One read usually takes the path, thumbnail, stamp and fingerprint chunks
+    // of an entry, which lie one after the other; a larger entry is read again
+    // whole.
     const std::uint64_t offset = m_table[entry].offset;
+    constexpr std::uint32_t ids[] = {TChunk::kPathID, TChunk::kThumbID, TChunk::kStampID,
+                                     TChunk::kFineID};
+    constexpr std::size_t kinds = std::size(ids);
     std::size_t wanted = 4096;
     for (int attempt = 0; attempt < 2; ++attempt) {
         m_block.resize(wanted);
         m_block.resize(m_file->readAt(offset, m_block.data(), m_block.size()));
         const bool whole = m_block.size() < wanted; // the file ended within the read
         std::size_t at = 0;
-        std::size_t sizes[3] = {0, 0, 0};
-        const std::uint32_t ids[3] = {TChunk::kPathID, TChunk::kThumbID, TChunk::kStampID};
+        std::size_t pathSize = 0;
         std::size_t k = 0;
-        for (; k < 3; ++k) {
+        for (; k < kinds; ++k) {
             if (m_block.size() < at + TChunk::kHeaderSize)
                 break;
             if (bigendian::load32(&m_block[at]) != ids[k])
-                return k > 0 && setEntry(sizes[0]); // no thumbnail or stamp after it
+                return k > 0 && setEntry(pathSize); // the entry has no more of them
             const auto size = static_cast<std::int32_t>(bigendian::load32(&m_block[at + 4]));
             if (size < 0 || static_cast<std::size_t>(size) > TChunk::maxDataSize(ids[k]))
-                return k > 0 && setEntry(sizes[0]);
-            sizes[k] = static_cast<std::size_t>(size);
-            at += TChunk::kHeaderSize + sizes[k];
+                return k > 0 && setEntry(pathSize);
+            if (k == 0)
+                pathSize = static_cast<std::size_t>(size);
+            at += TChunk::kHeaderSize + static_cast<std::size_t>(size);
         }
-        if (k == 3 && m_block.size() >= at)
-            return setEntry(sizes[0]);
+        if (k == kinds && m_block.size() >= at)
+            return setEntry(pathSize);
         if (whole)
-            return m_block.size() >= TChunk::kHeaderSize + sizes[0] && k > 0 && setEntry(sizes[0]);
+            return k > 0 && setEntry(pathSize);
         // Enough for the chunks seen so far and the largest the rest can be.
-        wanted = at + 2 * TChunk::kHeaderSize + TChunk::maxDataSize(TChunk::kThumbID) +
-                 TChunk::maxDataSize(TChunk::kStampID) + TChunk::kHeaderSize;
-        if (k == 0)
-            wanted += TChunk::maxDataSize(TChunk::kPathID);
+        wanted = at;
+        for (std::size_t rest = k; rest < kinds; ++rest)
+            wanted += TChunk::kHeaderSize + TChunk::maxDataSize(ids[rest]);
     }
     return false;
 }
@@ -122,9 +126,11 @@ std::optional<std::size_t> TIndexLookup::locate(std::string_view path)
 }
 
 bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
-                                     std::vector<std::uint8_t>& stored)
+                                     std::vector<std::uint8_t>& stored,
+                                     std::vector<std::uint8_t>& fine)
 {
     stored.clear();
+    fine.clear();
     if (!m_runStart || !stamp.settledBefore(*m_runStart) || entry >= m_table.size() ||
         !readEntry(entry))
         return false;
@@ -147,8 +153,16 @@ bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
                    static_cast<std::int64_t>(bigendian::load64(recorded + 8)),
                    static_cast<std::int64_t>(bigendian::load64(recorded + 16))} != stamp)
         return false;
+    // An entry written before fingerprints were recorded is decoded again, so
+    // the index gains one.
+    const std::size_t fineAt = stampAt + TChunk::kHeaderSize + TFileStamp::kStoredSize;
+    const auto fineSize = chunk(fineAt, TChunk::kFineID);
+    if (!fineSize || *fineSize == 0)
+        return false;
     const auto* values = &m_block[m_thumbAt + TChunk::kHeaderSize];
     stored.assign(values, values + *thumb);
+    const auto* print = &m_block[fineAt + TChunk::kHeaderSize];
+    fine.assign(print, print + *fineSize);
     return true;
 }
 

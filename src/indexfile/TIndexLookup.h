@@ -41,10 +41,11 @@ public:
 
     // The entry that holds `path`, if any.
     std::optional<std::size_t> locate(std::string_view path);
-    // The entry's stored values when its recorded stamp equals `stamp` and
-    // was settled before the recording run started.
+    // The entry's stored values and structure fingerprint when its recorded
+    // stamp equals `stamp` and was settled before the recording run started,
+    // and it has a fingerprint.
     bool storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
-                           std::vector<std::uint8_t>& stored);
+                           std::vector<std::uint8_t>& stored, std::vector<std::uint8_t>& fine);
     // The entry's path goes on into the new index.
     void keep(std::size_t entry);
 

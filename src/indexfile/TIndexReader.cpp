@@ -22,6 +22,9 @@ namespace {
 constexpr std::size_t kFirstBlock = 64 * 1024;
 constexpr std::size_t kReadBlock = 256 * 1024;
 constexpr std::size_t kHeaderSize = static_cast<std::size_t>(TChunk::kHeaderSize);
+// How far past a thumbnail its entry's other chunks are looked for: well
+// beyond what they take, and a chunk larger than that is left to the walk.
+constexpr std::size_t kMaxLookAhead = 64 * 1024;
 
 } // namespace
 
@@ -131,6 +134,56 @@ bool TIndexReader::currentPathIsValid()
     return m_pathState == PathState::Valid;
 }
 
+void TIndexReader::takeFollowing(std::size_t thumbAt, Entry& entry)
+{
+    // The thumbnail chunk stays in the buffer while the chunks after it are
+    // read in, so the spans handed out point into the buffer as it lies
+    // after the last fill.
+    const std::size_t thumbEnd = m_pos - thumbAt;
+    std::size_t at = thumbEnd; // from the thumbnail chunk's start
+    std::optional<std::size_t> fineAt;
+    std::size_t fineLength = 0;
+    entry.stamp.reset();
+    const auto inBuffer = [&](std::size_t length) {
+        if (m_end - thumbAt >= length)
+            return true;
+        m_pos = thumbAt;
+        const bool filled = fill(length);
+        thumbAt = m_pos;
+        return filled;
+    };
+    while (at - thumbEnd <= kMaxLookAhead && inBuffer(at + kHeaderSize)) {
+        const std::uint8_t* header = m_buffer.get() + thumbAt + at;
+        const std::uint32_t id = bigendian::load32(header);
+        const auto size =
+            static_cast<std::int64_t>(static_cast<std::int32_t>(bigendian::load32(header + 4)));
+        const std::int64_t left = m_size - static_cast<std::int64_t>(m_bufferOffset + thumbAt + at);
+        // The next entry, or a chunk the walk itself must judge: damaged, or
+        // too large to be looked over here.
+        if (id == TChunk::kPathID || id == TChunk::kThumbID || size < 0 ||
+            size > left - TChunk::kHeaderSize ||
+            static_cast<std::size_t>(size) > kMaxLookAhead - (at - thumbEnd) ||
+            !inBuffer(at + kHeaderSize + static_cast<std::size_t>(size)))
+            break;
+        const auto length = static_cast<std::size_t>(size);
+        const std::uint8_t* bytes = m_buffer.get() + thumbAt + at + kHeaderSize; // filled anew
+        if (id == TChunk::kStampID && length == TFileStamp::kStoredSize) {
+            entry.stamp = TFileStamp{static_cast<std::int64_t>(bigendian::load64(bytes)),
+                                     static_cast<std::int64_t>(bigendian::load64(bytes + 8)),
+                                     static_cast<std::int64_t>(bigendian::load64(bytes + 16))};
+        } else if (id == TChunk::kFineID && length <= TChunk::maxDataSize(id)) {
+            fineAt = at + kHeaderSize;
+            fineLength = length;
+        }
+        at += kHeaderSize + length;
+    }
+    m_pos = thumbAt + at;
+    const std::uint8_t* thumb = m_buffer.get() + thumbAt;
+    entry.stored = {thumb + kHeaderSize, thumbEnd - kHeaderSize};
+    entry.fine = fineAt ? std::span<const std::uint8_t>(thumb + *fineAt, fineLength)
+                        : std::span<const std::uint8_t>();
+}
+
 bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed)
 {
     return next(entry, proceed, Filter{});
@@ -188,9 +241,9 @@ bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed, const Fi
             if ((filter.accept != nullptr && !filter.accept(filter.context, stored)) ||
                 !currentPathIsValid())
                 continue;
+            takeFollowing(data - kHeaderSize, entry);
             entry.path = currentPath();
             entry.pathOffset = m_pathOffset;
-            entry.stored = stored;
             return true;
         }
         if (id == TChunk::kPathID) {

@@ -30,8 +30,12 @@ public:
         std::string_view path;                // valid until the next call of next()
         std::span<const std::uint8_t> stored; // big-endian values; the same
         std::uint64_t pathOffset = 0;         // where the entry's path chunk starts
-        std::optional<TFileStamp> stamp;      // the file as it was indexed, when recorded
-        std::span<const std::uint8_t> fine;   // stored structure fingerprint; empty when none
+        // From the chunks after the thumbnail, up to the next path or
+        // thumbnail: the file as it was indexed, when recorded, and its
+        // stored structure fingerprint (empty when none; valid until the
+        // next call of next()).
+        std::optional<TFileStamp> stamp;
+        std::span<const std::uint8_t> fine;
     };
     // A test of a thumbnail's stored values made before its path is looked
     // at: a search that turns down nearly every entry does not check the
@@ -76,6 +80,9 @@ private:
     bool fill(std::size_t length);
     bool endWalk(); // a damaged or shortened file: no more entries
     bool currentPathIsValid();
+    // Takes the chunks after an accepted thumbnail (the one at `thumbAt` in
+    // the buffer) up to the next path or thumbnail: its stamp and fingerprint.
+    void takeFollowing(std::size_t thumbAt, Entry& entry);
     std::string_view currentPath() const;
 
     std::unique_ptr<platform::FileHandle> m_handle;

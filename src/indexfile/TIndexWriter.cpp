@@ -44,16 +44,16 @@ bool TIndexWriter::writeStamp(const TFileStamp& stamp)
 }
 
 bool TIndexWriter::writeEntry(std::string_view path, std::span<const std::int16_t> values,
-                              const TFileStamp& stamp)
+                              const TFileStamp& stamp, std::span<const std::uint8_t> fine)
 {
     m_values.resize(values.size() * 2);
     for (std::size_t i = 0; i < values.size(); ++i)
         bigendian::store16(m_values.data() + 2 * i, static_cast<std::uint16_t>(values[i]));
-    return writeStoredEntry(path, m_values, stamp);
+    return writeStoredEntry(path, m_values, stamp, fine);
 }
 
 bool TIndexWriter::writeStoredEntry(std::string_view path, std::span<const std::uint8_t> stored,
-                                    const TFileStamp& stamp)
+                                    const TFileStamp& stamp, std::span<const std::uint8_t> fine)
 {
     // Path and thumbnail always travel together, path first, so the file never
     // holds one without the other.
@@ -61,7 +61,8 @@ bool TIndexWriter::writeStoredEntry(std::string_view path, std::span<const std::
         return false;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(path.data());
     return writeChunk(TChunk::kPathID, {bytes, path.size()}) &&
-           writeChunk(TChunk::kThumbID, stored) && writeStamp(stamp);
+           writeChunk(TChunk::kThumbID, stored) && writeStamp(stamp) &&
+           (fine.empty() || writeChunk(TChunk::kFineID, fine));
 }
 
 } // namespace ovrin

@@ -16,7 +16,8 @@ class FileHandle;
 
 // The one writer of index files: a head, the start of the run that writes
 // it, then for every picture its path chunk, its thumbnail chunk right after
-// it, and its stamp chunk. Writes go
+// it, its stamp chunk and, when the picture has one, its structure
+// fingerprint (FineSignature::store bytes). Writes go
 // through the handle's buffer; a failed write sticks to the handle, so the
 // caller checks once at the end.
 class TIndexWriter {
@@ -29,11 +30,11 @@ public:
     bool writeRunStart(std::int64_t startNs);
     // A picture's entry from its signature in host order.
     bool writeEntry(std::string_view path, std::span<const std::int16_t> values,
-                    const TFileStamp& stamp);
+                    const TFileStamp& stamp, std::span<const std::uint8_t> fine = {});
     // The same from values already stored big-endian (an unchanged picture
     // taken over from an older index).
     bool writeStoredEntry(std::string_view path, std::span<const std::uint8_t> stored,
-                          const TFileStamp& stamp);
+                          const TFileStamp& stamp, std::span<const std::uint8_t> fine = {});
 
 private:
     bool writeChunk(std::uint32_t id, std::span<const std::uint8_t> data);

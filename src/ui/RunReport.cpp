@@ -105,14 +105,23 @@ QString RunReport::summary(const RunSummary& run)
 
     case RunSummary::Kind::IndexSearch: {
         const QString entries = count(run.examined, tr("%1 entry"), tr("%1 entries"));
+        // Hits whose files changed or went since the index was written.
+        const auto withStale = [&run](const QString& text) {
+            if (run.redecoded == 0 && run.leftOut == 0)
+                return text;
+            return tr("%1; %2 decoded again (changed since indexed), %3 left out (gone or "
+                      "unreadable)")
+                .arg(text, number(run.redecoded), number(run.leftOut));
+        };
         if (run.outcome == RunSummary::Outcome::Failed)
             return tr("Index search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
-            return tr("Index search stopped after %1: %2").arg(entries, hits);
+            return withStale(tr("Index search stopped after %1: %2").arg(entries, hits));
         // An engine that counted no entries says nothing about them.
         if (run.examined < run.hits)
-            return tr("Index search: %1 in %2").arg(hits, seconds(run.seconds));
-        return tr("Index search: %1 among %2 in %3").arg(hits, entries, seconds(run.seconds));
+            return withStale(tr("Index search: %1 in %2").arg(hits, seconds(run.seconds)));
+        return withStale(
+            tr("Index search: %1 among %2 in %3").arg(hits, entries, seconds(run.seconds)));
     }
 
     case RunSummary::Kind::IndexCreation: {

@@ -300,6 +300,15 @@ private Q_SLOTS:
         QVERIFY(block.first().startsWith(QStringLiteral("ref\t100.0\t")));
         QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/copy.png")));
         QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/sub/half.jpg")));
+
+        // A hit whose file went is not listed; the summary counts it.
+        QVERIFY(QFile::remove(tree + QStringLiteral("/copy.png")));
+        const Run stale = runCli({QStringLiteral("search"), target, QStringLiteral("--index"),
+                                  index, QStringLiteral("--match-rate"), QStringLiteral("0")});
+        QCOMPARE(stale.out.count(u'\n'), byIndex.out.count(u'\n') - 1);
+        QCOMPARE(stale.err, QStringLiteral("stale index entries: 0 decoded again (changed since "
+                                           "indexed), 1 left out (gone or unreadable); an index "
+                                           "update brings them up to date\n"));
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the

@@ -3,6 +3,7 @@
 // plain replay of the committed seed corpus in every test run.
 
 #include "engine/TGraphicSearch.h"
+#include "indexfile/TChunk.h"
 #include "indexfile/TIndexLookup.h"
 
 #include <QImage>
@@ -97,9 +98,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ovrin::TIndexReader reader(harness.index);
         reader.readHead();
         ovrin::TIndexReader::Entry entry;
-        while (reader.next(entry))
-            if (!lookup.locate(entry.path))
+        while (reader.next(entry)) {
+            if (!lookup.locate(entry.path) ||
+                entry.fine.size() > ovrin::TChunk::maxDataSize(ovrin::TChunk::kFineID))
                 std::abort();
+            // Under a sanitizer, every byte handed out must lie in the buffer.
+            volatile std::uint8_t touched = 0;
+            for (const std::uint8_t byte : entry.stored)
+                touched = static_cast<std::uint8_t>(touched ^ byte);
+            for (const std::uint8_t byte : entry.fine)
+                touched = static_cast<std::uint8_t>(touched ^ byte);
+        }
     }
     return 0;
 }

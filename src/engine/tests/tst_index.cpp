@@ -4,6 +4,7 @@
 #include "indexfile/TIndexReader.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileHandle.h"
+#include "signature/FineSignature.h"
 
 #include <QFile>
 
@@ -491,23 +492,37 @@ private Q_SLOTS:
     {
         IndexFixture f;
         const std::string target = f.image("target.png", 5);
+        const std::string a = f.image("a.png", 5);
+        const std::string b = f.image("b.png", 5);
         TFileInfo info(target);
         QVERIFY(info.makeThumbnail(8));
         const QByteArray same = thumbData(info.thumbnail());
+        const auto stamped = [](const std::string& path) {
+            const TFileStamp stamp = stampOf(path);
+            return chunk("OVST", be64(stamp.size) + be64(stamp.modifiedNs) + be64(stamp.changedNs));
+        };
         QByteArray huge("OVTM\x7f\xff\xff\xf0", 8); // claims 2 GiB it does not hold
         const std::string index = f.root + "/hand.ovi";
         QVERIFY(writeAll(index, head(8) + chunk("OVTM", same) + // before any path
-                                    chunk("OVPT", "/a.png") + chunk("OVTM", same) +
+                                    chunk("OVPT", a.c_str()) + chunk("OVTM", same) + stamped(a) +
                                     chunk("XTRA", "skip me") + chunk("OVTM", same) +  // same path
                                     chunk("OVPT", "\xc3\x28") + chunk("OVTM", same) + // bad UTF-8
                                     chunk("OVPT", QByteArray("/n\0ul", 5)) + chunk("OVTM", same) +
-                                    chunk("OVPT", "/b.png") +
+                                    chunk("OVPT", b.c_str()) +
                                     chunk("OVTM", thumbData(std::vector<std::int16_t>(49))) +
-                                    chunk("OVHD", "ignored") + chunk("OVTM", same) + huge));
+                                    chunk("OVHD", "ignored") + chunk("OVTM", same) + stamped(b) +
+                                    huge));
         f.engine->target().setFilePath(target);
         f.engine->setIndexFilePath(index);
-        QCOMPARE(f.hits(1), (std::vector<std::string>{"100 /a.png", "100 /a.png", "100 /b.png"}));
+        QCOMPARE(f.hits(1), (std::vector<std::string>{"100 " + a, "100 " + a, "100 " + b}));
         QVERIFY(f.recorder.paths(Event::Progress).empty());
+        QCOMPARE(f.engine->lastRunSummary().redecoded,
+                 std::int64_t(1)); // the second, without a stamp
+        // A stop ends the walk before the next chunk.
+        f.recorder.onHit = [&](const std::string&) { f.engine->stop(); };
+        QCOMPARE(f.hits(1), std::vector<std::string>{"100 " + a});
+        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
+        f.recorder.onHit = nullptr;
 
         QVERIFY(writeAll(index, head(8)));
         QVERIFY(f.hits(1).empty());
@@ -516,22 +531,61 @@ private Q_SLOTS:
         QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
     }
 
-    void indexSearchStopsBeforeTheNextChunk()
+    // An index search lists no hit on what its file held when it was indexed:
+    // a hit whose file changed is decoded again, one whose file is gone, or is
+    // no picture any more, is left out; both are counted.
+    void indexSearchHitsAreCheckedAgainstTheirFiles_data()
     {
+        QTest::addColumn<QByteArray>("change");
+        QTest::addColumn<bool>("hit");
+        QTest::addColumn<int>("redecoded");
+        QTest::addColumn<int>("leftOut");
+        QTest::newRow("unchanged") << QByteArray("none") << true << 0 << 0;
+        QTest::newRow("replaced by another picture") << QByteArray("other") << false << 1 << 0;
+        QTest::newRow("replaced by a changed copy") << QByteArray("changed copy") << true << 1 << 0;
+        QTest::newRow("deleted") << QByteArray("deleted") << false << 0 << 1;
+        QTest::newRow("no picture any more") << QByteArray("text") << false << 0 << 1;
+    }
+    void indexSearchHitsAreCheckedAgainstTheirFiles()
+    {
+        QFETCH(QByteArray, change);
+        QFETCH(bool, hit);
+        QFETCH(int, redecoded);
+        QFETCH(int, leftOut);
         IndexFixture f;
+        f.folder("tree");
         const std::string target = f.image("target.png", 5);
-        TFileInfo info(target);
-        QVERIFY(info.makeThumbnail(8));
-        QByteArray bytes = head(8);
-        for (int i = 0; i < 20; ++i)
-            bytes += chunk("OVPT", QByteArray("/p") + QByteArray::number(i)) +
-                     chunk("OVTM", thumbData(info.thumbnail()));
-        QVERIFY(writeAll(f.root + "/i.ovi", bytes));
+        const std::string copy = f.image("tree/copy.png", 5);
+        const std::string kept = f.image("tree/kept.png", 5);
+        QVERIFY(f.makeIndex(f.root + "/tree", f.root + "/index.ovi"));
+        QImage changed = photoLike(48, 36, 5);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x)
+                changed.setPixel(x, y, 0xff000000u);
+        if (change == "other")
+            f.image("tree/copy.png", 77);
+        else if (change == "changed copy")
+            writeImage(QString::fromStdString(copy), changed, "png");
+        else if (change == "deleted")
+            QVERIFY(QFile::remove(QString::fromStdString(copy)));
+        else if (change == "text")
+            f.text("tree/copy.png");
+
         f.engine->target().setFilePath(target);
-        f.engine->setIndexFilePath(f.root + "/i.ovi");
-        f.recorder.onHit = [&](const std::string&) { f.engine->stop(); };
-        QCOMPARE(f.hits(1), std::vector<std::string>{"100 /p0"});
-        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
+        f.engine->setMatchRate(60);
+        std::vector<std::string> want{"100 " + kept};
+        if (hit) {
+            TFileInfo now(copy), aim(target);
+            QVERIFY(now.makeThumbnail(8) && aim.makeThumbnail(8));
+            QVERIFY(aim.isEqualThumbnail(3, 60, now));
+            QCOMPARE(now.matchRate() < 100, change != "none");
+            want.insert(want.begin(), std::to_string(now.matchRate()) + " " + copy);
+        }
+        std::sort(want.begin(), want.end());
+        QCOMPARE(f.hits(1), want);
+        const RunSummary summary = f.engine->lastRunSummary();
+        QCOMPARE(summary.redecoded, std::int64_t(redecoded));
+        QCOMPARE(summary.leftOut, std::int64_t(leftOut));
     }
 
     void everyPrefixOfAnIndexEnds()
@@ -606,7 +660,11 @@ private Q_SLOTS:
         for (const auto& [path, values] : strictEntries(current))
             unstamped +=
                 chunk("OVPT", QByteArray::fromStdString(path)) + chunk("OVTM", thumbData(values));
-        for (const QByteArray& old : {head(8) + current.mid(280), unstamped}) {
+        // And one without fingerprints: decoded again so that it gains them.
+        QByteArray unprinted = current;
+        for (qsizetype at = 0; (at = unprinted.indexOf("OVFP", at)) >= 0;)
+            unprinted.remove(at, 8 + qsizetype(FineSignature::kStoredSize));
+        for (const QByteArray& old : {head(8) + current.mid(280), unstamped, unprinted}) {
             QVERIFY(writeAll(index, old));
             QVERIFY(f.makeIndex(tree, index));
             QCOMPARE(f.engine->lastRunSummary().reused, std::int64_t(0));

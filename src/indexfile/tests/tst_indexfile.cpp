@@ -1,6 +1,7 @@
 #include "indexfile/TChunk.h"
 #include "indexfile/TIndexLookup.h"
 #include "indexfile/TIndexReader.h"
+#include "indexfile/TIndexWriter.h"
 #include "platform/FileHandle.h"
 #include "support/TestImages.h"
 
@@ -8,6 +9,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <tuple>
 
 using namespace ovrin;
 using platform::FileHandle;
@@ -217,10 +219,13 @@ private Q_SLOTS:
     }
 
     // The reader walks chunks where they lie in blocks of 256 KiB: a head
-    // padded byte by byte moves the first block's end over every byte of an
-    // entry; after the entries come a path longer than a block, a chunk passed
-    // over beyond the block, a path too long to be one, a path that is not
-    // UTF-8 and a thumbnail cut short.
+    // padded byte by byte moves the ends of the first blocks (the third one
+    // into a buffer that is not reallocated) over every byte of an accepted
+    // and a passed-over entry, the chunks after its thumbnail included; after
+    // the entries come a path longer than a block, a chunk passed over beyond
+    // the block, a path too long to be one, a path that is not UTF-8 and a
+    // thumbnail cut short. Entries are (path, values, stamp size or none,
+    // fingerprint).
     void readerWalksChunksAcrossReadBlocks()
     {
         QTemporaryDir dir;
@@ -229,14 +234,29 @@ private Q_SLOTS:
             values[0] = static_cast<char>(i % 2); // the filter below takes even entries
             return values;
         };
+        using Found = std::tuple<std::string, QByteArray, std::optional<std::int64_t>, QByteArray>;
+        // After the thumbnail: a stamp; then by turns nothing, a fingerprint, a
+        // chunk of another kind before it, a stamp of the wrong size and a
+        // fingerprint too large to be one.
         QByteArray entries;
-        std::vector<std::pair<std::string, QByteArray>> expected;
-        for (int i = 0; i < 1600; ++i) {
+        std::vector<Found> expected;
+        for (int i = 0; i < 3000; ++i) {
             const QByteArray path = "/p/" + QByteArray::number(i);
+            const QByteArray fine(24, static_cast<char>('a' + i % 26));
+            const QByteArray after[] = {{},
+                                        chunk("OVFP", fine),
+                                        chunk("XTRA", "x") + chunk("OVFP", fine),
+                                        chunk("OVST", QByteArray(16, 's')),
+                                        chunk("OVFP", QByteArray(65, 'f'))};
+            const int kind = (i / 2) % 5;
             entries +=
-                chunk("OVPT", path) + chunk("OVTM", thumb(i)) + chunk("OVST", QByteArray(16, 's'));
+                chunk("OVPT", path) + chunk("OVTM", thumb(i)) +
+                (kind == 3 ? QByteArray() : chunk("OVST", be64(i) + be64(2 * i) + be64(3 * i))) +
+                after[kind];
             if (i % 2 == 0)
-                expected.emplace_back(path.toStdString(), thumb(i));
+                expected.emplace_back(path.toStdString(), thumb(i),
+                                      kind == 3 ? std::nullopt : std::optional<std::int64_t>(i),
+                                      kind == 1 || kind == 2 ? fine : QByteArray());
         }
         const QByteArray longPath = "/long/" + QByteArray(300 * 1024, 'x');
         const QByteArray tail =
@@ -245,15 +265,15 @@ private Q_SLOTS:
             chunk("OVPT", QByteArray(1024 * 1024 + 1, 'y')) + chunk("OVTM", thumb(4)) +
             chunk("OVPT", "/\xff") + chunk("OVTM", thumb(6)) + chunk("OVPT", "/cut") +
             chunk("OVTM", thumb(8)).left(100);
-        for (int pad = 0; pad <= 200; ++pad) {
+        for (int pad = 0; pad <= 460; ++pad) {
             QByteArray head = hex("0001000000000008") + QByteArray(248 + pad, '\0');
             QByteArray bytes = chunk("OVHD", head) + entries;
             auto want = expected;
-            std::int64_t counted = 1600;
+            std::int64_t counted = 3000;
             if (pad == 0) {
                 bytes += tail;
-                want.emplace_back(longPath.toStdString(), thumb(0));
-                want.emplace_back(longPath.toStdString(), thumb(2));
+                want.emplace_back(longPath.toStdString(), thumb(0), std::nullopt, QByteArray());
+                want.emplace_back(longPath.toStdString(), thumb(2), std::nullopt, QByteArray());
                 counted += 3; // and the one under the path that is not UTF-8
             }
             const QString path = dir.filePath(QStringLiteral("blocks.ovi"));
@@ -264,12 +284,20 @@ private Q_SLOTS:
             const TIndexReader::Filter even{
                 [](void*, std::span<const std::uint8_t> stored) { return stored[0] == 0; },
                 nullptr};
-            std::vector<std::pair<std::string, QByteArray>> found;
+            const auto bytesOf = [](std::span<const std::uint8_t> span) {
+                return QByteArray(reinterpret_cast<const char*>(span.data()),
+                                  static_cast<qsizetype>(span.size()));
+            };
+            std::vector<Found> found;
             TIndexReader::Entry entry;
             while (reader.next(entry, nullptr, even)) {
-                found.emplace_back(entry.path,
-                                   QByteArray(reinterpret_cast<const char*>(entry.stored.data()),
-                                              static_cast<qsizetype>(entry.stored.size())));
+                std::optional<std::int64_t> stamp;
+                if (entry.stamp) {
+                    QCOMPARE(entry.stamp->modifiedNs, 2 * entry.stamp->size);
+                    QCOMPARE(entry.stamp->changedNs, 3 * entry.stamp->size);
+                    stamp = entry.stamp->size;
+                }
+                found.emplace_back(entry.path, bytesOf(entry.stored), stamp, bytesOf(entry.fine));
                 QCOMPARE(bytes.mid(static_cast<qsizetype>(entry.pathOffset), 4),
                          QByteArray("OVPT"));
             }
@@ -305,29 +333,35 @@ private Q_SLOTS:
     // A stamp proves a picture unchanged only when a later change could not
     // have left it as it was: its times lie before the tick, on the coarsest
     // clock of file systems (two seconds), in which the run that recorded it
-    // started. Times in nanoseconds; 1 s stamps end in nine zeros.
+    // started. Times in nanoseconds; 1 s stamps end in nine zeros. An entry
+    // without a fingerprint is decoded again, so that it gains one.
     void reuseNeedsStampsOlderThanTheRecordingRun_data()
     {
         QTest::addColumn<bool>("recorded");
         QTest::addColumn<qint64>("start");
         QTest::addColumn<qint64>("modified");
         QTest::addColumn<qint64>("changed");
+        QTest::addColumn<QByteArray>("fine");
         QTest::addColumn<bool>("reused");
         const qint64 s = 1'000'000'000;
-        QTest::newRow("settled") << true << 1000 * s + s / 2 << 990 * s << 990 * s << true;
+        const QByteArray fine(24, 'f');
+        QTest::newRow("settled") << true << 1000 * s + s / 2 << 990 * s << 990 * s << fine << true;
+        QTest::newRow("settled, no fingerprint: an older index")
+            << true << 1000 * s + s / 2 << 990 * s << 990 * s << QByteArray() << false;
         QTest::newRow("changed in the start's second")
-            << true << 1000 * s + s / 2 << 990 * s << 1000 * s << false;
+            << true << 1000 * s + s / 2 << 990 * s << 1000 * s << fine << false;
         QTest::newRow("modified in the start's second")
-            << true << 1000 * s + s / 2 << 1000 * s << 999 * s << false;
+            << true << 1000 * s + s / 2 << 1000 * s << 999 * s << fine << false;
         QTest::newRow("in the start's two-second tick")
-            << true << 1001 * s + s / 2 << 1000 * s << 1000 * s << false;
+            << true << 1001 * s + s / 2 << 1000 * s << 1000 * s << fine << false;
         QTest::newRow("just before the tick")
-            << true << 1001 * s + s / 2 << 1000 * s - 1 << 1000 * s - 1 << true;
-        QTest::newRow("tick before 1970") << true << -s / 2 << -s << -s << false;
+            << true << 1001 * s + s / 2 << 1000 * s - 1 << 1000 * s - 1 << fine << true;
+        QTest::newRow("tick before 1970") << true << -s / 2 << -s << -s << fine << false;
         QTest::newRow("earliest start")
             << true << std::numeric_limits<qint64>::min() << std::numeric_limits<qint64>::min()
-            << std::numeric_limits<qint64>::min() << false;
-        QTest::newRow("no start: an older index") << false << 0ll << 990 * s << 990 * s << false;
+            << std::numeric_limits<qint64>::min() << fine << false;
+        QTest::newRow("no start: an older index")
+            << false << 0ll << 990 * s << 990 * s << fine << false;
     }
     void reuseNeedsStampsOlderThanTheRecordingRun()
     {
@@ -335,24 +369,42 @@ private Q_SLOTS:
         QFETCH(qint64, start);
         QFETCH(qint64, modified);
         QFETCH(qint64, changed);
+        QFETCH(QByteArray, fine);
         QFETCH(bool, reused);
         QTemporaryDir dir;
-        QByteArray head(256, '\0');
-        head[1] = 1;
-        head[7] = 1;
-        const QByteArray values = hex("0123");
-        const QString path = dir.filePath(QStringLiteral("i.ovi"));
-        QVERIFY(ovrin::test::writeText(
-            path, chunk("OVHD", head) + (recorded ? chunk("OVRS", be64(start)) : QByteArray()) +
-                      chunk("OVPT", "/p.png") + chunk("OVTM", values) +
-                      chunk("OVST", be64(10) + be64(modified) + be64(changed))));
+        const std::vector<std::uint8_t> values{0x01, 0x23};
+        const auto bytes = [](const QByteArray& data) {
+            return std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                             static_cast<std::size_t>(data.size()));
+        };
+        const TFileStamp stamp{10, modified, changed};
+        written(dir, [&](FileHandle* h) {
+            TIndexWriter writer(*h);
+            QVERIFY(writer.writeHead(1));
+            QVERIFY(!recorded || writer.writeRunStart(start));
+            QVERIFY(writer.writeStoredEntry("/p.png", values, stamp, bytes(fine)));
+        });
+        const std::string path = dir.filePath(QStringLiteral("out.ovi")).toStdString();
+
+        TIndexReader reader(path);
+        QCOMPARE(reader.readHead(), 1);
+        TIndexReader::Entry entry;
+        QVERIFY(reader.next(entry));
+        QCOMPARE(entry.stamp, std::optional<TFileStamp>(stamp));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(entry.fine.data()),
+                            static_cast<qsizetype>(entry.fine.size())),
+                 fine);
+        QVERIFY(!reader.next(entry));
+
         TIndexLookup lookup;
-        QVERIFY(lookup.load(path.toStdString(), 1));
-        const auto entry = lookup.locate("/p.png");
-        QVERIFY(entry);
-        std::vector<std::uint8_t> stored;
-        QCOMPARE(lookup.storedIfUnchanged(*entry, {10, modified, changed}, stored), reused);
-        QCOMPARE(stored.size(), reused ? std::size_t(2) : std::size_t(0));
+        QVERIFY(lookup.load(path, 1));
+        const auto found = lookup.locate("/p.png");
+        QVERIFY(found);
+        std::vector<std::uint8_t> stored, print;
+        QCOMPARE(lookup.storedIfUnchanged(*found, stamp, stored, print), reused);
+        QCOMPARE(stored, reused ? values : std::vector<std::uint8_t>());
+        QCOMPARE(print, reused ? std::vector<std::uint8_t>(bytes(fine).begin(), bytes(fine).end())
+                               : std::vector<std::uint8_t>());
     }
 };
 

@@ -700,6 +700,13 @@ private Q_SLOTS:
         QTest::newRow("failed") << failed << "Search failed: the disk went away";
         QTest::newRow("index search") << run(K::IndexSearch, O::Finished, I::None, 4880, 1, 0, 0.1)
                                       << "Index search: 1 hit among 4,880 entries in 0.1 s";
+        RunSummary stale = run(K::IndexSearch, O::Finished, I::None, 4880, 2, 0, 0.1);
+        stale.redecoded = 3;
+        stale.leftOut = 1;
+        QTest::newRow("index search, stale entries")
+            << stale
+            << "Index search: 2 hits among 4,880 entries in 0.1 s; 3 decoded again (changed "
+               "since indexed), 1 left out (gone or unreadable)";
         RunSummary written = run(K::IndexCreation, O::Finished, I::Written, 4892, 0, 4880, 9);
         written.skipped[static_cast<std::size_t>(SkipReason::NotAnImage)] = 8;
         written.skipped[static_cast<std::size_t>(SkipReason::NameNotUtf8)] = 4;

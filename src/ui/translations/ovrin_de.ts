@@ -469,6 +469,11 @@
         <translation>Indexsuche: %1 unter %2 in %3</translation>
     </message>
     <message>
+        <location filename="../RunReport.cpp" line="110"/>
+        <source>%1; %2 decoded again (changed since indexed), %3 left out (gone or unreadable)</source>
+        <translation>%1; %2 neu eingelesen (seit der Indizierung geändert), %3 ausgelassen (entfernt oder nicht lesbar)</translation>
+    </message>
+    <message>
         <location filename="../RunReport.cpp" line="119"/>
         <source>%1 picture</source>
         <comment>written</comment>
