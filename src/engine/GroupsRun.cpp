@@ -35,7 +35,7 @@ struct Tally {
 // What a picture's row takes beside its values and its path: the string, its
 // fingerprint and facts, and its entry in the map of files seen.
 constexpr std::int64_t kRowBytes = static_cast<std::int64_t>(
-    sizeof(std::string) + sizeof(FineSignature) + sizeof(SignatureTable::Facts) + 48);
+    sizeof(std::string) + sizeof(FineSignature) + sizeof(SignatureTable::Facts) + 64);
 
 std::int64_t tableMemory(const Tally& tally, std::int32_t count)
 {
@@ -129,6 +129,8 @@ public:
             if (aliases.size() <= row)
                 aliases.resize(m_result.table.paths.size());
             std::string& first = m_result.table.paths[row];
+            if (path == first)
+                return true; // an index that lists a path twice
             if (leads(path, first))
                 std::swap(path, first);
             m_tally.pathBytes += static_cast<std::int64_t>(path.size() + sizeof(std::string));
@@ -158,8 +160,10 @@ public:
         auto& aliases = m_result.aliases;
         if (!aliases.empty())
             aliases.resize(m_result.table.paths.size());
-        for (auto& paths : aliases)
+        for (auto& paths : aliases) {
             std::sort(paths.begin(), paths.end());
+            paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+        }
         decltype(m_byFile)().swap(m_byFile);
     }
 
