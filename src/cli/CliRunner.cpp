@@ -1,6 +1,7 @@
 #include "cli/CliRunner.h"
 
 #include "indexfile/TIndexReader.h"
+#include "platform/FileManager.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
@@ -114,6 +115,18 @@ bool CliRunner::makePathsAbsolute(Options& options)
             return false;
         }
         *path = absolute;
+    }
+    for (std::string& folder : options.preferred) {
+        const auto absolute = absolutePath(folder);
+        if (!absolute) {
+            message(std::string("ovrin-cli: cannot tell the current folder: ") +
+                    std::strerror(errno) + "\n");
+            return false;
+        }
+        // Compared with the pictures' paths as a folder: without a final "/".
+        folder = absolute->size() > 1 && absolute->back() == '/'
+                     ? absolute->substr(0, absolute->size() - 1)
+                     : *absolute;
     }
     if (!options.target.empty()) {
         const auto absolute = absolutePath(options.target);
@@ -483,37 +496,64 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
                                    OutputFormat format)
 {
     const LookAlikeGroup& group = result.groups[number];
+    const auto aliasesOf = [&result](std::size_t row) -> const std::vector<std::string>& {
+        static const std::vector<std::string> none;
+        return row < result.aliases.size() ? result.aliases[row] : none;
+    };
+    // A picture's other paths, right after it: never members of their own.
+    const auto aliasLines = [&](std::size_t row, const std::string& head, const char* end) {
+        std::string lines;
+        for (const std::string& alias : aliasesOf(row))
+            lines +=
+                head + (format == OutputFormat::Csv ? csvField(alias) : escapePath(alias)) + end;
+        return lines;
+    };
+    const auto aliasArray = [&](std::size_t row) {
+        std::string array;
+        for (const std::string& alias : aliasesOf(row))
+            array += (array.empty() ? ",\"aliases\":[" : ",") + jsonString(alias);
+        return array.empty() ? array : array + "]";
+    };
     const std::string& reference = result.table.paths[group.reference];
     char numbers[64];
     std::string text;
     switch (format) {
-    case OutputFormat::Csv:
-        text = std::to_string(number + 1) + ",reference,,," + csvField(reference) + "\r\n";
+    case OutputFormat::Csv: {
+        const std::string aliasHead = std::to_string(number + 1) + ",alias,,,";
+        text = std::to_string(number + 1) + ",reference,,," + csvField(reference) + "\r\n" +
+               aliasLines(group.reference, aliasHead, "\r\n");
         for (const LookAlikeMember& member : group.members) {
             std::snprintf(numbers, sizeof numbers, "%zu,member,%d,%.1f,", number + 1,
                           static_cast<int>(member.rate), member.likeness);
-            text += numbers + csvField(result.table.paths[member.index]) + "\r\n";
+            text += numbers + csvField(result.table.paths[member.index]) + "\r\n" +
+                    aliasLines(member.index, aliasHead, "\r\n");
         }
         return text;
+    }
     case OutputFormat::Json:
-        text = "{\"reference\":" + jsonString(reference) + ",\"members\":[";
+        text = "{\"reference\":" + jsonString(reference) + aliasArray(group.reference) +
+               ",\"members\":[";
         for (const LookAlikeMember& member : group.members) {
             std::snprintf(numbers, sizeof numbers,
                           "{\"rate\":%d,\"likeness\":%.1f,\"path\":", static_cast<int>(member.rate),
                           member.likeness);
             if (&member != group.members.data())
                 text += ',';
-            text.append(numbers).append(jsonString(result.table.paths[member.index])).append("}");
+            text.append(numbers)
+                .append(jsonString(result.table.paths[member.index]))
+                .append(aliasArray(member.index))
+                .append("}");
         }
         return text + "]}\n";
     default:
         // A block per group, the reference first, a blank line between groups.
-        text =
-            (number == 0 ? "" : "\n") + std::string("ref\t100.0\t") + escapePath(reference) + "\n";
+        text = (number == 0 ? "" : "\n") + std::string("ref\t100.0\t") + escapePath(reference) +
+               "\n" + aliasLines(group.reference, "alias\t\t", "\n");
         for (const LookAlikeMember& member : group.members) {
             std::snprintf(numbers, sizeof numbers, "%d\t%.1f\t", static_cast<int>(member.rate),
                           member.likeness);
-            text += numbers + escapePath(result.table.paths[member.index]) + "\n";
+            text += numbers + escapePath(result.table.paths[member.index]) + "\n" +
+                    aliasLines(member.index, "alias\t\t", "\n");
         }
         return text;
     }
@@ -523,6 +563,16 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
 {
     if (!setUpEngine(options))
         return ExitCode::Failure;
+    for (const std::string& folder : m_options.preferred) {
+        bool isDirectory = false;
+        if (!platform::FileManager::fileExists(folder, isDirectory) || !isDirectory) {
+            message("ovrin-cli: --prefer " + escapePath(folder) + ": no such folder\n");
+            return ExitCode::Failure;
+        }
+    }
+    m_engine->setSimilarity(m_options.similarity);
+    m_engine->setKeepRule(m_options.keep);
+    m_engine->setPreferredFolders(m_options.preferred);
     if (const StartResult started = m_engine->beginGroups(); !started)
         return refused(started);
     waitForEnd(*m_engine, interrupted);
@@ -547,10 +597,18 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
     }
     if (print(text) != ExitCode::Ok)
         return ExitCode::Failure;
-    if (m_showProgress && result)
-        message(std::to_string(result->groups.size()) + " groups holding " +
-                std::to_string(grouped) + " of " + std::to_string(result->table.paths.size()) +
-                " pictures\n");
+    // Entries passed over or decoded anew are told even where no progress is shown.
+    if (result && (m_showProgress || summary.leftOut > 0 || summary.redecoded > 0)) {
+        std::string line = std::to_string(result->groups.size()) + " groups holding " +
+                           std::to_string(grouped) + " of " +
+                           std::to_string(result->table.paths.size()) + " pictures";
+        if (summary.redecoded > 0)
+            line +=
+                ", " + std::to_string(summary.redecoded) + " decoded again (changed since indexed)";
+        if (summary.leftOut > 0)
+            line += ", " + std::to_string(summary.leftOut) + " left out (vanished or unreadable)";
+        message(line + "\n");
+    }
     return ExitCode::Ok;
 }
 

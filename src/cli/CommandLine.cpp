@@ -30,6 +30,7 @@ std::string CommandLine::usage()
            "                 [--verbose]\n"
            "       ovrin-cli check INDEXFILE\n"
            "       ovrin-cli groups (--index INDEXFILE | --dir DIR) [--bits B] [--match-rate R]\n"
+           "                 [--similarity S] [--keep K] [--prefer DIR]...\n"
            "                 [--pixel-number N] [--jobs J] [--format tsv|csv|json]\n"
            "       ovrin-cli --help\n"
            "\n"
@@ -40,7 +41,9 @@ std::string CommandLine::usage()
            "        into INDEXFILE, so that later searches need not decode them again; an\n"
            "        index already there is updated: unchanged pictures are not decoded\n"
            "check   prints the pixel number of an index file and how many pictures it holds\n"
-           "groups  lists the sets of look-alike pictures of an index file or a folder\n"
+           "groups  lists the sets of look-alike pictures of an index file or a folder,\n"
+           "        the copy to keep first; a file reached by several paths (links, hard\n"
+           "        links) is listed once, its other paths marked \"alias\"\n"
            "\n"
            "  --bits B            colour bits compared per channel, 1 to 4 (default 3)\n"
            "  --match-rate R      least share of agreeing pixels, 0 to 100 percent (default 70)\n"
@@ -49,6 +52,14 @@ std::string CommandLine::usage()
            "  --jobs J            decoding threads, 1 to 1024 (default: one per hardware thread)\n"
            "  --rebuild           decode every picture again instead of updating the index\n"
            "  --verbose, -v       list every skipped file with its reason on stderr\n"
+           "OPTIONS of groups:\n"
+           "  --similarity S      strict, normal (default) or loose: how alike in structure\n"
+           "                      a member must be to its group's first picture\n"
+           "  --keep K            which copy leads a group: pixels (default: most pixels,\n"
+           "                      then largest file, oldest, path), size, oldest, newest\n"
+           "                      or path\n"
+           "  --prefer DIR        copies under DIR lead before any other (repeatable: the\n"
+           "                      first named first)\n"
            "OUTPUT of search:\n"
            "  --sort              best hits first (rate, then likeness), printed at the end\n"
            "  --format F          tsv, csv or json (JSON Lines) with rate, likeness and path\n"
@@ -95,6 +106,8 @@ bool takes(CommandLine::Kind kind, const std::string& name)
         return kind == Kind::Search;
     if (name == "--rebuild")
         return kind == Kind::Index;
+    if (name == "--similarity" || name == "--keep" || name == "--prefer")
+        return kind == Kind::Groups;
     return false;
 }
 
@@ -174,6 +187,27 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             if (value->empty())
                 return fail(name + " needs a path");
             (name == "--dir" ? options.directory : options.indexFile) = *value;
+            continue;
+        }
+        if (name == "--prefer") {
+            if (value->empty())
+                return fail("--prefer needs a folder");
+            options.preferred.push_back(*value);
+            continue;
+        }
+        if (name == "--similarity") {
+            const auto similarity = parseSimilarity(*value);
+            if (!similarity)
+                return fail("--similarity takes strict, normal or loose, not '" + *value + "'");
+            options.similarity = *similarity;
+            continue;
+        }
+        if (name == "--keep") {
+            const auto keep = parseKeepRule(*value);
+            if (!keep)
+                return fail("--keep takes pixels, size, oldest, newest or path, not '" + *value +
+                            "'");
+            options.keep = *keep;
             continue;
         }
         if (name == "--format") {

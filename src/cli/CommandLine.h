@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/LookAlikeGroups.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,6 +37,11 @@ struct Options {
     bool sort = false;           // search: best first, at the end
     bool verbose = false;        // every skipped file with its reason on stderr
     bool rebuild = false;        // index: decode every picture again
+    // groups: how alike in structure members must be, which copy leads a
+    // group, and folders whose copies lead first (full paths once run)
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred;
 };
 
 // The parsed command line: which command with which options, or a usage error

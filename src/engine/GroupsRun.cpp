@@ -6,8 +6,11 @@
 #include "platform/DecodeBudget.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
 #include <new>
 #include <thread>
+#include <unordered_map>
 
 namespace ovrin {
 
@@ -29,10 +32,14 @@ struct Tally {
     }
 };
 
+// What a picture's row takes beside its values and its path: the string, its
+// fingerprint and facts, and its entry in the map of files seen.
+constexpr std::int64_t kRowBytes = static_cast<std::int64_t>(
+    sizeof(std::string) + sizeof(FineSignature) + sizeof(SignatureTable::Facts) + 64);
+
 std::int64_t tableMemory(const Tally& tally, std::int32_t count)
 {
-    return tally.pictures * (2 * std::int64_t{count} + std::int64_t{sizeof(std::string)}) +
-           tally.pathBytes;
+    return tally.pictures * (2 * std::int64_t{count} + kRowBytes) + tally.pathBytes;
 }
 
 std::string megabytes(std::int64_t bytes)
@@ -47,16 +54,153 @@ std::string outOfMemory(const Tally& tally, std::int64_t need, const std::string
            megabytes(need) + more + ".";
 }
 
-// Gives up the table once memory ran out; the tally goes on.
-void dropTable(SignatureTable& table, Tally& tally)
+// Whether `path` reaches its file without passing a symbolic link.
+bool isDirect(const std::string& path)
 {
-    tally.full = true;
-    std::vector<std::int16_t>().swap(table.values);
-    std::vector<std::string>().swap(table.paths);
+    char* real = ::realpath(path.c_str(), nullptr);
+    const bool direct = real != nullptr && path == real;
+    std::free(real);
+    return direct;
 }
 
-// Every signature of an index file of the head's pixel number.
-bool readIndex(RunContext& run, SignatureTable& table, Tally& tally)
+// Which of two paths of one file names it in the groups, the other becoming
+// its alias: one without links before one through a link, else the first in
+// byte order. So the choice depends neither on the walk's listing order nor
+// on the index's.
+bool leads(const std::string& a, const std::string& b)
+{
+    const bool directA = isDirect(a);
+    return directA != isDirect(b) ? directA : a < b;
+}
+
+// The rows of the table as pictures arrive, each file (device and inode) once:
+// a file reached again by another path adds that path to its aliases.
+class Rows {
+public:
+    Rows(LookAlikeResult& result, Tally& tally) : m_result(result), m_tally(tally) {}
+
+    // Whether a path of this file came before; marks it as come.
+    bool seen(const platform::FileIdentity& file)
+    {
+        if (file == platform::FileIdentity{})
+            return false; // no identity to tell by
+        return !m_byFile.try_emplace(file, kPending).second;
+    }
+    // The first path of a file seen gave no picture, nor will the others.
+    void gaveNothing(const platform::FileIdentity& file)
+    {
+        if (const auto it = m_byFile.find(file); it != m_byFile.end() && it->second == kPending)
+            it->second = kNothing;
+    }
+
+    void add(std::string path, std::span<const std::int16_t> values,
+             const std::optional<FineSignature>& fine, const platform::FileStatus& status)
+    {
+        m_tally.add(path.size());
+        if (m_tally.full)
+            return;
+        SignatureTable& table = m_result.table;
+        try {
+            table.values.insert(table.values.end(), values.begin(), values.end());
+            table.fine.push_back(fine.value_or(FineSignature{}));
+            table.facts.push_back({fine ? std::int64_t{fine->width} * fine->height : 0, status.size,
+                                   status.modifiedNs});
+            table.paths.push_back(std::move(path));
+            m_allFine = m_allFine && fine.has_value();
+            if (status.identity != platform::FileIdentity{})
+                m_byFile[status.identity] = table.paths.size() - 1;
+        } catch (const std::bad_alloc&) {
+            drop();
+        }
+    }
+
+    // Takes `path` as another path of a file seen before; false when that
+    // file gave no picture.
+    bool alias(std::string path, const platform::FileIdentity& file)
+    {
+        const auto it = m_byFile.find(file);
+        if (it == m_byFile.end() || it->second >= kNothing)
+            return false;
+        if (m_tally.full)
+            return true;
+        const std::size_t row = it->second;
+        try {
+            auto& aliases = m_result.aliases;
+            if (aliases.size() <= row)
+                aliases.resize(m_result.table.paths.size());
+            std::string& first = m_result.table.paths[row];
+            if (path == first)
+                return true; // an index that lists a path twice
+            if (leads(path, first))
+                std::swap(path, first);
+            m_tally.pathBytes += static_cast<std::int64_t>(path.size() + sizeof(std::string));
+            aliases[row].push_back(std::move(path));
+        } catch (const std::bad_alloc&) {
+            drop();
+        }
+        return true;
+    }
+
+    // Gives up the table once memory ran out; the tally goes on.
+    void drop()
+    {
+        m_tally.full = true;
+        const std::int32_t count = m_result.table.count;
+        m_result = LookAlikeResult{};
+        m_result.table.count = count;
+        decltype(m_byFile)().swap(m_byFile);
+    }
+
+    // The table as the grouping takes it: fingerprints only where every
+    // picture has one (a comparison of structure needs both sides).
+    void finish()
+    {
+        if (!m_allFine)
+            std::vector<FineSignature>().swap(m_result.table.fine);
+        auto& aliases = m_result.aliases;
+        if (!aliases.empty())
+            aliases.resize(m_result.table.paths.size());
+        for (auto& paths : aliases) {
+            std::sort(paths.begin(), paths.end());
+            paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+        }
+        decltype(m_byFile)().swap(m_byFile);
+    }
+
+private:
+    static constexpr std::size_t kPending = static_cast<std::size_t>(-1); // no outcome yet
+    static constexpr std::size_t kNothing = kPending - 1; // its first path gave no picture
+
+    LookAlikeResult& m_result;
+    Tally& m_tally;
+    std::unordered_map<platform::FileIdentity, std::size_t, platform::FileIdentityHash> m_byFile;
+    bool m_allFine = true;
+};
+
+// Whether an index holds the fingerprints a grouping confirms its members
+// with: an index written before they were kept holds none. One without any
+// entry needs none.
+bool holdsFingerprints(const std::string& indexPath, const std::atomic<bool>& proceed)
+{
+    TIndexReader reader(indexPath);
+    if (!reader.isIndexFile())
+        return true; // said by the reading itself
+    reader.readHead();
+    TIndexReader::Entry entry;
+    bool any = false;
+    while (reader.next(entry, &proceed)) {
+        if (!entry.fine.empty())
+            return true;
+        any = true;
+    }
+    return !any;
+}
+
+// Every signature of an index file of the head's pixel number, each checked
+// against its file: one unchanged since it was indexed is taken as stored, a
+// changed one (or one without its fingerprint) is decoded again, one that
+// vanished or cannot be read is left out.
+bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
 {
     const std::string indexPath = run.settings().indexFilePath.value_or(std::string());
     TIndexReader reader(indexPath);
@@ -66,44 +210,92 @@ bool readIndex(RunContext& run, SignatureTable& table, Tally& tally)
                                   : platform::describeLoadFailure(reader.openFailure())));
         return false;
     }
+    if (!holdsFingerprints(indexPath, run.proceedFlag())) {
+        if (run.proceed())
+            run.fail("The index file " + indexPath +
+                     " was made by an older version and lacks what look-alike groups need: "
+                     "update it with ovrin-cli index DIR " +
+                     indexPath +
+                     " (or Create Index File in the window), or group the folder "
+                     "instead.");
+        return !run.proceed(); // a stop is told as one
+    }
     const std::int32_t pixelNumber = reader.readHead();
     table.count = pixelNumber * pixelNumber;
+    RunSummary& summary = run.summary();
     std::vector<std::int16_t> values;
+    DecodePipeline pipeline(
+        run.settings().jobs, pixelNumber, run.proceedFlag(), [](DecodePipeline::Item&) {},
+        [&](DecodePipeline::Item& item) {
+            const platform::FileIdentity& file = item.status.identity;
+            if (item.skip) {
+                ++summary.leftOut;
+                rows.gaveNothing(file);
+            } else if (item.decode) {
+                ++summary.redecoded;
+                rows.add(std::move(item.path), item.values, item.fine, item.status);
+            } else if (!item.stored.empty()) {
+                TChunkThumb::decodeValues(item.stored.data(), item.stored.size(), values);
+                rows.add(std::move(item.path), values, item.fine, item.status);
+            } else if (!rows.alias(std::move(item.path), file)) {
+                ++summary.leftOut;
+            }
+        });
     TIndexReader::Entry entry;
     while (reader.next(entry, &run.proceedFlag())) {
-        ++run.summary().examined;
+        ++summary.examined;
         if (entry.stored.size() != 2 * static_cast<std::size_t>(table.count))
             continue; // another pixel number, or damaged: never a look-alike
-        tally.add(entry.path.size());
-        if (tally.full)
+        DecodePipeline::Item item;
+        item.path = entry.path;
+        const auto status = platform::FileManager::fileStatus(item.path);
+        if (!status || !status->isRegularFile) {
+            ++summary.leftOut;
             continue;
-        try {
-            TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
-            table.values.insert(table.values.end(), values.begin(), values.end());
-            table.paths.emplace_back(entry.path);
-        } catch (const std::bad_alloc&) {
-            dropTable(table, tally);
         }
+        item.status = *status;
+        if (rows.seen(status->identity)) {
+            pipeline.submit(std::move(item)); // an alias, settled in turn
+            continue;
+        }
+        const TFileStamp now{status->size, status->modifiedNs, status->changedNs};
+        item.fine = entry.fine.empty() ? std::nullopt : FineSignature::load(entry.fine);
+        if (item.fine && entry.stamp == now) {
+            item.stored.assign(entry.stored.begin(), entry.stored.end());
+        } else {
+            item.fine.reset();
+            item.file.reset(platform::FileManager::openRegularFile(item.path, O_RDONLY));
+            if (!item.file.isOpen()) {
+                ++summary.leftOut;
+                rows.gaveNothing(status->identity);
+                continue;
+            }
+            item.decode = true;
+        }
+        pipeline.submit(std::move(item));
     }
+    pipeline.finish();
     return true;
 }
 
 // Every picture of a tree, decoded on every core as an index creation would,
-// into memory.
-bool decodeTree(RunContext& run, SignatureTable& table, Tally& tally)
+// into memory; a file the walk meets again by another path is not decoded
+// again.
+bool decodeTree(RunContext& run, Rows& rows, SignatureTable& table)
 {
     table.count = run.settings().pixelNumber * run.settings().pixelNumber;
     PictureWalk::Steps steps;
+    steps.prepare = [&](DecodePipeline::Item& item, const WalkFile&) {
+        // One byte is no signature of any size: the walk hands the item back
+        // as settled, and it is taken for an alias.
+        if (rows.seen(item.status.identity))
+            item.stored.assign(1, 0);
+    };
     steps.complete = [&](DecodePipeline::Item& item) {
-        tally.add(item.path.size());
-        if (tally.full)
-            return;
-        try {
-            table.values.insert(table.values.end(), item.values.begin(), item.values.end());
-            table.paths.push_back(std::move(item.path));
-        } catch (const std::bad_alloc&) {
-            dropTable(table, tally);
-        }
+        if (item.stored.empty())
+            rows.add(std::move(item.path), item.values, item.fine, item.status);
+        else
+            rows.alias(std::move(item.path), item.status.identity);
     };
     return PictureWalk(run, std::move(steps)).run();
 }
@@ -134,8 +326,10 @@ void runGroups(RunContext& run, GroupsState state)
     auto result = std::make_shared<LookAlikeResult>();
     SignatureTable& table = result->table;
     Tally tally;
-    const bool read = run.settings().searchMethod == 1 ? readIndex(run, table, tally)
-                                                       : decodeTree(run, table, tally);
+    Rows rows(*result, tally);
+    const bool read = run.settings().searchMethod == 1 ? readIndex(run, rows, table)
+                                                       : decodeTree(run, rows, table);
+    rows.finish();
     if (!read || !run.proceed()) {
         if (read)
             run.endedByStop();
@@ -166,7 +360,10 @@ void runGroups(RunContext& run, GroupsState state)
     }
     std::optional<std::vector<LookAlikeGroup>> groups;
     try {
-        groups = findLookAlikeGroups(table, bits, run.settings().matchRate, threads,
+        const RunSettings& settings = run.settings();
+        groups = findLookAlikeGroups(table,
+                                     GroupingRequest{bits, settings.matchRate, settings.similarity,
+                                                     settings.keep, settings.preferred, threads},
                                      &run.proceedFlag(), &state.progress);
     } catch (const std::bad_alloc&) {
         run.fail(outOfMemory(tally, tableMemory(tally, table.count) + need(threads).most));

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <csignal>
 #include <unistd.h>
@@ -58,6 +59,24 @@ bool startedLater(const QString& index)
     return file.open(QIODevice::ReadWrite) && file.seek(264) &&
            file.read(8) == QByteArray("OVRS\0\0\0\x08", 8) &&
            file.write(QByteArray::fromHex("3782dace9d900000")) == 8;
+}
+
+// The index as a version before structure fingerprints wrote it: every
+// chunk but those.
+bool withoutFingerprints(const QString& index)
+{
+    QFile file(index);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray bytes = file.readAll();
+    QByteArray kept;
+    for (qsizetype at = 0; at + 8 <= bytes.size();) {
+        const qsizetype length = 8 + qFromBigEndian<qint32>(bytes.constData() + at + 4);
+        if (bytes.mid(at, 4) != "OVFP")
+            kept += bytes.mid(at, length);
+        at += length;
+    }
+    return file.resize(0) && file.write(kept) == kept.size();
 }
 
 // target.jpg beside tree/: a half-size recompressed copy and a PNG copy of the
@@ -113,6 +132,16 @@ private Q_SLOTS:
         QVERIFY(index.options.rebuild && index.options.verbose);
         QCOMPARE(index.options.indexFile, std::optional<std::string>("i.ovi"));
         QCOMPARE(CommandLine::parse({"search", "t", "--help"}).kind, CommandLine::Kind::Help);
+
+        const auto groups = CommandLine::parse({"groups", "--dir", "d", "--similarity", "loose",
+                                                "--keep=oldest", "--prefer", "a", "--prefer=b"});
+        QCOMPARE(groups.kind, CommandLine::Kind::Groups);
+        QCOMPARE(groups.options.similarity, ovrin::Similarity::Loose);
+        QCOMPARE(groups.options.keep, ovrin::KeepRule::Oldest);
+        QCOMPARE(groups.options.preferred, (std::vector<std::string>{"a", "b"}));
+        const auto defaults = CommandLine::parse({"groups", "--index", "i"});
+        QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
+        QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
     }
 
     void refusesBadCommandLines_data()
@@ -145,7 +174,14 @@ private Q_SLOTS:
                                 "index /tmp",
                                 "index /tmp i --bits 2",
                                 "check a b",
-                                "groups --dir d --sort"})
+                                "groups --dir d --sort",
+                                "groups --dir d --similarity tight",
+                                "groups --dir d --keep largest",
+                                "groups --dir d --keep=",
+                                "groups --dir d --prefer",
+                                "groups --dir d --prefer=",
+                                "search t --dir d --keep size",
+                                "index d i --similarity strict"})
             QTest::newRow(row) << QString::fromLatin1(row);
     }
     void refusesBadCommandLines()
@@ -309,6 +345,77 @@ private Q_SLOTS:
         QCOMPARE(stale.err, QStringLiteral("stale index entries: 0 decoded again (changed since "
                                            "indexed), 1 left out (gone or unreadable); an index "
                                            "update brings them up to date\n"));
+
+        // Each entry is held to its file: copy.png now shows another picture,
+        // other3.jpg is gone; the others are taken as stored.
+        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/copy.png"),
+                                        ovrin::test::photoLike(800, 600, 2), "png"));
+        QVERIFY(QFile::remove(tree + QStringLiteral("/other3.jpg")));
+        const Run checkedAgain =
+            runCli({QStringLiteral("groups"), QStringLiteral("--index"), index});
+        QCOMPARE(checkedAgain.exitCode, 0);
+        QCOMPARE(checkedAgain.out, QStringLiteral("ref\t100.0\t%1/copy.png\n").arg(tree) +
+                                       checkedAgain.out.section(u'\n', 1, 1) + u'\n');
+        QVERIFY(
+            checkedAgain.out.section(u'\n', 1, 1).endsWith(tree + QStringLiteral("/other2.jpg")));
+        QCOMPARE(checkedAgain.err,
+                 QStringLiteral("1 groups holding 2 of 4 pictures, 1 decoded again "
+                                "(changed since indexed), 1 left out (vanished or "
+                                "unreadable)\n"));
+
+        QVERIFY(withoutFingerprints(index));
+        const Run older = runCli({QStringLiteral("groups"), QStringLiteral("--index"), index});
+        QCOMPARE(older.exitCode, 1);
+        QCOMPARE(older.out, QString());
+        QVERIFY2(older.err.contains(QStringLiteral("made by an older version")) &&
+                     older.err.contains(QStringLiteral("ovrin-cli index DIR ") + index),
+                 qPrintable(older.err));
+    }
+
+    // One file reached by several paths is listed once, its other paths
+    // marked after it in every format, never as members.
+    void groupsListEachFileOnce()
+    {
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("t"));
+        const QImage photo = ovrin::test::photoLike(800, 600, 77);
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/a")) &&
+                QDir().mkpath(tree + QStringLiteral("/b")));
+        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/a/photo.jpg"), photo, "jpeg", 90));
+        QVERIFY(ovrin::test::writeImage(
+            tree + QStringLiteral("/half.jpg"),
+            photo.scaled(400, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), "jpeg", 60));
+        QCOMPARE(::symlink("../a", qPrintable(tree + QStringLiteral("/b/album-link"))), 0);
+        QCOMPARE(::link(qPrintable(tree + QStringLiteral("/a/photo.jpg")),
+                        qPrintable(tree + QStringLiteral("/hard.jpg"))),
+                 0);
+        const QString photoPath = tree + QStringLiteral("/a/photo.jpg");
+        const QString link = tree + QStringLiteral("/b/album-link/photo.jpg");
+        const QString hard = tree + QStringLiteral("/hard.jpg");
+        const auto groups = [&](const char* format) {
+            const Run run = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
+                                    QStringLiteral("--format"), QString::fromLatin1(format)});
+            return run.exitCode == 0 ? run.out.split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        };
+
+        const QStringList tsv = groups("tsv");
+        QCOMPARE(tsv.size(), 4);
+        QCOMPARE(tsv.mid(0, 3), (QStringList{QStringLiteral("ref\t100.0\t") + photoPath,
+                                             QStringLiteral("alias\t\t") + link,
+                                             QStringLiteral("alias\t\t") + hard}));
+        QVERIFY(tsv[3].endsWith(QStringLiteral("\t") + tree + QStringLiteral("/half.jpg")));
+        const QStringList csv = groups("csv");
+        QCOMPARE(csv.mid(1, 3), (QStringList{QStringLiteral("1,reference,,,%1\r").arg(photoPath),
+                                             QStringLiteral("1,alias,,,%1\r").arg(link),
+                                             QStringLiteral("1,alias,,,%1\r").arg(hard)}));
+        const QStringList json = groups("json");
+        QCOMPARE(json.size(), 1);
+        QVERIFY2(
+            json[0].startsWith(
+                QStringLiteral("{\"reference\":\"%1\",\"aliases\":[\"%2\",\"%3\"],\"members\":[{")
+                    .arg(photoPath, link, hard)),
+            qPrintable(json[0]));
+        QCOMPARE(json[0].count(QStringLiteral("\"aliases\"")), 1);
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the
