@@ -187,7 +187,7 @@ std::string CliRunner::staleText(const RunSummary& summary)
 {
     return "stale index entries: " + std::to_string(summary.redecoded) +
            " decoded again (changed since indexed), " + std::to_string(summary.leftOut) +
-           " left out (gone or unreadable); an index update brings them up to date";
+           " left out (vanished or unreadable); an index update brings them up to date";
 }
 
 std::size_t CliRunner::terminalWidth() const

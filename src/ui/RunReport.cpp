@@ -109,7 +109,7 @@ QString RunReport::summary(const RunSummary& run)
         const auto withStale = [&run](const QString& text) {
             if (run.redecoded == 0 && run.leftOut == 0)
                 return text;
-            return tr("%1; %2 decoded again (changed since indexed), %3 left out (gone or "
+            return tr("%1; %2 decoded again (changed since indexed), %3 left out (vanished or "
                       "unreadable)")
                 .arg(text, number(run.redecoded), number(run.leftOut));
         };

@@ -342,9 +342,10 @@ private Q_SLOTS:
         const Run stale = runCli({QStringLiteral("search"), target, QStringLiteral("--index"),
                                   index, QStringLiteral("--match-rate"), QStringLiteral("0")});
         QCOMPARE(stale.out.count(u'\n'), byIndex.out.count(u'\n') - 1);
-        QCOMPARE(stale.err, QStringLiteral("stale index entries: 0 decoded again (changed since "
-                                           "indexed), 1 left out (gone or unreadable); an index "
-                                           "update brings them up to date\n"));
+        QCOMPARE(stale.err,
+                 QStringLiteral("stale index entries: 0 decoded again (changed since "
+                                "indexed), 1 left out (vanished or unreadable); an index "
+                                "update brings them up to date\n"));
 
         // Each entry is held to its file: copy.png now shows another picture,
         // other3.jpg is gone; the others are taken as stored.

@@ -706,7 +706,7 @@ private Q_SLOTS:
         QTest::newRow("index search, stale entries")
             << stale
             << "Index search: 2 hits among 4,880 entries in 0.1 s; 3 decoded again (changed "
-               "since indexed), 1 left out (gone or unreadable)";
+               "since indexed), 1 left out (vanished or unreadable)";
         RunSummary written = run(K::IndexCreation, O::Finished, I::Written, 4892, 0, 4880, 9);
         written.skipped[static_cast<std::size_t>(SkipReason::NotAnImage)] = 8;
         written.skipped[static_cast<std::size_t>(SkipReason::NameNotUtf8)] = 4;

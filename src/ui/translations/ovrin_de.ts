@@ -470,8 +470,8 @@
     </message>
     <message>
         <location filename="../RunReport.cpp" line="110"/>
-        <source>%1; %2 decoded again (changed since indexed), %3 left out (gone or unreadable)</source>
-        <translation>%1; %2 neu eingelesen (seit der Indizierung geändert), %3 ausgelassen (entfernt oder nicht lesbar)</translation>
+        <source>%1; %2 decoded again (changed since indexed), %3 left out (vanished or unreadable)</source>
+        <translation>%1; %2 neu eingelesen (seit der Indizierung geändert), %3 ausgelassen (verschwunden oder nicht lesbar)</translation>
     </message>
     <message>
         <location filename="../RunReport.cpp" line="119"/>
