@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -177,6 +178,25 @@ private Q_SLOTS:
         UiHooks::setTrash({});
         UiHooks::setSaveFile({});
         UiHooks::setOpenFile({});
+        UiHooks::setOpenFolder({});
+    }
+
+    // The grouping's choices as the groups dialog shows them when opened.
+    GroupsRequest groupChoicesShown(Ovrin& controller)
+    {
+        GroupsRequest shown;
+        GroupsDlg* dialog = controller.groupsDlg();
+        whenShown(dialog, [&] {
+            Ui::GroupsDlg& w = dialog->widgets();
+            shown.similarity = static_cast<Similarity>(w.cbxSimilarity->currentData().toInt());
+            shown.keep = static_cast<KeepRule>(w.cbxKeep->currentData().toInt());
+            for (int row = 0; row < w.lstPreferred->count(); ++row)
+                shown.preferred.push_back(
+                    w.lstPreferred->item(row)->data(Qt::UserRole).toByteArray().toStdString());
+            QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+        });
+        controller.menuFindGroupsAction();
+        return shown;
     }
 
     void settingsAreSavedOnlyWhenSomethingChanged()
@@ -775,8 +795,8 @@ private Q_SLOTS:
         LookAlikeResult result;
         result.table.paths = {path, path + "2"};
         result.groups = {{0, {{1, 90, 97.25}}}};
-        const QByteArray groups =
-            GroupExport::write(result.table.paths, result.groups, GroupExport::Format::Csv);
+        const QByteArray groups = GroupExport::write(result.table.paths, result.aliases,
+                                                     result.groups, GroupExport::Format::Csv);
         QCOMPARE(groups, "group,role,rate,likeness,path\r\n" +
                              QByteArray::fromStdString(
                                  cli::CliRunner::formatGroup(result, 0, cli::OutputFormat::Csv)));
@@ -789,6 +809,8 @@ private Q_SLOTS:
         result->table.paths = {"/g/a.png", "/g/b,\"q\".png", "/g/c.png",
                                "/g/d.png", "/g/\xff.png",    "/g/single.png"};
         result->groups = {{0, {{1, 98, 99.46}, {2, 90, 97.25}}}, {3, {{4, 80, 95.0}}}};
+        // The other paths of a file are told with it, never rows to select.
+        result->aliases = {{"/l/a.png"}, {}, {"/l/c.png", "/m/c.png"}, {}, {}, {}};
         GroupTreeModel model;
         model.setResult(result);
         QCOMPARE(model.rowCount(), 2);
@@ -799,21 +821,33 @@ private Q_SLOTS:
         QCOMPARE(model.referenceOf(model.index(1, 2, first)), first);
         QCOMPARE(model.paths(model.allMembers().indexes()),
                  (std::vector<std::string>{"/g/b,\"q\".png", "/g/c.png", "/g/\xff.png"}));
+        QCOMPARE(model.rowCount(first), 2);
+        QCOMPARE(model.data(model.index(1, 0, first)).toString(),
+                 QStringLiteral("/g/c.png (also at 2 other paths)"));
+        QVERIFY(model.data(first, Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(QStringLiteral("\nAlso at: /l/a.png")));
         QCOMPARE(model.picturesHeld(), 5);
 
-        QCOMPARE(GroupExport::write(result->table.paths, model.groups(), GroupExport::Format::Csv),
+        const auto exported = [&](GroupExport::Format format) {
+            return GroupExport::write(result->table.paths, result->aliases, model.groups(), format);
+        };
+        QCOMPARE(exported(GroupExport::Format::Csv),
                  QByteArray("group,role,rate,likeness,path\r\n"
                             "1,reference,,,/g/a.png\r\n"
+                            "1,alias,,,/l/a.png\r\n"
                             "1,member,98,99.5,\"/g/b,\"\"q\"\".png\"\r\n"
                             "1,member,90,97.2,/g/c.png\r\n"
+                            "1,alias,,,/l/c.png\r\n"
+                            "1,alias,,,/m/c.png\r\n"
                             "2,reference,,,/g/d.png\r\n"
                             "2,member,80,95.0,/g/\\xff.png\r\n"));
         QCOMPARE(
-            GroupExport::write(result->table.paths, model.groups(),
-                               GroupExport::formatFor(QStringLiteral("x.JSONL"))),
-            QByteArray("{\"reference\":\"/g/a.png\",\"members\":[{\"rate\":98,\"likeness\":99."
-                       "5,\"path\":\"/g/b,\\\"q\\\".png\"},{\"rate\":90,\"likeness\":97.2,"
-                       "\"path\":\"/g/c.png\"}]}\n"
+            exported(GroupExport::formatFor(QStringLiteral("x.JSONL"))),
+            QByteArray("{\"reference\":\"/g/a.png\",\"aliases\":[\"/l/a.png\"],\"members\":["
+                       "{\"rate\":98,\"likeness\":99.5,\"path\":\"/g/b,\\\"q\\\".png\"},"
+                       "{\"rate\":90,\"likeness\":97.2,\"path\":\"/g/c.png\","
+                       "\"aliases\":[\"/l/c.png\",\"/m/c.png\"]}]}\n"
                        "{\"reference\":\"/g/d.png\",\"members\":[{\"rate\":80,\"likeness\":95.0,"
                        "\"path\":\"/g/\\\\xff.png\"}]}\n"));
 
@@ -914,9 +948,19 @@ private Q_SLOTS:
             dialog->widgets().rbSelectSearchDirectory->setChecked(true);
             dialog->widgets().cbxBits->setCurrentText(QStringLiteral("2"));
             dialog->widgets().cbxMatchRate->setCurrentText(QStringLiteral("90"));
+            dialog->widgets().cbxSimilarity->setCurrentIndex(2);
+            dialog->widgets().cbxKeep->setCurrentIndex(2);
+            UiHooks::setOpenFolder([this](QWidget*, const QString&) {
+                return std::optional(path(QStringLiteral("elsewhere")));
+            });
+            QTest::mouseClick(dialog->widgets().btnPreferredAdd, Qt::LeftButton);
             QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
         });
         controller.menuFindGroupsAction();
+        QCOMPARE(controller.engine().similarity(), Similarity::Loose);
+        QCOMPARE(controller.engine().keepRule(), KeepRule::Oldest);
+        QCOMPARE(controller.engine().preferredFolders(),
+                 std::vector<std::string>{raw(QStringLiteral("elsewhere"))});
         QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — grouping…"));
         QCOMPARE(w.resultStack->currentWidget(), w.tvGroups);
         QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
@@ -924,7 +968,7 @@ private Q_SLOTS:
             w.msgSummary->text().startsWith(QStringLiteral("1 group holding 2 of 5 pictures in ")),
             qPrintable(w.msgSummary->text()));
         QCOMPARE(controller.engine().bits(), searchBits); // the search's values stay
-        // p1 and its copy: equal matches, so the path settles the reference.
+        // p1 and its copy differ only in age and path, and p1 comes first by both.
         const QModelIndex reference = groups->index(0, 0);
         QCOMPARE(groups->rowCount(reference), 1);
         QCOMPARE(groups->path(reference), raw(QStringLiteral("tree/p1.png")));
@@ -973,6 +1017,65 @@ private Q_SLOTS:
                  path(QStringLiteral("tree")));
         QCOMPARE(stored.value(QStringLiteral("Groups/bits")).toInt(), 2);
         QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
+        Ovrin again;
+        const GroupsRequest shown = groupChoicesShown(again);
+        QCOMPARE(shown.similarity, Similarity::Loose);
+        QCOMPARE(shown.keep, KeepRule::Oldest);
+        QCOMPARE(shown.preferred, std::vector<std::string>{raw(QStringLiteral("elsewhere"))});
+    }
+
+    void damagedGroupChoicesFallBackToTheDefaults_data()
+    {
+        QTest::addColumn<QString>("similarity"); // as stored; empty: none
+        QTest::addColumn<QString>("keep");
+        QTest::addColumn<QString>("preferred");
+        QTest::addColumn<int>("shownSimilarity");
+        QTest::addColumn<int>("shownKeep");
+        QTest::addColumn<QStringList>("shownPreferred");
+        QTest::newRow("kept") << "loose"
+                              << "newest"
+                              << "file:///a\nfile:///b%0Ac" << int(Similarity::Loose)
+                              << int(KeepRule::Newest)
+                              << QStringList{QStringLiteral("/a"), QStringLiteral("/b\nc")};
+        QTest::newRow("damaged") << "strictest"
+                                 << "7"
+                                 << "relative\nfile:relative\nhttp://x/y\nfile:///d"
+                                 << int(Similarity::Normal) << int(KeepRule::Pixels)
+                                 << QStringList{QStringLiteral("/d")};
+        QTest::newRow("none stored")
+            << ""
+            << ""
+            << "" << int(Similarity::Normal) << int(KeepRule::Pixels) << QStringList{};
+    }
+
+    void damagedGroupChoicesFallBackToTheDefaults()
+    {
+        QFETCH(QString, similarity);
+        QFETCH(QString, keep);
+        QFETCH(QString, preferred);
+        QFETCH(int, shownSimilarity);
+        QFETCH(int, shownKeep);
+        QFETCH(QStringList, shownPreferred);
+        {
+            QSettings store(m_store, QSettings::IniFormat);
+            for (const auto& [key, value] :
+                 {std::pair{"Groups/similarity", similarity}, std::pair{"Groups/keep", keep},
+                  std::pair{"Groups/preferredFolders", preferred}})
+                if (value.isEmpty())
+                    store.remove(QLatin1String(key));
+                else
+                    store.setValue(QLatin1String(key), value);
+        }
+        platform::Preferences::setStoreFileForTesting(m_store.toStdString());
+        Ovrin controller;
+        const GroupsRequest shown = groupChoicesShown(controller);
+        QCOMPARE(int(shown.similarity), shownSimilarity);
+        QCOMPARE(int(shown.keep), shownKeep);
+        QStringList folders;
+        for (const std::string& folder : shown.preferred)
+            folders << QString::fromStdString(folder);
+        QCOMPARE(folders, shownPreferred);
+        controller.mainWindow()->close();
     }
 
     void aSlowTargetLeavesTheWindowWorkingAndStops()
