@@ -196,6 +196,8 @@ void GroupsDlg::preferredAddAction()
                                                                    : m_ui->tfTopDirPath->text());
     if (!path)
         return;
+    // The list shows what came of the choice, and Tab leads on from there.
+    m_ui->lstPreferred->setFocus();
     const std::string folder = PathText::fromText(*path);
     const std::vector<std::string> folders = preferredFolders();
     const auto known = std::find(folders.begin(), folders.end(), folder);
