@@ -145,6 +145,30 @@ class TestUi : public QObject {
         });
     }
 
+    // The grouping's choices as the groups dialog shows them when opened:
+    // "similarity keep folder|folder".
+    QString groupChoicesShown(Ovrin& controller)
+    {
+        QString shown;
+        GroupsDlg* dialog = controller.groupsDlg();
+        whenShown(dialog, [&] {
+            Ui::GroupsDlg& w = dialog->widgets();
+            QStringList folders;
+            for (int row = 0; row < w.lstPreferred->count(); ++row)
+                folders << QString::fromUtf8(
+                    w.lstPreferred->item(row)->data(Qt::UserRole).toByteArray());
+            shown = QStringLiteral("%1 %2 %3")
+                        .arg(QLatin1String(similarityName(
+                                 static_cast<Similarity>(w.cbxSimilarity->currentData().toInt()))),
+                             QLatin1String(keepRuleName(
+                                 static_cast<KeepRule>(w.cbxKeep->currentData().toInt()))),
+                             folders.join(QLatin1Char('|')));
+            QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+        });
+        controller.menuFindGroupsAction();
+        return shown;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -179,24 +203,6 @@ private Q_SLOTS:
         UiHooks::setSaveFile({});
         UiHooks::setOpenFile({});
         UiHooks::setOpenFolder({});
-    }
-
-    // The grouping's choices as the groups dialog shows them when opened.
-    GroupsRequest groupChoicesShown(Ovrin& controller)
-    {
-        GroupsRequest shown;
-        GroupsDlg* dialog = controller.groupsDlg();
-        whenShown(dialog, [&] {
-            Ui::GroupsDlg& w = dialog->widgets();
-            shown.similarity = static_cast<Similarity>(w.cbxSimilarity->currentData().toInt());
-            shown.keep = static_cast<KeepRule>(w.cbxKeep->currentData().toInt());
-            for (int row = 0; row < w.lstPreferred->count(); ++row)
-                shown.preferred.push_back(
-                    w.lstPreferred->item(row)->data(Qt::UserRole).toByteArray().toStdString());
-            QTest::mouseClick(w.btnCancel, Qt::LeftButton);
-        });
-        controller.menuFindGroupsAction();
-        return shown;
     }
 
     void settingsAreSavedOnlyWhenSomethingChanged()
@@ -872,64 +878,50 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("byFolder");
         QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("bits");
-        QTest::addColumn<QString>("rate");
-        QTest::addColumn<QString>("message"); // empty: accepted
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("accepted") << true << "tree"
-                                  << "2"
-                                  << "80"
-                                  << ""
-                                  << "";
-        QTest::newRow("bits 5") << true << "tree"
-                                << "5"
-                                << "80"
-                                << "Colour bits must be a whole number from 1 to 4."
-                                << "“5” cannot be used";
-        QTest::newRow("rate 101") << true << "tree"
-                                  << "2"
-                                  << "101"
-                                  << "The match rate must be a whole number from 0 to 100."
-                                  << "“101” cannot be used";
-        QTest::newRow("missing folder") << true << "gone"
-                                        << "2"
-                                        << "80"
-                                        << "The folder cannot be grouped."
-                                        << "does not exist";
-        QTest::newRow("file as folder") << true << "notes.txt"
-                                        << "2"
-                                        << "80"
-                                        << "The folder cannot be grouped."
-                                        << "is not a folder";
-        QTest::newRow("not an index") << false << "notes.txt"
-                                      << "2"
-                                      << "80"
-                                      << "The index file cannot be grouped."
-                                      << "not an index file";
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QStringList>("alert"); // message and reason; none: accepted
+        const auto alert = [](const char* message, const char* reason) {
+            return QStringList{QString::fromUtf8(message), QString::fromUtf8(reason)};
+        };
+        QTest::newRow("accepted") << true << "tree" << 2 << 80 << QStringList();
+        QTest::newRow("bits 5") << true << "tree" << 5 << 80
+                                << alert("Colour bits must be a whole number from 1 to 4.",
+                                         "“5” cannot be used");
+        QTest::newRow("rate 101") << true << "tree" << 2 << 101
+                                  << alert("The match rate must be a whole number from 0 to 100.",
+                                           "“101” cannot be used");
+        QTest::newRow("missing folder") << true << "gone" << 2 << 80
+                                        << alert("The folder cannot be grouped.", "does not exist");
+        QTest::newRow("file as folder")
+            << true << "notes.txt" << 2 << 80
+            << alert("The folder cannot be grouped.", "is not a folder");
+        QTest::newRow("not an index")
+            << false << "notes.txt" << 2 << 80
+            << alert("The index file cannot be grouped.", "not an index file");
     }
 
     void groupsDialogSaysWhyItRefuses()
     {
         QFETCH(bool, byFolder);
         QFETCH(QString, source);
-        QFETCH(QString, bits);
-        QFETCH(QString, rate);
-        QFETCH(QString, message);
-        QFETCH(QString, reason);
+        QFETCH(int, bits);
+        QFETCH(int, rate);
+        QFETCH(QStringList, alert);
         GroupsDlg dialog;
         dialog.setup({});
         Ui::GroupsDlg& w = dialog.widgets();
         whenShown(&dialog, [&] {
             (byFolder ? w.tfTopDirPath : w.tfIndexFilePath)->setText(path(source));
             (byFolder ? w.rbSelectSearchDirectory : w.rbSelectSearchIndexFile)->setChecked(true);
-            w.cbxBits->setCurrentText(bits);
-            w.cbxMatchRate->setCurrentText(rate);
+            w.cbxBits->setCurrentText(QString::number(bits));
+            w.cbxMatchRate->setCurrentText(QString::number(rate));
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
             if (dialog.isVisible())
                 dialog.close();
         });
-        QCOMPARE(dialog.doModal(), message.isEmpty());
-        if (message.isEmpty()) {
+        QCOMPARE(dialog.doModal(), alert.isEmpty());
+        if (alert.isEmpty()) {
             QVERIFY(m_alerts.isEmpty());
             QCOMPARE(dialog.values().folder, std::optional(raw(source)));
             QCOMPARE(dialog.values().bits, 2);
@@ -937,9 +929,9 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts[0].message, message);
-        QVERIFY2(m_alerts[0].informative.contains(reason), qPrintable(m_alerts[0].informative));
-        if (!reason.startsWith(QStringLiteral("“"))) // the path once, with the reason
+        QCOMPARE(m_alerts[0].message, alert[0]);
+        QVERIFY2(m_alerts[0].informative.contains(alert[1]), qPrintable(m_alerts[0].informative));
+        if (!alert[1].startsWith(QStringLiteral("“"))) // the path once, with the reason
             QCOMPARE(m_alerts[0].informative.count(path(source)), 1);
     }
 
@@ -1025,63 +1017,41 @@ private Q_SLOTS:
         QCOMPARE(stored.value(QStringLiteral("Groups/bits")).toInt(), 2);
         QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
         Ovrin again;
-        const GroupsRequest shown = groupChoicesShown(again);
-        QCOMPARE(shown.similarity, Similarity::Loose);
-        QCOMPARE(shown.keep, KeepRule::Oldest);
-        QCOMPARE(shown.preferred, std::vector<std::string>{raw(QStringLiteral("elsewhere"))});
+        QCOMPARE(groupChoicesShown(again),
+                 QStringLiteral("loose oldest ") + path(QStringLiteral("elsewhere")));
     }
 
     void damagedGroupChoicesFallBackToTheDefaults_data()
     {
-        QTest::addColumn<QString>("similarity"); // as stored; empty: none
-        QTest::addColumn<QString>("keep");
-        QTest::addColumn<QString>("preferred");
-        QTest::addColumn<int>("shownSimilarity");
-        QTest::addColumn<int>("shownKeep");
-        QTest::addColumn<QStringList>("shownPreferred");
-        QTest::newRow("kept") << "loose"
-                              << "newest"
-                              << "file:///a\nfile:///b%0Ac" << int(Similarity::Loose)
-                              << int(KeepRule::Newest)
-                              << QStringList{QStringLiteral("/a"), QStringLiteral("/b\nc")};
-        QTest::newRow("damaged") << "strictest"
-                                 << "7"
-                                 << "relative\nfile:relative\nhttp://x/y\nfile:///d"
-                                 << int(Similarity::Normal) << int(KeepRule::Pixels)
-                                 << QStringList{QStringLiteral("/d")};
-        QTest::newRow("none stored")
-            << ""
-            << ""
-            << "" << int(Similarity::Normal) << int(KeepRule::Pixels) << QStringList{};
+        QTest::addColumn<QStringList>("stored"); // similarity, keep, folders; empty: none
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("kept") << QStringList{QStringLiteral("loose"), QStringLiteral("newest"),
+                                             QStringLiteral("file:///a\nfile:///b%0Ac")}
+                              << "loose newest /a|/b\nc";
+        QTest::newRow("damaged")
+            << QStringList{QStringLiteral("strictest"), QStringLiteral("7"),
+                           QStringLiteral("relative\nfile:relative\nhttp://x/y\nfile:///d")}
+            << "normal pixels /d";
+        QTest::newRow("none stored") << QStringList{{}, {}, {}} << "normal pixels ";
     }
 
     void damagedGroupChoicesFallBackToTheDefaults()
     {
-        QFETCH(QString, similarity);
-        QFETCH(QString, keep);
-        QFETCH(QString, preferred);
-        QFETCH(int, shownSimilarity);
-        QFETCH(int, shownKeep);
-        QFETCH(QStringList, shownPreferred);
+        QFETCH(QStringList, stored);
+        QFETCH(QString, shown);
         {
             QSettings store(m_store, QSettings::IniFormat);
-            for (const auto& [key, value] :
-                 {std::pair{"Groups/similarity", similarity}, std::pair{"Groups/keep", keep},
-                  std::pair{"Groups/preferredFolders", preferred}})
-                if (value.isEmpty())
-                    store.remove(QLatin1String(key));
+            const char* const keys[] = {"Groups/similarity", "Groups/keep",
+                                        "Groups/preferredFolders"};
+            for (int i = 0; i < 3; ++i)
+                if (stored[i].isEmpty())
+                    store.remove(QLatin1String(keys[i]));
                 else
-                    store.setValue(QLatin1String(key), value);
+                    store.setValue(QLatin1String(keys[i]), stored[i]);
         }
         platform::Preferences::setStoreFileForTesting(m_store.toStdString());
         Ovrin controller;
-        const GroupsRequest shown = groupChoicesShown(controller);
-        QCOMPARE(int(shown.similarity), shownSimilarity);
-        QCOMPARE(int(shown.keep), shownKeep);
-        QStringList folders;
-        for (const std::string& folder : shown.preferred)
-            folders << QString::fromStdString(folder);
-        QCOMPARE(folders, shownPreferred);
+        QCOMPARE(groupChoicesShown(controller), shown);
         controller.mainWindow()->close();
     }
 
