@@ -1,6 +1,7 @@
 #include "ui/GroupsDlg.h"
 
 #include "engine/TGraphicSearch.h"
+#include "platform/FileManager.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
 #include "ui/TSearchDlg.h"
@@ -131,6 +132,22 @@ void GroupsDlg::okAction()
         source->setFocus();
         return;
     }
+    // As the command line refuses --prefer of a folder that is not there: a
+    // stored folder may have gone since, and would silently prefer nothing.
+    for (int row = 0; row < m_ui->lstPreferred->count(); ++row) {
+        QListWidgetItem* item = m_ui->lstPreferred->item(row);
+        bool isFolder = false;
+        if (platform::FileManager::fileExists(item->data(Qt::UserRole).toByteArray().toStdString(),
+                                              isFolder) &&
+            isFolder)
+            continue;
+        UiHooks::alert(this, tr("A preferred folder cannot be used."),
+                       item->text() + QLatin1Char('\n') +
+                           tr("It does not exist or is no folder. Remove it, or add it again."));
+        m_ui->lstPreferred->setCurrentItem(item);
+        m_ui->lstPreferred->setFocus();
+        return;
+    }
     m_values.method =
         byFolder ? TGraphicSearch::kSearchDirectory : TGraphicSearch::kSearchIndexFile;
     // The other field is kept as it was typed, for the next time.
@@ -198,7 +215,10 @@ void GroupsDlg::preferredAddAction()
         return;
     // The list shows what came of the choice, and Tab leads on from there.
     m_ui->lstPreferred->setFocus();
-    const std::string folder = PathText::fromText(*path);
+    // Compared with the pictures' paths as a folder: without a final "/".
+    std::string folder = PathText::fromText(*path);
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     const std::vector<std::string> folders = preferredFolders();
     const auto known = std::find(folders.begin(), folders.end(), folder);
     if (known != folders.end()) {

@@ -899,17 +899,25 @@ private Q_SLOTS:
         QTest::newRow("not an index")
             << false << "notes.txt" << 2 << 80
             << alert("The index file cannot be grouped.", "not an index file");
+        QTest::newRow("preferred folder gone")
+            << true << "tree|gone" << 2 << 80
+            << alert("A preferred folder cannot be used.", "It does not exist or is no folder");
     }
 
     void groupsDialogSaysWhyItRefuses()
     {
         QFETCH(bool, byFolder);
-        QFETCH(QString, source);
         QFETCH(int, bits);
         QFETCH(int, rate);
+        QFETCH(QString, source); // "folder|preferred folder"
         QFETCH(QStringList, alert);
+        const QString preferred = source.section(QLatin1Char('|'), 1);
+        source = source.section(QLatin1Char('|'), 0, 0);
+        GroupsRequest request;
+        if (!preferred.isEmpty())
+            request.preferred = {raw(preferred)};
         GroupsDlg dialog;
-        dialog.setup({});
+        dialog.setup(request);
         Ui::GroupsDlg& w = dialog.widgets();
         whenShown(&dialog, [&] {
             (byFolder ? w.tfTopDirPath : w.tfIndexFilePath)->setText(path(source));
@@ -932,7 +940,8 @@ private Q_SLOTS:
         QCOMPARE(m_alerts[0].message, alert[0]);
         QVERIFY2(m_alerts[0].informative.contains(alert[1]), qPrintable(m_alerts[0].informative));
         if (!alert[1].startsWith(QStringLiteral("“"))) // the path once, with the reason
-            QCOMPARE(m_alerts[0].informative.count(path(source)), 1);
+            QCOMPARE(m_alerts[0].informative.count(path(preferred.isEmpty() ? source : preferred)),
+                     1);
     }
 
     void groupingRunShowsTheGroupsAndActsOnThem()
@@ -950,7 +959,7 @@ private Q_SLOTS:
             dialog->widgets().cbxSimilarity->setCurrentIndex(2);
             dialog->widgets().cbxKeep->setCurrentIndex(2);
             UiHooks::setOpenFolder([this](QWidget*, const QString&) {
-                return std::optional(path(QStringLiteral("elsewhere")));
+                return std::optional(path(QStringLiteral("tree/")));
             });
             QTest::mouseClick(dialog->widgets().btnPreferredAdd, Qt::LeftButton);
             QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
@@ -959,7 +968,7 @@ private Q_SLOTS:
         QCOMPARE(controller.engine().similarity(), Similarity::Loose);
         QCOMPARE(controller.engine().keepRule(), KeepRule::Oldest);
         QCOMPARE(controller.engine().preferredFolders(),
-                 std::vector<std::string>{raw(QStringLiteral("elsewhere"))});
+                 std::vector<std::string>{raw(QStringLiteral("tree"))});
         QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — grouping…"));
         QCOMPARE(w.resultStack->currentWidget(), w.tvGroups);
         QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
@@ -1018,7 +1027,7 @@ private Q_SLOTS:
         QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
         Ovrin again;
         QCOMPARE(groupChoicesShown(again),
-                 QStringLiteral("loose oldest ") + path(QStringLiteral("elsewhere")));
+                 QStringLiteral("loose oldest ") + path(QStringLiteral("tree")));
     }
 
     void damagedGroupChoicesFallBackToTheDefaults_data()

@@ -1338,6 +1338,16 @@ Gruppe %2: die zu behaltende Kopie und %3</translation>
         <source>The path that sorts first.</source>
         <translation>Der Pfad, der in der Sortierung zuerst kommt.</translation>
     </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="144"/>
+        <source>A preferred folder cannot be used.</source>
+        <translation>Ein bevorzugter Ordner kann nicht verwendet werden.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="146"/>
+        <source>It does not exist or is no folder. Remove it, or add it again.</source>
+        <translation>Er existiert nicht oder ist kein Ordner. Entfernen Sie ihn oder fügen Sie ihn erneut hinzu.</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::HitListModel</name>
