@@ -13,6 +13,7 @@
 #include <QListWidget>
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 namespace ovrin::ui {
@@ -37,26 +38,28 @@ GroupsDlg::GroupsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
 
     // Each choice says what it does: in a tooltip for the mouse and beneath
     // the field for the keyboard.
-    const auto add = [](QComboBox* field, const QString& text, int value, const QString& note) {
-        field->addItem(text, value);
+    const auto add = [](QComboBox* field, auto value, const QString& note) {
+        if constexpr (std::is_same_v<decltype(value), Similarity>)
+            field->addItem(similarityText(value), static_cast<int>(value));
+        else
+            field->addItem(keepText(value), static_cast<int>(value));
         field->setItemData(field->count() - 1, note, Qt::ToolTipRole);
     };
-    add(m_ui->cbxSimilarity, tr("Strict"), static_cast<int>(Similarity::Strict),
+    add(m_ui->cbxSimilarity, Similarity::Strict,
         tr("Only copies that keep the whole picture: resized, recompressed, converted."));
-    add(m_ui->cbxSimilarity, tr("Normal"), static_cast<int>(Similarity::Normal),
+    add(m_ui->cbxSimilarity, Similarity::Normal,
         tr("Also slightly cropped or brightened copies; different photographs stay apart."));
-    add(m_ui->cbxSimilarity, tr("Loose"), static_cast<int>(Similarity::Loose),
+    add(m_ui->cbxSimilarity, Similarity::Loose,
         tr("Also more edited copies; look through the groups before removing anything."));
-    add(m_ui->cbxKeep, tr("Most pixels"), static_cast<int>(KeepRule::Pixels),
+    add(m_ui->cbxKeep, KeepRule::Pixels,
         tr("The copy with the most pixels, then the largest file, the oldest, the path."));
-    add(m_ui->cbxKeep, tr("Largest file"), static_cast<int>(KeepRule::Size),
+    add(m_ui->cbxKeep, KeepRule::Size,
         tr("The largest file, then the most pixels, the oldest, the path."));
-    add(m_ui->cbxKeep, tr("Oldest"), static_cast<int>(KeepRule::Oldest),
+    add(m_ui->cbxKeep, KeepRule::Oldest,
         tr("The copy modified longest ago, then the most pixels, the largest file, the path."));
-    add(m_ui->cbxKeep, tr("Newest"), static_cast<int>(KeepRule::Newest),
+    add(m_ui->cbxKeep, KeepRule::Newest,
         tr("The copy modified last, then the most pixels, the largest file, the path."));
-    add(m_ui->cbxKeep, tr("Path"), static_cast<int>(KeepRule::Path),
-        tr("The path that sorts first."));
+    add(m_ui->cbxKeep, KeepRule::Path, tr("The path that sorts first."));
     connect(m_ui->cbxSimilarity, &QComboBox::currentIndexChanged, this, &GroupsDlg::showNotes);
     connect(m_ui->cbxKeep, &QComboBox::currentIndexChanged, this, &GroupsDlg::showNotes);
     connect(m_ui->btnPreferredAdd, &QPushButton::clicked, this, &GroupsDlg::preferredAddAction);
@@ -67,6 +70,36 @@ GroupsDlg::GroupsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
 }
 
 GroupsDlg::~GroupsDlg() = default;
+
+QString GroupsDlg::similarityText(Similarity similarity)
+{
+    switch (similarity) {
+    case Similarity::Strict:
+        return tr("Strict");
+    case Similarity::Loose:
+        return tr("Loose");
+    case Similarity::Normal:
+        break;
+    }
+    return tr("Normal");
+}
+
+QString GroupsDlg::keepText(KeepRule rule)
+{
+    switch (rule) {
+    case KeepRule::Size:
+        return tr("Largest file");
+    case KeepRule::Oldest:
+        return tr("Oldest");
+    case KeepRule::Newest:
+        return tr("Newest");
+    case KeepRule::Path:
+        return tr("Path");
+    case KeepRule::Pixels:
+        break;
+    }
+    return tr("Most pixels");
+}
 
 void GroupsDlg::setup(const GroupsRequest& values)
 {

@@ -52,6 +52,10 @@ public:
 
     Ui::GroupsDlg& widgets() { return *m_ui; }
 
+    // The choices as the dialog names them.
+    static QString similarityText(Similarity similarity);
+    static QString keepText(KeepRule rule);
+
 public Q_SLOTS:
     void okAction();
     void cancelAction();

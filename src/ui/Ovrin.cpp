@@ -1140,13 +1140,20 @@ void Ovrin::refreshContext()
 {
     if (m_stripShowsGroups) {
         const GroupsRequest& run = m_groupsValues;
-        m_ui->contextStrip->showContext(RunContext{std::nullopt, run.folder, run.index, run.method,
-                                                   run.bits, run.matchRate, true});
+        m_ui->contextStrip->showContext(RunContext{
+            std::nullopt, run.folder, run.index, run.method, run.bits, run.matchRate, true,
+            tr("similarity %1 · keep %2")
+                .arg(GroupsDlg::similarityText(run.similarity), GroupsDlg::keepText(run.keep))});
         return;
     }
-    m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(), m_gs->topDirPath(),
-                                               m_gs->indexFilePath(), m_gs->searchMethod(),
-                                               m_gs->bits(), m_gs->matchRate()});
+    m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(),
+                                               m_gs->topDirPath(),
+                                               m_gs->indexFilePath(),
+                                               m_gs->searchMethod(),
+                                               m_gs->bits(),
+                                               m_gs->matchRate(),
+                                               false,
+                                               {}});
 }
 
 void Ovrin::requestTargetPreview()

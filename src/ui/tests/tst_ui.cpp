@@ -967,6 +967,8 @@ private Q_SLOTS:
         controller.menuFindGroupsAction();
         QCOMPARE(controller.engine().similarity(), Similarity::Loose);
         QCOMPARE(controller.engine().keepRule(), KeepRule::Oldest);
+        QVERIFY(w.contextStrip->contextText().endsWith(
+            QStringLiteral("match rate 90 % · similarity Loose · keep Oldest")));
         QCOMPARE(controller.engine().preferredFolders(),
                  std::vector<std::string>{raw(QStringLiteral("tree"))});
         QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — grouping…"));

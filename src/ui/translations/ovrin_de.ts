@@ -1127,6 +1127,11 @@
         <source>Bits %1 · match rate %2 %</source>
         <translation>Bits %1 · Mindestquote %2 %</translation>
     </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="96"/>
+        <source>%1 · %2</source>
+        <translation>%1 · %2</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::GroupTreeModel</name>
@@ -1643,6 +1648,11 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>The check of the dropped picture was stopped; the target stays as it was.</source>
         <translation>Die Prüfung des abgelegten Bildes wurde abgebrochen; die Vorlage bleibt, wie sie war.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="1145"/>
+        <source>similarity %1 · keep %2</source>
+        <translation>Ähnlichkeitsstufe %1 · behalten: %2</translation>
     </message>
 </context>
 <context>
