@@ -90,7 +90,10 @@ void ContextStrip::showContext(const RunContext& context)
     m_sourceCaption->setText(byIndex ? tr("Index file:") : tr("Folder:"));
     m_source->setText(shown(byIndex ? context.index : context.folder));
     m_source->setToolTip(m_source->text());
-    m_settings->setText(tr("Bits %1 · match rate %2 %").arg(context.bits).arg(context.matchRate));
+    const QString settings =
+        tr("Bits %1 · match rate %2 %").arg(context.bits).arg(context.matchRate);
+    m_settings->setText(context.grouping.isEmpty() ? settings
+                                                   : tr("%1 · %2").arg(settings, context.grouping));
     m_target->setAccessibleName(m_targetCaption->text() + QLatin1Char(' ') + m_target->text());
     m_source->setAccessibleName(m_sourceCaption->text() + QLatin1Char(' ') + m_source->text());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -18,8 +19,10 @@ struct RunContext {
     std::int32_t method = 0;
     std::int32_t bits = 0;
     std::int32_t matchRate = 0;
-    // A grouping: no target, every picture of the folder or index file.
+    // A grouping: no target, every picture of the folder or index file; its
+    // similarity and copy to keep, as the groups dialog names them.
     bool groups = false;
+    QString grouping;
 };
 
 // The strip above the table: the target (name and a small picture), the

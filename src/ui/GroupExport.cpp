@@ -98,8 +98,13 @@ GroupExport::Format GroupExport::formatFor(const QString& fileName)
 }
 
 QByteArray GroupExport::write(const std::vector<std::string>& paths,
+                              const std::vector<std::vector<std::string>>& aliases,
                               const std::vector<LookAlikeGroup>& groups, Format format)
 {
+    static const std::vector<std::string> none;
+    const auto aliasesOf = [&](std::size_t entry) -> const std::vector<std::string>& {
+        return entry < aliases.size() ? aliases[entry] : none;
+    };
     QByteArray out;
     if (format == Format::Csv)
         out += "group,role,rate,likeness,path\r\n";
@@ -107,18 +112,35 @@ QByteArray GroupExport::write(const std::vector<std::string>& paths,
         const LookAlikeGroup& group = groups[g];
         const QByteArray number = QByteArray::number(static_cast<qulonglong>(g + 1));
         if (format == Format::Csv) {
+            const auto aliasLines = [&](std::size_t entry) {
+                for (const std::string& alias : aliasesOf(entry))
+                    out += number + ",alias,,," + csvField(alias) + "\r\n";
+            };
             out += number + ",reference,,," + csvField(paths[group.reference]) + "\r\n";
-            for (const LookAlikeMember& member : group.members)
+            aliasLines(group.reference);
+            for (const LookAlikeMember& member : group.members) {
                 out += number + ",member," + QByteArray::number(member.rate) + ',' +
                        likeness(member.likeness) + ',' + csvField(paths[member.index]) + "\r\n";
+                aliasLines(member.index);
+            }
             continue;
         }
-        out += "{\"reference\":" + jsonString(paths[group.reference]) + ",\"members\":[";
+        const auto aliasField = [&](std::size_t entry) {
+            const std::vector<std::string>& others = aliasesOf(entry);
+            if (others.empty())
+                return QByteArray();
+            QByteArray field(",\"aliases\":[");
+            for (std::size_t a = 0; a < others.size(); ++a)
+                field += (a == 0 ? "" : ",") + jsonString(others[a]);
+            return field + ']';
+        };
+        out += "{\"reference\":" + jsonString(paths[group.reference]) +
+               aliasField(group.reference) + ",\"members\":[";
         for (std::size_t m = 0; m < group.members.size(); ++m) {
             const LookAlikeMember& member = group.members[m];
             out += (m == 0 ? "" : ",") + QByteArray("{\"rate\":") +
                    QByteArray::number(member.rate) + ",\"likeness\":" + likeness(member.likeness) +
-                   ",\"path\":" + jsonString(paths[member.index]) + '}';
+                   ",\"path\":" + jsonString(paths[member.index]) + aliasField(member.index) + '}';
         }
         out += "]}\n";
     }

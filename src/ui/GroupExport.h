@@ -15,7 +15,10 @@ namespace ovrin::ui {
 // The groups as a file, with the content and column order of `ovrin-cli
 // groups`: CSV ("group,role,rate,likeness,path", the reference first with
 // empty rate and likeness, CRLF line ends) or JSON Lines (one object per group:
-// the reference and its members with rate, likeness and path). Paths are
+// the reference and its members with rate, likeness and path). The other
+// paths of a picture's file follow it in CSV as lines of role "alias" with
+// empty rate and likeness, and are in JSON an "aliases" array on its object
+// (the group's for the reference), left out where there are none. Paths are
 // escaped in CSV as the command line escapes them; in JSON, bytes that are not
 // UTF-8 become the text \xHH so that every line stays valid JSON.
 class GroupExport {
@@ -24,8 +27,10 @@ public:
 
     // JSON Lines for a name ending in .json or .jsonl, else CSV.
     static Format formatFor(const QString& fileName);
-    // `paths` are the table's, which the groups index into.
+    // `paths` are the table's, which the groups index into; `aliases` is
+    // empty or holds the other paths of each.
     static QByteArray write(const std::vector<std::string>& paths,
+                            const std::vector<std::vector<std::string>>& aliases,
                             const std::vector<LookAlikeGroup>& groups, Format format);
 };
 

@@ -92,6 +92,12 @@ const std::string& GroupTreeModel::tablePath(std::size_t entry) const
     return m_result->table.paths[entry];
 }
 
+const std::vector<std::string>& GroupTreeModel::aliasesOf(std::size_t entry) const
+{
+    static const std::vector<std::string> none;
+    return m_result && entry < m_result->aliases.size() ? m_result->aliases[entry] : none;
+}
+
 QModelIndex GroupTreeModel::referenceIndex(std::size_t group, int column) const
 {
     return createIndex(static_cast<int>(group), column, kReferenceRow | scatter(m_ids[group]));
@@ -168,15 +174,31 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
     const bool gone = reference && m_referenceGone[static_cast<std::size_t>(g)];
     const LookAlikeMember* member =
         reference ? nullptr : &group.members[static_cast<std::size_t>(m)];
-    const std::string& file = tablePath(reference ? group.reference : member->index);
+    const std::size_t entry = reference ? group.reference : member->index;
+    const std::string& file = tablePath(entry);
     const QString shown = PathText::display(file);
     const int pictures = static_cast<int>(group.members.size()) + 1;
+    // The other paths of the same file are told with it, never rows of their
+    // own: nothing can select them for the trash.
+    const std::vector<std::string>& aliases = aliasesOf(entry);
+    const auto alsoAt = [&aliases] {
+        QString lines;
+        for (const std::string& alias : aliases)
+            lines += QLatin1Char('\n') + tr("Also at: %1").arg(PathText::display(alias));
+        return lines;
+    };
 
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
         case kPathColumn:
-            return gone ? tr("%1 (moved to the trash)").arg(shown) : shown;
+            if (gone)
+                return tr("%1 (moved to the trash)").arg(shown);
+            if (aliases.empty())
+                return shown;
+            return tr("%1 (%2)").arg(
+                shown, RunReport::count(static_cast<std::int64_t>(aliases.size()),
+                                        tr("also at %1 other path"), tr("also at %1 other paths")));
         case kRateColumn:
             return reference ? tr("Reference") : QVariant(member->rate);
         default:
@@ -184,17 +206,21 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
         }
     case Qt::ToolTipRole:
         if (reference)
-            return tr("%1\nGroup %2: the reference and %3")
-                .arg(shown, QString::number(g + 1),
-                     RunReport::count(pictures - 1, tr("%1 look-alike"), tr("%1 look-alikes")));
+            return tr("%1\nGroup %2: the copy to keep and %3")
+                       .arg(shown, QString::number(g + 1),
+                            RunReport::count(pictures - 1, tr("%1 look-alike"),
+                                             tr("%1 look-alikes"))) +
+                   alsoAt();
         return tr("%1\nMatch rate %2 %, likeness %3 % against the reference")
-            .arg(shown, QString::number(member->rate), percent(member->likeness));
+                   .arg(shown, QString::number(member->rate), percent(member->likeness)) +
+               alsoAt();
     case Qt::AccessibleTextRole:
         switch (index.column()) {
         case kPathColumn:
-            return reference ? tr("Group %1, %2 pictures, reference %3")
-                                   .arg(QString::number(g + 1), QString::number(pictures), shown)
-                             : shown;
+            return (reference ? tr("Group %1, %2 pictures, reference %3")
+                                    .arg(QString::number(g + 1), QString::number(pictures), shown)
+                              : shown) +
+                   alsoAt();
         case kRateColumn:
             return reference ? tr("Reference") : tr("%1 percent").arg(member->rate);
         default:
@@ -242,7 +268,8 @@ QVariant GroupTreeModel::headerData(int section, Qt::Orientation orientation, in
         case kRateColumn:
             return tr("Match rate against the group's reference, in percent");
         default:
-            return tr("How alike the two signatures are beyond the rate, in percent");
+            return tr("How alike in structure the picture and the group's reference are, in "
+                      "percent");
         }
     }
     return {};

@@ -20,8 +20,8 @@ namespace ovrin::ui {
 
 class ThumbnailCache;
 
-// The look-alike groups of a grouping as a tree: each group's reference is a
-// top-level row, its members the rows beneath it, in the engine's order
+// The look-alike groups of a grouping as a tree: each group's reference (the
+// copy to keep) is a top-level row, its members the rows beneath it, in the engine's order
 // (groups largest first, members best first). Rows leave the tree when their
 // pictures go to the trash; a group keeps its reference row while members are
 // left (marked as gone when the reference itself went), and leaves the tree
@@ -86,6 +86,8 @@ private:
     QModelIndex memberIndex(std::size_t group, int member, int column) const;
     std::vector<std::string> paths(const std::set<std::pair<int, int>>& rows) const;
     const std::string& tablePath(std::size_t entry) const;
+    // The other paths of an entry's file; empty for most.
+    const std::vector<std::string>& aliasesOf(std::size_t entry) const;
     void renumber();
 
     std::shared_ptr<const LookAlikeResult> m_result;

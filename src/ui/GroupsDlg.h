@@ -1,11 +1,15 @@
 #pragma once
 
+#include "engine/LookAlikeGroups.h"
+#include "signature/FineSignature.h"
+
 #include <QDialog>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 
@@ -16,13 +20,17 @@ class GroupsDlg;
 namespace ovrin::ui {
 
 // What a grouping runs on: a folder (method 0) or an index file (method 1),
-// at the given bits and match rate.
+// at the given bits and match rate, how strictly members are confirmed and
+// which copy leads each group.
 struct GroupsRequest {
     std::int32_t method = 0;
     std::optional<std::string> folder;
     std::optional<std::string> index;
     std::int32_t bits = 3;
     std::int32_t matchRate = 70;
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred; // raw paths, the first preferred first
 
     bool operator==(const GroupsRequest&) const = default;
 };
@@ -44,13 +52,21 @@ public:
 
     Ui::GroupsDlg& widgets() { return *m_ui; }
 
+    // The choices as the dialog names them.
+    static QString similarityText(Similarity similarity);
+    static QString keepText(KeepRule rule);
+
 public Q_SLOTS:
     void okAction();
     void cancelAction();
     void indexFilePathRefAction();
     void topDirPathRefAction();
+    void preferredAddAction();
+    void preferredRemoveAction();
 
 private:
+    void showNotes();
+    std::vector<std::string> preferredFolders() const;
     std::optional<int> number(QComboBox* field, int low, int high, const QString& problem);
 
     std::unique_ptr<Ui::GroupsDlg> m_ui;

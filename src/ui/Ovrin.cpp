@@ -61,6 +61,9 @@ const char* const kGroupsFolderKey = "Groups/topDirPath";
 const char* const kGroupsIndexKey = "Groups/indexFilePath";
 const char* const kGroupsBitsKey = "Groups/bits";
 const char* const kGroupsRateKey = "Groups/matchRate";
+const char* const kGroupsSimilarityKey = "Groups/similarity";
+const char* const kGroupsKeepKey = "Groups/keep";
+const char* const kGroupsPreferredKey = "Groups/preferredFolders";
 
 constexpr int kProgressIntervalMs = 250;
 constexpr int kOpenWithoutAsking = 10;
@@ -93,6 +96,29 @@ std::int32_t numberFromStore(const std::optional<std::string>& stored, std::int3
     bool ok = false;
     const int value = stored ? QString::fromStdString(*stored).toInt(&ok) : 0;
     return ok ? value : otherwise;
+}
+
+// Preferred folders, one file URL a line: a URL holds every byte of a path
+// and never a line end.
+std::string storedFolders(const std::vector<std::string>& folders)
+{
+    std::string stored;
+    for (const std::string& folder : folders)
+        stored += (stored.empty() ? "" : "\n") + PathText::toUrl(folder).toEncoded().toStdString();
+    return stored;
+}
+
+// A line that names no absolute local path is passed over.
+std::vector<std::string> foldersFromStore(const std::optional<std::string>& stored)
+{
+    std::vector<std::string> folders;
+    if (!stored)
+        return folders;
+    for (const QByteArray& line : QByteArray::fromStdString(*stored).split('\n'))
+        if (const auto folder = PathText::fromUrl(QUrl::fromEncoded(line.trimmed()));
+            folder && folder->starts_with('/'))
+            folders.push_back(*folder);
+    return folders;
 }
 
 } // namespace
@@ -368,6 +394,12 @@ void Ovrin::loadGroupsValues()
         values.bits = numberFromStore(store.stringForKey(kGroupsBitsKey), values.bits);
         values.matchRate = numberFromStore(store.stringForKey(kGroupsRateKey), values.matchRate);
     }
+    // Kept apart from the method: a store of an older version has none of these.
+    values.similarity = parseSimilarity(store.stringForKey(kGroupsSimilarityKey).value_or(""))
+                            .value_or(values.similarity);
+    values.keep =
+        parseKeepRule(store.stringForKey(kGroupsKeepKey).value_or("")).value_or(values.keep);
+    values.preferred = foldersFromStore(store.stringForKey(kGroupsPreferredKey));
     m_groupsValues = m_groupsStarted = m_groupsLoaded = values;
 }
 
@@ -381,6 +413,9 @@ bool Ovrin::saveGroupsValues()
     store.setString(kGroupsIndexKey, storedPath(m_groupsStarted.index));
     store.setString(kGroupsBitsKey, std::to_string(m_groupsStarted.bits));
     store.setString(kGroupsRateKey, std::to_string(m_groupsStarted.matchRate));
+    store.setString(kGroupsSimilarityKey, similarityName(m_groupsStarted.similarity));
+    store.setString(kGroupsKeepKey, keepRuleName(m_groupsStarted.keep));
+    store.setString(kGroupsPreferredKey, storedFolders(m_groupsStarted.preferred));
     m_groupsLoaded = m_groupsStarted;
     return true;
 }
@@ -762,6 +797,10 @@ StartResult Ovrin::beginGroups()
     m_gs->setSearchMethod(m_groupsValues.method);
     m_gs->setBits(m_groupsValues.bits);
     m_gs->setMatchRate(m_groupsValues.matchRate);
+    // Only groupings use these, so they are left as the grouping set them.
+    m_gs->setSimilarity(m_groupsValues.similarity);
+    m_gs->setKeepRule(m_groupsValues.keep);
+    m_gs->setPreferredFolders(m_groupsValues.preferred);
     StartResult started = m_gs->beginGroups();
     m_gs->setTopDirPath(folder);
     m_gs->setIndexFilePath(index);
@@ -1017,8 +1056,8 @@ void Ovrin::menuExportGroupsAction()
             QStringLiteral(";;") + tr("All files (*)"));
     if (!path)
         return;
-    const QByteArray text =
-        GroupExport::write(result->table.paths, m_groups->groups(), GroupExport::formatFor(*path));
+    const QByteArray text = GroupExport::write(result->table.paths, result->aliases,
+                                               m_groups->groups(), GroupExport::formatFor(*path));
     if (const auto problem = ExportFile::write(PathText::fromText(*path), text))
         UiHooks::alert(m_window.get(), tr("The groups could not be exported."),
                        *path + QLatin1Char('\n') + *problem);
@@ -1102,13 +1141,20 @@ void Ovrin::refreshContext()
 {
     if (m_stripShowsGroups) {
         const GroupsRequest& run = m_groupsValues;
-        m_ui->contextStrip->showContext(RunContext{std::nullopt, run.folder, run.index, run.method,
-                                                   run.bits, run.matchRate, true});
+        m_ui->contextStrip->showContext(RunContext{
+            std::nullopt, run.folder, run.index, run.method, run.bits, run.matchRate, true,
+            tr("similarity %1 · keep %2")
+                .arg(GroupsDlg::similarityText(run.similarity), GroupsDlg::keepText(run.keep))});
         return;
     }
-    m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(), m_gs->topDirPath(),
-                                               m_gs->indexFilePath(), m_gs->searchMethod(),
-                                               m_gs->bits(), m_gs->matchRate()});
+    m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(),
+                                               m_gs->topDirPath(),
+                                               m_gs->indexFilePath(),
+                                               m_gs->searchMethod(),
+                                               m_gs->bits(),
+                                               m_gs->matchRate(),
+                                               false,
+                                               {}});
 }
 
 void Ovrin::requestTargetPreview()

@@ -3,6 +3,7 @@
 #include "ui/PathText.h"
 
 #include <QLocale>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <cmath>
@@ -160,7 +161,18 @@ QString RunReport::summary(const RunSummary& run)
 
 QString RunReport::groups(const RunSummary& run, std::int64_t held, std::int64_t pictures)
 {
-    const QString skips = skipped(run);
+    // What an index no longer told right is said with the skips: entries of
+    // changed files were decoded again, those of files gone left out.
+    QStringList notes;
+    if (const QString skips = skipped(run); !skips.isEmpty())
+        notes << skips;
+    if (run.redecoded > 0)
+        notes << count(run.redecoded, tr("%1 changed picture decoded again"),
+                       tr("%1 changed pictures decoded again"));
+    if (run.leftOut > 0)
+        notes << count(run.leftOut, tr("%1 entry left out as its file is gone or unreadable"),
+                       tr("%1 entries left out as their files are gone or unreadable"));
+    const QString skips = notes.join(QStringLiteral("; "));
     const auto withSkips = [&skips](const QString& text) {
         return skips.isEmpty() ? text : tr("%1; %2").arg(text, skips);
     };

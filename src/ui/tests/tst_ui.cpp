@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -144,6 +145,30 @@ class TestUi : public QObject {
         });
     }
 
+    // The grouping's choices as the groups dialog shows them when opened:
+    // "similarity keep folder|folder".
+    QString groupChoicesShown(Ovrin& controller)
+    {
+        QString shown;
+        GroupsDlg* dialog = controller.groupsDlg();
+        whenShown(dialog, [&] {
+            Ui::GroupsDlg& w = dialog->widgets();
+            QStringList folders;
+            for (int row = 0; row < w.lstPreferred->count(); ++row)
+                folders << QString::fromUtf8(
+                    w.lstPreferred->item(row)->data(Qt::UserRole).toByteArray());
+            shown = QStringLiteral("%1 %2 %3")
+                        .arg(QLatin1String(similarityName(
+                                 static_cast<Similarity>(w.cbxSimilarity->currentData().toInt()))),
+                             QLatin1String(keepRuleName(
+                                 static_cast<KeepRule>(w.cbxKeep->currentData().toInt()))),
+                             folders.join(QLatin1Char('|')));
+            QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+        });
+        controller.menuFindGroupsAction();
+        return shown;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -177,6 +202,7 @@ private Q_SLOTS:
         UiHooks::setTrash({});
         UiHooks::setSaveFile({});
         UiHooks::setOpenFile({});
+        UiHooks::setOpenFolder({});
     }
 
     void settingsAreSavedOnlyWhenSomethingChanged()
@@ -733,6 +759,13 @@ private Q_SLOTS:
         QTest::newRow("grouping stopped")
             << run(K::Groups, O::Stopped, I::None, 913, 0, 0, 2.14)
             << "Grouping stopped after 913 pictures read in 2.1 s; no groups are shown";
+        RunSummary stale = run(K::Groups, O::Finished, I::None, 40, 2, 0, 1);
+        stale.redecoded = 1;
+        stale.leftOut = 3;
+        QTest::newRow("grouping with stale entries")
+            << stale
+            << "2 groups among 40 pictures in 1.0 s; 1 changed picture decoded again; 3 entries "
+               "left out as their files are gone or unreadable";
         RunSummary groupingFailed = run(K::Groups, O::Failed, I::None, 0, 0, 0, 0);
         groupingFailed.error = "The index file /x.ovi cannot be read: not an index file";
         QTest::newRow("grouping failed")
@@ -782,8 +815,8 @@ private Q_SLOTS:
         LookAlikeResult result;
         result.table.paths = {path, path + "2"};
         result.groups = {{0, {{1, 90, 97.25}}}};
-        const QByteArray groups =
-            GroupExport::write(result.table.paths, result.groups, GroupExport::Format::Csv);
+        const QByteArray groups = GroupExport::write(result.table.paths, result.aliases,
+                                                     result.groups, GroupExport::Format::Csv);
         QCOMPARE(groups, "group,role,rate,likeness,path\r\n" +
                              QByteArray::fromStdString(
                                  cli::CliRunner::formatGroup(result, 0, cli::OutputFormat::Csv)));
@@ -796,6 +829,8 @@ private Q_SLOTS:
         result->table.paths = {"/g/a.png", "/g/b,\"q\".png", "/g/c.png",
                                "/g/d.png", "/g/\xff.png",    "/g/single.png"};
         result->groups = {{0, {{1, 98, 99.46}, {2, 90, 97.25}}}, {3, {{4, 80, 95.0}}}};
+        // The other paths of a file are told with it, never rows to select.
+        result->aliases = {{"/l/a.png"}, {}, {"/l/c.png", "/m/c.png"}, {}, {}, {}};
         GroupTreeModel model;
         model.setResult(result);
         QCOMPARE(model.rowCount(), 2);
@@ -806,21 +841,33 @@ private Q_SLOTS:
         QCOMPARE(model.referenceOf(model.index(1, 2, first)), first);
         QCOMPARE(model.paths(model.allMembers().indexes()),
                  (std::vector<std::string>{"/g/b,\"q\".png", "/g/c.png", "/g/\xff.png"}));
+        QCOMPARE(model.rowCount(first), 2);
+        QCOMPARE(model.data(model.index(1, 0, first)).toString(),
+                 QStringLiteral("/g/c.png (also at 2 other paths)"));
+        QVERIFY(model.data(first, Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(QStringLiteral("\nAlso at: /l/a.png")));
         QCOMPARE(model.picturesHeld(), 5);
 
-        QCOMPARE(GroupExport::write(result->table.paths, model.groups(), GroupExport::Format::Csv),
+        const auto exported = [&](GroupExport::Format format) {
+            return GroupExport::write(result->table.paths, result->aliases, model.groups(), format);
+        };
+        QCOMPARE(exported(GroupExport::Format::Csv),
                  QByteArray("group,role,rate,likeness,path\r\n"
                             "1,reference,,,/g/a.png\r\n"
+                            "1,alias,,,/l/a.png\r\n"
                             "1,member,98,99.5,\"/g/b,\"\"q\"\".png\"\r\n"
                             "1,member,90,97.2,/g/c.png\r\n"
+                            "1,alias,,,/l/c.png\r\n"
+                            "1,alias,,,/m/c.png\r\n"
                             "2,reference,,,/g/d.png\r\n"
                             "2,member,80,95.0,/g/\\xff.png\r\n"));
         QCOMPARE(
-            GroupExport::write(result->table.paths, model.groups(),
-                               GroupExport::formatFor(QStringLiteral("x.JSONL"))),
-            QByteArray("{\"reference\":\"/g/a.png\",\"members\":[{\"rate\":98,\"likeness\":99."
-                       "5,\"path\":\"/g/b,\\\"q\\\".png\"},{\"rate\":90,\"likeness\":97.2,"
-                       "\"path\":\"/g/c.png\"}]}\n"
+            exported(GroupExport::formatFor(QStringLiteral("x.JSONL"))),
+            QByteArray("{\"reference\":\"/g/a.png\",\"aliases\":[\"/l/a.png\"],\"members\":["
+                       "{\"rate\":98,\"likeness\":99.5,\"path\":\"/g/b,\\\"q\\\".png\"},"
+                       "{\"rate\":90,\"likeness\":97.2,\"path\":\"/g/c.png\","
+                       "\"aliases\":[\"/l/c.png\",\"/m/c.png\"]}]}\n"
                        "{\"reference\":\"/g/d.png\",\"members\":[{\"rate\":80,\"likeness\":95.0,"
                        "\"path\":\"/g/\\\\xff.png\"}]}\n"));
 
@@ -838,64 +885,58 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("byFolder");
         QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("bits");
-        QTest::addColumn<QString>("rate");
-        QTest::addColumn<QString>("message"); // empty: accepted
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("accepted") << true << "tree"
-                                  << "2"
-                                  << "80"
-                                  << ""
-                                  << "";
-        QTest::newRow("bits 5") << true << "tree"
-                                << "5"
-                                << "80"
-                                << "Colour bits must be a whole number from 1 to 4."
-                                << "“5” cannot be used";
-        QTest::newRow("rate 101") << true << "tree"
-                                  << "2"
-                                  << "101"
-                                  << "The match rate must be a whole number from 0 to 100."
-                                  << "“101” cannot be used";
-        QTest::newRow("missing folder") << true << "gone"
-                                        << "2"
-                                        << "80"
-                                        << "The folder cannot be grouped."
-                                        << "does not exist";
-        QTest::newRow("file as folder") << true << "notes.txt"
-                                        << "2"
-                                        << "80"
-                                        << "The folder cannot be grouped."
-                                        << "is not a folder";
-        QTest::newRow("not an index") << false << "notes.txt"
-                                      << "2"
-                                      << "80"
-                                      << "The index file cannot be grouped."
-                                      << "not an index file";
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QStringList>("alert"); // message and reason; none: accepted
+        const auto alert = [](const char* message, const char* reason) {
+            return QStringList{QString::fromUtf8(message), QString::fromUtf8(reason)};
+        };
+        QTest::newRow("accepted") << true << "tree" << 2 << 80 << QStringList();
+        QTest::newRow("bits 5") << true << "tree" << 5 << 80
+                                << alert("Colour bits must be a whole number from 1 to 4.",
+                                         "“5” cannot be used");
+        QTest::newRow("rate 101") << true << "tree" << 2 << 101
+                                  << alert("The match rate must be a whole number from 0 to 100.",
+                                           "“101” cannot be used");
+        QTest::newRow("missing folder") << true << "gone" << 2 << 80
+                                        << alert("The folder cannot be grouped.", "does not exist");
+        QTest::newRow("file as folder")
+            << true << "notes.txt" << 2 << 80
+            << alert("The folder cannot be grouped.", "is not a folder");
+        QTest::newRow("not an index")
+            << false << "notes.txt" << 2 << 80
+            << alert("The index file cannot be grouped.", "not an index file");
+        QTest::newRow("preferred folder gone")
+            << true << "tree|gone" << 2 << 80
+            << alert("A preferred folder cannot be used.", "It does not exist or is no folder");
     }
 
     void groupsDialogSaysWhyItRefuses()
     {
         QFETCH(bool, byFolder);
-        QFETCH(QString, source);
-        QFETCH(QString, bits);
-        QFETCH(QString, rate);
-        QFETCH(QString, message);
-        QFETCH(QString, reason);
+        QFETCH(int, bits);
+        QFETCH(int, rate);
+        QFETCH(QString, source); // "folder|preferred folder"
+        QFETCH(QStringList, alert);
+        const QString preferred = source.section(QLatin1Char('|'), 1);
+        source = source.section(QLatin1Char('|'), 0, 0);
+        GroupsRequest request;
+        if (!preferred.isEmpty())
+            request.preferred = {raw(preferred)};
         GroupsDlg dialog;
-        dialog.setup({});
+        dialog.setup(request);
         Ui::GroupsDlg& w = dialog.widgets();
         whenShown(&dialog, [&] {
             (byFolder ? w.tfTopDirPath : w.tfIndexFilePath)->setText(path(source));
             (byFolder ? w.rbSelectSearchDirectory : w.rbSelectSearchIndexFile)->setChecked(true);
-            w.cbxBits->setCurrentText(bits);
-            w.cbxMatchRate->setCurrentText(rate);
+            w.cbxBits->setCurrentText(QString::number(bits));
+            w.cbxMatchRate->setCurrentText(QString::number(rate));
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
             if (dialog.isVisible())
                 dialog.close();
         });
-        QCOMPARE(dialog.doModal(), message.isEmpty());
-        if (message.isEmpty()) {
+        QCOMPARE(dialog.doModal(), alert.isEmpty());
+        if (alert.isEmpty()) {
             QVERIFY(m_alerts.isEmpty());
             QCOMPARE(dialog.values().folder, std::optional(raw(source)));
             QCOMPARE(dialog.values().bits, 2);
@@ -903,10 +944,11 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts[0].message, message);
-        QVERIFY2(m_alerts[0].informative.contains(reason), qPrintable(m_alerts[0].informative));
-        if (!reason.startsWith(QStringLiteral("“"))) // the path once, with the reason
-            QCOMPARE(m_alerts[0].informative.count(path(source)), 1);
+        QCOMPARE(m_alerts[0].message, alert[0]);
+        QVERIFY2(m_alerts[0].informative.contains(alert[1]), qPrintable(m_alerts[0].informative));
+        if (!alert[1].startsWith(QStringLiteral("“"))) // the path once, with the reason
+            QCOMPARE(m_alerts[0].informative.count(path(preferred.isEmpty() ? source : preferred)),
+                     1);
     }
 
     void groupingRunShowsTheGroupsAndActsOnThem()
@@ -921,9 +963,21 @@ private Q_SLOTS:
             dialog->widgets().rbSelectSearchDirectory->setChecked(true);
             dialog->widgets().cbxBits->setCurrentText(QStringLiteral("2"));
             dialog->widgets().cbxMatchRate->setCurrentText(QStringLiteral("90"));
+            dialog->widgets().cbxSimilarity->setCurrentIndex(2);
+            dialog->widgets().cbxKeep->setCurrentIndex(2);
+            UiHooks::setOpenFolder([this](QWidget*, const QString&) {
+                return std::optional(path(QStringLiteral("tree/")));
+            });
+            QTest::mouseClick(dialog->widgets().btnPreferredAdd, Qt::LeftButton);
             QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
         });
         controller.menuFindGroupsAction();
+        QCOMPARE(controller.engine().similarity(), Similarity::Loose);
+        QCOMPARE(controller.engine().keepRule(), KeepRule::Oldest);
+        QVERIFY(w.contextStrip->contextText().endsWith(
+            QStringLiteral("match rate 90 % · similarity Loose · keep Oldest")));
+        QCOMPARE(controller.engine().preferredFolders(),
+                 std::vector<std::string>{raw(QStringLiteral("tree"))});
         QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — grouping…"));
         QCOMPARE(w.resultStack->currentWidget(), w.tvGroups);
         QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
@@ -931,7 +985,7 @@ private Q_SLOTS:
             w.msgSummary->text().startsWith(QStringLiteral("1 group holding 2 of 5 pictures in ")),
             qPrintable(w.msgSummary->text()));
         QCOMPARE(controller.engine().bits(), searchBits); // the search's values stay
-        // p1 and its copy: equal matches, so the path settles the reference.
+        // p1 and its copy differ only in age and path, and p1 comes first by both.
         const QModelIndex reference = groups->index(0, 0);
         QCOMPARE(groups->rowCount(reference), 1);
         QCOMPARE(groups->path(reference), raw(QStringLiteral("tree/p1.png")));
@@ -980,6 +1034,43 @@ private Q_SLOTS:
                  path(QStringLiteral("tree")));
         QCOMPARE(stored.value(QStringLiteral("Groups/bits")).toInt(), 2);
         QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
+        Ovrin again;
+        QCOMPARE(groupChoicesShown(again),
+                 QStringLiteral("loose oldest ") + path(QStringLiteral("tree")));
+    }
+
+    void damagedGroupChoicesFallBackToTheDefaults_data()
+    {
+        QTest::addColumn<QStringList>("stored"); // similarity, keep, folders; empty: none
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("kept") << QStringList{QStringLiteral("loose"), QStringLiteral("newest"),
+                                             QStringLiteral("file:///a\nfile:///b%0Ac")}
+                              << "loose newest /a|/b\nc";
+        QTest::newRow("damaged")
+            << QStringList{QStringLiteral("strictest"), QStringLiteral("7"),
+                           QStringLiteral("relative\nfile:relative\nhttp://x/y\nfile:///d")}
+            << "normal pixels /d";
+        QTest::newRow("none stored") << QStringList{{}, {}, {}} << "normal pixels ";
+    }
+
+    void damagedGroupChoicesFallBackToTheDefaults()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, shown);
+        {
+            QSettings store(m_store, QSettings::IniFormat);
+            const char* const keys[] = {"Groups/similarity", "Groups/keep",
+                                        "Groups/preferredFolders"};
+            for (int i = 0; i < 3; ++i)
+                if (stored[i].isEmpty())
+                    store.remove(QLatin1String(keys[i]));
+                else
+                    store.setValue(QLatin1String(keys[i]), stored[i]);
+        }
+        platform::Preferences::setStoreFileForTesting(m_store.toStdString());
+        Ovrin controller;
+        QCOMPARE(groupChoicesShown(controller), shown);
+        controller.mainWindow()->close();
     }
 
     void aSlowTargetLeavesTheWindowWorkingAndStops()

@@ -18,12 +18,6 @@
         <translation>Gruppen ähnlicher Bilder finden</translation>
     </message>
     <message>
-        <location filename="../GroupsDlg.ui" line="14"/>
-        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="170"/>
-        <source>Every picture of a folder or an index file is compared with every other. A group is a reference picture and the pictures that match it at the match rate.</source>
-        <translation>Jedes Bild eines Ordners oder einer Indexdatei wird mit jedem anderen verglichen. Eine Gruppe ist ein Referenzbild mit den Bildern, die ihm mit der Mindestquote gleichen.</translation>
-    </message>
-    <message>
         <location filename="../GroupsDlg.ui" line="21"/>
         <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="171"/>
         <source>&amp;Folder:</source>
@@ -114,6 +108,78 @@
         <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="204"/>
         <source>Find Groups</source>
         <translation>Gruppen finden</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="14"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="265"/>
+        <source>Every picture of a folder or an index file is compared with every other. A group holds the pictures that match at the match rate and are alike in structure at the similarity; its reference is the copy to keep.</source>
+        <translation>Jedes Bild eines Ordners oder einer Indexdatei wird mit jedem anderen verglichen. Eine Gruppe enthält die Bilder, die mit der Mindestquote übereinstimmen und sich im Aufbau auf der gewählten Ähnlichkeitsstufe gleichen; ihre Referenz ist die zu behaltende Kopie.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="92"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="298"/>
+        <source>&amp;Similarity:</source>
+        <translation>Ähnlichkeits&amp;stufe:</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="98"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="300"/>
+        <source>Similarity</source>
+        <translation>Ähnlichkeitsstufe</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="109"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="302"/>
+        <source>Copy to &amp;keep:</source>
+        <translation>Zu behaltende &amp;Kopie:</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="115"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="304"/>
+        <source>Which copy leads each group as the one to keep</source>
+        <translation>Welche Kopie jede Gruppe als die zu behaltende anführt</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="126"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="306"/>
+        <source>Pr&amp;eferred folders:</source>
+        <translation>Bevorzugte Or&amp;dner:</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="133"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="308"/>
+        <source>Preferred folders</source>
+        <translation>Bevorzugte Ordner</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="134"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="311"/>
+        <source>A picture under one of these folders leads its group before any other; the first folder listed wins first.</source>
+        <translation>Ein Bild unter einem dieser Ordner führt seine Gruppe vor allen anderen an; der zuerst aufgeführte Ordner geht vor.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="146"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="313"/>
+        <source>&amp;Add…</source>
+        <translation>&amp;Hinzufügen …</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="147"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="315"/>
+        <source>Add a preferred folder</source>
+        <translation>Einen bevorzugten Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="153"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="317"/>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.ui" line="154"/>
+        <location filename="../../../build/normal/src/ui/ovrin_ui_autogen/include/ui_GroupsDlg.h" line="319"/>
+        <source>Remove the chosen preferred folder</source>
+        <translation>Den gewählten bevorzugten Ordner entfernen</translation>
     </message>
 </context>
 <context>
@@ -765,6 +831,26 @@
         <source>The trash %1 lies on another file system, and pictures are never copied between file systems.</source>
         <translation>Der Papierkorb %1 liegt auf einem anderen Dateisystem, und Bilder werden nie zwischen Dateisystemen kopiert.</translation>
     </message>
+    <message>
+        <location filename="../RunReport.cpp" line="161"/>
+        <source>%1 changed picture decoded again</source>
+        <translation>%1 geändertes Bild neu dekodiert</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="162"/>
+        <source>%1 changed pictures decoded again</source>
+        <translation>%1 geänderte Bilder neu dekodiert</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="164"/>
+        <source>%1 entry left out as its file is gone or unreadable</source>
+        <translation>%1 Eintrag ausgelassen, da seine Datei fehlt oder unlesbar ist</translation>
+    </message>
+    <message>
+        <location filename="../RunReport.cpp" line="165"/>
+        <source>%1 entries left out as their files are gone or unreadable</source>
+        <translation>%1 Einträge ausgelassen, da ihre Dateien fehlen oder unlesbar sind</translation>
+    </message>
 </context>
 <context>
     <name>TCreateIndexFileDlg</name>
@@ -1046,6 +1132,11 @@
         <source>Bits %1 · match rate %2 %</source>
         <translation>Bits %1 · Mindestquote %2 %</translation>
     </message>
+    <message>
+        <location filename="../ContextStrip.cpp" line="96"/>
+        <source>%1 · %2</source>
+        <translation>%1 · %2</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::GroupTreeModel</name>
@@ -1059,13 +1150,6 @@
         <location filename="../GroupTreeModel.cpp" line="199"/>
         <source>Reference</source>
         <translation>Referenz</translation>
-    </message>
-    <message>
-        <location filename="../GroupTreeModel.cpp" line="187"/>
-        <source>%1
-Group %2: the reference and %3</source>
-        <translation>%1
-Gruppe %2: die Referenz und %3</translation>
     </message>
     <message>
         <location filename="../GroupTreeModel.cpp" line="189"/>
@@ -1125,9 +1209,36 @@ Match rate %2 %, likeness %3 % against the reference</source>
         <translation>Übereinstimmung mit der Referenz der Gruppe, in Prozent</translation>
     </message>
     <message>
-        <location filename="../GroupTreeModel.cpp" line="245"/>
-        <source>How alike the two signatures are beyond the rate, in percent</source>
-        <translation>Wie ähnlich die beiden Signaturen über die Quote hinaus sind, in Prozent</translation>
+        <location filename="../GroupTreeModel.cpp" line="187"/>
+        <source>Also at: %1</source>
+        <translation>Auch unter: %1</translation>
+    </message>
+    <message>
+        <location filename="../GroupTreeModel.cpp" line="199"/>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../GroupTreeModel.cpp" line="201"/>
+        <source>also at %1 other path</source>
+        <translation>auch unter %1 weiteren Pfad</translation>
+    </message>
+    <message>
+        <location filename="../GroupTreeModel.cpp" line="201"/>
+        <source>also at %1 other paths</source>
+        <translation>auch unter %1 weiteren Pfaden</translation>
+    </message>
+    <message>
+        <location filename="../GroupTreeModel.cpp" line="209"/>
+        <source>%1
+Group %2: the copy to keep and %3</source>
+        <translation>%1
+Gruppe %2: die zu behaltende Kopie und %3</translation>
+    </message>
+    <message>
+        <location filename="../GroupTreeModel.cpp" line="271"/>
+        <source>How alike in structure the picture and the group&apos;s reference are, in percent</source>
+        <translation>Wie sehr sich das Bild und die Referenz der Gruppe im Aufbau ähneln, in Prozent</translation>
     </message>
 </context>
 <context>
@@ -1156,6 +1267,96 @@ Match rate %2 %, likeness %3 % against the reference</source>
         <location filename="../GroupsDlg.cpp" line="94"/>
         <source>The index file cannot be grouped.</source>
         <translation>Die Indexdatei kann nicht gruppiert werden.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="43"/>
+        <source>Strict</source>
+        <translation>Streng</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="44"/>
+        <source>Only copies that keep the whole picture: resized, recompressed, converted.</source>
+        <translation>Nur Kopien, die das ganze Bild behalten: verkleinert, neu komprimiert, umgewandelt.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="45"/>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="46"/>
+        <source>Also slightly cropped or brightened copies; different photographs stay apart.</source>
+        <translation>Auch leicht beschnittene oder aufgehellte Kopien; verschiedene Fotos bleiben getrennt.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="47"/>
+        <source>Loose</source>
+        <translation>Locker</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="48"/>
+        <source>Also more edited copies; look through the groups before removing anything.</source>
+        <translation>Auch stärker bearbeitete Kopien; sehen Sie die Gruppen durch, bevor Sie etwas entfernen.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="49"/>
+        <source>Most pixels</source>
+        <translation>Meiste Pixel</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="50"/>
+        <source>The copy with the most pixels, then the largest file, the oldest, the path.</source>
+        <translation>Die Kopie mit den meisten Pixeln, dann die größte Datei, die älteste, der Pfad.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="51"/>
+        <source>Largest file</source>
+        <translation>Größte Datei</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="52"/>
+        <source>The largest file, then the most pixels, the oldest, the path.</source>
+        <translation>Die größte Datei, dann die meisten Pixel, die älteste, der Pfad.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="53"/>
+        <source>Oldest</source>
+        <translation>Älteste</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="54"/>
+        <source>The copy modified longest ago, then the most pixels, the largest file, the path.</source>
+        <translation>Die am längsten nicht geänderte Kopie, dann die meisten Pixel, die größte Datei, der Pfad.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="55"/>
+        <source>Newest</source>
+        <translation>Neueste</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="56"/>
+        <source>The copy modified last, then the most pixels, the largest file, the path.</source>
+        <translation>Die zuletzt geänderte Kopie, dann die meisten Pixel, die größte Datei, der Pfad.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="57"/>
+        <source>Path</source>
+        <translation>Pfad</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="58"/>
+        <source>The path that sorts first.</source>
+        <translation>Der Pfad, der in der Sortierung zuerst kommt.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="144"/>
+        <source>A preferred folder cannot be used.</source>
+        <translation>Ein bevorzugter Ordner kann nicht verwendet werden.</translation>
+    </message>
+    <message>
+        <location filename="../GroupsDlg.cpp" line="146"/>
+        <source>It does not exist or is no folder. Remove it, or add it again.</source>
+        <translation>Er existiert nicht oder ist kein Ordner. Entfernen Sie ihn oder fügen Sie ihn erneut hinzu.</translation>
     </message>
 </context>
 <context>
@@ -1452,6 +1653,11 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>The check of the dropped picture was stopped; the target stays as it was.</source>
         <translation>Die Prüfung des abgelegten Bildes wurde abgebrochen; die Vorlage bleibt, wie sie war.</translation>
+    </message>
+    <message>
+        <location filename="../Ovrin.cpp" line="1145"/>
+        <source>similarity %1 · keep %2</source>
+        <translation>Ähnlichkeitsstufe %1 · behalten: %2</translation>
     </message>
 </context>
 <context>
