@@ -759,11 +759,11 @@ private Q_SLOTS:
         QTest::newRow("grouping stopped")
             << run(K::Groups, O::Stopped, I::None, 913, 0, 0, 2.14)
             << "Grouping stopped after 913 pictures read in 2.1 s; no groups are shown";
-        RunSummary stale = run(K::Groups, O::Finished, I::None, 40, 2, 0, 1);
-        stale.redecoded = 1;
-        stale.leftOut = 3;
+        RunSummary staleGroups = run(K::Groups, O::Finished, I::None, 40, 2, 0, 1);
+        staleGroups.redecoded = 1;
+        staleGroups.leftOut = 3;
         QTest::newRow("grouping with stale entries")
-            << stale
+            << staleGroups
             << "2 groups among 40 pictures in 1.0 s; 1 changed picture decoded again; 3 entries "
                "left out as their files are gone or unreadable";
         RunSummary groupingFailed = run(K::Groups, O::Failed, I::None, 0, 0, 0, 0);
