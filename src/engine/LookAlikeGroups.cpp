@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 namespace ovrin {
 
@@ -131,6 +132,28 @@ void add(std::atomic<std::uint64_t>* counter, std::uint64_t amount)
         counter->fetch_add(amount, std::memory_order_relaxed);
 }
 
+// What decides a group beyond the colours, and who leads it.
+struct Choices {
+    const std::vector<FineSignature>* fine = nullptr; // one per table index, or none
+    const std::vector<SignatureTable::Facts>* facts = nullptr;
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred; // without trailing '/', none empty
+};
+
+// The rank of the first preferred folder that holds the path (at a '/'
+// boundary, so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
+std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders)
+{
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::string& folder = folders[i];
+        if (path.size() > folder.size() && path.starts_with(folder) &&
+            (folder.back() == '/' || path[folder.size()] == '/'))
+            return i;
+    }
+    return folders.size();
+}
+
 class Grouping {
 public:
     Grouping(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
@@ -146,6 +169,8 @@ public:
             m_keys.push_back(m_matrix.channelSum(r, kKeyChannel));
     }
 
+    void choose(Choices choices) { m_choices = std::move(choices); }
+
     std::optional<std::vector<LookAlikeGroup>> run()
     {
         const std::size_t n = m_order.size();
@@ -157,6 +182,8 @@ public:
             return stopped(m_proceed) ? std::nullopt : std::optional(std::vector<LookAlikeGroup>{});
         }
         if (!countMatches())
+            return std::nullopt;
+        if (m_choices.fine != nullptr && !confirmMatches())
             return std::nullopt;
         return formGroups();
     }
@@ -241,6 +268,73 @@ private:
         return true;
     }
 
+    // Where fingerprints confirm the members, the matches that count for the
+    // order of references are the confirmed ones: a dark picture that matches
+    // many strangers in colour alone would otherwise lead, and its copies that
+    // the fingerprint holds apart from it would be scattered. The rows with a
+    // match in colour compare again among themselves, each pair once; a row
+    // left without a confirmed match can neither lead nor join a group.
+    bool confirmMatches()
+    {
+        const std::size_t n = m_order.size();
+        std::vector<std::uint32_t> pool;
+        for (std::size_t r = 0; r < n; ++r)
+            if (m_degrees[r] > 0)
+                pool.push_back(static_cast<std::uint32_t>(r));
+        const SignatureMatrix::Subset rows = m_matrix.subset(pool);
+        const auto keys = rows.sums.begin() + std::ptrdiff_t(kKeyChannel * rows.rows.size());
+        const auto keysEnd = keys + std::ptrdiff_t(rows.rows.size());
+        const std::vector<FineSignature>& fine = *m_choices.fine;
+        const auto workers = static_cast<std::size_t>(m_crew.size());
+        std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
+        const std::size_t stride = m_matrix.rowBytes();
+        const std::size_t tasks = (pool.size() + kRowsPerTask - 1) / kRowsPerTask;
+        std::atomic<std::size_t> nextTask{0};
+        std::atomic<bool> halted{false};
+
+        m_crew.run([&](int worker) {
+            std::vector<std::uint32_t>& degree = degrees[static_cast<std::size_t>(worker)];
+            AlignedBytes widened(stride);
+            std::vector<std::uint32_t> matches;
+            for (;;) {
+                const std::size_t task = nextTask.fetch_add(1, std::memory_order_relaxed);
+                if (task >= tasks)
+                    return;
+                if (stopped(m_proceed)) {
+                    halted = true;
+                    return;
+                }
+                const std::size_t last = std::min(pool.size(), (task + 1) * kRowsPerTask);
+                for (std::size_t at = task * kRowsPerTask; at < last; ++at) {
+                    const std::uint32_t r = pool[at];
+                    const auto to = static_cast<std::size_t>(
+                        std::upper_bound(keys, keysEnd, m_keys[r] + m_bound) - keys);
+                    if (to <= at + 1)
+                        continue;
+                    m_matrix.widen(r, widened.data());
+                    matches.resize(to - at - 1);
+                    std::uint64_t compared = 0;
+                    matches.resize(m_matrix.scanSubset(r, widened.data(), rows, at + 1, to,
+                                                       matches.data(), compared));
+                    const FineSignature& own = fine[m_order[r]];
+                    for (const std::uint32_t j : matches) {
+                        if (fineAccepts(own, fine[m_order[j]], m_choices.similarity)) {
+                            ++degree[r];
+                            ++degree[j];
+                        }
+                    }
+                }
+            }
+        });
+        if (halted || stopped(m_proceed))
+            return false;
+        std::fill(m_degrees.begin(), m_degrees.end(), 0);
+        for (const auto& d : degrees)
+            for (const std::uint32_t r : pool)
+                m_degrees[r] += d[r];
+        return true;
+    }
+
     // Second pass: references in order of the most matches, then path; each
     // one not yet grouped takes the ungrouped rows that match it. Rows are
     // compared again rather than remembered, so memory stays linear: a round
@@ -315,8 +409,10 @@ private:
                 if (grouped[r] != 0)
                     continue;
                 std::vector<std::uint32_t> members;
+                // A candidate the fingerprint rejects stays free for a later
+                // reference, and a reference left without a member stays free.
                 for (const std::uint32_t j : found[item])
-                    if (j != r && grouped[j] == 0)
+                    if (j != r && grouped[j] == 0 && confirmed(r, j))
                         members.push_back(j);
                 if (members.empty())
                     continue;
@@ -343,26 +439,91 @@ private:
         return groups;
     }
 
+    bool confirmed(std::uint32_t referenceRow, std::uint32_t row) const
+    {
+        return m_choices.fine == nullptr ||
+               fineAccepts((*m_choices.fine)[m_order[referenceRow]],
+                           (*m_choices.fine)[m_order[row]], m_choices.similarity);
+    }
+
+    // Whether table index a is the better copy to keep than b: a preferred
+    // folder first, then the keep rule's facts, then the path.
+    bool keptBefore(std::size_t a, std::size_t b, std::size_t rankA, std::size_t rankB) const
+    {
+        if (rankA != rankB)
+            return rankA < rankB;
+        if (m_choices.facts != nullptr && m_choices.keep != KeepRule::Path) {
+            const SignatureTable::Facts& x = (*m_choices.facts)[a];
+            const SignatureTable::Facts& y = (*m_choices.facts)[b];
+            // Larger is better throughout; ~ turns the order of times round
+            // (the oldest has the smallest) without overflowing.
+            const auto rule = [&](const SignatureTable::Facts& f) {
+                switch (m_choices.keep) {
+                case KeepRule::Size:
+                    return std::tuple(f.size, f.pixels, ~f.modifiedNs);
+                case KeepRule::Oldest:
+                    return std::tuple(~f.modifiedNs, f.pixels, f.size);
+                case KeepRule::Newest:
+                    return std::tuple(f.modifiedNs, f.pixels, f.size);
+                case KeepRule::Pixels:
+                case KeepRule::Path:
+                    break;
+                }
+                return std::tuple(f.pixels, f.size, ~f.modifiedNs);
+            };
+            const auto ruleA = rule(x);
+            const auto ruleB = rule(y);
+            if (ruleA != ruleB)
+                return ruleA > ruleB;
+        }
+        const std::string& pa = m_table.paths[a];
+        const std::string& pb = m_table.paths[b];
+        if (pa != pb)
+            return pa < pb;
+        return a < b;
+    }
+
+    // The members are settled; the keep rule names the one that leads, and the
+    // others are listed against it.
     LookAlikeGroup makeGroup(std::uint32_t referenceRow, const std::vector<std::uint32_t>& rows)
     {
-        LookAlikeGroup group;
-        group.reference = m_order[referenceRow];
-        const auto count = static_cast<std::size_t>(m_table.count);
-        const std::int16_t* reference = m_table.values.data() + group.reference * count;
+        std::size_t leader = m_order[referenceRow];
+        std::size_t leaderRank = preferenceRank(m_table.paths[leader], m_choices.preferred);
         for (const std::uint32_t row : rows) {
             const std::size_t index = m_order[row];
-            const std::int16_t* member = m_table.values.data() + index * count;
-            const auto rate =
-                TFileInfo::compareSignatures(reference, member, m_table.count, m_bits, m_matchRate);
-            group.members.push_back(LookAlikeMember{
-                index, rate.value_or(0), TFileInfo::likeness(reference, member, m_table.count)});
+            const std::size_t rank = preferenceRank(m_table.paths[index], m_choices.preferred);
+            if (keptBefore(index, leader, rank, leaderRank)) {
+                leader = index;
+                leaderRank = rank;
+            }
         }
+        LookAlikeGroup group;
+        group.reference = leader;
+        const auto count = static_cast<std::size_t>(m_table.count);
+        const std::int16_t* reference = m_table.values.data() + leader * count;
+        const auto list = [&](std::size_t index) {
+            if (index == leader)
+                return;
+            const std::int16_t* member = m_table.values.data() + index * count;
+            // At match rate 0 the comparison gives the rate itself, which may
+            // lie below the match rate when another member took the lead.
+            const auto rate =
+                TFileInfo::compareSignatures(reference, member, m_table.count, m_bits, 0);
+            const double likeness =
+                m_choices.fine != nullptr
+                    ? fineScore((*m_choices.fine)[leader], (*m_choices.fine)[index])
+                    : TFileInfo::likeness(reference, member, m_table.count);
+            group.members.push_back(LookAlikeMember{index, rate.value_or(0), likeness});
+        };
+        list(m_order[referenceRow]);
+        for (const std::uint32_t row : rows)
+            list(m_order[row]);
         std::sort(group.members.begin(), group.members.end(),
                   [&](const LookAlikeMember& a, const LookAlikeMember& b) {
-                      if (a.rate != b.rate)
-                          return a.rate > b.rate;
                       if (a.likeness != b.likeness)
                           return a.likeness > b.likeness;
+                      if (a.rate != b.rate)
+                          return a.rate > b.rate;
                       const std::string& pa = m_table.paths[a.index];
                       const std::string& pb = m_table.paths[b.index];
                       if (pa != pb)
@@ -383,6 +544,7 @@ private:
     std::vector<std::int32_t> m_keys; // the key channel's sum of each row
     std::int32_t m_bound = 0;
     std::vector<std::uint32_t> m_degrees;
+    Choices m_choices;
 };
 
 } // namespace
@@ -425,14 +587,20 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     // The second pass: the references, the free rows with their sums (twice
     // while they are compacted), the grouped marks and a member per row.
     const std::int64_t forming = 4 + 2 * (4 + 3 * 4) + 1 + std::int64_t{sizeof(LookAlikeMember)};
+    // Confirming by fingerprints: the rows with a match with their sums, and
+    // per thread a confirmed count and the matches of one row.
+    const std::int64_t confirming = 4 + (4 + 3 * 4) + 8 * std::int64_t{std::clamp(threads, 1, 256)};
     const auto rows = static_cast<std::int64_t>(n);
-    return {rows * (kept + counting), rows * (kept + std::max(counting, forming))};
+    return {rows * (kept + counting), rows * (kept + std::max({counting, confirming, forming}))};
 }
 
+namespace {
+
+// The table's fingerprints and facts are weighed only with `weighTable`.
 std::optional<std::vector<LookAlikeGroup>>
-findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
-                    int jobs, const std::atomic<bool>* proceed, GroupingProgress* progress,
-                    SignatureMatrix::Kernel kernel)
+groupTable(const SignatureTable& table, const GroupingRequest& request, bool weighTable,
+           const std::atomic<bool>* proceed, GroupingProgress* progress,
+           SignatureMatrix::Kernel kernel)
 {
     const std::size_t n = table.paths.size();
     const auto count = static_cast<std::size_t>(std::max(table.count, 0));
@@ -441,9 +609,41 @@ findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t
                                                                   table.values.size() / count == n);
     if (!consistent || n >= std::numeric_limits<std::uint32_t>::max())
         throw std::invalid_argument("signature table: values do not match the paths");
-    Crew crew(threadCount(jobs));
-    Grouping grouping(table, bits, matchRate, kernel, crew, proceed, progress);
+    if (weighTable && ((!table.fine.empty() && table.fine.size() != n) ||
+                       (!table.facts.empty() && table.facts.size() != n)))
+        throw std::invalid_argument(
+            "signature table: fingerprints or facts do not match the paths");
+    Choices choices;
+    if (weighTable) {
+        choices.fine = table.fine.empty() ? nullptr : &table.fine;
+        choices.facts = table.facts.empty() ? nullptr : &table.facts;
+    }
+    choices.similarity = request.similarity;
+    choices.keep = request.keep;
+    for (std::string folder : request.preferred) {
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        if (!folder.empty())
+            choices.preferred.push_back(std::move(folder));
+    }
+    Crew crew(threadCount(request.jobs));
+    Grouping grouping(table, request.bits, request.matchRate, kernel, crew, proceed, progress);
+    grouping.choose(std::move(choices));
     return grouping.run();
+}
+
+} // namespace
+
+std::optional<std::vector<LookAlikeGroup>>
+findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
+                    int jobs, const std::atomic<bool>* proceed, GroupingProgress* progress,
+                    SignatureMatrix::Kernel kernel)
+{
+    GroupingRequest request;
+    request.bits = bits;
+    request.matchRate = matchRate;
+    request.jobs = jobs;
+    return groupTable(table, request, false, proceed, progress, kernel);
 }
 
 std::optional<std::vector<LookAlikeGroup>> findLookAlikeGroups(const SignatureTable& table,
@@ -452,8 +652,7 @@ std::optional<std::vector<LookAlikeGroup>> findLookAlikeGroups(const SignatureTa
                                                                GroupingProgress* progress,
                                                                SignatureMatrix::Kernel kernel)
 {
-    return findLookAlikeGroups(table, request.bits, request.matchRate, request.jobs, proceed,
-                               progress, kernel);
+    return groupTable(table, request, true, proceed, progress, kernel);
 }
 
 std::optional<std::vector<LookAlikeGroup>>
