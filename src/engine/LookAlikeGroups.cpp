@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 namespace ovrin {
 
@@ -24,6 +25,9 @@ constexpr std::size_t kRowsPerTask = 128;
 constexpr std::size_t kTaskBytes = 32 * 1024;
 // Rows are sorted by this channel's sum; the others filter the window.
 constexpr int kKeyChannel = 1;
+// Confirmed pairs kept per row with a match, at most, so that their memory
+// stays linear.
+constexpr std::size_t kLinksPerRow = 4;
 
 int threadCount(int jobs)
 {
@@ -183,9 +187,11 @@ public:
         }
         if (!countMatches())
             return std::nullopt;
-        if (m_choices.fine != nullptr && !confirmMatches())
+        if (m_choices.fine == nullptr)
+            return formGroups();
+        if (!confirmMatches())
             return std::nullopt;
-        return formGroups();
+        return m_links.complete ? formConfirmedGroups() : formGroups();
     }
 
 private:
@@ -272,30 +278,49 @@ private:
     // order of references are the confirmed ones: a dark picture that matches
     // many strangers in colour alone would otherwise lead, and its copies that
     // the fingerprint holds apart from it would be scattered. The rows with a
-    // match in colour compare again among themselves, each pair once; a row
-    // left without a confirmed match can neither lead nor join a group.
+    // match in colour meet again, each pair once. The fingerprint test costs
+    // a few operations where the colours cost a comparison of every pixel, so
+    // it comes first, on the pairs the sums let through, and the colours are
+    // compared for the few it accepts. A row left without a confirmed match
+    // can neither lead nor join a group.
     bool confirmMatches()
     {
-        const std::size_t n = m_order.size();
         std::vector<std::uint32_t> pool;
-        for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t r = 0; r < m_order.size(); ++r)
             if (m_degrees[r] > 0)
                 pool.push_back(static_cast<std::uint32_t>(r));
+        const std::size_t size = pool.size();
         const SignatureMatrix::Subset rows = m_matrix.subset(pool);
-        const auto keys = rows.sums.begin() + std::ptrdiff_t(kKeyChannel * rows.rows.size());
-        const auto keysEnd = keys + std::ptrdiff_t(rows.rows.size());
-        const std::vector<FineSignature>& fine = *m_choices.fine;
+        const std::int32_t* red = rows.sums.data();
+        const std::int32_t* keys = red + std::ptrdiff_t(kKeyChannel * size);
+        const std::int32_t* blue = red + std::ptrdiff_t(2 * size);
+        static_assert(kKeyChannel == 1);
+        // The fingerprints in the order they are read.
+        std::vector<FineSignature> fine;
+        fine.reserve(size);
+        for (const std::uint32_t r : pool)
+            fine.push_back((*m_choices.fine)[m_order[r]]);
         const auto workers = static_cast<std::size_t>(m_crew.size());
-        std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
-        const std::size_t stride = m_matrix.rowBytes();
-        const std::size_t tasks = (pool.size() + kRowsPerTask - 1) / kRowsPerTask;
+        std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(size));
+        const std::size_t tasks = (size + kRowsPerTask - 1) / kRowsPerTask;
+        const auto count = static_cast<std::size_t>(m_table.count);
         std::atomic<std::size_t> nextTask{0};
         std::atomic<bool> halted{false};
+        // The confirmed pairs are kept while they stay few, as they do where
+        // pictures have a handful of copies each; they then form the groups
+        // without another comparison. Past the budget the groups are formed
+        // by comparing again, to the same result.
+        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> links(workers);
+        const std::size_t budget = std::min<std::size_t>(
+            kLinksPerRow * size, std::numeric_limits<std::uint32_t>::max() / 2);
+        std::atomic<std::size_t> kept{0};
+        std::atomic<bool> overflow{false};
 
         m_crew.run([&](int worker) {
             std::vector<std::uint32_t>& degree = degrees[static_cast<std::size_t>(worker)];
-            AlignedBytes widened(stride);
-            std::vector<std::uint32_t> matches;
+            std::vector<std::uint32_t> near;
+            std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs =
+                links[static_cast<std::size_t>(worker)];
             for (;;) {
                 const std::size_t task = nextTask.fetch_add(1, std::memory_order_relaxed);
                 if (task >= tasks)
@@ -304,23 +329,36 @@ private:
                     halted = true;
                     return;
                 }
-                const std::size_t last = std::min(pool.size(), (task + 1) * kRowsPerTask);
-                for (std::size_t at = task * kRowsPerTask; at < last; ++at) {
-                    const std::uint32_t r = pool[at];
-                    const auto to = static_cast<std::size_t>(
-                        std::upper_bound(keys, keysEnd, m_keys[r] + m_bound) - keys);
-                    if (to <= at + 1)
-                        continue;
-                    m_matrix.widen(r, widened.data());
-                    matches.resize(to - at - 1);
-                    std::uint64_t compared = 0;
-                    matches.resize(m_matrix.scanSubset(r, widened.data(), rows, at + 1, to,
-                                                       matches.data(), compared));
-                    const FineSignature& own = fine[m_order[r]];
-                    for (const std::uint32_t j : matches) {
-                        if (fineAccepts(own, fine[m_order[j]], m_choices.similarity)) {
-                            ++degree[r];
-                            ++degree[j];
+                const std::size_t last = std::min(size, (task + 1) * kRowsPerTask);
+                for (std::size_t a = task * kRowsPerTask; a < last; ++a) {
+                    const std::int16_t* own = m_table.values.data() + m_order[pool[a]] * count;
+                    const std::size_t end = static_cast<std::size_t>(
+                        std::upper_bound(keys + a + 1, keys + size, keys[a] + m_bound) - keys);
+                    // Branch-free, so that the sums of a long window go fast.
+                    near.resize(end - a);
+                    std::size_t found = 0;
+                    const auto reach = static_cast<std::uint32_t>(2 * m_bound);
+                    for (std::size_t b = a + 1; b < end; ++b) {
+                        near[found] = static_cast<std::uint32_t>(b);
+                        found += (static_cast<std::uint32_t>(red[b] - red[a] + m_bound) <= reach) &
+                                 (static_cast<std::uint32_t>(blue[b] - blue[a] + m_bound) <= reach);
+                    }
+                    for (std::size_t k = 0; k < found; ++k) {
+                        const std::size_t b = near[k];
+                        if (!fineAccepts(fine[a], fine[b], m_choices.similarity))
+                            continue;
+                        const std::int16_t* other =
+                            m_table.values.data() + m_order[pool[b]] * count;
+                        if (TFileInfo::compareSignatures(own, other, m_table.count, m_bits,
+                                                         m_matchRate)) {
+                            ++degree[a];
+                            ++degree[b];
+                            if (!overflow.load(std::memory_order_relaxed)) {
+                                if (kept.fetch_add(1, std::memory_order_relaxed) < budget)
+                                    pairs.emplace_back(a, b);
+                                else
+                                    overflow = true;
+                            }
                         }
                     }
                 }
@@ -328,11 +366,86 @@ private:
         });
         if (halted || stopped(m_proceed))
             return false;
-        std::fill(m_degrees.begin(), m_degrees.end(), 0);
-        for (const auto& d : degrees)
-            for (const std::uint32_t r : pool)
-                m_degrees[r] += d[r];
+        for (std::size_t a = 0; a < size; ++a) {
+            std::uint32_t confirmed = 0;
+            for (const auto& d : degrees)
+                confirmed += d[a];
+            m_degrees[pool[a]] = confirmed;
+        }
+        m_links = {};
+        if (!overflow) {
+            // Each row's confirmed partners, as rows, side by side.
+            m_links.first.assign(size + 1, 0);
+            for (const auto& w : links)
+                for (const auto& [a, b] : w) {
+                    ++m_links.first[a + 1];
+                    ++m_links.first[b + 1];
+                }
+            for (std::size_t a = 0; a < size; ++a)
+                m_links.first[a + 1] += m_links.first[a];
+            m_links.partners.resize(m_links.first[size]);
+            std::vector<std::uint32_t> fill(m_links.first.begin(), m_links.first.end() - 1);
+            for (auto& w : links) {
+                for (const auto& [a, b] : w) {
+                    m_links.partners[fill[a]++] = pool[b];
+                    m_links.partners[fill[b]++] = pool[a];
+                }
+                w = {};
+            }
+            m_links.rows = std::move(pool);
+            m_links.complete = true;
+        }
         return true;
+    }
+
+    // The second pass on the confirmed pairs: references in order of the most
+    // confirmed matches, then path, each taking its free partners.
+    std::optional<std::vector<LookAlikeGroup>> formConfirmedGroups()
+    {
+        const std::vector<std::uint32_t>& rows = m_links.rows;
+        std::vector<std::uint32_t> references;
+        for (std::uint32_t a = 0; a < rows.size(); ++a)
+            if (m_degrees[rows[a]] > 0)
+                references.push_back(a);
+        std::sort(references.begin(), references.end(), [&](std::uint32_t a, std::uint32_t b) {
+            const std::uint32_t ra = rows[a];
+            const std::uint32_t rb = rows[b];
+            if (m_degrees[ra] != m_degrees[rb])
+                return m_degrees[ra] > m_degrees[rb];
+            const std::string& pa = m_table.paths[m_order[ra]];
+            const std::string& pb = m_table.paths[m_order[rb]];
+            if (pa != pb)
+                return pa < pb;
+            return m_order[ra] < m_order[rb];
+        });
+        std::vector<std::uint8_t> grouped(m_order.size(), 0);
+        std::vector<LookAlikeGroup> groups;
+        std::vector<std::uint32_t> members;
+        for (std::size_t k = 0; k < references.size(); ++k) {
+            if (k % 4096 == 0 && stopped(m_proceed))
+                return std::nullopt;
+            const std::uint32_t a = references[k];
+            const std::uint32_t r = rows[a];
+            if (grouped[r] != 0)
+                continue;
+            members.clear();
+            for (std::uint32_t at = m_links.first[a]; at < m_links.first[a + 1]; ++at)
+                if (grouped[m_links.partners[at]] == 0)
+                    members.push_back(m_links.partners[at]);
+            if (members.empty())
+                continue;
+            grouped[r] = 1;
+            for (const std::uint32_t j : members)
+                grouped[j] = 1;
+            groups.push_back(makeGroup(r, members));
+            add(m_progress != nullptr ? &m_progress->groups : nullptr, 1);
+        }
+        m_links = {};
+        std::stable_sort(groups.begin(), groups.end(),
+                         [](const LookAlikeGroup& a, const LookAlikeGroup& b) {
+                             return a.members.size() > b.members.size();
+                         });
+        return groups;
     }
 
     // Second pass: references in order of the most matches, then path; each
@@ -545,6 +658,14 @@ private:
     std::int32_t m_bound = 0;
     std::vector<std::uint32_t> m_degrees;
     Choices m_choices;
+    // The confirmed pairs: the partners of m_links.rows[a] (rows of the
+    // matrix) lie at first[a] .. first[a + 1] - 1 in partners.
+    struct Links {
+        bool complete = false;
+        std::vector<std::uint32_t> rows;
+        std::vector<std::uint32_t> first;
+        std::vector<std::uint32_t> partners;
+    } m_links;
 };
 
 } // namespace
@@ -587,11 +708,18 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     // The second pass: the references, the free rows with their sums (twice
     // while they are compacted), the grouped marks and a member per row.
     const std::int64_t forming = 4 + 2 * (4 + 3 * 4) + 1 + std::int64_t{sizeof(LookAlikeMember)};
-    // Confirming by fingerprints: the rows with a match with their sums, and
-    // per thread a confirmed count and the matches of one row.
-    const std::int64_t confirming = 4 + (4 + 3 * 4) + 8 * std::int64_t{std::clamp(threads, 1, 256)};
+    // Confirming by fingerprints: the rows with a match with their sums and
+    // fingerprints, per thread a confirmed count and the window of one row,
+    // and the confirmed pairs kept, twice while they are laid out by row.
+    const auto links = static_cast<std::int64_t>(kLinksPerRow);
+    const std::int64_t confirming = 4 + (4 + 3 * 4) + std::int64_t{sizeof(FineSignature)} +
+                                    8 * std::int64_t{std::clamp(threads, 1, 256)} + links * 8 + 4 +
+                                    links * 2 * 4 + 4;
+    const std::int64_t formingConfirmed =
+        4 + 4 + links * 2 * 4 + 4 + 1 + std::int64_t{sizeof(LookAlikeMember)};
     const auto rows = static_cast<std::int64_t>(n);
-    return {rows * (kept + counting), rows * (kept + std::max({counting, confirming, forming}))};
+    return {rows * (kept + counting),
+            rows * (kept + std::max({counting, confirming, forming, formingConfirmed}))};
 }
 
 namespace {

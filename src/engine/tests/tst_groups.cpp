@@ -265,6 +265,17 @@ private Q_SLOTS:
         // dark matches every x in colour alone; p1, which it confirms with
         // p2, leads and keeps the three together (p2 does not match dark in
         // colour: its rate against it is below the match rate).
+        // More confirmed pairs than are kept: the groups are formed by
+        // comparing again.
+        QByteArrayList copies;
+        QByteArray group = "c00:";
+        for (int i = 0; i < 12; ++i) {
+            const QByteArray name = "c" + QByteArray::number(i).rightJustified(2, '0');
+            copies << name + " 0 S";
+            if (i > 0)
+                group += " " + name + "/100";
+        }
+        QTest::newRow("many copies") << copies << QByteArrayList{group};
         QTest::newRow("confirmed matches lead")
             << QByteArrayList{"dark 0 S", "x1 1 T",  "x2 2 U", "x3 4 V",
                               "x4 8 W",   "p1 16 S", "p2 48 S"}
