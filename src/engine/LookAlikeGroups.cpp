@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 namespace ovrin {
 
@@ -23,6 +25,9 @@ constexpr std::size_t kRowsPerTask = 128;
 constexpr std::size_t kTaskBytes = 32 * 1024;
 // Rows are sorted by this channel's sum; the others filter the window.
 constexpr int kKeyChannel = 1;
+// Confirmed pairs kept per row with a match, at most, so that their memory
+// stays linear.
+constexpr std::size_t kLinksPerRow = 4;
 
 int threadCount(int jobs)
 {
@@ -131,6 +136,28 @@ void add(std::atomic<std::uint64_t>* counter, std::uint64_t amount)
         counter->fetch_add(amount, std::memory_order_relaxed);
 }
 
+// What decides a group beyond the colours, and who leads it.
+struct Choices {
+    const std::vector<FineSignature>* fine = nullptr; // one per table index, or none
+    const std::vector<SignatureTable::Facts>* facts = nullptr;
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred; // without trailing '/', none empty
+};
+
+// The rank of the first preferred folder that holds the path (at a '/'
+// boundary, so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
+std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders)
+{
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::string& folder = folders[i];
+        if (path.size() > folder.size() && path.starts_with(folder) &&
+            (folder.back() == '/' || path[folder.size()] == '/'))
+            return i;
+    }
+    return folders.size();
+}
+
 class Grouping {
 public:
     Grouping(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
@@ -146,6 +173,8 @@ public:
             m_keys.push_back(m_matrix.channelSum(r, kKeyChannel));
     }
 
+    void choose(Choices choices) { m_choices = std::move(choices); }
+
     std::optional<std::vector<LookAlikeGroup>> run()
     {
         const std::size_t n = m_order.size();
@@ -158,7 +187,11 @@ public:
         }
         if (!countMatches())
             return std::nullopt;
-        return formGroups();
+        if (m_choices.fine == nullptr)
+            return formGroups();
+        if (!confirmMatches())
+            return std::nullopt;
+        return m_links.complete ? formConfirmedGroups() : formGroups();
     }
 
 private:
@@ -241,6 +274,180 @@ private:
         return true;
     }
 
+    // Where fingerprints confirm the members, the matches that count for the
+    // order of references are the confirmed ones: a dark picture that matches
+    // many strangers in colour alone would otherwise lead, and its copies that
+    // the fingerprint holds apart from it would be scattered. The rows with a
+    // match in colour meet again, each pair once. The fingerprint test costs
+    // a few operations where the colours cost a comparison of every pixel, so
+    // it comes first, on the pairs the sums let through, and the colours are
+    // compared for the few it accepts. A row left without a confirmed match
+    // can neither lead nor join a group.
+    bool confirmMatches()
+    {
+        std::vector<std::uint32_t> pool;
+        for (std::size_t r = 0; r < m_order.size(); ++r)
+            if (m_degrees[r] > 0)
+                pool.push_back(static_cast<std::uint32_t>(r));
+        const std::size_t size = pool.size();
+        const SignatureMatrix::Subset rows = m_matrix.subset(pool);
+        const std::int32_t* red = rows.sums.data();
+        const std::int32_t* keys = red + std::ptrdiff_t(kKeyChannel * size);
+        const std::int32_t* blue = red + std::ptrdiff_t(2 * size);
+        static_assert(kKeyChannel == 1);
+        // The fingerprints in the order they are read.
+        std::vector<FineSignature> fine;
+        fine.reserve(size);
+        for (const std::uint32_t r : pool)
+            fine.push_back((*m_choices.fine)[m_order[r]]);
+        const auto workers = static_cast<std::size_t>(m_crew.size());
+        std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(size));
+        const std::size_t tasks = (size + kRowsPerTask - 1) / kRowsPerTask;
+        const auto count = static_cast<std::size_t>(m_table.count);
+        std::atomic<std::size_t> nextTask{0};
+        std::atomic<bool> halted{false};
+        // The confirmed pairs are kept while they stay few, as they do where
+        // pictures have a handful of copies each; they then form the groups
+        // without another comparison. Past the budget the groups are formed
+        // by comparing again, to the same result.
+        std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> links(workers);
+        const std::size_t budget = std::min<std::size_t>(
+            kLinksPerRow * size, std::numeric_limits<std::uint32_t>::max() / 2);
+        std::atomic<std::size_t> kept{0};
+        std::atomic<bool> overflow{false};
+
+        m_crew.run([&](int worker) {
+            std::vector<std::uint32_t>& degree = degrees[static_cast<std::size_t>(worker)];
+            std::vector<std::uint32_t> near;
+            std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs =
+                links[static_cast<std::size_t>(worker)];
+            for (;;) {
+                const std::size_t task = nextTask.fetch_add(1, std::memory_order_relaxed);
+                if (task >= tasks)
+                    return;
+                if (stopped(m_proceed)) {
+                    halted = true;
+                    return;
+                }
+                const std::size_t last = std::min(size, (task + 1) * kRowsPerTask);
+                for (std::size_t a = task * kRowsPerTask; a < last; ++a) {
+                    const std::int16_t* own = m_table.values.data() + m_order[pool[a]] * count;
+                    const std::size_t end = static_cast<std::size_t>(
+                        std::upper_bound(keys + a + 1, keys + size, keys[a] + m_bound) - keys);
+                    // Branch-free, so that the sums of a long window go fast.
+                    near.resize(end - a);
+                    std::size_t found = 0;
+                    const auto reach = static_cast<std::uint32_t>(2 * m_bound);
+                    for (std::size_t b = a + 1; b < end; ++b) {
+                        near[found] = static_cast<std::uint32_t>(b);
+                        found += (static_cast<std::uint32_t>(red[b] - red[a] + m_bound) <= reach) &
+                                 (static_cast<std::uint32_t>(blue[b] - blue[a] + m_bound) <= reach);
+                    }
+                    for (std::size_t k = 0; k < found; ++k) {
+                        const std::size_t b = near[k];
+                        if (!fineAccepts(fine[a], fine[b], m_choices.similarity))
+                            continue;
+                        const std::int16_t* other =
+                            m_table.values.data() + m_order[pool[b]] * count;
+                        if (TFileInfo::compareSignatures(own, other, m_table.count, m_bits,
+                                                         m_matchRate)) {
+                            ++degree[a];
+                            ++degree[b];
+                            if (!overflow.load(std::memory_order_relaxed)) {
+                                if (kept.fetch_add(1, std::memory_order_relaxed) < budget)
+                                    pairs.emplace_back(a, b);
+                                else
+                                    overflow = true;
+                            }
+                        }
+                    }
+                }
+            }
+        });
+        if (halted || stopped(m_proceed))
+            return false;
+        for (std::size_t a = 0; a < size; ++a) {
+            std::uint32_t confirmed = 0;
+            for (const auto& d : degrees)
+                confirmed += d[a];
+            m_degrees[pool[a]] = confirmed;
+        }
+        m_links = {};
+        if (!overflow) {
+            // Each row's confirmed partners, as rows, side by side.
+            m_links.first.assign(size + 1, 0);
+            for (const auto& w : links)
+                for (const auto& [a, b] : w) {
+                    ++m_links.first[a + 1];
+                    ++m_links.first[b + 1];
+                }
+            for (std::size_t a = 0; a < size; ++a)
+                m_links.first[a + 1] += m_links.first[a];
+            m_links.partners.resize(m_links.first[size]);
+            std::vector<std::uint32_t> fill(m_links.first.begin(), m_links.first.end() - 1);
+            for (auto& w : links) {
+                for (const auto& [a, b] : w) {
+                    m_links.partners[fill[a]++] = pool[b];
+                    m_links.partners[fill[b]++] = pool[a];
+                }
+                w = {};
+            }
+            m_links.rows = std::move(pool);
+            m_links.complete = true;
+        }
+        return true;
+    }
+
+    // The second pass on the confirmed pairs: references in order of the most
+    // confirmed matches, then path, each taking its free partners.
+    std::optional<std::vector<LookAlikeGroup>> formConfirmedGroups()
+    {
+        const std::vector<std::uint32_t>& rows = m_links.rows;
+        std::vector<std::uint32_t> references;
+        for (std::uint32_t a = 0; a < rows.size(); ++a)
+            if (m_degrees[rows[a]] > 0)
+                references.push_back(a);
+        std::sort(references.begin(), references.end(), [&](std::uint32_t a, std::uint32_t b) {
+            const std::uint32_t ra = rows[a];
+            const std::uint32_t rb = rows[b];
+            if (m_degrees[ra] != m_degrees[rb])
+                return m_degrees[ra] > m_degrees[rb];
+            const std::string& pa = m_table.paths[m_order[ra]];
+            const std::string& pb = m_table.paths[m_order[rb]];
+            if (pa != pb)
+                return pa < pb;
+            return m_order[ra] < m_order[rb];
+        });
+        std::vector<std::uint8_t> grouped(m_order.size(), 0);
+        std::vector<LookAlikeGroup> groups;
+        std::vector<std::uint32_t> members;
+        for (std::size_t k = 0; k < references.size(); ++k) {
+            if (k % 4096 == 0 && stopped(m_proceed))
+                return std::nullopt;
+            const std::uint32_t a = references[k];
+            const std::uint32_t r = rows[a];
+            if (grouped[r] != 0)
+                continue;
+            members.clear();
+            for (std::uint32_t at = m_links.first[a]; at < m_links.first[a + 1]; ++at)
+                if (grouped[m_links.partners[at]] == 0)
+                    members.push_back(m_links.partners[at]);
+            if (members.empty())
+                continue;
+            grouped[r] = 1;
+            for (const std::uint32_t j : members)
+                grouped[j] = 1;
+            groups.push_back(makeGroup(r, members));
+            add(m_progress != nullptr ? &m_progress->groups : nullptr, 1);
+        }
+        m_links = {};
+        std::stable_sort(groups.begin(), groups.end(),
+                         [](const LookAlikeGroup& a, const LookAlikeGroup& b) {
+                             return a.members.size() > b.members.size();
+                         });
+        return groups;
+    }
+
     // Second pass: references in order of the most matches, then path; each
     // one not yet grouped takes the ungrouped rows that match it. Rows are
     // compared again rather than remembered, so memory stays linear: a round
@@ -315,8 +522,10 @@ private:
                 if (grouped[r] != 0)
                     continue;
                 std::vector<std::uint32_t> members;
+                // A candidate the fingerprint rejects stays free for a later
+                // reference, and a reference left without a member stays free.
                 for (const std::uint32_t j : found[item])
-                    if (j != r && grouped[j] == 0)
+                    if (j != r && grouped[j] == 0 && confirmed(r, j))
                         members.push_back(j);
                 if (members.empty())
                     continue;
@@ -343,26 +552,91 @@ private:
         return groups;
     }
 
+    bool confirmed(std::uint32_t referenceRow, std::uint32_t row) const
+    {
+        return m_choices.fine == nullptr ||
+               fineAccepts((*m_choices.fine)[m_order[referenceRow]],
+                           (*m_choices.fine)[m_order[row]], m_choices.similarity);
+    }
+
+    // Whether table index a is the better copy to keep than b: a preferred
+    // folder first, then the keep rule's facts, then the path.
+    bool keptBefore(std::size_t a, std::size_t b, std::size_t rankA, std::size_t rankB) const
+    {
+        if (rankA != rankB)
+            return rankA < rankB;
+        if (m_choices.facts != nullptr && m_choices.keep != KeepRule::Path) {
+            const SignatureTable::Facts& x = (*m_choices.facts)[a];
+            const SignatureTable::Facts& y = (*m_choices.facts)[b];
+            // Larger is better throughout; ~ turns the order of times round
+            // (the oldest has the smallest) without overflowing.
+            const auto rule = [&](const SignatureTable::Facts& f) {
+                switch (m_choices.keep) {
+                case KeepRule::Size:
+                    return std::tuple(f.size, f.pixels, ~f.modifiedNs);
+                case KeepRule::Oldest:
+                    return std::tuple(~f.modifiedNs, f.pixels, f.size);
+                case KeepRule::Newest:
+                    return std::tuple(f.modifiedNs, f.pixels, f.size);
+                case KeepRule::Pixels:
+                case KeepRule::Path:
+                    break;
+                }
+                return std::tuple(f.pixels, f.size, ~f.modifiedNs);
+            };
+            const auto ruleA = rule(x);
+            const auto ruleB = rule(y);
+            if (ruleA != ruleB)
+                return ruleA > ruleB;
+        }
+        const std::string& pa = m_table.paths[a];
+        const std::string& pb = m_table.paths[b];
+        if (pa != pb)
+            return pa < pb;
+        return a < b;
+    }
+
+    // The members are settled; the keep rule names the one that leads, and the
+    // others are listed against it.
     LookAlikeGroup makeGroup(std::uint32_t referenceRow, const std::vector<std::uint32_t>& rows)
     {
-        LookAlikeGroup group;
-        group.reference = m_order[referenceRow];
-        const auto count = static_cast<std::size_t>(m_table.count);
-        const std::int16_t* reference = m_table.values.data() + group.reference * count;
+        std::size_t leader = m_order[referenceRow];
+        std::size_t leaderRank = preferenceRank(m_table.paths[leader], m_choices.preferred);
         for (const std::uint32_t row : rows) {
             const std::size_t index = m_order[row];
-            const std::int16_t* member = m_table.values.data() + index * count;
-            const auto rate =
-                TFileInfo::compareSignatures(reference, member, m_table.count, m_bits, m_matchRate);
-            group.members.push_back(LookAlikeMember{
-                index, rate.value_or(0), TFileInfo::likeness(reference, member, m_table.count)});
+            const std::size_t rank = preferenceRank(m_table.paths[index], m_choices.preferred);
+            if (keptBefore(index, leader, rank, leaderRank)) {
+                leader = index;
+                leaderRank = rank;
+            }
         }
+        LookAlikeGroup group;
+        group.reference = leader;
+        const auto count = static_cast<std::size_t>(m_table.count);
+        const std::int16_t* reference = m_table.values.data() + leader * count;
+        const auto list = [&](std::size_t index) {
+            if (index == leader)
+                return;
+            const std::int16_t* member = m_table.values.data() + index * count;
+            // At match rate 0 the comparison gives the rate itself, which may
+            // lie below the match rate when another member took the lead.
+            const auto rate =
+                TFileInfo::compareSignatures(reference, member, m_table.count, m_bits, 0);
+            const double likeness =
+                m_choices.fine != nullptr
+                    ? fineScore((*m_choices.fine)[leader], (*m_choices.fine)[index])
+                    : TFileInfo::likeness(reference, member, m_table.count);
+            group.members.push_back(LookAlikeMember{index, rate.value_or(0), likeness});
+        };
+        list(m_order[referenceRow]);
+        for (const std::uint32_t row : rows)
+            list(m_order[row]);
         std::sort(group.members.begin(), group.members.end(),
                   [&](const LookAlikeMember& a, const LookAlikeMember& b) {
-                      if (a.rate != b.rate)
-                          return a.rate > b.rate;
                       if (a.likeness != b.likeness)
                           return a.likeness > b.likeness;
+                      if (a.rate != b.rate)
+                          return a.rate > b.rate;
                       const std::string& pa = m_table.paths[a.index];
                       const std::string& pb = m_table.paths[b.index];
                       if (pa != pb)
@@ -383,6 +657,15 @@ private:
     std::vector<std::int32_t> m_keys; // the key channel's sum of each row
     std::int32_t m_bound = 0;
     std::vector<std::uint32_t> m_degrees;
+    Choices m_choices;
+    // The confirmed pairs: the partners of m_links.rows[a] (rows of the
+    // matrix) lie at first[a] .. first[a + 1] - 1 in partners.
+    struct Links {
+        bool complete = false;
+        std::vector<std::uint32_t> rows;
+        std::vector<std::uint32_t> first;
+        std::vector<std::uint32_t> partners;
+    } m_links;
 };
 
 } // namespace
@@ -425,14 +708,27 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     // The second pass: the references, the free rows with their sums (twice
     // while they are compacted), the grouped marks and a member per row.
     const std::int64_t forming = 4 + 2 * (4 + 3 * 4) + 1 + std::int64_t{sizeof(LookAlikeMember)};
+    // Confirming by fingerprints: the rows with a match with their sums and
+    // fingerprints, per thread a confirmed count and the window of one row,
+    // and the confirmed pairs kept, twice while they are laid out by row.
+    const auto links = static_cast<std::int64_t>(kLinksPerRow);
+    const std::int64_t confirming = 4 + (4 + 3 * 4) + std::int64_t{sizeof(FineSignature)} +
+                                    8 * std::int64_t{std::clamp(threads, 1, 256)} + links * 8 + 4 +
+                                    links * 2 * 4 + 4;
+    const std::int64_t formingConfirmed =
+        4 + 4 + links * 2 * 4 + 4 + 1 + std::int64_t{sizeof(LookAlikeMember)};
     const auto rows = static_cast<std::int64_t>(n);
-    return {rows * (kept + counting), rows * (kept + std::max(counting, forming))};
+    return {rows * (kept + counting),
+            rows * (kept + std::max({counting, confirming, forming, formingConfirmed}))};
 }
 
+namespace {
+
+// The table's fingerprints and facts are weighed only with `weighTable`.
 std::optional<std::vector<LookAlikeGroup>>
-findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
-                    int jobs, const std::atomic<bool>* proceed, GroupingProgress* progress,
-                    SignatureMatrix::Kernel kernel)
+groupTable(const SignatureTable& table, const GroupingRequest& request, bool weighTable,
+           const std::atomic<bool>* proceed, GroupingProgress* progress,
+           SignatureMatrix::Kernel kernel)
 {
     const std::size_t n = table.paths.size();
     const auto count = static_cast<std::size_t>(std::max(table.count, 0));
@@ -441,9 +737,41 @@ findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t
                                                                   table.values.size() / count == n);
     if (!consistent || n >= std::numeric_limits<std::uint32_t>::max())
         throw std::invalid_argument("signature table: values do not match the paths");
-    Crew crew(threadCount(jobs));
-    Grouping grouping(table, bits, matchRate, kernel, crew, proceed, progress);
+    if (weighTable && ((!table.fine.empty() && table.fine.size() != n) ||
+                       (!table.facts.empty() && table.facts.size() != n)))
+        throw std::invalid_argument(
+            "signature table: fingerprints or facts do not match the paths");
+    Choices choices;
+    if (weighTable) {
+        choices.fine = table.fine.empty() ? nullptr : &table.fine;
+        choices.facts = table.facts.empty() ? nullptr : &table.facts;
+    }
+    choices.similarity = request.similarity;
+    choices.keep = request.keep;
+    for (std::string folder : request.preferred) {
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        if (!folder.empty())
+            choices.preferred.push_back(std::move(folder));
+    }
+    Crew crew(threadCount(request.jobs));
+    Grouping grouping(table, request.bits, request.matchRate, kernel, crew, proceed, progress);
+    grouping.choose(std::move(choices));
     return grouping.run();
+}
+
+} // namespace
+
+std::optional<std::vector<LookAlikeGroup>>
+findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
+                    int jobs, const std::atomic<bool>* proceed, GroupingProgress* progress,
+                    SignatureMatrix::Kernel kernel)
+{
+    GroupingRequest request;
+    request.bits = bits;
+    request.matchRate = matchRate;
+    request.jobs = jobs;
+    return groupTable(table, request, false, proceed, progress, kernel);
 }
 
 std::optional<std::vector<LookAlikeGroup>> findLookAlikeGroups(const SignatureTable& table,
@@ -452,8 +780,7 @@ std::optional<std::vector<LookAlikeGroup>> findLookAlikeGroups(const SignatureTa
                                                                GroupingProgress* progress,
                                                                SignatureMatrix::Kernel kernel)
 {
-    return findLookAlikeGroups(table, request.bits, request.matchRate, request.jobs, proceed,
-                               progress, kernel);
+    return groupTable(table, request, true, proceed, progress, kernel);
 }
 
 std::optional<std::vector<LookAlikeGroup>>

@@ -72,36 +72,49 @@ struct GroupingProgress {
     std::atomic<std::uint64_t> groups{0};
 };
 
-// Every group of look-alike pictures in the table at the given bits and match
-// rate, the look-alike relation being the comparison of TFileInfo::
-// compareSignatures (which is symmetric):
-//  - a group is a reference and the pictures that match it (at least one);
-//    a picture is in at most one group;
-//  - references are chosen in the order of the most matches in the whole
-//    table, ties by path in byte order (then by table position): each picture
-//    in that order that is not yet in a group takes every picture not yet in a
-//    group that matches it, if there is one;
-//  - groups come largest first, equal sizes in the order they were formed;
-//    members by rate, then likeness (both descending), then path.
+// Every group of look-alike pictures in the table at the request's bits and
+// match rate, the look-alike relation being the comparison of TFileInfo::
+// compareSignatures (which is symmetric), the one searches use, and where the
+// table holds fingerprints also fineAccepts at the request's similarity:
+//  - who matches whom is decided first. A group forms around a reference and
+//    the pictures that match it (at least one); a picture is in at most one
+//    group. References are taken in the order of the most matches in the whole
+//    table (with fingerprints, of the matches they confirm), ties by path in
+//    byte order (then by table position): each picture in that order that is
+//    not yet in a group takes every picture not yet in a group that matches
+//    it, if there is one. A picture it does not take stays free for a later
+//    reference;
+//  - then the member that the keep rule puts first leads the group as its
+//    reference (the copy to keep): one under a preferred folder (a prefix of
+//    its path ending at a '/'; the first named folder first) before any other,
+//    then by the table's facts as KeepRule says, then by path in byte order,
+//    then by table position. Without facts the path decides after the folders;
+//  - members are listed against that reference: `rate` is what the comparison
+//    gives at match rate 0, below the match rate where a member matched only
+//    the picture that gathered the group; `likeness` is fineScore with
+//    fingerprints, TFileInfo::likeness otherwise. Members come by likeness,
+//    then rate (both descending), then path, then table position;
+//  - groups come largest first, equal sizes in the order they were formed.
 // The result does not depend on `jobs` (threads; 0 for one per hardware
 // thread). Memory beyond the table grows with n alone: about three bytes per
-// value (six at bits 4) and four bytes per picture and thread. No value when `proceed` is cleared
-// before the end; the work stops within a fraction of a second. Throws std::invalid_argument when
-// the table's values do not hold count values per path.
-std::optional<std::vector<LookAlikeGroup>>
-findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
-                    int jobs, const std::atomic<bool>* proceed = nullptr,
-                    GroupingProgress* progress = nullptr);
-
-// The groups of a request: who matches whom is decided first, by the
-// comparison above and, where the table holds fingerprints, fineAccepts of
-// each member and its reference; then the keep rule picks which member
-// leads each group as its reference.
+// value (six at bits 4) and eight bytes per picture and thread. No value when
+// `proceed` is cleared before the end; the work stops within a fraction of a
+// second. Throws std::invalid_argument when the table's values do not hold
+// count values per path, or its fingerprints or facts are neither none nor
+// one per path.
 std::optional<std::vector<LookAlikeGroup>>
 findLookAlikeGroups(const SignatureTable& table, const GroupingRequest& request,
                     const std::atomic<bool>* proceed = nullptr,
                     GroupingProgress* progress = nullptr,
                     SignatureMatrix::Kernel kernel = SignatureMatrix::bestKernel());
+
+// The same by colour alone: a default request at these bits, match rate and
+// jobs on the table with its fingerprints and facts left out, so the path
+// picks each reference.
+std::optional<std::vector<LookAlikeGroup>>
+findLookAlikeGroups(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
+                    int jobs, const std::atomic<bool>* proceed = nullptr,
+                    GroupingProgress* progress = nullptr);
 
 // Bytes a grouping of n signatures of `count` values at `bits` takes at its
 // height beyond the table and the threads' stacks, with `threads` threads:

@@ -2,8 +2,8 @@
 #include "engine/tests/EngineTestSupport.h"
 #include "signature/TFileInfo.h"
 
+#include <cmath>
 #include <random>
-#include <regex>
 
 using namespace ovrin;
 using Kernel = SignatureMatrix::Kernel;
@@ -19,25 +19,54 @@ std::vector<Kernel> kernels()
     return result;
 }
 
-// Groups as text, one line per group: "reference: member/rate/likeness ...".
+// Groups as text, one line per group: "reference: member/rate/likeness ...",
+// or without the likeness.
 std::vector<std::string> describe(const SignatureTable& table,
-                                  const std::vector<LookAlikeGroup>& groups)
+                                  const std::vector<LookAlikeGroup>& groups, bool likeness = true)
 {
     std::vector<std::string> lines;
     for (const LookAlikeGroup& g : groups) {
         std::string line = table.paths[g.reference] + ":";
         for (const LookAlikeMember& m : g.members) {
-            char likeness[32];
-            std::snprintf(likeness, sizeof likeness, "%.6f", m.likeness);
-            line += " " + table.paths[m.index] + "/" + std::to_string(m.rate) + "/" + likeness;
+            char text[32];
+            std::snprintf(text, sizeof text, "/%.6f", m.likeness);
+            line +=
+                " " + table.paths[m.index] + "/" + std::to_string(m.rate) + (likeness ? text : "");
         }
         lines.push_back(line);
     }
     return lines;
 }
 
-// The definition, pair by pair with the comparison of single signatures.
-std::vector<LookAlikeGroup> straightforward(const SignatureTable& t, int bits, int matchRate)
+// A luminance grid of soft bright and dark blobs, one structure per seed: any
+// fingerprint of structure tells two seeds apart and takes a seed for itself.
+FineSignature shape(unsigned seed)
+{
+    constexpr int side = FineSignature::kGridSide;
+    std::mt19937 random(seed);
+    const auto draw = [&](unsigned below) { return double(random() % below); };
+    std::vector<double> field(side * side, 128.0);
+    for (int blob = 0; blob < 6; ++blob) {
+        const double cx = draw(side);
+        const double cy = draw(side);
+        const double radius = 3.0 + draw(6);
+        const double height = (draw(2) != 0 ? 1.0 : -1.0) * (50.0 + draw(40));
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                field[std::size_t(y * side + x)] +=
+                    height * std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) /
+                                      (2.0 * radius * radius));
+    }
+    std::vector<std::uint8_t> grid;
+    for (const double level : field)
+        grid.push_back(static_cast<std::uint8_t>(std::clamp(level, 0.0, 255.0)));
+    return FineSignature::fromLuminance(grid.data(), 640, 480);
+}
+
+// The definition, pair by pair with the comparison of single signatures and,
+// where the table holds them, the fingerprints; the path picks the reference.
+std::vector<LookAlikeGroup> straightforward(const SignatureTable& t, int bits, int matchRate,
+                                            Similarity similarity = Similarity::Normal)
 {
     const std::size_t n = t.paths.size();
     const auto at = [&](std::size_t i) { return t.values.data() + i * std::size_t(t.count); };
@@ -51,9 +80,11 @@ std::vector<LookAlikeGroup> straightforward(const SignatureTable& t, int bits, i
             if ((a + b) % 5 == 0 &&
                 ab != TFileInfo::compareSignatures(at(b), at(a), t.count, bits, matchRate))
                 qFatal("the comparison is not symmetric");
-            like[a][b] = like[b][a] = ab.has_value();
-            degree[a] += ab.has_value();
-            degree[b] += ab.has_value();
+            const bool confirmed =
+                ab && (t.fine.empty() || fineAccepts(t.fine[a], t.fine[b], similarity));
+            like[a][b] = like[b][a] = confirmed;
+            degree[a] += confirmed;
+            degree[b] += confirmed;
         }
     }
     std::vector<std::size_t> order(n);
@@ -67,20 +98,26 @@ std::vector<LookAlikeGroup> straightforward(const SignatureTable& t, int bits, i
     for (const std::size_t r : order) {
         if (grouped[r])
             continue;
-        LookAlikeGroup g{r, {}};
+        std::vector<std::size_t> all{r};
         for (std::size_t j = 0; j < n; ++j)
             if (j != r && !grouped[j] && like[r][j])
-                g.members.push_back(
-                    {j, *TFileInfo::compareSignatures(at(r), at(j), t.count, bits, matchRate),
-                     TFileInfo::likeness(at(r), at(j), t.count)});
-        if (g.members.empty())
+                all.push_back(j);
+        if (all.size() == 1)
             continue;
-        grouped[r] = true;
-        for (const auto& m : g.members)
-            grouped[m.index] = true;
+        const std::size_t lead = *std::min_element(
+            all.begin(), all.end(), [&](auto x, auto y) { return t.paths[x] < t.paths[y]; });
+        LookAlikeGroup g{lead, {}};
+        for (const std::size_t j : all) {
+            grouped[j] = true;
+            if (j != lead)
+                g.members.push_back(
+                    {j, TFileInfo::compareSignatures(at(lead), at(j), t.count, bits, 0).value_or(0),
+                     t.fine.empty() ? TFileInfo::likeness(at(lead), at(j), t.count)
+                                    : fineScore(t.fine[lead], t.fine[j])});
+        }
         std::sort(g.members.begin(), g.members.end(), [&](const auto& x, const auto& y) {
-            return std::tie(y.rate, y.likeness, t.paths[x.index]) <
-                   std::tie(x.rate, x.likeness, t.paths[y.index]);
+            return std::tie(y.likeness, y.rate, t.paths[x.index], x.index) <
+                   std::tie(x.likeness, x.rate, t.paths[y.index], y.index);
         });
         groups.push_back(std::move(g));
     }
@@ -140,17 +177,47 @@ void addEdgeOfSumBound(SignatureTable& t, int bits, int matchRate)
     t.paths.insert(t.paths.end(), {"edge-a", "edge-b"});
 }
 
-// A signature of four pixels, a pixel red where its bit is set: at bits 3 and
-// match rate 50 (pardon 2), two pictures match when at most one of their
-// first three pixels differs.
-void addPicture(SignatureTable& t, const std::string& path, unsigned bitsSet, int blue = 0)
+// Fingerprints for a random table: most copies of a set share its structure,
+// the others have one of their own.
+void addShapes(SignatureTable& t, std::uint32_t seed)
 {
-    for (unsigned p = 0; p < 4; ++p)
-        t.values.push_back(static_cast<std::int16_t>(((bitsSet >> p) & 1) ? 0x0F00 | blue : blue));
-    t.paths.push_back(path);
+    std::mt19937 random(seed);
+    FineSignature set;
+    for (std::size_t i = 0; i < t.paths.size(); ++i) {
+        if (i % 6 == 0)
+            set = shape(unsigned(random()));
+        t.fine.push_back(random() % 3 == 0 ? shape(unsigned(random())) : set);
+    }
 }
 
-using Pictures = QList<QPair<QByteArray, int>>; // path, red pixels
+// A picture as "path colour [structure] [pixels size modified]". Its eight
+// pixels are red where the bit of `colour` is set, black elsewhere, a value
+// after '+' added to their blue: at bits 3 and match rate 75 (pardon 2), two
+// pictures match when at most one of their first seven pixels differs
+// (rate 87), the eighth lowering the rate but never rejecting. Pictures of
+// the same structure letter have the same luminance grid, of different
+// letters different ones. All pictures of a table name the same fields.
+SignatureTable tableOf(const QByteArrayList& pictures)
+{
+    SignatureTable t;
+    t.count = 8;
+    const auto named = pictures.isEmpty() ? 2 : pictures[0].count(' ') + 1;
+    for (const QByteArray& picture : pictures) {
+        const QByteArrayList fields = picture.split(' ');
+        t.paths.push_back(fields[0].toStdString());
+        const QByteArrayList colour = fields[1].split('+');
+        const unsigned red = colour[0].toUInt();
+        const int blue = colour.size() > 1 ? colour[1].toInt() : 0;
+        for (unsigned p = 0; p < 8; ++p)
+            t.values.push_back(static_cast<std::int16_t>(((red >> p) & 1) ? 0x0F00 | blue : blue));
+        if (named == 3 || named == 6)
+            t.fine.push_back(shape(static_cast<unsigned char>(fields[2][0])));
+        if (named >= 5)
+            t.facts.push_back({fields[named - 3].toLongLong(), fields[named - 2].toLongLong(),
+                               fields[named - 1].toLongLong()});
+    }
+    return t;
+}
 
 } // namespace
 
@@ -160,60 +227,111 @@ class TestGroups : public QObject {
 private Q_SLOTS:
     void followsTheRules_data()
     {
-        QTest::addColumn<Pictures>("pictures");
+        QTest::addColumn<QByteArrayList>("pictures");
         QTest::addColumn<QByteArrayList>("expected"); // likeness left out
-        using P = QPair<QByteArray, int>;
         // a matches b, d and e; c matches b and e only: no chaining brings it in.
-        QTest::newRow("no chaining") << QList<P>{{"a", 0}, {"b", 1}, {"c", 3}, {"d", 4}, {"e", 2}}
-                                     << QByteArrayList{"a: b/75 d/75 e/75"};
-        // Equal matches: the first path in byte order is the reference; the
-        // last pixel never rejects but lowers the rate.
-        QTest::newRow("tie by path") << QList<P>{{"\xC3\xA9t\xC3\xA9", 0}, {"Z", 8}, {"z", 0}}
-                                     << QByteArrayList{"Z: z/75 \xC3\xA9t\xC3\xA9/75"};
-        // Larger groups first; then members by rate.
-        QTest::newRow("order") << QList<P>{{"x1", 7}, {"x2", 7}, {"y1", 0},
-                                           {"y2", 8}, {"y3", 1}, {"y4", 0}}
-                               << QByteArrayList{"y1: y4/100 y2/75 y3/75", "x1: x2/100"};
-        QTest::newRow("alone") << QList<P>{{"a", 0}, {"b", 3}} << QByteArrayList{};
+        QTest::newRow("no chaining") << QByteArrayList{"a 0", "b 1", "c 3", "d 4", "e 2"}
+                                     << QByteArrayList{"a: b/87 d/87 e/87"};
+        // Equal matches and likeness: the rate, then the path in byte order.
+        QTest::newRow("tie by path")
+            << QByteArrayList{"\xC3\xA9t\xC3\xA9 128", "Z 0", "z 128", "y 0"}
+            << QByteArrayList{"Z: y/100 z/87 \xC3\xA9t\xC3\xA9/87"};
+        // Larger groups first.
+        QTest::newRow("order") << QByteArrayList{"x1 7", "x2 7", "y1 0", "y2 128", "y3 1"}
+                               << QByteArrayList{"y1: y2/87 y3/87", "x1: x2/100"};
+        // Likeness before rate: b differs in one pixel by a whole channel,
+        // c in every pixel by three levels of blue.
+        QTest::newRow("likeness first")
+            << QByteArrayList{"a 0", "b 1", "c 0+3"} << QByteArrayList{"a: b/87 c/100"};
+        QTest::newRow("alone") << QByteArrayList{"a 0", "b 3"} << QByteArrayList{};
+        // The same colours in another structure are no copy.
+        QTest::newRow("structure keeps apart")
+            << QByteArrayList{"a 0 S", "b 0 T", "c 1 T"} << QByteArrayList{"b: c/87"};
+        // k1 leads by path; m1 matches it in colour only and stays free for m2.
+        QTest::newRow("rejected stays free")
+            << QByteArrayList{"k1 0 S", "k2 1 S", "m1 2 T", "m2 6 T"}
+            << QByteArrayList{"k1: k2/87", "m1: m2/87"};
+        // dark matches every x in colour alone; p1, which it confirms with
+        // p2, leads and keeps the three together (p2 does not match dark in
+        // colour: its rate against it is below the match rate).
+        // More confirmed pairs than are kept: the groups are formed by
+        // comparing again.
+        QByteArrayList copies;
+        for (int i = 10; i < 22; ++i)
+            copies << "c" + QByteArray::number(i) + " 0 S";
+        QTest::newRow("many copies")
+            << copies
+            << QByteArrayList{"c10: c11/100 c12/100 c13/100 c14/100 c15/100 c16/100 c17/100 "
+                              "c18/100 c19/100 c20/100 c21/100"};
+        QTest::newRow("confirmed matches lead")
+            << QByteArrayList{"dark 0 S", "x1 1 T",  "x2 2 U", "x3 4 V",
+                              "x4 8 W",   "p1 16 S", "p2 48 S"}
+            << QByteArrayList{"dark: p1/87 p2/75"};
     }
     void followsTheRules()
     {
-        QFETCH(Pictures, pictures);
+        QFETCH(QByteArrayList, pictures);
         QFETCH(QByteArrayList, expected);
-        SignatureTable table;
-        table.count = 4;
-        for (const auto& [path, red] : std::as_const(pictures))
-            addPicture(table, path.toStdString(), static_cast<unsigned>(red));
+        const SignatureTable table = tableOf(pictures);
+        GroupingRequest request;
+        request.matchRate = 75;
         for (const Kernel k : kernels()) {
             for (const int jobs : {1, 2, 8}) {
-                const auto groups = findLookAlikeGroups(table, 3, 50, jobs, nullptr, nullptr, k);
+                request.jobs = jobs;
+                const auto groups = findLookAlikeGroups(table, request, nullptr, nullptr, k);
                 QVERIFY(groups);
                 QByteArrayList got;
-                for (const std::string& line : describe(table, *groups))
-                    got << QByteArray::fromStdString(
-                        std::regex_replace(line, std::regex("/[0-9.]+(?= |$)"), ""));
+                for (const std::string& line : describe(table, *groups, false))
+                    got << QByteArray::fromStdString(line);
                 QCOMPARE(got, expected);
             }
         }
     }
 
-    void likenessBreaksTiesOfRate()
+    void keepsTheBestCopy_data()
     {
-        // Blue one and three levels from the reference's: both within one step.
-        SignatureTable table;
-        table.count = 4;
-        addPicture(table, "a", 0);
-        addPicture(table, "b-far", 0, 3);
-        addPicture(table, "c-near", 0, 1);
-        const auto groups = findLookAlikeGroups(table, 3, 50, 1);
+        QTest::addColumn<QByteArrayList>("pictures"); // path pixels size modified
+        QTest::addColumn<QByteArray>("keep");
+        QTest::addColumn<QByteArrayList>("preferred");
+        QTest::addColumn<QByteArray>("expected");
+        const auto row = [](const char* name, QByteArrayList pictures, const char* keep,
+                            QByteArrayList preferred, const char* expected) {
+            for (QByteArray& p : pictures)
+                p.insert(p.contains(' ') ? p.indexOf(' ') : p.size(), " 0 S");
+            QTest::newRow(name) << pictures << QByteArray(keep) << preferred
+                                << QByteArray(expected);
+        };
+        // Each facts a later one would prefer, until the rule's order settles.
+        row("pixels, size", {"/a 100 900 1", "/c 200 5 1", "/b 200 6 9"}, "pixels", {}, "/b");
+        row("pixels, size, oldest, path", {"/c 200 6 9", "/b 200 6 1", "/a 200 6 1"}, "pixels", {},
+            "/a");
+        row("size, pixels, oldest", {"/a 900 5 1", "/c 200 6 9", "/b 200 6 1"}, "size", {}, "/b");
+        row("oldest, pixels, size", {"/a 900 900 5", "/c 200 5 4", "/b 200 6 4"}, "oldest", {},
+            "/b");
+        row("oldest of all times", {"/a 9 9 0", "/b 1 1 -9223372036854775808"}, "oldest", {}, "/b");
+        row("newest, pixels", {"/a 900 900 3", "/c 100 900 4", "/b 200 1 4"}, "newest", {}, "/b");
+        row("path", {"/b 900 900 1", "/a 1 1 9"}, "path", {}, "/a");
+        row("no facts", {"/b", "/a"}, "pixels", {}, "/a");
+        row("preferred folders", {"/o/big 900 900 1", "/one/x 9 9 9", "/two/y 1 1 1"}, "pixels",
+            {"/two/", "/one"}, "/two/y");
+        row("folder at a slash", {"/a/bc/x.jpg 1 1 1", "/c/y.jpg 9 9 9", "/a/b/c/x.jpg 1 1 2"},
+            "pixels", {"/a/b"}, "/a/b/c/x.jpg");
+    }
+    void keepsTheBestCopy()
+    {
+        QFETCH(QByteArrayList, pictures);
+        QFETCH(QByteArray, keep);
+        QFETCH(QByteArrayList, preferred);
+        QFETCH(QByteArray, expected);
+        const SignatureTable table = tableOf(pictures);
+        GroupingRequest request;
+        request.matchRate = 75;
+        request.keep = *parseKeepRule(keep.toStdString());
+        for (const QByteArray& folder : std::as_const(preferred))
+            request.preferred.push_back(folder.toStdString());
+        const auto groups = findLookAlikeGroups(table, request);
         QVERIFY(groups && groups->size() == 1);
-        const auto& members = (*groups)[0].members;
-        QCOMPARE(table.paths[(*groups)[0].reference] + table.paths[members[0].index] +
-                     table.paths[members[1].index],
-                 std::string("ac-nearb-far"));
-        QVERIFY(members[0].rate == 100 && members[1].rate == 100);
-        QCOMPARE(members[1].likeness,
-                 TFileInfo::likeness(table.values.data(), table.values.data() + 4, 4));
+        QCOMPARE(table.paths[(*groups)[0].reference], expected.toStdString());
     }
 
     void matchesTheStraightforwardDefinition_data()
@@ -222,19 +340,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("pixelNumber");
         QTest::addColumn<int>("bits");
         QTest::addColumn<int>("matchRate");
+        QTest::addColumn<int>("similarity"); // -1: no fingerprints
         // The default setting on a few thousand signatures; the others, the
         // bits that keep nothing and the match rates at and past both ends on
         // fewer. Pixel numbers 9 and 12 take more than one block of 64. A
-        // match rate of 99 leaves a pardon of zero below 100 pixels.
-        const int settings[][4] = {
-            {3000, 8, 3, 70}, {600, 8, 4, 80},  {600, 8, 2, 60},   {600, 8, 1, 90},
-            {600, 8, 0, 70},  {600, 8, 5, 70},  {600, 8, -60, 85}, {600, 8, 3, 0},
-            {600, 8, 3, 100}, {600, 8, 3, 99},  {600, 8, 0, 100},  {600, 1, 3, 100},
-            {600, 1, 4, 99},  {600, 8, 3, -20}, {500, 9, 3, 75},   {500, 9, 3, 99},
-            {400, 12, 4, 85}, {400, 12, 4, 99}, {400, 12, 2, 100}, {300, 8, 3, 101}};
+        // match rate of 99 leaves a pardon of zero below 100 pixels. With
+        // fingerprints at match rate 0 only they decide.
+        const int settings[][5] = {
+            {3000, 8, 3, 70, -1}, {600, 8, 4, 80, -1},  {600, 8, 2, 60, -1},   {600, 8, 1, 90, -1},
+            {600, 8, 0, 70, -1},  {600, 8, 5, 70, -1},  {600, 8, -60, 85, -1}, {600, 8, 3, 0, -1},
+            {600, 8, 3, 100, -1}, {600, 8, 3, 99, -1},  {600, 8, 0, 100, -1},  {600, 1, 3, 100, -1},
+            {600, 1, 4, 99, -1},  {600, 8, 3, -20, -1}, {500, 9, 3, 75, -1},   {500, 9, 3, 99, -1},
+            {400, 12, 4, 85, -1}, {400, 12, 4, 99, -1}, {400, 12, 2, 100, -1}, {300, 8, 3, 101, -1},
+            {3000, 8, 3, 70, 1},  {600, 8, 3, 0, 2},    {600, 8, 4, 80, 0},    {500, 9, 3, 75, 1}};
         for (const auto& s : settings)
-            QTest::addRow("n %d N %d bits %d rate %d", s[0], s[1], s[2], s[3])
-                << s[0] << s[1] << s[2] << s[3];
+            QTest::addRow("n %d N %d bits %d rate %d similarity %d", s[0], s[1], s[2], s[3], s[4])
+                << s[0] << s[1] << s[2] << s[3] << s[4];
     }
     void matchesTheStraightforwardDefinition()
     {
@@ -242,19 +363,33 @@ private Q_SLOTS:
         QFETCH(int, pixelNumber);
         QFETCH(int, bits);
         QFETCH(int, matchRate);
+        QFETCH(int, similarity);
         const auto n = static_cast<std::size_t>(count);
         SignatureTable table = randomTable(n, pixelNumber * pixelNumber, 7u + unsigned(bits));
         addEdgeOfSumBound(table, bits, matchRate);
-        const auto expected = describe(table, straightforward(table, bits, matchRate));
+        GroupingRequest request;
+        request.bits = bits;
+        request.matchRate = matchRate;
+        if (similarity >= 0) {
+            addShapes(table, unsigned(count));
+            request.similarity = Similarity(similarity);
+        }
+        const auto expected =
+            describe(table, straightforward(table, bits, matchRate, request.similarity));
         QCOMPARE(expected.empty(), matchRate > 100); // every reachable rate has look-alikes
         for (const Kernel k : kernels()) {
-            GroupingProgress progress;
-            const auto groups =
-                findLookAlikeGroups(table, bits, matchRate, 2, nullptr, &progress, k);
-            QVERIFY(groups);
-            QCOMPARE(describe(table, *groups), expected);
-            QCOMPARE(progress.pairsCompared + progress.pairsPruned, progress.pairsTotal.load());
-            QCOMPARE(progress.groups.load(), std::uint64_t(groups->size()));
+            for (const int jobs : {1, 3}) {
+                GroupingProgress progress;
+                request.jobs = jobs;
+                const auto groups =
+                    similarity >= 0
+                        ? findLookAlikeGroups(table, request, nullptr, &progress, k)
+                        : findLookAlikeGroups(table, bits, matchRate, jobs, nullptr, &progress, k);
+                QVERIFY(groups);
+                QCOMPARE(describe(table, *groups), expected);
+                QCOMPARE(progress.pairsCompared + progress.pairsPruned, progress.pairsTotal.load());
+                QCOMPARE(progress.groups.load(), std::uint64_t(groups->size()));
+            }
         }
     }
 
@@ -266,6 +401,11 @@ private Q_SLOTS:
         SignatureTable broken = table;
         broken.paths.pop_back();
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, findLookAlikeGroups(broken, 3, 70, 1));
+        for (const bool fine : {true, false}) {
+            broken = table;
+            fine ? broken.fine.resize(1) : broken.facts.resize(table.paths.size() + 1);
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, findLookAlikeGroups(broken, {}));
+        }
     }
 };
 
