@@ -237,6 +237,8 @@ avx512Scan(Layout l, const std::uint8_t* __restrict w, Columns columns, std::siz
 #endif
 
 // The rows of a range whose channel sums lie within the bound of the row's.
+// A filter may write up to kFilterSlack entries past the last it keeps.
+constexpr std::size_t kFilterSlack = 16;
 struct Sums {
     const std::int32_t* red;
     const std::int32_t* green;
@@ -325,7 +327,9 @@ avx512Filter(const Sums& s, std::uint32_t first, std::uint32_t last, std::uint32
         const __mmask16 near = valid & avx512Near(r, red, bound) & avx512Near(g, green, bound) &
                                avx512Near(b, blue, bound);
         const __m512i index = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(j)), steps);
-        _mm512_mask_compressstoreu_epi32(out + kept, near, index);
+        // Compressed in a register and stored whole: the masked compressing
+        // store is microcoded and many times slower on some processors.
+        _mm512_storeu_si512(out + kept, _mm512_maskz_compress_epi32(near, index));
         kept += static_cast<std::size_t>(__builtin_popcount(near));
     }
     return kept;
@@ -530,7 +534,7 @@ std::size_t SignatureMatrix::scanSums(std::size_t row, const std::uint8_t* widen
     const Sums view{sums,        sums + stride,        sums + 2 * stride,
                     m_sums[row], m_sums[m_rows + row], m_sums[2 * m_rows + row],
                     m_sumBound};
-    std::uint32_t candidates[kFilterStep];
+    std::uint32_t candidates[kFilterStep + kFilterSlack];
     std::size_t found = 0;
     for (std::size_t start = from; start < to;) {
         const std::size_t end = std::min<std::size_t>(to, start + kFilterStep);
@@ -564,7 +568,7 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
     // meets a one-hot column.
     Layout rows = layout();
     rows.data = widened;
-    std::vector<std::uint32_t> candidates(size);
+    std::vector<std::uint32_t> candidates(size + kFilterSlack);
     std::vector<std::uint32_t> matches(size);
     std::uint64_t compared = 0;
     std::uint32_t low = 0; // rows before this one have ended
