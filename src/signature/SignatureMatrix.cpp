@@ -234,6 +234,110 @@ avx512Scan(Layout l, const std::uint8_t* __restrict w, Columns columns, std::siz
     return found;
 }
 
+// The matches of one column that countBlock remembers for its caller.
+struct Pairs {
+    SignatureMatrix::MatchPairs* out;
+    std::uint32_t first;
+    std::uint32_t column;
+    void add(std::uint32_t k) const
+    {
+        if (out == nullptr)
+            return;
+        if (out->room == 0) {
+            out->overflowed = true;
+            return;
+        }
+        --out->room;
+        out->values.push_back(first + k);
+        out->values.push_back(column);
+    }
+};
+
+// One column against a stretch of consecutive widened rows, for signatures of
+// one block and one plane: every pair is compared, as the three tests of a
+// pair cost less than filtering by the sums and gathering the rows would.
+// Adds each match to rowCounts[k] and to `pairs`; answers the matches.
+// Four rows a step, with one branch for all four: most steps find no match.
+#define OVRIN_COUNT_STRETCH(MISMATCHES)                                                            \
+    const std::uint64_t tested = ~rows.lastBit;                                                    \
+    const std::uint8_t* const data = rows.data;                                                    \
+    const std::size_t stride = rows.stride;                                                        \
+    const std::int32_t pardon = rows.pardon;                                                       \
+    const auto passes = [&](std::uint64_t mismatches) {                                            \
+        return std::int32_t(__builtin_popcountll(mismatches & tested)) < pardon;                   \
+    };                                                                                             \
+    std::uint32_t found = 0;                                                                       \
+    std::uint32_t k = low;                                                                         \
+    for (; k + 4 <= high; k += 4) {                                                                \
+        const std::uint8_t* w = data + std::size_t{k} * stride;                                    \
+        const bool p0 = passes(MISMATCHES);                                                        \
+        w += stride;                                                                               \
+        const bool p1 = passes(MISMATCHES);                                                        \
+        w += stride;                                                                               \
+        const bool p2 = passes(MISMATCHES);                                                        \
+        w += stride;                                                                               \
+        const bool p3 = passes(MISMATCHES);                                                        \
+        const unsigned hits =                                                                      \
+            unsigned(p0) | unsigned(p1) << 1 | unsigned(p2) << 2 | unsigned(p3) << 3;              \
+        if (hits != 0) {                                                                           \
+            for (std::uint32_t i = 0; i < 4; ++i) {                                                \
+                if ((hits >> i & 1u) != 0) {                                                       \
+                    ++rowCounts[k + i];                                                            \
+                    ++found;                                                                       \
+                    pairs.add(k + i);                                                              \
+                }                                                                                  \
+            }                                                                                      \
+        }                                                                                          \
+    }                                                                                              \
+    for (; k < high; ++k) {                                                                        \
+        const std::uint8_t* w = data + std::size_t{k} * stride;                                    \
+        if (passes(MISMATCHES)) {                                                                  \
+            ++rowCounts[k];                                                                        \
+            ++found;                                                                               \
+            pairs.add(k);                                                                          \
+        }                                                                                          \
+    }                                                                                              \
+    return found
+
+__attribute__((target("avx2,popcnt"), always_inline)) inline std::uint64_t
+avx2StretchMask(const __m256i* oneHot, const std::uint8_t* w)
+{
+    std::uint64_t mask = 0;
+    for (std::size_t h = 0; h < 2; ++h) {
+        const __m256i least = _mm256_min_epu8(
+            _mm256_and_si256(oneHot[h], load(w + 32 * h)),
+            _mm256_min_epu8(_mm256_and_si256(oneHot[2 + h], load(w + 64 + 32 * h)),
+                            _mm256_and_si256(oneHot[4 + h], load(w + 128 + 32 * h))));
+        const auto zero = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(least, _mm256_setzero_si256())));
+        mask |= std::uint64_t{zero} << (32 * h);
+    }
+    return mask;
+}
+
+__attribute__((target("avx2,popcnt"))) std::uint32_t
+avx2CountStretch(const Layout& rows, const std::uint8_t* column, std::uint32_t low,
+                 std::uint32_t high, std::uint32_t* rowCounts, const Pairs& pairs)
+{
+    __m256i oneHot[6];
+    for (std::size_t i = 0; i < 6; ++i)
+        oneHot[i] = load(column + 32 * i);
+    OVRIN_COUNT_STRETCH(avx2StretchMask(oneHot, w));
+}
+
+__attribute__((target("avx512f,avx512bw,popcnt"))) std::uint32_t
+avx512CountStretch(const Layout& rows, const std::uint8_t* column, std::uint32_t low,
+                   std::uint32_t high, std::uint32_t* rowCounts, const Pairs& pairs)
+{
+    const __m512i red = _mm512_loadu_si512(column);
+    const __m512i green = _mm512_loadu_si512(column + 64);
+    const __m512i blue = _mm512_loadu_si512(column + 128);
+    OVRIN_COUNT_STRETCH(_mm512_testn_epi8_mask(red, _mm512_load_si512(w)) |
+                        _mm512_testn_epi8_mask(green, _mm512_load_si512(w + 64)) |
+                        _mm512_testn_epi8_mask(blue, _mm512_load_si512(w + 128)));
+}
+#undef OVRIN_COUNT_STRETCH
+
 #endif
 
 // The rows of a range whose channel sums lie within the bound of the row's.
@@ -552,8 +656,8 @@ std::size_t SignatureMatrix::scanSums(std::size_t row, const std::uint8_t* widen
 
 std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint32_t first,
                                           std::uint32_t last, const std::uint32_t* ends,
-                                          std::uint32_t* rowCounts,
-                                          std::uint32_t* columnCounts) const
+                                          std::uint32_t* rowCounts, std::uint32_t* columnCounts,
+                                          MatchPairs* pairs) const
 {
     if (!anyCanMatch() || last <= first)
         return 0;
@@ -568,6 +672,8 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
     // meets a one-hot column.
     Layout rows = layout();
     rows.data = widened;
+    const bool stretch =
+        m_planes == 1 && m_blocks == 1 && (m_kernel == Kernel::Avx512 || m_kernel == Kernel::Avx2);
     std::vector<std::uint32_t> candidates(size + kFilterSlack);
     std::vector<std::uint32_t> matches(size);
     std::uint64_t compared = 0;
@@ -579,6 +685,18 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
         const std::uint32_t high = std::min(size, column - first);
         if (low >= high)
             continue;
+        const Pairs remembered{pairs, first, column};
+#ifdef OVRIN_X86_KERNELS
+        if (stretch) {
+            const std::uint8_t* oneHot = m_data + std::size_t{column} * m_stride;
+            compared += high - low;
+            columnCounts[column] +=
+                m_kernel == Kernel::Avx512
+                    ? avx512CountStretch(rows, oneHot, low, high, rowCounts, remembered)
+                    : avx2CountStretch(rows, oneHot, low, high, rowCounts, remembered);
+            continue;
+        }
+#endif
         const Sums view{sums.data(),    sums.data() + size,      sums.data() + 2 * size,
                         m_sums[column], m_sums[m_rows + column], m_sums[2 * m_rows + column],
                         m_sumBound};
@@ -587,8 +705,10 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
         const std::size_t found =
             dispatchScan(m_kernel, rows, m_data + std::size_t{column} * m_stride,
                          ListColumns{candidates.data()}, kept, matches.data());
-        for (std::size_t k = 0; k < found; ++k)
+        for (std::size_t k = 0; k < found; ++k) {
             ++rowCounts[matches[k]];
+            remembered.add(matches[k]);
+        }
         columnCounts[column] += static_cast<std::uint32_t>(found);
     }
     return compared;
