@@ -257,8 +257,10 @@ struct Pairs {
 // one block and one plane: every pair is compared, as the three tests of a
 // pair cost less than filtering by the sums and gathering the rows would.
 // Adds each match to rowCounts[k] and to `pairs`; answers the matches.
-// Four rows a step, with one branch for all four: most steps find no match.
-#define OVRIN_COUNT_STRETCH(MISMATCHES)                                                            \
+// Four rows a step, first by the mismatches of one channel alone, which
+// settle most pairs that do not match, with one branch for all four; the
+// pairs left are tested on every channel.
+#define OVRIN_COUNT_STRETCH(FIRST, REST)                                                           \
     const std::uint64_t tested = ~rows.lastBit;                                                    \
     const std::uint8_t* const data = rows.data;                                                    \
     const std::size_t stride = rows.stride;                                                        \
@@ -267,52 +269,44 @@ struct Pairs {
         return std::int32_t(__builtin_popcountll(mismatches & tested)) < pardon;                   \
     };                                                                                             \
     std::uint32_t found = 0;                                                                       \
-    std::uint32_t k = low;                                                                         \
-    for (; k + 4 <= high; k += 4) {                                                                \
-        const std::uint8_t* w = data + std::size_t{k} * stride;                                    \
-        const bool p0 = passes(MISMATCHES);                                                        \
-        w += stride;                                                                               \
-        const bool p1 = passes(MISMATCHES);                                                        \
-        w += stride;                                                                               \
-        const bool p2 = passes(MISMATCHES);                                                        \
-        w += stride;                                                                               \
-        const bool p3 = passes(MISMATCHES);                                                        \
-        const unsigned hits =                                                                      \
-            unsigned(p0) | unsigned(p1) << 1 | unsigned(p2) << 2 | unsigned(p3) << 3;              \
-        if (hits != 0) {                                                                           \
-            for (std::uint32_t i = 0; i < 4; ++i) {                                                \
-                if ((hits >> i & 1u) != 0) {                                                       \
-                    ++rowCounts[k + i];                                                            \
-                    ++found;                                                                       \
-                    pairs.add(k + i);                                                              \
-                }                                                                                  \
-            }                                                                                      \
-        }                                                                                          \
-    }                                                                                              \
-    for (; k < high; ++k) {                                                                        \
-        const std::uint8_t* w = data + std::size_t{k} * stride;                                    \
-        if (passes(MISMATCHES)) {                                                                  \
+    const auto settle = [&](std::uint32_t k, std::uint64_t mismatches) {                           \
+        if (passes(mismatches)) {                                                                  \
             ++rowCounts[k];                                                                        \
             ++found;                                                                               \
             pairs.add(k);                                                                          \
         }                                                                                          \
+    };                                                                                             \
+    std::uint32_t k = low;                                                                         \
+    for (; k + 4 <= high; k += 4) {                                                                \
+        const std::uint8_t* const first = data + std::size_t{k} * stride;                          \
+        unsigned open = 0;                                                                         \
+        for (unsigned i = 0; i < 4; ++i) {                                                         \
+            const std::uint8_t* w = first + i * stride;                                            \
+            open |= unsigned(passes(FIRST)) << i;                                                  \
+        }                                                                                          \
+        while (open != 0) {                                                                        \
+            const auto i = static_cast<unsigned>(__builtin_ctz(open));                             \
+            open &= open - 1;                                                                      \
+            const std::uint8_t* w = first + i * stride;                                            \
+            settle(k + i, (FIRST) | (REST));                                                       \
+        }                                                                                          \
+    }                                                                                              \
+    for (; k < high; ++k) {                                                                        \
+        const std::uint8_t* w = data + std::size_t{k} * stride;                                    \
+        settle(k, (FIRST) | (REST));                                                               \
     }                                                                                              \
     return found
 
-__attribute__((target("avx2,popcnt"), always_inline)) inline std::uint64_t
-avx2StretchMask(const __m256i* oneHot, const std::uint8_t* w)
+// The pixels of a block whose one channel disagrees, by its two halves.
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t
+avx2ChannelMask(const __m256i* oneHot, const std::uint8_t* w)
 {
-    std::uint64_t mask = 0;
-    for (std::size_t h = 0; h < 2; ++h) {
-        const __m256i least = _mm256_min_epu8(
-            _mm256_and_si256(oneHot[h], load(w + 32 * h)),
-            _mm256_min_epu8(_mm256_and_si256(oneHot[2 + h], load(w + 64 + 32 * h)),
-                            _mm256_and_si256(oneHot[4 + h], load(w + 128 + 32 * h))));
-        const auto zero = static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(least, _mm256_setzero_si256())));
-        mask |= std::uint64_t{zero} << (32 * h);
-    }
-    return mask;
+    const __m256i zero = _mm256_setzero_si256();
+    const auto low = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(oneHot[0], load(w)), zero)));
+    const auto high = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(oneHot[1], load(w + 32)), zero)));
+    return std::uint64_t{high} << 32 | low;
 }
 
 __attribute__((target("avx2,popcnt"))) std::uint32_t
@@ -322,7 +316,8 @@ avx2CountStretch(const Layout& rows, const std::uint8_t* column, std::uint32_t l
     __m256i oneHot[6];
     for (std::size_t i = 0; i < 6; ++i)
         oneHot[i] = load(column + 32 * i);
-    OVRIN_COUNT_STRETCH(avx2StretchMask(oneHot, w));
+    OVRIN_COUNT_STRETCH(avx2ChannelMask(oneHot, w),
+                        avx2ChannelMask(oneHot + 2, w + 64) | avx2ChannelMask(oneHot + 4, w + 128));
 }
 
 __attribute__((target("avx512f,avx512bw,popcnt"))) std::uint32_t
@@ -332,9 +327,9 @@ avx512CountStretch(const Layout& rows, const std::uint8_t* column, std::uint32_t
     const __m512i red = _mm512_loadu_si512(column);
     const __m512i green = _mm512_loadu_si512(column + 64);
     const __m512i blue = _mm512_loadu_si512(column + 128);
-    OVRIN_COUNT_STRETCH(_mm512_testn_epi8_mask(red, _mm512_load_si512(w)) |
+    OVRIN_COUNT_STRETCH(_mm512_testn_epi8_mask(red, _mm512_load_si512(w)),
                         _mm512_testn_epi8_mask(green, _mm512_load_si512(w + 64)) |
-                        _mm512_testn_epi8_mask(blue, _mm512_load_si512(w + 128)));
+                            _mm512_testn_epi8_mask(blue, _mm512_load_si512(w + 128)));
 }
 #undef OVRIN_COUNT_STRETCH
 
