@@ -254,14 +254,15 @@ struct Pairs {
 };
 
 // One column against a stretch of consecutive widened rows, for signatures of
-// one block and one plane: every pair is compared, as the three tests of a
-// pair cost less than filtering by the sums and gathering the rows would.
-// Adds each match to rowCounts[k] and to `pairs`; answers the matches.
-// Four rows a step, first by the mismatches of red and blue alone, which
-// settle most pairs that do not match, with one branch for all four; the
-// pairs left are tested on green as well, the key channel, in which the rows
-// of a stretch are most alike. (Red alone settles random signatures sooner,
-// but leaves many photographs of a kind open, and a branch mispredicted.)
+// one block and one plane: every pair is compared, as the tests of a pair cost
+// less than filtering by the sums and gathering the rows would. Adds each
+// match to rowCounts[k] and to `pairs`; answers the matches.
+// Four rows a step, first by the mismatches of red and blue alone: as many
+// already fail the pardon, most pairs that do not match are settled so, with
+// one branch for all four. The pairs left are tested on green as well, the
+// key channel, in which the rows of a stretch are most alike. (Red alone
+// settles random signatures sooner, but leaves many photographs of a kind
+// open, each a branch mispredicted.)
 #define OVRIN_COUNT_STRETCH(FIRST, REST)                                                           \
     const std::uint64_t tested = ~rows.lastBit;                                                    \
     const std::uint8_t* const data = rows.data;                                                    \
