@@ -28,6 +28,9 @@ constexpr int kKeyChannel = 1;
 // Confirmed pairs kept per row with a match, at most, so that their memory
 // stays linear.
 constexpr std::size_t kLinksPerRow = 4;
+// Matching pairs the first pass remembers for the second, per row, when they
+// are this few: then the second pass compares nothing again.
+constexpr std::size_t kRememberedPairsPerRow = 2;
 
 int threadCount(int jobs)
 {
@@ -230,6 +233,11 @@ private:
 
         const auto workers = static_cast<std::size_t>(m_crew.size());
         std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
+        // The pairs found, while they fit the room of all the workers together.
+        std::vector<SignatureMatrix::MatchPairs> found(workers);
+        const std::size_t room = kRememberedPairsPerRow * n;
+        std::atomic<std::size_t> remembered{0};
+        std::atomic<bool> forget{false};
         const std::size_t stride = m_matrix.rowBytes();
         const std::size_t rowsPerTask =
             std::clamp<std::size_t>(kTaskBytes / stride, 1, kRowsPerTask);
@@ -252,10 +260,21 @@ private:
                 const std::size_t last = std::min(n, first + rowsPerTask);
                 for (std::size_t r = first; r < last; ++r)
                     m_matrix.widen(r, widened.data() + (r - first) * stride);
-                const std::uint64_t compared =
-                    m_matrix.countBlock(widened.data(), static_cast<std::uint32_t>(first),
-                                        static_cast<std::uint32_t>(last), ends.data(),
-                                        degree.data() + first, degree.data());
+                SignatureMatrix::MatchPairs& mine = found[static_cast<std::size_t>(worker)];
+                const std::size_t before = mine.values.size();
+                mine.room = room - std::min(room, remembered.load());
+                const bool remember = !forget;
+                const std::uint64_t compared = m_matrix.countBlock(
+                    widened.data(), static_cast<std::uint32_t>(first),
+                    static_cast<std::uint32_t>(last), ends.data(), degree.data() + first,
+                    degree.data(), remember ? &mine : nullptr);
+                if (remember &&
+                    (mine.overflowed || remembered.fetch_add((mine.values.size() - before) / 2) +
+                                                (mine.values.size() - before) / 2 >
+                                            room))
+                    forget = true;
+                if (forget && !mine.values.empty())
+                    std::vector<std::uint32_t>().swap(mine.values);
                 std::uint64_t pairs = 0;
                 for (std::size_t r = first; r < last; ++r)
                     pairs += n - 1 - r;
@@ -271,6 +290,9 @@ private:
         for (const auto& d : degrees)
             for (std::size_t r = 0; r < n; ++r)
                 m_degrees[r] += d[r];
+        degrees.clear();
+        if (!forget)
+            rememberPairs(found);
         return true;
     }
 
@@ -285,6 +307,10 @@ private:
     // can neither lead nor join a group.
     bool confirmMatches()
     {
+        if (m_remembered) {
+            confirmRemembered();
+            return !stopped(m_proceed);
+        }
         std::vector<std::uint32_t> pool;
         for (std::size_t r = 0; r < m_order.size(); ++r)
             if (m_degrees[r] > 0)
@@ -398,6 +424,25 @@ private:
         return true;
     }
 
+    // The first pass kept every pair that matches in colour: only those need
+    // their fingerprints tested, and nothing is compared again.
+    void confirmRemembered()
+    {
+        const std::size_t n = m_order.size();
+        std::vector<std::size_t> start(n + 1, 0);
+        std::vector<std::uint32_t> partners;
+        partners.reserve(m_partners.size());
+        for (std::size_t r = 0; r < n; ++r) {
+            for (std::size_t k = m_partnersStart[r]; k < m_partnersStart[r + 1]; ++k)
+                if (confirmed(static_cast<std::uint32_t>(r), m_partners[k]))
+                    partners.push_back(m_partners[k]);
+            start[r + 1] = partners.size();
+            m_degrees[r] = static_cast<std::uint32_t>(start[r + 1] - start[r]);
+        }
+        m_partners = std::move(partners);
+        m_partnersStart = std::move(start);
+    }
+
     // The second pass on the confirmed pairs: references in order of the most
     // confirmed matches, then path, each taking its free partners.
     std::optional<std::vector<LookAlikeGroup>> formConfirmedGroups()
@@ -448,12 +493,36 @@ private:
         return groups;
     }
 
+    // The remembered pairs as each row's matches in ascending order, as a
+    // scan of the free rows would find them.
+    void rememberPairs(std::vector<SignatureMatrix::MatchPairs>& pairs)
+    {
+        const std::size_t n = m_order.size();
+        m_partnersStart.assign(n + 1, 0);
+        for (std::size_t r = 0; r < n; ++r)
+            m_partnersStart[r + 1] = m_partnersStart[r] + m_degrees[r];
+        m_partners.resize(m_partnersStart[n]);
+        std::vector<std::size_t> at(m_partnersStart.begin(), m_partnersStart.end() - 1);
+        for (auto& p : pairs) {
+            for (std::size_t k = 0; k + 1 < p.values.size(); k += 2) {
+                m_partners[at[p.values[k]]++] = p.values[k + 1];
+                m_partners[at[p.values[k + 1]]++] = p.values[k];
+            }
+            std::vector<std::uint32_t>().swap(p.values);
+        }
+        for (std::size_t r = 0; r < n; ++r)
+            std::sort(m_partners.begin() + std::ptrdiff_t(m_partnersStart[r]),
+                      m_partners.begin() + std::ptrdiff_t(m_partnersStart[r + 1]));
+        m_remembered = true;
+    }
+
     // Second pass: references in order of the most matches, then path; each
-    // one not yet grouped takes the ungrouped rows that match it. Rows are
-    // compared again rather than remembered, so memory stays linear: a round
-    // compares several upcoming references at once, against the rows still
-    // free when it starts, and the round's results are then applied in order,
-    // dropping what an earlier reference of the round has taken.
+    // one not yet grouped takes the ungrouped rows that match it. The first
+    // pass's matches serve where they were few enough to remember; otherwise
+    // rows are compared again, so memory stays linear: a round compares
+    // several upcoming references at once, against the rows still free when
+    // it starts, and the round's results are then applied in order, dropping
+    // what an earlier reference of the round has taken.
     std::optional<std::vector<LookAlikeGroup>> formGroups()
     {
         const std::size_t n = m_order.size();
@@ -480,9 +549,10 @@ private:
         const std::size_t roundSize = std::max<std::size_t>(8, 4 * std::size_t(m_crew.size()));
         std::vector<std::vector<std::uint32_t>> found(roundSize);
         std::vector<std::uint32_t> round;
-        SignatureMatrix::Subset free = m_matrix.subset(std::move(pool));
+        // Remembered matches leave nothing to compare again.
+        SignatureMatrix::Subset free =
+            m_matrix.subset(m_remembered ? std::vector<std::uint32_t>{} : std::move(pool));
         std::size_t groupedSinceCompaction = 0;
-        const std::size_t stride = m_matrix.rowBytes();
         std::size_t next = 0;
 
         while (next < references.size()) {
@@ -494,29 +564,14 @@ private:
                 if (grouped[r] == 0)
                     round.push_back(r);
             }
-            // The free rows lie in key order: those that can match a reference
-            // form one stretch of them.
-            const auto keys = free.sums.begin() + std::ptrdiff_t(kKeyChannel * free.rows.size());
-            const auto keysEnd = keys + std::ptrdiff_t(free.rows.size());
-            std::atomic<std::size_t> nextItem{0};
-            m_crew.run([&](int) {
-                AlignedBytes widened(stride);
-                for (;;) {
-                    const std::size_t item = nextItem.fetch_add(1, std::memory_order_relaxed);
-                    if (item >= round.size())
-                        return;
-                    const std::uint32_t r = round[item];
-                    const auto from = std::lower_bound(keys, keysEnd, m_keys[r] - m_bound) - keys;
-                    const auto to = std::upper_bound(keys, keysEnd, m_keys[r] + m_bound) - keys;
-                    m_matrix.widen(r, widened.data());
-                    std::vector<std::uint32_t>& out = found[item];
-                    out.resize(static_cast<std::size_t>(to - from));
-                    std::uint64_t compared = 0;
-                    out.resize(
-                        m_matrix.scanSubset(r, widened.data(), free, static_cast<std::size_t>(from),
-                                            static_cast<std::size_t>(to), out.data(), compared));
-                }
-            });
+            if (m_remembered) {
+                for (std::size_t item = 0; item < round.size(); ++item)
+                    found[item].assign(
+                        m_partners.begin() + std::ptrdiff_t(m_partnersStart[round[item]]),
+                        m_partners.begin() + std::ptrdiff_t(m_partnersStart[round[item] + 1]));
+            } else {
+                scanRound(round, free, found);
+            }
             for (std::size_t item = 0; item < round.size(); ++item) {
                 const std::uint32_t r = round[item];
                 if (grouped[r] != 0)
@@ -596,6 +651,37 @@ private:
         return a < b;
     }
 
+    // A round's references against the free rows, on every thread: each
+    // one's matches among them in ascending order.
+    void scanRound(const std::vector<std::uint32_t>& round, const SignatureMatrix::Subset& free,
+                   std::vector<std::vector<std::uint32_t>>& found)
+    {
+        const std::size_t stride = m_matrix.rowBytes();
+        // The free rows lie in key order: those that can match a reference
+        // form one stretch of them.
+        const auto keys = free.sums.begin() + std::ptrdiff_t(kKeyChannel * free.rows.size());
+        const auto keysEnd = keys + std::ptrdiff_t(free.rows.size());
+        std::atomic<std::size_t> nextItem{0};
+        m_crew.run([&](int) {
+            AlignedBytes widened(stride);
+            for (;;) {
+                const std::size_t item = nextItem.fetch_add(1, std::memory_order_relaxed);
+                if (item >= round.size())
+                    return;
+                const std::uint32_t r = round[item];
+                const auto from = std::lower_bound(keys, keysEnd, m_keys[r] - m_bound) - keys;
+                const auto to = std::upper_bound(keys, keysEnd, m_keys[r] + m_bound) - keys;
+                m_matrix.widen(r, widened.data());
+                std::vector<std::uint32_t>& out = found[item];
+                out.resize(static_cast<std::size_t>(to - from));
+                std::uint64_t compared = 0;
+                out.resize(m_matrix.scanSubset(r, widened.data(), free,
+                                               static_cast<std::size_t>(from),
+                                               static_cast<std::size_t>(to), out.data(), compared));
+            }
+        });
+    }
+
     // The members are settled; the keep rule names the one that leads, and the
     // others are listed against it.
     LookAlikeGroup makeGroup(std::uint32_t referenceRow, const std::vector<std::uint32_t>& rows)
@@ -666,6 +752,10 @@ private:
         std::vector<std::uint32_t> first;
         std::vector<std::uint32_t> partners;
     } m_links;
+    // Each row's matches, rows r's from m_partnersStart[r], when remembered.
+    bool m_remembered = false;
+    std::vector<std::size_t> m_partnersStart;
+    std::vector<std::uint32_t> m_partners;
 };
 
 } // namespace
@@ -705,6 +795,11 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     const std::int64_t kept = blocks * 64 * 3 * (bits == 4 ? 2 : 1) + 3 * 4 + 4 + 4 + 4;
     // The first pass: the window ends and a match count per thread.
     const std::int64_t counting = 4 + 4 * std::int64_t{std::clamp(threads, 1, 256)};
+    // The pairs it remembers when they are few (each thread may fill the room
+    // once), and the matches of each row they become.
+    const auto room = static_cast<std::int64_t>(kRememberedPairsPerRow);
+    const std::int64_t remembering =
+        8 * room * std::int64_t{std::clamp(threads, 1, 256)} + 8 + 8 + 8 * room;
     // The second pass: the references, the free rows with their sums (twice
     // while they are compacted), the grouped marks and a member per row.
     const std::int64_t forming = 4 + 2 * (4 + 3 * 4) + 1 + std::int64_t{sizeof(LookAlikeMember)};
@@ -718,8 +813,8 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     const std::int64_t formingConfirmed =
         4 + 4 + links * 2 * 4 + 4 + 1 + std::int64_t{sizeof(LookAlikeMember)};
     const auto rows = static_cast<std::int64_t>(n);
-    return {rows * (kept + counting),
-            rows * (kept + std::max({counting, confirming, forming, formingConfirmed}))};
+    return {rows * (kept + counting), rows * (kept + std::max({counting + remembering, confirming,
+                                                               forming, formingConfirmed}))};
 }
 
 namespace {

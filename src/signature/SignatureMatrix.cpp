@@ -234,9 +234,113 @@ avx512Scan(Layout l, const std::uint8_t* __restrict w, Columns columns, std::siz
     return found;
 }
 
+// The matches of one column that countBlock remembers for its caller.
+struct Pairs {
+    SignatureMatrix::MatchPairs* out;
+    std::uint32_t first;
+    std::uint32_t column;
+    void add(std::uint32_t k) const
+    {
+        if (out == nullptr)
+            return;
+        if (out->room == 0) {
+            out->overflowed = true;
+            return;
+        }
+        --out->room;
+        out->values.push_back(first + k);
+        out->values.push_back(column);
+    }
+};
+
+// One column against a stretch of consecutive widened rows, for signatures of
+// one block and one plane: every pair is compared, as the tests of a pair cost
+// less than filtering by the sums and gathering the rows would. Adds each
+// match to rowCounts[k] and to `pairs`; answers the matches.
+// Four rows a step, first by the mismatches of red and blue alone: as many
+// already fail the pardon, most pairs that do not match are settled so, with
+// one branch for all four. The pairs left are tested on green as well, the
+// key channel, in which the rows of a stretch are most alike. (Red alone
+// settles random signatures sooner, but leaves many photographs of a kind
+// open, each a branch mispredicted.)
+#define OVRIN_COUNT_STRETCH(FIRST, REST)                                                           \
+    const std::uint64_t tested = ~rows.lastBit;                                                    \
+    const std::uint8_t* const data = rows.data;                                                    \
+    const std::size_t stride = rows.stride;                                                        \
+    const std::int32_t pardon = rows.pardon;                                                       \
+    const auto passes = [&](std::uint64_t mismatches) {                                            \
+        return std::int32_t(__builtin_popcountll(mismatches & tested)) < pardon;                   \
+    };                                                                                             \
+    std::uint32_t found = 0;                                                                       \
+    const auto settle = [&](std::uint32_t k, std::uint64_t mismatches) {                           \
+        if (passes(mismatches)) {                                                                  \
+            ++rowCounts[k];                                                                        \
+            ++found;                                                                               \
+            pairs.add(k);                                                                          \
+        }                                                                                          \
+    };                                                                                             \
+    std::uint32_t k = low;                                                                         \
+    for (; k + 4 <= high; k += 4) {                                                                \
+        const std::uint8_t* const first = data + std::size_t{k} * stride;                          \
+        unsigned open = 0;                                                                         \
+        for (unsigned i = 0; i < 4; ++i) {                                                         \
+            const std::uint8_t* w = first + i * stride;                                            \
+            open |= unsigned(passes(FIRST)) << i;                                                  \
+        }                                                                                          \
+        while (open != 0) {                                                                        \
+            const auto i = static_cast<unsigned>(__builtin_ctz(open));                             \
+            open &= open - 1;                                                                      \
+            const std::uint8_t* w = first + i * stride;                                            \
+            settle(k + i, (FIRST) | (REST));                                                       \
+        }                                                                                          \
+    }                                                                                              \
+    for (; k < high; ++k) {                                                                        \
+        const std::uint8_t* w = data + std::size_t{k} * stride;                                    \
+        settle(k, (FIRST) | (REST));                                                               \
+    }                                                                                              \
+    return found
+
+// The pixels of a block whose one channel disagrees, by its two halves.
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t
+avx2ChannelMask(const __m256i* oneHot, const std::uint8_t* w)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const auto low = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(oneHot[0], load(w)), zero)));
+    const auto high = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(oneHot[1], load(w + 32)), zero)));
+    return std::uint64_t{high} << 32 | low;
+}
+
+__attribute__((target("avx2,popcnt"))) std::uint32_t
+avx2CountStretch(const Layout& rows, const std::uint8_t* column, std::uint32_t low,
+                 std::uint32_t high, std::uint32_t* rowCounts, const Pairs& pairs)
+{
+    __m256i oneHot[6];
+    for (std::size_t i = 0; i < 6; ++i)
+        oneHot[i] = load(column + 32 * i);
+    OVRIN_COUNT_STRETCH(avx2ChannelMask(oneHot, w) | avx2ChannelMask(oneHot + 4, w + 128),
+                        avx2ChannelMask(oneHot + 2, w + 64));
+}
+
+__attribute__((target("avx512f,avx512bw,popcnt"))) std::uint32_t
+avx512CountStretch(const Layout& rows, const std::uint8_t* column, std::uint32_t low,
+                   std::uint32_t high, std::uint32_t* rowCounts, const Pairs& pairs)
+{
+    const __m512i red = _mm512_loadu_si512(column);
+    const __m512i green = _mm512_loadu_si512(column + 64);
+    const __m512i blue = _mm512_loadu_si512(column + 128);
+    OVRIN_COUNT_STRETCH(_mm512_testn_epi8_mask(red, _mm512_load_si512(w)) |
+                            _mm512_testn_epi8_mask(blue, _mm512_load_si512(w + 128)),
+                        _mm512_testn_epi8_mask(green, _mm512_load_si512(w + 64)));
+}
+#undef OVRIN_COUNT_STRETCH
+
 #endif
 
 // The rows of a range whose channel sums lie within the bound of the row's.
+// A filter may write up to kFilterSlack entries past the last it keeps.
+constexpr std::size_t kFilterSlack = 16;
 struct Sums {
     const std::int32_t* red;
     const std::int32_t* green;
@@ -325,7 +429,9 @@ avx512Filter(const Sums& s, std::uint32_t first, std::uint32_t last, std::uint32
         const __mmask16 near = valid & avx512Near(r, red, bound) & avx512Near(g, green, bound) &
                                avx512Near(b, blue, bound);
         const __m512i index = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(j)), steps);
-        _mm512_mask_compressstoreu_epi32(out + kept, near, index);
+        // Compressed in a register and stored whole: the masked compressing
+        // store is microcoded and many times slower on some processors.
+        _mm512_storeu_si512(out + kept, _mm512_maskz_compress_epi32(near, index));
         kept += static_cast<std::size_t>(__builtin_popcount(near));
     }
     return kept;
@@ -530,7 +636,7 @@ std::size_t SignatureMatrix::scanSums(std::size_t row, const std::uint8_t* widen
     const Sums view{sums,        sums + stride,        sums + 2 * stride,
                     m_sums[row], m_sums[m_rows + row], m_sums[2 * m_rows + row],
                     m_sumBound};
-    std::uint32_t candidates[kFilterStep];
+    std::uint32_t candidates[kFilterStep + kFilterSlack];
     std::size_t found = 0;
     for (std::size_t start = from; start < to;) {
         const std::size_t end = std::min<std::size_t>(to, start + kFilterStep);
@@ -548,8 +654,8 @@ std::size_t SignatureMatrix::scanSums(std::size_t row, const std::uint8_t* widen
 
 std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint32_t first,
                                           std::uint32_t last, const std::uint32_t* ends,
-                                          std::uint32_t* rowCounts,
-                                          std::uint32_t* columnCounts) const
+                                          std::uint32_t* rowCounts, std::uint32_t* columnCounts,
+                                          MatchPairs* pairs) const
 {
     if (!anyCanMatch() || last <= first)
         return 0;
@@ -564,7 +670,9 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
     // meets a one-hot column.
     Layout rows = layout();
     rows.data = widened;
-    std::vector<std::uint32_t> candidates(size);
+    const bool stretch =
+        m_planes == 1 && m_blocks == 1 && (m_kernel == Kernel::Avx512 || m_kernel == Kernel::Avx2);
+    std::vector<std::uint32_t> candidates(size + kFilterSlack);
     std::vector<std::uint32_t> matches(size);
     std::uint64_t compared = 0;
     std::uint32_t low = 0; // rows before this one have ended
@@ -575,6 +683,18 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
         const std::uint32_t high = std::min(size, column - first);
         if (low >= high)
             continue;
+        const Pairs remembered{pairs, first, column};
+#ifdef OVRIN_X86_KERNELS
+        if (stretch) {
+            const std::uint8_t* oneHot = m_data + std::size_t{column} * m_stride;
+            compared += high - low;
+            columnCounts[column] +=
+                m_kernel == Kernel::Avx512
+                    ? avx512CountStretch(rows, oneHot, low, high, rowCounts, remembered)
+                    : avx2CountStretch(rows, oneHot, low, high, rowCounts, remembered);
+            continue;
+        }
+#endif
         const Sums view{sums.data(),    sums.data() + size,      sums.data() + 2 * size,
                         m_sums[column], m_sums[m_rows + column], m_sums[2 * m_rows + column],
                         m_sumBound};
@@ -583,8 +703,10 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
         const std::size_t found =
             dispatchScan(m_kernel, rows, m_data + std::size_t{column} * m_stride,
                          ListColumns{candidates.data()}, kept, matches.data());
-        for (std::size_t k = 0; k < found; ++k)
+        for (std::size_t k = 0; k < found; ++k) {
             ++rowCounts[matches[k]];
+            remembered.add(matches[k]);
+        }
         columnCounts[column] += static_cast<std::uint32_t>(found);
     }
     return compared;

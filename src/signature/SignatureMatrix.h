@@ -71,9 +71,17 @@ public:
     // to rowCounts[r - first] and columnCounts[column] for every match and
     // answers the pairs compared. A column is read once for all the rows,
     // which stay in the first-level cache.
+    // With `pairs`, each match is also appended to its values as the row and
+    // the column, while its room (in pairs) lasts; one past that marks it
+    // overflowed instead.
+    struct MatchPairs {
+        std::vector<std::uint32_t> values;
+        std::size_t room = 0;
+        bool overflowed = false;
+    };
     std::uint64_t countBlock(const std::uint8_t* widened, std::uint32_t first, std::uint32_t last,
                              const std::uint32_t* ends, std::uint32_t* rowCounts,
-                             std::uint32_t* columnCounts) const;
+                             std::uint32_t* columnCounts, MatchPairs* pairs = nullptr) const;
 
     // Some rows in ascending order, with their sums beside them so that a scan
     // over a stretch of them filters as fast as one over consecutive rows.
