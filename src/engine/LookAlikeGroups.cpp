@@ -31,6 +31,19 @@ constexpr std::size_t kLinksPerRow = 4;
 // Matching pairs the first pass remembers for the second, per row, when they
 // are this few: then the second pass compares nothing again.
 constexpr std::size_t kRememberedPairsPerRow = 2;
+constexpr std::size_t kConfirmedPairsPerRow = 8;
+// Colour matches one task of the first pass holds to test their fingerprints:
+// 8 MiB a thread. A task with more has them confirmed by a later scan.
+constexpr std::size_t kTaskPairs = std::size_t{1} << 20;
+// Replaces the three rooms above when set, so tests reach the routes that
+// only large collections take otherwise.
+std::atomic<std::size_t> g_roomForTesting{0};
+
+std::size_t roomOr(std::size_t room)
+{
+    const std::size_t replaced = g_roomForTesting.load();
+    return replaced != 0 ? replaced : room;
+}
 
 int threadCount(int jobs)
 {
@@ -192,7 +205,7 @@ public:
             return std::nullopt;
         if (m_choices.fine == nullptr)
             return formGroups();
-        if (!confirmMatches())
+        if (!m_confirmed && !confirmMatches())
             return std::nullopt;
         return m_links.complete ? formConfirmedGroups() : formGroups();
     }
@@ -235,9 +248,18 @@ private:
         std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
         // The pairs found, while they fit the room of all the workers together.
         std::vector<SignatureMatrix::MatchPairs> found(workers);
-        const std::size_t room = kRememberedPairsPerRow * n;
+        // With fingerprints: the confirmed matches of every row, and whether a
+        // task had more colour matches than it could hold to test. Confirmed
+        // pairs are rarer and are given more room.
+        const bool confirming = m_choices.fine != nullptr;
+        const std::size_t room =
+            roomOr((confirming ? kConfirmedPairsPerRow : kRememberedPairsPerRow) * n);
         std::atomic<std::size_t> remembered{0};
         std::atomic<bool> forget{false};
+        std::vector<SignatureMatrix::MatchPairs> taskPairs(confirming ? workers : 0);
+        std::vector<std::vector<std::uint32_t>> confirmedDegrees(confirming ? workers : 0,
+                                                                 std::vector<std::uint32_t>(n));
+        std::atomic<bool> unconfirmed{false};
         const std::size_t stride = m_matrix.rowBytes();
         const std::size_t rowsPerTask =
             std::clamp<std::size_t>(kTaskBytes / stride, 1, kRowsPerTask);
@@ -262,17 +284,53 @@ private:
                     m_matrix.widen(r, widened.data() + (r - first) * stride);
                 SignatureMatrix::MatchPairs& mine = found[static_cast<std::size_t>(worker)];
                 const std::size_t before = mine.values.size();
-                mine.room = room - std::min(room, remembered.load());
-                const bool remember = !forget;
-                const std::uint64_t compared = m_matrix.countBlock(
-                    widened.data(), static_cast<std::uint32_t>(first),
-                    static_cast<std::uint32_t>(last), ends.data(), degree.data() + first,
-                    degree.data(), remember ? &mine : nullptr);
-                if (remember &&
-                    (mine.overflowed || remembered.fetch_add((mine.values.size() - before) / 2) +
-                                                (mine.values.size() - before) / 2 >
-                                            room))
-                    forget = true;
+                std::uint64_t compared = 0;
+                if (confirming) {
+                    // The task's colour matches are few beside its pairs; their
+                    // fingerprints are tested at once and only the confirmed
+                    // ones are kept, so no pair is compared again.
+                    SignatureMatrix::MatchPairs& colour =
+                        taskPairs[static_cast<std::size_t>(worker)];
+                    colour.values.clear();
+                    colour.room = roomOr(kTaskPairs);
+                    colour.overflowed = false;
+                    compared =
+                        m_matrix.countBlock(widened.data(), static_cast<std::uint32_t>(first),
+                                            static_cast<std::uint32_t>(last), ends.data(),
+                                            degree.data() + first, degree.data(), &colour);
+                    if (colour.overflowed)
+                        unconfirmed = true;
+                    std::vector<std::uint32_t>& sure =
+                        confirmedDegrees[static_cast<std::size_t>(worker)];
+                    for (std::size_t k = 0; k + 1 < colour.values.size(); k += 2) {
+                        const std::uint32_t a = colour.values[k];
+                        const std::uint32_t b = colour.values[k + 1];
+                        if (!confirmed(a, b))
+                            continue;
+                        ++sure[a];
+                        ++sure[b];
+                        if (!forget) {
+                            mine.values.push_back(a);
+                            mine.values.push_back(b);
+                        }
+                    }
+                    if (!forget && remembered.fetch_add((mine.values.size() - before) / 2) +
+                                           (mine.values.size() - before) / 2 >
+                                       room)
+                        forget = true;
+                } else {
+                    mine.room = room - std::min(room, remembered.load());
+                    const bool remember = !forget;
+                    compared = m_matrix.countBlock(
+                        widened.data(), static_cast<std::uint32_t>(first),
+                        static_cast<std::uint32_t>(last), ends.data(), degree.data() + first,
+                        degree.data(), remember ? &mine : nullptr);
+                    if (remember && (mine.overflowed ||
+                                     remembered.fetch_add((mine.values.size() - before) / 2) +
+                                             (mine.values.size() - before) / 2 >
+                                         room))
+                        forget = true;
+                }
                 if (forget && !mine.values.empty())
                     std::vector<std::uint32_t>().swap(mine.values);
                 std::uint64_t pairs = 0;
@@ -291,6 +349,19 @@ private:
             for (std::size_t r = 0; r < n; ++r)
                 m_degrees[r] += d[r];
         degrees.clear();
+        if (confirming && !unconfirmed) {
+            // Only confirmed matches count from here on: for the order of the
+            // references, and as the remembered pairs.
+            m_degrees.assign(n, 0);
+            for (const auto& d : confirmedDegrees)
+                for (std::size_t r = 0; r < n; ++r)
+                    m_degrees[r] += d[r];
+            m_confirmed = true;
+        }
+        confirmedDegrees.clear();
+        taskPairs.clear();
+        if (confirming && unconfirmed)
+            forget = true; // the pairs kept are not all the confirmed ones
         if (!forget)
             rememberPairs(found);
         return true;
@@ -338,7 +409,7 @@ private:
         // by comparing again, to the same result.
         std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> links(workers);
         const std::size_t budget = std::min<std::size_t>(
-            kLinksPerRow * size, std::numeric_limits<std::uint32_t>::max() / 2);
+            roomOr(kLinksPerRow * size), std::numeric_limits<std::uint32_t>::max() / 2);
         std::atomic<std::size_t> kept{0};
         std::atomic<bool> overflow{false};
 
@@ -754,6 +825,8 @@ private:
     } m_links;
     // Each row's matches, rows r's from m_partnersStart[r], when remembered.
     bool m_remembered = false;
+    // The first pass counted confirmed matches only (and remembered only those).
+    bool m_confirmed = false;
     std::vector<std::size_t> m_partnersStart;
     std::vector<std::uint32_t> m_partners;
 };
@@ -786,6 +859,11 @@ const char* keepRuleName(KeepRule rule)
     return "pixels";
 }
 
+void setGroupingRoomForTesting(std::size_t pairs)
+{
+    g_roomForTesting = pairs;
+}
+
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
                                        int threads)
 {
@@ -797,7 +875,7 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     const std::int64_t counting = 4 + 4 * std::int64_t{std::clamp(threads, 1, 256)};
     // The pairs it remembers when they are few (each thread may fill the room
     // once), and the matches of each row they become.
-    const auto room = static_cast<std::int64_t>(kRememberedPairsPerRow);
+    const auto room = static_cast<std::int64_t>(kConfirmedPairsPerRow);
     const std::int64_t remembering =
         8 * room * std::int64_t{std::clamp(threads, 1, 256)} + 8 + 8 + 8 * room;
     // The second pass: the references, the free rows with their sums (twice

@@ -123,6 +123,11 @@ struct GroupingMemory {
     std::int64_t least = 0;
     std::int64_t most = 0;
 };
+// Bounds the pairs a grouping keeps in memory to `pairs` (0: as sized for the
+// table), so that tests reach the routes large collections take. While no
+// grouping runs.
+void setGroupingRoomForTesting(std::size_t pairs);
+
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
                                        int threads);
 
