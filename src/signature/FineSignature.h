@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,7 @@ const char* similarityName(Similarity similarity);
 // signature: its size as seen, and a fingerprint of its luminance that does
 // not move with brightness and contrast.
 //
-// The fingerprint is a hash of the picture's coarse shapes: the 64 lowest
+// The fingerprint is a hash of the picture's coarse shapes: the 90 lowest
 // frequencies of the luminance grid's cosine transform (the constant one left
 // out, so brightness does not count), one bit each, set where the frequency
 // is clearly above their median (so contrast does not count either). Copies
@@ -34,8 +35,9 @@ struct FineSignature {
     // 8-bit levels, row by row from the top left, the picture turned upright.
     static constexpr int kGridSide = 32;
     // Bytes the fingerprint takes in an index file: a format byte, width,
-    // height, mean, spread and hash.
-    static constexpr std::size_t kStoredSize = 19;
+    // height, mean, spread and the hash in 12 bytes.
+    static constexpr std::size_t kStoredSize = 23;
+    static constexpr int kHashBits = 90;
     static constexpr std::uint8_t kFormat = 1;
 
     std::uint32_t width = 0; // the picture's pixels as seen, orientation applied; 0 unknown
@@ -43,7 +45,9 @@ struct FineSignature {
     std::uint8_t mean = 0; // the grid's mean level, rounded
     // The standard deviation of the grid's levels in quarter levels, at most 255.
     std::uint8_t spread = 0;
-    std::uint64_t hash = 0; // bit i: frequency i in the order of the transform's zigzag
+    // Bit i (of hash[i / 64]): frequency i in the order of the transform's
+    // zigzag, u + v from 1 to 12.
+    std::array<std::uint64_t, 2> hash{};
 
     bool operator==(const FineSignature&) const = default;
 

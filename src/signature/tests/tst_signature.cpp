@@ -262,6 +262,9 @@ private Q_SLOTS:
         QCOMPARE(ovrin::FineSignature::load(bytes), std::optional(fine));
         QCOMPARE(ovrin::FineSignature::load(std::span(bytes).first(bytes.size() - 2)),
                  std::nullopt);
+        bytes[11] |= 0x80; // a bit past the last frequency
+        QCOMPARE(ovrin::FineSignature::load(bytes), std::nullopt);
+        bytes[11] &= 0x7f;
         bytes[0] = 0; // no format of ours
         QCOMPARE(ovrin::FineSignature::load(bytes), std::nullopt);
     }
