@@ -62,7 +62,7 @@ flatten() {
     if [[ "$source" == *.svg ]]; then
         rsvg-convert -w 2048 -b white -f png "$source" | convert png:- -quality 92 "$target"
     else
-        convert "$source" -auto-orient -background white -flatten -resize '2048x2048>' \
+        convert -quiet "$source" -auto-orient -background white -flatten -resize '2048x2048>' \
             -quality 92 "$target"
     fi
 }
@@ -99,7 +99,7 @@ while IFS=$'\t' read -r scene rank file; do
     if [[ "$file" == *.svg ]]; then
         pixels=0
     else
-        read -r w h < <(identify -ping -format '%w %h\n' "$file[0]" 2>/dev/null || echo 0 0)
+        read -r w h < <(identify -ping -format '%w %h\n' "${file}[0]" 2>/dev/null || echo 0 0)
         pixels=$((w * h))
         [ "$pixels" -ge 250000 ] || continue
     fi
@@ -109,12 +109,13 @@ done < <(candidates) | sort -t$'\t' -k1,1 -k2,2n -k3,3n -k4,4 >"$out/files.tsv"
 # The first file of each scene is its original.
 awk -F'\t' '!seen[$1]++ {print $1 "\t" $4}' "$out/files.tsv" >"$out/originals.tsv"
 echo "Making $(wc -l <"$out/originals.tsv") families in $out ..."
+# shellcheck disable=SC2016 # expanded by the inner shell
 tr '\t\n' '\0\0' <"$out/originals.tsv" | xargs -0 -n2 -P2 bash -c 'family "$0" "$1"'
 
 : >"$out/scenes.tsv"
 while IFS=$'\t' read -r scene source; do
     printf '%s\t%s\t%s\n' "$scene" "$source" \
-        "$(identify -ping -format '%wx%h' "$source[0]" 2>/dev/null || echo svg)" >>"$out/scenes.tsv"
+        "$(identify -ping -format '%wx%h' "${source}[0]" 2>/dev/null || echo svg)" >>"$out/scenes.tsv"
 done <"$out/originals.tsv"
 
 : >"$out/variants.tsv"
