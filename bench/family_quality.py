@@ -65,8 +65,10 @@ def family_figures(cli, corpus, options):
             apart = [r for r in CORE if home is None or group_of.get((name, r)) != home]
             print(f"      {name}: {' '.join(apart)}")
     print(f"  groups mixing families: {len(mixed)} of {len(found)} (goal <= 1 in 50)")
-    for group in mixed[:10]:
-        print("    " + " ".join(sorted({f for f, _ in group})))
+    for group in mixed:
+        families = sorted({f for f, _ in group})
+        more = f" and {len(families) - 6} more" if len(families) > 6 else ""
+        print(f"    {len(families)} families: {' '.join(families[:6])}{more}")
     print("  references: " + ", ".join(f"{r} {c}" for r, c in sorted(references.items())))
     smaller = sum(c for r, c in references.items() if r not in FULL_SIZE)
     print(f"  references smaller than the original: {smaller} (goal 0 under --keep pixels)")
@@ -77,7 +79,7 @@ def distinct_figures(cli, corpus, options):
     print(f"  distinct pictures joined: {len(found)} groups holding "
           f"{sum(len(g) for g in found)} pictures (goal 0)")
     for group in found:
-        print("    " + " ".join(f for f, _ in group))
+        print(f"    {len(group)}: {' '.join(f for f, _ in group)}")
     variants = os.path.join(corpus, "variants")
     if os.path.isdir(variants) and os.listdir(variants):
         found = groups(cli, variants, options)
