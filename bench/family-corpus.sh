@@ -90,7 +90,9 @@ rm -rf "$out"
 mkdir -p "$out/families" "$out/distinct" "$out/variants"
 
 # One line per distinct file: scene, rank, -pixels, path; byte-equal copies
-# (plasma links every size to one file) and tiny pictures are dropped.
+# (plasma links every size to one file) and tiny pictures are dropped. Some
+# pictures are drawn on transparency for a colour of the desktop's choosing:
+# laid on white they are blank (rank 2), and blank pictures cannot be told apart.
 declare -A seen
 while IFS=$'\t' read -r scene rank file; do
     sum="$(md5sum <"$file")"
@@ -99,15 +101,21 @@ while IFS=$'\t' read -r scene rank file; do
     if [[ "$file" == *.svg ]]; then
         pixels=0
     else
-        read -r w h < <(identify -ping -format '%w %h\n' "${file}[0]" 2>/dev/null || echo 0 0)
+        read -r w h alpha < <(identify -ping -format '%w %h %A\n' "${file}[0]" 2>/dev/null || echo 0 0 -)
         pixels=$((w * h))
         [ "$pixels" -ge 250000 ] || continue
+        if [ "$alpha" = True ] && [ "$(convert -quiet "${file}[0]" -background white -flatten \
+            -resize 256x256 -colorspace Gray -format '%[fx:standard_deviation < 0.005]' info:)" = 1 ]; then
+            rank=2
+        fi
     fi
     printf '%s\t%s\t%s\t%s\n' "$scene" "$rank" "$((-pixels))" "$file"
 done < <(candidates) | sort -t$'\t' -k1,1 -k2,2n -k3,3n -k4,4 >"$out/files.tsv"
 
-# The first file of each scene is its original.
-awk -F'\t' '!seen[$1]++ {print $1 "\t" $4}' "$out/files.tsv" >"$out/originals.tsv"
+# The first file of each scene is its original; of the scenes that are blank
+# on white, only the first is kept.
+awk -F'\t' '!seen[$1]++ && ($2 < 2 || !blank++) {print $1 "\t" $4}' "$out/files.tsv" >"$out/originals.tsv"
+awk -F'\t' '!seen[$1]++ && $2 == 2 && blank++ {print $1 "\t" $4}' "$out/files.tsv" >"$out/blank.tsv"
 echo "Making $(wc -l <"$out/originals.tsv") families in $out ..."
 # shellcheck disable=SC2016 # expanded by the inner shell
 tr '\t\n' '\0\0' <"$out/originals.tsv" | xargs -0 -n2 -P2 bash -c 'family "$0" "$1"'
@@ -148,6 +156,7 @@ variants/SCENE/   $(wc -l <"$out/variants.tsv") files of the $(find "$out/varian
                   several sizes, as a portrait crop or in a dark or light version
                   (variants.tsv: scene, file, source). They may group.
 scenes.tsv        scene, source file, source size.
+blank.tsv         $(wc -l <"$out/blank.tsv") scenes left out: blank when laid on white, like the one kept.
 EOF
 touch "$out/READY"
 echo "$families families, $distinct distinct pictures, $(wc -l <"$out/variants.tsv") variant files"
