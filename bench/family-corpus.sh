@@ -7,7 +7,8 @@
 # portrait crop or as a dark or light version gives one scene whose other files
 # are its variants. Files with the same bytes count once. Each scene's largest
 # ordinary file, laid on white and brought down to at most 2048 pixels a side,
-# is its original. Layout:
+# is its original; of the scenes that are blank on white (drawn on transparency)
+# only the first is kept, as blank pictures cannot be told apart. Layout:
 #   OUT/families/SCENE/{orig.jpg, resized.jpg (50%), recompressed.jpg (quality
 #       55), copy.png, progressive.jpg, bright.jpg (+8%), crop.jpg (96% of the
 #       centre), mirror.jpg, grey.jpg}
@@ -15,6 +16,7 @@
 #   OUT/variants/SCENE/N.jpg        every file of the scenes that have variants
 #   OUT/scenes.tsv                  scene, source, source size
 #   OUT/variants.tsv                scene, file, source
+#   OUT/blank.tsv                   the blank scenes left out
 #   OUT/README, and OUT/READY once everything is there
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
