@@ -17,6 +17,8 @@
 #     pictures replaced, and a full rebuild;
 #   - each other format against its own library (bench/formats.sh), and the
 #     look-alike groups of 100,000 and 1,000,000 entries (bench/groups.sh).
+# The quality of look-alike groups and of the search order is measured apart, on a
+# family corpus: bench/family-quality.sh (the corpus: bench/family-corpus.sh).
 # Files stay in the page cache for every timed run; each time is the best of 3.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
