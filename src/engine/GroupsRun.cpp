@@ -67,8 +67,14 @@ bool isDirect(const std::string& path)
 // its alias: one without links before one through a link, else the first in
 // byte order. So the choice depends neither on the walk's listing order nor
 // on the index's.
-bool leads(const std::string& a, const std::string& b)
+// A path under a preferred folder leads before all, so the keep rule sees the
+// file where the user wants it kept.
+bool leads(const std::string& a, const std::string& b, const std::vector<std::string>& preferred)
 {
+    const std::size_t rankA = preferenceRank(a, preferred);
+    const std::size_t rankB = preferenceRank(b, preferred);
+    if (rankA != rankB)
+        return rankA < rankB;
     const bool directA = isDirect(a);
     return directA != isDirect(b) ? directA : a < b;
 }
@@ -77,7 +83,9 @@ bool leads(const std::string& a, const std::string& b)
 // a file reached again by another path adds that path to its aliases.
 class Rows {
 public:
-    Rows(LookAlikeResult& result, Tally& tally) : m_result(result), m_tally(tally) {}
+    Rows(LookAlikeResult& result, Tally& tally, std::vector<std::string> preferred)
+        : m_result(result), m_tally(tally), m_preferred(std::move(preferred))
+    {}
 
     // Whether a path of this file came before; marks it as come.
     bool seen(const platform::FileIdentity& file)
@@ -131,7 +139,7 @@ public:
             std::string& first = m_result.table.paths[row];
             if (path == first)
                 return true; // an index that lists a path twice
-            if (leads(path, first))
+            if (leads(path, first, m_preferred))
                 std::swap(path, first);
             m_tally.pathBytes += static_cast<std::int64_t>(path.size() + sizeof(std::string));
             aliases[row].push_back(std::move(path));
@@ -173,6 +181,7 @@ private:
 
     LookAlikeResult& m_result;
     Tally& m_tally;
+    const std::vector<std::string> m_preferred;
     std::unordered_map<platform::FileIdentity, std::size_t, platform::FileIdentityHash> m_byFile;
     bool m_allFine = true;
 };
@@ -228,7 +237,9 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
         run.settings().jobs, pixelNumber, run.proceedFlag(), [](DecodePipeline::Item&) {},
         [&](DecodePipeline::Item& item) {
             const platform::FileIdentity& file = item.status.identity;
-            if (item.skip) {
+            if (item.failure == platform::LoadFailure::OutOfMemory) {
+                run.abort("Out of memory while decoding " + item.path + ".");
+            } else if (item.skip) {
                 ++summary.leftOut;
                 rows.gaveNothing(file);
             } else if (item.decode) {
@@ -326,7 +337,7 @@ void runGroups(RunContext& run, GroupsState state)
     auto result = std::make_shared<LookAlikeResult>();
     SignatureTable& table = result->table;
     Tally tally;
-    Rows rows(*result, tally);
+    Rows rows(*result, tally, run.settings().preferred);
     const bool read = run.settings().searchMethod == 1 ? readIndex(run, rows, table)
                                                        : decodeTree(run, rows, table);
     rows.finish();

@@ -82,6 +82,10 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
             record->loadThumbnail(state.pixelNumber.load(), &run.proceedFlag());
         if (failure == platform::LoadFailure::Stopped)
             break;
+        if (failure == platform::LoadFailure::OutOfMemory) {
+            run.abort("Out of memory while decoding " + *record->filePath() + ".");
+            break;
+        }
         if (failure != platform::LoadFailure::None) {
             ++summary.leftOut;
             continue;

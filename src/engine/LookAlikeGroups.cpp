@@ -35,13 +35,15 @@ constexpr std::size_t kConfirmedPairsPerRow = 8;
 // Colour matches one task of the first pass holds to test their fingerprints:
 // 8 MiB a thread. A task with more has them confirmed by a later scan.
 constexpr std::size_t kTaskPairs = std::size_t{1} << 20;
-// Replaces the three rooms above when set, so tests reach the routes that
-// only large collections take otherwise.
-std::atomic<std::size_t> g_roomForTesting{0};
+// Replace the rooms above when set, so tests reach the routes that only
+// large collections take otherwise: the colour matches a task holds, and the
+// pairs kept for the second pass.
+std::atomic<std::size_t> g_taskRoomForTesting{0};
+std::atomic<std::size_t> g_keptRoomForTesting{0};
 
-std::size_t roomOr(std::size_t room)
+std::size_t roomOr(const std::atomic<std::size_t>& replacement, std::size_t room)
 {
-    const std::size_t replaced = g_roomForTesting.load();
+    const std::size_t replaced = replacement.load();
     return replaced != 0 ? replaced : room;
 }
 
@@ -161,19 +163,6 @@ struct Choices {
     std::vector<std::string> preferred; // without trailing '/', none empty
 };
 
-// The rank of the first preferred folder that holds the path (at a '/'
-// boundary, so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
-std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders)
-{
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        const std::string& folder = folders[i];
-        if (path.size() > folder.size() && path.starts_with(folder) &&
-            (folder.back() == '/' || path[folder.size()] == '/'))
-            return i;
-    }
-    return folders.size();
-}
-
 class Grouping {
 public:
     Grouping(const SignatureTable& table, std::int32_t bits, std::int32_t matchRate,
@@ -253,7 +242,8 @@ private:
         // pairs are rarer and are given more room.
         const bool confirming = m_choices.fine != nullptr;
         const std::size_t room =
-            roomOr((confirming ? kConfirmedPairsPerRow : kRememberedPairsPerRow) * n);
+            roomOr(g_keptRoomForTesting,
+                   (confirming ? kConfirmedPairsPerRow : kRememberedPairsPerRow) * n);
         std::atomic<std::size_t> remembered{0};
         std::atomic<bool> forget{false};
         std::vector<SignatureMatrix::MatchPairs> taskPairs(confirming ? workers : 0);
@@ -292,7 +282,7 @@ private:
                     SignatureMatrix::MatchPairs& colour =
                         taskPairs[static_cast<std::size_t>(worker)];
                     colour.values.clear();
-                    colour.room = roomOr(kTaskPairs);
+                    colour.room = roomOr(g_taskRoomForTesting, kTaskPairs);
                     colour.overflowed = false;
                     compared =
                         m_matrix.countBlock(widened.data(), static_cast<std::uint32_t>(first),
@@ -408,8 +398,9 @@ private:
         // without another comparison. Past the budget the groups are formed
         // by comparing again, to the same result.
         std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> links(workers);
-        const std::size_t budget = std::min<std::size_t>(
-            roomOr(kLinksPerRow * size), std::numeric_limits<std::uint32_t>::max() / 2);
+        const std::size_t budget =
+            std::min<std::size_t>(roomOr(g_keptRoomForTesting, kLinksPerRow * size),
+                                  std::numeric_limits<std::uint32_t>::max() / 2);
         std::atomic<std::size_t> kept{0};
         std::atomic<bool> overflow{false};
 
@@ -833,6 +824,19 @@ private:
 
 } // namespace
 
+// The rank of the first preferred folder that holds the path (at a '/'
+// boundary, so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
+std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders)
+{
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::string& folder = folders[i];
+        if (path.size() > folder.size() && path.starts_with(folder) &&
+            (folder.back() == '/' || path[folder.size()] == '/'))
+            return i;
+    }
+    return folders.size();
+}
+
 std::optional<KeepRule> parseKeepRule(std::string_view text)
 {
     for (const KeepRule rule :
@@ -859,9 +863,10 @@ const char* keepRuleName(KeepRule rule)
     return "pixels";
 }
 
-void setGroupingRoomForTesting(std::size_t pairs)
+void setGroupingRoomForTesting(std::size_t taskPairs, std::size_t keptPairs)
 {
-    g_roomForTesting = pairs;
+    g_taskRoomForTesting = taskPairs;
+    g_keptRoomForTesting = keptPairs;
 }
 
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
@@ -871,8 +876,9 @@ GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::i
     // order, its key and its match count.
     const auto blocks = (static_cast<std::int64_t>(std::max(count, 0)) + 63) / 64;
     const std::int64_t kept = blocks * 64 * 3 * (bits == 4 ? 2 : 1) + 3 * 4 + 4 + 4 + 4;
-    // The first pass: the window ends and a match count per thread.
-    const std::int64_t counting = 4 + 4 * std::int64_t{std::clamp(threads, 1, 256)};
+    // The first pass: the window ends and two match counts per thread (all
+    // and confirmed).
+    const std::int64_t counting = 4 + 8 * std::int64_t{std::clamp(threads, 1, 256)};
     // The pairs it remembers when they are few (each thread may fill the room
     // once), and the matches of each row they become.
     const auto room = static_cast<std::int64_t>(kConfirmedPairsPerRow);

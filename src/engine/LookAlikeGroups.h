@@ -39,6 +39,10 @@ enum class KeepRule : std::uint8_t { Pixels, Size, Oldest, Newest, Path };
 std::optional<KeepRule> parseKeepRule(std::string_view text);
 const char* keepRuleName(KeepRule rule);
 
+// The rank of the first of `folders` that holds the path (at a '/' boundary,
+// so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
+std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders);
+
 struct GroupingRequest {
     std::int32_t bits = 3;
     std::int32_t matchRate = 70;
@@ -123,10 +127,10 @@ struct GroupingMemory {
     std::int64_t least = 0;
     std::int64_t most = 0;
 };
-// Bounds the pairs a grouping keeps in memory to `pairs` (0: as sized for the
-// table), so that tests reach the routes large collections take. While no
-// grouping runs.
-void setGroupingRoomForTesting(std::size_t pairs);
+// Bounds the colour matches one task of a grouping holds and the pairs it
+// keeps (0: as sized for the table), so that tests reach the routes large
+// collections take. While no grouping runs.
+void setGroupingRoomForTesting(std::size_t taskPairs, std::size_t keptPairs);
 
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
                                        int threads);

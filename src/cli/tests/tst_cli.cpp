@@ -417,6 +417,11 @@ private Q_SLOTS:
                     .arg(photoPath, link, hard)),
             qPrintable(json[0]));
         QCOMPARE(json[0].count(QStringLiteral("\"aliases\"")), 1);
+        // Under a preferred folder the file is named by its path there.
+        const Run preferred = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
+                                      QStringLiteral("--prefer"), tree + QStringLiteral("/b")});
+        QVERIFY2(preferred.out.startsWith(QStringLiteral("ref\t100.0\t") + link + u'\n'),
+                 qPrintable(preferred.out));
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the

@@ -379,11 +379,16 @@ private Q_SLOTS:
         QCOMPARE(expected.empty(), matchRate > 100); // every reachable rate has look-alikes
         // With fingerprints, a table whose pairs do not fit the room kept for
         // them takes the slower routes to the same groups.
-        const std::vector<std::size_t> rooms =
-            similarity >= 0 ? std::vector<std::size_t>{0, 1} : std::vector<std::size_t>{0};
-        for (const std::size_t room : rooms) {
-            setGroupingRoomForTesting(room);
-            for (const Kernel k : room == 0 ? kernels() : std::vector<Kernel>{Kernel::Portable}) {
+        // {task, kept}: every route (pairs confirmed while counting or by a
+        // later scan; groups formed from kept pairs or by comparing again).
+        using Rooms = std::pair<std::size_t, std::size_t>;
+        const std::vector<Rooms> rooms = similarity >= 0
+                                             ? std::vector<Rooms>{{0, 0}, {1, 1}, {1, 0}, {0, 1}}
+                                             : std::vector<Rooms>{{0, 0}};
+        for (const auto& [taskRoom, keptRoom] : rooms) {
+            setGroupingRoomForTesting(taskRoom, keptRoom);
+            for (const Kernel k :
+                 taskRoom + keptRoom == 0 ? kernels() : std::vector<Kernel>{Kernel::Portable}) {
                 for (const int jobs : {1, 3}) {
                     GroupingProgress progress;
                     request.jobs = jobs;
@@ -399,7 +404,7 @@ private Q_SLOTS:
                 }
             }
         }
-        setGroupingRoomForTesting(0);
+        setGroupingRoomForTesting(0, 0);
     }
 
     void stopsAndRefusesBadTables()
