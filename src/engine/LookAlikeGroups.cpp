@@ -360,18 +360,16 @@ private:
     // Where fingerprints confirm the members, the matches that count for the
     // order of references are the confirmed ones: a dark picture that matches
     // many strangers in colour alone would otherwise lead, and its copies that
-    // the fingerprint holds apart from it would be scattered. The rows with a
-    // match in colour meet again, each pair once. The fingerprint test costs
+    // the fingerprint holds apart from it would be scattered. The first pass
+    // confirms its colour matches as it finds them; only where a task of it
+    // found more than it could hold do the rows with a match in colour meet
+    // again here, each pair once. The fingerprint test costs
     // a few operations where the colours cost a comparison of every pixel, so
     // it comes first, on the pairs the sums let through, and the colours are
     // compared for the few it accepts. A row left without a confirmed match
     // can neither lead nor join a group.
     bool confirmMatches()
     {
-        if (m_remembered) {
-            confirmRemembered();
-            return !stopped(m_proceed);
-        }
         std::vector<std::uint32_t> pool;
         for (std::size_t r = 0; r < m_order.size(); ++r)
             if (m_degrees[r] > 0)
@@ -484,25 +482,6 @@ private:
             m_links.complete = true;
         }
         return true;
-    }
-
-    // The first pass kept every pair that matches in colour: only those need
-    // their fingerprints tested, and nothing is compared again.
-    void confirmRemembered()
-    {
-        const std::size_t n = m_order.size();
-        std::vector<std::size_t> start(n + 1, 0);
-        std::vector<std::uint32_t> partners;
-        partners.reserve(m_partners.size());
-        for (std::size_t r = 0; r < n; ++r) {
-            for (std::size_t k = m_partnersStart[r]; k < m_partnersStart[r + 1]; ++k)
-                if (confirmed(static_cast<std::uint32_t>(r), m_partners[k]))
-                    partners.push_back(m_partners[k]);
-            start[r + 1] = partners.size();
-            m_degrees[r] = static_cast<std::uint32_t>(start[r + 1] - start[r]);
-        }
-        m_partners = std::move(partners);
-        m_partnersStart = std::move(start);
     }
 
     // The second pass on the confirmed pairs: references in order of the most
