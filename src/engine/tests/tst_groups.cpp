@@ -254,15 +254,6 @@ private Q_SLOTS:
         // dark matches every x in colour alone; p1, which it confirms with
         // p2, leads and keeps the three together (p2 does not match dark in
         // colour: its rate against it is below the match rate).
-        // More confirmed pairs than are kept: the groups are formed by
-        // comparing again.
-        QByteArrayList copies;
-        for (int i = 10; i < 22; ++i)
-            copies << "c" + QByteArray::number(i) + " 0 S";
-        QTest::newRow("many copies")
-            << copies
-            << QByteArrayList{"c10: c11/100 c12/100 c13/100 c14/100 c15/100 c16/100 c17/100 "
-                              "c18/100 c19/100 c20/100 c21/100"};
         QTest::newRow("confirmed matches lead")
             << QByteArrayList{"dark 0 S", "x1 1 T",  "x2 2 U", "x3 4 V",
                               "x4 8 W",   "p1 16 S", "p2 48 S"}
