@@ -112,7 +112,7 @@ public:
             table.values.insert(table.values.end(), values.begin(), values.end());
             table.fine.push_back(fine.value_or(FineSignature{}));
             table.facts.push_back({fine ? std::int64_t{fine->width} * fine->height : 0, status.size,
-                                   status.modifiedNs});
+                                   status.modifiedNs, status.changedNs});
             table.paths.push_back(std::move(path));
             m_allFine = m_allFine && fine.has_value();
             if (status.identity != platform::FileIdentity{})

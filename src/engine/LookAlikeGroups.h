@@ -27,6 +27,9 @@ struct SignatureTable {
         std::int64_t pixels = 0;
         std::int64_t size = 0;
         std::int64_t modifiedNs = 0;
+        // With size and modifiedNs the file's stamp as examined: an action on
+        // a member checks it again first. 0 where unknown.
+        std::int64_t changedNs = 0;
     };
     std::vector<Facts> facts;
 };

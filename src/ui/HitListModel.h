@@ -1,9 +1,12 @@
 #pragma once
 
+#include "indexfile/TFileStamp.h"
+
 #include <QAbstractTableModel>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,12 @@ struct HitRecord {
     std::shared_ptr<TFileInfo> hit;
     double likeness = 0.0;
     bool isTarget = false;
+    // The file as it was when the hit was reported: an action on it checks
+    // the stamp again first. None where it could not be looked at.
+    std::optional<TFileStamp> stamp = std::nullopt;
+    // The picture's pixels as seen (orientation applied); 0 where unknown.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
 };
 
 // The results table's data: one row per hit. Columns are identified by

@@ -10,6 +10,7 @@
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupTreeView.h"
 #include "ui/HitTableView.h"
+#include "ui/MarkSet.h"
 #include "ui/PathText.h"
 #include "ui/PictureLoader.h"
 #include "ui/PreviewPane.h"
@@ -184,6 +185,8 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_hits, &QAbstractItemModel::modelReset, this, &Ovrin::updateActions);
 
     m_groups = new GroupTreeModel(this);
+    m_hitMarks = new MarkSet(this);
+    m_groupMarks = new MarkSet(this);
     m_groups->setThumbnails(m_thumbnails);
     GroupTreeView* tree = m_ui->tvGroups;
     tree->setModel(m_groups);
@@ -592,13 +595,18 @@ HitRecord Ovrin::recordFor(const std::shared_ptr<TFileInfo>& info) const
     // search) or by the worker itself (index search): either way it is
     // settled before the first hit reaches this thread.
     record.likeness = TFileInfo::likeness(m_gs->target(), *info);
+    if (const auto& fine = info->fine()) {
+        record.width = fine->width;
+        record.height = fine->height;
+    }
     if (const auto& path = info->filePath()) {
-        if (*path == m_targetPath) {
+        const auto status = platform::FileManager::fileStatus(*path);
+        if (status)
+            record.stamp = TFileStamp{status->size, status->modifiedNs, status->changedNs};
+        if (*path == m_targetPath)
             record.isTarget = true;
-        } else if (m_targetIdentity) {
-            const auto status = platform::FileManager::fileStatus(*path);
+        else if (m_targetIdentity)
             record.isTarget = status && status->identity == *m_targetIdentity;
-        }
     }
     return record;
 }
@@ -919,6 +927,14 @@ std::vector<std::string> Ovrin::selectedPaths() const
     std::vector<std::string> paths = m_hits->paths(selection->selectedRows());
     paths.erase(std::remove(paths.begin(), paths.end(), std::string()), paths.end());
     return paths;
+}
+
+Ovrin::ActionTargets Ovrin::actionTargets() const
+{
+    const MarkSet* marks = m_view == View::Groups ? m_groupMarks : m_hitMarks;
+    if (!marks->empty())
+        return {marks->marked(), true};
+    return {selectedPaths(), false};
 }
 
 void Ovrin::menuOpenGraphicFileAction()

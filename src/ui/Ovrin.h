@@ -38,6 +38,7 @@ struct LookAlikeResult;
 namespace ovrin::ui {
 
 class GroupTreeModel;
+class MarkSet;
 class PictureLoader;
 class TargetCheck;
 class TCreateIndexFileDlg;
@@ -66,6 +67,16 @@ public:
     HitListModel* hits() const { return m_hits; }
     GroupTreeModel* groups() const { return m_groups; }
     bool quited() const { return m_quited; }
+    // The marks of the hits and of the groups, each kept apart.
+    MarkSet* hitMarks() const { return m_hitMarks; }
+    MarkSet* groupMarks() const { return m_groupMarks; }
+    // What an action works on: the marked pictures of the view shown, or its
+    // selection when none is marked.
+    struct ActionTargets {
+        std::vector<std::string> paths;
+        bool marked = false;
+    };
+    ActionTargets actionTargets() const;
     // Whether a dropped picture is being decoded before it becomes the target.
     bool isCheckingTarget() const;
 
@@ -161,6 +172,8 @@ private:
     std::shared_ptr<TGraphicSearch> m_gs;
     HitListModel* m_hits = nullptr;
     GroupTreeModel* m_groups = nullptr;
+    MarkSet* m_hitMarks = nullptr;
+    MarkSet* m_groupMarks = nullptr;
     std::unique_ptr<TSetting> m_setting;
     std::unique_ptr<TSetting> m_settingSaved;
     bool m_quited = false;

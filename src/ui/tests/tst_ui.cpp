@@ -18,6 +18,7 @@
 #include "ui/TSearchDlg.h"
 #include "ui/TargetCheck.h"
 #include "ui/UiHooks.h"
+#include "ui/tests/UiTestSupport.h"
 #include "ui_GroupsDlg.h"
 #include "ui_MainWindow.h"
 #include "ui_TCreateIndexFileDlg.h"
@@ -46,80 +47,7 @@
 using namespace ovrin;
 using namespace ovrin::ui;
 
-namespace {
-
-struct Alert {
-    QString message;
-    QString informative;
-};
-
-// Runs `steps` once the dialog is on screen (it runs its own modal loop).
-void whenShown(QDialog* dialog, std::function<void()> steps)
-{
-    auto* poll = new QTimer(dialog);
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, steps = std::move(steps)] {
-        if (!dialog->isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        steps();
-    });
-    poll->start();
-}
-
-void dropOn(QMainWindow* window, const QList<QUrl>& urls)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &drop);
-    QVERIFY(drop.isAccepted());
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
-QByteArray indexHead(int pixelNumber)
-{
-    QByteArray bytes("OVHD\0\0\x01\0", 8);
-    QByteArray data(256, '\0');
-    data[1] = 1;
-    data[7] = static_cast<char>(pixelNumber);
-    return bytes + data;
-}
-
-// Holds a started worker until opened, so a test can act while the engine works.
-TGraphicSearch::ThreadStarter gated(std::shared_ptr<std::atomic<bool>> open,
-                                    std::function<void()> first = {})
-{
-    return [open, first](std::function<void()> body) {
-        std::thread([open, first, body] {
-            while (!open->load())
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            if (first)
-                first();
-            body();
-        }).detach();
-        return true;
-    };
-}
-
-std::shared_ptr<TFileInfo> hitOf(const std::string& path, int rate,
-                                 std::vector<std::int16_t> values)
-{
-    auto hit = std::make_shared<TFileInfo>(path);
-    hit->setMatchRate(rate);
-    hit->setThumbnail(std::move(values));
-    return hit;
-}
-
-} // namespace
+using namespace ovrin::uitest;
 
 class TestUi : public QObject {
     Q_OBJECT
@@ -1291,5 +1219,9 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestUi)
+QObject* ovrin::uitest::makeUiTests()
+{
+    return new TestUi;
+}
+
 #include "tst_ui.moc"

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "indexfile/TFileStamp.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovrin {
+
+// A picture as a run examined it. An action that removes or replaces its file
+// first finds the file again as it was: the same stamp, and decoded anew, the
+// same signature. A path that a hostile index file names, or a file changed
+// since, is never acted on.
+struct ExaminedPicture {
+    std::string path;
+    std::optional<TFileStamp> stamp;     // none: never acted on
+    std::vector<std::int16_t> signature; // at pixelNumber; empty: never acted on
+    std::int32_t pixelNumber = 8;
+};
+
+// The stamp of the file at `path` now (links followed); none when it cannot be
+// looked at.
+std::optional<TFileStamp> currentStamp(const std::string& path);
+
+enum class ActionKind : std::uint8_t { Trash, MoveToFolder, HardLink };
+
+// Why one picture was left as it was.
+enum class Refusal : std::uint8_t {
+    None,
+    LastOfGroup,     // it and every other remaining picture of its group were asked for
+    Target,          // the target of the search, not named on its own
+    Protected,       // under a protected folder
+    Alias,           // another name of a picture that stays
+    Missing,         // nothing at the path any more
+    Changed,         // its stamp differs from when it was examined
+    NotThePicture,   // it no longer decodes to the signature it was examined with
+    NotExamined,     // no stamp or signature was taken when it was examined
+    OtherFileSystem, // a hard link cannot reach the kept copy from there
+    Occupied,        // the destination path is taken
+    Failed,          // the file system refused (`error`)
+};
+
+// One picture to act on, with what the rules weigh.
+struct ActionItem {
+    ExaminedPicture picture;
+    // The group it belongs to (into ActionRequest::kept); none for a search hit.
+    std::optional<std::size_t> group;
+};
+
+struct ActionRequest {
+    ActionKind kind = ActionKind::Trash;
+    std::vector<ActionItem> items;
+    // Per group: the pictures of it that stay, the copy to keep first (the
+    // source of a hard link).
+    std::vector<std::vector<ExaminedPicture>> kept;
+    // A search's target: never acted on unless `targetNamed` (the person asked
+    // for it by name).
+    std::optional<std::string> target;
+    bool targetNamed = false;
+    std::vector<std::string> protectedFolders;
+    // MoveToFolder: where to, and the searched folder, below which paths are
+    // kept relative (others keep their own folder's name only).
+    std::string destination;
+    std::string root;
+};
+
+struct ActionOutcome {
+    std::string path;
+    Refusal refusal = Refusal::None;
+    int error = 0;        // errno for Failed
+    std::string detail;   // what the refusal concerns: the kept copy, the destination, ...
+    std::string placedAt; // where the file lies now (trash, folder); empty for a hard link
+};
+
+struct ActionReport {
+    ActionKind kind = ActionKind::Trash;
+    std::vector<ActionOutcome> done;
+    std::vector<ActionOutcome> refused;
+    bool undo = false; // the report of an undo
+};
+
+// Carries out actions and remembers the last one, so that it can be undone.
+// Not for several threads at once; perform and undo may run on a worker.
+class ActionJournal {
+public:
+    // Checks every item by the rules (group, target, protection, aliases),
+    // then each left by its file (stamp, signature, file system), and acts on
+    // those that pass, one by one. A cleared `proceed` stops before the next
+    // item; what was done stays done and can be undone.
+    ActionReport perform(const ActionRequest& request, const std::atomic<bool>* proceed = nullptr);
+    bool canUndo() const;
+    // Brings back what the last perform did: from the trash or the folder, or
+    // the replaced file in place of its link. A path taken since is refused.
+    ActionReport undo();
+
+private:
+    struct Step {
+        ActionKind kind;
+        std::string path;     // where the picture was
+        std::string placedAt; // where it went (a hard link: where the original went)
+    };
+    std::vector<Step> m_last;
+};
+
+} // namespace ovrin
