@@ -553,8 +553,10 @@ ActionReport ActionJournal::perform(const ActionRequest& request, const std::ato
                     }
                     const Checked& kept = found->second.checked;
                     if (kept.refusal != ActionRefusal::None) {
-                        report.refused.push_back(
-                            outcome(path, kept.refusal, keptPicture.path, kept.error));
+                        const bool stop = kept.refusal == ActionRefusal::Stopped;
+                        report.refused.push_back(outcome(path, kept.refusal,
+                                                         stop ? std::string() : keptPicture.path,
+                                                         kept.error));
                         break;
                     }
                     if (checked.status.identity == kept.status.identity) {
@@ -707,8 +709,8 @@ ActionReport ActionJournal::undo()
         if (const int made = makeFolders(FileManager::folderOf(path)); made != 0)
             return putBack(outcome(path, ActionRefusal::Failed, FileManager::folderOf(path), made));
         if (step.kind == ActionKind::MoveToFolder) {
-            const Copied moved =
-                moveFile(step.placedAt, path, step.signature, step.pixelNumber, std::nullopt);
+            const Copied moved = moveFile(step.placedAt, path, step.signature, step.pixelNumber,
+                                          FileManager::fileStatus(step.placedAt));
             if (moved.refusal != ActionRefusal::None)
                 return outcome(path, moved.refusal, path, moved.error);
         } else if (const int restored = platform::Trash::restore(step.placedAt, path);
