@@ -133,12 +133,14 @@ private Q_SLOTS:
         QCOMPARE(index.options.indexFile, std::optional<std::string>("i.ovi"));
         QCOMPARE(CommandLine::parse({"search", "t", "--help"}).kind, CommandLine::Kind::Help);
 
-        const auto groups = CommandLine::parse({"groups", "--dir", "d", "--similarity", "loose",
-                                                "--keep=oldest", "--prefer", "a", "--prefer=b"});
+        const auto groups =
+            CommandLine::parse({"groups", "--dir", "d", "--similarity", "loose", "--keep=oldest",
+                                "--prefer", "a", "--prefer=b", "--protect", "c"});
         QCOMPARE(groups.kind, CommandLine::Kind::Groups);
         QCOMPARE(groups.options.similarity, ovrin::Similarity::Loose);
         QCOMPARE(groups.options.keep, ovrin::KeepRule::Oldest);
         QCOMPARE(groups.options.preferred, (std::vector<std::string>{"a", "b"}));
+        QCOMPARE(groups.options.protectedFolders, std::vector<std::string>{"c"});
         const auto defaults = CommandLine::parse({"groups", "--index", "i"});
         QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
         QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
@@ -180,6 +182,8 @@ private Q_SLOTS:
                                 "groups --dir d --keep=",
                                 "groups --dir d --prefer",
                                 "groups --dir d --prefer=",
+                                "groups --dir d --protect",
+                                "search t --dir d --protect d",
                                 "search t --dir d --keep size",
                                 "index d i --similarity strict"})
             QTest::newRow(row) << QString::fromLatin1(row);
@@ -422,6 +426,27 @@ private Q_SLOTS:
                                       QStringLiteral("--prefer"), tree + QStringLiteral("/b")});
         QVERIFY2(preferred.out.startsWith(QStringLiteral("ref\t100.0\t") + link + u'\n'),
                  qPrintable(preferred.out));
+        // A member under a protected folder is never one to remove; a relative
+        // folder is taken from the current one.
+        const auto protectedBy = [&](const QString& folder, const char* format) {
+            QProcess cli;
+            cli.setWorkingDirectory(tree);
+            cli.start(QStringLiteral(OVRIN_CLI_PATH),
+                      {QStringLiteral("groups"), QStringLiteral("--dir"), tree,
+                       QStringLiteral("--protect"), folder, QStringLiteral("--format"),
+                       QString::fromLatin1(format)});
+            cli.waitForFinished();
+            return QString::fromUtf8(cli.readAllStandardOutput());
+        };
+        QCOMPARE(protectedBy(QStringLiteral("a"), "json"), json[0] + u'\n');
+        QCOMPARE(protectedBy(QStringLiteral("a"), "csv"), groups("csv").join(u'\n') + u'\n');
+        const QString half = tree + QStringLiteral("/half.jpg");
+        QVERIFY(protectedBy(QStringLiteral("."), "json")
+                    .endsWith(QStringLiteral("\"path\":\"%1\",\"protected\":true}]}\n").arg(half)));
+        QVERIFY(protectedBy(QStringLiteral("."), "csv").contains(QStringLiteral("\n1,protected,")));
+        QVERIFY(
+            protectedBy(QStringLiteral("."), "tsv").endsWith(QStringLiteral("\t") + half + u'\n'));
+        QVERIFY(protectedBy(QStringLiteral("."), "tsv").contains(QStringLiteral("\nprotected\t")));
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the
@@ -542,6 +567,9 @@ private Q_SLOTS:
         QTest::newRow("picture as index to search")
             << QStringLiteral("exec \"$0\" search \"$1/target.jpg\" --index \"$1/target.jpg\"")
             << QStringLiteral("not an index file");
+        QTest::newRow("missing protected folder")
+            << QStringLiteral("exec \"$0\" groups --dir \"$1/tree\" --protect \"$1/none\"")
+            << QStringLiteral("--protect %1/none: no such folder");
         QTest::newRow("index into a missing folder")
             << QStringLiteral("exec \"$0\" index \"$1/tree\" \"$1/no/i.ovi\"")
             << QStringLiteral("does not exist");
