@@ -6,9 +6,11 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -46,7 +48,10 @@ ProtectedFoldersDlg::ProtectedFoldersDlg(QWidget* parent) : QDialog(parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     label->setBuddy(m_list);
-    resize(520, 300);
+    // Room for long paths, within small screens.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize room = screen != nullptr ? screen->availableSize() : QSize(1024, 600);
+    resize(std::min(520, room.width() * 9 / 10), std::min(300, room.height() * 8 / 10));
 }
 
 void ProtectedFoldersDlg::setFolders(const std::vector<std::string>& folders)

@@ -182,8 +182,6 @@ private Q_SLOTS:
                                 "groups --dir d --keep=",
                                 "groups --dir d --prefer",
                                 "groups --dir d --prefer=",
-                                "groups --dir d --protect",
-                                "search t --dir d --protect d",
                                 "search t --dir d --keep size",
                                 "index d i --similarity strict"})
             QTest::newRow(row) << QString::fromLatin1(row);
@@ -397,9 +395,12 @@ private Q_SLOTS:
         const QString photoPath = tree + QStringLiteral("/a/photo.jpg");
         const QString link = tree + QStringLiteral("/b/album-link/photo.jpg");
         const QString hard = tree + QStringLiteral("/hard.jpg");
-        const auto groups = [&](const char* format) {
-            const Run run = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
-                                    QStringLiteral("--format"), QString::fromLatin1(format)});
+        const auto groups = [&](const char* format, const QString& protect = {}) {
+            QStringList arguments{QStringLiteral("groups"), QStringLiteral("--dir"), tree,
+                                  QStringLiteral("--format"), QString::fromLatin1(format)};
+            if (!protect.isEmpty())
+                arguments << QStringLiteral("--protect") << protect;
+            const Run run = runCli(arguments);
             return run.exitCode == 0 ? run.out.split(u'\n', Qt::SkipEmptyParts) : QStringList();
         };
 
@@ -426,27 +427,13 @@ private Q_SLOTS:
                                       QStringLiteral("--prefer"), tree + QStringLiteral("/b")});
         QVERIFY2(preferred.out.startsWith(QStringLiteral("ref\t100.0\t") + link + u'\n'),
                  qPrintable(preferred.out));
-        // A member under a protected folder is never one to remove; a relative
-        // folder is taken from the current one.
-        const auto protectedBy = [&](const QString& folder, const char* format) {
-            QProcess cli;
-            cli.setWorkingDirectory(tree);
-            cli.start(QStringLiteral(OVRIN_CLI_PATH),
-                      {QStringLiteral("groups"), QStringLiteral("--dir"), tree,
-                       QStringLiteral("--protect"), folder, QStringLiteral("--format"),
-                       QString::fromLatin1(format)});
-            cli.waitForFinished();
-            return QString::fromUtf8(cli.readAllStandardOutput());
-        };
-        QCOMPARE(protectedBy(QStringLiteral("a"), "json"), json[0] + u'\n');
-        QCOMPARE(protectedBy(QStringLiteral("a"), "csv"), groups("csv").join(u'\n') + u'\n');
-        const QString half = tree + QStringLiteral("/half.jpg");
-        QVERIFY(protectedBy(QStringLiteral("."), "json")
-                    .endsWith(QStringLiteral("\"path\":\"%1\",\"protected\":true}]}\n").arg(half)));
-        QVERIFY(protectedBy(QStringLiteral("."), "csv").contains(QStringLiteral("\n1,protected,")));
-        QVERIFY(
-            protectedBy(QStringLiteral("."), "tsv").endsWith(QStringLiteral("\t") + half + u'\n'));
-        QVERIFY(protectedBy(QStringLiteral("."), "tsv").contains(QStringLiteral("\nprotected\t")));
+        // A member under a protected folder is never one to remove.
+        QCOMPARE(groups("json", tree + QStringLiteral("/a")), json);
+        QCOMPARE(groups("csv", tree + QStringLiteral("/a")), csv);
+        const QString half = QStringLiteral("\"path\":\"%1/half.jpg\",\"protected\":true}]}");
+        QVERIFY(groups("json", tree)[0].endsWith(half.arg(tree)));
+        QVERIFY(groups("csv", tree).last().startsWith(QStringLiteral("1,protected,")));
+        QVERIFY(groups("tsv", tree).last().startsWith(QStringLiteral("protected\t")));
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the
