@@ -1263,7 +1263,7 @@ void Ovrin::menuMakeReferenceAction()
         return;
     const QModelIndex current = currentRow();
     const std::string path = m_groups->path(current);
-    if (m_groups->isReference(current)) {
+    if (!path.empty() && m_groups->isReference(current)) {
         report(tr("“%1” is already the copy its group keeps.").arg(fileName(path)));
         return;
     }
