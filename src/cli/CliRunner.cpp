@@ -116,18 +116,19 @@ bool CliRunner::makePathsAbsolute(Options& options)
         }
         *path = absolute;
     }
-    for (std::string& folder : options.preferred) {
-        const auto absolute = absolutePath(folder);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
-            return false;
+    for (std::vector<std::string>* folders : {&options.preferred, &options.protectedFolders})
+        for (std::string& folder : *folders) {
+            const auto absolute = absolutePath(folder);
+            if (!absolute) {
+                message(std::string("ovrin-cli: cannot tell the current folder: ") +
+                        std::strerror(errno) + "\n");
+                return false;
+            }
+            // Compared with the pictures' paths as a folder: without a final "/".
+            folder = absolute->size() > 1 && absolute->back() == '/'
+                         ? absolute->substr(0, absolute->size() - 1)
+                         : *absolute;
         }
-        // Compared with the pictures' paths as a folder: without a final "/".
-        folder = absolute->size() > 1 && absolute->back() == '/'
-                     ? absolute->substr(0, absolute->size() - 1)
-                     : *absolute;
-    }
     if (!options.target.empty()) {
         const auto absolute = absolutePath(options.target);
         if (!absolute) {
@@ -493,9 +494,15 @@ ExitCode CliRunner::check(Options options, const std::atomic<bool>& interrupted)
 }
 
 std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t number,
-                                   OutputFormat format)
+                                   OutputFormat format,
+                                   const std::vector<std::string>& protectedFolders)
 {
     const LookAlikeGroup& group = result.groups[number];
+    const auto isProtected = [&](const LookAlikeMember& member) {
+        return !protectedFolders.empty() &&
+               preferenceRank(result.table.paths[member.index], protectedFolders) <
+                   protectedFolders.size();
+    };
     const auto aliasesOf = [&result](std::size_t row) -> const std::vector<std::string>& {
         static const std::vector<std::string> none;
         return row < result.aliases.size() ? result.aliases[row] : none;
@@ -523,7 +530,8 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
         text = std::to_string(number + 1) + ",reference,,," + csvField(reference) + "\r\n" +
                aliasLines(group.reference, aliasHead, "\r\n");
         for (const LookAlikeMember& member : group.members) {
-            std::snprintf(numbers, sizeof numbers, "%zu,member,%d,%.1f,", number + 1,
+            std::snprintf(numbers, sizeof numbers, "%zu,%s,%d,%.1f,", number + 1,
+                          isProtected(member) ? "protected" : "member",
                           static_cast<int>(member.rate), member.likeness);
             text += numbers + csvField(result.table.paths[member.index]) + "\r\n" +
                     aliasLines(member.index, aliasHead, "\r\n");
@@ -542,7 +550,7 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
             text.append(numbers)
                 .append(jsonString(result.table.paths[member.index]))
                 .append(aliasArray(member.index))
-                .append("}");
+                .append(isProtected(member) ? ",\"protected\":true}" : "}");
         }
         return text + "]}\n";
     default:
@@ -550,8 +558,11 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
         text = (number == 0 ? "" : "\n") + std::string("ref\t100.0\t") + escapePath(reference) +
                "\n" + aliasLines(group.reference, "alias\t\t", "\n");
         for (const LookAlikeMember& member : group.members) {
-            std::snprintf(numbers, sizeof numbers, "%d\t%.1f\t", static_cast<int>(member.rate),
-                          member.likeness);
+            if (isProtected(member))
+                std::snprintf(numbers, sizeof numbers, "protected\t%.1f\t", member.likeness);
+            else
+                std::snprintf(numbers, sizeof numbers, "%d\t%.1f\t", static_cast<int>(member.rate),
+                              member.likeness);
             text += numbers + escapePath(result.table.paths[member.index]) + "\n" +
                     aliasLines(member.index, "alias\t\t", "\n");
         }
@@ -563,13 +574,16 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
 {
     if (!setUpEngine(options))
         return ExitCode::Failure;
-    for (const std::string& folder : m_options.preferred) {
-        bool isDirectory = false;
-        if (!platform::FileManager::fileExists(folder, isDirectory) || !isDirectory) {
-            message("ovrin-cli: --prefer " + escapePath(folder) + ": no such folder\n");
-            return ExitCode::Failure;
+    for (const auto& [flag, folders] : {std::pair{"--prefer", &m_options.preferred},
+                                        std::pair{"--protect", &m_options.protectedFolders}})
+        for (const std::string& folder : *folders) {
+            bool isDirectory = false;
+            if (!platform::FileManager::fileExists(folder, isDirectory) || !isDirectory) {
+                message(std::string("ovrin-cli: ") + flag + " " + escapePath(folder) +
+                        ": no such folder\n");
+                return ExitCode::Failure;
+            }
         }
-    }
     m_engine->setSimilarity(m_options.similarity);
     m_engine->setKeepRule(m_options.keep);
     m_engine->setPreferredFolders(m_options.preferred);
@@ -590,7 +604,7 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
                            : std::string();
     std::size_t grouped = 0;
     for (std::size_t i = 0; result && i < result->groups.size(); ++i) {
-        text += formatGroup(*result, i, options.format);
+        text += formatGroup(*result, i, options.format, m_options.protectedFolders);
         grouped += 1 + result->groups[i].members.size();
         if (text.size() > 1 << 16 && print(std::exchange(text, {})) != ExitCode::Ok)
             return ExitCode::Failure;

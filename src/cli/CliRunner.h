@@ -49,8 +49,12 @@ public:
     static std::string progressLine(std::uint64_t examined, std::uint64_t hits,
                                     const std::string& path, std::size_t width);
     // One group as the formats give it (TSV: a block, the reference first).
+    // A member under one of `protectedFolders` is told as never to be
+    // removed: "protected" for its rate in TSV, its role in CSV, and
+    // "protected":true on its JSON object.
     static std::string formatGroup(const LookAlikeResult& result, std::size_t number,
-                                   OutputFormat format);
+                                   OutputFormat format,
+                                   const std::vector<std::string>& protectedFolders = {});
     // "12 files skipped (8 not pictures, 4 unreadable names)".
     static std::string skippedText(const RunSummary& summary);
     // Entries whose files changed or went since the index was written.

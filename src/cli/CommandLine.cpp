@@ -30,7 +30,7 @@ std::string CommandLine::usage()
            "                 [--verbose]\n"
            "       ovrin-cli check INDEXFILE\n"
            "       ovrin-cli groups (--index INDEXFILE | --dir DIR) [--bits B] [--match-rate R]\n"
-           "                 [--similarity S] [--keep K] [--prefer DIR]...\n"
+           "                 [--similarity S] [--keep K] [--prefer DIR]... [--protect DIR]...\n"
            "                 [--pixel-number N] [--jobs J] [--format tsv|csv|json]\n"
            "       ovrin-cli --help\n"
            "\n"
@@ -60,6 +60,8 @@ std::string CommandLine::usage()
            "                      or path\n"
            "  --prefer DIR        copies under DIR lead before any other (repeatable: the\n"
            "                      first named first)\n"
+           "  --protect DIR       copies under DIR are never members to remove: marked\n"
+           "                      \"protected\" instead of listed as members (repeatable)\n"
            "OUTPUT of search:\n"
            "  --sort              best hits first (rate, then likeness), printed at the end\n"
            "  --format F          tsv, csv or json (JSON Lines) with rate, likeness and path\n"
@@ -106,7 +108,7 @@ bool takes(CommandLine::Kind kind, const std::string& name)
         return kind == Kind::Search;
     if (name == "--rebuild")
         return kind == Kind::Index;
-    if (name == "--similarity" || name == "--keep" || name == "--prefer")
+    if (name == "--similarity" || name == "--keep" || name == "--prefer" || name == "--protect")
         return kind == Kind::Groups;
     return false;
 }
@@ -189,10 +191,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             (name == "--dir" ? options.directory : options.indexFile) = *value;
             continue;
         }
-        if (name == "--prefer") {
+        if (name == "--prefer" || name == "--protect") {
             if (value->empty())
-                return fail("--prefer needs a folder");
-            options.preferred.push_back(*value);
+                return fail(name + " needs a folder");
+            (name == "--prefer" ? options.preferred : options.protectedFolders).push_back(*value);
             continue;
         }
         if (name == "--similarity") {

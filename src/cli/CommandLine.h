@@ -42,6 +42,9 @@ struct Options {
     Similarity similarity = Similarity::Normal;
     KeepRule keep = KeepRule::Pixels;
     std::vector<std::string> preferred;
+    // groups: folders whose copies are never named for removal (full paths
+    // once run)
+    std::vector<std::string> protectedFolders;
 };
 
 // The parsed command line: which command with which options, or a usage error

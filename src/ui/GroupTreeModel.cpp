@@ -1,6 +1,8 @@
 #include "ui/GroupTreeModel.h"
 
 #include "engine/RunContext.h"
+#include "signature/TFileInfo.h"
+#include "ui/MarkSet.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
 #include "ui/ThumbnailCache.h"
@@ -10,6 +12,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <set>
 
 namespace ovrin::ui {
@@ -62,10 +65,13 @@ GroupTreeModel::GroupTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
 GroupTreeModel::~GroupTreeModel() = default;
 
-void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result)
+void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result, std::int32_t bits)
 {
     beginResetModel();
     m_result = std::move(result);
+    m_bits = bits;
+    if (m_marks != nullptr)
+        m_marks->clear();
     m_groups = m_result ? m_result->groups : std::vector<LookAlikeGroup>{};
     m_referenceGone.assign(m_groups.size(), false);
     m_ids.resize(m_groups.size());
@@ -189,6 +195,10 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
     };
 
     switch (role) {
+    case Qt::CheckStateRole:
+        if (index.column() != kPathColumn || gone || m_marks == nullptr)
+            return {};
+        return m_marks->isMarked(file) ? Qt::Checked : Qt::Unchecked;
     case Qt::DisplayRole:
         switch (index.column()) {
         case kPathColumn:
@@ -282,7 +292,43 @@ Qt::ItemFlags GroupTreeModel::flags(const QModelIndex& index) const
         return Qt::NoItemFlags;
     if (m < 0 && m_referenceGone[static_cast<std::size_t>(g)])
         return Qt::ItemIsEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // A picture under a protected folder shows its box, never to be ticked.
+    if (index.column() == kPathColumn && m_marks != nullptr && !m_marks->isProtected(path(index)))
+        return flags | Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+bool GroupTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != kPathColumn || m_marks == nullptr)
+        return false;
+    const std::string file = path(index);
+    return !file.empty() && m_marks->setMarked(file, value.toInt() == Qt::Checked);
+}
+
+void GroupTreeModel::setMarks(MarkSet* marks)
+{
+    if (m_marks != nullptr)
+        disconnect(m_marks, nullptr, this, nullptr);
+    m_marks = marks;
+    if (marks != nullptr)
+        connect(marks, &MarkSet::changed, this, &GroupTreeModel::marksChanged);
+}
+
+void GroupTreeModel::marksChanged()
+{
+    // A range per group: every row may have changed, and one signal per row
+    // would cost as much again as the marking itself.
+    if (m_groups.empty())
+        return;
+    const QList<int> roles{Qt::CheckStateRole};
+    Q_EMIT dataChanged(referenceIndex(0, kPathColumn),
+                       referenceIndex(m_groups.size() - 1, kPathColumn), roles);
+    for (std::size_t g = 0; g < m_groups.size(); ++g)
+        Q_EMIT dataChanged(
+            memberIndex(g, 0, kPathColumn),
+            memberIndex(g, static_cast<int>(m_groups[g].members.size()) - 1, kPathColumn), roles);
 }
 
 QStringList GroupTreeModel::mimeTypes() const
@@ -390,8 +436,145 @@ QItemSelection GroupTreeModel::allMembers() const
     return selection;
 }
 
+std::vector<std::string> GroupTreeModel::memberPaths() const
+{
+    std::vector<std::string> result;
+    for (const LookAlikeGroup& group : m_groups)
+        for (const LookAlikeMember& member : group.members)
+            result.push_back(tablePath(member.index));
+    return result;
+}
+
+std::vector<std::string> GroupTreeModel::groupPaths(const QModelIndex& index) const
+{
+    const QModelIndex reference = referenceOf(index);
+    if (!reference.isValid())
+        return {};
+    std::vector<std::string> result;
+    if (std::string file = path(reference); !file.empty())
+        result.push_back(std::move(file));
+    for (const LookAlikeMember& member :
+         m_groups[static_cast<std::size_t>(reference.row())].members)
+        result.push_back(tablePath(member.index));
+    return result;
+}
+
+std::vector<std::string> GroupTreeModel::allPaths() const
+{
+    std::vector<std::string> result;
+    for (std::size_t g = 0; g < m_groups.size(); ++g) {
+        if (!m_referenceGone[g])
+            result.push_back(tablePath(m_groups[g].reference));
+        for (const LookAlikeMember& member : m_groups[g].members)
+            result.push_back(tablePath(member.index));
+    }
+    return result;
+}
+
+QModelIndex GroupTreeModel::stepGroup(const QModelIndex& from, int step) const
+{
+    const auto [g, m] = locate(from);
+    const auto count = static_cast<std::int64_t>(m_groups.size());
+    const std::int64_t to = g < 0 ? (step > 0 ? 0 : count - 1) : g + std::int64_t{step};
+    if (count == 0 || to < 0 || to >= count)
+        return {};
+    return referenceIndex(static_cast<std::size_t>(to), kPathColumn);
+}
+
+LookAlikeMember GroupTreeModel::compared(std::size_t reference, std::size_t entry) const
+{
+    // As the grouping lists its members: the rate at match rate 0, the
+    // fingerprints' score where the table holds them.
+    const SignatureTable& table = m_result->table;
+    const auto count = static_cast<std::size_t>(std::max(table.count, 0));
+    LookAlikeMember member{entry, 0, 0.0};
+    if (count == 0 || table.values.size() < (std::max(reference, entry) + 1) * count)
+        return member;
+    const std::int16_t* a = table.values.data() + reference * count;
+    const std::int16_t* b = table.values.data() + entry * count;
+    member.rate = TFileInfo::compareSignatures(a, b, table.count, m_bits, 0).value_or(0);
+    member.likeness = table.fine.size() == table.paths.size()
+                          ? fineScore(table.fine[reference], table.fine[entry])
+                          : TFileInfo::likeness(a, b, table.count);
+    return member;
+}
+
+bool GroupTreeModel::makeReference(const QModelIndex& index)
+{
+    const auto [g, m] = locate(index);
+    if (g < 0 || m < 0)
+        return false;
+    const auto group = static_cast<std::size_t>(g);
+    auto& members = m_groups[group].members;
+    // With its reference gone a group of one member would be a single picture.
+    if (m_referenceGone[group] && members.size() < 2)
+        return false;
+    const QModelIndex parent = referenceIndex(group, kPathColumn);
+    const std::size_t chosen = members[static_cast<std::size_t>(m)].index;
+    const std::size_t former = m_groups[group].reference;
+    const bool formerStays = !m_referenceGone[group];
+    if (!formerStays) {
+        beginRemoveRows(parent, m, m);
+        members.erase(members.begin() + m);
+        endRemoveRows();
+    }
+
+    std::vector<LookAlikeMember> listed;
+    listed.reserve(members.size());
+    if (formerStays)
+        listed.push_back(compared(chosen, former));
+    for (const LookAlikeMember& member : members)
+        if (member.index != chosen)
+            listed.push_back(compared(chosen, member.index));
+    std::sort(listed.begin(), listed.end(),
+              [this](const LookAlikeMember& a, const LookAlikeMember& b) {
+                  if (a.likeness != b.likeness)
+                      return a.likeness > b.likeness;
+                  if (a.rate != b.rate)
+                      return a.rate > b.rate;
+                  if (tablePath(a.index) != tablePath(b.index))
+                      return tablePath(a.index) < tablePath(b.index);
+                  return a.index < b.index;
+              });
+
+    // Rows follow their pictures: the one chosen moves up to the group's
+    // row, the former reference down among the members.
+    Q_EMIT layoutAboutToBeChanged();
+    const auto rowOf = [&listed](std::size_t entry) {
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            if (listed[i].index == entry)
+                return static_cast<int>(i);
+        return -1;
+    };
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before) {
+        const auto [og, om] = locate(old);
+        if (og != g) {
+            after << old;
+            continue;
+        }
+        const std::size_t entry = om < 0 ? former : members[static_cast<std::size_t>(om)].index;
+        if (entry == chosen || (om < 0 && !formerStays))
+            after << referenceIndex(group, old.column());
+        else
+            after << memberIndex(group, rowOf(entry), old.column());
+    }
+    members = std::move(listed);
+    m_groups[group].reference = chosen;
+    m_referenceGone[group] = false;
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged();
+    if (m_marks != nullptr)
+        m_marks->setMarked(tablePath(chosen), false);
+    return true;
+}
+
 int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
 {
+    if (m_marks != nullptr)
+        m_marks->forget(paths);
     if (!m_result || paths.empty())
         return 0;
     const std::set<std::string> gone(paths.begin(), paths.end());

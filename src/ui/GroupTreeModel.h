@@ -18,6 +18,7 @@ struct LookAlikeResult;
 
 namespace ovrin::ui {
 
+class MarkSet;
 class ThumbnailCache;
 
 // The look-alike groups of a grouping as a tree: each group's reference (the
@@ -25,7 +26,8 @@ class ThumbnailCache;
 // (groups largest first, members best first). Rows leave the tree when their
 // pictures go to the trash; a group keeps its reference row while members are
 // left (marked as gone when the reference itself went), and leaves the tree
-// with its last member, since a single picture is no group.
+// with its last member, since a single picture is no group. Each picture's row
+// carries a check box for its mark in a MarkSet.
 class GroupTreeModel : public QAbstractItemModel {
     Q_OBJECT
 
@@ -45,12 +47,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
 
-    void setResult(std::shared_ptr<const LookAlikeResult> result);
+    // `bits`: those the grouping compared at, for comparing members again
+    // with another reference. A new result drops every mark.
+    void setResult(std::shared_ptr<const LookAlikeResult> result, std::int32_t bits = 3);
     void clear();
+    std::int32_t bits() const { return m_bits; }
 
     // The groups as they stand, and the pictures they still hold.
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
@@ -73,10 +79,28 @@ public:
     // the look-alikes and keep one picture of each group.
     QItemSelection allMembers() const;
 
-    // Removes the rows of these paths; answers how many pictures went.
+    // Every member of every group (all but the copies kept); every picture
+    // of the index's group; every picture shown.
+    std::vector<std::string> memberPaths() const;
+    std::vector<std::string> groupPaths(const QModelIndex& index) const;
+    std::vector<std::string> allPaths() const;
+    // The reference row of the group `step` groups after (before, when
+    // negative) the index's; none past either end. From no index, the first
+    // group forward and the last backward.
+    QModelIndex stepGroup(const QModelIndex& from, int step) const;
+
+    // The member becomes the copy its group keeps: the former reference (if
+    // still there) joins the members, and every member is compared again with
+    // the new one, as the grouping compares them. The new reference loses its
+    // mark. False for a reference row or no row.
+    bool makeReference(const QModelIndex& member);
+
+    // Removes the rows of these paths and their marks; answers how many
+    // pictures went.
     int removePaths(const std::vector<std::string>& paths);
 
     void setThumbnails(ThumbnailCache* thumbnails) { m_thumbnails = thumbnails; }
+    void setMarks(MarkSet* marks);
 
 private:
     // The group of a row and its member (-1 for the reference row); -1 for
@@ -89,8 +113,12 @@ private:
     // The other paths of an entry's file; empty for most.
     const std::vector<std::string>& aliasesOf(std::size_t entry) const;
     void renumber();
+    void marksChanged();
+    LookAlikeMember compared(std::size_t reference, std::size_t entry) const;
 
     std::shared_ptr<const LookAlikeResult> m_result;
+    std::int32_t m_bits = 3;
+    MarkSet* m_marks = nullptr;
     std::vector<LookAlikeGroup> m_groups;
     // Per group: whether its reference went, and its number among the groups
     // as found (from 1), which its indexes carry, so that removing a group

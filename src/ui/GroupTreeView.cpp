@@ -22,6 +22,13 @@ void GroupTreeView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // Before the view's own Space, which would select, or tick the box of
+    // the current cell alone.
+    if (HitTableView::isMarkKey(event)) {
+        Q_EMIT markToggleRequested();
+        event->accept();
+        return;
+    }
     if (HitTableView::menuKey(this, event))
         return;
     QTreeView::keyPressEvent(event);

@@ -18,6 +18,8 @@ public:
 
 Q_SIGNALS:
     void openRequested();
+    // Space: the marks of the selected rows, or of the current one, turn.
+    void markToggleRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "engine/NameText.h"
 #include "signature/TFileInfo.h"
+#include "ui/MarkSet.h"
 #include "ui/PathText.h"
 #include "ui/ThumbnailCache.h"
 
@@ -72,6 +73,10 @@ QVariant HitListModel::data(const QModelIndex& index, int role) const
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     const bool rateColumn = index.column() == kRateColumn;
     switch (role) {
+    case Qt::CheckStateRole:
+        if (rateColumn || m_marks == nullptr)
+            return {};
+        return m_marks->isMarked(row.path) ? Qt::Checked : Qt::Unchecked;
     case Qt::DisplayRole:
         if (!rateColumn && row.record.isTarget)
             return tr("%1 (the target)").arg(row.display);
@@ -124,8 +129,37 @@ QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int 
 
 Qt::ItemFlags HitListModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
-                           : Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    // A picture under a protected folder shows its box, never to be ticked.
+    if (index.column() == kPathColumn && m_marks != nullptr &&
+        !m_marks->isProtected(path(index.row())))
+        return flags | Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+bool HitListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != kPathColumn || m_marks == nullptr ||
+        index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_rows.size())
+        return false;
+    return m_marks->setMarked(m_rows[static_cast<std::size_t>(index.row())].path,
+                              value.toInt() == Qt::Checked);
+}
+
+void HitListModel::setMarks(MarkSet* marks)
+{
+    if (m_marks != nullptr)
+        disconnect(m_marks, nullptr, this, nullptr);
+    m_marks = marks;
+    if (marks != nullptr)
+        connect(marks, &MarkSet::changed, this, [this] {
+            if (!m_rows.empty())
+                Q_EMIT dataChanged(index(0, kPathColumn),
+                                   index(static_cast<int>(m_rows.size()) - 1, kPathColumn),
+                                   {Qt::CheckStateRole});
+        });
 }
 
 QStringList HitListModel::mimeTypes() const
@@ -178,6 +212,8 @@ void HitListModel::clear()
     m_rows.clear();
     m_arrivals = 0;
     endResetModel();
+    if (m_marks != nullptr)
+        m_marks->clear();
 }
 
 void HitListModel::setLive(bool live)
@@ -260,6 +296,8 @@ void HitListModel::applyOrder()
 
 int HitListModel::removePaths(const std::vector<std::string>& paths)
 {
+    if (m_marks != nullptr)
+        m_marks->forget(paths);
     const std::set<std::string> gone(paths.begin(), paths.end());
     int removed = 0;
     for (int row = static_cast<int>(m_rows.size()) - 1; row >= 0; --row) {
@@ -312,6 +350,16 @@ std::vector<std::string> HitListModel::paths(const QModelIndexList& rows) const
     result.reserve(numbers.size());
     for (const int row : numbers)
         result.push_back(m_rows[static_cast<std::size_t>(row)].path);
+    return result;
+}
+
+std::vector<std::string> HitListModel::allPaths(bool withTarget) const
+{
+    std::vector<std::string> result;
+    result.reserve(m_rows.size());
+    for (const Row& row : m_rows)
+        if (withTarget || !row.record.isTarget)
+            result.push_back(row.path);
     return result;
 }
 

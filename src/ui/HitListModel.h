@@ -16,6 +16,7 @@ class TFileInfo;
 
 namespace ovrin::ui {
 
+class MarkSet;
 class ThumbnailCache;
 
 // One hit as the window keeps it: the engine's record, how alike it is to the
@@ -37,7 +38,8 @@ struct HitRecord {
 // The engine's order and rates are kept on the records; the rows are a view
 // order: best first (rate, then likeness) or by path. While a run goes on,
 // new hits join at the end so that nothing moves under the pointer; when it
-// ends, the chosen order takes in every row.
+// ends, the chosen order takes in every row. The path cell carries a check
+// box for the hit's mark in a MarkSet, which keeps it by path.
 class HitListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -55,6 +57,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     void sort(int column, Qt::SortOrder order) override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
@@ -66,9 +69,10 @@ public:
 
     void appendHits(std::vector<HitRecord> hits);
     void append(std::shared_ptr<TFileInfo> hit) { appendHits({HitRecord{std::move(hit)}}); }
+    // Drops every row and every mark.
     void clear();
     void setLive(bool live);
-    // Removes the rows of these paths; answers how many went.
+    // Removes the rows of these paths and their marks; answers how many went.
     int removePaths(const std::vector<std::string>& paths);
 
     std::shared_ptr<TFileInfo> hit(int row) const;
@@ -76,12 +80,15 @@ public:
     double likeness(int row) const;
     bool isTarget(int row) const;
     std::vector<std::string> paths(const QModelIndexList& rows) const;
+    // Every hit shown, in row order, the target's row only `withTarget`.
+    std::vector<std::string> allPaths(bool withTarget = true) const;
 
     // The rows in the order shown: rate, path (escaped as the command line's
     // CSV escapes it) and likeness.
     QByteArray toCsv() const;
 
     void setThumbnails(ThumbnailCache* thumbnails);
+    void setMarks(MarkSet* marks);
 
 private:
     struct Row;
@@ -93,6 +100,7 @@ private:
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     bool m_live = false;
     ThumbnailCache* m_thumbnails = nullptr;
+    MarkSet* m_marks = nullptr;
 };
 
 } // namespace ovrin::ui

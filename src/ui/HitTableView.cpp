@@ -21,6 +21,11 @@ bool HitTableView::isOpenKey(const QKeyEvent* event)
            event->modifiers() == Qt::NoModifier;
 }
 
+bool HitTableView::isMarkKey(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+}
+
 bool HitTableView::menuKey(QAbstractItemView* view, QKeyEvent* event)
 {
     // The menu key and Shift+F10 open the menu at the current row, so it is
@@ -49,6 +54,13 @@ void HitTableView::keyPressEvent(QKeyEvent* event)
 {
     if (isOpenKey(event)) {
         Q_EMIT openRequested();
+        event->accept();
+        return;
+    }
+    // Before the view's own Space, which would select, or tick the box of
+    // the current cell alone.
+    if (isMarkKey(event)) {
+        Q_EMIT markToggleRequested();
         event->accept();
         return;
     }

@@ -19,11 +19,14 @@ public:
     // it is empty: Enter alone opens the selection; the menu key and
     // Shift+F10 show the view's actions at the current row (true: shown).
     static bool isOpenKey(const QKeyEvent* event);
+    static bool isMarkKey(const QKeyEvent* event);
     static bool menuKey(QAbstractItemView* view, QKeyEvent* event);
     static void paintPlaceholder(QAbstractItemView* view, const QString& text);
 
 Q_SIGNALS:
     void openRequested();
+    // Space: the marks of the selected rows, or of the current one, turn.
+    void markToggleRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

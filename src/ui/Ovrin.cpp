@@ -14,6 +14,7 @@
 #include "ui/PathText.h"
 #include "ui/PictureLoader.h"
 #include "ui/PreviewPane.h"
+#include "ui/ProtectedFoldersDlg.h"
 #include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TSearchDlg.h"
@@ -40,6 +41,9 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include <algorithm>
+#include <iterator>
+
 // The library's resources are linked into a static library, whose
 // registration nothing else would pull into the program.
 static void initResources()
@@ -65,6 +69,8 @@ const char* const kGroupsRateKey = "Groups/matchRate";
 const char* const kGroupsSimilarityKey = "Groups/similarity";
 const char* const kGroupsKeepKey = "Groups/keep";
 const char* const kGroupsPreferredKey = "Groups/preferredFolders";
+// Stored as the preferred folders are.
+const char* const kProtectedKey = "Review/protectedFolders";
 
 constexpr int kProgressIntervalMs = 250;
 constexpr int kOpenWithoutAsking = 10;
@@ -143,6 +149,7 @@ Ovrin::Ovrin(QObject* parent)
     m_createIndexFileDlg = new TCreateIndexFileDlg(m_window.get());
     m_searchDlg = new TSearchDlg(m_window.get());
     m_groupsDlg = new GroupsDlg(m_window.get());
+    m_protectedDlg = new ProtectedFoldersDlg(m_window.get());
 
     // The window's own events (drops, the close) come here first.
     m_window->installEventFilter(this);
@@ -187,6 +194,13 @@ Ovrin::Ovrin(QObject* parent)
     m_groups = new GroupTreeModel(this);
     m_hitMarks = new MarkSet(this);
     m_groupMarks = new MarkSet(this);
+    const std::vector<std::string> protectedFolders =
+        foldersFromStore(platform::Preferences::standard().stringForKey(kProtectedKey));
+    m_hitMarks->setProtectedFolders(protectedFolders);
+    m_groupMarks->setProtectedFolders(protectedFolders);
+    m_hits->setMarks(m_hitMarks);
+    m_groups->setMarks(m_groupMarks);
+    connect(table, &HitTableView::markToggleRequested, this, &Ovrin::toggleMarksAction);
     m_groups->setThumbnails(m_thumbnails);
     GroupTreeView* tree = m_ui->tvGroups;
     tree->setModel(m_groups);
@@ -203,6 +217,7 @@ Ovrin::Ovrin(QObject* parent)
     }
     connect(tree, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
     connect(tree, &GroupTreeView::openRequested, this, &Ovrin::menuOpenGraphicFileAction);
+    connect(tree, &GroupTreeView::markToggleRequested, this, &Ovrin::toggleMarksAction);
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &Ovrin::updateActions);
     connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -234,6 +249,19 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionSelectMembers, &QAction::triggered, this, &Ovrin::menuSelectMembersAction);
     connect(m_ui->actionExportGroups, &QAction::triggered, this, &Ovrin::menuExportGroupsAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
+    connect(m_ui->actionMarkAllButKept, &QAction::triggered, this,
+            &Ovrin::menuMarkAllButKeptAction);
+    connect(m_ui->actionUnmarkAll, &QAction::triggered, this, &Ovrin::menuUnmarkAllAction);
+    connect(m_ui->actionInvertMarks, &QAction::triggered, this, &Ovrin::menuInvertMarksAction);
+    connect(m_ui->actionMarkInFolder, &QAction::triggered, this, &Ovrin::menuMarkInFolderAction);
+    connect(m_ui->actionUnmarkInFolder, &QAction::triggered, this,
+            &Ovrin::menuUnmarkInFolderAction);
+    connect(m_ui->actionMakeReference, &QAction::triggered, this, &Ovrin::menuMakeReferenceAction);
+    connect(m_ui->actionKeepAndNext, &QAction::triggered, this, &Ovrin::menuKeepAndNextAction);
+    connect(m_ui->actionNextGroup, &QAction::triggered, this, &Ovrin::menuNextGroupAction);
+    connect(m_ui->actionPreviousGroup, &QAction::triggered, this, &Ovrin::menuPreviousGroupAction);
+    connect(m_ui->actionProtectedFolders, &QAction::triggered, this,
+            &Ovrin::menuProtectedFoldersAction);
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
     auto* separator = new QAction(table);
     separator->setSeparator(true);
@@ -729,7 +757,7 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
                                                : QString());
     if (kind == RunKind::Groups && !m_starting) {
         summary = completeSummary(std::move(summary));
-        m_groups->setResult(groups);
+        m_groups->setResult(groups, m_groupsStarted.bits);
         m_ui->msgSummary->setText(
             groups ? RunReport::groups(summary, m_groups->picturesHeld(),
                                        static_cast<std::int64_t>(groups->table.paths.size()))
@@ -1079,6 +1107,259 @@ void Ovrin::menuExportGroupsAction()
                        *path + QLatin1Char('\n') + *problem);
 }
 
+// ---- Marks ---------------------------------------------------------------
+
+MarkSet* Ovrin::shownMarks() const
+{
+    return m_view == View::Groups ? m_groupMarks : m_hitMarks;
+}
+
+QModelIndex Ovrin::currentRow() const
+{
+    const QAbstractItemView* view = m_view == View::Groups
+                                        ? static_cast<QAbstractItemView*>(m_ui->tvGroups)
+                                        : static_cast<QAbstractItemView*>(m_ui->tvResult);
+    return view->currentIndex();
+}
+
+void Ovrin::report(const QString& text)
+{
+    m_ui->msgSummary->setText(text);
+    m_ui->msgSummary->show();
+}
+
+void Ovrin::markAndReport(const std::vector<std::string>& paths, bool mark, const QString& one,
+                          const QString& many, const QString& extra)
+{
+    MarkSet* marks = shownMarks();
+    std::int64_t counted = 0;
+    std::int64_t kept = 0;
+    for (const std::string& path : paths) {
+        if (mark && marks->isProtected(path))
+            ++kept;
+        else if (!mark && marks->isMarked(path))
+            ++counted;
+    }
+    if (mark)
+        counted = static_cast<std::int64_t>(marks->setMarked(paths, true));
+    else
+        marks->setMarked(paths, false);
+    QString text = RunReport::count(counted,
+                                    !one.isEmpty() ? one
+                                    : mark         ? tr("Marked %1 picture")
+                                                   : tr("Unmarked %1 picture"),
+                                    !many.isEmpty() ? many
+                                    : mark          ? tr("Marked %1 pictures")
+                                                    : tr("Unmarked %1 pictures"));
+    // Filled after the count, so that a name holding "%1" stays as it is.
+    if (!extra.isEmpty())
+        text = text.arg(extra);
+    if (kept > 0)
+        text += RunReport::count(kept, tr("; %1 under a protected folder stays unmarked"),
+                                 tr("; %1 under protected folders stay unmarked"));
+    report(text);
+}
+
+void Ovrin::menuMarkAllButKeptAction()
+{
+    const bool groups = m_view == View::Groups;
+    std::vector<std::string> paths = groups ? m_groups->memberPaths() : m_hits->allPaths(false);
+    // What was marked beyond those goes, so that the marks are exactly them.
+    std::vector<std::string> others = shownMarks()->marked();
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> stray;
+    std::set_difference(others.begin(), others.end(), paths.begin(), paths.end(),
+                        std::back_inserter(stray));
+    shownMarks()->setMarked(stray, false);
+    markAndReport(paths, true);
+}
+
+void Ovrin::menuUnmarkAllAction()
+{
+    markAndReport(shownMarks()->marked(), false);
+}
+
+void Ovrin::menuInvertMarksAction()
+{
+    MarkSet* marks = shownMarks();
+    std::vector<std::string> paths;
+    if (m_view == View::Groups) {
+        const QModelIndex current = currentRow();
+        paths = m_groups->groupPaths(current.isValid() ? current : m_groups->index(0, 0));
+    } else {
+        paths = m_hits->allPaths();
+    }
+    std::vector<std::string> marked;
+    std::vector<std::string> unmarked;
+    for (const std::string& path : paths)
+        (marks->isMarked(path) ? marked : unmarked).push_back(path);
+    marks->setMarked(marked, false);
+    markAndReport(unmarked, true, tr("Marks inverted: %1 picture marked, %2 unmarked"),
+                  tr("Marks inverted: %1 pictures marked, %2 unmarked"),
+                  QLocale().toString(static_cast<qulonglong>(marked.size())));
+}
+
+void Ovrin::markFolder(bool mark)
+{
+    const std::string current =
+        m_view == View::Groups ? m_groups->path(currentRow()) : m_hits->path(currentRow().row());
+    const QString start =
+        current.empty() ? QDir::homePath() : UiHooks::startFolderFor(PathText::display(current));
+    const auto chosen = UiHooks::openFolder(m_window.get(), start);
+    m_window->activateWindow();
+    if (!chosen)
+        return;
+    std::string folder = PathText::fromText(*chosen);
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    const std::vector<std::string> under{folder};
+    std::vector<std::string> paths;
+    for (std::string& path : m_view == View::Groups ? m_groups->allPaths() : m_hits->allPaths())
+        if (preferenceRank(path, under) == 0)
+            paths.push_back(std::move(path));
+    const QString shown = PathText::display(folder);
+    if (mark)
+        markAndReport(paths, true, tr("Marked %1 picture under %2"),
+                      tr("Marked %1 pictures under %2"), shown);
+    else
+        markAndReport(paths, false, tr("Unmarked %1 picture under %2"),
+                      tr("Unmarked %1 pictures under %2"), shown);
+}
+
+void Ovrin::menuMarkInFolderAction()
+{
+    markFolder(true);
+}
+
+void Ovrin::menuUnmarkInFolderAction()
+{
+    markFolder(false);
+}
+
+void Ovrin::toggleMarksAction()
+{
+    const QModelIndex current = currentRow();
+    const std::string here =
+        m_view == View::Groups ? m_groups->path(current) : m_hits->path(current.row());
+    std::vector<std::string> paths = selectedPaths();
+    if (!here.empty() && std::find(paths.begin(), paths.end(), here) == paths.end())
+        paths = {here};
+    if (paths.empty())
+        return;
+    const MarkSet* marks = shownMarks();
+    const bool mark = std::any_of(paths.begin(), paths.end(), [marks](const std::string& path) {
+        return !marks->isMarked(path) && !marks->isProtected(path);
+    });
+    const bool anyMarked =
+        std::any_of(paths.begin(), paths.end(),
+                    [marks](const std::string& path) { return marks->isMarked(path); });
+    // Nothing to unmark either: tell why the box stays empty.
+    markAndReport(paths, mark || !anyMarked);
+}
+
+void Ovrin::menuMakeReferenceAction()
+{
+    if (m_view != View::Groups)
+        return;
+    const QModelIndex current = currentRow();
+    const std::string path = m_groups->path(current);
+    if (!path.empty() && m_groups->isReference(current)) {
+        report(tr("“%1” is already the copy its group keeps.").arg(fileName(path)));
+        return;
+    }
+    // The group keeps its row: the picture moves up to it.
+    const QModelIndex reference = m_groups->referenceOf(current);
+    if (!m_groups->makeReference(current)) {
+        report(tr("Choose a member of a group to keep it instead of its reference."));
+        return;
+    }
+    GroupTreeView* tree = m_ui->tvGroups;
+    tree->selectionModel()->setCurrentIndex(reference, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+    tree->scrollTo(reference);
+    previewSelection();
+    report(tr("“%1” is now the copy its group keeps.").arg(fileName(path)));
+}
+
+void Ovrin::stepGroup(int step)
+{
+    if (m_view != View::Groups)
+        return;
+    const QModelIndex row = m_groups->stepGroup(currentRow(), step);
+    if (!row.isValid()) {
+        report(step > 0 ? tr("This is the last group.") : tr("This is the first group."));
+        return;
+    }
+    GroupTreeView* tree = m_ui->tvGroups;
+    tree->expand(row);
+    tree->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    tree->scrollTo(row);
+}
+
+void Ovrin::menuNextGroupAction()
+{
+    stepGroup(1);
+}
+
+void Ovrin::menuPreviousGroupAction()
+{
+    stepGroup(-1);
+}
+
+void Ovrin::menuKeepAndNextAction()
+{
+    if (m_view != View::Groups)
+        return;
+    const QModelIndex current = currentRow();
+    const std::string kept = m_groups->path(current);
+    if (kept.empty()) {
+        report(tr("Choose the picture of a group to keep."));
+        return;
+    }
+    const QModelIndex reference = m_groups->referenceOf(current);
+    // The last picture of a group whose reference went stays a member: it is
+    // kept all the same.
+    if (!m_groups->isReference(current))
+        m_groups->makeReference(current);
+    std::vector<std::string> others = m_groups->groupPaths(reference);
+    others.erase(std::remove(others.begin(), others.end(), kept), others.end());
+    m_groupMarks->setMarked(kept, false);
+    markAndReport(others, true, tr("Kept “%2”, marked %1 other"), tr("Kept “%2”, marked %1 others"),
+                  fileName(kept));
+    const QModelIndex next = m_groups->stepGroup(reference, 1);
+    GroupTreeView* tree = m_ui->tvGroups;
+    const QModelIndex row = next.isValid() ? next : reference;
+    tree->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    tree->scrollTo(row);
+}
+
+void Ovrin::menuProtectedFoldersAction()
+{
+    m_protectedDlg->setFolders(m_groupMarks->protectedFolders());
+    const bool confirmed = m_protectedDlg->exec() == QDialog::Accepted;
+    m_window->activateWindow();
+    if (!confirmed)
+        return;
+    const std::vector<std::string> folders = m_protectedDlg->folders();
+    const std::size_t before = m_hitMarks->size() + m_groupMarks->size();
+    m_hitMarks->setProtectedFolders(folders);
+    m_groupMarks->setProtectedFolders(folders);
+    const std::size_t dropped = before - m_hitMarks->size() - m_groupMarks->size();
+    platform::Preferences& store = platform::Preferences::standard();
+    store.setString(kProtectedKey, storedFolders(folders));
+    store.synchronize();
+    // Boxes that can no longer be ticked, or can again.
+    m_ui->tvResult->viewport()->update();
+    m_ui->tvGroups->viewport()->update();
+    report(dropped == 0 ? RunReport::count(static_cast<std::int64_t>(folders.size()),
+                                           tr("%1 protected folder"), tr("%1 protected folders"))
+                        : RunReport::count(static_cast<std::int64_t>(dropped),
+                                           tr("%1 mark under a protected folder was dropped"),
+                                           tr("%1 marks under protected folders were dropped")));
+}
+
 // ---- The window's parts --------------------------------------------------
 
 void Ovrin::showView(View view)
@@ -1133,6 +1414,14 @@ void Ovrin::updateActions()
     m_ui->actionCopyPaths->setEnabled(selected);
     m_ui->actionMoveToTrash->setEnabled(selected);
     m_ui->actionExportHits->setEnabled(!groups && m_hits->rowCount() > 0);
+    const bool rows = groups ? m_groups->rowCount() > 0 : m_hits->rowCount() > 0;
+    for (QAction* action :
+         {m_ui->actionMarkAllButKept, m_ui->actionUnmarkAll, m_ui->actionInvertMarks,
+          m_ui->actionMarkInFolder, m_ui->actionUnmarkInFolder})
+        action->setEnabled(rows);
+    for (QAction* action : {m_ui->actionMakeReference, m_ui->actionKeepAndNext,
+                            m_ui->actionNextGroup, m_ui->actionPreviousGroup})
+        action->setEnabled(groups && rows);
 }
 
 void Ovrin::updateTitle()

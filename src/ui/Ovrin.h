@@ -40,6 +40,7 @@ namespace ovrin::ui {
 class GroupTreeModel;
 class MarkSet;
 class PictureLoader;
+class ProtectedFoldersDlg;
 class TargetCheck;
 class TCreateIndexFileDlg;
 class TSearchDlg;
@@ -116,6 +117,21 @@ public Q_SLOTS:
     void menuFindGroupsAction();
     void menuSelectMembersAction();
     void menuExportGroupsAction();
+    void menuMarkAllButKeptAction();
+    void menuUnmarkAllAction();
+    void menuInvertMarksAction();
+    void menuMarkInFolderAction();
+    void menuUnmarkInFolderAction();
+    void menuMakeReferenceAction();
+    void menuKeepAndNextAction();
+    void menuNextGroupAction();
+    void menuPreviousGroupAction();
+    void menuProtectedFoldersAction();
+    // Space in a view: the selected rows (or the current one) are all marked,
+    // or all unmarked when every one that can be is marked already.
+    void toggleMarksAction();
+
+    ProtectedFoldersDlg* protectedFoldersDlg() const { return m_protectedDlg; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -163,12 +179,24 @@ private:
     void loadGroupsValues();
     bool saveGroupsValues();
     HitRecord recordFor(const std::shared_ptr<TFileInfo>& info) const;
+    MarkSet* shownMarks() const;
+    QModelIndex currentRow() const;
+    // Marks or unmarks `paths` in the view shown and says in the status line
+    // how many: `one` and `many` count them ("Marked %1 pictures"), `extra`
+    // fills their %2, and the pictures under protected folders left unmarked
+    // are told after them.
+    void markAndReport(const std::vector<std::string>& paths, bool mark, const QString& one = {},
+                       const QString& many = {}, const QString& extra = {});
+    void report(const QString& text);
+    void markFolder(bool mark);
+    void stepGroup(int step);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
     TCreateIndexFileDlg* m_createIndexFileDlg = nullptr;
     TSearchDlg* m_searchDlg = nullptr;
     GroupsDlg* m_groupsDlg = nullptr;
+    ProtectedFoldersDlg* m_protectedDlg = nullptr;
     std::shared_ptr<TGraphicSearch> m_gs;
     HitListModel* m_hits = nullptr;
     GroupTreeModel* m_groups = nullptr;

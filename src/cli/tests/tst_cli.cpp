@@ -133,12 +133,14 @@ private Q_SLOTS:
         QCOMPARE(index.options.indexFile, std::optional<std::string>("i.ovi"));
         QCOMPARE(CommandLine::parse({"search", "t", "--help"}).kind, CommandLine::Kind::Help);
 
-        const auto groups = CommandLine::parse({"groups", "--dir", "d", "--similarity", "loose",
-                                                "--keep=oldest", "--prefer", "a", "--prefer=b"});
+        const auto groups =
+            CommandLine::parse({"groups", "--dir", "d", "--similarity", "loose", "--keep=oldest",
+                                "--prefer", "a", "--prefer=b", "--protect", "c"});
         QCOMPARE(groups.kind, CommandLine::Kind::Groups);
         QCOMPARE(groups.options.similarity, ovrin::Similarity::Loose);
         QCOMPARE(groups.options.keep, ovrin::KeepRule::Oldest);
         QCOMPARE(groups.options.preferred, (std::vector<std::string>{"a", "b"}));
+        QCOMPARE(groups.options.protectedFolders, std::vector<std::string>{"c"});
         const auto defaults = CommandLine::parse({"groups", "--index", "i"});
         QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
         QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
@@ -393,9 +395,12 @@ private Q_SLOTS:
         const QString photoPath = tree + QStringLiteral("/a/photo.jpg");
         const QString link = tree + QStringLiteral("/b/album-link/photo.jpg");
         const QString hard = tree + QStringLiteral("/hard.jpg");
-        const auto groups = [&](const char* format) {
-            const Run run = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
-                                    QStringLiteral("--format"), QString::fromLatin1(format)});
+        const auto groups = [&](const char* format, const QString& protect = {}) {
+            QStringList arguments{QStringLiteral("groups"), QStringLiteral("--dir"), tree,
+                                  QStringLiteral("--format"), QString::fromLatin1(format)};
+            if (!protect.isEmpty())
+                arguments << QStringLiteral("--protect") << protect;
+            const Run run = runCli(arguments);
             return run.exitCode == 0 ? run.out.split(u'\n', Qt::SkipEmptyParts) : QStringList();
         };
 
@@ -422,6 +427,13 @@ private Q_SLOTS:
                                       QStringLiteral("--prefer"), tree + QStringLiteral("/b")});
         QVERIFY2(preferred.out.startsWith(QStringLiteral("ref\t100.0\t") + link + u'\n'),
                  qPrintable(preferred.out));
+        // A member under a protected folder is never one to remove.
+        QCOMPARE(groups("json", tree + QStringLiteral("/a")), json);
+        QCOMPARE(groups("csv", tree + QStringLiteral("/a")), csv);
+        const QString half = QStringLiteral("\"path\":\"%1/half.jpg\",\"protected\":true}]}");
+        QVERIFY(groups("json", tree)[0].endsWith(half.arg(tree)));
+        QVERIFY(groups("csv", tree).last().startsWith(QStringLiteral("1,protected,")));
+        QVERIFY(groups("tsv", tree).last().startsWith(QStringLiteral("protected\t")));
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the
@@ -542,6 +554,9 @@ private Q_SLOTS:
         QTest::newRow("picture as index to search")
             << QStringLiteral("exec \"$0\" search \"$1/target.jpg\" --index \"$1/target.jpg\"")
             << QStringLiteral("not an index file");
+        QTest::newRow("missing protected folder")
+            << QStringLiteral("exec \"$0\" groups --dir \"$1/tree\" --protect \"$1/none\"")
+            << QStringLiteral("--protect %1/none: no such folder");
         QTest::newRow("index into a missing folder")
             << QStringLiteral("exec \"$0\" index \"$1/tree\" \"$1/no/i.ovi\"")
             << QStringLiteral("does not exist");

@@ -29,6 +29,7 @@ namespace ovrin::uitest {
 using namespace ovrin;
 
 QObject* makeUiTests();
+QObject* makeMarksTests();
 
 struct Alert {
     QString message;

@@ -257,6 +257,78 @@
         <source>Ctrl+Q</source>
         <translation>Ctrl+Q</translation>
     </message>
+    <message>
+        <source>&amp;Mark</source>
+        <translation>&amp;Markieren</translation>
+    </message>
+    <message>
+        <source>Mark &amp;All but the Kept Copy</source>
+        <translation>&amp;Alle außer der behaltenen Kopie markieren</translation>
+    </message>
+    <message>
+        <source>Ctrl+M</source>
+        <translation>Ctrl+M</translation>
+    </message>
+    <message>
+        <source>&amp;Unmark All</source>
+        <translation>Alle Markierungen &amp;entfernen</translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+M</source>
+        <translation>Ctrl+Shift+M</translation>
+    </message>
+    <message>
+        <source>&amp;Invert Marks in Group</source>
+        <translation>Markierungen der Gruppe &amp;umkehren</translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+I</source>
+        <translation>Ctrl+Shift+I</translation>
+    </message>
+    <message>
+        <source>Mark in &amp;Folder…</source>
+        <translation>In &amp;Ordner markieren …</translation>
+    </message>
+    <message>
+        <source>U&amp;nmark in Folder…</source>
+        <translation>Markierungen in Ordner e&amp;ntfernen …</translation>
+    </message>
+    <message>
+        <source>Make &amp;Reference</source>
+        <translation>Zur &amp;Referenz machen</translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>&amp;Keep This, Mark Others, Next</source>
+        <translation>&amp;Behalten, andere markieren, weiter</translation>
+    </message>
+    <message>
+        <source>K</source>
+        <translation>K</translation>
+    </message>
+    <message>
+        <source>Ne&amp;xt Group</source>
+        <translation>Nä&amp;chste Gruppe</translation>
+    </message>
+    <message>
+        <source>Alt+Down</source>
+        <translation>Alt+Down</translation>
+    </message>
+    <message>
+        <source>&amp;Previous Group</source>
+        <translation>&amp;Vorherige Gruppe</translation>
+    </message>
+    <message>
+        <source>Alt+Up</source>
+        <translation>Alt+Up</translation>
+    </message>
+    <message>
+        <source>Pro&amp;tected Folders…</source>
+        <translation>&amp;Geschützte Ordner …</translation>
+    </message>
 </context>
 <context>
     <name>Ovrin</name>
@@ -1247,6 +1319,102 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
         <source>similarity %1 · keep %2</source>
         <translation>Ähnlichkeitsstufe %1 · behalten: %2</translation>
     </message>
+    <message>
+        <source>Marked %1 picture</source>
+        <translation>%1 Bild markiert</translation>
+    </message>
+    <message>
+        <source>Unmarked %1 picture</source>
+        <translation>Markierung von %1 Bild entfernt</translation>
+    </message>
+    <message>
+        <source>Marked %1 pictures</source>
+        <translation>%1 Bilder markiert</translation>
+    </message>
+    <message>
+        <source>Unmarked %1 pictures</source>
+        <translation>Markierung von %1 Bildern entfernt</translation>
+    </message>
+    <message>
+        <source>; %1 under a protected folder stays unmarked</source>
+        <translation>; %1 Bild in einem geschützten Ordner bleibt unmarkiert</translation>
+    </message>
+    <message>
+        <source>; %1 under protected folders stay unmarked</source>
+        <translation>; %1 Bilder in geschützten Ordnern bleiben unmarkiert</translation>
+    </message>
+    <message>
+        <source>Marks inverted: %1 picture marked, %2 unmarked</source>
+        <translation>Markierungen umgekehrt: %1 Bild markiert, %2 nicht mehr</translation>
+    </message>
+    <message>
+        <source>Marks inverted: %1 pictures marked, %2 unmarked</source>
+        <translation>Markierungen umgekehrt: %1 Bilder markiert, %2 nicht mehr</translation>
+    </message>
+    <message>
+        <source>Marked %1 picture under %2</source>
+        <translation>%1 Bild in %2 markiert</translation>
+    </message>
+    <message>
+        <source>Marked %1 pictures under %2</source>
+        <translation>%1 Bilder in %2 markiert</translation>
+    </message>
+    <message>
+        <source>Unmarked %1 picture under %2</source>
+        <translation>Markierung von %1 Bild in %2 entfernt</translation>
+    </message>
+    <message>
+        <source>Unmarked %1 pictures under %2</source>
+        <translation>Markierung von %1 Bildern in %2 entfernt</translation>
+    </message>
+    <message>
+        <source>“%1” is already the copy its group keeps.</source>
+        <translation>„%1“ ist schon die Kopie, die seine Gruppe behält.</translation>
+    </message>
+    <message>
+        <source>Choose a member of a group to keep it instead of its reference.</source>
+        <translation>Wählen Sie ein Mitglied einer Gruppe, um es statt ihrer Referenz zu behalten.</translation>
+    </message>
+    <message>
+        <source>“%1” is now the copy its group keeps.</source>
+        <translation>„%1“ ist jetzt die Kopie, die seine Gruppe behält.</translation>
+    </message>
+    <message>
+        <source>This is the last group.</source>
+        <translation>Dies ist die letzte Gruppe.</translation>
+    </message>
+    <message>
+        <source>This is the first group.</source>
+        <translation>Dies ist die erste Gruppe.</translation>
+    </message>
+    <message>
+        <source>Choose the picture of a group to keep.</source>
+        <translation>Wählen Sie das Bild einer Gruppe, das bleiben soll.</translation>
+    </message>
+    <message>
+        <source>Kept “%2”, marked %1 other</source>
+        <translation>„%2“ behalten, %1 weiteres markiert</translation>
+    </message>
+    <message>
+        <source>Kept “%2”, marked %1 others</source>
+        <translation>„%2“ behalten, %1 weitere markiert</translation>
+    </message>
+    <message>
+        <source>%1 protected folder</source>
+        <translation>%1 geschützter Ordner</translation>
+    </message>
+    <message>
+        <source>%1 protected folders</source>
+        <translation>%1 geschützte Ordner</translation>
+    </message>
+    <message>
+        <source>%1 mark under a protected folder was dropped</source>
+        <translation>%1 Markierung in einem geschützten Ordner wurde entfernt</translation>
+    </message>
+    <message>
+        <source>%1 marks under protected folders were dropped</source>
+        <translation>%1 Markierungen in geschützten Ordnern wurden entfernt</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::PreviewPane</name>
@@ -1329,6 +1497,37 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>No preview</source>
         <translation>Keine Vorschau</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::ProtectedFoldersDlg</name>
+    <message>
+        <source>Protected Folders</source>
+        <translation>Geschützte Ordner</translation>
+    </message>
+    <message>
+        <source>Pictures under these folders can never be marked, so no action on the marked pictures touches them:</source>
+        <translation>Bilder in diesen Ordnern können nie markiert werden, daher berührt sie keine Aktion auf den markierten Bildern:</translation>
+    </message>
+    <message>
+        <source>Protected folders</source>
+        <translation>Geschützte Ordner</translation>
+    </message>
+    <message>
+        <source>&amp;Add…</source>
+        <translation>&amp;Hinzufügen …</translation>
+    </message>
+    <message>
+        <source>Add a protected folder</source>
+        <translation>Einen geschützten Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the chosen protected folder</source>
+        <translation>Den gewählten geschützten Ordner entfernen</translation>
     </message>
 </context>
 <context>
