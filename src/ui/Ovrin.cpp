@@ -6,6 +6,7 @@
 #include "settings/TSetting.h"
 #include "signature/TFileInfo.h"
 #include "ui/ContextStrip.h"
+#include "ui/ExclusionsDlg.h"
 #include "ui/GroupExport.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupTreeView.h"
@@ -153,6 +154,7 @@ Ovrin::Ovrin(QObject* parent)
         m_settingSaved = m_setting->clone();
     m_gs = std::make_shared<TGraphicSearch>(this);
     m_gs->loadSetting(*m_setting);
+    m_gs->setExclusions(ExclusionsDlg::stored());
     m_remembered = {m_gs->target().filePath(), m_gs->topDirPath(), m_gs->indexFilePath()};
 
     m_hits = new HitListModel(this);
@@ -234,6 +236,8 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionSelectMembers, &QAction::triggered, this, &Ovrin::menuSelectMembersAction);
     connect(m_ui->actionExportGroups, &QAction::triggered, this, &Ovrin::menuExportGroupsAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
+    connect(m_ui->actionExclusions, &QAction::triggered, this,
+            [this] { ExclusionsDlg::edit(m_window.get(), *m_gs); });
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
     auto* separator = new QAction(table);
     separator->setSeparator(true);
