@@ -545,6 +545,11 @@ private Q_SLOTS:
         for (const std::int32_t method :
              {TGraphicSearch::kSearchDirectory, TGraphicSearch::kSearchIndexFile})
             QCOMPARE(found(true, method, all, true), std::vector<std::string>{"0"});
+        // A folder left out whole would empty the index there; it is kept.
+        f.engine->setExclusions(Exclusions({f.root}, {}));
+        QVERIFY(f.makeIndex(f.root, some));
+        QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::KeptExisting);
+        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, some, false), one);
     }
 
     // Paths beyond what the system takes whole, and names that are no UTF-8.
