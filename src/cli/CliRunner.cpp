@@ -1,11 +1,13 @@
 #include "cli/CliRunner.h"
 
+#include "engine/Exclusions.h"
 #include "indexfile/TIndexReader.h"
 #include "platform/FileManager.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sys/ioctl.h>
 #include <system_error>
@@ -129,6 +131,32 @@ bool CliRunner::makePathsAbsolute(Options& options)
                          ? absolute->substr(0, absolute->size() - 1)
                          : *absolute;
         }
+    for (std::string& folder : options.excludeFolders) {
+        // "~" is the shell's, passed on where it was not expanded (--exclude=~/x).
+        const char* home = std::getenv("HOME");
+        if ((folder == "~" || folder.starts_with("~/")) && home != nullptr && *home == '/')
+            folder.replace(0, 1, home);
+        const auto absolute = absolutePath(folder);
+        if (!absolute) {
+            message(std::string("ovrin-cli: cannot tell the current folder: ") +
+                    std::strerror(errno) + "\n");
+            return false;
+        }
+        // Compared with the paths the walk builds, which hold no "..".
+        folder.clear();
+        std::size_t start = 1;
+        while (start <= absolute->size()) {
+            const std::size_t slash = std::min(absolute->find('/', start), absolute->size());
+            const std::string_view part(absolute->data() + start, slash - start);
+            if (part == "..")
+                folder.resize(std::min(folder.size(), folder.rfind('/')));
+            else if (!part.empty())
+                folder.append("/").append(part);
+            start = slash + 1;
+        }
+        if (folder.empty())
+            folder = "/";
+    }
     if (!options.target.empty()) {
         const auto absolute = absolutePath(options.target);
         if (!absolute) {
@@ -182,6 +210,13 @@ std::string CliRunner::skippedText(const RunSummary& summary)
                  describeSkipReason(static_cast<SkipReason>(i));
     }
     return parts.empty() ? text : text + " (" + parts + ")";
+}
+
+std::string CliRunner::excludedText(const RunSummary& summary)
+{
+    return summary.excluded == 0
+               ? std::string()
+               : ", " + std::to_string(summary.excluded) + " left out by --exclude";
 }
 
 std::string CliRunner::staleText(const RunSummary& summary)
@@ -357,6 +392,7 @@ bool CliRunner::setUpEngine(Options options)
     m_engine->setBits(options.bits);
     m_engine->setMatchRate(options.matchRate);
     m_engine->setJobs(options.jobs);
+    m_engine->setExclusions(Exclusions(options.excludeFolders, options.excludePatterns));
     if (options.directory) {
         m_engine->setTopDirPath(*options.directory);
         m_engine->setPixelNumber(options.pixelNumber);
@@ -431,6 +467,7 @@ ExitCode CliRunner::index(Options options, const std::atomic<bool>& interrupted)
     m_engine->setPixelNumber(options.pixelNumber);
     m_engine->setJobs(options.jobs);
     m_engine->setRebuildIndex(options.rebuild);
+    m_engine->setExclusions(Exclusions(options.excludeFolders, options.excludePatterns));
     if (const StartResult started = m_engine->makeIndexFile(); !started)
         return refused(started);
     waitForEnd(*m_engine, interrupted);
@@ -442,7 +479,7 @@ ExitCode CliRunner::index(Options options, const std::atomic<bool>& interrupted)
         message(std::to_string(summary.indexed) + " pictures indexed (" +
                 std::to_string(summary.reused) + " reused, " + std::to_string(summary.decoded) +
                 " decoded), " + std::to_string(summary.removed) + " removed, " +
-                skippedText(summary) + "\n");
+                skippedText(summary) + excludedText(summary) + "\n");
         return ExitCode::Ok;
     case RunSummary::IndexResult::Partial:
         message("interrupted: a partial index of " + std::to_string(summary.indexed) +
@@ -612,7 +649,8 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
     if (print(text) != ExitCode::Ok)
         return ExitCode::Failure;
     // Entries passed over or decoded anew are told even where no progress is shown.
-    if (result && (m_showProgress || summary.leftOut > 0 || summary.redecoded > 0)) {
+    if (result &&
+        (m_showProgress || summary.leftOut > 0 || summary.redecoded > 0 || summary.excluded > 0)) {
         std::string line = std::to_string(result->groups.size()) + " groups holding " +
                            std::to_string(grouped) + " of " +
                            std::to_string(result->table.paths.size()) + " pictures";
@@ -621,7 +659,7 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
                 ", " + std::to_string(summary.redecoded) + " decoded again (changed since indexed)";
         if (summary.leftOut > 0)
             line += ", " + std::to_string(summary.leftOut) + " left out (vanished or unreadable)";
-        message(line + "\n");
+        message(line + excludedText(summary) + "\n");
     }
     return ExitCode::Ok;
 }

@@ -59,6 +59,8 @@ public:
     static std::string skippedText(const RunSummary& summary);
     // Entries whose files changed or went since the index was written.
     static std::string staleText(const RunSummary& summary);
+    // ", 3 left out by --exclude", or nothing when none was.
+    static std::string excludedText(const RunSummary& summary);
 
 private:
     class InterruptWatch;

@@ -21,6 +21,11 @@ std::optional<std::int32_t> parseInt32(const std::string& text)
     return value;
 }
 
+bool isFolderExclusion(const std::string& text)
+{
+    return text.find('/') != std::string::npos || text == "." || text == ".." || text == "~";
+}
+
 std::string CommandLine::usage()
 {
     return "Usage: ovrin-cli search TARGET --dir DIR [--bits B] [--match-rate R]\n"
@@ -32,6 +37,7 @@ std::string CommandLine::usage()
            "       ovrin-cli groups (--index INDEXFILE | --dir DIR) [--bits B] [--match-rate R]\n"
            "                 [--similarity S] [--keep K] [--prefer DIR]... [--protect DIR]...\n"
            "                 [--pixel-number N] [--jobs J] [--format tsv|csv|json]\n"
+           "       (search, index and groups also take [--exclude X]...)\n"
            "       ovrin-cli --help\n"
            "\n"
            "search  lists every picture under DIR, or in an index file made earlier, that\n"
@@ -52,6 +58,9 @@ std::string CommandLine::usage()
            "  --jobs J            decoding threads, 1 to 1024 (default: one per hardware thread)\n"
            "  --rebuild           decode every picture again instead of updating the index\n"
            "  --verbose, -v       list every skipped file with its reason on stderr\n"
+           "  --exclude X         leave out the folder X (a path: holds a '/', or is '.',\n"
+           "                      '..' or '~') or every file and folder whose name matches\n"
+           "                      the pattern X ('*.tmp', '.thumbnails'); repeatable\n"
            "OPTIONS of groups:\n"
            "  --similarity S      strict, normal (default) or loose: how alike in structure\n"
            "                      a member must be to its group's first picture\n"
@@ -108,6 +117,8 @@ bool takes(CommandLine::Kind kind, const std::string& name)
         return kind == Kind::Search;
     if (name == "--rebuild")
         return kind == Kind::Index;
+    if (name == "--exclude")
+        return kind == Kind::Search || kind == Kind::Index || kind == Kind::Groups;
     if (name == "--similarity" || name == "--keep" || name == "--prefer" || name == "--protect")
         return kind == Kind::Groups;
     return false;
@@ -195,6 +206,13 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             if (value->empty())
                 return fail(name + " needs a folder");
             (name == "--prefer" ? options.preferred : options.protectedFolders).push_back(*value);
+            continue;
+        }
+        if (name == "--exclude") {
+            if (value->empty())
+                return fail("--exclude needs a folder or a name pattern");
+            (isFolderExclusion(*value) ? options.excludeFolders : options.excludePatterns)
+                .push_back(*value);
             continue;
         }
         if (name == "--similarity") {

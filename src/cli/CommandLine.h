@@ -45,6 +45,10 @@ struct Options {
     // groups: folders whose copies are never named for removal (full paths
     // once run)
     std::vector<std::string> protectedFolders;
+    // search, index, groups --exclude: folders (full paths once run) and name
+    // patterns left out of the collection
+    std::vector<std::string> excludeFolders;
+    std::vector<std::string> excludePatterns;
 };
 
 // The parsed command line: which command with which options, or a usage error
@@ -59,6 +63,10 @@ struct CommandLine {
     static CommandLine parse(const std::vector<std::string>& arguments);
     static std::string usage();
 };
+
+// Whether an --exclude text names a folder rather than a name pattern: one
+// with a '/', ".", "..", "~" alone or before a '/'.
+bool isFolderExclusion(const std::string& text);
 
 // Strict decimal 32-bit integer: the whole text, an optional sign, nothing else.
 std::optional<std::int32_t> parseInt32(const std::string& text);

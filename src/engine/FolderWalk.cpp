@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace ovrin {
 
@@ -21,7 +22,9 @@ bool FolderWalk::open(const std::string& top, int* error)
     level.fd.reset(FileManager::openFolder(top, error));
     if (!level.fd.isOpen())
         return false;
-    auto names = FileManager::listFolder(level.fd.get(), error);
+    m_topLeftOut = m_exclusions.excludes(top);
+    auto names = m_topLeftOut ? std::optional<std::vector<std::string>>(std::in_place)
+                              : FileManager::listFolder(level.fd.get(), error);
     const auto status = FileManager::fileStatusOf(level.fd.get());
     if (!names || !status)
         return false;
@@ -81,6 +84,8 @@ bool FolderWalk::reopen(std::size_t level, int childFd)
 
 bool FolderWalk::run(Handler& handler)
 {
+    if (std::exchange(m_topLeftOut, false))
+        handler.leftOut(m_path);
     while (!m_stack.empty()) {
         Level& level = m_stack.back();
         if (level.next == level.names.size()) {
@@ -100,6 +105,10 @@ bool FolderWalk::run(Handler& handler)
             return false;
         const std::string& name = level.names[level.next++];
         const std::string path = FileManager::appendPathComponent(m_path, name);
+        if (m_exclusions.matchesName(name) || m_exclusions.inFolder(path)) {
+            handler.leftOut(path);
+            continue;
+        }
         int error = 0;
         const auto status = FileManager::fileStatusAt(level.fd.get(), name, &error);
         if (!status) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Exclusions.h"
 #include "engine/RunSummary.h"
 #include "platform/FileManager.h"
 
@@ -27,6 +28,8 @@ struct WalkFile {
 // times in one run is not walked again (each such path counts as skipped), so
 // links among sibling folders cannot multiply the work. The walk goes by open
 // folder descriptors, so depth is no limit, and keeps only a few of them open.
+// What the exclusions leave out is never looked at: an excluded folder is not
+// opened, an excluded name not even examined.
 class FolderWalk {
 public:
     static constexpr int kMaxFolderVisits = 4;
@@ -41,6 +44,8 @@ public:
         virtual void file(const WalkFile& file) = 0;
         virtual void skipped(const std::string& path, SkipReason reason,
                              platform::LoadFailure detail) = 0;
+        // An entry the exclusions leave out (the top too, when they hold it).
+        virtual void leftOut(const std::string& path) { static_cast<void>(path); }
 
     protected:
         Handler() = default;
@@ -48,6 +53,8 @@ public:
         Handler& operator=(const Handler&) = default;
     };
 
+    // Before open(): a top they leave out is opened but not listed.
+    void setExclusions(Exclusions exclusions) { m_exclusions = std::move(exclusions); }
     // Opens and lists the top folder; false with errno in `error` when it
     // cannot be listed.
     bool open(const std::string& top, int* error);
@@ -74,6 +81,8 @@ private:
     std::vector<Level> m_stack;
     std::unordered_map<platform::FileIdentity, int, platform::FileIdentityHash> m_visits;
     std::size_t m_maxOpenFolders = 16;
+    Exclusions m_exclusions;
+    bool m_topLeftOut = false;
 };
 
 } // namespace ovrin

@@ -257,6 +257,10 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
         ++summary.examined;
         if (entry.stored.size() != 2 * static_cast<std::size_t>(table.count))
             continue; // another pixel number, or damaged: never a look-alike
+        if (run.settings().exclusions.excludes(entry.path)) {
+            ++summary.excluded;
+            continue;
+        }
         DecodePipeline::Item item;
         item.path = entry.path;
         const auto status = platform::FileManager::fileStatus(item.path);

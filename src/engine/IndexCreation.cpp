@@ -99,6 +99,12 @@ void runIndexCreation(RunContext& run)
 
     const bool hadIndex = TIndexReader(FileManager::resolveLinks(indexPath)).isIndexFile();
     summary.index = hadIndex ? IndexResult::KeptExisting : IndexResult::NotWritten;
+    if (settings.exclusions.excludes(settings.topDirPath.value_or(std::string()))) {
+        // Its index would be empty, and an update would empty the one there.
+        run.fail("The folder " + settings.topDirPath.value_or(std::string()) +
+                 " is left out by the exclusions, so there is nothing to index.");
+        return;
+    }
     AtomicFile::removeStaleTemporaries(indexPath, kStaleTemporarySeconds, headStart());
 
     // Signatures of pictures unchanged since the index there was written are

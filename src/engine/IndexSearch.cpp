@@ -59,6 +59,11 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     TIndexReader::Entry entry;
     RunSummary& summary = run.summary();
     while (reader.next(entry, &run.proceedFlag(), filter)) {
+        // Only a matching entry's path is read, so only those are weighed.
+        if (settings.exclusions.excludes(entry.path)) {
+            ++summary.excluded;
+            continue;
+        }
         auto record = std::make_shared<TFileInfo>(std::string(entry.path));
         // Only hits are looked at on disk: the entry stands for its file as
         // long as the file's stamp is the one recorded with it.

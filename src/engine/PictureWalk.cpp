@@ -15,6 +15,7 @@ bool PictureWalk::run()
 {
     const std::string top = m_run.settings().topDirPath.value_or(std::string());
     FolderWalk walk;
+    walk.setExclusions(m_run.settings().exclusions);
     int error = 0;
     if (!walk.open(top, &error)) {
         m_run.fail("The folder " + top + " cannot be listed: " + std::strerror(error));
@@ -38,6 +39,7 @@ bool PictureWalk::run()
     if (walk.run(*this))
         pipeline.finish();
     m_pipeline = nullptr;
+    m_run.summary().excluded += m_leftOut;
     if (!m_run.proceed())
         m_run.endedByStop();
     return true;
@@ -73,6 +75,11 @@ void PictureWalk::file(const WalkFile& file)
     if (item.failure != LoadFailure::None && !item.skip)
         item.skip = skipReasonFor(item.failure);
     m_pipeline->submit(std::move(item));
+}
+
+void PictureWalk::leftOut(const std::string&)
+{
+    ++m_leftOut;
 }
 
 void PictureWalk::skipped(const std::string& path, SkipReason reason, LoadFailure detail)

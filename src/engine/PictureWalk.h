@@ -4,6 +4,7 @@
 #include "engine/FolderWalk.h"
 #include "engine/RunContext.h"
 
+#include <cstdint>
 #include <functional>
 
 namespace ovrin {
@@ -11,7 +12,8 @@ namespace ovrin {
 // The pictures of a tree as the folder search and the index creation see
 // them: every file the walk meets is announced with the progress callback, in
 // walk order, and then completed by the run's own step; decoding runs ahead
-// on the pipeline's threads. Special and empty files are never opened.
+// on the pipeline's threads. Special and empty files are never opened; what
+// the run's exclusions leave out is only counted.
 class PictureWalk : private FolderWalk::Handler {
 public:
     struct Steps {
@@ -33,10 +35,12 @@ private:
     bool passOver(const std::string& path, const platform::FileStatus& status) override;
     void file(const WalkFile& file) override;
     void skipped(const std::string& path, SkipReason reason, platform::LoadFailure detail) override;
+    void leftOut(const std::string& path) override;
 
     RunContext& m_run;
     Steps m_steps;
     DecodePipeline* m_pipeline = nullptr;
+    std::int64_t m_leftOut = 0; // counted here, so the summary is only touched after the walk
 };
 
 } // namespace ovrin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Exclusions.h"
 #include "engine/LookAlikeGroups.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
@@ -27,6 +28,8 @@ struct RunSettings {
     std::int32_t searchMethod = 0;
     int jobs = 0;
     bool rebuildIndex = false;
+    // Every kind of run: what the walk or the index reading leaves out.
+    Exclusions exclusions;
     // Groups only.
     Similarity similarity = Similarity::Normal;
     KeepRule keep = KeepRule::Pixels;

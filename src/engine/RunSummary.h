@@ -75,10 +75,14 @@ struct RunSummary {
     std::int64_t indexed = 0; // pictures written into the index
     std::int64_t reused = 0;  // index update: signatures taken over unchanged
     std::int64_t decoded = 0; // index update: pictures decoded
-    std::int64_t removed = 0; // index update: entries of the old index gone from the tree
+    std::int64_t removed = 0; // index update: old entries gone from the tree or now excluded
     std::int64_t leftOut =
         0; // groups, index search: entries whose files vanished or became unreadable
     std::int64_t redecoded = 0; // groups, index search: entries whose files changed since indexed
+    // Left out by the exclusions without a word: what a walk met (an excluded
+    // folder once, nothing under it being read), the entries of an index for
+    // groups, and the entries that matched for an index search.
+    std::int64_t excluded = 0;
     std::array<std::int64_t, kSkipReasonCount> skipped{};
     double seconds = 0.0;
 

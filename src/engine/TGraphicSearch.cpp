@@ -131,6 +131,18 @@ std::vector<std::string> TGraphicSearch::preferredFolders() const
     return m_preferred;
 }
 
+void TGraphicSearch::setExclusions(Exclusions exclusions)
+{
+    const std::lock_guard guard(m_pathGuard);
+    m_exclusions = std::move(exclusions);
+}
+
+Exclusions TGraphicSearch::exclusions() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_exclusions;
+}
+
 RunSettings TGraphicSearch::snapshot() const
 {
     RunSettings settings;
@@ -139,6 +151,7 @@ RunSettings TGraphicSearch::snapshot() const
         settings.topDirPath = m_topDirPath;
         settings.indexFilePath = m_indexFilePath;
         settings.preferred = m_preferred;
+        settings.exclusions = m_exclusions;
     }
     settings.similarity = m_similarity.load();
     settings.keep = m_keep.load();

@@ -72,6 +72,10 @@ public:
     KeepRule keepRule() const { return m_keep.load(); }
     void setPreferredFolders(std::vector<std::string> folders);
     std::vector<std::string> preferredFolders() const;
+    // Left out of every kind of run; a target in an excluded folder is still
+    // the target.
+    void setExclusions(Exclusions exclusions);
+    Exclusions exclusions() const;
 
     // Copies a settings record into the engine, and the engine's values back
     // into one: all but the pixel number, which an index head may have changed
@@ -156,6 +160,7 @@ private:
     std::atomic<Similarity> m_similarity{Similarity::Normal};
     std::atomic<KeepRule> m_keep{KeepRule::Pixels};
     std::vector<std::string> m_preferred; // under m_pathGuard
+    Exclusions m_exclusions;              // under m_pathGuard
     std::atomic<std::thread::id> m_workerThread{};
     std::atomic<std::int64_t> m_readDone{0};
     std::atomic<std::int64_t> m_readTotal{0};

@@ -6,6 +6,7 @@
 #include "settings/TSetting.h"
 #include "signature/TFileInfo.h"
 #include "ui/ContextStrip.h"
+#include "ui/ExclusionsDlg.h"
 #include "ui/GroupExport.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupTreeView.h"
@@ -160,6 +161,7 @@ Ovrin::Ovrin(QObject* parent)
         m_settingSaved = m_setting->clone();
     m_gs = std::make_shared<TGraphicSearch>(this);
     m_gs->loadSetting(*m_setting);
+    m_gs->setExclusions(ExclusionsDlg::stored());
     m_remembered = {m_gs->target().filePath(), m_gs->topDirPath(), m_gs->indexFilePath()};
 
     m_hits = new HitListModel(this);
@@ -262,6 +264,8 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionPreviousGroup, &QAction::triggered, this, &Ovrin::menuPreviousGroupAction);
     connect(m_ui->actionProtectedFolders, &QAction::triggered, this,
             &Ovrin::menuProtectedFoldersAction);
+    connect(m_ui->actionExclusions, &QAction::triggered, this,
+            [this] { ExclusionsDlg::edit(m_window.get(), *m_gs); });
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
     auto* separator = new QAction(table);
     separator->setSeparator(true);

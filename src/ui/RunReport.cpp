@@ -65,20 +65,26 @@ QString RunReport::skipReason(SkipReason reason)
     return {};
 }
 
-// "12 files skipped (8 not pictures, 4 unreadable names)", empty for none.
+// "12 files skipped (8 not pictures, 4 unreadable names)", then what the
+// exclusions left out; empty for none.
 QString RunReport::skipped(const RunSummary& run)
 {
+    const QString excluded = run.excluded > 0
+                                 ? tr("%1 left out by the exclusions").arg(number(run.excluded))
+                                 : QString();
     const std::int64_t total = run.skippedTotal();
     if (total <= 0)
-        return {};
+        return excluded;
     QStringList parts;
     for (int i = 0; i < kSkipReasonCount; ++i) {
         const std::int64_t n = run.skipped[static_cast<std::size_t>(i)];
         if (n > 0)
             parts << QStringLiteral("%1 %2").arg(number(n), skipReason(static_cast<SkipReason>(i)));
     }
-    return tr("%1 (%2)").arg(count(total, tr("%1 file skipped"), tr("%1 files skipped")),
-                             parts.join(QStringLiteral(", ")));
+    const QString skips =
+        tr("%1 (%2)").arg(count(total, tr("%1 file skipped"), tr("%1 files skipped")),
+                          parts.join(QStringLiteral(", ")));
+    return excluded.isEmpty() ? skips : tr("%1; %2").arg(skips, excluded);
 }
 
 QString RunReport::summary(const RunSummary& run)

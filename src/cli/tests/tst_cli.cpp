@@ -133,14 +133,26 @@ private Q_SLOTS:
         QCOMPARE(index.options.indexFile, std::optional<std::string>("i.ovi"));
         QCOMPARE(CommandLine::parse({"search", "t", "--help"}).kind, CommandLine::Kind::Help);
 
-        const auto groups =
-            CommandLine::parse({"groups", "--dir", "d", "--similarity", "loose", "--keep=oldest",
-                                "--prefer", "a", "--prefer=b", "--protect", "c"});
+        const auto groups = CommandLine::parse({"groups",     "--dir",
+                                                "d",          "--similarity",
+                                                "loose",      "--keep=oldest",
+                                                "--prefer",   "a",
+                                                "--prefer=b", "--exclude",
+                                                "*.tmp",      "--exclude=./x",
+                                                "--exclude",  "~",
+                                                "--exclude",  ".thumbnails",
+                                                "--exclude",  "..",
+                                                "--exclude",  "/a/b",
+                                                "--protect",  "c"});
         QCOMPARE(groups.kind, CommandLine::Kind::Groups);
         QCOMPARE(groups.options.similarity, ovrin::Similarity::Loose);
         QCOMPARE(groups.options.keep, ovrin::KeepRule::Oldest);
         QCOMPARE(groups.options.preferred, (std::vector<std::string>{"a", "b"}));
         QCOMPARE(groups.options.protectedFolders, std::vector<std::string>{"c"});
+        QCOMPARE(groups.options.excludeFolders,
+                 (std::vector<std::string>{"./x", "~", "..", "/a/b"}));
+        QCOMPARE(groups.options.excludePatterns,
+                 (std::vector<std::string>{"*.tmp", ".thumbnails"}));
         const auto defaults = CommandLine::parse({"groups", "--index", "i"});
         QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
         QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
@@ -183,7 +195,10 @@ private Q_SLOTS:
                                 "groups --dir d --prefer",
                                 "groups --dir d --prefer=",
                                 "search t --dir d --keep size",
-                                "index d i --similarity strict"})
+                                "index d i --similarity strict",
+                                "search t --dir d --exclude",
+                                "index d i --exclude=",
+                                "check i --exclude x"})
             QTest::newRow(row) << QString::fromLatin1(row);
     }
     void refusesBadCommandLines()
@@ -288,6 +303,17 @@ private Q_SLOTS:
         QCOMPARE(relative.out.section(u'\t', 1).trimmed(),
                  dir.filePath(QStringLiteral("tree/sub/../sub/half.jpg")));
 
+        // left out: a folder named with ".." (taken as the walk names it) and a pattern
+        const Run excluded = shell(QStringLiteral("cd \"$1\" && exec \"$0\" search target.jpg "
+                                                  "--dir tree --match-rate 0 --exclude "
+                                                  "./tree/sub/../sub '--exclude=*.png'"),
+                                   {dir.path()});
+        QCOMPARE(excluded.exitCode, 0);
+        QCOMPARE(excluded.out.count(u'\n'), 4);
+        QVERIFY2(!excluded.out.contains(QStringLiteral("half")) &&
+                     !excluded.out.contains(QStringLiteral("copy")),
+                 qPrintable(excluded.out));
+
         // at match rate 100 every pixel must agree: the target finds itself
         const Run exact =
             runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path(),
@@ -338,6 +364,12 @@ private Q_SLOTS:
         QVERIFY(block.first().startsWith(QStringLiteral("ref\t100.0\t")));
         QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/copy.png")));
         QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/sub/half.jpg")));
+        const Run groupsLeftOut =
+            runCli({QStringLiteral("groups"), QStringLiteral("--index"), index,
+                    QStringLiteral("--exclude"), QStringLiteral("sub")});
+        QCOMPARE(groupsLeftOut.out, QString());
+        QCOMPARE(groupsLeftOut.err,
+                 QStringLiteral("0 groups holding 0 of 4 pictures, 1 left out by --exclude\n"));
 
         // A hit whose file went is not listed; the summary counts it.
         QVERIFY(QFile::remove(tree + QStringLiteral("/copy.png")));

@@ -1,4 +1,5 @@
 #include "engine/DecodePipeline.h"
+#include "engine/Exclusions.h"
 #include "engine/FolderWalk.h"
 #include "engine/tests/EngineTestSupport.h"
 #include "platform/FileManager.h"
@@ -6,6 +7,7 @@
 #include <QBuffer>
 #include <QTest>
 
+#include <clocale>
 #include <condition_variable>
 #include <fcntl.h>
 #include <unistd.h>
@@ -447,6 +449,107 @@ private Q_SLOTS:
         QCOMPARE(f.recorder.paths(Event::Progress), std::vector<std::string>{f.root + "/open.png"});
         QCOMPARE(f.engine->lastRunSummary().skipped[std::size_t(SkipReason::FolderUnlistable)],
                  std::int64_t(1));
+    }
+
+    void exclusionsMatchFoldersAtABoundaryAndNamesByteForByte_data()
+    {
+        QTest::addColumn<std::string>("folder");
+        QTest::addColumn<std::string>("pattern");
+        QTest::addColumn<std::string>("path");
+        QTest::addColumn<bool>("excluded");
+        const auto row = [](const char* name, const char* folder, const char* pattern,
+                            const char* path, bool excluded) {
+            QTest::newRow(name) << std::string(folder) << std::string(pattern) << std::string(path)
+                                << excluded;
+        };
+        row("the folder itself", "/a/b", "", "/a/b", true);
+        row("under it, a final slash", "/a/b//", "", "/a/b/c/x.jpg", true);
+        row("a longer name beside it", "/a/b", "", "/a/bc/x.jpg", false);
+        row("a relative folder is none", "a/b", "", "/w/a/b/x.jpg", false);
+        row("a name along the path", "", ".thumbnails", "/p/.thumbnails/big/x.png", true);
+        row("part of a name is not the name", "", "@eaDir", "/p/x@eaDir/y.jpg", false);
+        row("a star takes a leading dot", "", "*.tmp", "/p/.x.tmp", true);
+        row("a star never crosses a slash", "", "p*y.jpg", "/p/x/y.jpg", false);
+        row("a question mark is one byte", "", "?t?.png", "/p/\xc3\xa9t\xc3\xa9.png", false);
+        row("two bytes of UTF-8", "", "??t??.png", "/p/\xc3\xa9t\xc3\xa9.png", true);
+        row("no UTF-8", "", "\xe9?\xe9.*", "/p/\xe9t\xe9.png", true);
+        row("a slash in a pattern matches no name", "", "p/x", "/p/x", false);
+    }
+    void exclusionsMatchFoldersAtABoundaryAndNamesByteForByte()
+    {
+        QFETCH(std::string, folder);
+        QFETCH(std::string, pattern);
+        QFETCH(std::string, path);
+        QFETCH(bool, excluded);
+        // In a UTF-8 locale fnmatch would take "é" for one character.
+        const std::string before = std::setlocale(LC_ALL, nullptr);
+        QVERIFY(std::setlocale(LC_ALL, "C.UTF-8") != nullptr);
+        const bool answer = Exclusions({folder}, {pattern}).excludes(path);
+        std::setlocale(LC_ALL, before.c_str());
+        QCOMPARE(answer, excluded);
+    }
+
+    // The same pictures with the same exclusions from a folder walked, an
+    // index of all of it read and an index written with them; the walk never
+    // lists an excluded folder, which keeps the access time it was given.
+    void exclusionsGiveTheSameCollectionEitherWay()
+    {
+        Fixture f;
+        f.folder("keep/@eaDir");
+        f.folder("other");
+        for (const char* copy : {"keep/a.png", "keep/@eaDir/a.png", "other/a.png"})
+            f.image(copy, 1);
+        f.image("keep/b.tmp", 2);
+        const Exclusions exclusions({f.root + "/other"}, {"@eaDir", "*.tmp"});
+        const std::string all = str(f.outside.filePath(QStringLiteral("all.idx")));
+        const std::string some = str(f.outside.filePath(QStringLiteral("some.idx")));
+        QVERIFY(f.makeIndex(f.root, all));
+        const timespec old[2] = {{946684800, 0}, {0, UTIME_OMIT}};
+        const auto age = [&](const char* folder) {
+            struct stat status {};
+            ::stat((f.root + "/" + folder).c_str(), &status);
+            return status.st_atim.tv_sec;
+        };
+        for (const char* folder : {"keep", "keep/@eaDir", "other"})
+            QCOMPARE(::utimensat(AT_FDCWD, (f.root + "/" + folder).c_str(), old, 0), 0);
+        f.engine->setExclusions(exclusions);
+        QVERIFY(f.makeIndex(f.root, some));
+        QCOMPARE(f.engine->lastRunSummary().indexed, std::int64_t(1));
+        QCOMPARE(f.engine->lastRunSummary().excluded, std::int64_t(3));
+        if (age("keep") != old[0].tv_sec) { // else the file system keeps no access times
+            QCOMPARE(age("other"), old[0].tv_sec);
+            QCOMPARE(age("keep/@eaDir"), old[0].tv_sec);
+        }
+        // Hits at bits 0 (any picture), or the number of groups of identical copies.
+        const auto found = [&](bool groups, std::int32_t method, const std::string& index,
+                               bool exclude) {
+            f.recorder.clear();
+            f.engine->setExclusions(exclude ? exclusions : Exclusions());
+            f.engine->setSearchMethod(method);
+            f.engine->setIndexFilePath(index);
+            f.engine->target().setFilePath(f.outsideImage("target.png", 99));
+            f.engine->setBits(groups ? 4 : 0);
+            f.engine->setMatchRate(groups ? 100 : 70);
+            if (!f.run([&] { return groups ? f.engine->beginGroups() : f.engine->beginSearch(); }))
+                return std::vector<std::string>{"no run"};
+            const auto result = f.engine->lastGroups();
+            return groups ? std::vector<std::string>{std::to_string(result->groups.size())}
+                          : f.recorder.paths(Event::Hit);
+        };
+        const std::vector<std::string> one{f.root + "/keep/a.png"};
+        QCOMPARE(found(false, TGraphicSearch::kSearchDirectory, all, true), one);
+        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, all, true), one);
+        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, some, false), one);
+        QCOMPARE(found(true, TGraphicSearch::kSearchIndexFile, all, false),
+                 std::vector<std::string>{"1"});
+        for (const std::int32_t method :
+             {TGraphicSearch::kSearchDirectory, TGraphicSearch::kSearchIndexFile})
+            QCOMPARE(found(true, method, all, true), std::vector<std::string>{"0"});
+        // A folder left out whole would empty the index there; it is kept.
+        f.engine->setExclusions(Exclusions({f.root}, {}));
+        QVERIFY(f.makeIndex(f.root, some));
+        QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::KeptExisting);
+        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, some, false), one);
     }
 
     // Paths beyond what the system takes whole, and names that are no UTF-8.

@@ -1,4 +1,5 @@
 #include "platform/Preferences.h"
+#include "settings/ExclusionSetting.h"
 #include "settings/TSetting.h"
 #include "support/TestImages.h"
 
@@ -54,6 +55,26 @@ private Q_SLOTS:
         QCOMPARE(s.value(QStringLiteral("pixelNumber")).toInt(), 8);
         QCOMPARE(s.value(QStringLiteral("searchMethod")).toInt(), 0);
         QCOMPARE(s.value(QStringLiteral("targetFilePath")).toString(), QString());
+    }
+
+    // Every byte comes back; the store reads as file URLs and plain patterns.
+    void exclusionsComeBackByteForByte()
+    {
+        QCOMPARE(ExclusionSetting::load(), ExclusionSetting{});
+        const ExclusionSetting saved{{"/p/\xe9t\xe9", "/p/a b%/#?", "/x\n y"},
+                                     {"*.tmp", " lead", "a%b\nc", "\xff?"}};
+        QVERIFY(saved.save());
+        platform::Preferences::setStoreFileForTesting(m_file.toStdString()); // reread
+        QCOMPARE(ExclusionSetting::load(), saved);
+        const QSettings s = stored();
+        QCOMPARE(s.value(QStringLiteral("Exclusions/folders")).toString(),
+                 QStringLiteral("file:///p/%E9t%E9\nfile:///p/a%20b%25/%23%3F\nfile:///x%0A%20y"));
+        QCOMPARE(s.value(QStringLiteral("Exclusions/patterns")).toString(),
+                 QStringLiteral("*.tmp\n%20lead\na%25b%0Ac\n%FF?"));
+
+        store({{QStringLiteral("Exclusions/folders"),
+                QStringLiteral("relative\nfile:rel\n\nfile:///ok%2\n")}});
+        QCOMPARE(ExclusionSetting::load().folders, std::vector<std::string>{"/ok%2"});
     }
 
     void storedValuesAreTakenAsTheyAre()

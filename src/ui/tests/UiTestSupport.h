@@ -30,6 +30,7 @@ using namespace ovrin;
 
 QObject* makeUiTests();
 QObject* makeMarksTests();
+QObject* makeExclusionsTests();
 
 struct Alert {
     QString message;

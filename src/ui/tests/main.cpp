@@ -9,7 +9,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     int failures = 0;
-    for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests}) {
+    for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests,
+                       ovrin::uitest::makeExclusionsTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }

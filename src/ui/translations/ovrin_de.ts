@@ -329,6 +329,10 @@
         <source>Pro&amp;tected Folders…</source>
         <translation>&amp;Geschützte Ordner …</translation>
     </message>
+    <message>
+        <source>Exc&amp;lusions…</source>
+        <translation>&amp;Ausschlüsse …</translation>
+    </message>
 </context>
 <context>
     <name>Ovrin</name>
@@ -699,6 +703,10 @@
         <source>%1 entries left out as their files are gone or unreadable</source>
         <translation>%1 Einträge ausgelassen, da ihre Dateien fehlen oder unlesbar sind</translation>
     </message>
+    <message>
+        <source>%1 left out by the exclusions</source>
+        <translation>%1 durch die Ausschlüsse ausgelassen</translation>
+    </message>
 </context>
 <context>
     <name>TCreateIndexFileDlg</name>
@@ -898,6 +906,53 @@
     <message>
         <source>%1 · %2</source>
         <translation>%1 · %2</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::ExclusionsDlg</name>
+    <message>
+        <source>&amp;Add Folder…</source>
+        <translation>Ordner &amp;hinzufügen …</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Exclusions</source>
+        <translation>Ausschlüsse</translation>
+    </message>
+    <message>
+        <source>&amp;Folders left out of searches, index files and groups, with all they hold:</source>
+        <translation>&amp;Ordner, die Suchen, Indexdateien und Gruppen samt Inhalt auslassen:</translation>
+    </message>
+    <message>
+        <source>&amp;Names left out, one pattern a line (such as *.tmp, .thumbnails or @eaDir; * and ? stand for any text):</source>
+        <translation>Ausgelassene &amp;Namen, ein Muster je Zeile (etwa *.tmp, .thumbnails oder @eaDir; * und ? stehen für beliebigen Text):</translation>
+    </message>
+    <message>
+        <source>Folders left out</source>
+        <translation>Ausgelassene Ordner</translation>
+    </message>
+    <message>
+        <source>Names left out</source>
+        <translation>Ausgelassene Namen</translation>
+    </message>
+    <message>
+        <source>A name pattern cannot hold a “/”.</source>
+        <translation>Ein Namensmuster kann kein „/“ enthalten.</translation>
+    </message>
+    <message>
+        <source>“%1” would match no name. Add a folder with Add Folder… instead.</source>
+        <translation>„%1“ passte auf keinen Namen. Fügen Sie stattdessen mit „Ordner hinzufügen …“ einen Ordner hinzu.</translation>
+    </message>
+    <message>
+        <source>The exclusions could not be stored.</source>
+        <translation>Die Ausschlüsse konnten nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>They apply until the program ends; check that the settings folder can be written.</source>
+        <translation>Sie gelten bis zum Programmende; prüfen Sie, ob der Ordner der Einstellungen beschreibbar ist.</translation>
     </message>
 </context>
 <context>
