@@ -310,6 +310,17 @@ QByteArray stderrOf(Body body)
     return capture.readAll();
 }
 
+// Loads `bytes` as a file of their own, named `name`.
+LoadResult loaded(const QByteArray& bytes, int side, int fineSide = 0,
+                  const QString& name = QStringLiteral("picture"))
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (!ovrin::test::writeText(path, bytes))
+        return LoadResult(std::nullopt, LoadFailure::Missing);
+    return ImageLoader::loadThumbnail(str(path), side, nullptr, fineSide);
+}
+
 } // namespace
 
 class TestPlatform : public QObject {
@@ -842,10 +853,6 @@ private Q_SLOTS:
             writer.setTransformation(QImageIOHandler::Transformations(kTiff[upright - 1]));
             QVERIFY(writer.write(stored));
         }
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("turned"));
-        QVERIFY(ovrin::test::writeText(path, bytes));
-
         // the picture as a person sees it: turns clockwise, mirrors left to right
         const QImage quarter = stored.transformed(QTransform().rotate(90));
         const QImage seen[] = {stored,
@@ -860,7 +867,7 @@ private Q_SLOTS:
         const ThumbnailRaster expected =
             ImageLoader::reduce(reinterpret_cast<const std::uint32_t*>(want.constBits()),
                                 want.width(), want.height(), std::size_t(want.width()), 6);
-        const auto raster = ImageLoader::loadThumbnail(str(path), 6).raster;
+        const auto raster = loaded(bytes, 6).raster;
         QVERIFY(raster.has_value());
         const int tolerance = format == "png" || format == "tiff" ? 0 : 48;
         for (int y = 0; y < 6; ++y)
@@ -908,9 +915,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(int, width);
         QFETCH(int, height);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("picture"));
-        QVERIFY(ovrin::test::writeText(path, bytes));
         constexpr int kSide = 8;
         constexpr int kFine = 32;
         const auto levels = [](const ThumbnailRaster& r) {
@@ -919,9 +923,9 @@ private Q_SLOTS:
                 out.push_back(shade(r.colorAt(k % r.side(), k / r.side())).rgb());
             return out;
         };
-        const LoadResult plain = ImageLoader::loadThumbnail(str(path), kSide);
-        const LoadResult both = ImageLoader::loadThumbnail(str(path), kSide, nullptr, kFine);
-        const LoadResult fine = ImageLoader::loadThumbnail(str(path), kFine);
+        const LoadResult plain = loaded(bytes, kSide);
+        const LoadResult both = loaded(bytes, kSide, kFine);
+        const LoadResult fine = loaded(bytes, kFine);
         QVERIFY(plain.raster && both.raster && fine.raster);
         QVERIFY(plain.luminance.empty());
         QVERIFY(levels(*both.raster) == levels(*plain.raster));
@@ -983,15 +987,13 @@ private Q_SLOTS:
         QFETCH(bool, read);
         QFETCH(int, firstRow);
         QFETCH(int, tolerance);
-        QTemporaryDir dir;
-        const QString whole = dir.filePath(QStringLiteral("whole"));
-        const QString cut = dir.filePath(QStringLiteral("cut"));
-        QVERIFY(ovrin::test::writeText(whole, bytes));
-        QVERIFY(ovrin::test::writeText(cut, bytes.left(kept)));
-        const auto complete = ImageLoader::loadThumbnail(str(whole), 8).raster;
+        const auto complete = loaded(bytes, 8).raster;
         QVERIFY(complete.has_value());
-        const LoadResult result = ImageLoader::loadThumbnail(str(cut), 8);
+        LoadResult result;
+        const QByteArray said = stderrOf([&] { result = loaded(bytes.left(kept), 8); });
         QCOMPARE(result.failure, read ? LoadFailure::None : LoadFailure::NotAnImage);
+        QVERIFY2(said.isEmpty(), said.constData()); // no decoder speaks of a cut file
+        QVERIFY2(g_messages.isEmpty(), qPrintable(g_messages.join(u'\n')));
         if (!read)
             return;
         for (int x = 0; x < 8; ++x)
@@ -1038,22 +1040,14 @@ private Q_SLOTS:
         const QImage photo = ovrin::test::photoLike(64, 64, 1);
         QByteArray png = encoded(photo, "png");
         png[png.indexOf("IDAT") + 40] = char(png[png.indexOf("IDAT") + 40] ^ 0x5a);
-        const QByteArray tiff = encoded(photo, "tiff");
-        const QByteArray jpeg = encoded(photo, "jpeg");
         QTest::newRow("text") << QByteArray("text.jpg") << QByteArray("not a picture")
                               << LoadFailure::NotAnImage;
         QTest::newRow("empty") << QByteArray("empty.png") << QByteArray() << LoadFailure::EmptyFile;
-        QTest::newRow("jpeg header only")
-            << QByteArray("head.jpg") << jpeg.left(40) << LoadFailure::NotAnImage;
         QTest::newRow("png damaged") << QByteArray("bad.png") << png << LoadFailure::NotAnImage;
         QTest::newRow("tiff header only")
-            << QByteArray("head.tif") << tiff.left(8) << LoadFailure::NotAnImage;
+            << QByteArray("head.tif") << encoded(photo, "tiff").left(8) << LoadFailure::NotAnImage;
         QTest::newRow("gif cut") << QByteArray("cut.gif") << QByteArray("GIF89a\x10\0")
                                  << LoadFailure::NotAnImage;
-        QTest::newRow("webp cut") << QByteArray("cut.webp") << encoded(photo, "webp").left(60)
-                                  << LoadFailure::NotAnImage;
-        QTest::newRow("bmp header only")
-            << QByteArray("head.bmp") << bmpHeader(64, 64).left(30) << LoadFailure::NotAnImage;
         // headers that claim more than the budget: refused before decoding
         QTest::newRow("progressive jpeg 46000 square")
             << QByteArray("huge.jpg") << jpegClaiming(46000, true) << LoadFailure::TooLarge;
@@ -1069,12 +1063,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, bytes);
         QFETCH(LoadFailure, reason);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QVERIFY(ovrin::test::writeText(path, bytes));
         LoadFailure got = LoadFailure::None;
         const QByteArray said =
-            stderrOf([&] { got = ImageLoader::loadThumbnail(str(path), 8).failure; });
+            stderrOf([&] { got = loaded(bytes, 8, 0, QString::fromLatin1(name)).failure; });
         QCOMPARE(got, reason);
         QVERIFY2(said.isEmpty(), said.constData());
         QVERIFY2(g_messages.isEmpty(), qPrintable(g_messages.join(u'\n')));
@@ -1138,8 +1129,6 @@ private Q_SLOTS:
         QCOMPARE(got, LoadFailure::Stopped);
     }
 
-    // Workers decoding at once wait for each other rather than add up past
-    // the budget, and all of them get their picture.
     // No decode may wait on a thread it cannot start (the toolkit converts
     // large pictures on its thread pool): with threads refused to the
     // process, as an unprivileged user, pictures that need conversions still
@@ -1190,6 +1179,8 @@ private Q_SLOTS:
         QCOMPARE(WEXITSTATUS(status), 0);
     }
 
+    // Workers decoding at once wait for each other rather than add up past
+    // the budget, and all of them get their picture.
     void workersShareTheBudget()
     {
         QTemporaryDir dir;
