@@ -125,10 +125,7 @@ private Q_SLOTS:
     void packsTheTopFourBitsOfEachLevel()
     {
         QCOMPARE(TFileInfo::packColor(1.0f, 0.5f, 0.0f), std::int16_t(0x0F70));
-        QCOMPARE(fromLevels(255, 255, 255), std::int16_t(0x0FFF));
         QCOMPARE(fromLevels(255, 128, 15), std::int16_t(0x0F80));
-        QCOMPARE(fromLevels(15, 15, 15), std::int16_t(0x0000));
-        QCOMPARE(fromLevels(16, 16, 16), std::int16_t(0x0111));
         QCOMPARE(TFileInfo::packColor(0.999f, 0.0f, 0.0f), std::int16_t(0x0F00)); // 254.7 -> 254
         for (int l = 0; l < 256; ++l)
             QCOMPARE(int(fromLevels(l, l, l)), ((l >> 4) << 8) | ((l >> 4) << 4) | (l >> 4));
@@ -198,22 +195,16 @@ private Q_SLOTS:
         QVERIFY(info.fine().has_value());
         QCOMPARE(info.fine()->width, 40u);
         QCOMPARE(info.fine()->height, 30u);
-        info.setFilePath(name.isEmpty() ? std::string() : str(dir.filePath(name)));
+        const std::string path = name.isEmpty() ? std::string() : str(dir.filePath(name));
+        // the check of a picture file ignores the pixel number setting
+        QCOMPARE(TFileInfo::checkGraphicFile(path), name == QLatin1String("good.png"));
+        info.setFilePath(path);
         const std::vector<std::int16_t> earlier{1, 2, 3, 4};
         info.setThumbnail(earlier.data(), 4);
         QCOMPARE(info.loadThumbnail(pixelNumber), why);
         QCOMPARE(info.thumbnail(), earlier);
         QCOMPARE(info.thumbnailCount(), 4);
         QVERIFY(!info.fine().has_value());
-    }
-
-    void checkGraphicFileIgnoresThePixelNumberSetting()
-    {
-        QTemporaryDir dir;
-        const QString jpeg = dir.filePath(QStringLiteral("a.jpg"));
-        QVERIFY(ovrin::test::writeImage(jpeg, ovrin::test::photoLike(50, 20, 4), "jpeg"));
-        QVERIFY(TFileInfo::checkGraphicFile(str(jpeg)));
-        QVERIFY(!TFileInfo::checkGraphicFile(str(dir.filePath(QStringLiteral("nothing.jpg")))));
     }
 
     void fineTellsCopiesFromOtherPictures_data()
@@ -294,101 +285,50 @@ private Q_SLOTS:
         QCOMPARE(info.calcPardon(std::numeric_limits<std::int32_t>::max()), 1374389534);
     }
 
-    void theLastPixelNeverRejects()
+    // Against an all-zero target of 64 pixels (bits 3): a match sets the
+    // candidate's rate, anything else leaves it as it was.
+    void matchSetsTheCandidatesRate_data()
     {
-        const TFileInfo target = withSignature(std::vector<std::int16_t>(64, 0));
-        std::vector<int> eighteen;
+        QTest::addColumn<int>("targetSize");
+        QTest::addColumn<int>("candidateSize");
+        QTest::addColumn<QList<int>>("differing");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("got"); // -1: no match
+        QList<int> eighteen;
         for (int i = 0; i < 18; ++i)
-            eighteen.push_back(i * 3);
-        std::vector<int> withLast = eighteen;
-        withLast.push_back(63);
-        TFileInfo passes = mismatching(64, withLast);
-        QVERIFY(target.isEqualThumbnail(3, 70, passes));
-        QCOMPARE(passes.matchRate(), 70); // (45 * 100) / 64
-
-        std::vector<int> nineteen = eighteen;
-        nineteen.push_back(62);
-        TFileInfo fails = mismatching(64, nineteen);
-        QVERIFY(!target.isEqualThumbnail(3, 70, fails));
-        QCOMPARE(fails.matchRateNumber(), std::nullopt);
-
-        TFileInfo one = mismatching(64, {10});
-        QVERIFY(target.isEqualThumbnail(3, 70, one));
-        QCOMPARE(one.matchRate(), 98); // 6300 / 64 = 98.4
-    }
-
-    void extremeMatchRates()
-    {
-        const std::vector<std::int16_t> values(64, 0x0555);
-        const TFileInfo target = withSignature(values);
-        TFileInfo same = withSignature(values);
+            eighteen << i * 3;
+        QList<int> all;
+        for (int i = 0; i < 64; ++i)
+            all << i;
+        const int max = std::numeric_limits<std::int32_t>::max();
+        const int min = std::numeric_limits<std::int32_t>::min();
+        // pardon 19: the 19th mismatch rejects, unless it is the last pixel
+        QTest::newRow("19th mismatch last") << 64 << 64 << eighteen + QList{63} << 70 << 70;
+        QTest::newRow("19th mismatch before") << 64 << 64 << eighteen + QList{62} << 70 << -1;
+        QTest::newRow("one mismatch") << 64 << 64 << QList{10} << 70 << 98; // 6300 / 64
         // pardon 0: every pixel must agree, the last one too
-        QVERIFY(target.isEqualThumbnail(3, 100, same));
-        QCOMPARE(same.matchRate(), 100);
-        std::vector<std::int16_t> lastOff = values;
-        lastOff.back() = 0x0F55;
-        TFileInfo lastDiffers = withSignature(lastOff);
-        QVERIFY(!target.isEqualThumbnail(3, 99, lastDiffers)); // pardon 0 at 64 pixels
-        QVERIFY(target.isEqualThumbnail(3, 98, lastDiffers));  // pardon 1
-        QCOMPARE(lastDiffers.matchRate(), 98);
-        same = withSignature(values);
-        QVERIFY(!target.isEqualThumbnail(3, 101, same));
-        QVERIFY(!target.isEqualThumbnail(3, std::numeric_limits<std::int32_t>::max(), same));
-        QCOMPARE(same.matchRateNumber(), std::nullopt);
-
-        TFileInfo other = withSignature(std::vector<std::int16_t>(64, 0x0FFF));
-        QVERIFY(target.isEqualThumbnail(3, 0, other)); // pardon = count
-        QCOMPARE(other.matchRate(), 0);
-        QVERIFY(target.isEqualThumbnail(3, std::numeric_limits<std::int32_t>::min(), other));
+        QTest::newRow("same at 100") << 64 << 64 << QList<int>() << 100 << 100;
+        QTest::newRow("last differs at 99") << 64 << 64 << QList{63} << 99 << -1;
+        QTest::newRow("last differs at 98") << 64 << 64 << QList{63} << 98 << 98;
+        QTest::newRow("rate 101") << 64 << 64 << QList<int>() << 101 << -1;
+        QTest::newRow("largest rate") << 64 << 64 << QList<int>() << max << -1;
+        QTest::newRow("all differ at 0") << 64 << 64 << all << 0 << 0; // pardon = count
+        QTest::newRow("all differ at the least rate") << 64 << 64 << all << min << 0;
+        QTest::newRow("other length") << 64 << 49 << QList<int>() << 0 << -1;
+        QTest::newRow("both empty") << 0 << 0 << QList<int>() << 0 << -1;
     }
-
-    void differentLengthsNeverMatch()
+    void matchSetsTheCandidatesRate()
     {
-        const TFileInfo target = withSignature(std::vector<std::int16_t>(64, 0));
-        TFileInfo candidate = withSignature(std::vector<std::int16_t>(49, 0));
+        QFETCH(int, targetSize);
+        QFETCH(int, candidateSize);
+        QFETCH(QList<int>, differing);
+        QFETCH(int, rate);
+        QFETCH(int, got);
+        const TFileInfo target = withSignature(std::vector<std::int16_t>(std::size_t(targetSize)));
+        TFileInfo candidate = mismatching(candidateSize, {differing.begin(), differing.end()});
         candidate.setMatchRate(42);
-        QVERIFY(!target.isEqualThumbnail(3, 0, candidate));
-        QCOMPARE(candidate.matchRate(), 42);
-
-        const TFileInfo emptyTarget;
-        TFileInfo emptyCandidate;
-        QVERIFY(!emptyTarget.isEqualThumbnail(3, 0, emptyCandidate));
-    }
-
-    void channelReductionByBits_data()
-    {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("a");
-        QTest::addColumn<int>("b");
-        QTest::addColumn<bool>("agree");
-        QTest::newRow("bits 3, neighbours") << 3 << 0x0A53 << 0x0B72 << true;
-        QTest::newRow("bits 3, red 7 and 4") << 3 << 0x0F00 << 0x0900 << false;
-        QTest::newRow("bits 4, 15 and 13") << 4 << 0x000F << 0x000D << false;
-        QTest::newRow("bits 4, 15 and 14") << 4 << 0x000F << 0x000E << true;
-        QTest::newRow("bits 2, 15 and 4") << 2 << 0x00F0 << 0x0040 << false;
-        QTest::newRow("bits 2, 15 and 8") << 2 << 0x00F0 << 0x0080 << true;
-        QTest::newRow("bits 1, black and white") << 1 << 0x0000 << 0x0FFF << true;
-        QTest::newRow("bits 0") << 0 << 0x0000 << 0x0FFF << true;
-        QTest::newRow("bits 5") << 5 << 0x0000 << 0x0FFF << true;
-        QTest::newRow("bits 64") << 64 << 0x0000 << 0x0FFF << true;
-        QTest::newRow("bits -60 is 4") << -60 << 0x000F << 0x000D << false;
-        QTest::newRow("bits 67 is 3") << 67 << 0x0F00 << 0x0900 << false;
-        QTest::newRow("top bits ignored") << 4 << 0x7123 << 0x0123 << true;
-        QTest::newRow("top bits ignored, negative")
-            << 4 << int(std::int16_t(0xF123)) << 0x0123 << true;
-    }
-    void channelReductionByBits()
-    {
-        QFETCH(int, bits);
-        QFETCH(int, a);
-        QFETCH(int, b);
-        QFETCH(bool, agree);
-        // One pixel; match rate -100 gives pardon 2, so the comparison always
-        // runs to the end and the rate tells the verdict: 100 agree, 0 not.
-        const TFileInfo target = withSignature({static_cast<std::int16_t>(a)});
-        TFileInfo candidate = withSignature({static_cast<std::int16_t>(b)});
-        QVERIFY(target.isEqualThumbnail(bits, -100, candidate));
-        QCOMPARE(candidate.matchRate(), agree ? 100 : 0);
+        QCOMPARE(target.isEqualThumbnail(3, rate, candidate), got >= 0);
+        QCOMPARE(candidate.matchRate(), got >= 0 ? got : 42);
     }
 
     void agreesWithThePixelByPixelRule()
@@ -440,15 +380,17 @@ private Q_SLOTS:
             const int pick = random.bounded(3);
             const int odd = pick == 0 ? -1 : pick == 1 ? count - 1 : random.bounded(count);
             for (std::size_t i = 0; i < t.size(); ++i) {
-                t[i] = static_cast<std::int16_t>(random.bounded(0x1000));
+                const int value = random.bounded(0x1000);
                 // mostly near the target, so that both verdicts occur
-                const int noise = nearAll ? (static_cast<int>(i) == odd ? t[i] ^ 0x0C00 : t[i])
+                const int noise = nearAll ? (static_cast<int>(i) == odd ? value ^ 0x0C00 : value)
                                   : random.bounded(4) == 0 ? random.bounded(0x1000)
-                                                           : t[i] ^ random.bounded(0x112);
-                // the top four bits belong to no channel
+                                                           : value ^ random.bounded(0x112);
+                // the top four bits belong to no channel, on either side
+                t[i] = static_cast<std::int16_t>(value | (random.bounded(16) << 12));
                 c[i] = static_cast<std::int16_t>(noise | (random.bounded(16) << 12));
             }
-            const int bits = random.bounded(-2, 7);
+            // only the low six bits of bits count
+            const int bits = random.bounded(-2, 7) + 64 * random.bounded(-1, 2);
             const int rate = nearAll ? random.bounded(98, 102) : random.bounded(-10, 111);
             const auto expected = reference(t, c, bits, rate);
             QCOMPARE(TFileInfo::compareSignatures(t.data(), c.data(), count, bits, rate), expected);
