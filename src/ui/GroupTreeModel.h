@@ -50,11 +50,14 @@ public:
     Qt::DropActions supportedDragActions() const override;
 
     void setResult(std::shared_ptr<const LookAlikeResult> result);
+    // The groups of a saved review: per group whether its reference is gone.
+    void setResult(std::shared_ptr<const LookAlikeResult> result, std::vector<bool> referenceGone);
     void clear();
 
     // The groups as they stand, and the pictures they still hold.
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
     std::int64_t picturesHeld() const;
+    const std::vector<bool>& referenceGone() const { return m_referenceGone; }
     // The result the groups came from; null before one.
     const LookAlikeResult* result() const { return m_result.get(); }
 

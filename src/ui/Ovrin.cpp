@@ -1,5 +1,6 @@
 #include "ui/Ovrin.h"
 
+#include "engine/ReviewFile.h"
 #include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/Preferences.h"
@@ -28,6 +29,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
@@ -233,6 +235,8 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionFindGroups, &QAction::triggered, this, &Ovrin::menuFindGroupsAction);
     connect(m_ui->actionSelectMembers, &QAction::triggered, this, &Ovrin::menuSelectMembersAction);
     connect(m_ui->actionExportGroups, &QAction::triggered, this, &Ovrin::menuExportGroupsAction);
+    connect(m_ui->actionSaveReview, &QAction::triggered, this, &Ovrin::menuSaveReviewAction);
+    connect(m_ui->actionOpenReview, &QAction::triggered, this, &Ovrin::menuOpenReviewAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
     auto* separator = new QAction(table);
@@ -1079,6 +1083,114 @@ void Ovrin::menuExportGroupsAction()
                        *path + QLatin1Char('\n') + *problem);
 }
 
+QString Ovrin::reviewFilter()
+{
+    return tr("Ovrin reviews (*.ovr)") + QStringLiteral(";;") + tr("All files (*)");
+}
+
+void Ovrin::menuSaveReviewAction()
+{
+    const LookAlikeResult* result = m_groups->result();
+    if (m_view != View::Groups || result == nullptr || m_groups->rowCount() == 0)
+        return;
+    auto path = UiHooks::saveFile(m_window.get(), m_reviewFolder, QStringLiteral("review.ovr"),
+                                  reviewFilter());
+    if (!path)
+        return;
+    if (QFileInfo(*path).suffix().isEmpty())
+        *path += QString::fromLatin1(ReviewFile::kExtension);
+    const GroupsRequest& values = m_groupsValues;
+    const Review review = ReviewFile::fromGroups(
+        *result, m_groups->groups(), m_groups->referenceGone(),
+        [this](const std::string& file) { return m_groupMarks->isMarked(file); },
+        {values.method, values.folder, values.index, values.bits, values.matchRate,
+         values.similarity, values.keep, values.preferred});
+    const std::vector<std::uint8_t> bytes = ReviewFile::encode(review);
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    if (const auto problem = ExportFile::write(PathText::fromText(*path), data)) {
+        UiHooks::alert(m_window.get(), tr("The review could not be saved."),
+                       *path + QLatin1Char('\n') + *problem);
+        return;
+    }
+    m_reviewFolder = QFileInfo(*path).absolutePath();
+}
+
+void Ovrin::menuOpenReviewAction()
+{
+    if (m_runKind != RunKind::None || isCheckingTarget())
+        return;
+    const auto path = UiHooks::openFile(m_window.get(), m_reviewFolder, {}, reviewFilter());
+    if (!path)
+        return;
+    ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(*path));
+    if (!opened.review) {
+        UiHooks::alert(m_window.get(), tr("The review could not be opened."),
+                       *path + QLatin1Char('\n') +
+                           reviewProblem(static_cast<int>(opened.problem), opened.error));
+        return;
+    }
+    m_reviewFolder = QFileInfo(*path).absolutePath();
+    Review& review = *opened.review;
+    const std::size_t leftOut = ReviewFile::leaveOutChanged(review);
+    const Review::Settings& settings = review.settings;
+    m_groupsValues = {settings.method,    settings.folder,     settings.index, settings.bits,
+                      settings.matchRate, settings.similarity, settings.keep,  settings.preferred};
+    // Marks come back for the pictures still shown, never for one left out.
+    std::vector<std::string> marked;
+    const auto& table = review.result.table;
+    for (std::size_t g = 0; g < review.result.groups.size(); ++g) {
+        const LookAlikeGroup& group = review.result.groups[g];
+        if (!review.referenceGone[g] && review.marked[group.reference])
+            marked.push_back(table.paths[group.reference]);
+        for (const LookAlikeMember& member : group.members)
+            if (review.marked[member.index])
+                marked.push_back(table.paths[member.index]);
+    }
+    m_groupMarks->clear();
+    m_groups->setResult(std::make_shared<const LookAlikeResult>(std::move(review.result)),
+                        std::move(review.referenceGone));
+    m_groupMarks->setMarked(marked, true);
+    m_ui->tvGroups->setPlaceholderText(
+        m_groups->rowCount() == 0 ? tr("No group of the review is left.") : QString());
+    showView(View::Groups);
+    showStripFor(View::Groups);
+    QString text =
+        tr("Review opened: %1 with %2")
+            .arg(RunReport::count(m_groups->rowCount(), tr("%1 group"), tr("%1 groups")),
+                 RunReport::count(m_groups->picturesHeld(), tr("%1 picture"), tr("%1 pictures")));
+    if (leftOut > 0)
+        text += tr("; %1").arg(RunReport::count(
+            static_cast<std::int64_t>(leftOut),
+            tr("%1 picture changed or moved since the review was saved and was left out"),
+            tr("%1 pictures changed or moved since the review was saved and were left out")));
+    m_ui->msgSummary->setText(text);
+    m_ui->msgSummary->show();
+    updateActions();
+}
+
+QString Ovrin::reviewProblem(int problem, int error)
+{
+    switch (static_cast<ReviewFile::Problem>(problem)) {
+    case ReviewFile::Problem::CannotRead:
+        return qt_error_string(error);
+    case ReviewFile::Problem::TooLarge:
+        return tr("The file is too large to be a review.");
+    case ReviewFile::Problem::NotAReview:
+        return tr("The file is not an Ovrin review.");
+    case ReviewFile::Problem::NewerFormat:
+        return tr("The review was saved by a newer version of Ovrin.");
+    case ReviewFile::Problem::Truncated:
+        return tr("The file ends early: it was cut off while it was written or copied.");
+    case ReviewFile::Problem::OutOfMemory:
+        return tr("There is not enough memory to open it.");
+    case ReviewFile::Problem::Damaged:
+    case ReviewFile::Problem::None:
+        break;
+    }
+    return tr("The file is damaged.");
+}
+
 // ---- The window's parts --------------------------------------------------
 
 void Ovrin::showView(View view)
@@ -1128,6 +1240,8 @@ void Ovrin::updateActions()
     m_ui->actionFindGroups->setEnabled(!working);
     m_ui->actionSelectMembers->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionExportGroups->setEnabled(groups && m_groups->rowCount() > 0);
+    m_ui->actionSaveReview->setEnabled(groups && m_groups->rowCount() > 0);
+    m_ui->actionOpenReview->setEnabled(!working);
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFolder->setEnabled(selected);
     m_ui->actionCopyPaths->setEnabled(selected);

@@ -7,6 +7,7 @@
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -116,6 +117,8 @@ public Q_SLOTS:
     void menuFindGroupsAction();
     void menuSelectMembersAction();
     void menuExportGroupsAction();
+    void menuSaveReviewAction();
+    void menuOpenReviewAction();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -163,6 +166,9 @@ private:
     void loadGroupsValues();
     bool saveGroupsValues();
     HitRecord recordFor(const std::shared_ptr<TFileInfo>& info) const;
+    static QString reviewFilter();
+    // Why a review file was refused, from ReviewFile::Problem and an errno.
+    static QString reviewProblem(int problem, int error);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
@@ -189,6 +195,8 @@ private:
     GroupsRequest m_groupsValues;
     GroupsRequest m_groupsStarted;
     GroupsRequest m_groupsLoaded;
+    // Where review panels start: where the last review was saved or opened.
+    QString m_reviewFolder = QDir::homePath();
 
     RunKind m_runKind = RunKind::None;
     View m_view = View::Hits;
