@@ -276,6 +276,8 @@ Ovrin::~Ovrin()
     // its receiver.
     if (m_gs)
         m_gs->join();
+    if (m_reviewReader.joinable())
+        m_reviewReader.join();
     m_targetCheck->cancel();
     m_window->removeEventFilter(this);
 }
@@ -1118,21 +1120,52 @@ void Ovrin::menuSaveReviewAction()
 
 void Ovrin::menuOpenReviewAction()
 {
-    if (m_runKind != RunKind::None || isCheckingTarget())
+    if (m_runKind != RunKind::None || isCheckingTarget() || m_readingReview)
         return;
     const auto path = UiHooks::openFile(m_window.get(), m_reviewFolder, {}, reviewFilter());
     if (!path)
         return;
-    ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(*path));
-    if (!opened.review) {
+    if (m_reviewReader.joinable())
+        m_reviewReader.join();
+    m_readingReview = true;
+    updateActions();
+    m_ui->msgSummary->setText(tr("Opening the review…"));
+    m_ui->msgSummary->show();
+    // Reading a review of a large collection and looking at each of its
+    // files takes longer than a key press may wait.
+    m_reviewReader = std::thread([this, generation = m_generation.load(), file = *path] {
+        ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(file));
+        std::shared_ptr<Review> review;
+        std::size_t leftOut = 0;
+        if (opened.review) {
+            review = std::make_shared<Review>(std::move(*opened.review));
+            leftOut = ReviewFile::leaveOutChanged(*review);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [=, this] {
+                reviewRead(generation, file, review, static_cast<int>(opened.problem), opened.error,
+                           leftOut);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
+                       std::shared_ptr<Review> opened, int problem, int error, std::size_t leftOut)
+{
+    m_readingReview = false;
+    updateActions();
+    if (generation != m_generation.load() || m_runKind != RunKind::None)
+        return; // a run took the window meanwhile
+    if (!opened) {
+        m_ui->msgSummary->hide();
         UiHooks::alert(m_window.get(), tr("The review could not be opened."),
-                       *path + QLatin1Char('\n') +
-                           reviewProblem(static_cast<int>(opened.problem), opened.error));
+                       path + QLatin1Char('\n') + reviewProblem(problem, error));
         return;
     }
-    m_reviewFolder = QFileInfo(*path).absolutePath();
-    Review& review = *opened.review;
-    const std::size_t leftOut = ReviewFile::leaveOutChanged(review);
+    m_reviewFolder = QFileInfo(path).absolutePath();
+    Review& review = *opened;
     const Review::Settings& settings = review.settings;
     m_groupsValues = {settings.method,    settings.folder,     settings.index, settings.bits,
                       settings.matchRate, settings.similarity, settings.keep,  settings.preferred};
@@ -1241,7 +1274,7 @@ void Ovrin::updateActions()
     m_ui->actionSelectMembers->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionExportGroups->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionSaveReview->setEnabled(groups && m_groups->rowCount() > 0);
-    m_ui->actionOpenReview->setEnabled(!working);
+    m_ui->actionOpenReview->setEnabled(!working && !m_readingReview);
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFolder->setEnabled(selected);
     m_ui->actionCopyPaths->setEnabled(selected);

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QIcon;
@@ -34,6 +35,7 @@ namespace ovrin {
 class TGraphicSearch;
 class TSetting;
 struct LookAlikeResult;
+struct Review;
 } // namespace ovrin
 
 namespace ovrin::ui {
@@ -167,6 +169,10 @@ private:
     bool saveGroupsValues();
     HitRecord recordFor(const std::shared_ptr<TFileInfo>& info) const;
     static QString reviewFilter();
+    // A review read and checked away from the UI thread comes here; it is
+    // dropped when a run started meanwhile.
+    void reviewRead(std::uint64_t generation, const QString& path, std::shared_ptr<Review> review,
+                    int problem, int error, std::size_t leftOut);
     // Why a review file was refused, from ReviewFile::Problem and an errno.
     static QString reviewProblem(int problem, int error);
 
@@ -197,6 +203,8 @@ private:
     GroupsRequest m_groupsLoaded;
     // Where review panels start: where the last review was saved or opened.
     QString m_reviewFolder = QDir::homePath();
+    std::thread m_reviewReader;
+    bool m_readingReview = false;
 
     RunKind m_runKind = RunKind::None;
     View m_view = View::Hits;

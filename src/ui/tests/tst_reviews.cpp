@@ -53,6 +53,9 @@ class TestReviews : public QObject {
         UiHooks::setOpenFile(
             [file](QWidget*, const QString&, const QString&, const QString&) { return file; });
         controller.menuOpenReviewAction();
+        // Read away from the UI thread: done once it can be opened again.
+        QVERIFY(!controller.widgets().actionOpenReview->isEnabled());
+        QTRY_VERIFY(controller.widgets().actionOpenReview->isEnabled());
     }
 
 private Q_SLOTS:
@@ -75,7 +78,8 @@ private Q_SLOTS:
     // it is left out with its group, and the other marks come back.
     void saveAndOpenAgain()
     {
-        const QStringList names = QStringLiteral("a.png b.png c.png d.png e.png").split(QLatin1Char(' '));
+        const QStringList names =
+            QStringLiteral("a.png b.png c.png d.png e.png").split(QLatin1Char(' '));
         Review review;
         LookAlikeResult& result = review.result;
         result.table.count = 4;
