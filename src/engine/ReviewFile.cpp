@@ -3,6 +3,7 @@
 #include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
 #include "platform/FileHandle.h"
+#include "platform/FileManager.h"
 
 #include <bit>
 #include <cerrno>
@@ -478,33 +479,41 @@ ReviewFile::Opened ReviewFile::read(const std::string& path)
     }
 }
 
-std::size_t ReviewFile::leaveOutChanged(
+std::optional<TFileStamp> ReviewFile::stampNow(const std::string& path)
+{
+    const auto status = platform::FileManager::fileStatus(path);
+    if (!status || !status->isRegularFile)
+        return std::nullopt;
+    return TFileStamp{status->size, status->modifiedNs, status->changedNs};
+}
+
+std::vector<std::string> ReviewFile::leaveOutChanged(
     Review& review, const std::function<std::optional<TFileStamp>(const std::string&)>& stampOf)
 {
     LookAlikeResult& result = review.result;
     const SignatureTable& table = result.table;
+    std::vector<std::string> leftOut;
     const auto unchanged = [&](std::size_t entry) {
         const auto now = stampOf(table.paths[entry]);
-        if (!now)
-            return false;
         const SignatureTable::Facts& saved = table.facts[entry];
         // A status change time of 0 was not known when the review was made.
-        return now->size == saved.size && now->modifiedNs == saved.modifiedNs &&
-               (saved.changedNs == 0 || now->changedNs == saved.changedNs);
+        if (now && now->size == saved.size && now->modifiedNs == saved.modifiedNs &&
+            (saved.changedNs == 0 || now->changedNs == saved.changedNs))
+            return true;
+        leftOut.push_back(table.paths[entry]);
+        return false;
     };
-    std::size_t leftOut = 0;
     std::size_t kept = 0;
     for (std::size_t g = 0; g < result.groups.size(); ++g) {
         LookAlikeGroup& group = result.groups[g];
         bool gone = review.referenceGone[g];
-        const std::size_t before = group.members.size() + (gone ? 0 : 1);
+        const std::size_t before = leftOut.size();
         if (!gone && !unchanged(group.reference))
             gone = true;
         std::erase_if(group.members,
                       [&](const LookAlikeMember& member) { return !unchanged(member.index); });
         const std::size_t after = group.members.size() + (gone ? 0 : 1);
-        leftOut += before - after;
-        if (group.members.empty() || (after < before && after < 2))
+        if (group.members.empty() || (leftOut.size() > before && after < 2))
             continue;
         if (kept != g)
             result.groups[kept] = std::move(group);

@@ -81,11 +81,15 @@ public:
     // Leaves out every picture whose file is not found or whose stamp differs
     // from the saved one: a member leaves its group, a reference leaves its
     // row marked as gone. A group that loses pictures so that fewer than two
-    // are left goes, as does one without members. Answers how many pictures
-    // were left out. `stampOf` tells a file's stamp now (none: not found).
-    static std::size_t
-    leaveOutChanged(Review& review,
-                    const std::function<std::optional<TFileStamp>(const std::string&)>& stampOf);
+    // are left goes, as does one without members. Answers the paths left
+    // out, in the order of the groups. `stampOf` tells a file's stamp now
+    // (none: not found).
+    static std::vector<std::string> leaveOutChanged(
+        Review& review,
+        const std::function<std::optional<TFileStamp>(const std::string&)>& stampOf = stampNow);
+    // The stamp of the file at a path now, links followed; none when there is
+    // no regular file to look at.
+    static std::optional<TFileStamp> stampNow(const std::string& path);
 };
 
 } // namespace ovrin

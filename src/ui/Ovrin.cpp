@@ -1136,23 +1136,24 @@ void Ovrin::menuOpenReviewAction()
     m_reviewReader = std::thread([this, generation = m_generation.load(), file = *path] {
         ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(file));
         std::shared_ptr<Review> review;
-        std::size_t leftOut = 0;
+        std::vector<std::string> leftOut;
         if (opened.review) {
             review = std::make_shared<Review>(std::move(*opened.review));
             leftOut = ReviewFile::leaveOutChanged(*review);
         }
         QMetaObject::invokeMethod(
             this,
-            [=, this] {
-                reviewRead(generation, file, review, static_cast<int>(opened.problem), opened.error,
-                           leftOut);
+            [this, generation, file, review, problem = static_cast<int>(opened.problem),
+             error = opened.error, leftOut = std::move(leftOut)] {
+                reviewRead(generation, file, review, problem, error, leftOut);
             },
             Qt::QueuedConnection);
     });
 }
 
 void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
-                       std::shared_ptr<Review> opened, int problem, int error, std::size_t leftOut)
+                       std::shared_ptr<Review> opened, int problem, int error,
+                       const std::vector<std::string>& leftOut)
 {
     m_readingReview = false;
     updateActions();
@@ -1192,14 +1193,29 @@ void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
         tr("Review opened: %1 with %2")
             .arg(RunReport::count(m_groups->rowCount(), tr("%1 group"), tr("%1 groups")),
                  RunReport::count(m_groups->picturesHeld(), tr("%1 picture"), tr("%1 pictures")));
-    if (leftOut > 0)
-        text += tr("; %1").arg(RunReport::count(
-            static_cast<std::int64_t>(leftOut),
-            tr("%1 picture changed or moved since the review was saved and was left out"),
-            tr("%1 pictures changed or moved since the review was saved and were left out")));
+    if (!leftOut.empty())
+        text +=
+            tr("; %1 left out").arg(QLocale().toString(static_cast<qulonglong>(leftOut.size())));
     m_ui->msgSummary->setText(text);
     m_ui->msgSummary->show();
     updateActions();
+    if (leftOut.empty())
+        return;
+    // Said at once: a person going on with the review must know what is missing.
+    constexpr std::size_t kNamed = 20;
+    QStringList named;
+    for (std::size_t i = 0; i < std::min(leftOut.size(), kNamed); ++i)
+        named << PathText::display(leftOut[i]);
+    if (leftOut.size() > kNamed)
+        named << RunReport::count(static_cast<std::int64_t>(leftOut.size() - kNamed),
+                                  tr("and %1 more"), tr("and %1 more"));
+    UiHooks::alert(
+        m_window.get(),
+        RunReport::count(
+            static_cast<std::int64_t>(leftOut.size()),
+            tr("%1 picture changed or moved since the review was saved and was left out."),
+            tr("%1 pictures changed or moved since the review was saved and were left out.")),
+        named.join(QLatin1Char('\n')));
 }
 
 QString Ovrin::reviewProblem(int problem, int error)

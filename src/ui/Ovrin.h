@@ -172,7 +172,7 @@ private:
     // A review read and checked away from the UI thread comes here; it is
     // dropped when a run started meanwhile.
     void reviewRead(std::uint64_t generation, const QString& path, std::shared_ptr<Review> review,
-                    int problem, int error, std::size_t leftOut);
+                    int problem, int error, const std::vector<std::string>& leftOut);
     // Why a review file was refused, from ReviewFile::Problem and an errno.
     static QString reviewProblem(int problem, int error);
 

@@ -1304,18 +1304,6 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
         <translation>%1 Bildern</translation>
     </message>
     <message>
-        <source>; %1</source>
-        <translation>; %1</translation>
-    </message>
-    <message>
-        <source>%1 picture changed or moved since the review was saved and was left out</source>
-        <translation>%1 Bild wurde seit dem Speichern der Durchsicht geändert oder verschoben und wurde ausgelassen</translation>
-    </message>
-    <message>
-        <source>%1 pictures changed or moved since the review was saved and were left out</source>
-        <translation>%1 Bilder wurden seit dem Speichern der Durchsicht geändert oder verschoben und wurden ausgelassen</translation>
-    </message>
-    <message>
         <source>The file is too large to be a review.</source>
         <translation>Die Datei ist zu groß für eine Durchsicht.</translation>
     </message>
@@ -1338,6 +1326,22 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>The file is damaged.</source>
         <translation>Die Datei ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>; %1 left out</source>
+        <translation>; %1 ausgelassen</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+    <message>
+        <source>%1 picture changed or moved since the review was saved and was left out.</source>
+        <translation>%1 Bild wurde seit dem Speichern der Durchsicht geändert oder verschoben und wurde ausgelassen.</translation>
+    </message>
+    <message>
+        <source>%1 pictures changed or moved since the review was saved and were left out.</source>
+        <translation>%1 Bilder wurden seit dem Speichern der Durchsicht geändert oder verschoben und wurden ausgelassen.</translation>
     </message>
 </context>
 <context>
