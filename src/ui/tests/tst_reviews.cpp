@@ -66,8 +66,8 @@ private Q_SLOTS:
     }
     void cleanupTestCase()
     {
-        for (auto* reset : {&UiHooks::setOpenFile, &UiHooks::setSaveFile})
-            reset({});
+        UiHooks::setOpenFile({});
+        UiHooks::setSaveFile({});
         UiHooks::setAlert({});
     }
 
@@ -105,14 +105,10 @@ private Q_SLOTS:
         QVERIFY(controller.widgets().actionSaveReview->isEnabled());
 
         controller.groupMarks()->setMarked({raw(names[1]), raw(names[3])}, true);
-        QString proposed;
-        UiHooks::setSaveFile(
-            [&](QWidget*, const QString&, const QString& name, const QString& filter) {
-                proposed = name + QLatin1Char(' ') + filter;
-                return m_dir.filePath(QStringLiteral("saved"));
-            });
+        UiHooks::setSaveFile([this](QWidget*, const QString&, const QString&, const QString&) {
+            return m_dir.filePath(QStringLiteral("saved"));
+        });
         controller.menuSaveReviewAction();
-        QVERIFY(proposed.contains(QLatin1String("(*.ovr)")));
         QVERIFY(m_alerts.isEmpty());
 
         QVERIFY(test::writeText(m_dir.filePath(names[4]), "changed"));
