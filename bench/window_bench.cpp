@@ -80,6 +80,7 @@ public:
 
     std::vector<double> latencies;         // milliseconds
     std::vector<Clock::time_point> posted; // when each was posted
+    std::vector<double> handling;          // milliseconds the view took with it
     std::vector<Qt::Key> keysHandled;
 
 protected:
@@ -97,12 +98,14 @@ protected:
         }
         // Handle it here, so the time includes what the view does with it.
         QKeyEvent copy(QEvent::KeyPress, entry.second, Qt::NoModifier);
+        const auto start = Clock::now();
         m_inside = true;
         QCoreApplication::sendEvent(m_target, &copy);
         m_inside = false;
         const auto done = Clock::now();
         latencies.push_back(std::chrono::duration<double, std::milli>(done - entry.first).count());
         posted.push_back(entry.first);
+        handling.push_back(std::chrono::duration<double, std::milli>(done - start).count());
         keysHandled.push_back(entry.second);
         return true;
     }
@@ -261,14 +264,19 @@ int groupsBench(QApplication& app, int pictureCount, int groupCount)
                 static_cast<long long>(controller.groups()->picturesHeld()));
     printLatencies("all key presses", probe.latencies);
     printLatencies("posted once shown", after);
+    printLatencies("handling alone", probe.handling);
     for (const auto& [key, name] :
          {std::pair{Qt::Key_Down, "Down"}, std::pair{Qt::Key_PageDown, "Page Down"},
           std::pair{Qt::Key_Space, "Space"}}) {
         std::vector<double> ofKey;
+        std::vector<double> handled;
         for (std::size_t i = 0; i < probe.latencies.size(); ++i)
-            if (probe.posted[i] > opened && probe.keysHandled[i] == key)
+            if (probe.posted[i] > opened && probe.keysHandled[i] == key) {
                 ofKey.push_back(probe.latencies[i]);
+                handled.push_back(probe.handling[i]);
+            }
         printLatencies(name, ofKey);
+        printLatencies("  handling alone", handled);
     }
     const double worst = probe.latencies.empty()
                              ? 0.0
