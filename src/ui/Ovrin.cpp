@@ -42,6 +42,8 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include <new>
+
 // The library's resources are linked into a static library, whose
 // registration nothing else would pull into the program.
 static void initResources()
@@ -1137,9 +1139,14 @@ void Ovrin::menuOpenReviewAction()
         ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(file));
         std::shared_ptr<Review> review;
         std::vector<std::string> leftOut;
-        if (opened.review) {
-            review = std::make_shared<Review>(std::move(*opened.review));
-            leftOut = ReviewFile::leaveOutChanged(*review);
+        try {
+            if (opened.review) {
+                review = std::make_shared<Review>(std::move(*opened.review));
+                leftOut = ReviewFile::leaveOutChanged(*review);
+            }
+        } catch (const std::bad_alloc&) {
+            review.reset();
+            opened.problem = ReviewFile::Problem::OutOfMemory;
         }
         QMetaObject::invokeMethod(
             this,
