@@ -67,13 +67,20 @@ GroupTreeModel::~GroupTreeModel() = default;
 
 void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result, std::int32_t bits)
 {
+    setResult(std::move(result), {}, bits);
+}
+
+void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result,
+                               std::vector<bool> referenceGone, std::int32_t bits)
+{
     beginResetModel();
     m_result = std::move(result);
     m_bits = bits;
     if (m_marks != nullptr)
         m_marks->clear();
     m_groups = m_result ? m_result->groups : std::vector<LookAlikeGroup>{};
-    m_referenceGone.assign(m_groups.size(), false);
+    m_referenceGone = std::move(referenceGone);
+    m_referenceGone.resize(m_groups.size(), false);
     m_ids.resize(m_groups.size());
     for (std::size_t g = 0; g < m_groups.size(); ++g)
         m_ids[g] = g + 1;

@@ -55,12 +55,16 @@ public:
     // `bits`: those the grouping compared at, for comparing members again
     // with another reference. A new result drops every mark.
     void setResult(std::shared_ptr<const LookAlikeResult> result, std::int32_t bits = 3);
+    // The groups of a saved review: per group whether its reference is gone.
+    void setResult(std::shared_ptr<const LookAlikeResult> result, std::vector<bool> referenceGone,
+                   std::int32_t bits);
     void clear();
     std::int32_t bits() const { return m_bits; }
 
     // The groups as they stand, and the pictures they still hold.
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
     std::int64_t picturesHeld() const;
+    const std::vector<bool>& referenceGone() const { return m_referenceGone; }
     // The result the groups came from; null before one.
     const LookAlikeResult* result() const { return m_result.get(); }
 

@@ -34,6 +34,12 @@ void GroupTreeView::keyPressEvent(QKeyEvent* event)
     QTreeView::keyPressEvent(event);
 }
 
+void GroupTreeView::keyboardSearch(const QString& search)
+{
+    if (!search.trimmed().isEmpty())
+        QTreeView::keyboardSearch(search);
+}
+
 void GroupTreeView::paintEvent(QPaintEvent* event)
 {
     QTreeView::paintEvent(event);

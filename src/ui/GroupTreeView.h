@@ -15,6 +15,9 @@ public:
 
     void setPlaceholderText(const QString& text);
     QString placeholderText() const { return m_placeholder; }
+    // The space that selects the current row searches nothing: no row's text
+    // begins with one, so the search would pass every row of the tree.
+    void keyboardSearch(const QString& search) override;
 
 Q_SIGNALS:
     void openRequested();

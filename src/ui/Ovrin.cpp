@@ -1,5 +1,6 @@
 #include "ui/Ovrin.h"
 
+#include "engine/ReviewFile.h"
 #include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/Preferences.h"
@@ -30,6 +31,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
@@ -44,6 +46,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 
 // The library's resources are linked into a static library, whose
 // registration nothing else would pull into the program.
@@ -250,6 +253,8 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionFindGroups, &QAction::triggered, this, &Ovrin::menuFindGroupsAction);
     connect(m_ui->actionSelectMembers, &QAction::triggered, this, &Ovrin::menuSelectMembersAction);
     connect(m_ui->actionExportGroups, &QAction::triggered, this, &Ovrin::menuExportGroupsAction);
+    connect(m_ui->actionSaveReview, &QAction::triggered, this, &Ovrin::menuSaveReviewAction);
+    connect(m_ui->actionOpenReview, &QAction::triggered, this, &Ovrin::menuOpenReviewAction);
     connect(m_ui->actionQuit, &QAction::triggered, m_window.get(), &QMainWindow::close);
     connect(m_ui->actionMarkAllButKept, &QAction::triggered, this,
             &Ovrin::menuMarkAllButKeptAction);
@@ -304,6 +309,8 @@ Ovrin::~Ovrin()
     // its receiver.
     if (m_gs)
         m_gs->join();
+    if (m_reviewReader.joinable())
+        m_reviewReader.join();
     m_targetCheck->cancel();
     m_window->removeEventFilter(this);
 }
@@ -1364,6 +1371,166 @@ void Ovrin::menuProtectedFoldersAction()
                                            tr("%1 marks under protected folders were dropped")));
 }
 
+QString Ovrin::reviewFilter()
+{
+    return tr("Ovrin reviews (*.ovr)") + QStringLiteral(";;") + tr("All files (*)");
+}
+
+void Ovrin::menuSaveReviewAction()
+{
+    const LookAlikeResult* result = m_groups->result();
+    if (m_view != View::Groups || result == nullptr || m_groups->rowCount() == 0)
+        return;
+    auto path = UiHooks::saveFile(m_window.get(), m_reviewFolder, QStringLiteral("review.ovr"),
+                                  reviewFilter());
+    if (!path)
+        return;
+    if (QFileInfo(*path).suffix().isEmpty())
+        *path += QString::fromLatin1(ReviewFile::kExtension);
+    const GroupsRequest& values = m_groupsValues;
+    const Review review = ReviewFile::fromGroups(
+        *result, m_groups->groups(), m_groups->referenceGone(),
+        [this](const std::string& file) { return m_groupMarks->isMarked(file); },
+        {values.method, values.folder, values.index, values.bits, values.matchRate,
+         values.similarity, values.keep, values.preferred});
+    const std::vector<std::uint8_t> bytes = ReviewFile::encode(review);
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    if (const auto problem = ExportFile::write(PathText::fromText(*path), data)) {
+        UiHooks::alert(m_window.get(), tr("The review could not be saved."),
+                       *path + QLatin1Char('\n') + *problem);
+        return;
+    }
+    m_reviewFolder = QFileInfo(*path).absolutePath();
+}
+
+void Ovrin::menuOpenReviewAction()
+{
+    if (m_runKind != RunKind::None || isCheckingTarget() || m_readingReview)
+        return;
+    const auto path = UiHooks::openFile(m_window.get(), m_reviewFolder, {}, reviewFilter());
+    if (!path)
+        return;
+    if (m_reviewReader.joinable())
+        m_reviewReader.join();
+    m_readingReview = true;
+    updateActions();
+    m_ui->msgSummary->setText(tr("Opening the review…"));
+    m_ui->msgSummary->show();
+    // Reading a review of a large collection and looking at each of its
+    // files takes longer than a key press may wait.
+    m_reviewReader = std::thread([this, generation = m_generation.load(), file = *path] {
+        ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(file));
+        std::shared_ptr<Review> review;
+        std::vector<std::string> leftOut;
+        try {
+            if (opened.review) {
+                review = std::make_shared<Review>(std::move(*opened.review));
+                leftOut = ReviewFile::leaveOutChanged(*review);
+            }
+        } catch (const std::bad_alloc&) {
+            review.reset();
+            opened.problem = ReviewFile::Problem::OutOfMemory;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, file, review, problem = static_cast<int>(opened.problem),
+             error = opened.error, leftOut = std::move(leftOut)] {
+                reviewRead(generation, file, review, problem, error, leftOut);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
+                       std::shared_ptr<Review> opened, int problem, int error,
+                       const std::vector<std::string>& leftOut)
+{
+    m_readingReview = false;
+    updateActions();
+    if (generation != m_generation.load() || m_runKind != RunKind::None)
+        return; // a run took the window meanwhile
+    if (!opened) {
+        m_ui->msgSummary->hide();
+        UiHooks::alert(m_window.get(), tr("The review could not be opened."),
+                       path + QLatin1Char('\n') + reviewProblem(problem, error));
+        return;
+    }
+    m_reviewFolder = QFileInfo(path).absolutePath();
+    Review& review = *opened;
+    const Review::Settings& settings = review.settings;
+    m_groupsValues = {settings.method,    settings.folder,     settings.index, settings.bits,
+                      settings.matchRate, settings.similarity, settings.keep,  settings.preferred};
+    // Marks come back for the pictures still shown, never for one left out.
+    std::vector<std::string> marked;
+    const auto& table = review.result.table;
+    for (std::size_t g = 0; g < review.result.groups.size(); ++g) {
+        const LookAlikeGroup& group = review.result.groups[g];
+        if (!review.referenceGone[g] && review.marked[group.reference])
+            marked.push_back(table.paths[group.reference]);
+        for (const LookAlikeMember& member : group.members)
+            if (review.marked[member.index])
+                marked.push_back(table.paths[member.index]);
+    }
+    m_groupMarks->clear();
+    m_groups->setResult(std::make_shared<const LookAlikeResult>(std::move(review.result)),
+                        std::move(review.referenceGone), settings.bits);
+    m_groupMarks->setMarked(marked, true);
+    m_ui->tvGroups->setPlaceholderText(
+        m_groups->rowCount() == 0 ? tr("No group of the review is left.") : QString());
+    showView(View::Groups);
+    showStripFor(View::Groups);
+    QString text =
+        tr("Review opened: %1 with %2")
+            .arg(RunReport::count(m_groups->rowCount(), tr("%1 group"), tr("%1 groups")),
+                 RunReport::count(m_groups->picturesHeld(), tr("%1 picture"), tr("%1 pictures")));
+    if (!leftOut.empty())
+        text +=
+            tr("; %1 left out").arg(QLocale().toString(static_cast<qulonglong>(leftOut.size())));
+    m_ui->msgSummary->setText(text);
+    m_ui->msgSummary->show();
+    updateActions();
+    if (leftOut.empty())
+        return;
+    // Said at once: a person going on with the review must know what is missing.
+    constexpr std::size_t kNamed = 20;
+    QStringList named;
+    for (std::size_t i = 0; i < std::min(leftOut.size(), kNamed); ++i)
+        named << PathText::display(leftOut[i]);
+    if (leftOut.size() > kNamed)
+        named << RunReport::count(static_cast<std::int64_t>(leftOut.size() - kNamed),
+                                  tr("and %1 more"), tr("and %1 more"));
+    UiHooks::alert(
+        m_window.get(),
+        RunReport::count(
+            static_cast<std::int64_t>(leftOut.size()),
+            tr("%1 picture changed or moved since the review was saved and was left out."),
+            tr("%1 pictures changed or moved since the review was saved and were left out.")),
+        named.join(QLatin1Char('\n')));
+}
+
+QString Ovrin::reviewProblem(int problem, int error)
+{
+    switch (static_cast<ReviewFile::Problem>(problem)) {
+    case ReviewFile::Problem::CannotRead:
+        return qt_error_string(error);
+    case ReviewFile::Problem::TooLarge:
+        return tr("The file is too large to be a review.");
+    case ReviewFile::Problem::NotAReview:
+        return tr("The file is not an Ovrin review.");
+    case ReviewFile::Problem::NewerFormat:
+        return tr("The review was saved by a newer version of Ovrin.");
+    case ReviewFile::Problem::Truncated:
+        return tr("The file ends early: it was cut off while it was written or copied.");
+    case ReviewFile::Problem::OutOfMemory:
+        return tr("There is not enough memory to open it.");
+    case ReviewFile::Problem::Damaged:
+    case ReviewFile::Problem::None:
+        break;
+    }
+    return tr("The file is damaged.");
+}
+
 // ---- The window's parts --------------------------------------------------
 
 void Ovrin::showView(View view)
@@ -1413,6 +1580,8 @@ void Ovrin::updateActions()
     m_ui->actionFindGroups->setEnabled(!working);
     m_ui->actionSelectMembers->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionExportGroups->setEnabled(groups && m_groups->rowCount() > 0);
+    m_ui->actionSaveReview->setEnabled(groups && m_groups->rowCount() > 0);
+    m_ui->actionOpenReview->setEnabled(!working && !m_readingReview);
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFolder->setEnabled(selected);
     m_ui->actionCopyPaths->setEnabled(selected);

@@ -7,6 +7,7 @@
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -18,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QIcon;
@@ -33,6 +35,7 @@ namespace ovrin {
 class TGraphicSearch;
 class TSetting;
 struct LookAlikeResult;
+struct Review;
 } // namespace ovrin
 
 namespace ovrin::ui {
@@ -132,6 +135,8 @@ public Q_SLOTS:
     void toggleMarksAction();
 
     ProtectedFoldersDlg* protectedFoldersDlg() const { return m_protectedDlg; }
+    void menuSaveReviewAction();
+    void menuOpenReviewAction();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -190,6 +195,13 @@ private:
     void report(const QString& text);
     void markFolder(bool mark);
     void stepGroup(int step);
+    static QString reviewFilter();
+    // A review read and checked away from the UI thread comes here; it is
+    // dropped when a run started meanwhile.
+    void reviewRead(std::uint64_t generation, const QString& path, std::shared_ptr<Review> review,
+                    int problem, int error, const std::vector<std::string>& leftOut);
+    // Why a review file was refused, from ReviewFile::Problem and an errno.
+    static QString reviewProblem(int problem, int error);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
@@ -217,6 +229,10 @@ private:
     GroupsRequest m_groupsValues;
     GroupsRequest m_groupsStarted;
     GroupsRequest m_groupsLoaded;
+    // Where review panels start: where the last review was saved or opened.
+    QString m_reviewFolder = QDir::homePath();
+    std::thread m_reviewReader;
+    bool m_readingReview = false;
 
     RunKind m_runKind = RunKind::None;
     View m_view = View::Hits;

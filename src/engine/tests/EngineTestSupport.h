@@ -247,3 +247,4 @@ QObject* makeEngineTests();
 QObject* makeIndexTests();
 QObject* makeGroupsTests();
 QObject* makeActionsTests();
+QObject* makeReviewTests();

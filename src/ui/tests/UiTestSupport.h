@@ -31,6 +31,7 @@ using namespace ovrin;
 QObject* makeUiTests();
 QObject* makeMarksTests();
 QObject* makeExclusionsTests();
+QObject* makeReviewsTests();
 
 struct Alert {
     QString message;

@@ -333,6 +333,22 @@
         <source>Exc&amp;lusions…</source>
         <translation>&amp;Ausschlüsse …</translation>
     </message>
+    <message>
+        <source>Open &amp;Review…</source>
+        <translation>Durchsicht ö&amp;ffnen …</translation>
+    </message>
+    <message>
+        <source>Ctrl+L</source>
+        <translation>Ctrl+L</translation>
+    </message>
+    <message>
+        <source>Sa&amp;ve Review…</source>
+        <translation>Durchsicht spei&amp;chern …</translation>
+    </message>
+    <message>
+        <source>Ctrl+S</source>
+        <translation>Ctrl+S</translation>
+    </message>
 </context>
 <context>
     <name>Ovrin</name>
@@ -1469,6 +1485,86 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>%1 marks under protected folders were dropped</source>
         <translation>%1 Markierungen in geschützten Ordnern wurden entfernt</translation>
+    </message>
+    <message>
+        <source>Ovrin reviews (*.ovr)</source>
+        <translation>Ovrin-Durchsichten (*.ovr)</translation>
+    </message>
+    <message>
+        <source>The review could not be saved.</source>
+        <translation>Die Durchsicht konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Opening the review…</source>
+        <translation>Die Durchsicht wird geöffnet …</translation>
+    </message>
+    <message>
+        <source>The review could not be opened.</source>
+        <translation>Die Durchsicht konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>No group of the review is left.</source>
+        <translation>Von der Durchsicht ist keine Gruppe übrig.</translation>
+    </message>
+    <message>
+        <source>Review opened: %1 with %2</source>
+        <translation>Durchsicht geöffnet: %1 mit %2</translation>
+    </message>
+    <message>
+        <source>%1 group</source>
+        <translation>%1 Gruppe</translation>
+    </message>
+    <message>
+        <source>%1 groups</source>
+        <translation>%1 Gruppen</translation>
+    </message>
+    <message>
+        <source>%1 picture</source>
+        <translation>%1 Bild</translation>
+    </message>
+    <message>
+        <source>%1 pictures</source>
+        <translation>%1 Bildern</translation>
+    </message>
+    <message>
+        <source>; %1 left out</source>
+        <translation>; %1 ausgelassen</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+    <message>
+        <source>%1 picture changed or moved since the review was saved and was left out.</source>
+        <translation>%1 Bild wurde seit dem Speichern der Durchsicht geändert oder verschoben und wurde ausgelassen.</translation>
+    </message>
+    <message>
+        <source>%1 pictures changed or moved since the review was saved and were left out.</source>
+        <translation>%1 Bilder wurden seit dem Speichern der Durchsicht geändert oder verschoben und wurden ausgelassen.</translation>
+    </message>
+    <message>
+        <source>The file is too large to be a review.</source>
+        <translation>Die Datei ist zu groß für eine Durchsicht.</translation>
+    </message>
+    <message>
+        <source>The file is not an Ovrin review.</source>
+        <translation>Die Datei ist keine Ovrin-Durchsicht.</translation>
+    </message>
+    <message>
+        <source>The review was saved by a newer version of Ovrin.</source>
+        <translation>Die Durchsicht wurde von einer neueren Version von Ovrin gespeichert.</translation>
+    </message>
+    <message>
+        <source>The file ends early: it was cut off while it was written or copied.</source>
+        <translation>Die Datei endet zu früh: Sie wurde beim Schreiben oder Kopieren abgeschnitten.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to open it.</source>
+        <translation>Zum Öffnen reicht der Speicher nicht.</translation>
+    </message>
+    <message>
+        <source>The file is damaged.</source>
+        <translation>Die Datei ist beschädigt.</translation>
     </message>
 </context>
 <context>
