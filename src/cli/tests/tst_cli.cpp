@@ -44,6 +44,23 @@ Run runCli(const QStringList& arguments)
     return shell(QStringLiteral("exec \"$0\" \"$@\""), arguments);
 }
 
+// ovrin-cli with the words of `line`, each '@' in them standing for the folder `at`.
+Run cli(const QString& at, const char* line)
+{
+    QStringList arguments;
+    for (const QString& word : QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts))
+        arguments << QString(word).replace(u'@', at);
+    return runCli(arguments);
+}
+
+CommandLine parse(const QString& line)
+{
+    std::vector<std::string> words;
+    for (const QString& word : line.split(u' ', Qt::SkipEmptyParts))
+        words.push_back(word.toStdString());
+    return CommandLine::parse(words);
+}
+
 QByteArray contents(const QString& path)
 {
     QFile file(path);
@@ -116,9 +133,8 @@ private Q_SLOTS:
 
     void parsesCommands()
     {
-        const auto line =
-            CommandLine::parse({"search", "--dir", "/photos", "--bits=2", "--match-rate", "85",
-                                "-0", "--jobs", "3", "--", "-h"});
+        const auto line = parse(
+            QStringLiteral("search --dir /photos --bits=2 --match-rate 85 -0 --jobs 3 -- -h"));
         QCOMPARE(line.kind, CommandLine::Kind::Search);
         QCOMPARE(line.options.target, std::string("-h")); // after "--" a name, not help
         QCOMPARE(line.options.directory, std::optional<std::string>("/photos"));
@@ -127,23 +143,16 @@ private Q_SLOTS:
         QCOMPARE(line.options.jobs, 3);
         QVERIFY(line.options.nullTerminated);
 
-        const auto index = CommandLine::parse({"index", "d", "i.ovi", "--rebuild", "-v"});
+        const auto index = parse(QStringLiteral("index d i.ovi --rebuild -v"));
         QCOMPARE(index.kind, CommandLine::Kind::Index);
         QVERIFY(index.options.rebuild && index.options.verbose);
         QCOMPARE(index.options.indexFile, std::optional<std::string>("i.ovi"));
-        QCOMPARE(CommandLine::parse({"search", "t", "--help"}).kind, CommandLine::Kind::Help);
+        QCOMPARE(parse(QStringLiteral("search t --help")).kind, CommandLine::Kind::Help);
 
-        const auto groups = CommandLine::parse({"groups",     "--dir",
-                                                "d",          "--similarity",
-                                                "loose",      "--keep=oldest",
-                                                "--prefer",   "a",
-                                                "--prefer=b", "--exclude",
-                                                "*.tmp",      "--exclude=./x",
-                                                "--exclude",  "~",
-                                                "--exclude",  ".thumbnails",
-                                                "--exclude",  "..",
-                                                "--exclude",  "/a/b",
-                                                "--protect",  "c"});
+        const auto groups = parse(QStringLiteral(
+            "groups --dir d --similarity loose --keep=oldest --prefer a --prefer=b --exclude *.tmp "
+            "--exclude=./x --exclude ~ --exclude .thumbnails --exclude .. --exclude /a/b --protect "
+            "c"));
         QCOMPARE(groups.kind, CommandLine::Kind::Groups);
         QCOMPARE(groups.options.similarity, ovrin::Similarity::Loose);
         QCOMPARE(groups.options.keep, ovrin::KeepRule::Oldest);
@@ -153,7 +162,7 @@ private Q_SLOTS:
                  (std::vector<std::string>{"./x", "~", "..", "/a/b"}));
         QCOMPARE(groups.options.excludePatterns,
                  (std::vector<std::string>{"*.tmp", ".thumbnails"}));
-        const auto defaults = CommandLine::parse({"groups", "--index", "i"});
+        const auto defaults = parse(QStringLiteral("groups --index i"));
         QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
         QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
     }
@@ -161,53 +170,29 @@ private Q_SLOTS:
     void refusesBadCommandLines_data()
     {
         QTest::addColumn<QString>("arguments");
-        for (const char* row : {"",
-                                "find",
-                                "--bits 3 search",
-                                "search t.jpg",
-                                "search --dir /tmp",
-                                "search a b --dir /tmp",
-                                "search t --dir /tmp --fast",
-                                "search t --dir /tmp --bits three",
-                                "search t --dir /tmp --bits 0",
-                                "search t --dir /tmp --bits -1",
-                                "search t --dir /tmp --bits 5",
-                                "search t --dir /tmp --bits 68",
-                                "search t --dir /tmp --match-rate -5",
-                                "search t --dir /tmp --match-rate 150",
-                                "search t --dir /tmp --match-rate +-3",
-                                "search t --dir /tmp --pixel-number=0",
-                                "search t --dir /tmp --pixel-number=257",
-                                "search t --dir /tmp --jobs 0",
-                                "search t --dir",
-                                "search t --dir /tmp --index i",
-                                "search t --index i --pixel-number 8",
-                                "search t --dir d --null --format json",
-                                "search t --dir d --format xml",
-                                "search t --dir d --sort=1",
-                                "index /tmp",
-                                "index /tmp i --bits 2",
-                                "check a b",
-                                "groups --dir d --sort",
-                                "groups --dir d --similarity tight",
-                                "groups --dir d --keep largest",
-                                "groups --dir d --keep=",
-                                "groups --dir d --prefer",
-                                "groups --dir d --prefer=",
-                                "search t --dir d --keep size",
-                                "index d i --similarity strict",
-                                "search t --dir d --exclude",
-                                "index d i --exclude=",
-                                "check i --exclude x"})
-            QTest::newRow(row) << QString::fromLatin1(row);
+        const auto rows = [](const char* prefix, std::initializer_list<const char*> tails) {
+            for (const char* tail : tails) {
+                const QString row = QString::fromLatin1(prefix) + QString::fromLatin1(tail);
+                QTest::newRow(qPrintable(row)) << row;
+            }
+        };
+        rows("", {"", "find", "--bits 3 search", "search t.jpg", "search --dir /tmp",
+                  "search a b --dir /tmp", "search t --dir", "search t --dir /tmp --index i",
+                  "search t --index i --pixel-number 8"});
+        rows("search t --dir /tmp ",
+             {"--fast", "--bits three", "--bits 0", "--bits 5", "--bits 68", "--match-rate -5",
+              "--match-rate 150", "--pixel-number=0", "--pixel-number=257", "--jobs 0"});
+        rows("search t --dir d ",
+             {"--null --format json", "--format xml", "--sort=1", "--keep size", "--exclude"});
+        rows("index ", {"/tmp", "/tmp i --bits 2", "d i --similarity strict", "d i --exclude="});
+        rows("check ", {"a b", "i --exclude x"});
+        rows("groups --dir d ", {"--sort", "--similarity tight", "--keep largest",
+                                 "--keep=", "--prefer", "--prefer="});
     }
     void refusesBadCommandLines()
     {
         QFETCH(QString, arguments);
-        std::vector<std::string> words;
-        for (const QString& word : arguments.split(u' ', Qt::SkipEmptyParts))
-            words.push_back(word.toStdString());
-        const CommandLine line = CommandLine::parse(words);
+        const CommandLine line = parse(arguments);
         QCOMPARE(line.kind, CommandLine::Kind::UsageError);
         QVERIFY(!line.error.empty());
     }
@@ -217,24 +202,19 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<QByteArray>("plain");
         QTest::addColumn<QByteArray>("json");
-        QTest::newRow("ordinary") << QByteArray("/p/\xc3\xa9t\xc3\xa9 1.jpg")
-                                  << QByteArray("/p/\xc3\xa9t\xc3\xa9 1.jpg")
-                                  << QByteArray("\"/p/\xc3\xa9t\xc3\xa9 1.jpg\"");
-        QTest::newRow("line break and tab") << QByteArray("a\nb\tc") << QByteArray("a\\nb\\tc")
-                                            << QByteArray("\"a\\u000ab\\u0009c\"");
-        QTest::newRow("backslash and quote")
-            << QByteArray("a\\\"b") << QByteArray("a\\\\\"b") << QByteArray("\"a\\\\\\\"b\"");
-        QTest::newRow("terminal escape")
-            << QByteArray("a\x1b[31mb\x7f") << QByteArray("a\\x1b[31mb\\x7f")
-            << QByteArray("\"a\\u001b[31mb\\u007f\"");
-        QTest::newRow("not UTF-8") << QByteArray("\xe9t\xe9") << QByteArray("\\xe9t\\xe9")
-                                   << QByteArray("\"\\udce9t\\udce9\"");
-        QTest::newRow("C1 control") << QByteArray("a\xc2\x9b"
-                                                  "b")
-                                    << QByteArray("a\\xc2\\x9bb") << QByteArray("\"a\\u009bb\"");
-        QTest::newRow("bidirectional override")
-            << QByteArray("\xe2\x80\xaegpj.exe") << QByteArray("\\xe2\\x80\\xaegpj.exe")
-            << QByteArray("\"\\u202egpj.exe\"");
+        const auto row = [](const char* name, const char* path, const char* plain,
+                            const char* json) {
+            QTest::newRow(name) << QByteArray(path) << QByteArray(plain) << QByteArray(json);
+        };
+        row("ordinary", "/p/\xc3\xa9t\xc3\xa9 1.jpg", "/p/\xc3\xa9t\xc3\xa9 1.jpg",
+            "\"/p/\xc3\xa9t\xc3\xa9 1.jpg\"");
+        row("line break and tab", "a\nb\tc", "a\\nb\\tc", "\"a\\u000ab\\u0009c\"");
+        row("backslash and quote", "a\\\"b", "a\\\\\"b", "\"a\\\\\\\"b\"");
+        row("terminal escape", "a\x1b[31mb\x7f", "a\\x1b[31mb\\x7f", "\"a\\u001b[31mb\\u007f\"");
+        row("not UTF-8", "\xe9t\xe9", "\\xe9t\\xe9", "\"\\udce9t\\udce9\"");
+        row("C1 control", "a\xc2\x9b\x62", "a\\xc2\\x9bb", "\"a\\u009bb\"");
+        row("bidirectional override", "\xe2\x80\xaegpj.exe", "\\xe2\\x80\\xaegpj.exe",
+            "\"\\u202egpj.exe\"");
     }
     void pathsAreEscapedForPeople()
     {
@@ -267,7 +247,7 @@ private Q_SLOTS:
         QVERIFY(makePhotoTree(dir));
         const QString tree = dir.filePath(QStringLiteral("tree"));
         const QString target = dir.filePath(QStringLiteral("target.jpg"));
-        const Run run = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), tree});
+        const Run run = cli(dir.path(), "search @/target.jpg --dir @/tree");
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.isEmpty(), qPrintable(run.err)); // not a terminal: no progress
         QStringList paths;
@@ -283,9 +263,7 @@ private Q_SLOTS:
 
         // best first, the finer likeness breaking ties, as JSON Lines
         const Run sorted =
-            runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), tree,
-                    QStringLiteral("--sort"), QStringLiteral("--format"), QStringLiteral("json"),
-                    QStringLiteral("--match-rate"), QStringLiteral("0")});
+            cli(dir.path(), "search @/target.jpg --dir @/tree --sort --format json --match-rate 0");
         QCOMPARE(sorted.exitCode, 0);
         const QStringList lines = sorted.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 6);
@@ -315,9 +293,7 @@ private Q_SLOTS:
                  qPrintable(excluded.out));
 
         // at match rate 100 every pixel must agree: the target finds itself
-        const Run exact =
-            runCli({QStringLiteral("search"), target, QStringLiteral("--dir"), dir.path(),
-                    QStringLiteral("--match-rate"), QStringLiteral("100")});
+        const Run exact = cli(dir.path(), "search @/target.jpg --dir @ --match-rate 100");
         QCOMPARE(exact.exitCode, 0);
         QVERIFY2(exact.out.split(u'\n').contains(QStringLiteral("100\t") + target),
                  qPrintable(exact.out));
@@ -328,35 +304,31 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(makePhotoTree(dir));
         const QString tree = dir.filePath(QStringLiteral("tree"));
-        const QString target = dir.filePath(QStringLiteral("target.jpg"));
         const QString index = dir.filePath(QStringLiteral("pictures.ovi"));
-        const QStringList make{QStringLiteral("index"), tree, index,
-                               QStringLiteral("--pixel-number"), QStringLiteral("12")};
-        Run made = runCli(make);
+        const char* const make = "index @/tree @/pictures.ovi --pixel-number 12";
+        Run made = cli(dir.path(), make);
         QCOMPARE(made.exitCode, 0);
         QCOMPARE(made.err, QStringLiteral("6 pictures indexed (0 reused, 6 decoded), 0 removed, "
                                           "1 files skipped (1 not pictures)\n"));
         QVERIFY(startedLater(index));
         QVERIFY(QFile::remove(tree + QStringLiteral("/other1.jpg")));
-        made = runCli(make);
+        made = cli(dir.path(), make);
         QCOMPARE(made.err, QStringLiteral("5 pictures indexed (5 reused, 0 decoded), 1 removed, "
                                           "1 files skipped (1 not pictures)\n"));
 
-        const Run checked = runCli({QStringLiteral("check"), index});
-        QCOMPARE(checked.out, QStringLiteral("pixel number: 12\nimages: 5\n"));
-        const Run byFolder = runCli({QStringLiteral("search"), target, QStringLiteral("--dir"),
-                                     tree, QStringLiteral("--pixel-number"), QStringLiteral("12"),
-                                     QStringLiteral("--match-rate"), QStringLiteral("0")});
-        const Run byIndex = runCli({QStringLiteral("search"), target, QStringLiteral("--index"),
-                                    index, QStringLiteral("--match-rate"), QStringLiteral("0")});
+        QCOMPARE(cli(dir.path(), "check @/pictures.ovi").out,
+                 QStringLiteral("pixel number: 12\nimages: 5\n"));
+        const char* const byIndexLine = "search @/target.jpg --index @/pictures.ovi --match-rate 0";
+        const Run byFolder =
+            cli(dir.path(), "search @/target.jpg --dir @/tree --pixel-number 12 --match-rate 0");
+        const Run byIndex = cli(dir.path(), byIndexLine);
         QCOMPARE(byIndex.exitCode, 0);
         QCOMPARE(byIndex.out, byFolder.out); // same walk order, same rates
 
         // The look-alike groups of the index and of the tree decoded anew agree.
-        const Run groupsOfIndex =
-            runCli({QStringLiteral("groups"), QStringLiteral("--index"), index});
-        const Run groupsOfTree = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
-                                         QStringLiteral("--pixel-number"), QStringLiteral("12")});
+        const char* const groupsLine = "groups --index @/pictures.ovi";
+        const Run groupsOfIndex = cli(dir.path(), groupsLine);
+        const Run groupsOfTree = cli(dir.path(), "groups --dir @/tree --pixel-number 12");
         QCOMPARE(groupsOfIndex.exitCode, 0);
         QCOMPARE(groupsOfIndex.out, groupsOfTree.out);
         const QStringList block =
@@ -364,17 +336,14 @@ private Q_SLOTS:
         QVERIFY(block.first().startsWith(QStringLiteral("ref\t100.0\t")));
         QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/copy.png")));
         QVERIFY(groupsOfIndex.out.contains(tree + QStringLiteral("/sub/half.jpg")));
-        const Run groupsLeftOut =
-            runCli({QStringLiteral("groups"), QStringLiteral("--index"), index,
-                    QStringLiteral("--exclude"), QStringLiteral("sub")});
+        const Run groupsLeftOut = cli(dir.path(), "groups --index @/pictures.ovi --exclude sub");
         QCOMPARE(groupsLeftOut.out, QString());
         QCOMPARE(groupsLeftOut.err,
                  QStringLiteral("0 groups holding 0 of 4 pictures, 1 left out by --exclude\n"));
 
         // A hit whose file went is not listed; the summary counts it.
         QVERIFY(QFile::remove(tree + QStringLiteral("/copy.png")));
-        const Run stale = runCli({QStringLiteral("search"), target, QStringLiteral("--index"),
-                                  index, QStringLiteral("--match-rate"), QStringLiteral("0")});
+        const Run stale = cli(dir.path(), byIndexLine);
         QCOMPARE(stale.out.count(u'\n'), byIndex.out.count(u'\n') - 1);
         QCOMPARE(stale.err,
                  QStringLiteral("stale index entries: 0 decoded again (changed since "
@@ -386,8 +355,7 @@ private Q_SLOTS:
         QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/copy.png"),
                                         ovrin::test::photoLike(800, 600, 2), "png"));
         QVERIFY(QFile::remove(tree + QStringLiteral("/other3.jpg")));
-        const Run checkedAgain =
-            runCli({QStringLiteral("groups"), QStringLiteral("--index"), index});
+        const Run checkedAgain = cli(dir.path(), groupsLine);
         QCOMPARE(checkedAgain.exitCode, 0);
         QCOMPARE(checkedAgain.out, QStringLiteral("ref\t100.0\t%1/copy.png\n").arg(tree) +
                                        checkedAgain.out.section(u'\n', 1, 1) + u'\n');
@@ -399,7 +367,7 @@ private Q_SLOTS:
                                 "unreadable)\n"));
 
         QVERIFY(withoutFingerprints(index));
-        const Run older = runCli({QStringLiteral("groups"), QStringLiteral("--index"), index});
+        const Run older = cli(dir.path(), groupsLine);
         QCOMPARE(older.exitCode, 1);
         QCOMPARE(older.out, QString());
         QVERIFY2(older.err.contains(QStringLiteral("made by an older version")) &&
@@ -427,12 +395,8 @@ private Q_SLOTS:
         const QString photoPath = tree + QStringLiteral("/a/photo.jpg");
         const QString link = tree + QStringLiteral("/b/album-link/photo.jpg");
         const QString hard = tree + QStringLiteral("/hard.jpg");
-        const auto groups = [&](const char* format, const QString& protect = {}) {
-            QStringList arguments{QStringLiteral("groups"), QStringLiteral("--dir"), tree,
-                                  QStringLiteral("--format"), QString::fromLatin1(format)};
-            if (!protect.isEmpty())
-                arguments << QStringLiteral("--protect") << protect;
-            const Run run = runCli(arguments);
+        const auto groups = [&](const char* options) {
+            const Run run = cli(tree, QByteArray("groups --dir @ --format ").append(options));
             return run.exitCode == 0 ? run.out.split(u'\n', Qt::SkipEmptyParts) : QStringList();
         };
 
@@ -455,17 +419,16 @@ private Q_SLOTS:
             qPrintable(json[0]));
         QCOMPARE(json[0].count(QStringLiteral("\"aliases\"")), 1);
         // Under a preferred folder the file is named by its path there.
-        const Run preferred = runCli({QStringLiteral("groups"), QStringLiteral("--dir"), tree,
-                                      QStringLiteral("--prefer"), tree + QStringLiteral("/b")});
+        const Run preferred = cli(tree, "groups --dir @ --prefer @/b");
         QVERIFY2(preferred.out.startsWith(QStringLiteral("ref\t100.0\t") + link + u'\n'),
                  qPrintable(preferred.out));
         // A member under a protected folder is never one to remove.
-        QCOMPARE(groups("json", tree + QStringLiteral("/a")), json);
-        QCOMPARE(groups("csv", tree + QStringLiteral("/a")), csv);
+        QCOMPARE(groups("json --protect @/a"), json);
+        QCOMPARE(groups("csv --protect @/a"), csv);
         const QString half = QStringLiteral("\"path\":\"%1/half.jpg\",\"protected\":true}]}");
-        QVERIFY(groups("json", tree)[0].endsWith(half.arg(tree)));
-        QVERIFY(groups("csv", tree).last().startsWith(QStringLiteral("1,protected,")));
-        QVERIFY(groups("tsv", tree).last().startsWith(QStringLiteral("protected\t")));
+        QVERIFY(groups("json --protect @")[0].endsWith(half.arg(tree)));
+        QVERIFY(groups("csv --protect @").last().startsWith(QStringLiteral("1,protected,")));
+        QVERIFY(groups("tsv --protect @").last().startsWith(QStringLiteral("protected\t")));
     }
 
     // Files only the toolkit's reader knows (text, PPM) are read on the
@@ -573,44 +536,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("says");
-        QTest::newRow("target no picture")
-            << QStringLiteral("exec \"$0\" search \"$1/tree/readme.txt\" --dir \"$1/tree\"")
-            << QStringLiteral(
-                   "File load error.\n%1/tree/readme.txt: not a picture Ovrin can read\n");
-        QTest::newRow("missing folder")
-            << QStringLiteral("exec \"$0\" search \"$1/target.jpg\" --dir \"$1/none\"")
-            << QStringLiteral("does not exist");
-        QTest::newRow("picture as index")
-            << QStringLiteral("exec \"$0\" index \"$1/tree\" \"$1/target.jpg\"")
-            << QStringLiteral("is not an index file");
-        QTest::newRow("picture as index to search")
-            << QStringLiteral("exec \"$0\" search \"$1/target.jpg\" --index \"$1/target.jpg\"")
-            << QStringLiteral("not an index file");
-        QTest::newRow("missing protected folder")
-            << QStringLiteral("exec \"$0\" groups --dir \"$1/tree\" --protect \"$1/none\"")
-            << QStringLiteral("--protect %1/none: no such folder");
-        QTest::newRow("index into a missing folder")
-            << QStringLiteral("exec \"$0\" index \"$1/tree\" \"$1/no/i.ovi\"")
-            << QStringLiteral("does not exist");
-        QTest::newRow("results to a full disk")
-            << QStringLiteral("exec \"$0\" search \"$1/target.jpg\" --dir \"$1/tree\" >/dev/full")
-            << QStringLiteral("cannot write the results");
-        QTest::newRow("help to a full disk") << QStringLiteral("exec \"$0\" --help >/dev/full")
-                                             << QStringLiteral("cannot write the results");
-        QTest::newRow("results to a closed stdout")
-            << QStringLiteral("exec \"$0\" search \"$1/target.jpg\" --dir \"$1/tree\" >&-")
-            << QStringLiteral("cannot write the results");
-        QTest::newRow("check to a full disk")
-            << QStringLiteral("exec \"$0\" check \"$1/good.ovi\" >/dev/full")
-            << QStringLiteral("cannot write the results");
-        QTest::newRow("deleted working folder")
-            << QStringLiteral("mkdir \"$1/gone\" && cd \"$1/gone\" && rmdir \"$1/gone\" && "
-                              "exec \"$0\" index \"$1/tree\" relative.ovi")
-            << QStringLiteral("cannot tell the current folder");
-        QTest::newRow("index past a file-size limit")
-            << QStringLiteral(
-                   "ulimit -f 1 && exec \"$0\" index \"$1/tree\" \"$1/good.ovi\" --rebuild")
-            << QStringLiteral("was kept as it was");
+        const auto row = [](const char* name, const char* script, const char* says) {
+            QTest::newRow(name) << QString::fromUtf8(script) << QString::fromUtf8(says);
+        };
+        row("target no picture", "exec \"$0\" search \"$1/tree/readme.txt\" --dir \"$1/tree\"",
+            "File load error.\n%1/tree/readme.txt: not a picture Ovrin can read\n");
+        row("missing folder", "exec \"$0\" search \"$1/target.jpg\" --dir \"$1/none\"",
+            "does not exist");
+        row("picture as index", "exec \"$0\" index \"$1/tree\" \"$1/target.jpg\"",
+            "is not an index file");
+        row("picture as index to search",
+            "exec \"$0\" search \"$1/target.jpg\" --index \"$1/target.jpg\"", "not an index file");
+        row("missing protected folder",
+            "exec \"$0\" groups --dir \"$1/tree\" --protect \"$1/none\"",
+            "--protect %1/none: no such folder");
+        row("index into a missing folder", "exec \"$0\" index \"$1/tree\" \"$1/no/i.ovi\"",
+            "does not exist");
+        row("results to a full disk",
+            "exec \"$0\" search \"$1/target.jpg\" --dir \"$1/tree\" >/dev/full",
+            "cannot write the results");
+        row("help to a full disk", "exec \"$0\" --help >/dev/full", "cannot write the results");
+        row("results to a closed stdout",
+            "exec \"$0\" search \"$1/target.jpg\" --dir \"$1/tree\" >&-",
+            "cannot write the results");
+        row("check to a full disk", "exec \"$0\" check \"$1/good.ovi\" >/dev/full",
+            "cannot write the results");
+        row("deleted working folder",
+            "mkdir \"$1/gone\" && cd \"$1/gone\" && rmdir \"$1/gone\" && "
+            "exec \"$0\" index \"$1/tree\" relative.ovi",
+            "cannot tell the current folder");
+        row("index past a file-size limit",
+            "ulimit -f 1 && exec \"$0\" index \"$1/tree\" \"$1/good.ovi\" --rebuild",
+            "was kept as it was");
         // Told "read-only, chmod u+w", another user could do nothing about it.
         const QString asNobody = QStringLiteral(
             "chmod 755 \"$1\" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" "
@@ -633,10 +590,7 @@ private Q_SLOTS:
             QSKIP("acting as another user takes root and setpriv");
         QTemporaryDir dir;
         QVERIFY(makePhotoTree(dir));
-        QCOMPARE(runCli({QStringLiteral("index"), dir.filePath(QStringLiteral("tree")),
-                         dir.filePath(QStringLiteral("good.ovi"))})
-                     .exitCode,
-                 0);
+        QCOMPARE(cli(dir.path(), "index @/tree @/good.ovi").exitCode, 0);
         const QByteArray good = contents(dir.filePath(QStringLiteral("good.ovi")));
         const QByteArray target = contents(dir.filePath(QStringLiteral("target.jpg")));
         const Run run = shell(script, {dir.path()});
@@ -660,7 +614,7 @@ private Q_SLOTS:
                                       QLatin1String(closed),
                                   {dir.path()});
             QCOMPARE(run.exitCode, 0);
-            QCOMPARE(runCli({QStringLiteral("check"), dir.filePath(QStringLiteral("i.ovi"))}).out,
+            QCOMPARE(cli(dir.path(), "check @/i.ovi").out,
                      QStringLiteral("pixel number: 8\nimages: 6\n"));
         }
     }

@@ -150,10 +150,7 @@ SignatureTable randomTable(std::size_t n, std::int32_t count, std::uint32_t seed
             }
             t.values.push_back(v);
         }
-        t.paths.push_back(std::string("p")
-                              .append(std::to_string(random() % 1000))
-                              .append("-")
-                              .append(std::to_string(i)));
+        t.paths.push_back("p" + std::to_string(random() % 1000) + "-" + std::to_string(i));
     }
     return t;
 }
