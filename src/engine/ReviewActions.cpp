@@ -17,7 +17,7 @@ ActionReport ActionJournal::perform(const ActionRequest& request, const std::ato
     ActionReport report;
     report.kind = request.kind;
     for (const ActionItem& item : request.items)
-        report.refused.push_back({item.picture.path, Refusal::NotExamined, 0, {}, {}});
+        report.refused.push_back({item.picture.path, ActionRefusal::NotExamined, 0, {}, {}});
     m_last.clear();
     return report;
 }

@@ -29,7 +29,7 @@ std::optional<TFileStamp> currentStamp(const std::string& path);
 enum class ActionKind : std::uint8_t { Trash, MoveToFolder, HardLink };
 
 // Why one picture was left as it was.
-enum class Refusal : std::uint8_t {
+enum class ActionRefusal : std::uint8_t {
     None,
     LastOfGroup,     // it and every other remaining picture of its group were asked for
     Target,          // the target of the search, not named on its own
@@ -42,6 +42,7 @@ enum class Refusal : std::uint8_t {
     OtherFileSystem, // a hard link cannot reach the kept copy from there
     Occupied,        // the destination path is taken
     Failed,          // the file system refused (`error`)
+    Stopped,         // not reached: the action was stopped before it
 };
 
 // One picture to act on, with what the rules weigh.
@@ -70,10 +71,16 @@ struct ActionRequest {
 
 struct ActionOutcome {
     std::string path;
-    Refusal refusal = Refusal::None;
-    int error = 0;        // errno for Failed
-    std::string detail;   // what the refusal concerns: the kept copy, the destination, ...
-    std::string placedAt; // where the file lies now (trash, folder); empty for a hard link
+    ActionRefusal refusal = ActionRefusal::None;
+    int error = 0; // errno for Failed
+    // The path the refusal concerns, where it is not the picture's own: the
+    // kept copy a hard link needs (which then failed the named check), the
+    // picture it is an alias of, the protected folder, the destination taken,
+    // the trash that refused it. Empty otherwise.
+    std::string detail;
+    // Where the file lies now (trash, folder); for a hard link, where the
+    // replaced file went in the trash; after an undo, the picture's path.
+    std::string placedAt;
 };
 
 struct ActionReport {
@@ -90,11 +97,15 @@ public:
     // Checks every item by the rules (group, target, protection, aliases),
     // then each left by its file (stamp, signature, file system), and acts on
     // those that pass, one by one. A cleared `proceed` stops before the next
-    // item; what was done stays done and can be undone.
+    // item (the rest are refused as Stopped); what was done stays done and
+    // can be undone. A perform that does nothing leaves the journal of the
+    // one before it to be undone.
     ActionReport perform(const ActionRequest& request, const std::atomic<bool>* proceed = nullptr);
     bool canUndo() const;
-    // Brings back what the last perform did: from the trash or the folder, or
-    // the replaced file in place of its link. A path taken since is refused.
+    // Brings back what the last perform that did anything did, last first:
+    // from the trash or the folder, or the replaced file in place of its
+    // link. A path taken since, or a file moved or replaced since, is refused
+    // and stays to be undone by the next call; what came back is forgotten.
     ActionReport undo();
 
 private:
@@ -102,8 +113,18 @@ private:
         ActionKind kind;
         std::string path;     // where the picture was
         std::string placedAt; // where it went (a hard link: where the original went)
+        // The file at placedAt as it was left there, and for a hard link the
+        // kept copy now at path: an undo moves only these.
+        std::uint64_t placedDevice = 0;
+        std::uint64_t placedInode = 0;
+        std::uint64_t linkDevice = 0;
+        std::uint64_t linkInode = 0;
+        // What a copy back across file systems must decode to.
+        std::vector<std::int16_t> signature;
+        std::int32_t pixelNumber = 8;
     };
-    std::vector<Step> m_last;
+    std::vector<Step> m_last; // in the order done
+    ActionKind m_lastKind = ActionKind::Trash;
 };
 
 } // namespace ovrin

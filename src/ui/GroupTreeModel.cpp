@@ -72,8 +72,23 @@ void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result)
     for (std::size_t g = 0; g < m_groups.size(); ++g)
         m_ids[g] = g + 1;
     m_rowOfId.assign(m_groups.size(), -1);
+    m_removed.clear();
     renumber();
     endResetModel();
+}
+
+int GroupTreeModel::restorePaths(const std::vector<std::string>& paths)
+{
+    std::set<std::string> removed = m_removed;
+    std::size_t back = 0;
+    for (const std::string& file : paths)
+        back += removed.erase(file);
+    if (back == 0)
+        return 0;
+    // Laid out from the result again, without what is still gone.
+    setResult(m_result);
+    removePaths(std::vector<std::string>(removed.begin(), removed.end()));
+    return static_cast<int>(back);
 }
 
 void GroupTreeModel::clear()
@@ -408,9 +423,14 @@ int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
         Change change{g, {}, false};
         const auto& members = m_groups[g].members;
         for (int m = static_cast<int>(members.size()) - 1; m >= 0; --m)
-            if (gone.count(tablePath(members[static_cast<std::size_t>(m)].index)) != 0)
+            if (const std::string& file = tablePath(members[static_cast<std::size_t>(m)].index);
+                gone.count(file) != 0) {
                 change.members.push_back(m);
+                m_removed.insert(file);
+            }
         change.reference = !m_referenceGone[g] && gone.count(tablePath(m_groups[g].reference)) != 0;
+        if (change.reference)
+            m_removed.insert(tablePath(m_groups[g].reference));
         if (change.members.empty() && !change.reference)
             continue;
         rows += change.members.size() + 1;

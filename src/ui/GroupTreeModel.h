@@ -55,6 +55,8 @@ public:
     // The groups as they stand, and the pictures they still hold.
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
     std::int64_t picturesHeld() const;
+    // Whether the reference of groups()[group] went (its members stay).
+    bool referenceGone(std::size_t group) const { return m_referenceGone[group]; }
     // The result the groups came from; null before one.
     const LookAlikeResult* result() const { return m_result.get(); }
 
@@ -75,6 +77,9 @@ public:
 
     // Removes the rows of these paths; answers how many pictures went.
     int removePaths(const std::vector<std::string>& paths);
+    // Puts back the rows of removed paths, as the result has them (an undo);
+    // the tree is laid out anew.
+    int restorePaths(const std::vector<std::string>& paths);
 
     void setThumbnails(ThumbnailCache* thumbnails) { m_thumbnails = thumbnails; }
 
@@ -98,6 +103,8 @@ private:
     std::vector<bool> m_referenceGone;
     std::vector<std::size_t> m_ids;
     std::vector<int> m_rowOfId; // by id - 1; -1 once removed
+    // The pictures removed since the result came, to lay it out again without them.
+    std::set<std::string> m_removed;
     ThumbnailCache* m_thumbnails = nullptr;
 };
 

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <set>
 
@@ -176,6 +177,7 @@ void HitListModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_removed.clear();
     m_arrivals = 0;
     endResetModel();
 }
@@ -266,11 +268,38 @@ int HitListModel::removePaths(const std::vector<std::string>& paths)
         if (gone.count(m_rows[static_cast<std::size_t>(row)].path) == 0)
             continue;
         beginRemoveRows({}, row, row);
+        m_removed.push_back(std::move(m_rows[static_cast<std::size_t>(row)]));
         m_rows.erase(m_rows.begin() + row);
         endRemoveRows();
         ++removed;
     }
     return removed;
+}
+
+int HitListModel::restorePaths(const std::vector<std::string>& paths)
+{
+    const std::set<std::string> back(paths.begin(), paths.end());
+    const auto stays = std::stable_partition(m_removed.begin(), m_removed.end(),
+                                             [&](const Row& row) { return !back.count(row.path); });
+    const auto count = static_cast<int>(m_removed.end() - stays);
+    if (count == 0)
+        return 0;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + count - 1);
+    std::move(stays, m_removed.end(), std::back_inserter(m_rows));
+    m_removed.erase(stays, m_removed.end());
+    endInsertRows();
+    // Back where they were in the order shown, by their arrival among equals.
+    if (!m_live)
+        applyOrder();
+    return count;
+}
+
+const HitRecord* HitListModel::record(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    return &m_rows[static_cast<std::size_t>(row)].record;
 }
 
 std::shared_ptr<TFileInfo> HitListModel::hit(int row) const

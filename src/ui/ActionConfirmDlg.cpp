@@ -1,0 +1,97 @@
+#include "ui/ActionConfirmDlg.h"
+
+#include "ui/PathText.h"
+
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace ovrin::ui {
+
+namespace {
+
+QLabel* wrapped(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+// A list that shows a few rows at least and grows with the dialog.
+QListWidget* list(QWidget* parent, const QString& name)
+{
+    auto* widget = new QListWidget(parent);
+    widget->setAccessibleName(name);
+    widget->setUniformItemSizes(true);
+    widget->setMinimumHeight(widget->fontMetrics().height() * 3 + 6);
+    return widget;
+}
+
+} // namespace
+
+ActionConfirmDlg::ActionConfirmDlg(const ActionConfirmation& confirmation, QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(confirmation.actionText);
+    auto* layout = new QVBoxLayout(this);
+    QLabel* question = wrapped(confirmation.question, this);
+    QFont bold = question->font();
+    bold.setBold(true);
+    question->setFont(bold);
+    layout->addWidget(question);
+    layout->addWidget(wrapped(confirmation.effect, this));
+
+    layout->addWidget(wrapped(confirmation.actingTitle, this));
+    m_acting = list(this, confirmation.actingTitle);
+    // Paths are long and alike at both ends: the middle goes first.
+    m_acting->setTextElideMode(Qt::ElideMiddle);
+    for (const auto& entry : confirmation.acting) {
+        const QString shown = PathText::display(entry.path);
+        auto* item = new QListWidgetItem(shown, m_acting);
+        item->setToolTip(shown);
+    }
+    layout->addWidget(m_acting, 2);
+
+    m_refused = list(this, confirmation.refusedTitle);
+    m_refused->setWordWrap(true);
+    for (const auto& entry : confirmation.refused) {
+        const QString shown = PathText::display(entry.path);
+        auto* item = new QListWidgetItem(
+            tr("%1 — %2").arg(shown.section(QLatin1Char('/'), -1), entry.reason), m_refused);
+        item->setToolTip(shown + QLatin1Char('\n') + entry.reason);
+    }
+    if (!confirmation.refused.empty()) {
+        layout->addWidget(wrapped(confirmation.refusedTitle, this));
+        layout->addWidget(m_refused, 1);
+    } else {
+        m_refused->hide();
+    }
+
+    auto* buttons = new QDialogButtonBox(this);
+    m_action = buttons->addButton(confirmation.actionText, QDialogButtonBox::AcceptRole);
+    m_cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    m_action->setEnabled(!confirmation.acting.empty());
+    QPushButton* byDefault =
+        confirmation.enterActs && !confirmation.acting.empty() ? m_action : m_cancel;
+    m_action->setAutoDefault(false);
+    m_cancel->setAutoDefault(false);
+    byDefault->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    byDefault->setFocus();
+
+    // Wide enough for a path, never beyond the screen.
+    QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 70, 0));
+    if (const QScreen* screen =
+            parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize());
+    resize(size);
+}
+
+} // namespace ovrin::ui
