@@ -1,8 +1,357 @@
 #include "engine/ReviewActions.h"
 
+#include "engine/LookAlikeGroups.h"
 #include "platform/FileManager.h"
+#include "platform/Trash.h"
+#include "signature/TFileInfo.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace ovrin {
+
+namespace {
+
+using platform::Descriptor;
+using platform::FileIdentity;
+using platform::FileIdentityHash;
+using platform::FileManager;
+using platform::FileStatus;
+using platform::LoadFailure;
+
+ActionOutcome outcome(const std::string& path, ActionRefusal refusal, std::string detail = {},
+                      int error = 0)
+{
+    return {path, refusal, error, std::move(detail), {}};
+}
+
+// The name itself, a link not followed: what a rename moves.
+std::optional<FileIdentity> nameIdentity(const std::string& path, int* error = nullptr)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (error != nullptr)
+            *error = errno;
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path)
+{
+    const auto status = FileManager::fileStatus(path);
+    return status ? std::optional(status->identity) : std::nullopt;
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+std::string realPath(const std::string& path)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return {};
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
+
+std::string nameOf(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+bool isMissing(int error)
+{
+    return error == ENOENT || error == ENOTDIR;
+}
+
+// A kept copy gains a link count, and with it a status change time, with
+// every hard link made to it: its own stamp is size and modification time.
+bool sameStamp(const FileStatus& now, const TFileStamp& then, bool keptCopy)
+{
+    return now.size == then.size && now.modifiedNs == then.modifiedNs &&
+           (keptCopy || now.changedNs == then.changedNs);
+}
+
+bool sameFile(const FileStatus& now, const FileStatus& checked)
+{
+    return now.identity == checked.identity && now.size == checked.size &&
+           now.modifiedNs == checked.modifiedNs && now.changedNs == checked.changedNs;
+}
+
+// Whether the file is still as the checks left it, right before it is acted on.
+bool stillAsChecked(const std::string& path, const FileStatus& checked)
+{
+    const auto now = FileManager::fileStatus(path);
+    return now && sameFile(*now, checked);
+}
+
+int renameWithoutReplacing(int fromFd, const std::string& from, int toFd, const std::string& to)
+{
+    if (::renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EPERM)
+        return errno;
+    // A file system without it: looked at just before, as near as it gets.
+    struct stat st {};
+    if (::fstatat(toFd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return ::renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0 ? 0 : errno;
+}
+
+int renameWithoutReplacing(const std::string& from, const std::string& to)
+{
+    return renameWithoutReplacing(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+// `path` as a folder, with every missing folder above it; 0 or errno.
+int makeFolders(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT)
+        return errno;
+    if (const std::string parent = FileManager::folderOf(path); parent != path)
+        if (const int error = makeFolders(parent); error != 0)
+            return error;
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+        return errno;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+// What a check of a picture's file found; `status` is the file as decoded.
+struct Checked {
+    ActionRefusal refusal = ActionRefusal::None;
+    int error = 0;
+    FileStatus status;
+};
+
+Checked refusedAs(ActionRefusal refusal, int error = 0)
+{
+    Checked checked;
+    checked.refusal = refusal;
+    checked.error = error;
+    return checked;
+}
+
+// Finds the file as it was examined: the same stamp, and decoded again, the
+// same signature value for value.
+Checked checkPicture(const ExaminedPicture& picture, const std::atomic<bool>* proceed,
+                     bool keptCopy)
+{
+    int error = 0;
+    const auto status = FileManager::fileStatus(picture.path, &error);
+    if (!status)
+        return isMissing(error) ? refusedAs(ActionRefusal::Missing)
+                                : refusedAs(ActionRefusal::Failed, error);
+    if (!picture.stamp || picture.signature.empty())
+        return refusedAs(ActionRefusal::NotExamined);
+    if (!sameStamp(*status, *picture.stamp, keptCopy))
+        return refusedAs(ActionRefusal::Changed);
+    if (!status->isRegularFile)
+        return refusedAs(ActionRefusal::NotThePicture);
+    LoadFailure why = LoadFailure::None;
+    Descriptor fd(FileManager::openRegularFile(picture.path, O_RDONLY, &why));
+    const auto opened = fd.isOpen() ? FileManager::fileStatusOf(fd.get()) : std::nullopt;
+    if (!opened || !sameFile(*opened, *status))
+        return refusedAs(why == LoadFailure::PermissionDenied ? ActionRefusal::Failed
+                                                              : ActionRefusal::Changed,
+                         why == LoadFailure::PermissionDenied ? EACCES : 0);
+    TFileInfo decoded;
+    switch (decoded.loadThumbnail(picture.pixelNumber, fd.release(), proceed)) {
+    case LoadFailure::None:
+        break;
+    case LoadFailure::Stopped:
+        return refusedAs(ActionRefusal::Stopped);
+    case LoadFailure::OutOfMemory:
+        return refusedAs(ActionRefusal::Failed, ENOMEM);
+    case LoadFailure::PermissionDenied:
+        return refusedAs(ActionRefusal::Failed, EACCES);
+    case LoadFailure::ReadError:
+        return refusedAs(ActionRefusal::Failed, EIO);
+    default:
+        return refusedAs(ActionRefusal::NotThePicture);
+    }
+    if (decoded.thumbnail() != picture.signature)
+        return refusedAs(ActionRefusal::NotThePicture);
+    // A change while it decoded would leave the signature of another file.
+    if (!stillAsChecked(picture.path, *status))
+        return refusedAs(ActionRefusal::Changed);
+    Checked checked;
+    checked.status = *status;
+    return checked;
+}
+
+// Whether `relative` names a file below its folder: no empty, "." or ".."
+// part that could lead a hostile index's path out of the destination.
+bool staysBelow(const std::string& relative)
+{
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        const std::size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string_view part(relative.data() + start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string destinationFor(const std::string& path, const ActionRequest& request)
+{
+    const std::string& root = request.root;
+    if (!root.empty() && preferenceRank(path, {root}) == 0) {
+        const std::string relative = path.substr(root.size() + (root.back() == '/' ? 0 : 1));
+        if (staysBelow(relative))
+            return FileManager::appendPathComponent(request.destination, relative);
+    }
+    return FileManager::appendPathComponent(request.destination, nameOf(path));
+}
+
+struct Copied {
+    ActionRefusal refusal = ActionRefusal::None;
+    int error = 0;
+    FileIdentity placed;
+};
+
+Copied copyFailed(ActionRefusal refusal, int error)
+{
+    Copied copied;
+    copied.refusal = refusal;
+    copied.error = error;
+    return copied;
+}
+
+bool copyBytes(int from, int to)
+{
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t written = ::write(to, buffer.data() + done, std::size_t(got - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            done += written;
+        }
+    }
+}
+
+// Copies `from` to the new name `to` on another file system: into a
+// temporary name beside it, made durable, found to be the picture again, and
+// only then given its name, never in place of anything. The original stays;
+// a failure leaves no copy.
+Copied copyAcross(const std::string& from, const std::string& to,
+                  const std::vector<std::int16_t>& signature, std::int32_t pixelNumber)
+{
+    LoadFailure why = LoadFailure::None;
+    const Descriptor source(FileManager::openRegularFile(from, O_RDONLY, &why));
+    struct stat st {};
+    if (!source.isOpen() || ::fstat(source.get(), &st) != 0)
+        return copyFailed(why == LoadFailure::Missing ? ActionRefusal::Missing
+                                                      : ActionRefusal::Failed,
+                          why == LoadFailure::PermissionDenied ? EACCES : EIO);
+    int error = 0;
+    const Descriptor folder(FileManager::openFolder(FileManager::folderOf(to), &error));
+    if (!folder.isOpen())
+        return copyFailed(ActionRefusal::Failed, error);
+    std::string temporary;
+    Descriptor copy;
+    for (int attempt = 0; attempt < 100 && !copy.isOpen(); ++attempt) {
+        temporary =
+            ".ovrin-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".part";
+        copy.reset(::openat(folder.get(), temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!copy.isOpen() && errno != EEXIST)
+            return copyFailed(ActionRefusal::Failed, errno);
+    }
+    if (!copy.isOpen())
+        return copyFailed(ActionRefusal::Failed, EEXIST);
+    const auto fail = [&](ActionRefusal refusal, int code) {
+        ::unlinkat(folder.get(), temporary.c_str(), 0);
+        return copyFailed(refusal, code);
+    };
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    struct stat written {};
+    if (!copyBytes(source.get(), copy.get()) || ::fsync(copy.get()) != 0 ||
+        ::fchmod(copy.get(), st.st_mode & 07777) != 0 || ::futimens(copy.get(), times) != 0 ||
+        ::fstat(copy.get(), &written) != 0)
+        return fail(ActionRefusal::Failed, errno != 0 ? errno : EIO);
+    if (written.st_size != st.st_size)
+        return fail(ActionRefusal::Failed, EIO);
+    if (!signature.empty()) {
+        TFileInfo decoded;
+        const int fd = FileManager::openRegularFileAt(folder.get(), temporary, O_RDONLY);
+        if (fd < 0 || decoded.loadThumbnail(pixelNumber, fd) != LoadFailure::None ||
+            decoded.thumbnail() != signature)
+            return fail(ActionRefusal::Failed, EIO);
+    }
+    if (const int moved = renameWithoutReplacing(folder.get(), temporary, folder.get(), nameOf(to));
+        moved != 0)
+        return fail(moved == EEXIST ? ActionRefusal::Occupied : ActionRefusal::Failed, moved);
+    ::fsync(folder.get());
+    Copied copied;
+    copied.placed = {static_cast<std::uint64_t>(written.st_dev),
+                     static_cast<std::uint64_t>(written.st_ino)};
+    return copied;
+}
+
+// Moves `from` to `to`, which must be free: renamed on one file system,
+// copied and then removed across two. `sourceAsChecked` (none: any) is the
+// state the original must still be in when it is removed.
+Copied moveFile(const std::string& from, const std::string& to,
+                const std::vector<std::int16_t>& signature, std::int32_t pixelNumber,
+                const std::optional<FileStatus>& sourceAsChecked)
+{
+    const int moved = renameWithoutReplacing(from, to);
+    if (moved == 0) {
+        Copied copied;
+        copied.placed = nameIdentity(to).value_or(FileIdentity{});
+        return copied;
+    }
+    if (moved != EXDEV)
+        return copyFailed(moved == EEXIST ? ActionRefusal::Occupied : ActionRefusal::Failed, moved);
+    Copied copied = copyAcross(from, to, signature, pixelNumber);
+    if (copied.refusal != ActionRefusal::None)
+        return copied;
+    const auto dropCopy = [&](ActionRefusal refusal, int error) {
+        if (nameIdentity(to) == copied.placed)
+            ::unlink(to.c_str());
+        return copyFailed(refusal, error);
+    };
+    if (sourceAsChecked && !stillAsChecked(from, *sourceAsChecked))
+        return dropCopy(ActionRefusal::Changed, 0);
+    if (::unlink(from.c_str()) != 0)
+        return dropCopy(ActionRefusal::Failed, errno);
+    return copied;
+}
+
+int trashError(const platform::TrashOutcome& trashed)
+{
+    return trashed.error != 0 ? trashed.error : EIO;
+}
+
+} // namespace
 
 std::optional<TFileStamp> currentStamp(const std::string& path)
 {
@@ -12,13 +361,295 @@ std::optional<TFileStamp> currentStamp(const std::string& path)
     return TFileStamp{status->size, status->modifiedNs, status->changedNs};
 }
 
-ActionReport ActionJournal::perform(const ActionRequest& request, const std::atomic<bool>*)
+ActionReport ActionJournal::perform(const ActionRequest& request, const std::atomic<bool>* proceed)
 {
     ActionReport report;
     report.kind = request.kind;
-    for (const ActionItem& item : request.items)
-        report.refused.push_back({item.picture.path, ActionRefusal::NotExamined, 0, {}, {}});
-    m_last.clear();
+    std::vector<Step> steps;
+    const std::vector<ActionItem>& items = request.items;
+    std::size_t reported = 0;
+    try {
+        // The rules, on paths and identities alone.
+        std::vector<std::optional<ActionOutcome>> ruled(items.size());
+        std::vector<std::optional<FileIdentity>> identities(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i)
+            identities[i] = fileIdentity(items[i].picture.path);
+        const auto targetIdentity =
+            request.target ? fileIdentity(*request.target) : std::optional<FileIdentity>();
+        // A protected folder holds a path by its name and by its real place.
+        std::vector<std::string> folders;
+        std::vector<const std::string*> folderNames;
+        for (const std::string& folder : request.protectedFolders)
+            for (std::string place : {folder, realPath(folder)})
+                if (!place.empty()) {
+                    folders.push_back(std::move(place));
+                    folderNames.push_back(&folder);
+                }
+        std::unordered_set<std::string> asked;
+        for (const ActionItem& item : items)
+            if (item.group)
+                asked.insert(item.picture.path);
+        // Per group: whether a kept picture that is not itself asked for is there.
+        std::unordered_map<std::size_t, bool> groupStays;
+        std::unordered_map<FileIdentity, std::string, FileIdentityHash> staying;
+        for (const auto& group : request.kept)
+            for (const ExaminedPicture& picture : group)
+                if (!asked.contains(picture.path))
+                    if (const auto identity = fileIdentity(picture.path))
+                        staying.emplace(*identity, picture.path);
+        const auto stays = [&](std::size_t group) {
+            const auto found = groupStays.find(group);
+            if (found != groupStays.end())
+                return found->second;
+            bool any = false;
+            if (group < request.kept.size())
+                for (const ExaminedPicture& picture : request.kept[group])
+                    any = any ||
+                          (!asked.contains(picture.path) && fileIdentity(picture.path).has_value());
+            groupStays.emplace(group, any);
+            return any;
+        };
+        std::unordered_map<FileIdentity, std::string, FileIdentityHash> accepted;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const std::string& path = items[i].picture.path;
+            const auto& identity = identities[i];
+            const bool isTarget =
+                request.target && (path == *request.target ||
+                                   (identity && targetIdentity && *identity == *targetIdentity));
+            const std::string real = realPath(path);
+            std::size_t rank = preferenceRank(path, folders);
+            if (rank == folders.size() && !real.empty())
+                rank = preferenceRank(real, folders);
+            if (isTarget && !request.targetNamed) {
+                ruled[i] = outcome(path, ActionRefusal::Target,
+                                   path == *request.target ? std::string() : *request.target);
+            } else if (rank < folders.size()) {
+                ruled[i] = outcome(path, ActionRefusal::Protected, *folderNames[rank]);
+            } else if ((items[i].group && !stays(*items[i].group)) ||
+                       (!items[i].group && request.kind == ActionKind::HardLink)) {
+                ruled[i] = outcome(path, ActionRefusal::LastOfGroup);
+            } else if (!identity) {
+                continue; // its own checks find nothing there
+            } else if (const auto kept = staying.find(*identity); kept != staying.end()) {
+                ruled[i] = outcome(path, ActionRefusal::Alias, kept->second);
+            } else if (isTarget && path != *request.target) {
+                ruled[i] = outcome(path, ActionRefusal::Alias, *request.target);
+            } else if (const auto other = accepted.find(*identity); other != accepted.end()) {
+                ruled[i] = outcome(path, ActionRefusal::Alias, other->second);
+            } else {
+                accepted.emplace(*identity, path);
+            }
+        }
+
+        // The checks and the acts, one picture after the other.
+        struct KeptCheck {
+            Checked checked;
+            std::string path;
+        };
+        std::unordered_map<std::size_t, KeptCheck> keptChecks;
+        bool stopped = false;
+        for (; reported < items.size(); ++reported) {
+            const ActionItem& item = items[reported];
+            const std::string& path = item.picture.path;
+            if (ruled[reported]) {
+                report.refused.push_back(*ruled[reported]);
+                continue;
+            }
+            stopped = stopped || (proceed != nullptr && !proceed->load());
+            if (stopped) {
+                report.refused.push_back(outcome(path, ActionRefusal::Stopped));
+                continue;
+            }
+            try {
+                Checked checked = checkPicture(item.picture, proceed, false);
+                // The rules weighed the file that was there then.
+                if (checked.refusal == ActionRefusal::None && identities[reported] &&
+                    checked.status.identity != *identities[reported])
+                    checked = refusedAs(ActionRefusal::Changed);
+                if (checked.refusal != ActionRefusal::None) {
+                    report.refused.push_back(outcome(path, checked.refusal, {}, checked.error));
+                    continue;
+                }
+                switch (request.kind) {
+                case ActionKind::Trash: {
+                    if (!stillAsChecked(path, checked.status)) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Changed));
+                        break;
+                    }
+                    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
+                    if (!trashed) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Failed, trashed.place,
+                                                         trashError(trashed)));
+                        break;
+                    }
+                    const FileIdentity placed =
+                        nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
+                    steps.push_back({ActionKind::Trash,
+                                     path,
+                                     trashed.trashedAs,
+                                     placed.device,
+                                     placed.inode,
+                                     0,
+                                     0,
+                                     {},
+                                     item.picture.pixelNumber});
+                    ActionOutcome done = outcome(path, ActionRefusal::None);
+                    done.placedAt = trashed.trashedAs;
+                    report.done.push_back(std::move(done));
+                    break;
+                }
+                case ActionKind::MoveToFolder: {
+                    if (request.destination.empty()) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Failed, {}, EINVAL));
+                        break;
+                    }
+                    const std::string to = destinationFor(path, request);
+                    if (exists(to)) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Occupied, to));
+                        break;
+                    }
+                    if (const int error = makeFolders(FileManager::folderOf(to)); error != 0) {
+                        report.refused.push_back(
+                            outcome(path, ActionRefusal::Failed, FileManager::folderOf(to), error));
+                        break;
+                    }
+                    if (!stillAsChecked(path, checked.status)) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Changed));
+                        break;
+                    }
+                    const Copied moved = moveFile(path, to, item.picture.signature,
+                                                  item.picture.pixelNumber, checked.status);
+                    if (moved.refusal != ActionRefusal::None) {
+                        report.refused.push_back(
+                            outcome(path, moved.refusal,
+                                    moved.refusal == ActionRefusal::Changed ? std::string() : to,
+                                    moved.error));
+                        break;
+                    }
+                    steps.push_back({ActionKind::MoveToFolder, path, to, moved.placed.device,
+                                     moved.placed.inode, 0, 0, item.picture.signature,
+                                     item.picture.pixelNumber});
+                    ActionOutcome done = outcome(path, ActionRefusal::None);
+                    done.placedAt = to;
+                    report.done.push_back(std::move(done));
+                    break;
+                }
+                case ActionKind::HardLink: {
+                    const std::size_t group = *item.group;
+                    const ExaminedPicture& keptPicture = request.kept[group].front();
+                    auto found = keptChecks.find(group);
+                    if (found == keptChecks.end()) {
+                        found =
+                            keptChecks
+                                .emplace(group, KeptCheck{checkPicture(keptPicture, proceed, true),
+                                                          keptPicture.path})
+                                .first;
+                    } else if (found->second.checked.refusal == ActionRefusal::None) {
+                        const auto now = FileManager::fileStatus(keptPicture.path);
+                        const FileStatus& then = found->second.checked.status;
+                        if (!now || now->identity != then.identity || now->size != then.size ||
+                            now->modifiedNs != then.modifiedNs)
+                            found->second.checked = refusedAs(ActionRefusal::Changed);
+                    }
+                    const Checked& kept = found->second.checked;
+                    if (kept.refusal != ActionRefusal::None) {
+                        report.refused.push_back(
+                            outcome(path, kept.refusal, keptPicture.path, kept.error));
+                        break;
+                    }
+                    if (checked.status.identity == kept.status.identity) {
+                        report.refused.push_back(
+                            outcome(path, ActionRefusal::Alias, keptPicture.path));
+                        break;
+                    }
+                    const auto folder = FileManager::fileStatus(FileManager::folderOf(path));
+                    if (!folder || folder->identity.device != kept.status.identity.device) {
+                        report.refused.push_back(
+                            outcome(path, ActionRefusal::OtherFileSystem, keptPicture.path, EXDEV));
+                        break;
+                    }
+                    if (!stillAsChecked(path, checked.status)) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Changed));
+                        break;
+                    }
+                    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
+                    if (!trashed) {
+                        report.refused.push_back(outcome(path, ActionRefusal::Failed, trashed.place,
+                                                         trashError(trashed)));
+                        break;
+                    }
+                    const FileIdentity original =
+                        nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
+                    int linkError = 0;
+                    if (::linkat(AT_FDCWD, keptPicture.path.c_str(), AT_FDCWD, path.c_str(),
+                                 AT_SYMLINK_FOLLOW) != 0) {
+                        linkError = errno;
+                    } else if (fileIdentity(path) != kept.status.identity) {
+                        // The kept copy's path led elsewhere by the time it was linked.
+                        ::unlink(path.c_str());
+                        linkError = ESTALE;
+                    }
+                    if (linkError != 0) {
+                        if (platform::Trash::restore(trashed.trashedAs, path) == 0) {
+                            report.refused.push_back(
+                                outcome(path,
+                                        linkError == ESTALE ? ActionRefusal::Changed
+                                                            : ActionRefusal::Failed,
+                                        keptPicture.path, linkError == ESTALE ? 0 : linkError));
+                        } else {
+                            // It stays in the trash, and an undo brings it back.
+                            steps.push_back({ActionKind::Trash,
+                                             path,
+                                             trashed.trashedAs,
+                                             original.device,
+                                             original.inode,
+                                             0,
+                                             0,
+                                             {},
+                                             item.picture.pixelNumber});
+                            ActionOutcome failed =
+                                outcome(path, ActionRefusal::Failed, trashed.trashedAs, linkError);
+                            failed.placedAt = trashed.trashedAs;
+                            report.refused.push_back(std::move(failed));
+                        }
+                        break;
+                    }
+                    steps.push_back({ActionKind::HardLink,
+                                     path,
+                                     trashed.trashedAs,
+                                     original.device,
+                                     original.inode,
+                                     kept.status.identity.device,
+                                     kept.status.identity.inode,
+                                     {},
+                                     item.picture.pixelNumber});
+                    ActionOutcome done = outcome(path, ActionRefusal::None);
+                    done.placedAt = trashed.trashedAs;
+                    report.done.push_back(std::move(done));
+                    // The new link moved the kept copy's status change time.
+                    if (const auto now = FileManager::fileStatus(keptPicture.path))
+                        found->second.checked.status = *now;
+                    break;
+                }
+                }
+            } catch (const std::bad_alloc&) {
+                report.refused.push_back(outcome(path, ActionRefusal::Failed, {}, ENOMEM));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // What was done is in the journal; what was not reached is reported
+        // as far as memory allows.
+        try {
+            for (; reported < items.size(); ++reported)
+                report.refused.push_back(
+                    outcome(items[reported].picture.path, ActionRefusal::Failed, {}, ENOMEM));
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    if (!steps.empty()) {
+        m_last = std::move(steps);
+        m_lastKind = request.kind;
+    }
     return report;
 }
 
@@ -31,7 +662,85 @@ ActionReport ActionJournal::undo()
 {
     ActionReport report;
     report.undo = true;
-    m_last.clear();
+    report.kind = m_lastKind;
+    const auto undoStep = [](const Step& step) -> ActionOutcome {
+        const std::string& path = step.path;
+        const FileIdentity placed{step.placedDevice, step.placedInode};
+        int error = 0;
+        const auto there = nameIdentity(step.placedAt, &error);
+        if (!there)
+            return outcome(path, isMissing(error) ? ActionRefusal::Missing : ActionRefusal::Failed,
+                           step.placedAt, isMissing(error) ? 0 : error);
+        if (*there != placed)
+            return outcome(path, ActionRefusal::Changed, step.placedAt);
+        // What stands at the path now: for a hard link, the link, put aside
+        // under a name of its own so that nothing else is removed in its place.
+        std::string aside;
+        if (step.kind == ActionKind::HardLink && exists(path)) {
+            if (nameIdentity(path) != FileIdentity{step.linkDevice, step.linkInode})
+                return outcome(path, ActionRefusal::Occupied, path);
+            const std::string folder = FileManager::folderOf(path);
+            for (int attempt = 0; attempt < 100 && aside.empty(); ++attempt) {
+                const std::string name = FileManager::appendPathComponent(
+                    folder,
+                    ".ovrin-undo-" + std::to_string(::getpid()) + "-" + std::to_string(attempt));
+                const int moved = renameWithoutReplacing(path, name);
+                if (moved == 0)
+                    aside = name;
+                else if (moved != EEXIST)
+                    return outcome(path, ActionRefusal::Failed, path, moved);
+            }
+            if (aside.empty())
+                return outcome(path, ActionRefusal::Failed, path, EEXIST);
+            if (nameIdentity(aside) != FileIdentity{step.linkDevice, step.linkInode}) {
+                renameWithoutReplacing(aside, path);
+                return outcome(path, ActionRefusal::Occupied, path);
+            }
+        } else if (exists(path)) {
+            return outcome(path, ActionRefusal::Occupied, path);
+        }
+        const auto putBack = [&](ActionOutcome refused) {
+            if (!aside.empty())
+                renameWithoutReplacing(aside, path);
+            return refused;
+        };
+        if (const int made = makeFolders(FileManager::folderOf(path)); made != 0)
+            return putBack(outcome(path, ActionRefusal::Failed, FileManager::folderOf(path), made));
+        if (step.kind == ActionKind::MoveToFolder) {
+            const Copied moved =
+                moveFile(step.placedAt, path, step.signature, step.pixelNumber, std::nullopt);
+            if (moved.refusal != ActionRefusal::None)
+                return outcome(path, moved.refusal, path, moved.error);
+        } else if (const int restored = platform::Trash::restore(step.placedAt, path);
+                   restored != 0) {
+            return putBack(outcome(
+                path, restored == EEXIST ? ActionRefusal::Occupied : ActionRefusal::Failed,
+                restored == EEXIST ? path : step.placedAt, restored == EEXIST ? 0 : restored));
+        }
+        if (!aside.empty())
+            ::unlink(aside.c_str());
+        ActionOutcome done = outcome(path, ActionRefusal::None);
+        done.placedAt = path;
+        return done;
+    };
+    for (std::size_t i = m_last.size(); i-- > 0;) {
+        try {
+            ActionOutcome result = undoStep(m_last[i]);
+            if (result.refusal == ActionRefusal::None) {
+                report.done.push_back(std::move(result));
+                m_last[i].path.clear(); // back: nothing left to undo
+            } else {
+                report.refused.push_back(std::move(result));
+            }
+        } catch (const std::bad_alloc&) {
+            try {
+                report.refused.push_back(
+                    outcome(m_last[i].path, ActionRefusal::Failed, {}, ENOMEM));
+            } catch (const std::bad_alloc&) {
+            }
+        }
+    }
+    std::erase_if(m_last, [](const Step& step) { return step.path.empty(); });
     return report;
 }
 

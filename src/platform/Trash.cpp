@@ -319,4 +319,20 @@ TrashOutcome Trash::moveToTrash(const std::string& path)
     return failure(Failure::RecordUnwritable, EEXIST, trash);
 }
 
+int Trash::restore(const std::string& trashedAs, const std::string& path)
+{
+    const std::string files = FileManager::folderOf(trashedAs);
+    const std::string entry = trashedAs.substr(trashedAs.find_last_of('/') + 1);
+    if (path.empty() || entry.empty() || files.size() < 6 ||
+        files.compare(files.size() - 6, 6, "/files") != 0)
+        return EINVAL;
+    if (const int moved = renameWithoutReplacing(trashedAs, AT_FDCWD, path); moved != 0)
+        return moved;
+    // A record left behind would only make a file manager offer a restore
+    // of nothing; the file is back either way.
+    const std::string info = FileManager::appendPathComponent(FileManager::folderOf(files), "info");
+    ::unlink(FileManager::appendPathComponent(info, entry + kRecordSuffix).c_str());
+    return 0;
+}
+
 } // namespace ovrin::platform

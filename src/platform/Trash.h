@@ -42,6 +42,13 @@ public:
     // environment at each call.
     static TrashOutcome moveToTrash(const std::string& path);
 
+    // Puts a file that moveToTrash left at `trashedAs` back at `path`, never
+    // in place of anything there, and only then drops its record. 0, or
+    // errno: EEXIST when `path` is taken, ENOENT when nothing lies at
+    // `trashedAs` (or its folder is gone), EINVAL when `trashedAs` lies in
+    // no trash's files/.
+    static int restore(const std::string& trashedAs, const std::string& path);
+
     // The record's Path value: every byte but letters, digits, "-._~" and "/"
     // as %XX.
     static std::string encodePath(const std::string& path);

@@ -246,3 +246,4 @@ struct Fixture {
 QObject* makeEngineTests();
 QObject* makeIndexTests();
 QObject* makeGroupsTests();
+QObject* makeActionsTests();
