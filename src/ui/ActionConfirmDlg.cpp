@@ -4,10 +4,12 @@
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace ovrin::ui {
@@ -22,14 +24,10 @@ QLabel* wrapped(const QString& text, QWidget* parent)
     return label;
 }
 
-// A list that shows a few rows at least and grows with the dialog.
-QListWidget* list(QWidget* parent, const QString& name)
+// Lists show a few rows at least and grow with the dialog.
+int listHeight(const QWidget* list)
 {
-    auto* widget = new QListWidget(parent);
-    widget->setAccessibleName(name);
-    widget->setUniformItemSizes(true);
-    widget->setMinimumHeight(widget->fontMetrics().height() * 3 + 6);
-    return widget;
+    return list->fontMetrics().height() * 3 + 6;
 }
 
 } // namespace
@@ -47,18 +45,30 @@ ActionConfirmDlg::ActionConfirmDlg(const ActionConfirmation& confirmation, QWidg
     layout->addWidget(wrapped(confirmation.effect, this));
 
     layout->addWidget(wrapped(confirmation.actingTitle, this));
-    m_acting = list(this, confirmation.actingTitle);
-    // Paths are long and alike at both ends: the middle goes first.
+    // One column as wide as the list, so that a long path is elided, never
+    // scrolled: paths are alike at both ends, and the middle goes first.
+    m_acting = new QTreeWidget(this);
+    m_acting->setAccessibleName(confirmation.actingTitle);
+    m_acting->setColumnCount(1);
+    m_acting->setHeaderHidden(true);
+    m_acting->setRootIsDecorated(false);
+    m_acting->setUniformRowHeights(true);
     m_acting->setTextElideMode(Qt::ElideMiddle);
+    m_acting->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_acting->header()->setStretchLastSection(true);
+    m_acting->setMinimumHeight(listHeight(m_acting));
     for (const auto& entry : confirmation.acting) {
         const QString shown = PathText::display(entry.path);
-        auto* item = new QListWidgetItem(shown, m_acting);
-        item->setToolTip(shown);
+        auto* item = new QTreeWidgetItem(m_acting, {shown});
+        item->setToolTip(0, shown);
     }
     layout->addWidget(m_acting, 2);
 
-    m_refused = list(this, confirmation.refusedTitle);
+    m_refused = new QListWidget(this);
+    m_refused->setAccessibleName(confirmation.refusedTitle);
+    m_refused->setMinimumHeight(listHeight(m_refused));
     m_refused->setWordWrap(true);
+    m_refused->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (const auto& entry : confirmation.refused) {
         const QString shown = PathText::display(entry.path);
         auto* item = new QListWidgetItem(
@@ -87,7 +97,7 @@ ActionConfirmDlg::ActionConfirmDlg(const ActionConfirmation& confirmation, QWidg
     byDefault->setFocus();
 
     // Wide enough for a path, never beyond the screen.
-    QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 70, 0));
+    QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 90, 0));
     if (const QScreen* screen =
             parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize());

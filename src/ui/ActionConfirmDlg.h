@@ -11,6 +11,7 @@
 
 class QLabel;
 class QListWidget;
+class QTreeWidget;
 class QPushButton;
 
 namespace ovrin::ui {
@@ -43,13 +44,13 @@ class ActionConfirmDlg : public QDialog {
 public:
     explicit ActionConfirmDlg(const ActionConfirmation& confirmation, QWidget* parent = nullptr);
 
-    QListWidget* actingList() const { return m_acting; }
+    QTreeWidget* actingList() const { return m_acting; }
     QListWidget* refusedList() const { return m_refused; }
     QPushButton* actionButton() const { return m_action; }
     QPushButton* cancelButton() const { return m_cancel; }
 
 private:
-    QListWidget* m_acting = nullptr;
+    QTreeWidget* m_acting = nullptr;
     QListWidget* m_refused = nullptr;
     QPushButton* m_action = nullptr;
     QPushButton* m_cancel = nullptr;
