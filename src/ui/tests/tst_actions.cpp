@@ -1,3 +1,4 @@
+#include "platform/FileManager.h"
 #include "platform/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/ActionConfirmDlg.h"
@@ -299,6 +300,24 @@ private Q_SLOTS:
         trigger(controller, w.actionUndo);
         QVERIFY(QFileInfo::exists(QString::fromStdString(reference)));
         QCOMPARE(groups->path(groups->index(0, 0)), reference);
+
+        // Hard links to the reference take the members' place, until undone.
+        const auto inode = [](const std::string& file) {
+            const auto status = platform::FileManager::fileStatus(file);
+            return status ? status->identity.inode : 0;
+        };
+        const std::string member = groups->path(groups->index(1, 0, groups->index(0, 0)));
+        w.tvGroups->selectionModel()->select(groups->index(1, 0, groups->index(0, 0)),
+                                             QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+        trigger(controller, w.actionHardLink);
+        QVERIFY(!m_shown.last().confirmation.enterActs);
+        QCOMPARE(m_shown.last().request.kept[0].front().path, reference);
+        QCOMPARE(inode(member), inode(reference));
+        QCOMPARE(groups->rowCount(groups->index(0, 0)), 1);
+        trigger(controller, w.actionUndo);
+        QVERIFY(inode(member) != inode(reference));
+        QCOMPARE(groups->rowCount(groups->index(0, 0)), 2);
 
         // A move keeps paths below the grouped folder.
         UiHooks::setOpenFolder([this](QWidget*, const QString&) {
