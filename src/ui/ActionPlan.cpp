@@ -30,8 +30,9 @@ std::int32_t sideOf(std::size_t values, std::int32_t otherwise)
                : otherwise;
 }
 
-ExaminedPicture examinedEntry(const SignatureTable& table, std::size_t entry)
+ExaminedPicture examinedEntry(const GroupTreeModel& groups, std::size_t entry)
 {
+    const SignatureTable& table = groups.result()->table;
     ExaminedPicture picture;
     picture.path = table.paths[entry];
     const auto count = static_cast<std::size_t>(std::max(table.count, 0));
@@ -41,6 +42,8 @@ ExaminedPicture examinedEntry(const SignatureTable& table, std::size_t entry)
     if (table.facts.size() == table.paths.size()) {
         const SignatureTable::Facts& facts = table.facts[entry];
         picture.stamp = TFileStamp{facts.size, facts.modifiedNs, facts.changedNs};
+        if (const auto stamp = groups.restamped(picture.path))
+            picture.stamp = stamp;
     }
     return picture;
 }
@@ -142,12 +145,12 @@ ActionPlan planForGroups(ActionKind kind, const GroupTreeModel& groups,
         const std::size_t first = request.items.size();
         for (const std::size_t entry : entries)
             if (asked.count(result->table.paths[entry]) != 0)
-                request.items.push_back({examinedEntry(result->table, entry), g});
+                request.items.push_back({examinedEntry(groups, entry), g});
         if (request.items.size() == first)
             continue;
         for (const std::size_t entry : entries)
             if (asked.count(result->table.paths[entry]) == 0)
-                request.kept[g].push_back(examinedEntry(result->table, entry));
+                request.kept[g].push_back(examinedEntry(groups, entry));
     }
     for (const ActionItem& item : request.items) {
         if (auto refused = foresee(request, item, false, marks, request.kept[*item.group]))

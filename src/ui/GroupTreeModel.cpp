@@ -1,5 +1,6 @@
 #include "ui/GroupTreeModel.h"
 
+#include "engine/ReviewActions.h"
 #include "engine/RunContext.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
@@ -73,6 +74,7 @@ void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result)
         m_ids[g] = g + 1;
     m_rowOfId.assign(m_groups.size(), -1);
     m_removed.clear();
+    m_restamped.clear();
     renumber();
     endResetModel();
 }
@@ -85,10 +87,21 @@ int GroupTreeModel::restorePaths(const std::vector<std::string>& paths)
         back += removed.erase(file);
     if (back == 0)
         return 0;
+    std::map<std::string, TFileStamp> restamped = std::move(m_restamped);
+    for (const std::string& file : paths)
+        if (const auto stamp = currentStamp(file))
+            restamped[file] = *stamp;
     // Laid out from the result again, without what is still gone.
     setResult(m_result);
+    m_restamped = std::move(restamped);
     removePaths(std::vector<std::string>(removed.begin(), removed.end()));
     return static_cast<int>(back);
+}
+
+std::optional<TFileStamp> GroupTreeModel::restamped(const std::string& path) const
+{
+    const auto found = m_restamped.find(path);
+    return found == m_restamped.end() ? std::nullopt : std::optional(found->second);
 }
 
 void GroupTreeModel::clear()

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "engine/LookAlikeGroups.h"
+#include "indexfile/TFileStamp.h"
 
 #include <QAbstractItemModel>
 #include <QItemSelection>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -80,6 +83,9 @@ public:
     // Puts back the rows of removed paths, as the result has them (an undo);
     // the tree is laid out anew.
     int restorePaths(const std::vector<std::string>& paths);
+    // The stamp of a picture put back by an undo, whose move back stamped it
+    // anew; none for the others, which keep the result's.
+    std::optional<TFileStamp> restamped(const std::string& path) const;
 
     void setThumbnails(ThumbnailCache* thumbnails) { m_thumbnails = thumbnails; }
 
@@ -105,6 +111,7 @@ private:
     std::vector<int> m_rowOfId; // by id - 1; -1 once removed
     // The pictures removed since the result came, to lay it out again without them.
     std::set<std::string> m_removed;
+    std::map<std::string, TFileStamp> m_restamped;
     ThumbnailCache* m_thumbnails = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/HitListModel.h"
 
 #include "engine/NameText.h"
+#include "engine/ReviewActions.h"
 #include "signature/TFileInfo.h"
 #include "ui/PathText.h"
 #include "ui/ThumbnailCache.h"
@@ -288,6 +289,10 @@ int HitListModel::restorePaths(const std::vector<std::string>& paths)
     beginInsertRows({}, first, first + count - 1);
     std::move(stays, m_removed.end(), std::back_inserter(m_rows));
     m_removed.erase(stays, m_removed.end());
+    // The undo moved back the very file the action had checked as examined,
+    // and the move itself stamps it anew: the new stamp is the one to check.
+    for (auto row = m_rows.begin() + first; row != m_rows.end(); ++row)
+        row->record.stamp = currentStamp(row->path);
     endInsertRows();
     // Back where they were in the order shown, by their arrival among equals.
     if (!m_live)
