@@ -57,32 +57,28 @@ class TestActions : public QObject {
     QString path(const QString& name) const { return m_dir.filePath(name); }
     std::string raw(const QString& name) const { return path(name).toStdString(); }
 
-    void search(Ovrin& controller, const QString& target, const QString& folder)
+    // A search for `target` in `folder`, or without one a grouping of the folder.
+    static void run(Ovrin& controller, const QString& folder, const QString& target = {})
     {
-        TSearchDlg* dialog = controller.searchDlg();
-        whenShown(dialog, [dialog, target, folder] {
-            Ui::TSearchDlg& w = dialog->widgets();
-            w.tfTargetFilePath->setText(target);
-            w.tfTopDirPath->setText(folder);
-            w.rbSelectSearchDirectory->setChecked(true);
-            QTest::mouseClick(w.btnOk, Qt::LeftButton);
-        });
-        controller.menuSearchAction();
-        QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
-    }
-
-    void group(Ovrin& controller, const QString& folder)
-    {
-        GroupsDlg* dialog = controller.groupsDlg();
-        whenShown(dialog, [dialog, folder] {
-            Ui::GroupsDlg& w = dialog->widgets();
+        QDialog* dialog = target.isEmpty() ? static_cast<QDialog*>(controller.groupsDlg())
+                                           : controller.searchDlg();
+        whenShown(dialog, [&controller, folder, target] {
+            if (!target.isEmpty()) {
+                Ui::TSearchDlg& w = controller.searchDlg()->widgets();
+                w.tfTargetFilePath->setText(target);
+                w.tfTopDirPath->setText(folder);
+                w.rbSelectSearchDirectory->setChecked(true);
+                QTest::mouseClick(w.btnOk, Qt::LeftButton);
+                return;
+            }
+            Ui::GroupsDlg& w = controller.groupsDlg()->widgets();
             w.tfTopDirPath->setText(folder);
             w.rbSelectSearchDirectory->setChecked(true);
             w.cbxBits->setCurrentText(QStringLiteral("2"));
             w.cbxMatchRate->setCurrentText(QStringLiteral("90"));
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
         });
-        controller.menuFindGroupsAction();
+        target.isEmpty() ? controller.menuFindGroupsAction() : controller.menuSearchAction();
         QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
     }
 
@@ -105,14 +101,16 @@ private Q_SLOTS:
             QVERIFY(folder.mkpath(QString::fromUtf8(name)));
         qputenv("HOME", QFile::encodeName(path(QStringLiteral("home"))));
         qunsetenv("XDG_DATA_HOME");
-        for (const char* name : {"photos/a.png", "photos/a2.png", "photos/sub/a3.png"})
-            QVERIFY(test::writeImage(path(QString::fromUtf8(name)), test::photoLike(120, 90, 40),
-                                     "png"));
-        for (const char* name : {"groups/x1.png", "groups/x2.png", "groups/x3.png"})
-            QVERIFY(test::writeImage(path(QString::fromUtf8(name)), test::photoLike(120, 90, 50),
-                                     "png"));
-        for (const char* name : {"groups/y1.png", "groups/y2.png"})
-            QVERIFY(test::writeImage(path(QString::fromUtf8(name)), test::photoLike(120, 90, 60),
+        // Three copies of one photograph, and in the groups three of another and two of a third.
+        const char* const names[] = {"photos/a.png",  "photos/a2.png", "photos/sub/a3.png",
+                                     "groups/x1.png", "groups/x2.png", "groups/x3.png",
+                                     "groups/y1.png", "groups/y2.png"};
+        for (quint32 i = 0; i < 8; ++i)
+            QVERIFY(test::writeImage(path(QString::fromUtf8(names[i])),
+                                     test::photoLike(120, 90,
+                                                     i < 3   ? 40
+                                                     : i < 6 ? 50
+                                                             : 60),
                                      "png"));
     }
 
@@ -198,7 +196,7 @@ private Q_SLOTS:
         Ovrin controller;
         Ui::MainWindow& w = controller.widgets();
         HitListModel* hits = controller.hits();
-        search(controller, path(QStringLiteral("photos/a.png")), path(QStringLiteral("photos")));
+        run(controller, path(QStringLiteral("photos")), path(QStringLiteral("photos/a.png")));
         QCOMPARE(hits->rowCount(), 3);
         controller.hitMarks()->setProtectedFolders({raw(QStringLiteral("photos/sub"))});
 
@@ -265,7 +263,7 @@ private Q_SLOTS:
         Ovrin controller;
         Ui::MainWindow& w = controller.widgets();
         GroupTreeModel* groups = controller.groups();
-        group(controller, path(QStringLiteral("groups")));
+        run(controller, path(QStringLiteral("groups")));
         QCOMPARE(groups->rowCount(), 2);
         QCOMPARE(groups->rowCount(groups->index(0, 0)), 2);
         const std::string reference = groups->path(groups->index(0, 0));
