@@ -351,6 +351,191 @@ int trashError(const platform::TrashOutcome& trashed)
     return trashed.error != 0 ? trashed.error : EIO;
 }
 
+// What one act came to: its outcome and, where the file went anywhere, what
+// an undo needs to find it again.
+struct Acted {
+    ActionOutcome outcome;
+    std::optional<ActionKind> step; // the kind of step to undo; none: nothing moved
+    FileIdentity placed;            // the file at outcome.placedAt
+    FileIdentity link;              // a hard link: the kept copy now at the path
+};
+
+Acted refused(const std::string& path, ActionRefusal refusal, std::string detail = {},
+              int error = 0)
+{
+    return {outcome(path, refusal, std::move(detail), error), std::nullopt, {}, {}};
+}
+
+Acted placed(const std::string& path, ActionKind kind, const std::string& at,
+             const FileIdentity& file, const FileIdentity& link = {})
+{
+    Acted acted{outcome(path, ActionRefusal::None), kind, file, link};
+    acted.outcome.placedAt = at;
+    return acted;
+}
+
+Acted trashFile(const std::string& path, const FileStatus& checked)
+{
+    if (!stillAsChecked(path, checked))
+        return refused(path, ActionRefusal::Changed);
+    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
+    if (!trashed)
+        return refused(path, ActionRefusal::Failed, trashed.place, trashError(trashed));
+    return placed(path, ActionKind::Trash, trashed.trashedAs,
+                  nameIdentity(trashed.trashedAs).value_or(FileIdentity{}));
+}
+
+Acted moveIntoFolder(const ExaminedPicture& picture, const ActionRequest& request,
+                     const FileStatus& checked)
+{
+    const std::string& path = picture.path;
+    if (request.destination.empty())
+        return refused(path, ActionRefusal::Failed, {}, EINVAL);
+    const std::string to = destinationFor(path, request);
+    if (exists(to))
+        return refused(path, ActionRefusal::Occupied, to);
+    if (const int error = makeFolders(FileManager::folderOf(to)); error != 0)
+        return refused(path, ActionRefusal::Failed, FileManager::folderOf(to), error);
+    if (!stillAsChecked(path, checked))
+        return refused(path, ActionRefusal::Changed);
+    const Copied moved = moveFile(path, to, picture.signature, picture.pixelNumber, checked);
+    if (moved.refusal != ActionRefusal::None)
+        return refused(path, moved.refusal,
+                       moved.refusal == ActionRefusal::Changed ? std::string() : to, moved.error);
+    return placed(path, ActionKind::MoveToFolder, to, moved.placed);
+}
+
+// Puts a hard link to the kept copy (checked as `kept`) in place of the
+// file, which goes to the trash first and comes back at once when no link
+// can be made.
+Acted replaceWithLink(const std::string& path, const FileStatus& checked,
+                      const std::string& keptPath, Checked& kept)
+{
+    if (kept.refusal == ActionRefusal::None) {
+        const auto now = FileManager::fileStatus(keptPath);
+        const FileStatus& then = kept.status;
+        if (!now || now->identity != then.identity || now->size != then.size ||
+            now->modifiedNs != then.modifiedNs)
+            kept = refusedAs(ActionRefusal::Changed);
+    }
+    if (kept.refusal != ActionRefusal::None)
+        return refused(path, kept.refusal,
+                       kept.refusal == ActionRefusal::Stopped ? std::string() : keptPath,
+                       kept.error);
+    const FileIdentity link = kept.status.identity;
+    if (checked.identity == link)
+        return refused(path, ActionRefusal::Alias, keptPath);
+    const auto folder = FileManager::fileStatus(FileManager::folderOf(path));
+    if (!folder || folder->identity.device != link.device)
+        return refused(path, ActionRefusal::OtherFileSystem, keptPath, EXDEV);
+    if (!stillAsChecked(path, checked))
+        return refused(path, ActionRefusal::Changed);
+    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
+    if (!trashed)
+        return refused(path, ActionRefusal::Failed, trashed.place, trashError(trashed));
+    const FileIdentity original = nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
+    int error = 0;
+    if (::linkat(AT_FDCWD, keptPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        error = errno;
+    } else if (fileIdentity(path) != link) {
+        // The kept copy's path led elsewhere by the time it was linked.
+        ::unlink(path.c_str());
+        error = ESTALE;
+    }
+    if (error == 0) {
+        // The new link moved the kept copy's status change time.
+        if (const auto now = FileManager::fileStatus(keptPath))
+            kept.status = *now;
+        return placed(path, ActionKind::HardLink, trashed.trashedAs, original, link);
+    }
+    if (platform::Trash::restore(trashed.trashedAs, path) == 0)
+        return error == ESTALE ? refused(path, ActionRefusal::Changed, keptPath)
+                               : refused(path, ActionRefusal::Failed, keptPath, error);
+    // It stays in the trash, for an undo to bring back.
+    Acted acted = placed(path, ActionKind::Trash, trashed.trashedAs, original);
+    acted.outcome.refusal = ActionRefusal::Failed;
+    acted.outcome.error = error;
+    acted.outcome.detail = trashed.trashedAs;
+    return acted;
+}
+
+// The rules on paths and identities alone: a refusal for each item they
+// refuse. `identities` gets the file of each item as the rules saw it.
+std::vector<std::optional<ActionOutcome>>
+applyRules(const ActionRequest& request, std::vector<std::optional<FileIdentity>>& identities)
+{
+    const std::vector<ActionItem>& items = request.items;
+    std::vector<std::optional<ActionOutcome>> ruled(items.size());
+    identities.assign(items.size(), std::nullopt);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        identities[i] = fileIdentity(items[i].picture.path);
+    const auto targetIdentity =
+        request.target ? fileIdentity(*request.target) : std::optional<FileIdentity>();
+    // A protected folder holds a path by its name and by its real place.
+    std::vector<std::string> folders;
+    std::vector<const std::string*> folderNames;
+    for (const std::string& folder : request.protectedFolders)
+        for (std::string place : {folder, realPath(folder)})
+            if (!place.empty()) {
+                folders.push_back(std::move(place));
+                folderNames.push_back(&folder);
+            }
+    std::unordered_set<std::string> asked;
+    for (const ActionItem& item : items)
+        if (item.group)
+            asked.insert(item.picture.path);
+    std::unordered_map<FileIdentity, std::string, FileIdentityHash> staying;
+    for (const auto& group : request.kept)
+        for (const ExaminedPicture& picture : group)
+            if (!asked.contains(picture.path))
+                if (const auto identity = fileIdentity(picture.path))
+                    staying.emplace(*identity, picture.path);
+    // Per group: whether a kept picture that is not itself asked for is there.
+    std::unordered_map<std::size_t, bool> groupStays;
+    const auto stays = [&](std::size_t group) {
+        if (const auto found = groupStays.find(group); found != groupStays.end())
+            return found->second;
+        bool any = false;
+        if (group < request.kept.size())
+            for (const ExaminedPicture& picture : request.kept[group])
+                any = any ||
+                      (!asked.contains(picture.path) && fileIdentity(picture.path).has_value());
+        groupStays.emplace(group, any);
+        return any;
+    };
+    std::unordered_map<FileIdentity, std::string, FileIdentityHash> accepted;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string& path = items[i].picture.path;
+        const auto& identity = identities[i];
+        const bool isTarget =
+            request.target && (path == *request.target ||
+                               (identity && targetIdentity && *identity == *targetIdentity));
+        std::size_t rank = preferenceRank(path, folders);
+        if (const std::string real = realPath(path); rank == folders.size() && !real.empty())
+            rank = preferenceRank(real, folders);
+        if (isTarget && !request.targetNamed) {
+            ruled[i] = outcome(path, ActionRefusal::Target,
+                               path == *request.target ? std::string() : *request.target);
+        } else if (rank < folders.size()) {
+            ruled[i] = outcome(path, ActionRefusal::Protected, *folderNames[rank]);
+        } else if ((items[i].group && !stays(*items[i].group)) ||
+                   (!items[i].group && request.kind == ActionKind::HardLink)) {
+            ruled[i] = outcome(path, ActionRefusal::LastOfGroup);
+        } else if (!identity) {
+            continue; // its own checks find nothing there
+        } else if (const auto kept = staying.find(*identity); kept != staying.end()) {
+            ruled[i] = outcome(path, ActionRefusal::Alias, kept->second);
+        } else if (isTarget && path != *request.target) {
+            ruled[i] = outcome(path, ActionRefusal::Alias, *request.target);
+        } else if (const auto other = accepted.find(*identity); other != accepted.end()) {
+            ruled[i] = outcome(path, ActionRefusal::Alias, other->second);
+        } else {
+            accepted.emplace(*identity, path);
+        }
+    }
+    return ruled;
+}
+
 } // namespace
 
 std::optional<TFileStamp> currentStamp(const std::string& path)
@@ -369,84 +554,10 @@ ActionReport ActionJournal::perform(const ActionRequest& request, const std::ato
     const std::vector<ActionItem>& items = request.items;
     std::size_t reported = 0;
     try {
-        // The rules, on paths and identities alone.
-        std::vector<std::optional<ActionOutcome>> ruled(items.size());
-        std::vector<std::optional<FileIdentity>> identities(items.size());
-        for (std::size_t i = 0; i < items.size(); ++i)
-            identities[i] = fileIdentity(items[i].picture.path);
-        const auto targetIdentity =
-            request.target ? fileIdentity(*request.target) : std::optional<FileIdentity>();
-        // A protected folder holds a path by its name and by its real place.
-        std::vector<std::string> folders;
-        std::vector<const std::string*> folderNames;
-        for (const std::string& folder : request.protectedFolders)
-            for (std::string place : {folder, realPath(folder)})
-                if (!place.empty()) {
-                    folders.push_back(std::move(place));
-                    folderNames.push_back(&folder);
-                }
-        std::unordered_set<std::string> asked;
-        for (const ActionItem& item : items)
-            if (item.group)
-                asked.insert(item.picture.path);
-        // Per group: whether a kept picture that is not itself asked for is there.
-        std::unordered_map<std::size_t, bool> groupStays;
-        std::unordered_map<FileIdentity, std::string, FileIdentityHash> staying;
-        for (const auto& group : request.kept)
-            for (const ExaminedPicture& picture : group)
-                if (!asked.contains(picture.path))
-                    if (const auto identity = fileIdentity(picture.path))
-                        staying.emplace(*identity, picture.path);
-        const auto stays = [&](std::size_t group) {
-            const auto found = groupStays.find(group);
-            if (found != groupStays.end())
-                return found->second;
-            bool any = false;
-            if (group < request.kept.size())
-                for (const ExaminedPicture& picture : request.kept[group])
-                    any = any ||
-                          (!asked.contains(picture.path) && fileIdentity(picture.path).has_value());
-            groupStays.emplace(group, any);
-            return any;
-        };
-        std::unordered_map<FileIdentity, std::string, FileIdentityHash> accepted;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::string& path = items[i].picture.path;
-            const auto& identity = identities[i];
-            const bool isTarget =
-                request.target && (path == *request.target ||
-                                   (identity && targetIdentity && *identity == *targetIdentity));
-            const std::string real = realPath(path);
-            std::size_t rank = preferenceRank(path, folders);
-            if (rank == folders.size() && !real.empty())
-                rank = preferenceRank(real, folders);
-            if (isTarget && !request.targetNamed) {
-                ruled[i] = outcome(path, ActionRefusal::Target,
-                                   path == *request.target ? std::string() : *request.target);
-            } else if (rank < folders.size()) {
-                ruled[i] = outcome(path, ActionRefusal::Protected, *folderNames[rank]);
-            } else if ((items[i].group && !stays(*items[i].group)) ||
-                       (!items[i].group && request.kind == ActionKind::HardLink)) {
-                ruled[i] = outcome(path, ActionRefusal::LastOfGroup);
-            } else if (!identity) {
-                continue; // its own checks find nothing there
-            } else if (const auto kept = staying.find(*identity); kept != staying.end()) {
-                ruled[i] = outcome(path, ActionRefusal::Alias, kept->second);
-            } else if (isTarget && path != *request.target) {
-                ruled[i] = outcome(path, ActionRefusal::Alias, *request.target);
-            } else if (const auto other = accepted.find(*identity); other != accepted.end()) {
-                ruled[i] = outcome(path, ActionRefusal::Alias, other->second);
-            } else {
-                accepted.emplace(*identity, path);
-            }
-        }
-
-        // The checks and the acts, one picture after the other.
-        struct KeptCheck {
-            Checked checked;
-            std::string path;
-        };
-        std::unordered_map<std::size_t, KeptCheck> keptChecks;
+        std::vector<std::optional<FileIdentity>> identities;
+        const auto ruled = applyRules(request, identities);
+        // Kept copies by group, checked once for all the links made to them.
+        std::unordered_map<std::size_t, Checked> keptChecks;
         bool stopped = false;
         for (; reported < items.size(); ++reported) {
             const ActionItem& item = items[reported];
@@ -466,172 +577,29 @@ ActionReport ActionJournal::perform(const ActionRequest& request, const std::ato
                 if (checked.refusal == ActionRefusal::None && identities[reported] &&
                     checked.status.identity != *identities[reported])
                     checked = refusedAs(ActionRefusal::Changed);
-                if (checked.refusal != ActionRefusal::None) {
-                    report.refused.push_back(outcome(path, checked.refusal, {}, checked.error));
-                    continue;
+                Acted acted = refused(path, checked.refusal, {}, checked.error);
+                if (checked.refusal == ActionRefusal::None) {
+                    if (request.kind == ActionKind::Trash) {
+                        acted = trashFile(path, checked.status);
+                    } else if (request.kind == ActionKind::MoveToFolder) {
+                        acted = moveIntoFolder(item.picture, request, checked.status);
+                    } else {
+                        const ExaminedPicture& kept = request.kept[*item.group].front();
+                        auto found = keptChecks.find(*item.group);
+                        if (found == keptChecks.end())
+                            found =
+                                keptChecks.emplace(*item.group, checkPicture(kept, proceed, true))
+                                    .first;
+                        acted = replaceWithLink(path, checked.status, kept.path, found->second);
+                    }
                 }
-                switch (request.kind) {
-                case ActionKind::Trash: {
-                    if (!stillAsChecked(path, checked.status)) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Changed));
-                        break;
-                    }
-                    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
-                    if (!trashed) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Failed, trashed.place,
-                                                         trashError(trashed)));
-                        break;
-                    }
-                    const FileIdentity placed =
-                        nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
-                    steps.push_back({ActionKind::Trash,
-                                     path,
-                                     trashed.trashedAs,
-                                     placed.device,
-                                     placed.inode,
-                                     0,
-                                     0,
-                                     {},
-                                     item.picture.pixelNumber});
-                    ActionOutcome done = outcome(path, ActionRefusal::None);
-                    done.placedAt = trashed.trashedAs;
-                    report.done.push_back(std::move(done));
-                    break;
-                }
-                case ActionKind::MoveToFolder: {
-                    if (request.destination.empty()) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Failed, {}, EINVAL));
-                        break;
-                    }
-                    const std::string to = destinationFor(path, request);
-                    if (exists(to)) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Occupied, to));
-                        break;
-                    }
-                    if (const int error = makeFolders(FileManager::folderOf(to)); error != 0) {
-                        report.refused.push_back(
-                            outcome(path, ActionRefusal::Failed, FileManager::folderOf(to), error));
-                        break;
-                    }
-                    if (!stillAsChecked(path, checked.status)) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Changed));
-                        break;
-                    }
-                    const Copied moved = moveFile(path, to, item.picture.signature,
-                                                  item.picture.pixelNumber, checked.status);
-                    if (moved.refusal != ActionRefusal::None) {
-                        report.refused.push_back(
-                            outcome(path, moved.refusal,
-                                    moved.refusal == ActionRefusal::Changed ? std::string() : to,
-                                    moved.error));
-                        break;
-                    }
-                    steps.push_back({ActionKind::MoveToFolder, path, to, moved.placed.device,
-                                     moved.placed.inode, 0, 0, item.picture.signature,
-                                     item.picture.pixelNumber});
-                    ActionOutcome done = outcome(path, ActionRefusal::None);
-                    done.placedAt = to;
-                    report.done.push_back(std::move(done));
-                    break;
-                }
-                case ActionKind::HardLink: {
-                    const std::size_t group = *item.group;
-                    const ExaminedPicture& keptPicture = request.kept[group].front();
-                    auto found = keptChecks.find(group);
-                    if (found == keptChecks.end()) {
-                        found =
-                            keptChecks
-                                .emplace(group, KeptCheck{checkPicture(keptPicture, proceed, true),
-                                                          keptPicture.path})
-                                .first;
-                    } else if (found->second.checked.refusal == ActionRefusal::None) {
-                        const auto now = FileManager::fileStatus(keptPicture.path);
-                        const FileStatus& then = found->second.checked.status;
-                        if (!now || now->identity != then.identity || now->size != then.size ||
-                            now->modifiedNs != then.modifiedNs)
-                            found->second.checked = refusedAs(ActionRefusal::Changed);
-                    }
-                    const Checked& kept = found->second.checked;
-                    if (kept.refusal != ActionRefusal::None) {
-                        report.refused.push_back(
-                            outcome(path, kept.refusal, keptPicture.path, kept.error));
-                        break;
-                    }
-                    if (checked.status.identity == kept.status.identity) {
-                        report.refused.push_back(
-                            outcome(path, ActionRefusal::Alias, keptPicture.path));
-                        break;
-                    }
-                    const auto folder = FileManager::fileStatus(FileManager::folderOf(path));
-                    if (!folder || folder->identity.device != kept.status.identity.device) {
-                        report.refused.push_back(
-                            outcome(path, ActionRefusal::OtherFileSystem, keptPicture.path, EXDEV));
-                        break;
-                    }
-                    if (!stillAsChecked(path, checked.status)) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Changed));
-                        break;
-                    }
-                    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
-                    if (!trashed) {
-                        report.refused.push_back(outcome(path, ActionRefusal::Failed, trashed.place,
-                                                         trashError(trashed)));
-                        break;
-                    }
-                    const FileIdentity original =
-                        nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
-                    int linkError = 0;
-                    if (::linkat(AT_FDCWD, keptPicture.path.c_str(), AT_FDCWD, path.c_str(),
-                                 AT_SYMLINK_FOLLOW) != 0) {
-                        linkError = errno;
-                    } else if (fileIdentity(path) != kept.status.identity) {
-                        // The kept copy's path led elsewhere by the time it was linked.
-                        ::unlink(path.c_str());
-                        linkError = ESTALE;
-                    }
-                    if (linkError != 0) {
-                        if (platform::Trash::restore(trashed.trashedAs, path) == 0) {
-                            report.refused.push_back(
-                                outcome(path,
-                                        linkError == ESTALE ? ActionRefusal::Changed
-                                                            : ActionRefusal::Failed,
-                                        keptPicture.path, linkError == ESTALE ? 0 : linkError));
-                        } else {
-                            // It stays in the trash, and an undo brings it back.
-                            steps.push_back({ActionKind::Trash,
-                                             path,
-                                             trashed.trashedAs,
-                                             original.device,
-                                             original.inode,
-                                             0,
-                                             0,
-                                             {},
-                                             item.picture.pixelNumber});
-                            ActionOutcome failed =
-                                outcome(path, ActionRefusal::Failed, trashed.trashedAs, linkError);
-                            failed.placedAt = trashed.trashedAs;
-                            report.refused.push_back(std::move(failed));
-                        }
-                        break;
-                    }
-                    steps.push_back({ActionKind::HardLink,
-                                     path,
-                                     trashed.trashedAs,
-                                     original.device,
-                                     original.inode,
-                                     kept.status.identity.device,
-                                     kept.status.identity.inode,
-                                     {},
-                                     item.picture.pixelNumber});
-                    ActionOutcome done = outcome(path, ActionRefusal::None);
-                    done.placedAt = trashed.trashedAs;
-                    report.done.push_back(std::move(done));
-                    // The new link moved the kept copy's status change time.
-                    if (const auto now = FileManager::fileStatus(keptPicture.path))
-                        found->second.checked.status = *now;
-                    break;
-                }
-                }
+                if (acted.step)
+                    steps.push_back({*acted.step, path, acted.outcome.placedAt, acted.placed.device,
+                                     acted.placed.inode, acted.link.device, acted.link.inode,
+                                     item.picture.signature, item.picture.pixelNumber});
+                auto& list =
+                    acted.outcome.refusal == ActionRefusal::None ? report.done : report.refused;
+                list.push_back(std::move(acted.outcome));
             } catch (const std::bad_alloc&) {
                 report.refused.push_back(outcome(path, ActionRefusal::Failed, {}, ENOMEM));
             }
@@ -707,8 +675,8 @@ ActionReport ActionJournal::undo()
         if (const int made = makeFolders(FileManager::folderOf(path)); made != 0)
             return putBack(outcome(path, ActionRefusal::Failed, FileManager::folderOf(path), made));
         if (step.kind == ActionKind::MoveToFolder) {
-            const Copied moved =
-                moveFile(step.placedAt, path, step.signature, step.pixelNumber, std::nullopt);
+            const Copied moved = moveFile(step.placedAt, path, step.signature, step.pixelNumber,
+                                          FileManager::fileStatus(step.placedAt));
             if (moved.refusal != ActionRefusal::None)
                 return outcome(path, moved.refusal, path, moved.error);
         } else if (const int restored = platform::Trash::restore(step.placedAt, path);

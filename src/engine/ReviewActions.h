@@ -31,10 +31,14 @@ enum class ActionKind : std::uint8_t { Trash, MoveToFolder, HardLink };
 // Why one picture was left as it was.
 enum class ActionRefusal : std::uint8_t {
     None,
-    LastOfGroup,     // it and every other remaining picture of its group were asked for
-    Target,          // the target of the search, not named on its own
-    Protected,       // under a protected folder
-    Alias,           // another name of a picture that stays
+    // Nothing of its group would stay: no kept picture is there that is not
+    // asked for too (a hard link also needs a group to take the copy from).
+    LastOfGroup,
+    Target,    // the target of the search, not named on its own
+    Protected, // under a protected folder
+    // Another name (a link, a hard link) of a picture that stays, of one
+    // asked for before it, or of the target; or already a link of the kept copy.
+    Alias,
     Missing,         // nothing at the path any more
     Changed,         // its stamp differs from when it was examined
     NotThePicture,   // it no longer decodes to the signature it was examined with
@@ -56,7 +60,8 @@ struct ActionRequest {
     ActionKind kind = ActionKind::Trash;
     std::vector<ActionItem> items;
     // Per group: the pictures of it that stay, the copy to keep first (the
-    // source of a hard link).
+    // source of a hard link, checked like the items but for its status change
+    // time, which every link made to it moves).
     std::vector<std::vector<ExaminedPicture>> kept;
     // A search's target: never acted on unless `targetNamed` (the person asked
     // for it by name).
