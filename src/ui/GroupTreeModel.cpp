@@ -1,5 +1,6 @@
 #include "ui/GroupTreeModel.h"
 
+#include "engine/ReviewActions.h"
 #include "engine/RunContext.h"
 #include "signature/TFileInfo.h"
 #include "ui/MarkSet.h"
@@ -85,8 +86,56 @@ void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result,
     for (std::size_t g = 0; g < m_groups.size(); ++g)
         m_ids[g] = g + 1;
     m_rowOfId.assign(m_groups.size(), -1);
+    m_arranged = m_groups;
+    m_arrangedGone = m_referenceGone;
+    m_removed.clear();
+    m_restamped.clear();
     renumber();
     endResetModel();
+}
+
+int GroupTreeModel::restorePaths(const std::vector<std::string>& paths)
+{
+    std::set<std::string> removed = m_removed;
+    std::size_t back = 0;
+    for (const std::string& file : paths)
+        back += removed.erase(file);
+    if (back == 0)
+        return 0;
+    std::map<std::string, TFileStamp> restamped = std::move(m_restamped);
+    for (const std::string& file : paths)
+        if (const auto stamp = currentStamp(file))
+            restamped[file] = *stamp;
+    m_restamped = std::move(restamped);
+    m_removed = std::move(removed);
+    // Laid out again as arranged (references made included), without what
+    // is still gone; the marks stay as they are.
+    beginResetModel();
+    m_groups.clear();
+    m_referenceGone.clear();
+    m_ids.clear();
+    m_rowOfId.assign(m_arranged.size(), -1);
+    for (std::size_t a = 0; a < m_arranged.size(); ++a) {
+        LookAlikeGroup group = m_arranged[a];
+        std::erase_if(group.members, [this](const LookAlikeMember& member) {
+            return m_removed.count(tablePath(member.index)) != 0;
+        });
+        if (group.members.empty())
+            continue;
+        m_referenceGone.push_back(m_arrangedGone[a] ||
+                                  m_removed.count(tablePath(group.reference)) != 0);
+        m_groups.push_back(std::move(group));
+        m_ids.push_back(a + 1);
+    }
+    renumber();
+    endResetModel();
+    return static_cast<int>(back);
+}
+
+std::optional<TFileStamp> GroupTreeModel::restamped(const std::string& path) const
+{
+    const auto found = m_restamped.find(path);
+    return found == m_restamped.end() ? std::nullopt : std::optional(found->second);
 }
 
 void GroupTreeModel::clear()
@@ -533,16 +582,7 @@ bool GroupTreeModel::makeReference(const QModelIndex& index)
     for (const LookAlikeMember& member : members)
         if (member.index != chosen)
             listed.push_back(compared(chosen, member.index));
-    std::sort(listed.begin(), listed.end(),
-              [this](const LookAlikeMember& a, const LookAlikeMember& b) {
-                  if (a.likeness != b.likeness)
-                      return a.likeness > b.likeness;
-                  if (a.rate != b.rate)
-                      return a.rate > b.rate;
-                  if (tablePath(a.index) != tablePath(b.index))
-                      return tablePath(a.index) < tablePath(b.index);
-                  return a.index < b.index;
-              });
+    sortMembers(listed);
 
     // Rows follow their pictures: the one chosen moves up to the group's
     // row, the former reference down among the members.
@@ -571,11 +611,45 @@ bool GroupTreeModel::makeReference(const QModelIndex& index)
     members = std::move(listed);
     m_groups[group].reference = chosen;
     m_referenceGone[group] = false;
+    arrangeReference(m_ids[group] - 1, chosen);
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged();
     if (m_marks != nullptr)
         m_marks->setMarked(tablePath(chosen), false);
     return true;
+}
+
+void GroupTreeModel::sortMembers(std::vector<LookAlikeMember>& members) const
+{
+    // The engine's order: likeness, then rate, then path, then table position.
+    std::sort(members.begin(), members.end(),
+              [this](const LookAlikeMember& a, const LookAlikeMember& b) {
+                  if (a.likeness != b.likeness)
+                      return a.likeness > b.likeness;
+                  if (a.rate != b.rate)
+                      return a.rate > b.rate;
+                  if (tablePath(a.index) != tablePath(b.index))
+                      return tablePath(a.index) < tablePath(b.index);
+                  return a.index < b.index;
+              });
+}
+
+void GroupTreeModel::arrangeReference(std::size_t arranged, std::size_t chosen)
+{
+    LookAlikeGroup& group = m_arranged[arranged];
+    // Removed pictures are compared too, so that an undo brings them back
+    // measured against the copy kept now; a reference gone when the groups
+    // came does not come back.
+    std::vector<LookAlikeMember> listed;
+    if (!m_arrangedGone[arranged])
+        listed.push_back(compared(chosen, group.reference));
+    for (const LookAlikeMember& member : group.members)
+        if (member.index != chosen)
+            listed.push_back(compared(chosen, member.index));
+    sortMembers(listed);
+    group.members = std::move(listed);
+    group.reference = chosen;
+    m_arrangedGone[arranged] = false;
 }
 
 int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
@@ -598,9 +672,14 @@ int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
         Change change{g, {}, false};
         const auto& members = m_groups[g].members;
         for (int m = static_cast<int>(members.size()) - 1; m >= 0; --m)
-            if (gone.count(tablePath(members[static_cast<std::size_t>(m)].index)) != 0)
+            if (const std::string& file = tablePath(members[static_cast<std::size_t>(m)].index);
+                gone.count(file) != 0) {
                 change.members.push_back(m);
+                m_removed.insert(file);
+            }
         change.reference = !m_referenceGone[g] && gone.count(tablePath(m_groups[g].reference)) != 0;
+        if (change.reference)
+            m_removed.insert(tablePath(m_groups[g].reference));
         if (change.members.empty() && !change.reference)
             continue;
         rows += change.members.size() + 1;

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "engine/LookAlikeGroups.h"
+#include "indexfile/TFileStamp.h"
 
 #include <QAbstractItemModel>
 #include <QItemSelection>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -65,6 +68,8 @@ public:
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
     std::int64_t picturesHeld() const;
     const std::vector<bool>& referenceGone() const { return m_referenceGone; }
+    // Whether the reference of groups()[group] went (its members stay).
+    bool referenceGone(std::size_t group) const { return m_referenceGone[group]; }
     // The result the groups came from; null before one.
     const LookAlikeResult* result() const { return m_result.get(); }
 
@@ -102,6 +107,12 @@ public:
     // Removes the rows of these paths and their marks; answers how many
     // pictures went.
     int removePaths(const std::vector<std::string>& paths);
+    // Puts back the rows of removed paths, as the result has them (an undo);
+    // the tree is laid out anew.
+    int restorePaths(const std::vector<std::string>& paths);
+    // The stamp of a picture put back by an undo, whose move back stamped it
+    // anew; none for the others, which keep the result's.
+    std::optional<TFileStamp> restamped(const std::string& path) const;
 
     void setThumbnails(ThumbnailCache* thumbnails) { m_thumbnails = thumbnails; }
     void setMarks(MarkSet* marks);
@@ -119,6 +130,8 @@ private:
     void renumber();
     void marksChanged();
     LookAlikeMember compared(std::size_t reference, std::size_t entry) const;
+    void arrangeReference(std::size_t arranged, std::size_t chosen);
+    void sortMembers(std::vector<LookAlikeMember>& members) const;
 
     std::shared_ptr<const LookAlikeResult> m_result;
     std::int32_t m_bits = 3;
@@ -130,6 +143,14 @@ private:
     std::vector<bool> m_referenceGone;
     std::vector<std::size_t> m_ids;
     std::vector<int> m_rowOfId; // by id - 1; -1 once removed
+    // The groups as the result and Make Reference arranged them, removed
+    // pictures included (by id - 1), and whose reference was gone when they
+    // came: what an undo lays out again without the pictures still removed.
+    std::vector<LookAlikeGroup> m_arranged;
+    std::vector<bool> m_arrangedGone;
+    // The pictures removed since the result came.
+    std::set<std::string> m_removed;
+    std::map<std::string, TFileStamp> m_restamped;
     ThumbnailCache* m_thumbnails = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/HitListModel.h"
 
 #include "engine/NameText.h"
+#include "engine/ReviewActions.h"
 #include "signature/TFileInfo.h"
 #include "ui/MarkSet.h"
 #include "ui/PathText.h"
@@ -13,6 +14,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <set>
 
@@ -210,6 +212,7 @@ void HitListModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_removed.clear();
     m_arrivals = 0;
     endResetModel();
     if (m_marks != nullptr)
@@ -304,11 +307,42 @@ int HitListModel::removePaths(const std::vector<std::string>& paths)
         if (gone.count(m_rows[static_cast<std::size_t>(row)].path) == 0)
             continue;
         beginRemoveRows({}, row, row);
+        m_removed.push_back(std::move(m_rows[static_cast<std::size_t>(row)]));
         m_rows.erase(m_rows.begin() + row);
         endRemoveRows();
         ++removed;
     }
     return removed;
+}
+
+int HitListModel::restorePaths(const std::vector<std::string>& paths)
+{
+    const std::set<std::string> back(paths.begin(), paths.end());
+    const auto stays = std::stable_partition(m_removed.begin(), m_removed.end(),
+                                             [&](const Row& row) { return !back.count(row.path); });
+    const auto count = static_cast<int>(m_removed.end() - stays);
+    if (count == 0)
+        return 0;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + count - 1);
+    std::move(stays, m_removed.end(), std::back_inserter(m_rows));
+    m_removed.erase(stays, m_removed.end());
+    // The undo moved back the very file the action had checked as examined,
+    // and the move itself stamps it anew: the new stamp is the one to check.
+    for (auto row = m_rows.begin() + first; row != m_rows.end(); ++row)
+        row->record.stamp = currentStamp(row->path);
+    endInsertRows();
+    // Back where they were in the order shown, by their arrival among equals.
+    if (!m_live)
+        applyOrder();
+    return count;
+}
+
+const HitRecord* HitListModel::record(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    return &m_rows[static_cast<std::size_t>(row)].record;
 }
 
 std::shared_ptr<TFileInfo> HitListModel::hit(int row) const

@@ -73,9 +73,14 @@ public:
     void clear();
     void setLive(bool live);
     // Removes the rows of these paths and their marks; answers how many went.
+    // They are kept aside until the list is cleared, so that an undo can put
+    // them back.
     int removePaths(const std::vector<std::string>& paths);
+    int restorePaths(const std::vector<std::string>& paths);
 
     std::shared_ptr<TFileInfo> hit(int row) const;
+    // Null outside the list.
+    const HitRecord* record(int row) const;
     std::string path(int row) const;
     double likeness(int row) const;
     bool isTarget(int row) const;
@@ -95,6 +100,7 @@ private:
     void applyOrder();
 
     std::vector<Row> m_rows;
+    std::vector<Row> m_removed;
     std::uint64_t m_arrivals = 0;
     int m_sortColumn = kRateColumn;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;

@@ -6,6 +6,8 @@
 #include "platform/Preferences.h"
 #include "settings/TSetting.h"
 #include "signature/TFileInfo.h"
+#include "ui/ActionConfirmDlg.h"
+#include "ui/ActionPlan.h"
 #include "ui/ContextStrip.h"
 #include "ui/ExclusionsDlg.h"
 #include "ui/GroupExport.h"
@@ -45,8 +47,10 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <new>
+#include <system_error>
 
 // The library's resources are linked into a static library, whose
 // registration nothing else would pull into the program.
@@ -249,6 +253,11 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionShowInFolder, &QAction::triggered, this, &Ovrin::menuShowInFolderAction);
     connect(m_ui->actionCopyPaths, &QAction::triggered, this, &Ovrin::menuCopyPathsAction);
     connect(m_ui->actionMoveToTrash, &QAction::triggered, this, &Ovrin::menuMoveToTrashAction);
+    connect(m_ui->actionMoveToFolder, &QAction::triggered, this, &Ovrin::menuMoveToFolderAction);
+    connect(m_ui->actionHardLink, &QAction::triggered, this, &Ovrin::menuHardLinkAction);
+    connect(m_ui->actionUndo, &QAction::triggered, this, &Ovrin::menuUndoAction);
+    connect(m_hitMarks, &MarkSet::changed, this, &Ovrin::updateActions);
+    connect(m_groupMarks, &MarkSet::changed, this, &Ovrin::updateActions);
     connect(m_ui->actionExportHits, &QAction::triggered, this, &Ovrin::menuExportHitsAction);
     connect(m_ui->actionFindGroups, &QAction::triggered, this, &Ovrin::menuFindGroupsAction);
     connect(m_ui->actionSelectMembers, &QAction::triggered, this, &Ovrin::menuSelectMembersAction);
@@ -277,13 +286,15 @@ Ovrin::Ovrin(QObject* parent)
     auto* separator2 = new QAction(table);
     separator2->setSeparator(true);
     table->addActions({m_ui->actionOpen, m_ui->actionShowInFolder, m_ui->actionCopyPaths, separator,
-                       m_ui->actionMoveToTrash, separator2, m_ui->actionExportHits});
+                       m_ui->actionMoveToTrash, m_ui->actionMoveToFolder, m_ui->actionUndo,
+                       separator2, m_ui->actionExportHits});
     auto* treeSeparator = new QAction(tree);
     treeSeparator->setSeparator(true);
     auto* treeSeparator2 = new QAction(tree);
     treeSeparator2->setSeparator(true);
     tree->addActions({m_ui->actionOpen, m_ui->actionShowInFolder, m_ui->actionCopyPaths,
                       treeSeparator, m_ui->actionSelectMembers, m_ui->actionMoveToTrash,
+                      m_ui->actionMoveToFolder, m_ui->actionHardLink, m_ui->actionUndo,
                       treeSeparator2, m_ui->actionExportGroups});
 
     m_ui->btnSearch->setAccessibleName(tr("Search or stop"));
@@ -311,6 +322,7 @@ Ovrin::~Ovrin()
         m_gs->join();
     if (m_reviewReader.joinable())
         m_reviewReader.join();
+    stopActing();
     m_targetCheck->cancel();
     m_window->removeEventFilter(this);
 }
@@ -801,7 +813,8 @@ void Ovrin::btnSearchAction()
 
 void Ovrin::menuSearchAction()
 {
-    if (m_gs->isWorking())
+    // A run would replace the rows an action is about to take away.
+    if (m_gs->isWorking() || m_acting)
         return;
     m_searchDlg->setup(m_gs.get());
     const bool confirmed = m_searchDlg->doModal();
@@ -817,7 +830,8 @@ void Ovrin::menuSearchAction()
 
 void Ovrin::menuFindGroupsAction()
 {
-    if (m_gs->isWorking())
+    // A run would replace the rows an action is about to take away.
+    if (m_gs->isWorking() || m_acting)
         return;
     m_groupsDlg->setup(m_groupsValues);
     const bool confirmed = m_groupsDlg->doModal();
@@ -859,7 +873,8 @@ StartResult Ovrin::beginGroups()
 
 void Ovrin::menuCreateIndexFileAction()
 {
-    if (m_gs->isWorking())
+    // A run would replace the rows an action is about to take away.
+    if (m_gs->isWorking() || m_acting)
         return;
     m_createIndexFileDlg->setup(m_gs.get());
     const bool confirmed = m_createIndexFileDlg->doModal();
@@ -895,6 +910,10 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
         m_targetIdentity = status->identity;
 
     if (kind == RunKind::Search) {
+        m_hitsTarget = m_targetPath;
+        m_hitsFolder.reset();
+        if (m_summaryKind == RunSummary::Kind::FolderSearch)
+            m_hitsFolder = m_gs->topDirPath();
         m_ui->tvResult->setPlaceholderText(QString());
         showView(View::Hits);
     } else if (kind == RunKind::Groups) {
@@ -1034,38 +1053,148 @@ void Ovrin::menuCopyPathsAction()
 
 void Ovrin::menuMoveToTrashAction()
 {
-    const std::vector<std::string> paths = selectedPaths();
-    if (paths.empty())
+    act(ActionKind::Trash);
+}
+
+void Ovrin::menuMoveToFolderAction()
+{
+    act(ActionKind::MoveToFolder);
+}
+
+void Ovrin::menuHardLinkAction()
+{
+    if (m_view == View::Groups)
+        act(ActionKind::HardLink);
+}
+
+void Ovrin::menuUndoAction()
+{
+    if (m_acting || !m_journal.canUndo())
         return;
-    const QString question =
-        paths.size() == 1 ? tr("Move “%1” to the trash?").arg(fileName(paths.front()))
-                          : tr("Move %1 pictures to the trash?")
-                                .arg(QLocale().toString(static_cast<qulonglong>(paths.size())));
-    if (!UiHooks::confirm(m_window.get(), question,
-                          tr("They can be restored from the trash until it is emptied."),
-                          tr("Move to Trash")))
-        return;
-    std::vector<std::string> gone;
-    QStringList failures;
-    for (const std::string& path : paths) {
-        if (const auto problem = UiHooks::moveToTrash(path))
-            failures << tr("%1: %2").arg(PathText::display(path), *problem);
-        else
-            gone.push_back(path);
-    }
+    m_actingView = m_journalView;
+    startJournal([this] { return m_journal.undo(); }, ActionText::working(m_journalKind, 0, true));
+}
+
+std::string Ovrin::actionRoot() const
+{
     if (m_view == View::Groups) {
-        m_groups->removePaths(gone);
-        if (m_groups->rowCount() == 0)
-            m_ui->tvGroups->setPlaceholderText(tr("No groups are left."));
-    } else {
-        m_hits->removePaths(gone);
+        if (m_groupsStarted.method == TGraphicSearch::kSearchDirectory && m_groupsStarted.folder)
+            return *m_groupsStarted.folder;
+        // An index may lie anywhere: the pictures' own common folder keeps
+        // the most of their places.
+        const LookAlikeResult* result = m_groups->result();
+        return result != nullptr ? commonFolder(result->table.paths) : std::string("/");
     }
-    if (!failures.isEmpty())
-        UiHooks::alert(m_window.get(),
-                       RunReport::count(failures.size(),
-                                        tr("%1 picture could not be moved to the trash."),
-                                        tr("%1 pictures could not be moved to the trash.")),
-                       failures.join(QLatin1Char('\n')));
+    if (m_hitsFolder)
+        return *m_hitsFolder;
+    std::vector<std::string> paths;
+    for (int row = 0; row < m_hits->rowCount(); ++row)
+        paths.push_back(m_hits->path(row));
+    return commonFolder(paths);
+}
+
+void Ovrin::act(ActionKind kind)
+{
+    if (m_acting)
+        return;
+    const bool groups = m_view == View::Groups;
+    const ActionTargets targets = actionTargets();
+    if (targets.paths.empty())
+        return;
+    const MarkSet& marks = groups ? *m_groupMarks : *m_hitMarks;
+    ActionPlan plan = groups ? planForGroups(kind, *m_groups, targets.paths, marks)
+                             : planForHits(kind, *m_hits, targets.paths, m_hitsTarget, marks);
+    plan.marked = targets.marked;
+    if (plan.asked() == 0)
+        return;
+    if (kind == ActionKind::MoveToFolder) {
+        plan.request.root = actionRoot();
+        const auto chosen = UiHooks::openFolder(
+            m_window.get(),
+            PathText::display(m_lastDestination.empty() ? plan.request.root : m_lastDestination));
+        if (!chosen || chosen->isEmpty())
+            return;
+        plan.request.destination = PathText::fromText(*chosen);
+        m_lastDestination = plan.request.destination;
+    }
+    const bool confirmed = UiHooks::confirmAction(m_window.get(), ActionText::confirmation(plan));
+    m_window->activateWindow();
+    if (!confirmed)
+        return;
+    auto request = std::make_shared<const ActionRequest>(std::move(plan.request));
+    m_actingView = m_view;
+    startJournal([this, request] { return m_journal.perform(*request, &m_actionProceed); },
+                 ActionText::working(kind, plan.acting.size(), false));
+}
+
+void Ovrin::startJournal(std::function<ActionReport()> work, const QString& busy)
+{
+    stopActing();
+    m_acting = true;
+    m_actionProceed.store(true);
+    m_ui->msgSummary->setText(busy);
+    m_ui->msgSummary->setToolTip(busy);
+    m_ui->msgSummary->show();
+    updateActions();
+    // Files on a slow or remote disk take their time: the window stays
+    // responsive meanwhile, and the end comes back to this thread.
+    const auto job = std::make_shared<std::function<ActionReport()>>(std::move(work));
+    const auto finish = [this, job] {
+        ActionReport report = (*job)();
+        QMetaObject::invokeMethod(
+            this, [this, report = std::move(report)]() mutable { actionEnded(std::move(report)); },
+            Qt::QueuedConnection);
+    };
+    try {
+        m_actionThread = std::thread(finish);
+    } catch (const std::system_error&) {
+        finish(); // no thread to be had: here, then
+    }
+}
+
+void Ovrin::stopActing()
+{
+    m_actionProceed.store(false);
+    if (m_actionThread.joinable())
+        m_actionThread.join();
+}
+
+void Ovrin::actionEnded(ActionReport report)
+{
+    if (m_actionThread.joinable())
+        m_actionThread.join();
+    m_acting = false;
+    std::vector<std::string> paths;
+    for (const ActionOutcome& done : report.done)
+        paths.push_back(done.path);
+    // One that did nothing leaves the one before it to be undone.
+    if (!report.undo && !report.done.empty()) {
+        m_journalView = m_actingView;
+        m_journalKind = report.kind;
+    }
+    const bool groups = m_actingView == View::Groups;
+    if (report.undo) {
+        if (groups)
+            m_groups->restorePaths(paths);
+        else
+            m_hits->restorePaths(paths);
+    } else {
+        (groups ? m_groupMarks : m_hitMarks)->forget(paths);
+        if (groups)
+            m_groups->removePaths(paths);
+        else
+            m_hits->removePaths(paths);
+    }
+    if (groups && m_groups->rowCount() == 0)
+        m_ui->tvGroups->setPlaceholderText(tr("No groups are left."));
+    const QString line = ActionText::line(report);
+    m_ui->msgSummary->setText(line);
+    m_ui->msgSummary->setToolTip(line);
+    m_ui->msgSummary->show();
+    updateActions();
+    if (!report.refused.empty() && !m_quited)
+        UiHooks::alert(m_window.get(), ActionText::alertMessage(report),
+                       ActionText::alertDetails(report));
 }
 
 void Ovrin::menuExportHitsAction()
@@ -1575,9 +1704,9 @@ void Ovrin::updateActions()
         groups ? m_ui->tvGroups->selectionModel() : m_ui->tvResult->selectionModel();
     const bool selected = selection != nullptr && selection->hasSelection();
     m_ui->actionStop->setEnabled(working);
-    m_ui->actionSearch->setEnabled(!working);
-    m_ui->actionCreateIndexFile->setEnabled(!working);
-    m_ui->actionFindGroups->setEnabled(!working);
+    m_ui->actionSearch->setEnabled(!working && !m_acting);
+    m_ui->actionCreateIndexFile->setEnabled(!working && !m_acting);
+    m_ui->actionFindGroups->setEnabled(!working && !m_acting);
     m_ui->actionSelectMembers->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionExportGroups->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionSaveReview->setEnabled(groups && m_groups->rowCount() > 0);
@@ -1585,7 +1714,14 @@ void Ovrin::updateActions()
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFolder->setEnabled(selected);
     m_ui->actionCopyPaths->setEnabled(selected);
-    m_ui->actionMoveToTrash->setEnabled(selected);
+    const bool targets = selected || !(groups ? m_groupMarks : m_hitMarks)->empty();
+    m_ui->actionMoveToTrash->setEnabled(targets && !m_acting);
+    m_ui->actionMoveToFolder->setEnabled(targets && !m_acting);
+    m_ui->actionHardLink->setEnabled(groups && targets && !m_acting);
+    const bool undo = !m_acting && m_journal.canUndo();
+    m_ui->actionUndo->setEnabled(undo);
+    m_ui->actionUndo->setText(undo ? tr("&Undo %1").arg(ActionText::name(m_journalKind))
+                                   : tr("&Undo"));
     m_ui->actionExportHits->setEnabled(!groups && m_hits->rowCount() > 0);
     const bool rows = groups ? m_groups->rowCount() > 0 : m_hits->rowCount() > 0;
     for (QAction* action :
@@ -1772,6 +1908,7 @@ bool Ovrin::windowWillClose()
             m_setting->ending();
         saveWindow();
         m_gs->join();
+        stopActing();
         m_quited = true;
     }
     QCoreApplication::quit();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ReviewActions.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 #include "platform/FileManager.h"
@@ -15,6 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -83,6 +85,8 @@ public:
     ActionTargets actionTargets() const;
     // Whether a dropped picture is being decoded before it becomes the target.
     bool isCheckingTarget() const;
+    // Whether an action or its undo is being carried out.
+    bool isActing() const { return m_acting; }
 
     // The application's icon, drawn at the usual sizes.
     static QIcon icon();
@@ -116,6 +120,9 @@ public Q_SLOTS:
     void menuShowInFolderAction();
     void menuCopyPathsAction();
     void menuMoveToTrashAction();
+    void menuMoveToFolderAction();
+    void menuHardLinkAction();
+    void menuUndoAction();
     void menuExportHitsAction();
     void menuFindGroupsAction();
     void menuSelectMembersAction();
@@ -202,6 +209,12 @@ private:
                     int problem, int error, const std::vector<std::string>& leftOut);
     // Why a review file was refused, from ReviewFile::Problem and an errno.
     static QString reviewProblem(int problem, int error);
+    void act(ActionKind kind);
+    // Where Move to Folder keeps paths relative to, for the view shown.
+    std::string actionRoot() const;
+    void startJournal(std::function<ActionReport()> work, const QString& busy);
+    void actionEnded(ActionReport report);
+    void stopActing();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
@@ -245,6 +258,20 @@ private:
     QTimer m_progressTimer;
     // A run's number: an end that arrives for an earlier run is ignored.
     std::atomic<std::uint64_t> m_generation{0};
+
+    // The journal of the window's actions, which works on m_actionThread;
+    // the view and kind of its last action, whose undo puts the rows back.
+    ActionJournal m_journal;
+    std::thread m_actionThread;
+    std::atomic<bool> m_actionProceed{true};
+    bool m_acting = false;
+    View m_journalView = View::Hits;
+    View m_actingView = View::Hits;
+    ActionKind m_journalKind = ActionKind::Trash;
+    std::string m_lastDestination;
+    // The hits' search: its target, and its folder when it searched one.
+    std::string m_hitsTarget;
+    std::optional<std::string> m_hitsFolder;
 
     // Set before a search starts, read by its callbacks.
     std::string m_targetPath;

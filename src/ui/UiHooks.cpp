@@ -1,9 +1,8 @@
 #include "ui/UiHooks.h"
 
 #include "engine/TGraphicSearch.h"
-#include "platform/Trash.h"
+#include "ui/ActionConfirmDlg.h"
 #include "ui/PathText.h"
-#include "ui/RunReport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -30,7 +29,7 @@ UiHooks::SaveFile g_saveFile;
 UiHooks::OpenFolder g_openFolder;
 UiHooks::Alert g_alert;
 UiHooks::Confirm g_confirm;
-UiHooks::Trash g_trash;
+UiHooks::ConfirmAction g_confirmAction;
 UiHooks::OpenUrl g_openUrl;
 UiHooks::ShowInFolder g_showInFolder;
 UiHooks::Preflight g_preflight;
@@ -174,16 +173,12 @@ bool UiHooks::confirm(QWidget* parent, const QString& question, const QString& i
     return box.clickedButton() == yes;
 }
 
-std::optional<QString> UiHooks::moveToTrash(const std::string& path)
+bool UiHooks::confirmAction(QWidget* parent, const ActionConfirmation& confirmation)
 {
-    if (g_trash)
-        return g_trash(path);
-    // Not through the toolkit: it knows names only as text, and where no
-    // trash can be made it moves files into the working folder and calls
-    // that a success.
-    if (const platform::TrashOutcome outcome = platform::Trash::moveToTrash(path); !outcome)
-        return RunReport::trashFailure(outcome);
-    return std::nullopt;
+    if (g_confirmAction)
+        return g_confirmAction(parent, confirmation);
+    ActionConfirmDlg dialog(confirmation, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void UiHooks::openUrl(QWidget* parent, const QUrl& url, Failed failed)
@@ -268,9 +263,9 @@ void UiHooks::setConfirm(Confirm hook)
     g_confirm = std::move(hook);
 }
 
-void UiHooks::setTrash(Trash hook)
+void UiHooks::setConfirmAction(ConfirmAction hook)
 {
-    g_trash = std::move(hook);
+    g_confirmAction = std::move(hook);
 }
 
 void UiHooks::setOpenUrl(OpenUrl hook)

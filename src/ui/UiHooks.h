@@ -14,8 +14,10 @@ class QWidget;
 
 namespace ovrin::ui {
 
+struct ActionConfirmation;
+
 // What the window and the dialogs ask of the desktop and of a person: file
-// panels, alerts, questions, the trash, opening files, and the engine's tests
+// panels, alerts, questions, the confirmation of an action, opening files, and the engine's tests
 // of a path before a run. Each is a replaceable function so that tests can
 // answer a panel, see an alert or stand in for the desktop without a person
 // in front of the screen; an empty function restores the real one.
@@ -36,8 +38,9 @@ public:
     // Yes when the person chose the action.
     using Confirm = std::function<bool(QWidget* parent, const QString& question,
                                        const QString& informative, const QString& action)>;
-    // Moves one file to the trash; answers why it could not, or nothing.
-    using Trash = std::function<std::optional<QString>(const std::string& path)>;
+    // Yes when the person confirmed the action as shown.
+    using ConfirmAction =
+        std::function<bool(QWidget* parent, const ActionConfirmation& confirmation)>;
     // Hands a file or folder to the desktop; `failed` is called later, on the
     // UI thread, with the reason should the desktop fail to open it.
     using Failed = std::function<void(const QString& reason)>;
@@ -57,7 +60,7 @@ public:
     static void alert(QWidget* parent, const QString& message, const QString& informative);
     static bool confirm(QWidget* parent, const QString& question, const QString& informative,
                         const QString& action);
-    static std::optional<QString> moveToTrash(const std::string& path);
+    static bool confirmAction(QWidget* parent, const ActionConfirmation& confirmation);
     static void openUrl(QWidget* parent, const QUrl& url, Failed failed);
     static void showInFolder(QWidget* parent, const std::string& path, Failed failed);
     static StartResult preflight(Check check, const std::string& path);
@@ -67,7 +70,7 @@ public:
     static void setOpenFolder(OpenFolder hook);
     static void setAlert(Alert hook);
     static void setConfirm(Confirm hook);
-    static void setTrash(Trash hook);
+    static void setConfirmAction(ConfirmAction hook);
     static void setOpenUrl(OpenUrl hook);
     static void setShowInFolder(ShowInFolder hook);
     static void setPreflight(Preflight hook);

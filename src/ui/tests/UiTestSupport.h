@@ -32,6 +32,7 @@ QObject* makeUiTests();
 QObject* makeMarksTests();
 QObject* makeExclusionsTests();
 QObject* makeReviewsTests();
+QObject* makeActionsTests();
 
 struct Alert {
     QString message;

@@ -31,7 +31,6 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,7 +126,6 @@ private Q_SLOTS:
         UiHooks::setConfirm({});
         UiHooks::setPreflight({});
         UiHooks::setOpenUrl({});
-        UiHooks::setTrash({});
         UiHooks::setSaveFile({});
         UiHooks::setOpenFile({});
         UiHooks::setOpenFolder({});
@@ -508,41 +506,6 @@ private Q_SLOTS:
         controller.mainWindow()->close();
     }
 
-    void trashRemovesWhatWentAndReportsTheRest()
-    {
-        Ovrin controller;
-        HitListModel* hits = controller.hits();
-        for (const char* name : {"/t/a.png", "/t/b.png", "/t/c.png"})
-            hits->append(hitOf(name, 80, {}));
-        QStringList questions;
-        bool agree = false;
-        UiHooks::setConfirm([&](QWidget*, const QString& question, const QString&, const QString&) {
-            questions << question;
-            return agree;
-        });
-        std::vector<std::string> trashed;
-        UiHooks::setTrash([&](const std::string& file) -> std::optional<QString> {
-            if (file == "/t/b.png")
-                return QStringLiteral("Permission denied.");
-            trashed.push_back(file);
-            return std::nullopt;
-        });
-        controller.widgets().tvResult->selectAll();
-        controller.menuMoveToTrashAction(); // asks first; no means nothing moves
-        QCOMPARE(hits->rowCount(), 3);
-        QVERIFY(trashed.empty());
-        agree = true;
-        controller.menuMoveToTrashAction();
-        QCOMPARE(questions, QStringList(2, QStringLiteral("Move 3 pictures to the trash?")));
-        QCOMPARE(trashed, (std::vector<std::string>{"/t/a.png", "/t/c.png"}));
-        QCOMPARE(hits->rowCount(), 1);
-        QCOMPARE(hits->path(0), std::string("/t/b.png"));
-        QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts[0].message, QStringLiteral("1 picture could not be moved to the trash."));
-        QCOMPARE(m_alerts[0].informative, QStringLiteral("/t/b.png: Permission denied."));
-        controller.mainWindow()->close();
-    }
-
     void exportsNeverReplaceAPictureOrAnIndex_data()
     {
         QTest::addColumn<QString>("kind");
@@ -587,42 +550,6 @@ private Q_SLOTS:
                      file + QLatin1Char('\n') +
                          (kind == QLatin1String("full") ? reason : file + reason));
         }
-        controller.mainWindow()->close();
-    }
-
-    void trashIsTheDesktopsOrNone()
-    {
-        // No ~/.local/share: the trash is made there.
-        QTemporaryDir home;
-        const QByteArray savedHome = qgetenv("HOME");
-        const QByteArray savedData = qgetenv("XDG_DATA_HOME");
-        const auto restore = qScopeGuard([&] {
-            qputenv("HOME", savedHome);
-            savedData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", savedData);
-        });
-        qputenv("HOME", QFile::encodeName(home.path()));
-        qunsetenv("XDG_DATA_HOME");
-        const QString picture = home.filePath(QStringLiteral("p.png"));
-        QVERIFY(test::writeText(picture, "x"));
-        Ovrin controller;
-        controller.hits()->append(hitOf(picture.toStdString(), 80, {}));
-        controller.widgets().tvResult->selectAll();
-        controller.menuMoveToTrashAction();
-        QCOMPARE(controller.hits()->rowCount(), 0);
-        QVERIFY(QFileInfo::exists(home.filePath(QStringLiteral(".local/share/Trash/files/p.png"))));
-
-        // Where the trash cannot be made, the picture stays and the alert says why.
-        QVERIFY(test::writeText(picture, "x"));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(picture));
-        controller.hits()->append(hitOf(picture.toStdString(), 80, {}));
-        controller.widgets().tvResult->selectAll();
-        controller.menuMoveToTrashAction();
-        QCOMPARE(controller.hits()->rowCount(), 1);
-        QVERIFY(QFileInfo::exists(picture));
-        QCOMPARE(m_alerts.size(), 1);
-        QCOMPARE(m_alerts[0].informative,
-                 picture + QStringLiteral(": The trash %1/Trash cannot be used (%2).")
-                               .arg(picture, qt_error_string(ENOTDIR)));
         controller.mainWindow()->close();
     }
 
@@ -936,19 +863,6 @@ private Q_SLOTS:
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QVERIFY(exported.readAll().startsWith(
             "{\"reference\":\"" + QFile::encodeName(path(QStringLiteral("tree/p1.png")))));
-
-        // Clearing the look-alikes in one step: every member, never a reference.
-        w.tvGroups->clearSelection();
-        std::vector<std::string> trashed;
-        UiHooks::setTrash([&](const std::string& gone) -> std::optional<QString> {
-            trashed.push_back(gone);
-            return std::nullopt;
-        });
-        controller.menuSelectMembersAction();
-        controller.menuMoveToTrashAction();
-        QCOMPARE(trashed, std::vector<std::string>{raw(QStringLiteral("tree/sub/copy.png"))});
-        QCOMPARE(groups->rowCount(), 0);
-        QVERIFY(!w.actionExportGroups->isEnabled());
 
         // A search shows the hits again.
         confirmSearch(controller, path(QStringLiteral("tree/p1.png")),

@@ -2,6 +2,269 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ActionText</name>
+    <message>
+        <source>Move to Trash</source>
+        <translation>In den Papierkorb verschieben</translation>
+    </message>
+    <message>
+        <source>Move to Folder</source>
+        <translation>In einen Ordner verschieben</translation>
+    </message>
+    <message>
+        <source>Replace with Hard Link</source>
+        <translation>Durch harten Link ersetzen</translation>
+    </message>
+    <message>
+        <source>every other remaining copy of its group was asked for too, and one must stay</source>
+        <translation>jede andere verbliebene Kopie ihrer Gruppe war ebenfalls gewählt, und eine muss bleiben</translation>
+    </message>
+    <message>
+        <source>it is the search&apos;s target, which is only acted on when chosen alone</source>
+        <translation>sie ist die Vorlage der Suche, die nur bearbeitet wird, wenn sie allein gewählt ist</translation>
+    </message>
+    <message>
+        <source>it lies in a protected folder</source>
+        <translation>sie liegt in einem geschützten Ordner</translation>
+    </message>
+    <message>
+        <source>it lies in the protected folder %1</source>
+        <translation>sie liegt im geschützten Ordner %1</translation>
+    </message>
+    <message>
+        <source>it is another name of a picture that stays</source>
+        <translation>sie ist ein anderer Name eines Bildes, das bleibt</translation>
+    </message>
+    <message>
+        <source>it is another name of %1, which stays</source>
+        <translation>sie ist ein anderer Name von %1, das bleibt</translation>
+    </message>
+    <message>
+        <source>nothing is at this path any more</source>
+        <translation>unter diesem Pfad liegt nichts mehr</translation>
+    </message>
+    <message>
+        <source>the file changed since it was examined</source>
+        <translation>die Datei hat sich geändert, seit sie untersucht wurde</translation>
+    </message>
+    <message>
+        <source>it no longer shows the picture that was examined</source>
+        <translation>sie zeigt nicht mehr das Bild, das untersucht wurde</translation>
+    </message>
+    <message>
+        <source>it was not examined closely enough to be recognised again</source>
+        <translation>sie wurde nicht genau genug untersucht, um sie wiederzuerkennen</translation>
+    </message>
+    <message>
+        <source>a hard link cannot reach the kept copy on another file system</source>
+        <translation>ein harter Link reicht nicht zur behaltenen Kopie auf einem anderen Dateisystem</translation>
+    </message>
+    <message>
+        <source>a hard link cannot reach the kept copy %1 on another file system</source>
+        <translation>ein harter Link reicht nicht zur behaltenen Kopie %1 auf einem anderen Dateisystem</translation>
+    </message>
+    <message>
+        <source>the destination is taken</source>
+        <translation>das Ziel ist belegt</translation>
+    </message>
+    <message>
+        <source>%1 is taken already</source>
+        <translation>%1 ist schon belegt</translation>
+    </message>
+    <message>
+        <source>the file system refused (%1)</source>
+        <translation>das Dateisystem hat abgelehnt (%1)</translation>
+    </message>
+    <message>
+        <source>the file system refused: %1 (%2)</source>
+        <translation>das Dateisystem hat abgelehnt: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>the action stopped before it</source>
+        <translation>die Aktion endete vor ihr</translation>
+    </message>
+    <message>
+        <source>%1 marked picture</source>
+        <translation>%1 markiertes Bild</translation>
+    </message>
+    <message>
+        <source>%1 marked pictures</source>
+        <translation>%1 markierte Bilder</translation>
+    </message>
+    <message>
+        <source>%1 selected picture</source>
+        <translation>%1 ausgewähltes Bild</translation>
+    </message>
+    <message>
+        <source>%1 selected pictures</source>
+        <translation>%1 ausgewählte Bilder</translation>
+    </message>
+    <message>
+        <source>Move the search&apos;s target %1 to the trash?</source>
+        <translation>Die Vorlage der Suche, %1, in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <source>Move %1 to the trash?</source>
+        <translation>%1 in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <source>They can be brought back with Undo, or from the trash until it is emptied.</source>
+        <translation>Sie lassen sich mit „Rückgängig“ zurückholen, oder aus dem Papierkorb, bis er geleert wird.</translation>
+    </message>
+    <message>
+        <source>Move the search&apos;s target %1 to %2?</source>
+        <translation>Die Vorlage der Suche, %1, nach %2 verschieben?</translation>
+    </message>
+    <message>
+        <source>Move %1 to %2?</source>
+        <translation>%1 nach %2 verschieben?</translation>
+    </message>
+    <message>
+        <source>Below %1 they keep their folders; others keep the name of their own folder. Undo moves them back.</source>
+        <translation>Unterhalb von %1 behalten sie ihre Ordner; andere behalten den Namen ihres eigenen Ordners. „Rückgängig“ verschiebt sie zurück.</translation>
+    </message>
+    <message>
+        <source>Replace %1 with hard links to the kept copies?</source>
+        <translation>%1 durch harte Links auf die behaltenen Kopien ersetzen?</translation>
+    </message>
+    <message>
+        <source>Each file gives way to a hard link to the copy its group keeps, so both names show that copy. Undo puts the replaced files back.</source>
+        <translation>Jede Datei weicht einem harten Link auf die Kopie, die ihre Gruppe behält, sodass beide Namen diese Kopie zeigen. „Rückgängig“ legt die ersetzten Dateien zurück.</translation>
+    </message>
+    <message>
+        <source>This is the picture the search was made for.</source>
+        <translation>Das ist das Bild, für das die Suche gemacht wurde.</translation>
+    </message>
+    <message>
+        <source>A picture that changed since it was examined is left as it is.</source>
+        <translation>Ein Bild, das sich seit der Untersuchung geändert hat, bleibt, wie es ist.</translation>
+    </message>
+    <message>
+        <source>None of them can be acted on.</source>
+        <translation>Keines davon kann bearbeitet werden.</translation>
+    </message>
+    <message>
+        <source>%1, %2 in all:</source>
+        <translation>%1, insgesamt %2:</translation>
+    </message>
+    <message>
+        <source>%1 picture</source>
+        <translation>%1 Bild</translation>
+    </message>
+    <message>
+        <source>%1 pictures</source>
+        <translation>%1 Bilder</translation>
+    </message>
+    <message>
+        <source>%1 picture is left as it is:</source>
+        <translation>%1 Bild bleibt, wie es ist:</translation>
+    </message>
+    <message>
+        <source>%1 pictures are left as they are:</source>
+        <translation>%1 Bilder bleiben, wie sie sind:</translation>
+    </message>
+    <message>
+        <source>Undoing %1…</source>
+        <translation>„%1“ wird rückgängig gemacht …</translation>
+    </message>
+    <message>
+        <source>Moving %1 picture to the trash…</source>
+        <translation>%1 Bild wird in den Papierkorb verschoben …</translation>
+    </message>
+    <message>
+        <source>Moving %1 pictures to the trash…</source>
+        <translation>%1 Bilder werden in den Papierkorb verschoben …</translation>
+    </message>
+    <message>
+        <source>Moving %1 picture…</source>
+        <translation>%1 Bild wird verschoben …</translation>
+    </message>
+    <message>
+        <source>Moving %1 pictures…</source>
+        <translation>%1 Bilder werden verschoben …</translation>
+    </message>
+    <message>
+        <source>Replacing %1 picture with a hard link…</source>
+        <translation>%1 Bild wird durch einen harten Link ersetzt …</translation>
+    </message>
+    <message>
+        <source>Replacing %1 pictures with hard links…</source>
+        <translation>%1 Bilder werden durch harte Links ersetzt …</translation>
+    </message>
+    <message>
+        <source>Nothing was put back</source>
+        <translation>Nichts wurde zurückgelegt</translation>
+    </message>
+    <message>
+        <source>Put back %1 picture</source>
+        <translation>%1 Bild zurückgelegt</translation>
+    </message>
+    <message>
+        <source>Put back %1 pictures</source>
+        <translation>%1 Bilder zurückgelegt</translation>
+    </message>
+    <message>
+        <source>Nothing was moved to the trash</source>
+        <translation>Nichts wurde in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>Nothing was moved</source>
+        <translation>Nichts wurde verschoben</translation>
+    </message>
+    <message>
+        <source>Nothing was replaced</source>
+        <translation>Nichts wurde ersetzt</translation>
+    </message>
+    <message>
+        <source>Moved %1 picture to the trash</source>
+        <translation>%1 Bild in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>Moved %1 pictures to the trash</source>
+        <translation>%1 Bilder in den Papierkorb verschoben</translation>
+    </message>
+    <message>
+        <source>Moved %1 picture</source>
+        <translation>%1 Bild verschoben</translation>
+    </message>
+    <message>
+        <source>Moved %1 pictures</source>
+        <translation>%1 Bilder verschoben</translation>
+    </message>
+    <message>
+        <source>Replaced %1 picture with a hard link</source>
+        <translation>%1 Bild durch einen harten Link ersetzt</translation>
+    </message>
+    <message>
+        <source>Replaced %1 pictures with hard links</source>
+        <translation>%1 Bilder durch harte Links ersetzt</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1; refused %2: %3</source>
+        <translation>%1; %2 abgelehnt: %3</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>%1 picture was left as it was.</source>
+        <translation>%1 Bild blieb, wie es war.</translation>
+    </message>
+    <message>
+        <source>%1 pictures were left as they were.</source>
+        <translation>%1 Bilder blieben, wie sie waren.</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
     <name>ExportFile</name>
     <message>
         <source>Something that must not be replaced came to its place meanwhile; it was left as it is.</source>
@@ -348,6 +611,30 @@
     <message>
         <source>Ctrl+S</source>
         <translation>Ctrl+S</translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve to Folder…</source>
+        <translation>In einen Ord&amp;ner verschieben …</translation>
+    </message>
+    <message>
+        <source>F6</source>
+        <translation>F6</translation>
+    </message>
+    <message>
+        <source>Replace with Hard &amp;Link to the Kept Copy…</source>
+        <translation>Durch harten &amp;Link ersetzen …</translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+L</source>
+        <translation>Ctrl+Shift+L</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>Ctrl+Z</source>
+        <translation>Ctrl+Z</translation>
     </message>
 </context>
 <context>
@@ -886,6 +1173,13 @@
     </message>
 </context>
 <context>
+    <name>ovrin::ui::ActionConfirmDlg</name>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+</context>
+<context>
     <name>ovrin::ui::ContextStrip</name>
     <message>
         <source>Search context</source>
@@ -1265,36 +1559,8 @@ Das ist die Vorlage.</translation>
         <translation>Der Ordner konnte nicht angezeigt werden.</translation>
     </message>
     <message>
-        <source>Move “%1” to the trash?</source>
-        <translation>„%1“ in den Papierkorb verschieben?</translation>
-    </message>
-    <message>
-        <source>Move %1 pictures to the trash?</source>
-        <translation>%1 Bilder in den Papierkorb verschieben?</translation>
-    </message>
-    <message>
-        <source>They can be restored from the trash until it is emptied.</source>
-        <translation>Sie lassen sich aus dem Papierkorb wiederherstellen, bis er geleert wird.</translation>
-    </message>
-    <message>
-        <source>Move to Trash</source>
-        <translation>In den Papierkorb</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message>
         <source>No groups are left.</source>
         <translation>Es sind keine Gruppen mehr übrig.</translation>
-    </message>
-    <message>
-        <source>%1 picture could not be moved to the trash.</source>
-        <translation>%1 Bild konnte nicht in den Papierkorb verschoben werden.</translation>
-    </message>
-    <message>
-        <source>%1 pictures could not be moved to the trash.</source>
-        <translation>%1 Bilder konnten nicht in den Papierkorb verschoben werden.</translation>
     </message>
     <message>
         <source>CSV files (*.csv)</source>
@@ -1565,6 +1831,14 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>The file is damaged.</source>
         <translation>Die Datei ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>&amp;Undo %1</source>
+        <translation>&amp;Rückgängig: %1</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
     </message>
 </context>
 <context>
