@@ -37,6 +37,7 @@ struct LookAlikeResult;
 
 namespace ovrin::ui {
 
+class CompareView;
 class GroupTreeModel;
 class MarkSet;
 class PictureLoader;
@@ -63,6 +64,8 @@ public:
     TSearchDlg* searchDlg() const { return m_searchDlg; }
     TCreateIndexFileDlg* createIndexFileDlg() const { return m_createIndexFileDlg; }
     GroupsDlg* groupsDlg() const { return m_groupsDlg; }
+    // Null until Compare first opens it.
+    CompareView* compareView() const { return m_compare; }
     TGraphicSearch& engine() { return *m_gs; }
     HitListModel* hits() const { return m_hits; }
     GroupTreeModel* groups() const { return m_groups; }
@@ -116,6 +119,7 @@ public Q_SLOTS:
     void menuFindGroupsAction();
     void menuSelectMembersAction();
     void menuExportGroupsAction();
+    void menuCompareAction();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -155,6 +159,8 @@ private:
     void previewGroupSelection();
     void requestPreview(int slot, const std::string& path);
     void pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info);
+    // Hands the compare view, while it is open, the pair the selection names.
+    void followCompare();
     std::vector<std::string> selectedPaths() const;
     void rememberPaths();
     std::vector<std::string> windowState() const;
@@ -224,6 +230,9 @@ private:
     static constexpr int kStripSlot = 2;
     std::uint64_t m_previewTickets[3] = {0, 0, 0};
     std::string m_previewPaths[2];
+    CompareView* m_compare = nullptr;
+    // Its geometry as the store had it, or as restored from there.
+    std::string m_compareGeometry;
 };
 
 } // namespace ovrin::ui
