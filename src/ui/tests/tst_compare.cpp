@@ -206,6 +206,12 @@ private Q_SLOTS:
         // The main window's commands reach it, but not on its own keys.
         QVERIFY(view->actions().contains(w.actionMoveToTrash));
         QVERIFY(!view->actions().contains(w.actionStop));
+        // Its own keys, from the keyboard alone.
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QTest::keyClick(view->view(CompareView::ReferenceSide), Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(view->zoom(), 1.0);
+        QTest::keyClick(view->view(CompareView::ReferenceSide), Qt::Key_Escape);
+        QVERIFY(!view->isVisible());
         controller.mainWindow()->close();
     }
 };
