@@ -5,6 +5,7 @@
 #include "ui/HitListModel.h"
 #include "ui/Ovrin.h"
 #include "ui/PictureLoader.h"
+#include "ui/UiHooks.h"
 #include "ui/tests/UiTestSupport.h"
 #include "ui_MainWindow.h"
 
@@ -210,6 +211,15 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(view));
         QTest::keyClick(view->view(CompareView::ReferenceSide), Qt::Key_1, Qt::ControlModifier);
         QCOMPARE(view->zoom(), 1.0);
+        QList<QUrl> opened;
+        UiHooks::setOpenUrl(
+            [&](QWidget*, const QUrl& url, const UiHooks::Failed&) { opened << url; });
+        UiHooks::setAlert([](QWidget*, const QString&, const QString&) {});
+        w.tvResult->selectRow(0);
+        QTest::keyClick(view->view(CompareView::ReferenceSide), Qt::Key_O, Qt::ControlModifier);
+        UiHooks::setOpenUrl({});
+        UiHooks::setAlert({});
+        QVERIFY(opened.contains(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("small.png")))));
         QTest::keyClick(view->view(CompareView::ReferenceSide), Qt::Key_Escape);
         QVERIFY(!view->isVisible());
         controller.mainWindow()->close();
