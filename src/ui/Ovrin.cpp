@@ -8,6 +8,7 @@
 #include "signature/TFileInfo.h"
 #include "ui/ActionConfirmDlg.h"
 #include "ui/ActionPlan.h"
+#include "ui/CompareView.h"
 #include "ui/ContextStrip.h"
 #include "ui/ExclusionsDlg.h"
 #include "ui/GroupExport.h"
@@ -68,6 +69,7 @@ const char* const kGeometryKey = "Window/geometry";
 const char* const kSplitterKey = "Window/splitter";
 const char* const kColumnsKey = "Window/columns";
 const char* const kGroupColumnsKey = "Window/groupColumns";
+const char* const kCompareGeometryKey = "Window/compareGeometry";
 // The grouping's values, apart from the search's.
 const char* const kGroupsMethodKey = "Groups/method";
 const char* const kGroupsFolderKey = "Groups/topDirPath";
@@ -280,6 +282,7 @@ Ovrin::Ovrin(QObject* parent)
             &Ovrin::menuProtectedFoldersAction);
     connect(m_ui->actionExclusions, &QAction::triggered, this,
             [this] { ExclusionsDlg::edit(m_window.get(), *m_gs); });
+    connect(m_ui->actionCompare, &QAction::triggered, this, &Ovrin::menuCompareAction);
     m_ui->actionStop->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+."))});
     auto* separator = new QAction(table);
     separator->setSeparator(true);
@@ -419,6 +422,13 @@ void Ovrin::saveWindow()
             continue;
         store.setString(m_windowKeys[i].first, now[i]);
         changed = true;
+    }
+    if (m_compare) {
+        const std::string geometry = m_compare->saveGeometry().toBase64().toStdString();
+        if (geometry != m_compareGeometry) {
+            store.setString(kCompareGeometryKey, geometry);
+            changed = true;
+        }
     }
     changed = saveGroupsValues() || changed;
     // Like the settings record: the store is written only when something changed.
@@ -1773,6 +1783,7 @@ void Ovrin::refreshContext()
 
 void Ovrin::requestTargetPreview()
 {
+    followCompare();
     // While the pane shows groups, the target goes to the strip alone.
     const bool pane = m_view == View::Hits;
     const auto& path = m_gs->target().filePath();
@@ -1827,6 +1838,7 @@ void Ovrin::previewGroupSelection()
 
 void Ovrin::previewSelection()
 {
+    followCompare();
     if (m_view == View::Groups) {
         previewGroupSelection();
         return;
@@ -1879,6 +1891,97 @@ void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& inf
             name = tr("%1 (the target)").arg(name);
     }
     m_ui->previewPane->showPicture(PreviewPane::HitSlot, name, info);
+}
+
+// ---- Compare ---------------------------------------------------------------
+
+void Ovrin::menuCompareAction()
+{
+    if (!m_compare) {
+        m_compare = new CompareView(m_window.get());
+        m_compare->setWindowFlag(Qt::Window);
+        const std::string stored =
+            platform::Preferences::standard().stringForKey(kCompareGeometryKey).value_or("");
+        if (m_compare->restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)))) {
+            // What counts as a change is a change from here.
+            m_compareGeometry = m_compare->saveGeometry().toBase64().toStdString();
+        } else {
+            const QScreen* screen = QGuiApplication::primaryScreen();
+            const QSize room = screen != nullptr ? screen->availableSize() : QSize(1024, 600);
+            m_compare->resize(std::min(1200, room.width() * 92 / 100),
+                              std::min(800, room.height() * 92 / 100));
+        }
+    }
+    // The main window's commands (walking, marking, trashing) work from here
+    // too, but not on the keys that zoom and move the pictures. Taken each
+    // time, so that actions added since are among them.
+    const QList<QKeySequence> own = m_compare->ownShortcuts();
+    for (QAction* action : m_window->findChildren<QAction*>()) {
+        if (action->isSeparator() || action->menu() != nullptr ||
+            action->shortcutContext() != Qt::WindowShortcut || action->shortcuts().isEmpty())
+            continue;
+        const QList<QKeySequence> keys = action->shortcuts();
+        if (std::none_of(keys.begin(), keys.end(),
+                         [&own](const QKeySequence& key) { return own.contains(key); }))
+            m_compare->addAction(action);
+    }
+    m_compare->show();
+    m_compare->raise();
+    m_compare->activateWindow();
+    followCompare();
+}
+
+void Ovrin::followCompare()
+{
+    if (!m_compare || !m_compare->isVisible())
+        return;
+    CompareView::Picture reference;
+    CompareView::Picture member;
+    if (m_view == View::Groups) {
+        const QModelIndex current = m_ui->tvGroups->selectionModel()->currentIndex();
+        if (!current.isValid()) {
+            reference.message = tr("Select a group to see its reference here.");
+            member.message = tr("Select a member to compare it with its reference.");
+        } else {
+            reference.path = m_groups->path(m_groups->referenceOf(current));
+            reference.name = fileName(reference.path);
+            if (reference.path.empty())
+                reference.message = tr("The reference was moved to the trash.");
+            if (m_groups->isReference(current)) {
+                member.message = tr("This is the group's reference. Select a member to compare "
+                                    "it with the reference.");
+            } else {
+                member.path = m_groups->path(current);
+                member.name =
+                    tr("%1\nRate %2 % · likeness %3 %")
+                        .arg(fileName(member.path),
+                             current.siblingAtColumn(GroupTreeModel::kRateColumn).data().toString(),
+                             current.siblingAtColumn(GroupTreeModel::kLikenessColumn)
+                                 .data()
+                                 .toString());
+            }
+        }
+        m_compare->showPair(CompareView::Mode::Groups, reference, member);
+        return;
+    }
+    const auto& target = m_gs->target().filePath();
+    if (target && !target->empty()) {
+        reference.path = *target;
+        reference.name = fileName(*target);
+    } else {
+        reference.message = tr("No target chosen yet.");
+    }
+    const QModelIndex current = m_ui->tvResult->selectionModel()->currentIndex();
+    if (current.isValid())
+        member.path = m_hits->path(current.row());
+    if (member.path.empty()) {
+        member.message = tr("Select a hit to see it here.");
+    } else {
+        member.name = fileName(member.path);
+        if (m_hits->isTarget(current.row()))
+            member.name = tr("%1 (the target)").arg(member.name);
+    }
+    m_compare->showPair(CompareView::Mode::Hits, reference, member);
 }
 
 // ---- Shutdown ------------------------------------------------------------

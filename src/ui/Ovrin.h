@@ -42,6 +42,7 @@ struct Review;
 
 namespace ovrin::ui {
 
+class CompareView;
 class GroupTreeModel;
 class MarkSet;
 class PictureLoader;
@@ -69,6 +70,8 @@ public:
     TSearchDlg* searchDlg() const { return m_searchDlg; }
     TCreateIndexFileDlg* createIndexFileDlg() const { return m_createIndexFileDlg; }
     GroupsDlg* groupsDlg() const { return m_groupsDlg; }
+    // Null until Compare first opens it.
+    CompareView* compareView() const { return m_compare; }
     TGraphicSearch& engine() { return *m_gs; }
     HitListModel* hits() const { return m_hits; }
     GroupTreeModel* groups() const { return m_groups; }
@@ -144,6 +147,7 @@ public Q_SLOTS:
     ProtectedFoldersDlg* protectedFoldersDlg() const { return m_protectedDlg; }
     void menuSaveReviewAction();
     void menuOpenReviewAction();
+    void menuCompareAction();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -183,6 +187,8 @@ private:
     void previewGroupSelection();
     void requestPreview(int slot, const std::string& path);
     void pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info);
+    // Hands the compare view, while it is open, the pair the selection names.
+    void followCompare();
     std::vector<std::string> selectedPaths() const;
     void rememberPaths();
     std::vector<std::string> windowState() const;
@@ -295,6 +301,9 @@ private:
     static constexpr int kStripSlot = 2;
     std::uint64_t m_previewTickets[3] = {0, 0, 0};
     std::string m_previewPaths[2];
+    CompareView* m_compare = nullptr;
+    // Its geometry as the store had it, or as restored from there.
+    std::string m_compareGeometry;
 };
 
 } // namespace ovrin::ui

@@ -206,14 +206,17 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box)
     const bool turned = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
     info.pixelSize = turned ? stored.transposed() : stored;
 
+    // The reader scales before it turns the picture.
+    const QSize fit = turned ? box.transposed() : box;
+    const bool reduced =
+        fit.isValid() && (stored.width() > fit.width() || stored.height() > fit.height());
+    // Decoded at its full size, any format holds the whole picture in memory.
     const std::int64_t pixels = std::int64_t{stored.width()} * stored.height();
-    if (pixels > (decodesReduced(format) ? kReducedDecodeBudget : kFullDecodeBudget)) {
+    if (pixels > (reduced && decodesReduced(format) ? kReducedDecodeBudget : kFullDecodeBudget)) {
         info.failure = LoadFailure::TooLarge;
         return info;
     }
-    // The reader scales before it turns the picture.
-    const QSize fit = turned ? box.transposed() : box;
-    if (fit.isValid() && (stored.width() > fit.width() || stored.height() > fit.height()))
+    if (reduced)
         reader.setScaledSize(stored.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     info.image = reader.read();
     if (info.image.isNull())

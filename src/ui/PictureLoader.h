@@ -53,7 +53,8 @@ public:
 
     // Reads one picture, decoding no more than the box needs where the format
     // allows it and refusing pictures whose full decoding would exceed the
-    // memory budget. Never blocks on FIFOs or devices.
+    // memory budget. An invalid box asks for the picture at its full size.
+    // Never blocks on FIFOs or devices.
     static PictureInfo load(const std::string& path, QSize box);
 
     // Largest picture decoded whole when its format cannot decode at a

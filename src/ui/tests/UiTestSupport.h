@@ -33,6 +33,7 @@ QObject* makeMarksTests();
 QObject* makeExclusionsTests();
 QObject* makeReviewsTests();
 QObject* makeActionsTests();
+QObject* makeCompareTests();
 
 struct Alert {
     QString message;

@@ -11,7 +11,7 @@ int main(int argc, char** argv)
     int failures = 0;
     for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests,
                        ovrin::uitest::makeExclusionsTests, ovrin::uitest::makeReviewsTests,
-                       ovrin::uitest::makeActionsTests}) {
+                       ovrin::uitest::makeActionsTests, ovrin::uitest::makeCompareTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }

@@ -636,6 +636,18 @@
         <source>Ctrl+Z</source>
         <translation>Ctrl+Z</translation>
     </message>
+    <message>
+        <source>Com&amp;pare</source>
+        <translation>&amp;Vergleichen</translation>
+    </message>
+    <message>
+        <source>The selected member and its reference (or the selected hit and the target) side by side, at one zoom</source>
+        <translation>Das ausgewählte Mitglied und seine Referenz (oder der ausgewählte Treffer und die Vorlage) nebeneinander, im selben Maßstab</translation>
+    </message>
+    <message>
+        <source>F3</source>
+        <translation>F3</translation>
+    </message>
 </context>
 <context>
     <name>Ovrin</name>
@@ -1177,6 +1189,185 @@
     <message>
         <source>%1 — %2</source>
         <translation>%1 — %2</translation>
+    </message>
+</context>
+<context>
+    <name>ovrin::ui::CompareView</name>
+    <message>
+        <source>Ovrin — Compare</source>
+        <translation>Ovrin — Vergleichen</translation>
+    </message>
+    <message>
+        <source>Reference</source>
+        <translation>Referenz</translation>
+    </message>
+    <message>
+        <source>Target</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <source>Selected member</source>
+        <translation>Ausgewähltes Mitglied</translation>
+    </message>
+    <message>
+        <source>Selected hit</source>
+        <translation>Ausgewählter Treffer</translation>
+    </message>
+    <message>
+        <source>Reference picture</source>
+        <translation>Referenzbild</translation>
+    </message>
+    <message>
+        <source>Target picture</source>
+        <translation>Vorlage</translation>
+    </message>
+    <message>
+        <source>Selected member picture</source>
+        <translation>Bild des ausgewählten Mitglieds</translation>
+    </message>
+    <message>
+        <source>Selected hit picture</source>
+        <translation>Bild des ausgewählten Treffers</translation>
+    </message>
+    <message>
+        <source>Drag, scroll or use the arrow keys to move both pictures; Ctrl and the wheel zoom.</source>
+        <translation>Ziehen, scrollen oder die Pfeiltasten verschieben beide Bilder; Strg mit dem Mausrad zoomt.</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>Ver&amp;kleinern</translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation>Verkleinern</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>Ver&amp;größern</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>Vergrößern</translation>
+    </message>
+    <message>
+        <source>&amp;Fit</source>
+        <translation>&amp;Einpassen</translation>
+    </message>
+    <message>
+        <source>Both pictures at the one zoom at which both fit</source>
+        <translation>Beide Bilder in dem einen Maßstab, in dem beide ganz zu sehen sind</translation>
+    </message>
+    <message>
+        <source>&amp;1:1</source>
+        <translation>&amp;1:1</translation>
+    </message>
+    <message>
+        <source>One picture pixel to one screen pixel</source>
+        <translation>Ein Bildpixel auf ein Bildschirmpixel</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Loading…</source>
+        <translation>Wird geladen …</translation>
+    </message>
+    <message>
+        <source>This file no longer exists.</source>
+        <translation>Diese Datei existiert nicht mehr.</translation>
+    </message>
+    <message>
+        <source>Cannot show it: %1</source>
+        <translation>Kann nicht gezeigt werden: %1</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>Fit: %1</source>
+        <translation>Eingepasst: %1</translation>
+    </message>
+    <message>
+        <source>%1 × %2 pixels</source>
+        <translation>%1 × %2 Pixel</translation>
+    </message>
+    <message>
+        <source>Shown reduced to %1 × %2 pixels: the whole picture would exceed the memory budget.</source>
+        <translation>Verkleinert auf %1 × %2 Pixel gezeigt: das ganze Bild überschritte das Speicherbudget.</translation>
+    </message>
+    <message>
+        <source>same pixel size</source>
+        <translation>gleiche Pixelgröße</translation>
+    </message>
+    <message>
+        <source>%1 % of its pixels</source>
+        <translation>%1 % ihrer Pixel</translation>
+    </message>
+    <message>
+        <source>same file size</source>
+        <translation>gleiche Dateigröße</translation>
+    </message>
+    <message>
+        <source>%1 larger</source>
+        <translation>%1 größer</translation>
+    </message>
+    <message>
+        <source>%1 smaller</source>
+        <translation>%1 kleiner</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s)</source>
+        <translation>
+            <numerusform>%n Tag</numerusform>
+            <numerusform>%n Tage</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n hour(s)</source>
+        <translation>
+            <numerusform>%n Stunde</numerusform>
+            <numerusform>%n Stunden</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n minute(s)</source>
+        <translation>
+            <numerusform>%n Minute</numerusform>
+            <numerusform>%n Minuten</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n second(s)</source>
+        <translation>
+            <numerusform>%n Sekunde</numerusform>
+            <numerusform>%n Sekunden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>modified at the same time</source>
+        <translation>zur selben Zeit geändert</translation>
+    </message>
+    <message>
+        <source>modified %1 later</source>
+        <translation>%1 später geändert</translation>
+    </message>
+    <message>
+        <source>modified %1 earlier</source>
+        <translation>%1 früher geändert</translation>
+    </message>
+    <message>
+        <source>%1, not %2</source>
+        <translation>%1, nicht %2</translation>
+    </message>
+    <message>
+        <source>Against the reference: %1</source>
+        <translation>Gegenüber der Referenz: %1</translation>
+    </message>
+    <message>
+        <source>Against the target: %1</source>
+        <translation>Gegenüber der Vorlage: %1</translation>
     </message>
 </context>
 <context>
