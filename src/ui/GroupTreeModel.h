@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/LookAlikeGroups.h"
+#include "ui/PictureFacts.h"
 
 #include <QAbstractItemModel>
 #include <QItemSelection>
@@ -22,7 +23,10 @@ class ThumbnailCache;
 
 // The look-alike groups of a grouping as a tree: each group's reference (the
 // copy to keep) is a top-level row, its members the rows beneath it, in the engine's order
-// (groups largest first, members best first). Rows leave the tree when their
+// (groups largest first, members best first), or sorted by a column: the
+// members within each group, and the groups by their references, the engine's
+// order between equals. The facts of members are told against their
+// reference's. Rows leave the tree when their
 // pictures go to the trash; a group keeps its reference row while members are
 // left (marked as gone when the reference itself went), and leaves the tree
 // with its last member, since a single picture is no group.
@@ -33,6 +37,11 @@ public:
     static constexpr int kPathColumn = 0;
     static constexpr int kRateColumn = 1;
     static constexpr int kLikenessColumn = 2;
+    static constexpr int kDimensionsColumn = 3;
+    static constexpr int kSizeColumn = 4;
+    static constexpr int kModifiedColumn = 5;
+    static constexpr int kFolderColumn = 6;
+    static constexpr int kColumnCount = 7;
 
     explicit GroupTreeModel(QObject* parent = nullptr);
     ~GroupTreeModel() override;
@@ -48,6 +57,8 @@ public:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
+    // A column below 0 gives back the engine's order.
+    void sort(int column, Qt::SortOrder order) override;
 
     void setResult(std::shared_ptr<const LookAlikeResult> result);
     void clear();
@@ -89,6 +100,11 @@ private:
     // The other paths of an entry's file; empty for most.
     const std::vector<std::string>& aliasesOf(std::size_t entry) const;
     void renumber();
+    PictureFacts factsOf(std::size_t entry) const;
+    QVariant factData(std::size_t entry, std::size_t reference, bool isReference, int column,
+                      int role) const;
+    std::vector<std::int64_t> sortKeys() const;
+    void applyOrder();
 
     std::shared_ptr<const LookAlikeResult> m_result;
     std::vector<LookAlikeGroup> m_groups;
@@ -99,6 +115,16 @@ private:
     std::vector<std::size_t> m_ids;
     std::vector<int> m_rowOfId; // by id - 1; -1 once removed
     ThumbnailCache* m_thumbnails = nullptr;
+    // By table entry: a member's place in its group as the engine gave it,
+    // and the fact cells as shown, made when first asked for.
+    std::vector<std::uint32_t> m_engineRank;
+    struct Cells {
+        QString text[4];
+        bool made = false;
+    };
+    mutable std::vector<Cells> m_cells;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace ovrin::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "indexfile/TFileStamp.h"
+#include "ui/PictureFacts.h"
 
 #include <QAbstractTableModel>
 
@@ -33,9 +34,11 @@ struct HitRecord {
 };
 
 // The results table's data: one row per hit. Columns are identified by
-// "MATCHRATE" and "FILEPATH" (asked through kIdentifierRole on the header).
-// The engine's order and rates are kept on the records; the rows are a view
-// order: best first (rate, then likeness) or by path. While a run goes on,
+// "MATCHRATE", "FILEPATH", "DIMENSIONS", "FILESIZE", "MODIFIED" and "FOLDER"
+// (asked through kIdentifierRole on the header). The facts are told against
+// the target's where both are known. The engine's order and rates are kept on
+// the records; the rows are a view order: best first (rate, then likeness),
+// or by a column with the engine's order between equals. While a run goes on,
 // new hits join at the end so that nothing moves under the pointer; when it
 // ends, the chosen order takes in every row.
 class HitListModel : public QAbstractTableModel {
@@ -45,6 +48,11 @@ public:
     static constexpr int kIdentifierRole = Qt::UserRole + 1;
     static constexpr int kRateColumn = 0;
     static constexpr int kPathColumn = 1;
+    static constexpr int kDimensionsColumn = 2;
+    static constexpr int kSizeColumn = 3;
+    static constexpr int kModifiedColumn = 4;
+    static constexpr int kFolderColumn = 5;
+    static constexpr int kColumnCount = 6;
 
     explicit HitListModel(QObject* parent = nullptr);
     ~HitListModel() override;
@@ -83,9 +91,17 @@ public:
 
     void setThumbnails(ThumbnailCache* thumbnails);
 
+    // The target's facts, which the hits are told against; a hit that is the
+    // target itself gives them where it comes.
+    void setTargetFacts(const PictureFacts& facts);
+    static PictureFacts factsOf(const HitRecord& record);
+
 private:
     struct Row;
     void applyOrder();
+    QVariant factData(const Row& row, int column, int role) const;
+    const QString& factCell(const Row& row, int column) const;
+    std::vector<std::int64_t> factKeys() const;
 
     std::vector<Row> m_rows;
     std::uint64_t m_arrivals = 0;
@@ -93,6 +109,7 @@ private:
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     bool m_live = false;
     ThumbnailCache* m_thumbnails = nullptr;
+    PictureFacts m_target;
 };
 
 } // namespace ovrin::ui

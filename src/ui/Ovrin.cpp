@@ -11,7 +11,9 @@
 #include "ui/GroupTreeView.h"
 #include "ui/HitTableView.h"
 #include "ui/MarkSet.h"
+#include "ui/PathDelegate.h"
 #include "ui/PathText.h"
+#include "ui/PictureFacts.h"
 #include "ui/PictureLoader.h"
 #include "ui/PreviewPane.h"
 #include "ui/RunReport.h"
@@ -167,11 +169,18 @@ Ovrin::Ovrin(QObject* parent)
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(kThumbnailBox.height() + 6);
     QHeaderView* columns = table->horizontalHeader();
-    columns->setStretchLastSection(true);
+    columns->setStretchLastSection(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setSectionResizeMode(HitListModel::kPathColumn, QHeaderView::Stretch);
     columns->setSortIndicator(HitListModel::kRateColumn, Qt::DescendingOrder);
     columns->resizeSection(HitListModel::kRateColumn,
                            columns->sectionSizeHint(HitListModel::kRateColumn) + 12);
+    FactText::sizeColumns(columns, HitListModel::kDimensionsColumn, HitListModel::kModifiedColumn,
+                          HitListModel::kFolderColumn);
+    auto* paths = new PathDelegate(this);
+    table->setItemDelegateForColumn(HitListModel::kPathColumn, paths);
+    table->setItemDelegateForColumn(HitListModel::kFolderColumn, paths);
+    table->setWordWrap(false);
     table->setSortingEnabled(true);
     table->setPlaceholderText(tr("Drop a picture and a folder here, or choose File → Search…"));
     connect(table, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
@@ -197,10 +206,21 @@ Ovrin::Ovrin(QObject* parent)
     QHeaderView* groupColumns = tree->header();
     groupColumns->setStretchLastSection(false);
     groupColumns->setSectionResizeMode(GroupTreeModel::kPathColumn, QHeaderView::Stretch);
-    for (const int column : {GroupTreeModel::kRateColumn, GroupTreeModel::kLikenessColumn}) {
+    for (int column = GroupTreeModel::kRateColumn; column < GroupTreeModel::kColumnCount;
+         ++column) {
         groupColumns->setSectionResizeMode(column, QHeaderView::Interactive);
         groupColumns->resizeSection(column, groupColumns->sectionSizeHint(column) + 12);
     }
+    FactText::sizeColumns(groupColumns, GroupTreeModel::kDimensionsColumn,
+                          GroupTreeModel::kModifiedColumn, GroupTreeModel::kFolderColumn);
+    tree->setItemDelegateForColumn(GroupTreeModel::kPathColumn, paths);
+    tree->setItemDelegateForColumn(GroupTreeModel::kFolderColumn, paths);
+    tree->setWordWrap(false);
+    // The engine's order until a column is chosen, and again after a third
+    // click on it.
+    groupColumns->setSortIndicator(-1, Qt::AscendingOrder);
+    groupColumns->setSortIndicatorClearable(true);
+    tree->setSortingEnabled(true);
     connect(tree, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
     connect(tree, &GroupTreeView::openRequested, this, &Ovrin::menuOpenGraphicFileAction);
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -852,8 +872,17 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
                             : RunSummary::Kind::FolderSearch;
     m_targetPath = m_gs->target().filePath().value_or(std::string());
     m_targetIdentity.reset();
-    if (const auto status = platform::FileManager::fileStatus(m_targetPath))
+    const auto& targetFine = preparedFine ? preparedFine : m_gs->target().fine();
+    PictureFacts target =
+        targetFine ? PictureFacts::of(targetFine->width, targetFine->height) : PictureFacts();
+    if (const auto status = platform::FileManager::fileStatus(m_targetPath)) {
         m_targetIdentity = status->identity;
+        target.size = status->size;
+        target.modifiedNs = status->modifiedNs;
+        target.timeKnown = true;
+    }
+    if (kind == RunKind::Search)
+        m_hits->setTargetFacts(target);
 
     if (kind == RunKind::Search) {
         m_ui->tvResult->setPlaceholderText(QString());
