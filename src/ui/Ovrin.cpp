@@ -171,7 +171,6 @@ Ovrin::Ovrin(QObject* parent)
     QHeaderView* columns = table->horizontalHeader();
     columns->setStretchLastSection(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
-    columns->setSectionResizeMode(HitListModel::kPathColumn, QHeaderView::Stretch);
     columns->setSortIndicator(HitListModel::kRateColumn, Qt::DescendingOrder);
     columns->resizeSection(HitListModel::kRateColumn,
                            columns->sectionSizeHint(HitListModel::kRateColumn) + 12);
@@ -181,6 +180,7 @@ Ovrin::Ovrin(QObject* parent)
     table->setItemDelegateForColumn(HitListModel::kPathColumn, paths);
     table->setItemDelegateForColumn(HitListModel::kFolderColumn, paths);
     table->setWordWrap(false);
+    PathDelegate::keepRoom(columns, HitListModel::kPathColumn, pathFloor());
     table->setSortingEnabled(true);
     table->setPlaceholderText(tr("Drop a picture and a folder here, or choose File → Search…"));
     connect(table, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
@@ -205,7 +205,6 @@ Ovrin::Ovrin(QObject* parent)
     tree->setExpandsOnDoubleClick(false);
     QHeaderView* groupColumns = tree->header();
     groupColumns->setStretchLastSection(false);
-    groupColumns->setSectionResizeMode(GroupTreeModel::kPathColumn, QHeaderView::Stretch);
     for (int column = GroupTreeModel::kRateColumn; column < GroupTreeModel::kColumnCount;
          ++column) {
         groupColumns->setSectionResizeMode(column, QHeaderView::Interactive);
@@ -216,6 +215,8 @@ Ovrin::Ovrin(QObject* parent)
     tree->setItemDelegateForColumn(GroupTreeModel::kPathColumn, paths);
     tree->setItemDelegateForColumn(GroupTreeModel::kFolderColumn, paths);
     tree->setWordWrap(false);
+    PathDelegate::keepRoom(groupColumns, GroupTreeModel::kPathColumn,
+                           pathFloor() + tree->indentation());
     // The engine's order until a column is chosen, and again after a third
     // click on it.
     groupColumns->setSortIndicator(-1, Qt::AscendingOrder);
@@ -340,6 +341,12 @@ std::vector<std::string> Ovrin::windowState() const
             m_ui->tvGroups->header()->saveState().toBase64().toStdString()};
 }
 
+int Ovrin::pathFloor() const
+{
+    // A thumbnail and a file name of about twenty letters.
+    return kThumbnailBox.width() + 22 * m_ui->tvResult->fontMetrics().averageCharWidth();
+}
+
 void Ovrin::restoreWindow()
 {
     platform::Preferences& store = platform::Preferences::standard();
@@ -363,6 +370,14 @@ void Ovrin::restoreWindow()
     columns->restoreState(stored[2]);
     QHeaderView* groupColumns = m_ui->tvGroups->header();
     groupColumns->restoreState(stored[3]);
+    PathDelegate::keepRoom(columns, HitListModel::kPathColumn, pathFloor());
+    PathDelegate::keepRoom(groupColumns, GroupTreeModel::kPathColumn,
+                           pathFloor() + m_ui->tvGroups->indentation());
+    // Kept by a version whose groups could not be sorted: the engine's order.
+    if (!groupColumns->isSortIndicatorShown()) {
+        groupColumns->setSortIndicatorShown(true);
+        groupColumns->setSortIndicator(-1, Qt::AscendingOrder);
+    }
     // Widths kept from a run in another language still show the whole title.
     columns->resizeSection(HitListModel::kRateColumn,
                            std::max(columns->sectionSize(HitListModel::kRateColumn),
@@ -370,6 +385,12 @@ void Ovrin::restoreWindow()
     for (const int column : {GroupTreeModel::kRateColumn, GroupTreeModel::kLikenessColumn})
         groupColumns->resizeSection(column, std::max(groupColumns->sectionSize(column),
                                                      groupColumns->sectionSizeHint(column)));
+    // The facts their likely text, also where the widths come from before
+    // there were facts.
+    FactText::sizeColumns(columns, HitListModel::kDimensionsColumn, HitListModel::kModifiedColumn,
+                          HitListModel::kFolderColumn, true);
+    FactText::sizeColumns(groupColumns, GroupTreeModel::kDimensionsColumn,
+                          GroupTreeModel::kModifiedColumn, GroupTreeModel::kFolderColumn, true);
     // A restored state need not give back the very bytes it came from (the
     // frame is added again): what counts as a change is a change from here.
     const std::vector<std::string> now = windowState();

@@ -1,7 +1,9 @@
 #include "ui/PathDelegate.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QPainter>
 
 namespace ovrin::ui {
@@ -24,7 +26,75 @@ QString elidePath(const QString& path, const QFontMetrics& metrics, int width)
     return metrics.elidedText(path, Qt::ElideMiddle, width);
 }
 
+class ColumnRoom : public QObject {
+public:
+    ColumnRoom(QHeaderView* header, int column, int floor)
+        : QObject(header), m_header(header), m_column(column), m_floor(floor)
+    {
+        header->installEventFilter(this);
+        connect(header, &QHeaderView::sectionResized, this, [this](int section) {
+            if (section != m_column)
+                fit();
+        });
+        connect(header, &QHeaderView::geometriesChanged, this, &ColumnRoom::fit);
+    }
+
+    void take(int column, int floor)
+    {
+        m_column = column;
+        m_floor = floor;
+        // Whatever a restored state said: the column is sized here alone.
+        m_header->setStretchLastSection(false);
+        m_header->setSectionResizeMode(column, QHeaderView::Fixed);
+        fit();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_header && event->type() == QEvent::Resize)
+            fit();
+        return false;
+    }
+
+private:
+    void fit()
+    {
+        if (m_column >= m_header->count())
+            return;
+        int others = 0;
+        int before = 0;
+        for (int section = 0; section < m_header->count(); ++section) {
+            if (section == m_column || m_header->isSectionHidden(section))
+                continue;
+            others += m_header->sectionSize(section);
+            if (m_header->visualIndex(section) < m_header->visualIndex(m_column))
+                before += m_header->sectionSize(section);
+        }
+        // Within what a view this narrow shows beside the columns before it.
+        const int floor = std::min(m_floor, m_header->width() - before);
+        const int room = std::max(floor, m_header->width() - others);
+        if (m_header->sectionSize(m_column) != room)
+            m_header->resizeSection(m_column, room);
+    }
+
+    QHeaderView* m_header;
+    int m_column;
+    int m_floor;
+};
+
 } // namespace
+
+void PathDelegate::keepRoom(QHeaderView* header, int column, int floor)
+{
+    ColumnRoom* room = nullptr;
+    for (QObject* child : header->children())
+        if (room == nullptr)
+            room = dynamic_cast<ColumnRoom*>(child);
+    if (room == nullptr)
+        room = new ColumnRoom(header, column, floor);
+    room->take(column, floor);
+}
 
 QString PathDelegate::elide(const QString& text, const QString& path, const QFontMetrics& metrics,
                             int width)
@@ -35,7 +105,18 @@ QString PathDelegate::elide(const QString& text, const QString& path, const QFon
     const QString before = text.left(at);
     const QString after = text.mid(at + path.size());
     const int room = width - metrics.horizontalAdvance(before) - metrics.horizontalAdvance(after);
-    return before + elidePath(path, metrics, std::max(room, 0)) + after;
+    const int name = metrics.horizontalAdvance(path.mid(path.lastIndexOf(QLatin1Char('/'))));
+    if (room >= name || after.isEmpty())
+        return before + elidePath(path, metrics, std::max(room, 0)) + after;
+    // The file name before the words after it: they give way first.
+    const int left = width - metrics.horizontalAdvance(before);
+    const QString shown =
+        elidePath(path, metrics,
+                  std::max(std::min(left - metrics.horizontalAdvance(QStringLiteral("…")),
+                                    name + metrics.horizontalAdvance(QStringLiteral("/…"))),
+                           0));
+    return before + shown +
+           metrics.elidedText(after, Qt::ElideRight, left - metrics.horizontalAdvance(shown));
 }
 
 void PathDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -3,6 +3,7 @@
 #include <QStyledItemDelegate>
 
 class QFontMetrics;
+class QHeaderView;
 
 namespace ovrin::ui {
 
@@ -25,6 +26,12 @@ public:
     // it, the rest kept.
     static QString elide(const QString& text, const QString& path, const QFontMetrics& metrics,
                          int width);
+
+    // Makes the path column of a header take the room the other columns
+    // leave, as a stretched column does, but never less than `floor`: in a
+    // narrow window the facts scroll aside rather than squeeze the paths.
+    // Called again (after a header's state was restored) it takes over anew.
+    static void keepRoom(QHeaderView* header, int column, int floor);
 };
 
 } // namespace ovrin::ui

@@ -126,13 +126,17 @@ QString FactText::folderOf(const std::string& path)
     return PathText::display(path.substr(0, slash == 0 ? 1 : slash));
 }
 
-void FactText::sizeColumns(QHeaderView* header, int first, int last, int folder)
+void FactText::sizeColumns(QHeaderView* header, int first, int last, int folder, bool widenOnly)
 {
+    const auto resize = [header, widenOnly](int column, int width) {
+        header->resizeSection(column, std::max({header->sectionSizeHint(column), width,
+                                                widenOnly ? header->sectionSize(column) : 0}));
+    };
     const QWidget* view = header->parentWidget() != nullptr ? header->parentWidget() : header;
     QFont bold = view->font();
     bold.setBold(true); // references and targets are shown in bold
     const QFontMetrics metrics(bold);
-    const QString most = signedPercent(-88);
+    const QString most = signedPercent(-888);
     const QString samples[][2] = {
         {tr("%1 × %2").arg(8888).arg(8888), tr("%1% pixels").arg(most)},
         {QLocale().formattedDataSize(931'998'515, 1), tr("%1% size").arg(most)},
@@ -147,11 +151,9 @@ void FactText::sizeColumns(QHeaderView* header, int first, int last, int folder)
         const int text =
             std::max(metrics.horizontalAdvance(sample[0]), metrics.horizontalAdvance(sample[1])) +
             margins;
-        header->resizeSection(column,
-                              std::max(header->sectionSizeHint(column), std::min(text, bound)));
+        resize(column, std::min(text, bound));
     }
-    header->resizeSection(
-        folder, std::max(header->sectionSizeHint(folder), 16 * metrics.averageCharWidth()));
+    resize(folder, 16 * metrics.averageCharWidth());
 }
 
 } // namespace ovrin::ui

@@ -48,8 +48,9 @@ public:
 
     // Gives the fact columns from `first` to `last` the width of their
     // widest likely text within a bound, and the folder column a width that
-    // shows a few of its names.
-    static void sizeColumns(QHeaderView* header, int first, int last, int folder);
+    // shows a few of its names; `widenOnly` keeps wider columns as they are.
+    static void sizeColumns(QHeaderView* header, int first, int last, int folder,
+                            bool widenOnly = false);
 };
 
 } // namespace ovrin::ui
