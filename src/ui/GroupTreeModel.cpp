@@ -83,7 +83,6 @@ void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result)
         for (std::size_t m = 0; m < group.members.size(); ++m)
             m_engineRank[group.members[m].index] = static_cast<std::uint32_t>(m);
     m_cells.clear();
-    m_cells.resize(entries);
     renumber();
     if (m_sortColumn >= 0)
         applyOrder();
@@ -198,9 +197,17 @@ PictureFacts GroupTreeModel::factsOf(std::size_t entry) const
 QVariant GroupTreeModel::factData(std::size_t entry, std::size_t reference, bool isReference,
                                   int column, int role) const
 {
-    Cells& cells = m_cells[entry];
-    if (!cells.made && (role == Qt::DisplayRole || role == Qt::ToolTipRole ||
-                        role == Qt::AccessibleTextRole || role == PathDelegate::kPathRole)) {
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole &&
+        role != PathDelegate::kPathRole) {
+        if (role != Qt::TextAlignmentRole)
+            return {};
+        if (column == kModifiedColumn || column == kFolderColumn)
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    const auto [at, added] = m_cells.try_emplace(entry);
+    Cells& cells = at->second;
+    if (added) {
         const PictureFacts facts = factsOf(entry);
         const PictureFacts against = isReference ? facts : factsOf(reference);
         cells.text[0] =
@@ -209,7 +216,6 @@ QVariant GroupTreeModel::factData(std::size_t entry, std::size_t reference, bool
         cells.text[2] =
             FactText::cell(FactText::modified(facts), FactText::ageNote(facts, against));
         cells.text[3] = FactText::folderOf(tablePath(entry));
-        cells.made = true;
     }
     const QString& cell = cells.text[column - kDimensionsColumn];
     switch (role) {
@@ -223,14 +229,8 @@ QVariant GroupTreeModel::factData(std::size_t entry, std::size_t reference, bool
             return cell;
         return tr("%1\nAgainst the group's reference: %2").arg(cell.left(line), cell.mid(line + 1));
     }
-    case Qt::AccessibleTextRole:
-        return QString(cell).replace(QLatin1Char('\n'), QStringLiteral(", "));
-    case Qt::TextAlignmentRole:
-        if (column == kModifiedColumn || column == kFolderColumn)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     default:
-        return {};
+        return QString(cell).replace(QLatin1Char('\n'), QStringLiteral(", "));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -116,13 +117,13 @@ private:
     std::vector<int> m_rowOfId; // by id - 1; -1 once removed
     ThumbnailCache* m_thumbnails = nullptr;
     // By table entry: a member's place in its group as the engine gave it,
-    // and the fact cells as shown, made when first asked for.
+    // and the fact cells as shown, made when first asked for (a view asks
+    // for the rows it paints, again at every paint).
     std::vector<std::uint32_t> m_engineRank;
     struct Cells {
         QString text[4];
-        bool made = false;
     };
-    mutable std::vector<Cells> m_cells;
+    mutable std::unordered_map<std::size_t, Cells> m_cells;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
