@@ -94,6 +94,7 @@ public:
     // The target's facts, which the hits are told against; a hit that is the
     // target itself gives them where it comes.
     void setTargetFacts(const PictureFacts& facts);
+    const PictureFacts& targetFacts() const { return m_target; }
     static PictureFacts factsOf(const HitRecord& record);
 
 private:

@@ -681,6 +681,18 @@ void Ovrin::flushHits()
         const std::lock_guard lock(m_handoverLock);
         batch.swap(m_pendingHits);
     }
+    // An index search makes the target's signature on its worker: its pixels
+    // are known by the time the first hits come.
+    const auto& fine = m_gs->target().fine();
+    if (m_runKind == RunKind::Search && m_hits->targetFacts().pixels == 0 && fine &&
+        fine->width > 0 && fine->height > 0) {
+        const PictureFacts seen = PictureFacts::of(fine->width, fine->height);
+        PictureFacts target = m_hits->targetFacts();
+        target.width = seen.width;
+        target.height = seen.height;
+        target.pixels = seen.pixels;
+        m_hits->setTargetFacts(target);
+    }
     m_hits->appendHits(std::move(batch));
 }
 
