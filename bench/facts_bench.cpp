@@ -13,6 +13,7 @@
 #include "engine/RunContext.h"
 #include "signature/TFileInfo.h"
 #include "ui/GroupTreeModel.h"
+#include "ui/GroupTreeView.h"
 #include "ui/HitListModel.h"
 
 #include <QApplication>
@@ -54,9 +55,10 @@ void measure(const char* name, View& view, int columns, int skip)
             const double sorted = seconds(timer);
             timer.restart();
             view.viewport()->repaint();
-            std::printf("%-6s column %d %-10s sort %.3f s, paint %.3f s\n", name, column,
-                        order == Qt::AscendingOrder ? "ascending" : "descending", sorted,
-                        seconds(timer));
+            std::printf("%-6s column %d %-10s sort %.3f s, paint %.3f s, %lld selection ranges\n",
+                        name, column, order == Qt::AscendingOrder ? "ascending" : "descending",
+                        sorted, seconds(timer),
+                        static_cast<long long>(view.selectionModel()->selection().size()));
         }
     }
 }
@@ -90,7 +92,7 @@ int main(int argc, char** argv)
         result->groups.push_back(std::move(group));
     }
     ovrin::ui::GroupTreeModel groups;
-    QTreeView tree;
+    ovrin::ui::GroupTreeView tree;
     tree.setUniformRowHeights(true);
     tree.resize(1000, 600);
     tree.setModel(&groups);
@@ -126,6 +128,11 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
 
     std::printf("%zu pictures in %zu groups; %zu hits\n", rows, result->groups.size(), rows);
+    QElapsedTimer before;
+    before.start();
+    tree.viewport()->repaint();
+    std::printf("groups before sorting: paint %.3f s, %lld selection ranges\n", seconds(before),
+                static_cast<long long>(tree.selectionModel()->selection().size()));
     measure("groups", tree, ovrin::ui::GroupTreeModel::kColumnCount, -1);
     QElapsedTimer timer;
     timer.start();

@@ -15,6 +15,7 @@ public:
 
     void setPlaceholderText(const QString& text);
     QString placeholderText() const { return m_placeholder; }
+    void setModel(QAbstractItemModel* model) override;
 
 Q_SIGNALS:
     void openRequested();
@@ -24,6 +25,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void mergeSelection();
+
     QString m_placeholder;
 };
 

@@ -1,6 +1,7 @@
 #include "engine/RunContext.h"
 #include "signature/TFileInfo.h"
 #include "ui/GroupTreeModel.h"
+#include "ui/GroupTreeView.h"
 #include "ui/HitListModel.h"
 #include "ui/PathDelegate.h"
 #include "ui/PathText.h"
@@ -97,10 +98,18 @@ private Q_SLOTS:
             return rows;
         };
         const QPersistentModelIndex held = model.index(2, 0, model.index(0, 0));
+        GroupTreeView view;
+        view.setModel(&model);
+        view.expandAll();
+        QItemSelectionModel* selection = view.selectionModel();
+        selection->select(model.allMembers(), QItemSelectionModel::Select);
         using Rows = std::vector<std::string>;
         model.sort(GroupTreeModel::kSizeColumn, Qt::AscendingOrder);
         QCOMPARE(shown(), (Rows{"/r2", "/d", "/r1", "/b", "/a", "/c"}));
         QCOMPARE(model.path(held), std::string("/c"));
+        // The members stay selected, as one range per group.
+        QCOMPARE(model.paths(selection->selection()), (Rows{"/d", "/b", "/a", "/c"}));
+        QCOMPARE(selection->selection().size(), 2);
         // Descending leaves equals in the engine's order too.
         model.sort(GroupTreeModel::kSizeColumn, Qt::DescendingOrder);
         QCOMPARE(shown(), (Rows{"/r1", "/a", "/c", "/b", "/r2", "/d"}));
