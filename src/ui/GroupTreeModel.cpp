@@ -4,16 +4,20 @@
 #include "engine/RunContext.h"
 #include "signature/TFileInfo.h"
 #include "ui/MarkSet.h"
+#include "ui/PathDelegate.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
 #include "ui/ThumbnailCache.h"
 
+#include <QCollator>
 #include <QFont>
 #include <QLocale>
 #include <QMimeData>
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
+#include <numeric>
 #include <set>
 
 namespace ovrin::ui {
@@ -90,7 +94,15 @@ void GroupTreeModel::setResult(std::shared_ptr<const LookAlikeResult> result,
     m_arrangedGone = m_referenceGone;
     m_removed.clear();
     m_restamped.clear();
+    const std::size_t entries = m_result ? m_result->table.paths.size() : 0;
+    m_engineRank.assign(entries, 0);
+    for (const LookAlikeGroup& group : m_groups)
+        for (std::size_t m = 0; m < group.members.size(); ++m)
+            m_engineRank[group.members[m].index] = static_cast<std::uint32_t>(m);
+    m_cells.clear();
     renumber();
+    if (m_sortColumn >= 0)
+        applyOrder();
     endResetModel();
 }
 
@@ -128,6 +140,8 @@ int GroupTreeModel::restorePaths(const std::vector<std::string>& paths)
         m_ids.push_back(a + 1);
     }
     renumber();
+    // In the order the person chose, if any.
+    applyOrder();
     endResetModel();
     return static_cast<int>(back);
 }
@@ -190,7 +204,7 @@ std::pair<int, int> GroupTreeModel::locate(const QModelIndex& index) const
 
 QModelIndex GroupTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (column < 0 || column > kLikenessColumn || row < 0)
+    if (column < 0 || column >= kColumnCount || row < 0)
         return {};
     if (!parent.isValid())
         return static_cast<std::size_t>(row) < m_groups.size()
@@ -223,7 +237,64 @@ int GroupTreeModel::rowCount(const QModelIndex& parent) const
 
 int GroupTreeModel::columnCount(const QModelIndex&) const
 {
-    return 3;
+    return kColumnCount;
+}
+
+PictureFacts GroupTreeModel::factsOf(std::size_t entry) const
+{
+    const SignatureTable& table = m_result->table;
+    PictureFacts facts;
+    if (entry < table.fine.size())
+        facts = PictureFacts::of(table.fine[entry].width, table.fine[entry].height);
+    if (entry < table.facts.size()) {
+        const SignatureTable::Facts& known = table.facts[entry];
+        if (facts.pixels == 0)
+            facts.pixels = known.pixels;
+        facts.size = known.size;
+        facts.modifiedNs = known.modifiedNs;
+        facts.timeKnown = known.modifiedNs != 0;
+    }
+    return facts;
+}
+
+QVariant GroupTreeModel::factData(std::size_t entry, std::size_t reference, bool isReference,
+                                  int column, int role) const
+{
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole &&
+        role != PathDelegate::kPathRole) {
+        if (role != Qt::TextAlignmentRole)
+            return {};
+        if (column == kModifiedColumn || column == kFolderColumn)
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    const auto [at, added] = m_cells.try_emplace(entry);
+    Cells& cells = at->second;
+    if (added) {
+        const PictureFacts facts = factsOf(entry);
+        const PictureFacts against = isReference ? facts : factsOf(reference);
+        cells.text[0] =
+            FactText::cell(FactText::dimensions(facts), FactText::pixelNote(facts, against));
+        cells.text[1] = FactText::cell(FactText::size(facts), FactText::sizeNote(facts, against));
+        cells.text[2] =
+            FactText::cell(FactText::modified(facts), FactText::ageNote(facts, against));
+        cells.text[3] = FactText::folderOf(tablePath(entry));
+    }
+    const QString& cell = cells.text[column - kDimensionsColumn];
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell;
+    case PathDelegate::kPathRole:
+        return column == kFolderColumn ? QVariant(cell) : QVariant();
+    case Qt::ToolTipRole: {
+        const qsizetype line = column == kFolderColumn ? -1 : cell.indexOf(QLatin1Char('\n'));
+        if (line < 0)
+            return cell;
+        return tr("%1\nAgainst the group's reference: %2").arg(cell.left(line), cell.mid(line + 1));
+    }
+    default:
+        return QString(cell).replace(QLatin1Char('\n'), QStringLiteral(", "));
+    }
 }
 
 QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
@@ -237,6 +308,8 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
     const LookAlikeMember* member =
         reference ? nullptr : &group.members[static_cast<std::size_t>(m)];
     const std::size_t entry = reference ? group.reference : member->index;
+    if (index.column() >= kDimensionsColumn && role != Qt::FontRole)
+        return factData(entry, group.reference, reference, index.column(), role);
     const std::string& file = tablePath(entry);
     const QString shown = PathText::display(file);
     const int pictures = static_cast<int>(group.members.size()) + 1;
@@ -308,6 +381,8 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
         if (index.column() != kPathColumn)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
+    case PathDelegate::kPathRole:
+        return index.column() == kPathColumn ? QVariant(shown) : QVariant();
     default:
         return {};
     }
@@ -315,7 +390,7 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
 
 QVariant GroupTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section > kLikenessColumn)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return QAbstractItemModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) {
         switch (section) {
@@ -323,8 +398,16 @@ QVariant GroupTreeModel::headerData(int section, Qt::Orientation orientation, in
             return tr("File");
         case kRateColumn:
             return tr("Rate (%)");
-        default:
+        case kLikenessColumn:
             return tr("Likeness (%)");
+        case kDimensionsColumn:
+            return tr("Pixels");
+        case kSizeColumn:
+            return tr("Size");
+        case kModifiedColumn:
+            return tr("Modified");
+        default:
+            return tr("Folder");
         }
     }
     if (role == Qt::ToolTipRole) {
@@ -333,9 +416,20 @@ QVariant GroupTreeModel::headerData(int section, Qt::Orientation orientation, in
             return tr("Each group's reference, with the pictures that look like it beneath");
         case kRateColumn:
             return tr("Match rate against the group's reference, in percent");
-        default:
+        case kLikenessColumn:
             return tr("How alike in structure the picture and the group's reference are, in "
                       "percent");
+        case kDimensionsColumn:
+            return tr("Width × height of the picture, and how many more or fewer pixels it has "
+                      "than the group's reference");
+        case kSizeColumn:
+            return tr("Size of the file, and how much larger or smaller it is than the group's "
+                      "reference");
+        case kModifiedColumn:
+            return tr("When the file was last changed, and how much older or newer it is than "
+                      "the group's reference");
+        default:
+            return tr("The folder that holds the picture");
         }
     }
     return {};
@@ -487,7 +581,7 @@ QItemSelection GroupTreeModel::allMembers() const
         const int last = static_cast<int>(m_groups[g].members.size()) - 1;
         if (last < 0)
             continue;
-        selection.select(memberIndex(g, 0, kPathColumn), memberIndex(g, last, kLikenessColumn));
+        selection.select(memberIndex(g, 0, kPathColumn), memberIndex(g, last, kColumnCount - 1));
     }
     return selection;
 }
@@ -612,6 +706,10 @@ bool GroupTreeModel::makeReference(const QModelIndex& index)
     m_groups[group].reference = chosen;
     m_referenceGone[group] = false;
     arrangeReference(m_ids[group] - 1, chosen);
+    // Members are now listed, and their facts told, against the new reference.
+    for (std::size_t i = 0; i < m_groups[group].members.size(); ++i)
+        m_engineRank[m_groups[group].members[i].index] = static_cast<std::uint32_t>(i);
+    m_cells.clear();
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged();
     if (m_marks != nullptr)
@@ -735,7 +833,7 @@ int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
         }
         if (it->reference) {
             m_referenceGone[g] = true;
-            Q_EMIT dataChanged(parent, parent.siblingAtColumn(kLikenessColumn));
+            Q_EMIT dataChanged(parent, parent.siblingAtColumn(kColumnCount - 1));
         }
         if (!members.empty())
             continue;
@@ -749,6 +847,160 @@ int GroupTreeModel::removePaths(const std::vector<std::string>& paths)
         endRemoveRows();
     }
     return removed;
+}
+
+} // namespace ovrin::ui
+
+namespace ovrin::ui {
+
+std::vector<std::int64_t> GroupTreeModel::sortKeys() const
+{
+    // Unknown values come before every known one.
+    constexpr std::int64_t unknown = std::numeric_limits<std::int64_t>::min();
+    std::vector<std::int64_t> keys(m_result->table.paths.size(), unknown);
+    if (m_sortColumn == kPathColumn || m_sortColumn == kFolderColumn) {
+        // The texts by their collation, made once into ranks: comparing
+        // numbers is what the sorts then do.
+        QCollator collator;
+        collator.setNumericMode(true);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<std::size_t> entries;
+        for (const LookAlikeGroup& group : m_groups) {
+            entries.push_back(group.reference);
+            for (const LookAlikeMember& member : group.members)
+                entries.push_back(member.index);
+        }
+        std::vector<QCollatorSortKey> texts;
+        texts.reserve(entries.size());
+        for (const std::size_t entry : entries) {
+            const std::string& file = tablePath(entry);
+            texts.push_back(collator.sortKey(
+                m_sortColumn == kPathColumn ? PathText::display(file) : FactText::folderOf(file)));
+        }
+        std::vector<std::size_t> order(entries.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::sort(order.begin(), order.end(),
+                  [&](std::size_t a, std::size_t b) { return texts[a].compare(texts[b]) < 0; });
+        std::int64_t rank = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (i > 0 && texts[order[i - 1]].compare(texts[order[i]]) < 0)
+                ++rank;
+            keys[entries[order[i]]] = rank;
+        }
+        return keys;
+    }
+    for (const LookAlikeGroup& group : m_groups) {
+        if (m_sortColumn == kRateColumn || m_sortColumn == kLikenessColumn) {
+            // A reference has neither: the groups keep their order.
+            for (const LookAlikeMember& member : group.members)
+                keys[member.index] = m_sortColumn == kRateColumn
+                                         ? std::int64_t{member.rate}
+                                         : std::llround(member.likeness * 1e6);
+            continue;
+        }
+        const auto keyOf = [&](std::size_t entry) {
+            const PictureFacts facts = factsOf(entry);
+            if (m_sortColumn == kDimensionsColumn)
+                return facts.pixels > 0 ? facts.pixels : unknown;
+            if (m_sortColumn == kSizeColumn)
+                return facts.size >= 0 ? facts.size : unknown;
+            return facts.timeKnown ? facts.modifiedNs : unknown;
+        };
+        keys[group.reference] = keyOf(group.reference);
+        for (const LookAlikeMember& member : group.members)
+            keys[member.index] = keyOf(member.index);
+    }
+    return keys;
+}
+
+void GroupTreeModel::applyOrder()
+{
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    const std::vector<std::int64_t> keys =
+        m_sortColumn >= 0 ? sortKeys() : std::vector<std::int64_t>();
+    const auto first = [&](std::size_t a, std::size_t b) {
+        return descending ? keys[a] > keys[b] : keys[a] < keys[b];
+    };
+    for (LookAlikeGroup& group : m_groups)
+        std::sort(group.members.begin(), group.members.end(),
+                  [&](const LookAlikeMember& x, const LookAlikeMember& y) {
+                      if (!keys.empty() && keys[x.index] != keys[y.index])
+                          return first(x.index, y.index);
+                      return m_engineRank[x.index] < m_engineRank[y.index];
+                  });
+    std::vector<std::size_t> order(m_groups.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const std::size_t x = m_groups[a].reference;
+        const std::size_t y = m_groups[b].reference;
+        if (!keys.empty() && keys[x] != keys[y])
+            return first(x, y);
+        return m_ids[a] < m_ids[b];
+    });
+    std::vector<LookAlikeGroup> groups;
+    std::vector<bool> gone(order.size());
+    std::vector<std::size_t> ids(order.size());
+    groups.reserve(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        groups.push_back(std::move(m_groups[order[i]]));
+        gone[i] = m_referenceGone[order[i]];
+        ids[i] = m_ids[order[i]];
+    }
+    m_groups = std::move(groups);
+    m_referenceGone = std::move(gone);
+    m_ids = std::move(ids);
+    renumber();
+}
+
+void GroupTreeModel::sort(int column, Qt::SortOrder order)
+{
+    if (column >= kColumnCount)
+        return;
+    m_sortColumn = std::max(column, -1);
+    m_sortOrder = order;
+    if (m_groups.empty())
+        return;
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The rows held elsewhere (the selection, the current row) follow their
+    // pictures: a group by its number, a member by its entry.
+    const QModelIndexList before = persistentIndexList();
+    struct Held {
+        std::size_t id = 0; // 0: no row
+        std::size_t entry = 0;
+        bool reference = false;
+    };
+    std::vector<Held> held;
+    held.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before) {
+        const auto [g, m] = locate(index);
+        if (g < 0) {
+            held.push_back({});
+            continue;
+        }
+        const LookAlikeGroup& group = m_groups[static_cast<std::size_t>(g)];
+        held.push_back({m_ids[static_cast<std::size_t>(g)],
+                        m < 0 ? 0 : group.members[static_cast<std::size_t>(m)].index, m < 0});
+    }
+    applyOrder();
+    std::vector<int> rowOfEntry(m_engineRank.size(), 0);
+    for (const LookAlikeGroup& group : m_groups)
+        for (std::size_t m = 0; m < group.members.size(); ++m)
+            rowOfEntry[group.members[m].index] = static_cast<int>(m);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const Held& row = held[static_cast<std::size_t>(i)];
+        if (row.id == 0) {
+            after << QModelIndex();
+            continue;
+        }
+        const auto group = static_cast<std::size_t>(m_rowOfId[row.id - 1]);
+        const int at = before[i].column();
+        after << (row.reference ? referenceIndex(group, at)
+                                : memberIndex(group, rowOfEntry[row.entry], at));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 } // namespace ovrin::ui

@@ -2,6 +2,7 @@
 
 #include "engine/LookAlikeGroups.h"
 #include "indexfile/TFileStamp.h"
+#include "ui/PictureFacts.h"
 
 #include <QAbstractItemModel>
 #include <QItemSelection>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,7 +28,10 @@ class ThumbnailCache;
 
 // The look-alike groups of a grouping as a tree: each group's reference (the
 // copy to keep) is a top-level row, its members the rows beneath it, in the engine's order
-// (groups largest first, members best first). Rows leave the tree when their
+// (groups largest first, members best first), or sorted by a column: the
+// members within each group, and the groups by their references, the engine's
+// order between equals. The facts of members are told against their
+// reference's. Rows leave the tree when their
 // pictures go to the trash; a group keeps its reference row while members are
 // left (marked as gone when the reference itself went), and leaves the tree
 // with its last member, since a single picture is no group. Each picture's row
@@ -38,6 +43,11 @@ public:
     static constexpr int kPathColumn = 0;
     static constexpr int kRateColumn = 1;
     static constexpr int kLikenessColumn = 2;
+    static constexpr int kDimensionsColumn = 3;
+    static constexpr int kSizeColumn = 4;
+    static constexpr int kModifiedColumn = 5;
+    static constexpr int kFolderColumn = 6;
+    static constexpr int kColumnCount = 7;
 
     explicit GroupTreeModel(QObject* parent = nullptr);
     ~GroupTreeModel() override;
@@ -54,6 +64,8 @@ public:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override;
+    // A column below 0 gives back the engine's order.
+    void sort(int column, Qt::SortOrder order) override;
 
     // `bits`: those the grouping compared at, for comparing members again
     // with another reference. A new result drops every mark.
@@ -132,6 +144,11 @@ private:
     LookAlikeMember compared(std::size_t reference, std::size_t entry) const;
     void arrangeReference(std::size_t arranged, std::size_t chosen);
     void sortMembers(std::vector<LookAlikeMember>& members) const;
+    PictureFacts factsOf(std::size_t entry) const;
+    QVariant factData(std::size_t entry, std::size_t reference, bool isReference, int column,
+                      int role) const;
+    std::vector<std::int64_t> sortKeys() const;
+    void applyOrder();
 
     std::shared_ptr<const LookAlikeResult> m_result;
     std::int32_t m_bits = 3;
@@ -152,6 +169,16 @@ private:
     std::set<std::string> m_removed;
     std::map<std::string, TFileStamp> m_restamped;
     ThumbnailCache* m_thumbnails = nullptr;
+    // By table entry: a member's place in its group as the engine gave it,
+    // and the fact cells as shown, made when first asked for (a view asks
+    // for the rows it paints, again at every paint).
+    std::vector<std::uint32_t> m_engineRank;
+    struct Cells {
+        QString text[4];
+    };
+    mutable std::unordered_map<std::size_t, Cells> m_cells;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace ovrin::ui

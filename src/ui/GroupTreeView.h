@@ -18,6 +18,7 @@ public:
     // The space that selects the current row searches nothing: no row's text
     // begins with one, so the search would pass every row of the tree.
     void keyboardSearch(const QString& search) override;
+    void setModel(QAbstractItemModel* model) override;
 
 Q_SIGNALS:
     void openRequested();
@@ -29,6 +30,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void mergeSelection();
+
     QString m_placeholder;
 };
 

@@ -4,10 +4,12 @@
 #include "engine/ReviewActions.h"
 #include "signature/TFileInfo.h"
 #include "ui/MarkSet.h"
+#include "ui/PathDelegate.h"
 #include "ui/PathText.h"
 #include "ui/ThumbnailCache.h"
 
 #include <QCollator>
+#include <QDateTime>
 #include <QFont>
 #include <QLocale>
 #include <QMimeData>
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <numeric>
 #include <set>
 
@@ -22,7 +25,9 @@ namespace ovrin::ui {
 
 namespace {
 
-const QString kColumns[] = {QStringLiteral("MATCHRATE"), QStringLiteral("FILEPATH")};
+const QString kColumns[] = {QStringLiteral("MATCHRATE"),  QStringLiteral("FILEPATH"),
+                            QStringLiteral("DIMENSIONS"), QStringLiteral("FILESIZE"),
+                            QStringLiteral("MODIFIED"),   QStringLiteral("FOLDER")};
 
 } // namespace
 
@@ -31,6 +36,12 @@ struct HitListModel::Row {
     std::string path;
     QString display;
     std::uint64_t arrival = 0;
+    PictureFacts facts;
+    QString folder;
+    // The fact cells as shown, made when first asked for: a view asks again
+    // for every row it paints.
+    mutable QString cells[3];
+    mutable bool formatted = false;
 
     std::int32_t rate() const { return record.hit->matchRate(); }
 };
@@ -46,7 +57,7 @@ int HitListModel::rowCount(const QModelIndex& parent) const
 
 int HitListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : kColumnCount;
 }
 
 QVariant HitListModel::objectValue(const QString& identifier, int row) const
@@ -64,15 +75,107 @@ QVariant HitListModel::objectValue(const QString& identifier, int row) const
             return hit.display;
         return {};
     }
+    if (identifier == kColumns[kDimensionsColumn]) {
+        if (hit.facts.width > 0)
+            return QSize(static_cast<int>(hit.facts.width), static_cast<int>(hit.facts.height));
+        return {};
+    }
+    if (identifier == kColumns[kSizeColumn]) {
+        if (hit.facts.size >= 0)
+            return static_cast<qlonglong>(hit.facts.size);
+        return {};
+    }
+    if (identifier == kColumns[kModifiedColumn]) {
+        if (hit.facts.timeKnown)
+            return QDateTime::fromMSecsSinceEpoch(hit.facts.modifiedNs / 1'000'000);
+        return {};
+    }
+    if (identifier == kColumns[kFolderColumn]) {
+        if (hit.record.hit->filePath())
+            return hit.folder;
+        return {};
+    }
     return {};
+}
+
+PictureFacts HitListModel::factsOf(const HitRecord& record)
+{
+    PictureFacts facts = PictureFacts::of(record.width, record.height);
+    if (record.stamp) {
+        facts.size = record.stamp->size;
+        facts.modifiedNs = record.stamp->modifiedNs;
+        facts.timeKnown = true;
+    }
+    return facts;
+}
+
+const QString& HitListModel::factCell(const Row& row, int column) const
+{
+    if (!row.formatted) {
+        // The target is not told against itself.
+        const bool against = !row.record.isTarget;
+        row.cells[0] =
+            FactText::cell(FactText::dimensions(row.facts),
+                           against ? FactText::pixelNote(row.facts, m_target) : QString());
+        row.cells[1] =
+            FactText::cell(FactText::size(row.facts),
+                           against ? FactText::sizeNote(row.facts, m_target) : QString());
+        row.cells[2] = FactText::cell(FactText::modified(row.facts),
+                                      against ? FactText::ageNote(row.facts, m_target) : QString());
+        row.formatted = true;
+    }
+    return row.cells[column - kDimensionsColumn];
+}
+
+QVariant HitListModel::factData(const Row& row, int column, int role) const
+{
+    if (column == kFolderColumn) {
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+        case Qt::AccessibleTextRole:
+        case PathDelegate::kPathRole:
+            return row.folder;
+        default:
+            return {};
+        }
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return factCell(row, column);
+    case Qt::ToolTipRole: {
+        const QString& cell = factCell(row, column);
+        const qsizetype line = cell.indexOf(QLatin1Char('\n'));
+        if (line < 0)
+            return cell;
+        return tr("%1\nAgainst the target: %2").arg(cell.left(line), cell.mid(line + 1));
+    }
+    case Qt::AccessibleTextRole:
+        return QString(factCell(row, column)).replace(QLatin1Char('\n'), QStringLiteral(", "));
+    case Qt::FontRole:
+        if (row.record.isTarget) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::TextAlignmentRole:
+        if (column == kModifiedColumn)
+            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+        return {};
+    }
 }
 
 QVariant HitListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.column() < 0 || index.column() > 1 || index.row() < 0 ||
-        static_cast<std::size_t>(index.row()) >= m_rows.size())
+    if (!index.isValid() || index.column() < 0 || index.column() >= kColumnCount ||
+        index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_rows.size())
         return {};
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
+    if (index.column() >= kDimensionsColumn)
+        return factData(row, index.column(), role);
     const bool rateColumn = index.column() == kRateColumn;
     switch (role) {
     case Qt::CheckStateRole:
@@ -94,6 +197,8 @@ QVariant HitListModel::data(const QModelIndex& index, int role) const
         if (rateColumn)
             return tr("%1 percent").arg(row.rate());
         return row.record.isTarget ? tr("%1, the target").arg(row.display) : row.display;
+    case PathDelegate::kPathRole:
+        return rateColumn ? QVariant() : QVariant(row.display);
     case Qt::FontRole:
         if (row.record.isTarget) {
             QFont bold;
@@ -116,16 +221,44 @@ QVariant HitListModel::data(const QModelIndex& index, int role) const
 
 QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section > 1)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == kIdentifierRole)
         return kColumns[section];
-    if (role == Qt::DisplayRole)
-        return section == kRateColumn ? tr("Rate (%)") : tr("File");
-    if (role == Qt::ToolTipRole)
-        return section == kRateColumn
-                   ? tr("Match rate in percent; equal rates are ordered by likeness")
-                   : tr("Full path of the picture");
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+        case kRateColumn:
+            return tr("Rate (%)");
+        case kPathColumn:
+            return tr("File");
+        case kDimensionsColumn:
+            return tr("Pixels");
+        case kSizeColumn:
+            return tr("Size");
+        case kModifiedColumn:
+            return tr("Modified");
+        default:
+            return tr("Folder");
+        }
+    }
+    if (role == Qt::ToolTipRole) {
+        switch (section) {
+        case kRateColumn:
+            return tr("Match rate in percent; equal rates are ordered by likeness");
+        case kPathColumn:
+            return tr("Full path of the picture");
+        case kDimensionsColumn:
+            return tr("Width × height of the picture, and how many more or fewer pixels it has "
+                      "than the target");
+        case kSizeColumn:
+            return tr("Size of the file, and how much larger or smaller it is than the target");
+        case kModifiedColumn:
+            return tr("When the file was last changed, and how much older or newer it is than "
+                      "the target");
+        default:
+            return tr("The folder that holds the picture");
+        }
+    }
     return {};
 }
 
@@ -195,15 +328,22 @@ void HitListModel::appendHits(std::vector<HitRecord> hits)
     const int first = static_cast<int>(m_rows.size());
     beginInsertRows({}, first, first + static_cast<int>(hits.size()) - 1);
     m_rows.reserve(m_rows.size() + hits.size());
+    std::optional<PictureFacts> targetCame;
     for (HitRecord& record : hits) {
         Row row;
         row.path = record.hit->filePath().value_or(std::string());
         row.display = PathText::display(row.path);
+        row.folder = FactText::folderOf(row.path);
+        row.facts = factsOf(record);
+        if (record.isTarget)
+            targetCame = row.facts;
         row.arrival = m_arrivals++;
         row.record = std::move(record);
         m_rows.push_back(std::move(row));
     }
     endInsertRows();
+    if (targetCame)
+        setTargetFacts(*targetCame);
     if (!m_live && m_rows.size() > static_cast<std::size_t>(first))
         applyOrder();
 }
@@ -228,7 +368,7 @@ void HitListModel::setLive(bool live)
 
 void HitListModel::sort(int column, Qt::SortOrder order)
 {
-    if (column != kRateColumn && column != kPathColumn)
+    if (column < 0 || column >= kColumnCount)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
@@ -254,6 +394,13 @@ void HitListModel::applyOrder()
                 return descending ? x.record.likeness > y.record.likeness
                                   : x.record.likeness < y.record.likeness;
             return x.arrival < y.arrival;
+        });
+    } else if (m_sortColumn != kPathColumn) {
+        std::vector<std::int64_t> keys = factKeys();
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            if (keys[a] != keys[b])
+                return descending ? keys[a] > keys[b] : keys[a] < keys[b];
+            return m_rows[a].arrival < m_rows[b].arrival;
         });
     } else {
         QCollator collator;
@@ -406,6 +553,61 @@ QByteArray HitListModel::toCsv() const
                QByteArray::number(row.record.likeness, 'f', 2) + '\n';
     }
     return csv;
+}
+
+std::vector<std::int64_t> HitListModel::factKeys() const
+{
+    // Unknown facts come before every known one.
+    constexpr std::int64_t unknown = std::numeric_limits<std::int64_t>::min();
+    std::vector<std::int64_t> keys(m_rows.size(), unknown);
+    if (m_sortColumn == kFolderColumn) {
+        // Folders by their collation, the same folders by their files'.
+        QCollator collator;
+        collator.setNumericMode(true);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<QCollatorSortKey> folders;
+        std::vector<QCollatorSortKey> paths;
+        folders.reserve(m_rows.size());
+        paths.reserve(m_rows.size());
+        for (const Row& row : m_rows) {
+            folders.push_back(collator.sortKey(row.folder));
+            paths.push_back(collator.sortKey(row.display));
+        }
+        std::vector<std::size_t> byFolder(m_rows.size());
+        std::iota(byFolder.begin(), byFolder.end(), std::size_t{0});
+        const auto before = [&](std::size_t a, std::size_t b) {
+            const int c = folders[a].compare(folders[b]);
+            return c != 0 ? c < 0 : paths[a].compare(paths[b]) < 0;
+        };
+        std::sort(byFolder.begin(), byFolder.end(), before);
+        std::int64_t rank = 0;
+        for (std::size_t i = 0; i < byFolder.size(); ++i) {
+            if (i > 0 && before(byFolder[i - 1], byFolder[i]))
+                ++rank;
+            keys[byFolder[i]] = rank;
+        }
+        return keys;
+    }
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const PictureFacts& facts = m_rows[i].facts;
+        if (m_sortColumn == kDimensionsColumn && facts.pixels > 0)
+            keys[i] = facts.pixels;
+        else if (m_sortColumn == kSizeColumn && facts.size >= 0)
+            keys[i] = facts.size;
+        else if (m_sortColumn == kModifiedColumn && facts.timeKnown)
+            keys[i] = facts.modifiedNs;
+    }
+    return keys;
+}
+
+void HitListModel::setTargetFacts(const PictureFacts& facts)
+{
+    m_target = facts;
+    for (const Row& row : m_rows)
+        row.formatted = false;
+    if (!m_rows.empty())
+        Q_EMIT dataChanged(index(0, kDimensionsColumn),
+                           index(static_cast<int>(m_rows.size()) - 1, kModifiedColumn));
 }
 
 void HitListModel::setThumbnails(ThumbnailCache* thumbnails)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "indexfile/TFileStamp.h"
+#include "ui/PictureFacts.h"
 
 #include <QAbstractTableModel>
 
@@ -34,9 +35,11 @@ struct HitRecord {
 };
 
 // The results table's data: one row per hit. Columns are identified by
-// "MATCHRATE" and "FILEPATH" (asked through kIdentifierRole on the header).
-// The engine's order and rates are kept on the records; the rows are a view
-// order: best first (rate, then likeness) or by path. While a run goes on,
+// "MATCHRATE", "FILEPATH", "DIMENSIONS", "FILESIZE", "MODIFIED" and "FOLDER"
+// (asked through kIdentifierRole on the header). The facts are told against
+// the target's where both are known. The engine's order and rates are kept on
+// the records; the rows are a view order: best first (rate, then likeness),
+// or by a column with the engine's order between equals. While a run goes on,
 // new hits join at the end so that nothing moves under the pointer; when it
 // ends, the chosen order takes in every row. The path cell carries a check
 // box for the hit's mark in a MarkSet, which keeps it by path.
@@ -47,6 +50,11 @@ public:
     static constexpr int kIdentifierRole = Qt::UserRole + 1;
     static constexpr int kRateColumn = 0;
     static constexpr int kPathColumn = 1;
+    static constexpr int kDimensionsColumn = 2;
+    static constexpr int kSizeColumn = 3;
+    static constexpr int kModifiedColumn = 4;
+    static constexpr int kFolderColumn = 5;
+    static constexpr int kColumnCount = 6;
 
     explicit HitListModel(QObject* parent = nullptr);
     ~HitListModel() override;
@@ -95,9 +103,18 @@ public:
     void setThumbnails(ThumbnailCache* thumbnails);
     void setMarks(MarkSet* marks);
 
+    // The target's facts, which the hits are told against; a hit that is the
+    // target itself gives them where it comes.
+    void setTargetFacts(const PictureFacts& facts);
+    const PictureFacts& targetFacts() const { return m_target; }
+    static PictureFacts factsOf(const HitRecord& record);
+
 private:
     struct Row;
     void applyOrder();
+    QVariant factData(const Row& row, int column, int role) const;
+    const QString& factCell(const Row& row, int column) const;
+    std::vector<std::int64_t> factKeys() const;
 
     std::vector<Row> m_rows;
     std::vector<Row> m_removed;
@@ -107,6 +124,7 @@ private:
     bool m_live = false;
     ThumbnailCache* m_thumbnails = nullptr;
     MarkSet* m_marks = nullptr;
+    PictureFacts m_target;
 };
 
 } // namespace ovrin::ui

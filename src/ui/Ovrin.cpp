@@ -16,7 +16,9 @@
 #include "ui/GroupTreeView.h"
 #include "ui/HitTableView.h"
 #include "ui/MarkSet.h"
+#include "ui/PathDelegate.h"
 #include "ui/PathText.h"
+#include "ui/PictureFacts.h"
 #include "ui/PictureLoader.h"
 #include "ui/PreviewPane.h"
 #include "ui/ProtectedFoldersDlg.h"
@@ -185,11 +187,18 @@ Ovrin::Ovrin(QObject* parent)
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(kThumbnailBox.height() + 6);
     QHeaderView* columns = table->horizontalHeader();
-    columns->setStretchLastSection(true);
+    columns->setStretchLastSection(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
     columns->setSortIndicator(HitListModel::kRateColumn, Qt::DescendingOrder);
     columns->resizeSection(HitListModel::kRateColumn,
                            columns->sectionSizeHint(HitListModel::kRateColumn) + 12);
+    FactText::sizeColumns(columns, HitListModel::kDimensionsColumn, HitListModel::kModifiedColumn,
+                          HitListModel::kFolderColumn);
+    auto* paths = new PathDelegate(this);
+    table->setItemDelegateForColumn(HitListModel::kPathColumn, paths);
+    table->setItemDelegateForColumn(HitListModel::kFolderColumn, paths);
+    table->setWordWrap(false);
+    PathDelegate::keepRoom(columns, HitListModel::kPathColumn, pathFloor());
     table->setSortingEnabled(true);
     table->setPlaceholderText(tr("Drop a picture and a folder here, or choose File → Search…"));
     connect(table, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
@@ -221,11 +230,23 @@ Ovrin::Ovrin(QObject* parent)
     tree->setExpandsOnDoubleClick(false);
     QHeaderView* groupColumns = tree->header();
     groupColumns->setStretchLastSection(false);
-    groupColumns->setSectionResizeMode(GroupTreeModel::kPathColumn, QHeaderView::Stretch);
-    for (const int column : {GroupTreeModel::kRateColumn, GroupTreeModel::kLikenessColumn}) {
+    for (int column = GroupTreeModel::kRateColumn; column < GroupTreeModel::kColumnCount;
+         ++column) {
         groupColumns->setSectionResizeMode(column, QHeaderView::Interactive);
         groupColumns->resizeSection(column, groupColumns->sectionSizeHint(column) + 12);
     }
+    FactText::sizeColumns(groupColumns, GroupTreeModel::kDimensionsColumn,
+                          GroupTreeModel::kModifiedColumn, GroupTreeModel::kFolderColumn);
+    tree->setItemDelegateForColumn(GroupTreeModel::kPathColumn, paths);
+    tree->setItemDelegateForColumn(GroupTreeModel::kFolderColumn, paths);
+    tree->setWordWrap(false);
+    PathDelegate::keepRoom(groupColumns, GroupTreeModel::kPathColumn,
+                           pathFloor() + tree->indentation());
+    // The engine's order until a column is chosen, and again after a third
+    // click on it.
+    groupColumns->setSortIndicator(-1, Qt::AscendingOrder);
+    groupColumns->setSortIndicatorClearable(true);
+    tree->setSortingEnabled(true);
     connect(tree, &QAbstractItemView::doubleClicked, this, &Ovrin::doubleClickTvResultAction);
     connect(tree, &GroupTreeView::openRequested, this, &Ovrin::menuOpenGraphicFileAction);
     connect(tree, &GroupTreeView::markToggleRequested, this, &Ovrin::toggleMarksAction);
@@ -374,6 +395,12 @@ std::vector<std::string> Ovrin::windowState() const
             m_ui->tvGroups->header()->saveState().toBase64().toStdString()};
 }
 
+int Ovrin::pathFloor() const
+{
+    // A thumbnail and a file name of about twenty letters.
+    return kThumbnailBox.width() + 22 * m_ui->tvResult->fontMetrics().averageCharWidth();
+}
+
 void Ovrin::restoreWindow()
 {
     platform::Preferences& store = platform::Preferences::standard();
@@ -397,6 +424,14 @@ void Ovrin::restoreWindow()
     columns->restoreState(stored[2]);
     QHeaderView* groupColumns = m_ui->tvGroups->header();
     groupColumns->restoreState(stored[3]);
+    PathDelegate::keepRoom(columns, HitListModel::kPathColumn, pathFloor());
+    PathDelegate::keepRoom(groupColumns, GroupTreeModel::kPathColumn,
+                           pathFloor() + m_ui->tvGroups->indentation());
+    // Kept by a version whose groups could not be sorted: the engine's order.
+    if (!groupColumns->isSortIndicatorShown()) {
+        groupColumns->setSortIndicatorShown(true);
+        groupColumns->setSortIndicator(-1, Qt::AscendingOrder);
+    }
     // Widths kept from a run in another language still show the whole title.
     columns->resizeSection(HitListModel::kRateColumn,
                            std::max(columns->sectionSize(HitListModel::kRateColumn),
@@ -404,6 +439,12 @@ void Ovrin::restoreWindow()
     for (const int column : {GroupTreeModel::kRateColumn, GroupTreeModel::kLikenessColumn})
         groupColumns->resizeSection(column, std::max(groupColumns->sectionSize(column),
                                                      groupColumns->sectionSizeHint(column)));
+    // The facts their likely text, also where the widths come from before
+    // there were facts.
+    FactText::sizeColumns(columns, HitListModel::kDimensionsColumn, HitListModel::kModifiedColumn,
+                          HitListModel::kFolderColumn, true);
+    FactText::sizeColumns(groupColumns, GroupTreeModel::kDimensionsColumn,
+                          GroupTreeModel::kModifiedColumn, GroupTreeModel::kFolderColumn, true);
     // A restored state need not give back the very bytes it came from (the
     // frame is added again): what counts as a change is a change from here.
     const std::vector<std::string> now = windowState();
@@ -701,6 +742,18 @@ void Ovrin::flushHits()
         const std::lock_guard lock(m_handoverLock);
         batch.swap(m_pendingHits);
     }
+    // An index search makes the target's signature on its worker: its pixels
+    // are known by the time the first hits come.
+    const auto& fine = m_gs->target().fine();
+    if (m_runKind == RunKind::Search && m_hits->targetFacts().pixels == 0 && fine &&
+        fine->width > 0 && fine->height > 0) {
+        const PictureFacts seen = PictureFacts::of(fine->width, fine->height);
+        PictureFacts target = m_hits->targetFacts();
+        target.width = seen.width;
+        target.height = seen.height;
+        target.pixels = seen.pixels;
+        m_hits->setTargetFacts(target);
+    }
     m_hits->appendHits(std::move(batch));
 }
 
@@ -916,8 +969,17 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
                             : RunSummary::Kind::FolderSearch;
     m_targetPath = m_gs->target().filePath().value_or(std::string());
     m_targetIdentity.reset();
-    if (const auto status = platform::FileManager::fileStatus(m_targetPath))
+    const auto& targetFine = preparedFine ? preparedFine : m_gs->target().fine();
+    PictureFacts target =
+        targetFine ? PictureFacts::of(targetFine->width, targetFine->height) : PictureFacts();
+    if (const auto status = platform::FileManager::fileStatus(m_targetPath)) {
         m_targetIdentity = status->identity;
+        target.size = status->size;
+        target.modifiedNs = status->modifiedNs;
+        target.timeKnown = true;
+    }
+    if (kind == RunKind::Search)
+        m_hits->setTargetFacts(target);
 
     if (kind == RunKind::Search) {
         m_hitsTarget = m_targetPath;

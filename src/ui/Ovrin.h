@@ -193,6 +193,8 @@ private:
     void rememberPaths();
     std::vector<std::string> windowState() const;
     void restoreWindow();
+    // The least width of a path column, beyond its indentation.
+    int pathFloor() const;
     void saveWindow();
     void loadGroupsValues();
     bool saveGroupsValues();

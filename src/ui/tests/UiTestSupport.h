@@ -34,6 +34,7 @@ QObject* makeExclusionsTests();
 QObject* makeReviewsTests();
 QObject* makeActionsTests();
 QObject* makeCompareTests();
+QObject* makeFactsTests();
 
 struct Alert {
     QString message;

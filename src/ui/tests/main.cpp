@@ -11,7 +11,8 @@ int main(int argc, char** argv)
     int failures = 0;
     for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests,
                        ovrin::uitest::makeExclusionsTests, ovrin::uitest::makeReviewsTests,
-                       ovrin::uitest::makeActionsTests, ovrin::uitest::makeCompareTests}) {
+                       ovrin::uitest::makeActionsTests, ovrin::uitest::makeCompareTests,
+                       ovrin::uitest::makeFactsTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }

@@ -1457,6 +1457,65 @@
     </message>
 </context>
 <context>
+    <name>ovrin::ui::FactText</name>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 Min.</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 Std.</translation>
+    </message>
+    <message>
+        <source>%1 day</source>
+        <translation>%1 Tag</translation>
+    </message>
+    <message>
+        <source>%1 days</source>
+        <translation>%1 Tage</translation>
+    </message>
+    <message>
+        <source>%1 month</source>
+        <translation>%1 Monat</translation>
+    </message>
+    <message>
+        <source>%1 months</source>
+        <translation>%1 Monate</translation>
+    </message>
+    <message>
+        <source>%1 year</source>
+        <translation>%1 Jahr</translation>
+    </message>
+    <message>
+        <source>%1 years</source>
+        <translation>%1 Jahre</translation>
+    </message>
+    <message>
+        <source>%1 × %2</source>
+        <translation>%1 × %2</translation>
+    </message>
+    <message>
+        <source>%1 MP</source>
+        <translation>%1 MP</translation>
+    </message>
+    <message>
+        <source>%1% pixels</source>
+        <translation>%1 % Pixel</translation>
+    </message>
+    <message>
+        <source>%1% size</source>
+        <translation>%1 % Größe</translation>
+    </message>
+    <message>
+        <source>%1 older</source>
+        <translation>%1 älter</translation>
+    </message>
+    <message>
+        <source>%1 newer</source>
+        <translation>%1 neuer</translation>
+    </message>
+</context>
+<context>
     <name>ovrin::ui::GroupTreeModel</name>
     <message>
         <source>%1 (moved to the trash)</source>
@@ -1537,6 +1596,44 @@ Gruppe %2: die zu behaltende Kopie und %3</translation>
     <message>
         <source>How alike in structure the picture and the group&apos;s reference are, in percent</source>
         <translation>Wie sehr sich das Bild und die Referenz der Gruppe im Aufbau ähneln, in Prozent</translation>
+    </message>
+    <message>
+        <source>%1
+Against the group&apos;s reference: %2</source>
+        <translation>%1
+Gegenüber der Referenz der Gruppe: %2</translation>
+    </message>
+    <message>
+        <source>Pixels</source>
+        <translation>Pixel</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Width × height of the picture, and how many more or fewer pixels it has than the group&apos;s reference</source>
+        <translation>Breite × Höhe des Bildes und wie viel mehr oder weniger Pixel es hat als die Referenz der Gruppe</translation>
+    </message>
+    <message>
+        <source>Size of the file, and how much larger or smaller it is than the group&apos;s reference</source>
+        <translation>Größe der Datei und wie viel größer oder kleiner sie ist als die Referenz der Gruppe</translation>
+    </message>
+    <message>
+        <source>When the file was last changed, and how much older or newer it is than the group&apos;s reference</source>
+        <translation>Wann die Datei zuletzt geändert wurde und wie viel älter oder neuer sie ist als die Referenz der Gruppe</translation>
+    </message>
+    <message>
+        <source>The folder that holds the picture</source>
+        <translation>Der Ordner, in dem das Bild liegt</translation>
     </message>
 </context>
 <context>
@@ -1673,6 +1770,44 @@ Das ist die Vorlage.</translation>
     <message>
         <source>Full path of the picture</source>
         <translation>Vollständiger Pfad des Bildes</translation>
+    </message>
+    <message>
+        <source>%1
+Against the target: %2</source>
+        <translation>%1
+Gegenüber der Vorlage: %2</translation>
+    </message>
+    <message>
+        <source>Pixels</source>
+        <translation>Pixel</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Width × height of the picture, and how many more or fewer pixels it has than the target</source>
+        <translation>Breite × Höhe des Bildes und wie viel mehr oder weniger Pixel es hat als die Vorlage</translation>
+    </message>
+    <message>
+        <source>Size of the file, and how much larger or smaller it is than the target</source>
+        <translation>Größe der Datei und wie viel größer oder kleiner sie ist als die Vorlage</translation>
+    </message>
+    <message>
+        <source>When the file was last changed, and how much older or newer it is than the target</source>
+        <translation>Wann die Datei zuletzt geändert wurde und wie viel älter oder neuer sie ist als die Vorlage</translation>
+    </message>
+    <message>
+        <source>The folder that holds the picture</source>
+        <translation>Der Ordner, in dem das Bild liegt</translation>
     </message>
 </context>
 <context>
