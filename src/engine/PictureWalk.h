@@ -4,7 +4,9 @@
 #include "engine/FolderWalk.h"
 #include "engine/RunContext.h"
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 namespace ovrin {
 
@@ -12,6 +14,8 @@ namespace ovrin {
 // them: every file the walk meets is announced with the progress callback, in
 // walk order, and then completed by the run's own step; decoding runs ahead
 // on the pipeline's threads. Special and empty files are never opened.
+// Beside it, a walk of names alone counts the files ahead into the run's
+// estimate, at the lowest priority.
 class PictureWalk : private FolderWalk::Handler {
 public:
     struct Steps {
@@ -29,6 +33,10 @@ public:
     bool run();
 
 private:
+    // Every walk of the run's tree opens here, so that the count meets the
+    // files the run meets.
+    bool openWalk(FolderWalk& walk, int* error) const;
+    std::thread startCount(const std::atomic<bool>& done);
     bool proceed() override;
     bool passOver(const std::string& path, const platform::FileStatus& status) override;
     void file(const WalkFile& file) override;
