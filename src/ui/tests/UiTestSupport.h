@@ -29,6 +29,7 @@ namespace ovrin::uitest {
 using namespace ovrin;
 
 QObject* makeUiTests();
+QObject* makeStatesTests();
 
 struct Alert {
     QString message;

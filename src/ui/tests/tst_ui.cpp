@@ -647,8 +647,14 @@ private Q_SLOTS:
         };
         QTest::newRow("finished") << run(K::FolderSearch, O::Finished, I::None, 376, 9, 0, 0.8)
                                   << "9 hits among 376 pictures in 0.8 s";
-        QTest::newRow("stopped") << run(K::FolderSearch, O::Stopped, I::None, 913, 1, 0, 2.14)
-                                 << "Stopped after 913 of the pictures: 1 hit in 2.1 s";
+        RunSummary stopped = run(K::FolderSearch, O::Stopped, I::None, 913, 1, 0, 2.14);
+        stopped.estimated = 1240;
+        stopped.estimateSettled = true;
+        QTest::newRow("stopped") << stopped
+                                 << "Stopped after 913 of about 1,240 files: 1 hit in 2.1 s";
+        stopped.estimateSettled = false;
+        QTest::newRow("stopped while counting")
+            << stopped << "Stopped after 913 of at least 1,240 files: 1 hit in 2.1 s";
         RunSummary failed = run(K::FolderSearch, O::Failed, I::None, 0, 0, 0, 0);
         failed.error = "the disk went away";
         QTest::newRow("failed") << failed << "Search failed: the disk went away";
