@@ -337,7 +337,7 @@
     </message>
     <message>
         <source>Stopped after %1 of the pictures: %2 in %3</source>
-        <translation>Gestoppt nach %1 der Bilder: %2 in %3</translation>
+        <translation type="vanished">Gestoppt nach %1 der Bilder: %2 in %3</translation>
     </message>
     <message>
         <source>%1 among %2 in %3</source>
@@ -529,7 +529,7 @@
     </message>
     <message>
         <source>%1 % of the pairs compared</source>
-        <translation>%1 % der Paare verglichen</translation>
+        <translation type="vanished">%1 % der Paare verglichen</translation>
     </message>
     <message>
         <source>%1 group so far</source>
@@ -541,7 +541,7 @@
     </message>
     <message>
         <source>Reading the index file</source>
-        <translation>Indexdatei wird gelesen</translation>
+        <translation type="vanished">Indexdatei wird gelesen</translation>
     </message>
     <message>
         <source>No such file.</source>
@@ -626,6 +626,98 @@
     <message>
         <source>%1 entries left out as their files are gone or unreadable</source>
         <translation>%1 Einträge ausgelassen, da ihre Dateien fehlen oder unlesbar sind</translation>
+    </message>
+    <message>
+        <source>Stopped after %1: %2 in %3</source>
+        <translation>Gestoppt nach %1: %2 in %3</translation>
+    </message>
+    <message>
+        <source>%1 of about %2</source>
+        <translation>%1 von etwa %2</translation>
+    </message>
+    <message>
+        <source>%1 of at least %2</source>
+        <translation>%1 von mindestens %2</translation>
+    </message>
+    <message>
+        <source>No pictures like the target were found.</source>
+        <translation>Es wurden keine Bilder gefunden, die der Vorlage ähneln.</translation>
+    </message>
+    <message>
+        <source>Stopped after %1; no look-alikes among them.</source>
+        <translation>Gestoppt nach %1; keine ähnlichen Bilder darunter.</translation>
+    </message>
+    <message>
+        <source>The search failed; the line below says why.</source>
+        <translation>Die Suche ist fehlgeschlagen; die Zeile unten sagt, warum.</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Grouping stopped after %1 while %2; no groups are shown</source>
+        <translation>Gruppierung nach %1 beim %2 gestoppt; es werden keine Gruppen gezeigt</translation>
+    </message>
+    <message>
+        <source>less than a minute left</source>
+        <translation>weniger als eine Minute übrig</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>noch etwa %1 min</translation>
+    </message>
+    <message>
+        <source>about %1 h left</source>
+        <translation>noch etwa %1 h</translation>
+    </message>
+    <message>
+        <source>Examined %1 file (counting…)</source>
+        <translation>%1 Datei geprüft (wird gezählt …)</translation>
+    </message>
+    <message>
+        <source>Examined %1 files (counting…)</source>
+        <translation>%1 Dateien geprüft (wird gezählt …)</translation>
+    </message>
+    <message>
+        <source>Examined %1</source>
+        <translation>Geprüft: %1</translation>
+    </message>
+    <message>
+        <source>reading the index file</source>
+        <translation>Lesen der Indexdatei</translation>
+    </message>
+    <message>
+        <source>decoding</source>
+        <translation>Dekodieren</translation>
+    </message>
+    <message>
+        <source>decoding again the pictures changed since indexed</source>
+        <translation>Nachdekodieren der seit dem Indizieren geänderten Bilder</translation>
+    </message>
+    <message>
+        <source>comparing pairs</source>
+        <translation>Vergleichen der Paare</translation>
+    </message>
+    <message>
+        <source>confirming the matches by their fingerprints</source>
+        <translation>Bestätigen der Treffer anhand ihrer Fingerabdrücke</translation>
+    </message>
+    <message>
+        <source>forming groups</source>
+        <translation>Bilden der Gruppen</translation>
+    </message>
+    <message>
+        <source>%1 entry checked</source>
+        <translation>%1 Eintrag geprüft</translation>
+    </message>
+    <message>
+        <source>%1 entries checked</source>
+        <translation>%1 Einträge geprüft</translation>
+    </message>
+    <message>
+        <source>%1 % settled</source>
+        <translation>%1 % entschieden</translation>
     </message>
 </context>
 <context>
@@ -1091,7 +1183,7 @@ Das ist die Vorlage.</translation>
     </message>
     <message>
         <source>No pictures like the target were found.</source>
-        <translation>Es wurden keine Bilder gefunden, die der Vorlage ähneln.</translation>
+        <translation type="vanished">Es wurden keine Bilder gefunden, die der Vorlage ähneln.</translation>
     </message>
     <message>
         <source>The index file could not be written.</source>
@@ -1246,6 +1338,18 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>similarity %1 · keep %2</source>
         <translation>Ähnlichkeitsstufe %1 · behalten: %2</translation>
+    </message>
+    <message>
+        <source>Taken for the next run: %1.</source>
+        <translation>Für den nächsten Lauf übernommen: %1.</translation>
+    </message>
+    <message>
+        <source>%1 (gone)</source>
+        <translation>%1 (weg)</translation>
+    </message>
+    <message>
+        <source>The picture is no longer there.</source>
+        <translation>Das Bild ist nicht mehr da.</translation>
     </message>
 </context>
 <context>
