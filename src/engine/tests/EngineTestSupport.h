@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
 #include <functional>
@@ -124,6 +125,13 @@ private:
     std::condition_variable m_signal;
     std::vector<Event> m_events;
 };
+
+// Holds a walk at its file until the count of files beside it is through.
+inline void waitForTheCount(const TGraphicSearch& engine)
+{
+    for (int i = 0; i < 5000 && !engine.fileEstimate().settled; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
 
 // Holds a started worker back until released, so that a test can act while
 // the engine is known to be working.
