@@ -265,6 +265,10 @@ Ovrin::Ovrin(QObject* parent)
     m_ui->btnSearch->setAccessibleName(tr("Search or stop"));
     m_ui->pbIndexRead->hide();
     m_ui->msgSummary->hide();
+    // The counts of a run share the row with the file in hand and wrap on a
+    // narrow screen rather than widen the window beyond it.
+    m_ui->msgCounts->setWordWrap(true);
+    m_ui->statusLayout->setStretchFactor(m_ui->msgCounts, 1);
     m_progressTimer.setInterval(kProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &Ovrin::showProgress);
 
