@@ -121,7 +121,12 @@ bool PictureWalk::run()
         });
     m_pipeline = &pipeline;
     if (walk.run(*this)) {
-        walked.store(true);
+        // The walk through knows the total itself, while its files decode.
+        countEnd.reset();
+        if (FileEstimate* estimate = m_run.estimate()) {
+            estimate->counted.store(m_walked);
+            estimate->settled.store(true);
+        }
         pipeline.finish();
     }
     countEnd.reset();
@@ -147,6 +152,7 @@ bool PictureWalk::passOver(const std::string& path, const platform::FileStatus& 
 
 void PictureWalk::file(const WalkFile& file)
 {
+    ++m_walked;
     DecodePipeline::Item item;
     item.path = file.path;
     item.status = file.status;

@@ -5,6 +5,7 @@
 #include "engine/RunContext.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <thread>
 
@@ -45,6 +46,7 @@ private:
     RunContext& m_run;
     Steps m_steps;
     DecodePipeline* m_pipeline = nullptr;
+    std::int64_t m_walked = 0; // files met
 };
 
 } // namespace ovrin

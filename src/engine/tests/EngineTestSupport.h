@@ -126,11 +126,14 @@ private:
     std::vector<Event> m_events;
 };
 
-// Holds a walk at its file until the count of files beside it is through.
-inline void waitForTheCount(const TGraphicSearch& engine)
+// Holds a walk at its first file until the count of files beside it is
+// through, however long a busy machine keeps the count behind, and answers
+// its total then (`before` from then on).
+inline std::int64_t countedAhead(const TGraphicSearch& engine, std::int64_t before)
 {
-    for (int i = 0; i < 5000 && !engine.fileEstimate().settled; ++i)
+    while (before < 0 && !engine.fileEstimate().settled)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return before < 0 ? engine.fileEstimate().files : before;
 }
 
 // Holds a started worker back until released, so that a test can act while
