@@ -126,9 +126,8 @@ private:
     std::vector<Event> m_events;
 };
 
-// Holds a walk at its first file until the count of files beside it is
-// through, however long a busy machine keeps the count behind, and answers
-// its total then (`before` from then on).
+// Holds a walk at its first file until the count beside it is through, however
+// long a busy machine keeps it behind; its total then, `before` from then on.
 inline std::int64_t countedAhead(const TGraphicSearch& engine, std::int64_t before)
 {
     while (before < 0 && !engine.fileEstimate().settled)

@@ -257,10 +257,8 @@ private Q_SLOTS:
         }
     }
 
-    // The count beside a grouping's walk meets what the walk meets (a folder
-    // again through a link too), and the phase follows the run. One thread
-    // decodes a few files ahead, so the first file holds the walk, and only
-    // the count can settle the estimate.
+    // The count beside a grouping's walk (held at its first file: one thread
+    // decodes few ahead) meets what the walk meets; the phase follows the run.
     void aGroupingCountsItsFilesAndTellsItsPhase()
     {
         Fixture f;
