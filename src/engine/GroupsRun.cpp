@@ -209,7 +209,7 @@ bool holdsFingerprints(const std::string& indexPath, const std::atomic<bool>& pr
 // against its file: one unchanged since it was indexed is taken as stored, a
 // changed one (or one without its fingerprint) is decoded again, one that
 // vanished or cannot be read is left out.
-bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
+bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgress& progress)
 {
     const std::string indexPath = run.settings().indexFilePath.value_or(std::string());
     TIndexReader reader(indexPath);
@@ -252,9 +252,12 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
                 ++summary.leftOut;
             }
         });
+    progress.phase.store(GroupingPhase::Reading);
+    bool decoding = false;
     TIndexReader::Entry entry;
     while (reader.next(entry, &run.proceedFlag())) {
         ++summary.examined;
+        progress.entriesRead.fetch_add(1, std::memory_order_relaxed);
         if (entry.stored.size() != 2 * static_cast<std::size_t>(table.count))
             continue; // another pixel number, or damaged: never a look-alike
         if (run.settings().exclusions.excludes(entry.path)) {
@@ -286,9 +289,13 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
                 continue;
             }
             item.decode = true;
+            decoding = true;
         }
         pipeline.submit(std::move(item));
     }
+    // What is left are the files changed since they were indexed.
+    if (decoding)
+        progress.phase.store(GroupingPhase::Checking);
     pipeline.finish();
     return true;
 }
@@ -296,8 +303,9 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table)
 // Every picture of a tree, decoded on every core as an index creation would,
 // into memory; a file the walk meets again by another path is not decoded
 // again.
-bool decodeTree(RunContext& run, Rows& rows, SignatureTable& table)
+bool decodeTree(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgress& progress)
 {
+    progress.phase.store(GroupingPhase::Decoding);
     table.count = run.settings().pixelNumber * run.settings().pixelNumber;
     PictureWalk::Steps steps;
     steps.prepare = [&](DecodePipeline::Item& item, const WalkFile&) {
@@ -342,8 +350,9 @@ void runGroups(RunContext& run, GroupsState state)
     SignatureTable& table = result->table;
     Tally tally;
     Rows rows(*result, tally, run.settings().preferred);
-    const bool read = run.settings().searchMethod == 1 ? readIndex(run, rows, table)
-                                                       : decodeTree(run, rows, table);
+    const bool read = run.settings().searchMethod == 1
+                          ? readIndex(run, rows, table, state.progress)
+                          : decodeTree(run, rows, table, state.progress);
     rows.finish();
     if (!read || !run.proceed()) {
         if (read)

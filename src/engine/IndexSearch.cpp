@@ -101,8 +101,14 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     }
     state.readDone.store(static_cast<std::int64_t>(reader.offset()));
     run.summary().examined = reader.entries();
-    if (!run.proceed())
+    if (!run.proceed()) {
         run.endedByStop();
+        // Entries take about the same room each: the share read tells how many there are.
+        if (reader.offset() > 0)
+            run.summary().estimated = static_cast<std::int64_t>(
+                static_cast<double>(reader.entries()) * static_cast<double>(reader.size()) /
+                static_cast<double>(reader.offset()));
+    }
 }
 
 } // namespace ovrin

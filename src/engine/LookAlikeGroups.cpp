@@ -190,16 +190,27 @@ public:
             }
             return stopped(m_proceed) ? std::nullopt : std::optional(std::vector<LookAlikeGroup>{});
         }
+        enter(GroupingPhase::Comparing);
         if (!countMatches())
             return std::nullopt;
+        if (m_choices.fine != nullptr && !m_confirmed) {
+            enter(GroupingPhase::Confirming);
+            if (!confirmMatches())
+                return std::nullopt;
+        }
+        enter(GroupingPhase::Forming);
         if (m_choices.fine == nullptr)
             return formGroups();
-        if (!m_confirmed && !confirmMatches())
-            return std::nullopt;
         return m_links.complete ? formConfirmedGroups() : formGroups();
     }
 
 private:
+    void enter(GroupingPhase phase)
+    {
+        if (m_progress != nullptr)
+            m_progress->phase.store(phase);
+    }
+
     static std::vector<std::uint32_t> sortedByKey(const SignatureTable& table, std::int32_t bits)
     {
         const std::size_t n = table.paths.size();

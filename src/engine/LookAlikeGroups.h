@@ -68,6 +68,19 @@ struct LookAlikeGroup {
     std::vector<LookAlikeMember> members; // best first; never empty
 };
 
+// Where a grouping run is: reading the index file (each entry checked against
+// its file) or decoding the folder, then decoding again the entries whose files
+// changed, then the first pass over the pairs, the confirmation by fingerprint
+// where the first pass could not keep its pairs, and forming the groups.
+enum class GroupingPhase : std::uint8_t {
+    Reading,
+    Decoding,
+    Checking,
+    Comparing,
+    Confirming,
+    Forming
+};
+
 // Read by another thread while a grouping runs. Every pair is settled once in
 // the first pass, by the comparison or by a bound that proves it cannot
 // match: pairsCompared + pairsPruned reaches pairsTotal at its end. `groups`
@@ -77,6 +90,8 @@ struct GroupingProgress {
     std::atomic<std::uint64_t> pairsPruned{0};
     std::atomic<std::uint64_t> pairsTotal{0};
     std::atomic<std::uint64_t> groups{0};
+    std::atomic<GroupingPhase> phase{GroupingPhase::Reading};
+    std::atomic<std::uint64_t> entriesRead{0}; // of an index file
 };
 
 // Every group of look-alike pictures in the table at the request's bits and

@@ -4,8 +4,10 @@
 #include "engine/FolderWalk.h"
 #include "engine/RunContext.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <thread>
 
 namespace ovrin {
 
@@ -13,7 +15,8 @@ namespace ovrin {
 // them: every file the walk meets is announced with the progress callback, in
 // walk order, and then completed by the run's own step; decoding runs ahead
 // on the pipeline's threads. Special and empty files are never opened; what
-// the run's exclusions leave out is only counted.
+// the run's exclusions leave out is only counted. Beside it, a walk of names
+// alone counts the files ahead into the run's estimate, at the lowest priority.
 class PictureWalk : private FolderWalk::Handler {
 public:
     struct Steps {
@@ -31,6 +34,10 @@ public:
     bool run();
 
 private:
+    // Every walk of the run's tree opens here, so that the count meets the
+    // files the run meets.
+    bool openWalk(FolderWalk& walk, int* error) const;
+    std::thread startCount(const std::atomic<bool>& done);
     bool proceed() override;
     bool passOver(const std::string& path, const platform::FileStatus& status) override;
     void file(const WalkFile& file) override;
@@ -41,6 +48,7 @@ private:
     Steps m_steps;
     DecodePipeline* m_pipeline = nullptr;
     std::int64_t m_leftOut = 0; // counted here, so the summary is only touched after the walk
+    std::int64_t m_walked = 0;  // files met
 };
 
 } // namespace ovrin

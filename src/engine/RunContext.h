@@ -36,6 +36,19 @@ struct RunSettings {
     std::vector<std::string> preferred;
 };
 
+// The files a folder walk will meet, counted beside it by a walk of names
+// alone: `counted` grows until `settled`, from then on the whole tree's.
+struct FileEstimate {
+    std::atomic<std::int64_t> counted{0};
+    std::atomic<bool> settled{false};
+
+    void reset()
+    {
+        counted.store(0);
+        settled.store(false);
+    }
+};
+
 // What one run reports through, and what it counts on the way.
 class RunContext {
 public:
@@ -46,6 +59,9 @@ public:
     const std::atomic<bool>& proceedFlag() const { return m_proceed; }
     bool proceed() const { return m_proceed.load(); }
     RunSummary& summary() { return m_summary; }
+    // Where the run's folder walk counts its files ahead; none without.
+    FileEstimate* estimate() const { return m_estimate; }
+    void setEstimate(FileEstimate* estimate) { m_estimate = estimate; }
 
     void progress(const std::string& path);
     void hit(const std::shared_ptr<TFileInfo>& record);
@@ -62,6 +78,7 @@ private:
     std::atomic<bool>& m_proceed;
     const RunSettings m_settings;
     RunSummary m_summary;
+    FileEstimate* m_estimate = nullptr;
 };
 
 // The three kinds of run, each a body over its settings.

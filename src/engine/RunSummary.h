@@ -85,6 +85,12 @@ struct RunSummary {
     std::int64_t excluded = 0;
     std::array<std::int64_t, kSkipReasonCount> skipped{};
     double seconds = 0.0;
+    // Folder walks, index search: what a whole run would have gone through
+    // (files; entries, from the share of the index read), so that a stopped
+    // run can say how far it came. -1 where unknown; a count of a tree not
+    // settled at the end holds at least this many.
+    std::int64_t estimated = -1;
+    bool estimateSettled = false;
 
     std::int64_t skippedTotal() const;
 };

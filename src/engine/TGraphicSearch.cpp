@@ -260,8 +260,10 @@ StartResult TGraphicSearch::beginGroups()
         m_groups.reset();
     }
     for (auto* counter : {&m_grouping.pairsCompared, &m_grouping.pairsPruned,
-                          &m_grouping.pairsTotal, &m_grouping.groups})
+                          &m_grouping.pairsTotal, &m_grouping.groups, &m_grouping.entriesRead})
         counter->store(0);
+    m_grouping.phase.store(m_searchMethod.load() == kSearchIndexFile ? GroupingPhase::Reading
+                                                                     : GroupingPhase::Decoding);
     return startWorker(RunSummary::Kind::Groups, [this](RunContext& run) {
         runGroups(run, {m_grouping, [this](std::shared_ptr<const LookAlikeResult> result) {
                             const std::lock_guard guard(m_pathGuard);
@@ -282,12 +284,14 @@ StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body)
     m_continue.store(true);
     m_readDone.store(0);
     m_readTotal.store(0);
+    m_estimate.reset();
 
     std::shared_ptr<TGraphicSearch> self = weak_from_this().lock();
     auto run = [self, kind, body = std::move(body), settings = snapshot()]() mutable {
         self->m_workerThread.store(std::this_thread::get_id());
         const auto start = std::chrono::steady_clock::now();
         RunContext context(self->m_context, self->m_continue, std::move(settings), kind);
+        context.setEstimate(&self->m_estimate);
         try {
             body(context);
         } catch (const std::bad_alloc&) {

@@ -126,6 +126,14 @@ public:
         std::int64_t total = 0;
     };
     ReadProgress indexReadProgress() const { return {m_readDone.load(), m_readTotal.load()}; }
+    // How many files the running folder walk (a folder search, an index
+    // creation, a grouping of a folder) meets in all, as a count of names
+    // beside it has come: a lower bound until settled.
+    struct Estimate {
+        std::int64_t files = 0;
+        bool settled = false;
+    };
+    Estimate fileEstimate() const { return {m_estimate.counted.load(), m_estimate.settled.load()}; }
     // The groups of the last finished grouping (none before one, or when it
     // was stopped), and how far a running one is.
     std::shared_ptr<const LookAlikeResult> lastGroups() const;
@@ -164,6 +172,7 @@ private:
     std::atomic<std::thread::id> m_workerThread{};
     std::atomic<std::int64_t> m_readDone{0};
     std::atomic<std::int64_t> m_readTotal{0};
+    FileEstimate m_estimate;
     RunSummary m_summary;                            // under m_pathGuard
     std::shared_ptr<const LookAlikeResult> m_groups; // under m_pathGuard
     GroupingProgress m_grouping;

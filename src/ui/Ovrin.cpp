@@ -262,6 +262,19 @@ Ovrin::Ovrin(QObject* parent)
     });
     connect(m_thumbnails, &ThumbnailCache::changed, tree->viewport(),
             qOverload<>(&QWidget::update));
+    // Rows leave and come back by every kind of action: what the window says
+    // of them follows the models, not the commands.
+    for (QAbstractItemModel* model :
+         {static_cast<QAbstractItemModel*>(m_hits), static_cast<QAbstractItemModel*>(m_groups)}) {
+        const auto follow = [this] {
+            refreshSummary();
+            refreshShownPictures();
+        };
+        connect(model, &QAbstractItemModel::rowsRemoved, this, follow);
+        connect(model, &QAbstractItemModel::rowsInserted, this, follow);
+        connect(model, &QAbstractItemModel::modelReset, this, follow);
+        connect(model, &QAbstractItemModel::dataChanged, this, &Ovrin::refreshSummary);
+    }
 
     m_targetCheck = new TargetCheck(this);
     m_previews = new PictureLoader(3, 0, this);
@@ -324,6 +337,10 @@ Ovrin::Ovrin(QObject* parent)
     m_ui->btnSearch->setAccessibleName(tr("Search or stop"));
     m_ui->pbIndexRead->hide();
     m_ui->msgSummary->hide();
+    // The counts of a run share the row with the file in hand and wrap on a
+    // narrow screen rather than widen the window beyond it.
+    m_ui->msgCounts->setWordWrap(true);
+    m_ui->statusLayout->setStretchFactor(m_ui->msgCounts, 1);
     m_progressTimer.setInterval(kProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &Ovrin::showProgress);
 
@@ -622,9 +639,6 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         m_gs->setSearchMethod(TGraphicSearch::kSearchIndexFile);
         taken << tr("index file “%1” (the next search uses it)").arg(fileName(*index));
     }
-    // What was dropped is for the next search: the strip shows its context.
-    if (m_stripShowsGroups)
-        showStripFor(View::Hits);
     if (candidates.empty()) {
         // A drop without pictures leaves a check still running in place.
         if (!isCheckingTarget())
@@ -672,7 +686,10 @@ void Ovrin::showTaken(const QStringList& taken, const QStringList& refused, bool
 {
     QString feedback = note;
     if (!taken.isEmpty()) {
-        const QString took = tr("Taken: %1.").arg(taken.join(QStringLiteral(", ")));
+        // While results are shown, the strip stays with the run that made them.
+        const bool results = m_view == View::Groups || m_hitsRun;
+        const QString took = (results ? tr("Taken for the next run: %1.") : tr("Taken: %1."))
+                                 .arg(taken.join(QStringLiteral(", ")));
         feedback = feedback.isEmpty() ? took : took + QLatin1Char(' ') + feedback;
     }
     if (!refused.isEmpty()) {
@@ -766,23 +783,21 @@ void Ovrin::showProgress()
     }
     const double seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     if (m_summaryKind == RunSummary::Kind::Groups) {
-        const GroupingProgress& grouping = m_gs->groupingProgress();
-        const std::uint64_t total = grouping.pairsTotal.load();
-        const std::uint64_t done = grouping.pairsCompared.load() + grouping.pairsPruned.load();
+        const RunReport::GroupingState state = groupingState();
         // Once the pairs are compared, no file is in hand any more.
-        if (total > 0)
+        if (state.phase >= GroupingPhase::Comparing)
             m_ui->msgCurrentFilePath->clear();
         else if (path)
             m_ui->msgCurrentFilePath->setText(PathText::display(*path));
-        m_ui->msgCounts->setText(RunReport::groupingProgress(
-            m_groupsValues.method == TGraphicSearch::kSearchIndexFile, m_examined.load(), done,
-            total, grouping.groups.load(), seconds));
+        m_ui->msgCounts->setText(RunReport::groupingProgress(state, seconds));
         return;
     }
     if (path)
         m_ui->msgCurrentFilePath->setText(PathText::display(*path));
-    m_ui->msgCounts->setText(
-        RunReport::progress(m_summaryKind, m_examined.load(), m_hitCount.load(), seconds));
+    const TGraphicSearch::Estimate estimate = m_gs->fileEstimate();
+    m_ui->msgCounts->setText(RunReport::progress(
+        m_summaryKind, m_examined.load(), m_hitCount.load(), seconds,
+        m_summaryKind == RunSummary::Kind::IndexSearch ? -1 : estimate.files, estimate.settled));
     if (m_summaryKind == RunSummary::Kind::IndexSearch) {
         const auto read = m_gs->indexReadProgress();
         if (read.total > 0) {
@@ -843,18 +858,28 @@ void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
                                                : QString());
     if (kind == RunKind::Groups && !m_starting) {
         summary = completeSummary(std::move(summary));
+        m_groupsStop.reset();
+        if (summary.outcome == RunSummary::Outcome::Stopped)
+            m_groupsStop = groupingState();
+        m_groupsPictures = groups ? static_cast<std::int64_t>(groups->table.paths.size()) : -1;
+        m_groupsSummary = summary;
+        m_summaryOf = View::Groups;
+        m_reviewLeftOut = -1;
         m_groups->setResult(groups, m_groupsStarted.bits);
-        m_ui->msgSummary->setText(
-            groups ? RunReport::groups(summary, m_groups->picturesHeld(),
-                                       static_cast<std::int64_t>(groups->table.paths.size()))
-                   : RunReport::summary(summary));
+        refreshSummary();
         m_ui->msgSummary->show();
     } else if (kind != RunKind::None && !m_starting) {
         summary = completeSummary(std::move(summary));
-        m_ui->msgSummary->setText(RunReport::summary(summary));
+        if (kind == RunKind::Search) {
+            m_hitsSummary = summary;
+            m_summaryOf = View::Hits;
+            refreshSummary();
+        } else {
+            m_ui->msgSummary->setText(RunReport::summary(summary));
+        }
         m_ui->msgSummary->show();
         if (kind == RunKind::Search && m_hits->rowCount() == 0)
-            m_ui->tvResult->setPlaceholderText(tr("No pictures like the target were found."));
+            m_ui->tvResult->setPlaceholderText(RunReport::noHits(summary));
         if (kind == RunKind::IndexCreation && summary.outcome == RunSummary::Outcome::Failed &&
             !m_quited)
             UiHooks::alert(m_window.get(), tr("The index file could not be written."),
@@ -981,6 +1006,11 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
     if (kind == RunKind::Search)
         m_hits->setTargetFacts(target);
 
+    m_summaryOf.reset();
+    if (kind == RunKind::Search)
+        m_hitsRun = nextSearchContext();
+    else if (kind == RunKind::Groups)
+        m_groupsRun = m_groupsValues;
     if (kind == RunKind::Search) {
         m_hitsTarget = m_targetPath;
         m_hitsFolder.reset();
@@ -997,7 +1027,10 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
     m_ui->pbIndexRead->setValue(0);
     m_hits->setLive(true);
     setButtonTitle(stopTitle());
-    showStripFor(kind == RunKind::Groups ? View::Groups : View::Hits);
+    // An index creation leaves the strip with the results the table shows.
+    refreshContext();
+    if (kind == RunKind::Search)
+        requestTargetPreview();
     updateActions();
     updateTitle();
     m_runClock.start();
@@ -1679,16 +1712,13 @@ void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
     m_groupMarks->setMarked(marked, true);
     m_ui->tvGroups->setPlaceholderText(
         m_groups->rowCount() == 0 ? tr("No group of the review is left.") : QString());
+    // The strip and the status line tell the review's grouping from now on.
+    m_groupsRun = m_groupsValues;
+    m_summaryOf = View::Groups;
+    m_reviewLeftOut = static_cast<std::int64_t>(leftOut.size());
     showView(View::Groups);
-    showStripFor(View::Groups);
-    QString text =
-        tr("Review opened: %1 with %2")
-            .arg(RunReport::count(m_groups->rowCount(), tr("%1 group"), tr("%1 groups")),
-                 RunReport::count(m_groups->picturesHeld(), tr("%1 picture"), tr("%1 pictures")));
-    if (!leftOut.empty())
-        text +=
-            tr("; %1 left out").arg(QLocale().toString(static_cast<qulonglong>(leftOut.size())));
-    m_ui->msgSummary->setText(text);
+    refreshContext();
+    refreshSummary();
     m_ui->msgSummary->show();
     updateActions();
     if (leftOut.empty())
@@ -1750,6 +1780,7 @@ void Ovrin::showView(View view)
     ++m_previewTickets[PreviewPane::HitSlot];
     m_previewPaths[0].clear();
     m_previewPaths[1].clear();
+    m_gone[0] = m_gone[1] = false;
     m_ui->previewPane->setMode(view == View::Groups ? PreviewPane::Mode::Groups
                                                     : PreviewPane::Mode::Hits);
     if (view == View::Hits)
@@ -1758,14 +1789,35 @@ void Ovrin::showView(View view)
     updateActions();
 }
 
-void Ovrin::showStripFor(View view)
+void Ovrin::refreshSummary()
 {
-    m_stripShowsGroups = view == View::Groups;
-    refreshContext();
-    if (m_stripShowsGroups)
-        m_ui->contextStrip->setTargetImage({});
-    else
-        requestTargetPreview();
+    if (!m_summaryOf || m_runKind != RunKind::None)
+        return;
+    if (*m_summaryOf == View::Groups && m_reviewLeftOut >= 0) {
+        QString text =
+            tr("Review opened: %1 with %2")
+                .arg(RunReport::count(m_groups->rowCount(), tr("%1 group"), tr("%1 groups")),
+                     RunReport::count(m_groups->picturesHeld(), tr("%1 picture"),
+                                      tr("%1 pictures")));
+        if (m_reviewLeftOut > 0)
+            text += tr("; %1 left out")
+                        .arg(QLocale().toString(static_cast<qlonglong>(m_reviewLeftOut)));
+        m_ui->msgSummary->setText(text);
+    } else if (*m_summaryOf == View::Groups && m_groupsSummary) {
+        RunSummary run = *m_groupsSummary;
+        // A grouping that found none keeps saying so; one that found some
+        // counts what is left of them.
+        const bool found = m_groups->result() != nullptr && run.hits > 0;
+        if (found)
+            run.hits = m_groups->rowCount();
+        m_ui->msgSummary->setText(RunReport::groups(run, found ? m_groups->picturesHeld() : -1,
+                                                    m_groupsPictures,
+                                                    m_groupsStop ? &*m_groupsStop : nullptr));
+    } else if (*m_summaryOf == View::Hits && m_hitsSummary) {
+        RunSummary run = *m_hitsSummary;
+        run.hits = m_hits->rowCount();
+        m_ui->msgSummary->setText(RunReport::summary(run));
+    }
 }
 
 void Ovrin::updateActions()
@@ -1823,43 +1875,102 @@ void Ovrin::updateTitle()
     }
 }
 
+RunReport::GroupingState Ovrin::groupingState() const
+{
+    const GroupingProgress& grouping = m_gs->groupingProgress();
+    RunReport::GroupingState state;
+    state.phase = grouping.phase.load();
+    const TGraphicSearch::Estimate estimate = m_gs->fileEstimate();
+    state.examined = state.phase == GroupingPhase::Reading
+                         ? static_cast<std::int64_t>(grouping.entriesRead.load())
+                         : m_examined.load();
+    state.estimated = estimate.files;
+    state.settled = estimate.settled;
+    state.pairsTotal = grouping.pairsTotal.load();
+    state.pairsDone = grouping.pairsCompared.load() + grouping.pairsPruned.load();
+    state.groups = grouping.groups.load();
+    return state;
+}
+
+RunContext Ovrin::nextSearchContext() const
+{
+    return RunContext{m_gs->target().filePath(),
+                      m_gs->topDirPath(),
+                      m_gs->indexFilePath(),
+                      m_gs->searchMethod(),
+                      m_gs->bits(),
+                      m_gs->matchRate(),
+                      false,
+                      {}};
+}
+
+std::optional<std::string> Ovrin::shownTarget() const
+{
+    return m_hitsRun ? m_hitsRun->target : m_gs->target().filePath();
+}
+
 void Ovrin::refreshContext()
 {
-    if (m_stripShowsGroups) {
-        const GroupsRequest& run = m_groupsValues;
+    if (m_view == View::Groups) {
+        const GroupsRequest& run = m_groupsRun;
         m_ui->contextStrip->showContext(RunContext{
             std::nullopt, run.folder, run.index, run.method, run.bits, run.matchRate, true,
             tr("similarity %1 · keep %2")
                 .arg(GroupsDlg::similarityText(run.similarity), GroupsDlg::keepText(run.keep))});
         return;
     }
-    m_ui->contextStrip->showContext(RunContext{m_gs->target().filePath(),
-                                               m_gs->topDirPath(),
-                                               m_gs->indexFilePath(),
-                                               m_gs->searchMethod(),
-                                               m_gs->bits(),
-                                               m_gs->matchRate(),
-                                               false,
-                                               {}});
+    m_ui->contextStrip->showContext(m_hitsRun.value_or(nextSearchContext()));
 }
 
 void Ovrin::requestTargetPreview()
 {
     followCompare();
-    // While the pane shows groups, the target goes to the strip alone.
-    const bool pane = m_view == View::Hits;
-    const auto& path = m_gs->target().filePath();
-    if (!path || path->empty()) {
-        if (pane)
-            m_ui->previewPane->showMessage(PreviewPane::TargetSlot, {},
-                                           tr("No target chosen yet."));
+    // While the pane shows groups, the strip names no target.
+    if (m_view == View::Groups) {
+        ++m_previewTickets[kStripSlot];
+        m_previewPaths[kStripSlot].clear();
         m_ui->contextStrip->setTargetImage({});
         return;
     }
-    if (!pane && m_stripShowsGroups)
+    const std::optional<std::string> path = shownTarget();
+    m_previewPaths[PreviewPane::TargetSlot] = path.value_or(std::string());
+    m_gone[PreviewPane::TargetSlot] = false;
+    if (!path || path->empty()) {
+        ++m_previewTickets[PreviewPane::TargetSlot];
+        m_ui->previewPane->showMessage(PreviewPane::TargetSlot, {}, tr("No target chosen yet."));
+        m_ui->contextStrip->setTargetImage({});
         return;
-    const int slot = pane ? PreviewPane::TargetSlot : kStripSlot;
-    m_previews->request(slot, *path, PreviewPane::pictureBox(), ++m_previewTickets[slot]);
+    }
+    m_previews->request(PreviewPane::TargetSlot, *path, PreviewPane::pictureBox(),
+                        ++m_previewTickets[PreviewPane::TargetSlot]);
+}
+
+void Ovrin::showGone(int slot, const std::string& path)
+{
+    ++m_previewTickets[slot];
+    m_gone[slot] = true;
+    if (slot == kStripSlot || (slot == PreviewPane::TargetSlot && m_view == View::Hits))
+        m_ui->contextStrip->setTargetImage({});
+    if (slot != kStripSlot)
+        m_ui->previewPane->showMessage(static_cast<PreviewPane::Slot>(slot),
+                                       tr("%1 (gone)").arg(fileName(path)),
+                                       tr("The picture is no longer there."));
+}
+
+void Ovrin::refreshShownPictures()
+{
+    if (m_view == View::Groups) {
+        previewGroupSelection();
+        return;
+    }
+    previewSelection();
+    // The target is no row of its own: its file tells.
+    const std::string& target = m_previewPaths[PreviewPane::TargetSlot];
+    const bool gone = !target.empty() && !platform::FileManager::fileExists(target);
+    if (gone && !m_gone[PreviewPane::TargetSlot])
+        showGone(PreviewPane::TargetSlot, target);
+    else if (!gone && m_gone[PreviewPane::TargetSlot])
+        requestTargetPreview();
 }
 
 void Ovrin::requestPreview(int slot, const std::string& path)
@@ -1868,6 +1979,7 @@ void Ovrin::requestPreview(int slot, const std::string& path)
     if (m_previewPaths[slot] == path)
         return;
     m_previewPaths[slot] = path;
+    m_gone[slot] = false;
     m_previews->request(slot, path, PreviewPane::pictureBox(), ++m_previewTickets[slot]);
 }
 
@@ -1881,8 +1993,20 @@ void Ovrin::previewGroupSelection()
         pane->showMessage(slot, {}, text);
     };
     if (!current.isValid()) {
-        message(PreviewPane::TargetSlot, tr("Select a group to see its reference here."));
-        message(PreviewPane::HitSlot, tr("Select a member to compare it with its reference."));
+        // Pictures whose rows left with their files are said to be gone.
+        bool gone[2] = {false, false};
+        for (const int slot : {PreviewPane::TargetSlot, PreviewPane::HitSlot}) {
+            std::string& shown = m_previewPaths[slot];
+            gone[slot] = !shown.empty() && !platform::FileManager::fileExists(shown);
+            if (gone[slot])
+                showGone(slot, shown);
+            shown.clear();
+        }
+        // A side that said its picture is gone goes on saying so.
+        if (!gone[PreviewPane::TargetSlot] && !m_gone[PreviewPane::TargetSlot])
+            message(PreviewPane::TargetSlot, tr("Select a group to see its reference here."));
+        if (!gone[PreviewPane::HitSlot] && !m_gone[PreviewPane::HitSlot])
+            message(PreviewPane::HitSlot, tr("Select a member to compare it with its reference."));
         return;
     }
     const std::string reference = m_groups->path(m_groups->referenceOf(current));
@@ -1907,20 +2031,29 @@ void Ovrin::previewSelection()
     }
     const QModelIndex current = m_ui->tvResult->selectionModel()->currentIndex();
     const std::string path = current.isValid() ? m_hits->path(current.row()) : std::string();
+    std::string& shown = m_previewPaths[PreviewPane::HitSlot];
     if (path.empty()) {
+        // A hit whose row left the table leaves the pane with it.
+        if (!shown.empty() && !platform::FileManager::fileExists(shown))
+            showGone(PreviewPane::HitSlot, shown);
+        else if (!m_gone[PreviewPane::HitSlot] || !shown.empty())
+            m_ui->previewPane->showMessage(PreviewPane::HitSlot, {},
+                                           tr("Select a hit to see it here."));
         ++m_previewTickets[PreviewPane::HitSlot];
-        m_ui->previewPane->showMessage(PreviewPane::HitSlot, {},
-                                       tr("Select a hit to see it here."));
+        shown.clear();
         return;
     }
-    m_previews->request(PreviewPane::HitSlot, path, PreviewPane::pictureBox(),
-                        ++m_previewTickets[PreviewPane::HitSlot]);
+    requestPreview(PreviewPane::HitSlot, path);
 }
 
 void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& info)
 {
     if (slot < 0 || slot > kStripSlot || ticket != m_previewTickets[slot])
         return; // a newer request has replaced it
+    if (info.failure == platform::LoadFailure::Missing) {
+        showGone(slot, m_previewPaths[slot]);
+        return;
+    }
     if (slot == kStripSlot) {
         m_ui->contextStrip->setTargetImage(info.image);
         return;
@@ -1939,7 +2072,7 @@ void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& inf
         return;
     }
     if (slot == PreviewPane::TargetSlot) {
-        const auto& path = m_gs->target().filePath();
+        const auto path = shownTarget();
         m_ui->previewPane->showPicture(PreviewPane::TargetSlot, path ? fileName(*path) : QString(),
                                        info);
         m_ui->contextStrip->setTargetImage(info.image);

@@ -5,8 +5,10 @@
 #include "engine/TGraphicSearchCallback.h"
 #include "platform/FileManager.h"
 #include "signature/FineSignature.h"
+#include "ui/ContextStrip.h"
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
+#include "ui/RunReport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -176,7 +178,14 @@ private:
                   std::shared_ptr<const LookAlikeResult> groups);
     StartResult beginGroups();
     void showView(View view);
-    void showStripFor(View view);
+    // The status line's counts as the views' rows stand now.
+    void refreshSummary();
+    // The preview and the strip's picture once rows left or came back.
+    void refreshShownPictures();
+    void showGone(int slot, const std::string& path);
+    RunContext nextSearchContext() const;
+    std::optional<std::string> shownTarget() const;
+    RunReport::GroupingState groupingState() const;
     RunSummary completeSummary(RunSummary summary) const;
     void setButtonTitle(const QString& title);
     void updateActions();
@@ -257,9 +266,22 @@ private:
 
     RunKind m_runKind = RunKind::None;
     View m_view = View::Hits;
-    // Whether the context strip shows the grouping (until a drop or a search
-    // puts the search's context back).
-    bool m_stripShowsGroups = false;
+    // The runs whose results the views show: their settings as they started
+    // (what the strip shows with them; none before a search), and how they
+    // ended, for the status line, which follows the rows as they leave and
+    // come back. The next run's values show once a run has taken them.
+    std::optional<RunContext> m_hitsRun;
+    GroupsRequest m_groupsRun;
+    std::optional<RunSummary> m_hitsSummary;
+    std::optional<RunSummary> m_groupsSummary;
+    std::optional<RunReport::GroupingState> m_groupsStop;
+    std::int64_t m_groupsPictures = -1;
+    // Whose summary the status line shows; none while a run goes on or after
+    // an index creation.
+    std::optional<View> m_summaryOf;
+    // Pictures an opened review left out as changed; -1 while the groups
+    // shown come from a grouping.
+    std::int64_t m_reviewLeftOut = -1;
     RunSummary::Kind m_summaryKind = RunSummary::Kind::FolderSearch;
     bool m_starting = false;
     QElapsedTimer m_runClock;
@@ -302,10 +324,13 @@ private:
     // small picture in the strip while the pane shows groups.
     static constexpr int kStripSlot = 2;
     std::uint64_t m_previewTickets[3] = {0, 0, 0};
-    std::string m_previewPaths[2];
     CompareView* m_compare = nullptr;
     // Its geometry as the store had it, or as restored from there.
     std::string m_compareGeometry;
+    // What each slot shows or is loading; the target's, in the hits view.
+    std::string m_previewPaths[3];
+    // Whether a slot says its picture is gone, which stays until it shows another.
+    bool m_gone[3] = {false, false, false};
 };
 
 } // namespace ovrin::ui

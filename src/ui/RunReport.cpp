@@ -104,8 +104,10 @@ QString RunReport::summary(const RunSummary& run)
         if (run.outcome == RunSummary::Outcome::Failed)
             return tr("Search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
-            return withSkips(tr("Stopped after %1 of the pictures: %2 in %3")
-                                 .arg(number(pictures), hits, seconds(run.seconds)));
+            return withSkips(tr("Stopped after %1: %2 in %3")
+                                 .arg(reach(run.examined, run.estimated, run.estimateSettled,
+                                            tr("%1 file"), tr("%1 files")),
+                                      hits, seconds(run.seconds)));
         return withSkips(tr("%1 among %2 in %3")
                              .arg(hits, count(pictures, tr("%1 picture"), tr("%1 pictures")),
                                   seconds(run.seconds)));
@@ -123,7 +125,10 @@ QString RunReport::summary(const RunSummary& run)
         if (run.outcome == RunSummary::Outcome::Failed)
             return tr("Index search failed: %1").arg(PathText::display(run.error));
         if (run.outcome == RunSummary::Outcome::Stopped)
-            return withStale(tr("Index search stopped after %1: %2").arg(entries, hits));
+            return withStale(
+                tr("Index search stopped after %1: %2")
+                    .arg(reach(run.examined, run.estimated, true, tr("%1 entry"), tr("%1 entries")),
+                         hits));
         // An engine that counted no entries says nothing about them.
         if (run.examined < run.hits)
             return withStale(tr("Index search: %1 in %2").arg(hits, seconds(run.seconds)));
@@ -154,7 +159,8 @@ QString RunReport::summary(const RunSummary& run)
                 return tr("Index not written: %1. The existing index was kept unchanged.")
                     .arg(error);
             return tr("Index creation stopped after %1; the existing index was kept unchanged.")
-                .arg(count(run.examined, tr("%1 file"), tr("%1 files")));
+                .arg(reach(run.examined, run.estimated, run.estimateSettled, tr("%1 file"),
+                           tr("%1 files")));
         case RunSummary::IndexResult::NotWritten:
             return error.isEmpty() ? tr("Index not written.")
                                    : tr("Index not written: %1").arg(error);
@@ -165,7 +171,36 @@ QString RunReport::summary(const RunSummary& run)
     return {};
 }
 
-QString RunReport::groups(const RunSummary& run, std::int64_t held, std::int64_t pictures)
+QString RunReport::reach(std::int64_t done, std::int64_t estimated, bool settled,
+                         const QString& one, const QString& many)
+{
+    if (estimated < 0 || (estimated <= done && !settled))
+        return count(done, one, many);
+    // The plural of the whole decides: "1 of about 5 files".
+    const QString whole = count(std::max(estimated, done), one, many);
+    return (settled ? tr("%1 of about %2") : tr("%1 of at least %2")).arg(number(done), whole);
+}
+
+QString RunReport::noHits(const RunSummary& run)
+{
+    switch (run.outcome) {
+    case RunSummary::Outcome::Finished:
+        return tr("No pictures like the target were found.");
+    case RunSummary::Outcome::Stopped:
+        if (run.kind == RunSummary::Kind::IndexSearch)
+            return tr("Stopped after %1; no look-alikes among them.")
+                .arg(reach(run.examined, run.estimated, true, tr("%1 entry"), tr("%1 entries")));
+        return tr("Stopped after %1; no look-alikes among them.")
+            .arg(reach(run.examined, run.estimated, run.estimateSettled, tr("%1 file"),
+                       tr("%1 files")));
+    case RunSummary::Outcome::Failed:
+        break;
+    }
+    return tr("The search failed; the line below says why.");
+}
+
+QString RunReport::groups(const RunSummary& run, std::int64_t held, std::int64_t pictures,
+                          const GroupingState* where)
 {
     // What an index no longer told right is said with the skips: entries of
     // changed files were decoded again, those of files gone left out.
@@ -189,13 +224,21 @@ QString RunReport::groups(const RunSummary& run, std::int64_t held, std::int64_t
     case RunSummary::Outcome::Failed:
         return tr("Grouping failed: %1").arg(PathText::display(run.error));
     case RunSummary::Outcome::Stopped:
+        if (where != nullptr) {
+            const QString detail = phaseDetail(*where);
+            const QString phase = detail.isEmpty()
+                                      ? phaseName(where->phase)
+                                      : tr("%1: %2").arg(phaseName(where->phase), detail);
+            return withSkips(tr("Grouping stopped after %1 while %2; no groups are shown")
+                                 .arg(seconds(run.seconds), phase));
+        }
         return withSkips(tr("Grouping stopped after %1 in %2; no groups are shown")
                              .arg(count(pictures, tr("%1 picture read"), tr("%1 pictures read")),
                                   seconds(run.seconds)));
     case RunSummary::Outcome::Finished:
         break;
     }
-    if (run.hits == 0)
+    if (run.hits == 0 && held < 0)
         return withSkips(
             tr("No look-alike groups among %1 in %2").arg(among, seconds(run.seconds)));
     const QString found = count(run.hits, tr("%1 group"), tr("%1 groups"));
@@ -258,33 +301,97 @@ QString RunReport::reason(const StartResult& result)
     return why;
 }
 
+QString RunReport::timeLeft(std::int64_t done, std::int64_t total, double elapsed)
+{
+    // The pace of the first seconds or files says little.
+    if (elapsed < 5.0 || done < 50 || total <= done)
+        return {};
+    const double left = static_cast<double>(total - done) * elapsed / static_cast<double>(done);
+    if (left < 60.0)
+        return tr("less than a minute left");
+    if (left < 5400.0)
+        return tr("about %1 min left").arg(static_cast<qlonglong>(std::lround(left / 60.0)));
+    return tr("about %1 h left").arg(QLocale().toString(left / 3600.0, 'f', 1));
+}
+
 QString RunReport::progress(RunSummary::Kind kind, std::int64_t examined, std::int64_t hits,
-                            double elapsed)
+                            double elapsed, std::int64_t estimated, bool settled)
 {
     QStringList parts;
-    if (kind != RunSummary::Kind::IndexSearch)
-        parts << count(examined, tr("%1 file examined"), tr("%1 files examined"));
+    if (kind != RunSummary::Kind::IndexSearch) {
+        if (estimated < 0)
+            parts << count(examined, tr("%1 file examined"), tr("%1 files examined"));
+        else if (!settled)
+            parts << count(examined, tr("Examined %1 file (counting…)"),
+                           tr("Examined %1 files (counting…)"));
+        else
+            parts << tr("Examined %1")
+                         .arg(reach(examined, estimated, true, tr("%1 file"), tr("%1 files")));
+        if (settled)
+            if (const QString left = timeLeft(examined, estimated, elapsed); !left.isEmpty())
+                parts << left;
+    }
     if (kind != RunSummary::Kind::IndexCreation)
         parts << count(hits, tr("%1 hit"), tr("%1 hits"));
     parts << clock(elapsed);
     return parts.join(QStringLiteral(" · "));
 }
 
-QString RunReport::groupingProgress(bool fromIndex, std::int64_t examined, std::uint64_t pairsDone,
-                                    std::uint64_t pairsTotal, std::uint64_t groups, double elapsed)
+QString RunReport::phaseName(GroupingPhase phase)
 {
-    QStringList parts;
-    if (pairsTotal > 0) {
-        // Whole percent, rounded down: 100 % only once every pair is settled.
-        const std::uint64_t percent = std::min(pairsDone, pairsTotal) * 100 / pairsTotal;
-        parts << tr("%1 % of the pairs compared").arg(percent)
-              << count(static_cast<std::int64_t>(groups), tr("%1 group so far"),
-                       tr("%1 groups so far"));
-    } else if (fromIndex) {
-        parts << tr("Reading the index file");
-    } else {
-        parts << count(examined, tr("%1 file examined"), tr("%1 files examined"));
+    switch (phase) {
+    case GroupingPhase::Reading:
+        return tr("reading the index file");
+    case GroupingPhase::Decoding:
+        return tr("decoding");
+    case GroupingPhase::Checking:
+        return tr("decoding again the pictures changed since indexed");
+    case GroupingPhase::Comparing:
+        return tr("comparing pairs");
+    case GroupingPhase::Confirming:
+        return tr("confirming the matches by their fingerprints");
+    case GroupingPhase::Forming:
+        return tr("forming groups");
     }
+    return {};
+}
+
+QString RunReport::phaseDetail(const GroupingState& state)
+{
+    switch (state.phase) {
+    case GroupingPhase::Reading:
+        return count(state.examined, tr("%1 entry checked"), tr("%1 entries checked"));
+    case GroupingPhase::Decoding:
+        return reach(state.examined, state.settled ? state.estimated : -1, true, tr("%1 file"),
+                     tr("%1 files"));
+    case GroupingPhase::Comparing:
+        if (state.pairsTotal == 0)
+            return {};
+        // Whole percent, rounded down: 100 % only once every pair is settled.
+        return tr("%1 % settled")
+            .arg(std::min(state.pairsDone, state.pairsTotal) * 100 / state.pairsTotal);
+    case GroupingPhase::Forming:
+        return count(static_cast<std::int64_t>(state.groups), tr("%1 group so far"),
+                     tr("%1 groups so far"));
+    case GroupingPhase::Checking:
+    case GroupingPhase::Confirming:
+        break;
+    }
+    return {};
+}
+
+QString RunReport::groupingProgress(const GroupingState& state, double elapsed)
+{
+    QString phase = phaseName(state.phase);
+    if (!phase.isEmpty())
+        phase[0] = phase[0].toUpper();
+    QStringList parts{phase};
+    if (const QString detail = phaseDetail(state); !detail.isEmpty())
+        parts << detail;
+    if (state.phase == GroupingPhase::Decoding && state.settled)
+        if (const QString left = timeLeft(state.examined, state.estimated, elapsed);
+            !left.isEmpty())
+            parts << left;
     parts << clock(elapsed);
     return parts.join(QStringLiteral(" · "));
 }

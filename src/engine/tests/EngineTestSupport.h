@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
 #include <functional>
@@ -124,6 +125,15 @@ private:
     std::condition_variable m_signal;
     std::vector<Event> m_events;
 };
+
+// Holds a walk at its first file until the count beside it is through, however
+// long a busy machine keeps it behind; its total then, `before` from then on.
+inline std::int64_t countedAhead(const TGraphicSearch& engine, std::int64_t before)
+{
+    while (before < 0 && !engine.fileEstimate().settled)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return before < 0 ? engine.fileEstimate().files : before;
+}
 
 // Holds a started worker back until released, so that a test can act while
 // the engine is known to be working.

@@ -7,9 +7,11 @@
 #include <QBuffer>
 #include <QTest>
 
+#include <chrono>
 #include <clocale>
 #include <condition_variable>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace ovrin;
@@ -255,6 +257,33 @@ private Q_SLOTS:
             QCOMPARE(summary.skipped[std::size_t(SkipReason::NotAnImage)], std::int64_t(1));
             QCOMPARE(summary.skipped[std::size_t(SkipReason::SpecialFile)], std::int64_t(1));
         }
+    }
+
+    // The count beside a grouping's walk (held at its first file: one thread
+    // decodes few ahead) meets what the walk meets; the phase follows the run.
+    void aGroupingCountsItsFilesAndTellsItsPhase()
+    {
+        Fixture f;
+        f.folder("b/deeper");
+        f.image("a.png", 1);
+        f.image("b/deeper/b2.png", 3);
+        for (const char* name : {"b/t1.txt", "t2.txt", "t3.txt", "t4.txt"})
+            f.text(name);
+        f.link(f.root + "/b", "b-again");
+        f.engine->setJobs(1);
+        std::atomic<int> decoding{0};
+        std::atomic<std::int64_t> counted{-1};
+        f.recorder.onProgress = [&](const std::string&) {
+            counted.store(countedAhead(*f.engine, counted.load()));
+            if (f.engine->groupingProgress().phase.load() == GroupingPhase::Decoding)
+                ++decoding;
+        };
+        f.engine->setTopDirPath(f.root);
+        QVERIFY(f.run([&] { return f.engine->beginGroups(); }));
+        QCOMPARE(decoding.load(), 8);
+        QCOMPARE(f.engine->groupingProgress().phase.load(), GroupingPhase::Forming);
+        QCOMPARE(counted.load(), std::int64_t(8));
+        QCOMPARE(f.engine->lastRunSummary().estimated, std::int64_t(8));
     }
 
     void stopLetsTheFileInHandFinish_data()

@@ -4,6 +4,9 @@
 
 #include "engine/TGraphicSearch.h"
 #include "signature/TFileInfo.h"
+#include "ui/Ovrin.h"
+#include "ui/TSearchDlg.h"
+#include "ui_TSearchDlg.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -35,6 +38,7 @@ QObject* makeReviewsTests();
 QObject* makeActionsTests();
 QObject* makeCompareTests();
 QObject* makeFactsTests();
+QObject* makeStatesTests();
 
 struct Alert {
     QString message;
@@ -54,6 +58,21 @@ inline void whenShown(QDialog* dialog, std::function<void()> steps)
         steps();
     });
     poll->start();
+}
+
+// Fills the search dialog for a folder search once it is shown, and confirms it.
+inline void confirmSearch(ui::Ovrin& controller, const QString& target, const QString& folder)
+{
+    ui::TSearchDlg* dialog = controller.searchDlg();
+    whenShown(dialog, [dialog, target, folder] {
+        Ui::TSearchDlg& w = dialog->widgets();
+        w.tfTargetFilePath->setText(target);
+        w.tfTopDirPath->setText(folder);
+        w.rbSelectSearchDirectory->setChecked(true);
+        w.cbxBits->setCurrentText(QStringLiteral("3"));
+        w.cbxMatchRate->setCurrentText(QStringLiteral("70"));
+        QTest::mouseClick(w.btnOk, Qt::LeftButton);
+    });
 }
 
 inline void dropOn(QMainWindow* window, const QList<QUrl>& urls)

@@ -12,7 +12,7 @@ int main(int argc, char** argv)
     for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests,
                        ovrin::uitest::makeExclusionsTests, ovrin::uitest::makeReviewsTests,
                        ovrin::uitest::makeActionsTests, ovrin::uitest::makeCompareTests,
-                       ovrin::uitest::makeFactsTests}) {
+                       ovrin::uitest::makeFactsTests, ovrin::uitest::makeStatesTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }

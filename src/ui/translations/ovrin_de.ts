@@ -727,10 +727,6 @@
         <translation>Suche fehlgeschlagen: %1</translation>
     </message>
     <message>
-        <source>Stopped after %1 of the pictures: %2 in %3</source>
-        <translation>Gestoppt nach %1 der Bilder: %2 in %3</translation>
-    </message>
-    <message>
         <source>%1 among %2 in %3</source>
         <translation>%1 unter %2 in %3</translation>
     </message>
@@ -919,20 +915,12 @@
         <translation>%1 Dateien geprüft</translation>
     </message>
     <message>
-        <source>%1 % of the pairs compared</source>
-        <translation>%1 % der Paare verglichen</translation>
-    </message>
-    <message>
         <source>%1 group so far</source>
         <translation>bisher %1 Gruppe</translation>
     </message>
     <message>
         <source>%1 groups so far</source>
         <translation>bisher %1 Gruppen</translation>
-    </message>
-    <message>
-        <source>Reading the index file</source>
-        <translation>Indexdatei wird gelesen</translation>
     </message>
     <message>
         <source>No such file.</source>
@@ -1021,6 +1009,98 @@
     <message>
         <source>%1 left out by the exclusions</source>
         <translation>%1 durch die Ausschlüsse ausgelassen</translation>
+    </message>
+    <message>
+        <source>Stopped after %1: %2 in %3</source>
+        <translation>Gestoppt nach %1: %2 in %3</translation>
+    </message>
+    <message>
+        <source>%1 of about %2</source>
+        <translation>%1 von etwa %2</translation>
+    </message>
+    <message>
+        <source>%1 of at least %2</source>
+        <translation>%1 von mindestens %2</translation>
+    </message>
+    <message>
+        <source>No pictures like the target were found.</source>
+        <translation>Es wurden keine Bilder gefunden, die der Vorlage ähneln.</translation>
+    </message>
+    <message>
+        <source>Stopped after %1; no look-alikes among them.</source>
+        <translation>Gestoppt nach %1; keine ähnlichen Bilder darunter.</translation>
+    </message>
+    <message>
+        <source>The search failed; the line below says why.</source>
+        <translation>Die Suche ist fehlgeschlagen; die Zeile unten sagt, warum.</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Grouping stopped after %1 while %2; no groups are shown</source>
+        <translation>Gruppierung nach %1 beim %2 gestoppt; es werden keine Gruppen gezeigt</translation>
+    </message>
+    <message>
+        <source>less than a minute left</source>
+        <translation>weniger als eine Minute übrig</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>noch etwa %1 min</translation>
+    </message>
+    <message>
+        <source>about %1 h left</source>
+        <translation>noch etwa %1 h</translation>
+    </message>
+    <message>
+        <source>Examined %1 file (counting…)</source>
+        <translation>%1 Datei geprüft (wird gezählt …)</translation>
+    </message>
+    <message>
+        <source>Examined %1 files (counting…)</source>
+        <translation>%1 Dateien geprüft (wird gezählt …)</translation>
+    </message>
+    <message>
+        <source>Examined %1</source>
+        <translation>Geprüft: %1</translation>
+    </message>
+    <message>
+        <source>reading the index file</source>
+        <translation>Lesen der Indexdatei</translation>
+    </message>
+    <message>
+        <source>decoding</source>
+        <translation>Dekodieren</translation>
+    </message>
+    <message>
+        <source>decoding again the pictures changed since indexed</source>
+        <translation>Nachdekodieren der seit dem Indizieren geänderten Bilder</translation>
+    </message>
+    <message>
+        <source>comparing pairs</source>
+        <translation>Vergleichen der Paare</translation>
+    </message>
+    <message>
+        <source>confirming the matches by their fingerprints</source>
+        <translation>Bestätigen der Treffer anhand ihrer Fingerabdrücke</translation>
+    </message>
+    <message>
+        <source>forming groups</source>
+        <translation>Bilden der Gruppen</translation>
+    </message>
+    <message>
+        <source>%1 entry checked</source>
+        <translation>%1 Eintrag geprüft</translation>
+    </message>
+    <message>
+        <source>%1 entries checked</source>
+        <translation>%1 Einträge geprüft</translation>
+    </message>
+    <message>
+        <source>%1 % settled</source>
+        <translation>%1 % entschieden</translation>
     </message>
 </context>
 <context>
@@ -1853,10 +1933,6 @@ Gegenüber der Vorlage: %2</translation>
         <translation>Es wurden keine Gruppen ähnlicher Bilder gefunden.</translation>
     </message>
     <message>
-        <source>No pictures like the target were found.</source>
-        <translation>Es wurden keine Bilder gefunden, die der Vorlage ähneln.</translation>
-    </message>
-    <message>
         <source>The index file could not be written.</source>
         <translation>Die Indexdatei konnte nicht geschrieben werden.</translation>
     </message>
@@ -2165,6 +2241,18 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>&amp;Undo</source>
         <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>Taken for the next run: %1.</source>
+        <translation>Für den nächsten Lauf übernommen: %1.</translation>
+    </message>
+    <message>
+        <source>%1 (gone)</source>
+        <translation>%1 (weg)</translation>
+    </message>
+    <message>
+        <source>The picture is no longer there.</source>
+        <translation>Das Bild ist nicht mehr da.</translation>
     </message>
 </context>
 <context>
