@@ -173,7 +173,18 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent)
     m_parts[ReferenceSide].view->setFocus();
 }
 
-CompareView::~CompareView() = default;
+CompareView::~CompareView()
+{
+    // The views outlive this part of the object while QWidget deletes its
+    // children, and their scroll bars still move as they go: nothing of them
+    // may call back into it then.
+    for (Part& part : m_parts) {
+        part.view->zoomWheel = {};
+        part.view->resized = {};
+        part.view->horizontalScrollBar()->disconnect(this);
+        part.view->verticalScrollBar()->disconnect(this);
+    }
+}
 
 void CompareView::retranslate()
 {
