@@ -61,6 +61,7 @@ std::thread PictureWalk::startCount(const std::atomic<bool>& done)
         // Behind the decoding threads: the count only tells how far the run is.
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
         FolderWalk walk;
+        walk.setExclusions(m_run.settings().exclusions);
         int error = 0;
         if (!openWalk(walk, &error))
             return;

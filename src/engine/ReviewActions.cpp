@@ -51,6 +51,18 @@ std::optional<FileIdentity> fileIdentity(const std::string& path)
     return status ? std::optional(status->identity) : std::nullopt;
 }
 
+// Whether a picture that stays is still there with the content it was
+// examined with, as far as its size and modification time tell (a link made
+// to it moves its status change time).
+bool keptAsExamined(const ExaminedPicture& picture)
+{
+    const auto status = FileManager::fileStatus(picture.path);
+    if (!status)
+        return false;
+    return !picture.stamp ||
+           (status->size == picture.stamp->size && status->modifiedNs == picture.stamp->modifiedNs);
+}
+
 bool exists(const std::string& path)
 {
     struct stat st {};
@@ -374,6 +386,26 @@ Acted placed(const std::string& path, ActionKind kind, const std::string& at,
     return acted;
 }
 
+// Whether the file the trash took is the one checked: a folder on the way
+// swapped for a link between the check and the move sends another file.
+bool trashedAsChecked(const std::string& trashedAs, const FileStatus& checked)
+{
+    return nameIdentity(trashedAs) == checked.identity ||
+           fileIdentity(trashedAs) == checked.identity;
+}
+
+// Brings back at once what the trash took in place of the picture checked.
+Acted putBackChanged(const std::string& path, const std::string& trashedAs)
+{
+    if (platform::Trash::restore(trashedAs, path) == 0)
+        return refused(path, ActionRefusal::Changed);
+    Acted acted = placed(path, ActionKind::Trash, trashedAs,
+                         nameIdentity(trashedAs).value_or(FileIdentity{}));
+    acted.outcome.refusal = ActionRefusal::Changed;
+    acted.outcome.detail = trashedAs;
+    return acted;
+}
+
 Acted trashFile(const std::string& path, const FileStatus& checked)
 {
     if (!stillAsChecked(path, checked))
@@ -381,6 +413,8 @@ Acted trashFile(const std::string& path, const FileStatus& checked)
     const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
     if (!trashed)
         return refused(path, ActionRefusal::Failed, trashed.place, trashError(trashed));
+    if (!trashedAsChecked(trashed.trashedAs, checked))
+        return putBackChanged(path, trashed.trashedAs);
     return placed(path, ActionKind::Trash, trashed.trashedAs,
                   nameIdentity(trashed.trashedAs).value_or(FileIdentity{}));
 }
@@ -433,6 +467,8 @@ Acted replaceWithLink(const std::string& path, const FileStatus& checked,
     const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
     if (!trashed)
         return refused(path, ActionRefusal::Failed, trashed.place, trashError(trashed));
+    if (!trashedAsChecked(trashed.trashedAs, checked))
+        return putBackChanged(path, trashed.trashedAs);
     const FileIdentity original = nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
     int error = 0;
     if (::linkat(AT_FDCWD, keptPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
@@ -498,8 +534,11 @@ applyRules(const ActionRequest& request, std::vector<std::optional<FileIdentity>
         bool any = false;
         if (group < request.kept.size())
             for (const ExaminedPicture& picture : request.kept[group])
-                any = any ||
-                      (!asked.contains(picture.path) && fileIdentity(picture.path).has_value());
+                // A hard link checks its kept copy whole, and says so.
+                any = any || (!asked.contains(picture.path) &&
+                              (request.kind == ActionKind::HardLink
+                                   ? fileIdentity(picture.path).has_value()
+                                   : keptAsExamined(picture)));
         groupStays.emplace(group, any);
         return any;
     };
@@ -615,6 +654,7 @@ ActionReport ActionJournal::perform(const ActionRequest& request, const std::ato
         }
     }
     if (!steps.empty()) {
+        report.journaled = true;
         m_last = std::move(steps);
         m_lastKind = request.kind;
     }
@@ -663,6 +703,13 @@ ActionReport ActionJournal::undo()
             if (nameIdentity(aside) != FileIdentity{step.linkDevice, step.linkInode}) {
                 renameWithoutReplacing(aside, path);
                 return outcome(path, ActionRefusal::Occupied, path);
+            }
+            // With the kept copy gone meanwhile, the link is the last name of
+            // its picture: removing it would lose that picture.
+            struct stat st {};
+            if (::lstat(aside.c_str(), &st) != 0 || st.st_nlink < 2) {
+                renameWithoutReplacing(aside, path);
+                return outcome(path, ActionRefusal::LastOfGroup, path);
             }
         } else if (exists(path)) {
             return outcome(path, ActionRefusal::Occupied, path);

@@ -93,6 +93,10 @@ struct ActionReport {
     std::vector<ActionOutcome> done;
     std::vector<ActionOutcome> refused;
     bool undo = false; // the report of an undo
+    // Whether something moved that an undo can bring back: what was done, and
+    // a refused picture whose file could not be put back at once (its
+    // placedAt says where it lies).
+    bool journaled = false;
 };
 
 // Carries out actions and remembers the last one, so that it can be undone.

@@ -146,6 +146,19 @@ int GroupTreeModel::restorePaths(const std::vector<std::string>& paths)
     return static_cast<int>(back);
 }
 
+void GroupTreeModel::restampReferencesOf(const std::vector<std::string>& members)
+{
+    const std::set<std::string> asked(members.begin(), members.end());
+    for (const LookAlikeGroup& group : m_arranged)
+        for (const LookAlikeMember& member : group.members)
+            if (asked.count(tablePath(member.index)) != 0) {
+                const std::string& reference = tablePath(group.reference);
+                if (const auto stamp = currentStamp(reference))
+                    m_restamped[reference] = *stamp;
+                break;
+            }
+}
+
 std::optional<TFileStamp> GroupTreeModel::restamped(const std::string& path) const
 {
     const auto found = m_restamped.find(path);

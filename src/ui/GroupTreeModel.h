@@ -125,6 +125,9 @@ public:
     // The stamp of a picture put back by an undo, whose move back stamped it
     // anew; none for the others, which keep the result's.
     std::optional<TFileStamp> restamped(const std::string& path) const;
+    // Takes the stamps the references of the groups holding these members
+    // have now.
+    void restampReferencesOf(const std::vector<std::string>& members);
 
     void setThumbnails(ThumbnailCache* thumbnails) { m_thumbnails = thumbnails; }
     void setMarks(MarkSet* marks);

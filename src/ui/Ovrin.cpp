@@ -1183,8 +1183,8 @@ void Ovrin::menuUndoAction()
 std::string Ovrin::actionRoot() const
 {
     if (m_view == View::Groups) {
-        if (m_groupsStarted.method == TGraphicSearch::kSearchDirectory && m_groupsStarted.folder)
-            return *m_groupsStarted.folder;
+        if (m_groupsRun.method == TGraphicSearch::kSearchDirectory && m_groupsRun.folder)
+            return *m_groupsRun.folder;
         // An index may lie anywhere: the pictures' own common folder keeps
         // the most of their places.
         const LookAlikeResult* result = m_groups->result();
@@ -1272,12 +1272,21 @@ void Ovrin::actionEnded(ActionReport report)
     std::vector<std::string> paths;
     for (const ActionOutcome& done : report.done)
         paths.push_back(done.path);
+    // A picture whose file went but could not come back at once is gone from
+    // its place all the same, until the undo.
+    if (!report.undo)
+        for (const ActionOutcome& refused : report.refused)
+            if (!refused.placedAt.empty())
+                paths.push_back(refused.path);
     // One that did nothing leaves the one before it to be undone.
-    if (!report.undo && !report.done.empty()) {
+    if (!report.undo && report.journaled) {
         m_journalView = m_actingView;
         m_journalKind = report.kind;
     }
     const bool groups = m_actingView == View::Groups;
+    // A link made or taken back moves the kept copy's status change time.
+    if (groups && report.kind == ActionKind::HardLink)
+        m_groups->restampReferencesOf(paths);
     if (report.undo) {
         if (groups)
             m_groups->restorePaths(paths);
@@ -1621,12 +1630,22 @@ void Ovrin::menuSaveReviewAction()
         return;
     if (QFileInfo(*path).suffix().isEmpty())
         *path += QString::fromLatin1(ReviewFile::kExtension);
-    const GroupsRequest& values = m_groupsValues;
-    const Review review = ReviewFile::fromGroups(
+    // The settings of the groups shown, not of the next run.
+    const GroupsRequest& values = m_groupsRun;
+    Review review = ReviewFile::fromGroups(
         *result, m_groups->groups(), m_groups->referenceGone(),
         [this](const std::string& file) { return m_groupMarks->isMarked(file); },
         {values.method, values.folder, values.index, values.bits, values.matchRate,
          values.similarity, values.keep, values.preferred});
+    // Files an action moved back or linked to carry their new stamp, or the
+    // review would take them for changed when it is opened.
+    SignatureTable& saved = review.result.table;
+    for (std::size_t i = 0; i < saved.paths.size() && i < saved.facts.size(); ++i)
+        if (const auto stamp = m_groups->restamped(saved.paths[i])) {
+            saved.facts[i].size = stamp->size;
+            saved.facts[i].modifiedNs = stamp->modifiedNs;
+            saved.facts[i].changedNs = stamp->changedNs;
+        }
     const std::vector<std::uint8_t> bytes = ReviewFile::encode(review);
     const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
                           static_cast<qsizetype>(bytes.size()));
@@ -1640,7 +1659,8 @@ void Ovrin::menuSaveReviewAction()
 
 void Ovrin::menuOpenReviewAction()
 {
-    if (m_runKind != RunKind::None || isCheckingTarget() || m_readingReview)
+    // An action under way is about to take rows from the groups shown.
+    if (m_runKind != RunKind::None || isCheckingTarget() || m_readingReview || m_acting)
         return;
     const auto path = UiHooks::openFile(m_window.get(), m_reviewFolder, {}, reviewFilter());
     if (!path)
@@ -1834,7 +1854,7 @@ void Ovrin::updateActions()
     m_ui->actionSelectMembers->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionExportGroups->setEnabled(groups && m_groups->rowCount() > 0);
     m_ui->actionSaveReview->setEnabled(groups && m_groups->rowCount() > 0);
-    m_ui->actionOpenReview->setEnabled(!working && !m_readingReview);
+    m_ui->actionOpenReview->setEnabled(!working && !m_readingReview && !m_acting);
     m_ui->actionOpen->setEnabled(selected);
     m_ui->actionShowInFolder->setEnabled(selected);
     m_ui->actionCopyPaths->setEnabled(selected);

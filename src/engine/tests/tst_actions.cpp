@@ -104,6 +104,7 @@ private Q_SLOTS:
         row("protected by its real place", ActionRefusal::Protected, "alias");
         row("last of its group", ActionRefusal::LastOfGroup);
         row("kept copy asked for too", ActionRefusal::LastOfGroup);
+        row("kept copy rewritten", ActionRefusal::LastOfGroup);
         row("link to the kept copy", ActionRefusal::Alias, "kept");
         row("hard link of the kept copy", ActionRefusal::Alias, "kept");
         row("missing", ActionRefusal::Missing);
@@ -137,6 +138,8 @@ private Q_SLOTS:
             }
         } else if (kind == "last of its group") {
             request.kept[0].clear();
+        } else if (kind == "kept copy rewritten") {
+            request.kept[0][0].stamp->size += 1;
         } else if (kind == "kept copy asked for too") {
             request.items.push_back({examined(kept), 0});
         } else if (kind.find("link") != std::string::npos) {
@@ -270,6 +273,15 @@ private Q_SLOTS:
         struct stat st {};
         QCOMPARE(::stat(kept.c_str(), &st), 0);
         QCOMPARE(st.st_nlink, nlink_t(1));
+
+        // With the kept copy gone meanwhile, the link is all that is left of it.
+        QCOMPARE(journal.perform(group(ActionKind::HardLink, {b}, {kept})).done.size(), 1u);
+        QVERIFY(QFile::remove(QString::fromStdString(kept)));
+        const ActionReport undone = journal.undo();
+        QCOMPARE(undone.refused.size(), 1u);
+        QCOMPARE(undone.refused[0].refusal, ActionRefusal::LastOfGroup);
+        QCOMPARE(::stat(b.c_str(), &st), 0);
+        QVERIFY(st.st_ino != original);
     }
 };
 
