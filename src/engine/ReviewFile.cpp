@@ -4,6 +4,7 @@
 #include "indexfile/TChunk.h"
 #include "platform/FileHandle.h"
 #include "platform/FileManager.h"
+#include "signature/TFileInfo.h"
 
 #include <bit>
 #include <cerrno>
@@ -491,15 +492,37 @@ std::vector<std::string> ReviewFile::leaveOutChanged(
     Review& review, const std::function<std::optional<TFileStamp>(const std::string&)>& stampOf)
 {
     LookAlikeResult& result = review.result;
-    const SignatureTable& table = result.table;
+    SignatureTable& table = result.table;
     std::vector<std::string> leftOut;
+    // A file moved to the trash and back, or linked to, keeps its content
+    // and times but gets a new status change time: decoded again, it is the
+    // picture the review holds when its signature is the same.
+    const auto sameSignature = [&table](std::size_t entry) {
+        std::int32_t side = 1;
+        while (side * side < table.count)
+            ++side;
+        if (side * side != table.count)
+            return false;
+        TFileInfo info(table.paths[entry]);
+        if (info.loadThumbnail(side) != platform::LoadFailure::None)
+            return false;
+        const auto* saved = table.values.data() + entry * static_cast<std::size_t>(table.count);
+        return std::equal(info.thumbnail().begin(), info.thumbnail().end(), saved,
+                          saved + table.count) &&
+               info.thumbnail().size() == static_cast<std::size_t>(table.count);
+    };
     const auto unchanged = [&](std::size_t entry) {
         const auto now = stampOf(table.paths[entry]);
-        const SignatureTable::Facts& saved = table.facts[entry];
+        SignatureTable::Facts& saved = table.facts[entry];
         // A status change time of 0 was not known when the review was made.
-        if (now && now->size == saved.size && now->modifiedNs == saved.modifiedNs &&
-            (saved.changedNs == 0 || now->changedNs == saved.changedNs))
-            return true;
+        if (now && now->size == saved.size && now->modifiedNs == saved.modifiedNs) {
+            if (saved.changedNs == 0 || now->changedNs == saved.changedNs)
+                return true;
+            if (sameSignature(entry)) {
+                saved.changedNs = now->changedNs;
+                return true;
+            }
+        }
         leftOut.push_back(table.paths[entry]);
         return false;
     };

@@ -571,14 +571,13 @@ QString CompareView::difference() const
         const std::int64_t seconds = std::abs(later) / 1000;
         QString span;
         if (seconds >= 86400)
-            span =
-                tr("%n day(s)", nullptr, int(std::min<std::int64_t>(seconds / 86400, INT32_MAX)));
+            span = RunReport::count(seconds / 86400, tr("%1 day"), tr("%1 days"));
         else if (seconds >= 3600)
-            span = tr("%n hour(s)", nullptr, int(seconds / 3600));
+            span = RunReport::count(seconds / 3600, tr("%1 hour"), tr("%1 hours"));
         else if (seconds >= 60)
-            span = tr("%n minute(s)", nullptr, int(seconds / 60));
+            span = RunReport::count(seconds / 60, tr("%1 minute"), tr("%1 minutes"));
         else
-            span = tr("%n second(s)", nullptr, int(seconds));
+            span = RunReport::count(seconds, tr("%1 second"), tr("%1 seconds"));
         found << (seconds == 0 ? tr("modified at the same time")
                   : later > 0  ? tr("modified %1 later").arg(span)
                                : tr("modified %1 earlier").arg(span));

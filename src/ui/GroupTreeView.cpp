@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <tuple>
@@ -11,7 +12,38 @@
 
 namespace ovrin::ui {
 
-GroupTreeView::GroupTreeView(QWidget* parent) : QTreeView(parent) {}
+namespace {
+
+// A row is as high as its tallest visible cell: with the thumbnails' column
+// scrolled out of sight the rows would fall to one line of text and cut the
+// two-line facts. Every other column asks for the height a thumbnail takes.
+class RowFloorDelegate : public QStyledItemDelegate {
+public:
+    explicit RowFloorDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        QStyleOptionViewItem decorated = option;
+        decorated.features |= QStyleOptionViewItem::HasDecoration;
+        decorated.decorationSize = m_view->iconSize();
+        const QStyle* style = m_view->style();
+        const int floor =
+            style->sizeFromContents(QStyle::CT_ItemViewItem, &decorated, QSize(), m_view).height();
+        size.setHeight(std::max(size.height(), floor));
+        return size;
+    }
+
+private:
+    QAbstractItemView* m_view;
+};
+
+} // namespace
+
+GroupTreeView::GroupTreeView(QWidget* parent) : QTreeView(parent)
+{
+    setItemDelegate(new RowFloorDelegate(this));
+}
 
 void GroupTreeView::setPlaceholderText(const QString& text)
 {

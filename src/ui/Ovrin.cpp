@@ -1228,6 +1228,10 @@ void Ovrin::act(ActionKind kind)
         return;
     auto request = std::make_shared<const ActionRequest>(std::move(plan.request));
     m_actingView = m_view;
+    // Marked pictures come back marked by an undo.
+    m_actingMarked.clear();
+    if (targets.marked)
+        m_actingMarked.insert(targets.paths.begin(), targets.paths.end());
     startJournal([this, request] { return m_journal.perform(*request, &m_actionProceed); },
                  ActionText::working(kind, plan.acting.size(), false));
 }
@@ -1282,6 +1286,7 @@ void Ovrin::actionEnded(ActionReport report)
     if (!report.undo && report.journaled) {
         m_journalView = m_actingView;
         m_journalKind = report.kind;
+        m_journalMarked = std::move(m_actingMarked);
     }
     const bool groups = m_actingView == View::Groups;
     // A link made or taken back moves the kept copy's status change time.
@@ -1292,6 +1297,11 @@ void Ovrin::actionEnded(ActionReport report)
             m_groups->restorePaths(paths);
         else
             m_hits->restorePaths(paths);
+        std::vector<std::string> remarked;
+        for (const std::string& path : paths)
+            if (m_journalMarked.count(path) != 0)
+                remarked.push_back(path);
+        (groups ? m_groupMarks : m_hitMarks)->setMarked(remarked, true);
     } else {
         (groups ? m_groupMarks : m_hitMarks)->forget(paths);
         if (groups)
@@ -1587,6 +1597,8 @@ void Ovrin::menuKeepAndNextAction()
     tree->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
                                                      QItemSelectionModel::Rows);
     tree->scrollTo(row);
+    // In the last group the row stays where it was, with another reference.
+    previewGroupSelection();
 }
 
 void Ovrin::menuProtectedFoldersAction()
@@ -1805,6 +1817,8 @@ void Ovrin::showView(View view)
                                                     : PreviewPane::Mode::Hits);
     if (view == View::Hits)
         requestTargetPreview();
+    else
+        m_ui->contextStrip->setTargetImage({}); // the strip names no target for groups
     previewSelection();
     updateActions();
 }

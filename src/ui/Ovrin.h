@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -278,6 +279,10 @@ private:
     std::int64_t m_groupsPictures = -1;
     // Whose summary the status line shows; none while a run goes on or after
     // an index creation.
+    // The pictures an action under way, and the one an undo would take back,
+    // worked on as marked.
+    std::set<std::string> m_actingMarked;
+    std::set<std::string> m_journalMarked;
     std::optional<View> m_summaryOf;
     // Pictures an opened review left out as changed; -1 while the groups
     // shown come from a grouping.

@@ -1,5 +1,6 @@
 #include "engine/ReviewFile.h"
 #include "engine/tests/EngineTestSupport.h"
+#include "signature/TFileInfo.h"
 
 #include <algorithm>
 
@@ -171,6 +172,36 @@ private Q_SLOTS:
                 table.paths[review.result.groups[g].reference] + " " +
                 std::to_string(review.result.groups[g].members.size()));
         QCOMPARE(shown, groups);
+    }
+
+    // A picture moved to the trash and back keeps its content and times but
+    // not its status change time: it stays when it still gives its signature.
+    void aNewStatusChangeAloneIsCheckedByTheSignature()
+    {
+        QTemporaryDir dir;
+        Review review;
+        SignatureTable& table = review.result.table;
+        table.count = 64;
+        for (int i = 0; i < 2; ++i) {
+            const QString path = dir.filePath(QStringLiteral("p%1.png").arg(i));
+            test::writeImage(path, test::photoLike(80, 60, 7), "png");
+            TFileInfo info(path.toStdString());
+            QVERIFY(info.makeThumbnail(8));
+            const auto stamp = ReviewFile::stampNow(path.toStdString());
+            table.paths.push_back(path.toStdString());
+            table.values.insert(table.values.end(), info.thumbnail().begin(),
+                                info.thumbnail().end());
+            table.facts.push_back({4800, stamp->size, stamp->modifiedNs, stamp->changedNs + 1});
+        }
+        review.result.groups = {{0, {{1, 100, 100.0}}}};
+        review.referenceGone = {false};
+        review.marked.assign(2, false);
+        Review other = review;
+        QVERIFY(ReviewFile::leaveOutChanged(review).empty());
+        QCOMPARE(review.result.table.facts[1].changedNs,
+                 ReviewFile::stampNow(table.paths[1])->changedNs);
+        ++other.result.table.values[64]; // another picture's signature
+        QCOMPARE(ReviewFile::leaveOutChanged(other), std::vector<std::string>{table.paths[1]});
     }
 };
 
