@@ -63,6 +63,8 @@ ActionConfirmDlg::ActionConfirmDlg(const ActionConfirmation& confirmation, QWidg
         item->setToolTip(0, shown);
     }
     layout->addWidget(m_acting, 2);
+    // "None of them can be acted on" stands alone.
+    m_acting->setVisible(!confirmation.acting.empty());
 
     m_refused = new QListWidget(this);
     m_refused->setAccessibleName(confirmation.refusedTitle);
@@ -100,7 +102,9 @@ ActionConfirmDlg::ActionConfirmDlg(const ActionConfirmation& confirmation, QWidg
     QSize size = sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 90, 0));
     if (const QScreen* screen =
             parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableSize());
+        // Room left for the window's title and the desktop's panels.
+        size = size.boundedTo(
+            QSize(screen->availableSize().width(), screen->availableSize().height() * 4 / 5));
     resize(size);
 }
 

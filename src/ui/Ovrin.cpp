@@ -1667,6 +1667,7 @@ void Ovrin::menuSaveReviewAction()
         return;
     }
     m_reviewFolder = QFileInfo(*path).absolutePath();
+    report(tr("Review saved as %1").arg(*path));
 }
 
 void Ovrin::menuOpenReviewAction()

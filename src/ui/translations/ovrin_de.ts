@@ -2258,6 +2258,10 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
         <source>The picture is no longer there.</source>
         <translation>Das Bild ist nicht mehr da.</translation>
     </message>
+    <message>
+        <source>Review saved as %1</source>
+        <translation>Durchsicht gespeichert als %1</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::PreviewPane</name>
