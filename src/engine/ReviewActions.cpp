@@ -128,22 +128,6 @@ int renameWithoutReplacing(const std::string& from, const std::string& to)
     return renameWithoutReplacing(AT_FDCWD, from, AT_FDCWD, to);
 }
 
-// `path` as a folder, with every missing folder above it; 0 or errno.
-int makeFolders(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT)
-        return errno;
-    if (const std::string parent = FileManager::folderOf(path); parent != path)
-        if (const int error = makeFolders(parent); error != 0)
-            return error;
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-        return errno;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-}
-
 // What a check of a picture's file found; `status` is the file as decoded.
 struct Checked {
     ActionRefusal refusal = ActionRefusal::None;
@@ -428,7 +412,7 @@ Acted moveIntoFolder(const ExaminedPicture& picture, const ActionRequest& reques
     const std::string to = destinationFor(path, request);
     if (exists(to))
         return refused(path, ActionRefusal::Occupied, to);
-    if (const int error = makeFolders(FileManager::folderOf(to)); error != 0)
+    if (const int error = FileManager::makeFolders(FileManager::folderOf(to)); error != 0)
         return refused(path, ActionRefusal::Failed, FileManager::folderOf(to), error);
     if (!stillAsChecked(path, checked))
         return refused(path, ActionRefusal::Changed);
@@ -462,14 +446,11 @@ Acted replaceWithLink(const std::string& path, const FileStatus& checked,
     const auto folder = FileManager::fileStatus(FileManager::folderOf(path));
     if (!folder || folder->identity.device != link.device)
         return refused(path, ActionRefusal::OtherFileSystem, keptPath, EXDEV);
-    if (!stillAsChecked(path, checked))
-        return refused(path, ActionRefusal::Changed);
-    const platform::TrashOutcome trashed = platform::Trash::moveToTrash(path);
-    if (!trashed)
-        return refused(path, ActionRefusal::Failed, trashed.place, trashError(trashed));
-    if (!trashedAsChecked(trashed.trashedAs, checked))
-        return putBackChanged(path, trashed.trashedAs);
-    const FileIdentity original = nameIdentity(trashed.trashedAs).value_or(FileIdentity{});
+    Acted trashed = trashFile(path, checked);
+    if (trashed.outcome.refusal != ActionRefusal::None)
+        return trashed;
+    const std::string trashedAs = trashed.outcome.placedAt;
+    const FileIdentity original = trashed.placed;
     int error = 0;
     if (::linkat(AT_FDCWD, keptPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         error = errno;
@@ -482,16 +463,16 @@ Acted replaceWithLink(const std::string& path, const FileStatus& checked,
         // The new link moved the kept copy's status change time.
         if (const auto now = FileManager::fileStatus(keptPath))
             kept.status = *now;
-        return placed(path, ActionKind::HardLink, trashed.trashedAs, original, link);
+        return placed(path, ActionKind::HardLink, trashedAs, original, link);
     }
-    if (platform::Trash::restore(trashed.trashedAs, path) == 0)
+    if (platform::Trash::restore(trashedAs, path) == 0)
         return error == ESTALE ? refused(path, ActionRefusal::Changed, keptPath)
                                : refused(path, ActionRefusal::Failed, keptPath, error);
     // It stays in the trash, for an undo to bring back.
-    Acted acted = placed(path, ActionKind::Trash, trashed.trashedAs, original);
+    Acted acted = placed(path, ActionKind::Trash, trashedAs, original);
     acted.outcome.refusal = ActionRefusal::Failed;
     acted.outcome.error = error;
-    acted.outcome.detail = trashed.trashedAs;
+    acted.outcome.detail = trashedAs;
     return acted;
 }
 
@@ -719,7 +700,7 @@ ActionReport ActionJournal::undo()
                 renameWithoutReplacing(aside, path);
             return refused;
         };
-        if (const int made = makeFolders(FileManager::folderOf(path)); made != 0)
+        if (const int made = FileManager::makeFolders(FileManager::folderOf(path)); made != 0)
             return putBack(outcome(path, ActionRefusal::Failed, FileManager::folderOf(path), made));
         if (step.kind == ActionKind::MoveToFolder) {
             const Copied moved = moveFile(step.placedAt, path, step.signature, step.pixelNumber,

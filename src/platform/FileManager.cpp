@@ -342,6 +342,25 @@ bool FileManager::isSamePathIgnoringCase(const std::string& a, const std::string
     return i == a.size() && j == b.size();
 }
 
+int FileManager::makeFolders(const std::string& path, unsigned mode)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT)
+        return errno;
+    if (const std::string parent = folderOf(path); parent != path)
+        if (const int error = makeFolders(parent, mode); error != 0)
+            return error;
+    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) {
+        if ((mode & 077) == 0)
+            ::chmod(path.c_str(), static_cast<mode_t>(mode));
+    } else if (errno != EEXIST) {
+        return errno;
+    }
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
 std::string FileManager::folderOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');

@@ -104,6 +104,10 @@ public:
     static std::string appendPathComponent(const std::string& folder, const std::string& name);
     // The folder part of a path ("." for a bare name, "/" for the root).
     static std::string folderOf(const std::string& path);
+    // Makes `path` a folder, with every missing folder above it; 0 when it is
+    // one, else errno. Folders made private to the user (no group or other
+    // bits in `mode`) stay so whatever the umask.
+    static int makeFolders(const std::string& path, unsigned mode = 0777);
     // The path a link chain at `path` finally names, also when that file does
     // not exist yet: writing a file through a link must write the file it
     // names, never replace the link.

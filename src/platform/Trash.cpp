@@ -56,25 +56,6 @@ std::optional<std::string> homeTrashPath()
     return std::nullopt;
 }
 
-// Makes `path` a folder, with every missing folder above it, private to the
-// user; 0 when it is one, else errno.
-int makeFolders(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT)
-        return errno;
-    if (const std::string parent = FileManager::folderOf(path); parent != path)
-        if (const int error = makeFolders(parent); error != 0)
-            return error;
-    if (::mkdir(path.c_str(), 0700) == 0)
-        ::chmod(path.c_str(), 0700); // whatever the umask takes away
-    else if (errno != EEXIST)
-        return errno;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-}
-
 // A trash folder of this user at a file system's top: made where missing,
 // and used only as a real folder (no link) that the user owns.
 int makeOwnFolder(const std::string& path)
@@ -251,7 +232,7 @@ TrashOutcome Trash::moveToTrash(const std::string& path)
     if (homeStatus.st_dev == file.st_dev) {
         trash = *home;
         recorded = original;
-        if (const int error = makeFolders(trash); error != 0)
+        if (const int error = FileManager::makeFolders(trash, 0700); error != 0)
             return failure(unusable, error, trash);
     } else {
         struct stat folderStatus {};
@@ -272,7 +253,7 @@ TrashOutcome Trash::moveToTrash(const std::string& path)
     const std::string files = FileManager::appendPathComponent(trash, "files");
     const std::string info = FileManager::appendPathComponent(trash, "info");
     for (const std::string& part : {files, info})
-        if (const int error = makeFolders(part); error != 0)
+        if (const int error = FileManager::makeFolders(part, 0700); error != 0)
             return failure(unusable, error, unusablePlace);
     int error = 0;
     const Descriptor filesFd(FileManager::openFolder(files, &error));

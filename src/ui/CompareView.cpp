@@ -1,5 +1,6 @@
 #include "ui/CompareView.h"
 
+#include "ui/PreviewPane.h"
 #include "ui/RunReport.h"
 
 #include <QAction>
@@ -509,25 +510,7 @@ QString CompareView::caption(Side side) const
 {
     const Part& part = m_parts[side];
     const PictureInfo& info = part.info;
-    QStringList lines;
-    if (!part.picture.name.isEmpty())
-        lines << part.picture.name;
-    if (info.pixelSize.isValid()) {
-        QString size = tr("%1 × %2 pixels")
-                           .arg(QLocale().toString(info.pixelSize.width()),
-                                QLocale().toString(info.pixelSize.height()));
-        if (!info.format.isEmpty())
-            size += QStringLiteral(" · ") + info.format;
-        lines << size;
-    }
-    if (info.bytes >= 0) {
-        QString file = QLocale().formattedDataSize(info.bytes);
-        if (info.modifiedMs >= 0)
-            file += QStringLiteral(" · ") +
-                    QLocale().toString(QDateTime::fromMSecsSinceEpoch(info.modifiedMs),
-                                       QLocale::ShortFormat);
-        lines << file;
-    }
+    QStringList lines = PreviewPane::factLines(part.picture.name, info);
     if (part.loaded && part.shown != info.pixelSize)
         lines << tr("Shown reduced to %1 × %2 pixels: the whole picture would exceed the memory "
                     "budget.")

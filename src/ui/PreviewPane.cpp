@@ -77,9 +77,8 @@ void PreviewPane::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void PreviewPane::showPicture(Slot slot, const QString& name, const PictureInfo& info)
+QStringList PreviewPane::factLines(const QString& name, const PictureInfo& info)
 {
-    Part& part = m_parts[slot];
     QStringList lines;
     if (!name.isEmpty())
         lines << name;
@@ -99,6 +98,13 @@ void PreviewPane::showPicture(Slot slot, const QString& name, const PictureInfo&
                                        QLocale::ShortFormat);
         lines << file;
     }
+    return lines;
+}
+
+void PreviewPane::showPicture(Slot slot, const QString& name, const PictureInfo& info)
+{
+    Part& part = m_parts[slot];
+    QStringList lines = factLines(name, info);
     if (info.failure == platform::LoadFailure::Missing)
         lines << tr("This file no longer exists.");
     else if (info.failure != platform::LoadFailure::None)

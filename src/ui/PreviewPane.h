@@ -26,6 +26,8 @@ public:
     static QSize pictureBox() { return {640, 640}; }
 
     void showPicture(Slot slot, const QString& name, const PictureInfo& info);
+    // The lines that tell a picture: its name, pixels and format, file size and date.
+    static QStringList factLines(const QString& name, const PictureInfo& info);
     void showMessage(Slot slot, const QString& name, const QString& message);
     QString infoText(Slot slot) const;
     // What the two sides are called.

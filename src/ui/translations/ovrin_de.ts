@@ -1370,10 +1370,6 @@
         <translation>Eingepasst: %1</translation>
     </message>
     <message>
-        <source>%1 × %2 pixels</source>
-        <translation>%1 × %2 Pixel</translation>
-    </message>
-    <message>
         <source>Shown reduced to %1 × %2 pixels: the whole picture would exceed the memory budget.</source>
         <translation>Verkleinert auf %1 × %2 Pixel gezeigt: das ganze Bild überschritte das Speicherbudget.</translation>
     </message>
