@@ -289,12 +289,8 @@ void HitListModel::setMarks(MarkSet* marks)
         disconnect(m_marks, nullptr, this, nullptr);
     m_marks = marks;
     if (marks != nullptr)
-        connect(marks, &MarkSet::changed, this, [this] {
-            if (!m_rows.empty())
-                Q_EMIT dataChanged(index(0, kPathColumn),
-                                   index(static_cast<int>(m_rows.size()) - 1, kPathColumn),
-                                   {Qt::CheckStateRole});
-        });
+        connect(marks, &MarkSet::changed, this,
+                [this] { everyRowChanged(kPathColumn, kPathColumn, {Qt::CheckStateRole}); });
 }
 
 QStringList HitListModel::mimeTypes() const
@@ -600,14 +596,19 @@ std::vector<std::int64_t> HitListModel::factKeys() const
     return keys;
 }
 
+void HitListModel::everyRowChanged(int first, int last, const QList<int>& roles)
+{
+    if (!m_rows.empty())
+        Q_EMIT dataChanged(index(0, first), index(static_cast<int>(m_rows.size()) - 1, last),
+                           roles);
+}
+
 void HitListModel::setTargetFacts(const PictureFacts& facts)
 {
     m_target = facts;
     for (const Row& row : m_rows)
         row.formatted = false;
-    if (!m_rows.empty())
-        Q_EMIT dataChanged(index(0, kDimensionsColumn),
-                           index(static_cast<int>(m_rows.size()) - 1, kModifiedColumn));
+    everyRowChanged(kDimensionsColumn, kModifiedColumn);
 }
 
 void HitListModel::setThumbnails(ThumbnailCache* thumbnails)
@@ -616,12 +617,8 @@ void HitListModel::setThumbnails(ThumbnailCache* thumbnails)
         disconnect(m_thumbnails, nullptr, this, nullptr);
     m_thumbnails = thumbnails;
     if (thumbnails != nullptr)
-        connect(thumbnails, &ThumbnailCache::changed, this, [this] {
-            if (!m_rows.empty())
-                Q_EMIT dataChanged(index(0, kPathColumn),
-                                   index(static_cast<int>(m_rows.size()) - 1, kPathColumn),
-                                   {Qt::DecorationRole});
-        });
+        connect(thumbnails, &ThumbnailCache::changed, this,
+                [this] { everyRowChanged(kPathColumn, kPathColumn, {Qt::DecorationRole}); });
 }
 
 } // namespace ovrin::ui

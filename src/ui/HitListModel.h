@@ -112,6 +112,8 @@ public:
 private:
     struct Row;
     void applyOrder();
+    // One notice for the columns first..last of every row.
+    void everyRowChanged(int first, int last, const QList<int>& roles = {});
     QVariant factData(const Row& row, int column, int role) const;
     const QString& factCell(const Row& row, int column) const;
     std::vector<std::int64_t> factKeys() const;
