@@ -10,6 +10,7 @@ packages=(
     qt6-image-formats-plugins qt6-qpa-plugins
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libjpeg62-turbo-dev libpng-dev libtiff-dev libwebp-dev libgif-dev
+    libheif-dev libjxl-dev libraw-dev qt6-svg-dev
     qt6-translations-l10n xdg-utils valgrind
     e2fsprogs # mkfs.ext4: a test mounts an image with whole-second times
 )

@@ -5,18 +5,24 @@
 #include "platform/DecodeBudget.h"
 #include "platform/FileManager.h"
 #include "platform/GifDecoder.h"
+#include "platform/HeifDecoder.h"
 #include "platform/ImageFile.h"
 #include "platform/JpegDecoder.h"
+#include "platform/JxlDecoder.h"
 #include "platform/PngDecoder.h"
 #include "platform/QtImageDecoder.h"
+#include "platform/RawDecoder.h"
+#include "platform/SvgDecoder.h"
 #include "platform/TiffDecoder.h"
 #include "platform/WebpDecoder.h"
 
 #include <QThread>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -65,13 +71,46 @@ bool startsWith(const std::array<std::uint8_t, 16>& head, std::size_t length, co
     return length >= at + size && std::memcmp(head.data() + at, magic, size) == 0;
 }
 
-LoadResult decodeFile(ImageFile& file, int side, int fineSide)
+// The name's extension in lower case ("" when there is none). Only formats
+// that carry no signature of their own are ever told apart by it.
+std::string extensionOf(std::string_view name)
 {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    std::string extension(name.substr(dot + 1));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+bool isOneOf(const std::string& extension, std::initializer_list<const char*> names)
+{
+    return std::any_of(names.begin(), names.end(),
+                       [&](const char* name) { return extension == name; });
+}
+
+LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view name)
+{
+    const std::string extension = extensionOf(name);
     std::array<std::uint8_t, 16> head{};
     const std::int64_t got = file.readAt(0, head.data(), head.size());
     if (got < 0)
         return {std::nullopt, file.failureOr(LoadFailure::ReadError)};
     const auto length = static_cast<std::size_t>(got);
+    if (startsWith(head, length, "\xff\x0a", 2) ||
+        startsWith(head, length, "\0\0\0\x0cJXL \r\n\x87\n", 12))
+        return JxlDecoder::decode(file, side, fineSide);
+    if (startsWith(head, length, "ftyp", 4, 4)) {
+        if (startsWith(head, length, "crx ", 4, 8))
+            return RawDecoder::decode(file, side, fineSide);
+        return HeifDecoder::decode(file, side, fineSide);
+    }
+    if (startsWith(head, length, "FUJIFILMCCD-RAW", 15) || startsWith(head, length, "IIRO", 4) ||
+        startsWith(head, length, "IIRS", 4) || startsWith(head, length, "MMOR", 4) ||
+        startsWith(head, length, "IIU\0", 4))
+        return RawDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "\xff\xd8\xff", 3))
         return JpegDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "\x89PNG\r\n\x1a\n", 8))
@@ -81,13 +120,20 @@ LoadResult decodeFile(ImageFile& file, int side, int fineSide)
     if (startsWith(head, length, "RIFF", 4) && startsWith(head, length, "WEBP", 4, 8))
         return WebpDecoder::decode(file, side, fineSide);
     if (startsWith(head, length, "II*\0", 4) || startsWith(head, length, "MM\0*", 4) ||
-        startsWith(head, length, "II+\0", 4) || startsWith(head, length, "MM\0+", 4))
+        startsWith(head, length, "II+\0", 4) || startsWith(head, length, "MM\0+", 4)) {
+        if (isOneOf(extension, {"dng", "cr2", "nef", "nrw", "arw", "srf", "sr2", "pef", "3fr",
+                                "erf", "kdc", "dcr", "mef", "mos", "srw", "iiq", "rwl"}))
+            return RawDecoder::decode(file, side, fineSide);
         return TiffDecoder::decode(file, side, fineSide);
+    }
     if (startsWith(head, length, "BM", 2)) {
         if (auto result = BmpDecoder::decode(file, side, fineSide))
             return *result;
         return QtImageDecoder::decode(file, side, fineSide, "bmp");
     }
+    if (isOneOf(extension, {"svg", "svgz"}) || startsWith(head, length, "<svg", 4) ||
+        startsWith(head, length, "<?xml", 5))
+        return SvgDecoder::decode(file, side, fineSide);
     return QtImageDecoder::decode(file, side, fineSide, "");
 }
 
@@ -157,11 +203,11 @@ LoadResult ImageLoader::loadThumbnail(const std::string& path, int side,
     const int fd = FileManager::openRegularFile(path, O_RDONLY, &why);
     if (fd < 0)
         return {std::nullopt, why};
-    return loadThumbnail(fd, side, proceed, fineSide);
+    return loadThumbnail(fd, side, proceed, fineSide, path);
 }
 
 LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>* proceed,
-                                      int fineSide)
+                                      int fineSide, std::string_view name)
 {
     if (side < 1 || side > kMaxSide || fineSide < 0 || fineSide > kMaxSide) {
         ::close(fd);
@@ -175,7 +221,7 @@ LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>*
     ImageFile file(fd, proceed);
     LoadResult result;
     try {
-        result = decodeFile(file, side, fineSide);
+        result = decodeFile(file, side, fineSide, name);
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

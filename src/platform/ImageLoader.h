@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -104,9 +105,12 @@ public:
     static LoadResult loadThumbnail(const std::string& path, int side,
                                     const std::atomic<bool>* proceed = nullptr, int fineSide = 0);
     // The same for a file already open for reading (read from its start); the
-    // descriptor is taken over and closed.
+    // descriptor is taken over and closed. `name` is the file's path or name,
+    // for the formats known only by name (TGA) or told apart by it (camera
+    // RAW files that look like TIFF): the same file gives the same picture
+    // through both overloads only when it is given.
     static LoadResult loadThumbnail(int fd, int side, const std::atomic<bool>* proceed = nullptr,
-                                    int fineSide = 0);
+                                    int fineSide = 0, std::string_view name = {});
 
     // Area-average reduction of a decoded 0xAARRGGBB premultiplied buffer, with
     // transparent parts flattened onto white.

@@ -187,8 +187,10 @@ platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber, int fd,
         ::close(fd);
         return platform::LoadFailure::NotAnImage;
     }
-    return takeRaster(pixelNumber, platform::ImageLoader::loadThumbnail(fd, pixelNumber, proceed,
-                                                                        FineSignature::kGridSide));
+    // the path still tells apart the formats known by name
+    const std::string_view name = m_filePath ? std::string_view(*m_filePath) : std::string_view();
+    return takeRaster(pixelNumber, platform::ImageLoader::loadThumbnail(
+                                       fd, pixelNumber, proceed, FineSignature::kGridSide, name));
 }
 
 platform::LoadFailure TFileInfo::takeRaster(std::int32_t pixelNumber,

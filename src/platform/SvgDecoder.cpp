@@ -1,0 +1,15 @@
+#include "platform/SvgDecoder.h"
+
+#include "platform/ImageFile.h"
+
+namespace ovrin::platform {
+
+LoadResult SvgDecoder::decode(ImageFile& file, int side, int fineSide)
+{
+    (void)file;
+    (void)side;
+    (void)fineSide;
+    return {std::nullopt, LoadFailure::NotAnImage};
+}
+
+} // namespace ovrin::platform

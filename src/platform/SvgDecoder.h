@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/ImageLoader.h"
+
+namespace ovrin::platform {
+
+class ImageFile;
+
+// SVG through the toolkit's SVG module.
+class SvgDecoder {
+public:
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
+};
+
+} // namespace ovrin::platform
