@@ -442,7 +442,11 @@ LoadResult HeifDecoder::decode(ImageFile& file, int side, int fineSide)
     const std::int64_t halves =
         bytes * (layout.halfSamples + (heif_image_handle_has_alpha_channel(source) != 0 ? 2 : 0));
     const std::int64_t frame = layout.grid ? std::min(stored, layout.largestTile) : stored;
-    const std::int64_t need = stored * halves / 2 * (layout.transforms ? 2 : 1) +
+    // A grid's planes measure as three full ones whatever the tiles' chroma.
+    const std::int64_t wholeHalves =
+        layout.grid ? bytes * (6 + (heif_image_handle_has_alpha_channel(source) != 0 ? 2 : 0))
+                    : halves;
+    const std::int64_t need = stored * wholeHalves / 2 * (layout.transforms ? 2 : 1) +
                               frame * (halves * 3 / 2 + (layout.av1 ? 1 : 5)) + file.size() * 2 +
                               width * 4 + 4 * 1024 * 1024 +
                               AreaReducer::memoryNeed(width, side, fineSide);
