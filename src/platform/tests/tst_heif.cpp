@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtEndian>
 
 namespace {
 
@@ -25,6 +26,65 @@ QByteArray made(const QImage& image, const QString& tool, const QStringList& arg
     QFile file(output);
     return process.exitCode() == 0 && file.open(QIODevice::ReadOnly) ? file.readAll()
                                                                      : QByteArray();
+}
+
+QByteArray box(const char* type, const QByteArray& body)
+{
+    return be32(quint32(body.size() + 8)) + QByteArray(type, 4) + body;
+}
+
+QByteArray fullBox(const char* type, const QByteArray& body)
+{
+    return box(type, QByteArray(4, '\0') + body);
+}
+
+QByteArray be16(int value)
+{
+    return be32(quint32(value)).right(2);
+}
+
+// A grid of `columns` x `rows` copies of the one coded image of `tile` (a
+// file heif-enc made), all its tiles' items pointing at the same bytes.
+QByteArray grid(const QByteArray& tile, int columns, int rows)
+{
+    const auto boxAt = [&tile](const char* type) {
+        const qsizetype at = tile.indexOf(type) - 4;
+        return tile.mid(at, qFromBigEndian<quint32>(tile.constData() + at));
+    };
+    const QByteArray hvcC = boxAt("hvcC"), tileSize = boxAt("ispe").mid(12, 8);
+    const QByteArray coded = boxAt("mdat").mid(8);
+    const int count = columns * rows;
+    const int width = columns * int(qFromBigEndian<quint32>(tileSize.constData()));
+    const int height = rows * int(qFromBigEndian<quint32>(tileSize.constData() + 4));
+    const auto meta = [&](quint32 data) {
+        QByteArray entries = fullBox("infe", be16(1) + be16(0) + "grid" + '\0'), uses, tiles,
+                   places = be16(1) + be16(0) + be16(1) + be32(data) + be32(8);
+        entries[8] = 2; // infe version 2
+        uses = be32(quint32(count + 1)) + be16(1) + "\x01\x03";
+        for (int item = 2; item < count + 2; ++item) {
+            QByteArray entry = fullBox("infe", be16(item) + be16(0) + "hvc1" + '\0');
+            entry[8] = 2;
+            entries += entry;
+            uses += be16(item) + "\x02\x81\x02";
+            tiles += be16(item);
+            places += be16(item) + be16(0) + be16(1) + be32(data + 8) + be32(quint32(coded.size()));
+        }
+        return fullBox("meta",
+                       fullBox("hdlr", QByteArray(4, '\0') + "pict" + QByteArray(13, '\0')) +
+                           fullBox("pitm", be16(1)) +
+                           fullBox("iloc", QByteArray("\x44\0", 2) + be16(count + 1) + places) +
+                           fullBox("iinf", be16(count + 1) + entries) +
+                           fullBox("iref", box("dimg", be16(1) + be16(count) + tiles)) +
+                           box("iprp", box("ipco", hvcC + fullBox("ispe", tileSize) +
+                                                       fullBox("ispe", be32(quint32(width)) +
+                                                                           be32(quint32(height)))) +
+                                           fullBox("ipma", uses)));
+    };
+    const QByteArray ftyp = box("ftyp", QByteArray("heic\0\0\0\0mif1heic", 16));
+    const quint32 data = quint32(ftyp.size() + meta(0).size() + 8);
+    const QByteArray layout =
+        QByteArray(2, '\0') + char(rows - 1) + char(columns - 1) + be16(width) + be16(height);
+    return ftyp + meta(data) + box("mdat", layout + coded);
 }
 
 QImage halves(int width, int height, QColor top, QColor bottom)
@@ -111,6 +171,32 @@ private Q_SLOTS:
         const LoadResult result = loaded(bytes, 1);
         QCOMPARE(result.failure, LoadFailure::None);
         checkNear(shade(result.raster->colorAt(0, 0)), QColor(127, 127, 127), 3, 0, 0);
+    }
+
+    // A picture in many tiles, whole, cut short, and claiming a huge size.
+    void gridOfTiles()
+    {
+        const QColor colour(200, 120, 40);
+        QImage tile(64, 64, QImage::Format_RGB32);
+        tile.fill(colour);
+        const QByteArray one = made(tile, QStringLiteral("heif-enc"), {}, QStringLiteral("heic"));
+        QVERIFY(one.contains("hvcC"));
+        const QByteArray whole = grid(one, 40, 30);
+        QByteArray huge = whole;
+        const qsizetype size = huge.lastIndexOf("ispe") + 8;
+        huge.replace(size, 8, be32(60000) + be32(60000));
+        LoadResult result, cut, claiming;
+        const QByteArray said = stderrOf([&] {
+            result = loaded(whole, 2);
+            cut = loaded(whole.left(whole.size() - 10), 2);
+            claiming = loaded(huge, 2);
+        });
+        QVERIFY(said.isEmpty());
+        QCOMPARE(result.failure, LoadFailure::None);
+        QCOMPARE(result.width, 40 * 64);
+        checkNear(shade(result.raster->colorAt(1, 1)), colour, 6, 1, 1);
+        QCOMPARE(cut.failure, LoadFailure::NotAnImage);
+        QCOMPARE(claiming.failure, LoadFailure::TooLarge);
     }
 
     // Damaged and hostile files give their reason without a word on the
