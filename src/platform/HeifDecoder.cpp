@@ -392,6 +392,17 @@ LoadFailure reduceImage(const heif_image* image, const heif_image_handle* handle
     return LoadFailure::None;
 }
 
+// The library reports its own limits (tiles, boxes, sizes) as a failed
+// allocation: those are files too large, never a system out of memory, which
+// would have the run try again alone and then fail.
+LoadFailure failureOf(const heif_error& error)
+{
+    if (error.code != heif_error_Memory_allocation_error)
+        return LoadFailure::NotAnImage;
+    return error.subcode == heif_suberror_Security_limit_exceeded ? LoadFailure::TooLarge
+                                                                  : LoadFailure::OutOfMemory;
+}
+
 } // namespace
 
 LoadResult HeifDecoder::decode(ImageFile& file, int side, int fineSide)
@@ -470,9 +481,7 @@ LoadResult HeifDecoder::decode(ImageFile& file, int side, int fineSide)
         if (!file.proceeding())
             return {std::nullopt, LoadFailure::Stopped};
         if (error.code != heif_error_Ok || image == nullptr)
-            return {std::nullopt, file.failureOr(error.code == heif_error_Memory_allocation_error
-                                                     ? LoadFailure::OutOfMemory
-                                                     : LoadFailure::NotAnImage)};
+            return {std::nullopt, file.failureOr(failureOf(error))};
         const int decodedWidth = heif_image_get_primary_width(rawImage);
         const int decodedHeight = heif_image_get_primary_height(rawImage);
         if (decodedWidth < 1 || decodedHeight < 1 || decodedWidth > width || decodedHeight > height)
