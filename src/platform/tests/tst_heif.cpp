@@ -111,32 +111,37 @@ private Q_SLOTS:
     }
     void init() { ImageLoader::setDecodeBudgetForTesting(0); }
 
-    // Colours as stored, alpha on white, and the stored picture turned
-    // upright where the file says so (avifenc's irot 1 turns a quarter
-    // anticlockwise: the top half becomes the left one).
+    // Colours as stored, alpha on white, and the stored picture turned or
+    // mirrored where the file says so: avifenc's irot 1 turns a quarter
+    // anticlockwise (the top half becomes the left one), imir 0 swaps top
+    // and bottom.
     void coloursAndTurns_data()
     {
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QColor>("bottom");
-        QTest::addColumn<bool>("turned");
+        QTest::addColumn<int>("seen"); // 0 upright, 1 turned, 2 upside down
         const QStringList heic{QStringLiteral("-q"), QStringLiteral("95")};
         const QStringList avif{QStringLiteral("-s"), QStringLiteral("10")};
         const QColor blue(40, 60, 200);
-        QTest::newRow("heic") << "heif-enc" << heic << blue << false;
-        QTest::newRow("avif") << "avifenc" << avif << blue << false;
-        QTest::newRow("heic alpha") << "heif-enc" << heic << QColor(0, 0, 0, 0) << false;
-        QTest::newRow("avif alpha") << "avifenc" << avif << QColor(0, 0, 0, 0) << false;
+        QTest::newRow("heic") << "heif-enc" << heic << blue << 0;
+        QTest::newRow("avif") << "avifenc" << avif << blue << 0;
+        QTest::newRow("heic alpha") << "heif-enc" << heic << QColor(0, 0, 0, 0) << 0;
+        QTest::newRow("avif alpha") << "avifenc" << avif << QColor(0, 0, 0, 0) << 0;
         QTest::newRow("avif irot")
             << "avifenc" << avif + QStringList{QStringLiteral("--irot"), QStringLiteral("1")}
-            << blue << true;
+            << blue << 1;
+        QTest::newRow("avif imir")
+            << "avifenc" << avif + QStringList{QStringLiteral("--imir"), QStringLiteral("0")}
+            << blue << 2;
     }
     void coloursAndTurns()
     {
         QFETCH(QString, tool);
         QFETCH(QStringList, arguments);
         QFETCH(QColor, bottom);
-        QFETCH(bool, turned);
+        QFETCH(int, seen);
+        const bool turned = seen == 1;
         const QColor top(220, 40, 30);
         const QByteArray bytes = made(halves(64, 32, top, bottom), tool, arguments,
                                       tool == QStringLiteral("avifenc") ? QStringLiteral("avif")
@@ -149,8 +154,8 @@ private Q_SLOTS:
         const QColor second = bottom.alpha() == 0 ? QColor(Qt::white) : bottom;
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 2; ++x)
-                checkNear(shade(result.raster->colorAt(x, y)), (turned ? x : y) == 0 ? top : second,
-                          12, x, y);
+                checkNear(shade(result.raster->colorAt(x, y)),
+                          ((turned ? x : y) == 0) == (seen != 2) ? top : second, 12, x, y);
     }
 
     // A thumbnail is never the picture: every other pixel black makes a
