@@ -6,16 +6,11 @@ namespace ovrin::platform {
 
 class ImageFile;
 
-// JPEG XL through libjxl, on the calling thread. A frame that carries its
-// 1/8 image apart (every lossy one of more than one group) is reduced from
-// that, rendered at full size, and the rest of the file is not read; any
-// other is decoded whole. Rows stream into the reduction either way.
+// JPEG XL through libjxl, on the calling thread: the first frame decoded
+// whole, its rows streamed into the reduction as they are rendered.
 class JxlDecoder {
 public:
     static LoadResult decode(ImageFile& file, int side, int fineSide);
-    // The same, always decoded whole; for tests and benchmarks that weigh
-    // the 1/8 image against the whole picture.
-    static LoadResult decodeWhole(ImageFile& file, int side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -1,12 +1,8 @@
-#include "platform/ImageFile.h"
-#include "platform/JxlDecoder.h"
 #include "platform/tests/PlatformTestSupport.h"
 
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
-
-#include <fcntl.h>
 
 namespace {
 
@@ -54,15 +50,6 @@ QByteArray codestreamClaiming(quint32 side)
     for (int i = 0; i < 5; ++i)
         bytes += char(bits >> (8 * i));
     return bytes + QByteArray(16, '\0');
-}
-
-LoadResult viaDecoder(const QByteArray& bytes, bool whole)
-{
-    QTemporaryFile file;
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
-        return {std::nullopt, LoadFailure::Missing};
-    ImageFile image(::open(qPrintable(file.fileName()), O_RDONLY), nullptr);
-    return whole ? JxlDecoder::decodeWhole(image, 8, 32) : JxlDecoder::decode(image, 8, 32);
 }
 
 } // namespace
@@ -127,26 +114,6 @@ private Q_SLOTS:
         const LoadResult result = loaded(bytes, 1);
         QVERIFY(result.raster);
         checkNear(shade(result.raster->colorAt(0, 0)), QColor(255, 0, 0), 2, 0, 0);
-    }
-
-    // A large lossy picture is reduced from its 1/8 image: to the signature
-    // it is the whole picture, and a file cut after that image still gives it.
-    void dcPassStandsForTheWhole()
-    {
-        const QTemporaryDir dir;
-        const QByteArray bytes = cjxl(dir, ovrin::test::photoLike(2048, 2048, 7), {});
-        QVERIFY(!bytes.isEmpty());
-        const LoadResult dc = viaDecoder(bytes, false);
-        const LoadResult whole = viaDecoder(bytes, true);
-        QVERIFY(dc.raster && whole.raster);
-        for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < 8; ++x)
-                checkNear(shade(dc.raster->colorAt(x, y)), shade(whole.raster->colorAt(x, y)), 3, x,
-                          y);
-        }
-        const QByteArray cut = bytes.left(bytes.size() * 3 / 4);
-        QVERIFY(viaDecoder(cut, false).raster);
-        QCOMPARE(viaDecoder(cut, true).failure, LoadFailure::NotAnImage);
     }
 
     void damagedFilesAreSkippedQuietly_data()
