@@ -46,7 +46,7 @@ __vfprintf_chk(FILE* stream, int flag, const char* format, va_list args)
     static const Real real = nextDefinition<Real>("__vfprintf_chk");
     if (t_quietStderr > 0 && stream == stderr)
         return 0;
-    return real(stream, flag, format, args);
+    return real != nullptr ? real(stream, flag, format, args) : -1;
 }
 
 extern "C" __attribute__((visibility("default"))) int __fprintf_chk(FILE* stream, int flag,
@@ -298,7 +298,7 @@ bool run(Decode& d)
             break;
         case JXL_DEC_FULL_IMAGE:
             // The first frame; an animation's others are not looked at.
-            return d.rows.complete() ? true : false;
+            return d.rows.complete();
         default: // an error, or the end without a frame
             if (!file.proceeding())
                 d.why = LoadFailure::Stopped;
