@@ -112,8 +112,14 @@ public:
         return std::sscanf(token, format, value);
 #pragma GCC diagnostic pop
     }
-    int eof() override { return m_file.position() >= m_file.size() ? 1 : 0; }
-    void* make_jas_stream() override { return nullptr; }
+    int eof() override
+    {
+        return m_file.position() >= m_file.size() ? 1 : 0;
+    }
+    void* make_jas_stream() override
+    {
+        return nullptr;
+    }
 
 private:
     ImageFile& m_file;
@@ -228,29 +234,35 @@ bool showsWholeFrame(std::int64_t width, std::int64_t height, std::int64_t frame
 
 // The picture from a JPEG preview, through the loader's own JPEG path on a
 // copy of the preview in memory; none when it does not stand for the frame.
-std::optional<LoadResult> fromJpegPreview(const libraw_processed_image_t& preview, int side,
+std::optional<LoadResult> fromJpegPreview(const std::uint8_t* bytes, std::size_t size, int side,
                                           int fineSide, const ImageFile& file,
                                           std::int64_t frameWidth, std::int64_t frameHeight,
                                           int exif)
 {
-    const auto* bytes = preview.data;
-    if (jpegOrientation(bytes, preview.data_size) != 1)
+    // The loader's JPEG path turns the preview as its own EXIF says; a
+    // camera writes either none or the raw's.
+    const int own = jpegOrientation(bytes, size);
+    if (own != 1 && own != exif)
         return std::nullopt;
+    const int turn = own == 1 ? exif : 1;
     const int fd = ::memfd_create("ovrin-preview", MFD_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     std::size_t written = 0;
-    while (written < preview.data_size) {
-        const ssize_t n = ::write(fd, bytes + written, preview.data_size - written);
+    while (written < size) {
+        const ssize_t n = ::write(fd, bytes + written, size - written);
         if (n <= 0)
             break;
         written += static_cast<std::size_t>(n);
     }
     ImageFile copy(fd, file.proceed());
-    if (written != preview.data_size)
+    if (written != size)
         return std::nullopt;
     LoadResult result = JpegDecoder::decode(copy, side, fineSide);
-    if (!result.raster || !showsWholeFrame(result.width, result.height, frameWidth, frameHeight))
+    const bool across = own >= 5;
+    if (!result.raster ||
+        !showsWholeFrame(across ? result.height : result.width,
+                         across ? result.width : result.height, frameWidth, frameHeight))
         return std::nullopt;
     std::vector<std::uint8_t> rgb(std::size_t(side) * side * 3);
     for (int y = 0; y < side; ++y)
@@ -261,19 +273,22 @@ std::optional<LoadResult> fromJpegPreview(const libraw_processed_image_t& previe
             point[1] = static_cast<std::uint8_t>(c.green * 255.0f);
             point[2] = static_cast<std::uint8_t>(c.blue * 255.0f);
         }
-    LoadResult out(ThumbnailRaster(side, turned(rgb, side, 3, exif)));
+    LoadResult out(ThumbnailRaster(side, turned(rgb, side, 3, turn)));
     if (fineSide > 0 && result.luminance.size() == std::size_t(fineSide) * fineSide)
-        out.luminance = turned(result.luminance, fineSide, 1, exif);
+        out.luminance = turned(result.luminance, fineSide, 1, turn);
     return out;
 }
 
-LoadResult develop(Developer& raw, ImageFile& file, int side, int fineSide, int exif)
+LoadResult develop(Developer& raw, ImageFile& file, int side, int fineSide, std::int64_t frameWidth,
+                   std::int64_t frameHeight, int exif)
 {
     libraw_output_params_t& params = raw.imgdata.params;
     params.half_size = 1;
     params.use_camera_wb = 1;
     params.no_auto_bright = 1;
-    params.output_color = 1; // sRGB
+    params.output_color = 1; // sRGB, with its own tone curve
+    params.gamm[0] = 1.0 / 2.4;
+    params.gamm[1] = 12.92;
     params.output_bps = 8;
     params.user_flip = 0; // turned here, as every decoder turns its picture
     if (raw.unpack() != LIBRAW_SUCCESS || raw.dcraw_process() != LIBRAW_SUCCESS)
@@ -285,8 +300,8 @@ LoadResult develop(Developer& raw, ImageFile& file, int side, int fineSide, int 
     if (image == nullptr || width < 1 || height < 1)
         return {std::nullopt, LoadFailure::NotAnImage};
     const ushort* curve = raw.outputCurve();
-    const int shrink = sizes.width > width ? 2 : 1;
-    AreaReducer reducer(width, height, side, shrink, sizes.width, sizes.height);
+    const int shrink = frameWidth > width ? 2 : 1;
+    AreaReducer reducer(width, height, side, shrink, frameWidth, frameHeight);
     reducer.alsoReduceTo(fineSide);
     std::uint8_t* row = reducer.scratch();
     for (int y = 0; y < height; ++y) {
@@ -332,32 +347,37 @@ LoadResult RawDecoder::decode(ImageFile& file, int side, int fineSide)
 
         // The embedded preview, where it stands for the whole frame.
         const libraw_thumbnail_t& thumb = raw->imgdata.thumbnail;
-        if ((thumb.tformat == LIBRAW_THUMBNAIL_JPEG || thumb.tformat == LIBRAW_THUMBNAIL_BITMAP) &&
-            thumb.tlength > 0 && std::int64_t(thumb.tlength) <= file.size()) {
+        // Its kind is known only once it is unpacked.
+        if (thumb.tlength > 0 && std::int64_t(thumb.tlength) <= file.size()) {
             DecodeBudget::Reservation held;
             const std::int64_t need = 2 * std::int64_t(thumb.tlength) +
                                       AreaReducer::memoryNeed(thumb.twidth, side, fineSide);
             if (DecodeBudget::reserve(need, file.proceed(), held) == LoadFailure::None &&
                 raw->unpack_thumb() == LIBRAW_SUCCESS) {
-                int error = 0;
-                libraw_processed_image_t* preview = raw->dcraw_make_mem_thumb(&error);
                 std::optional<LoadResult> result;
-                if (preview != nullptr && preview->type == LIBRAW_IMAGE_JPEG) {
-                    result = fromJpegPreview(*preview, side, fineSide, file, frameWidth,
+                libraw_processed_image_t* preview = nullptr;
+                if (thumb.tformat == LIBRAW_THUMBNAIL_JPEG && thumb.thumb != nullptr) {
+                    // As stored: libraw's copy would gain an EXIF block of
+                    // its making.
+                    result = fromJpegPreview(reinterpret_cast<const std::uint8_t*>(thumb.thumb),
+                                             thumb.tlength, side, fineSide, file, frameWidth,
                                              frameHeight, exif);
-                } else if (preview != nullptr && preview->type == LIBRAW_IMAGE_BITMAP &&
-                           preview->colors == 3 && preview->bits == 8 &&
-                           showsWholeFrame(preview->width, preview->height, frameWidth,
-                                           frameHeight) &&
-                           std::size_t(preview->width) * preview->height * 3 <=
-                               preview->data_size) {
+                } else if (thumb.tformat == LIBRAW_THUMBNAIL_BITMAP) {
+                    int error = 0;
+                    preview = raw->dcraw_make_mem_thumb(&error);
+                }
+                if (preview != nullptr && preview->type == LIBRAW_IMAGE_BITMAP &&
+                    preview->colors == 3 && preview->bits == 8 &&
+                    showsWholeFrame(preview->width, preview->height, frameWidth, frameHeight) &&
+                    std::size_t(preview->width) * preview->height * 3 <= preview->data_size) {
                     AreaReducer reducer(preview->width, preview->height, side);
                     reducer.alsoReduceTo(fineSide);
                     for (int y = 0; y < preview->height; ++y)
                         reducer.addRgbRow(preview->data + std::size_t(y) * preview->width * 3);
                     result = reducer.result(exif);
                 }
-                LibRaw::dcraw_clear_mem(preview);
+                if (preview != nullptr)
+                    LibRaw::dcraw_clear_mem(preview);
                 if (!file.proceeding())
                     return {std::nullopt, LoadFailure::Stopped};
                 if (result && result->raster) {
@@ -380,7 +400,7 @@ LoadResult RawDecoder::decode(ImageFile& file, int side, int fineSide)
         if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
             why != LoadFailure::None)
             return {std::nullopt, why};
-        return develop(*raw, file, side, fineSide, exif);
+        return develop(*raw, file, side, fineSide, frameWidth, frameHeight, exif);
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     } catch (...) {
