@@ -397,12 +397,15 @@ LoadResult RawDecoder::decode(ImageFile& file, int side, int fineSide)
         }
 
         // Half-size development: the raw data as unpacked (a mosaic keeps
-        // one value a point, other layouts four), the developed picture at
-        // half each side in four 16-bit channels, and the reduction.
+        // one value a point, other layouts four) and the developed picture in
+        // four 16-bit channels, half each side for a mosaic, whole otherwise
+        // (libraw halves only mosaics), and the reduction.
         const bool mosaic = raw->imgdata.idata.filters != 0;
-        const std::int64_t halfPoints = ((frameWidth + 1) / 2) * ((frameHeight + 1) / 2);
-        const std::int64_t need = rawPoints * (mosaic ? 2 : 8) + halfPoints * 8 +
-                                  AreaReducer::memoryNeed((frameWidth + 1) / 2, side, fineSide);
+        const std::int64_t developedWidth = mosaic ? (frameWidth + 1) / 2 : frameWidth;
+        const std::int64_t developedHeight = mosaic ? (frameHeight + 1) / 2 : frameHeight;
+        const std::int64_t need = rawPoints * (mosaic ? 2 : 8) +
+                                  developedWidth * developedHeight * 8 +
+                                  AreaReducer::memoryNeed(developedWidth, side, fineSide);
         DecodeBudget::Reservation reservation;
         if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
             why != LoadFailure::None)
