@@ -325,3 +325,4 @@ using ovrin::test::str;
 QObject* makePlatformTests();
 QObject* makeHeifTests();
 QObject* makeJxlTests();
+QObject* makeRawTests();
