@@ -375,6 +375,66 @@ private Q_SLOTS:
                  qPrintable(older.err));
     }
 
+    // A photograph kept in a newer format is the look-alike of its JPEG, with
+    // the same rate and likeness whether a folder search or an index made its
+    // signature; a copy cut short is told as a skip with its reason.
+    void newerFormatsFindTheirJpeg_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments"); // IN: a PNG, OUT: the sample
+        QTest::addColumn<QString>("name");
+        const auto words = [](const char* line) { return QString::fromUtf8(line).split(u' '); };
+        QTest::newRow("HEIC") << "heif-enc" << words("-q 90 IN -o OUT") << "photo.heic";
+        QTest::newRow("AVIF") << "avifenc" << words("-s 10 IN OUT") << "photo.avif";
+        QTest::newRow("JPEG XL") << "cjxl" << words("IN OUT") << "photo.jxl";
+        QTest::newRow("DNG") << QString() << QStringList() << "photo.dng";
+    }
+    void newerFormatsFindTheirJpeg()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, name);
+        if (tool.isEmpty())
+            QSKIP("the DNG sample needs ovrin::test::writeDng from tests/support");
+        const QString program = QStandardPaths::findExecutable(tool);
+        if (program.isEmpty())
+            QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        const QString source = dir.filePath(QStringLiteral("source.png"));
+        const QString sample = tree + u'/' + name;
+        const QString cut = tree + QStringLiteral("/cut-") + name;
+        const QImage photo = ovrin::test::photoLike(640, 480, 77);
+        QVERIFY(
+            QDir().mkpath(tree) && ovrin::test::writeImage(source, photo, "png") &&
+            ovrin::test::writeImage(dir.filePath(QStringLiteral("target.jpg")), photo, "jpeg", 90));
+        for (quint32 seed = 1; seed <= 3; ++seed)
+            QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.jpg").arg(seed),
+                                            ovrin::test::photoLike(640, 480, seed), "jpeg", 85));
+        for (QString& word : arguments)
+            word = word == QStringLiteral("IN")    ? source
+                   : word == QStringLiteral("OUT") ? sample
+                                                   : word;
+        QProcess encoder;
+        encoder.start(program, arguments);
+        QVERIFY(encoder.waitForFinished(120000) && encoder.exitCode() == 0);
+        const QByteArray bytes = contents(sample);
+        QVERIFY(!bytes.isEmpty() && ovrin::test::writeText(cut, bytes.left(bytes.size() / 2)));
+
+        const Run byFolder = cli(dir.path(), "search @/target.jpg --dir @/tree --format tsv -v");
+        const QStringList lines = byFolder.out.split(u'\n', Qt::SkipEmptyParts);
+        const QStringList hit = lines.value(1).split(u'\t'); // under the header
+        QVERIFY2(byFolder.exitCode == 0 && lines.size() == 2 && hit.size() == 3 &&
+                     hit[2] == sample && hit[0].toInt() >= 90,
+                 qPrintable(byFolder.out + byFolder.err));
+        QVERIFY2(byFolder.err.contains(QStringLiteral("ovrin-cli: skipped ") + cut +
+                                       QStringLiteral(": not a picture Ovrin can read\n")),
+                 qPrintable(byFolder.err));
+        QCOMPARE(cli(dir.path(), "index @/tree @/i.ovi").exitCode, 0);
+        QCOMPARE(cli(dir.path(), "search @/target.jpg --index @/i.ovi --format tsv").out,
+                 byFolder.out);
+    }
+
     // One file reached by several paths is listed once, its other paths
     // marked after it in every format, never as members.
     void groupsListEachFileOnce()
