@@ -3,6 +3,7 @@
 #include "cli/HitOutput.h"
 #include "support/TestImages.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -433,6 +434,47 @@ private Q_SLOTS:
         QCOMPARE(cli(dir.path(), "index @/tree @/i.ovi").exitCode, 0);
         QCOMPARE(cli(dir.path(), "search @/target.jpg --index @/i.ovi --format tsv").out,
                  byFolder.out);
+    }
+
+    // A picture known by its name reads alike as the target and in a folder
+    // search, or is skipped in both.
+    void formatsKnownByNameReadAlikeInEveryRun_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QImage photo = ovrin::test::photoLike(64, 48, 5);
+        QBuffer tiff;
+        QVERIFY(tiff.open(QIODevice::WriteOnly) && photo.save(&tiff, "tiff"));
+        QByteArray tga("\0\0\2\0\0\0\0\0\0\0\0\0\x40\0\x30\0\x18\x20", 18);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const QRgb rgb = photo.pixel(x, y);
+                tga += char(qBlue(rgb));
+                tga += char(qGreen(rgb));
+                tga += char(qRed(rgb));
+            }
+        QTest::newRow("TIFF named as a camera RAW") << "photo.nef" << tiff.data();
+        QTest::newRow("TGA") << "photo.tga" << tga;
+    }
+    void formatsKnownByNameReadAlikeInEveryRun()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tree/") + name);
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("tree"))) &&
+                ovrin::test::writeText(path, bytes) &&
+                ovrin::test::writeImage(dir.filePath(QStringLiteral("target.jpg")),
+                                        ovrin::test::photoLike(64, 48, 6), "jpeg"));
+        const Run alone =
+            runCli({QStringLiteral("search"), path, QStringLiteral("--dir"),
+                    dir.filePath(QStringLiteral("tree")), QStringLiteral("--bits"),
+                    QStringLiteral("4"), QStringLiteral("--match-rate"), QStringLiteral("100")});
+        const Run found =
+            cli(dir.path(), "search @/target.jpg --dir @/tree --bits 1 --match-rate 0");
+        if (alone.exitCode == 0)
+            QCOMPARE(alone.out, QStringLiteral("100\t") + path + u'\n');
+        QCOMPARE(found.out.contains(path), alone.exitCode == 0);
     }
 
     // One file reached by several paths is listed once, its other paths
