@@ -67,6 +67,7 @@ platform::LoadFailure DecodePipeline::decodeOnce(Item& item, int fd)
         if (m_decoder)
             return m_decoder(fd, item.values, item.fine);
         TFileInfo record;
+        record.setFilePath(item.path); // formats known by name are read as the target is
         const platform::LoadFailure failure = record.loadThumbnail(m_pixelNumber, fd, &m_proceed);
         if (failure == platform::LoadFailure::None) {
             item.values = record.thumbnail();

@@ -167,6 +167,7 @@ Checked checkPicture(const ExaminedPicture& picture, const std::atomic<bool>* pr
                                                               : ActionRefusal::Changed,
                          why == LoadFailure::PermissionDenied ? EACCES : 0);
     TFileInfo decoded;
+    decoded.setFilePath(picture.path); // the name tells apart the formats known by it
     switch (decoded.loadThumbnail(picture.pixelNumber, fd.release(), proceed)) {
     case LoadFailure::None:
         break;
@@ -297,6 +298,7 @@ Copied copyAcross(const std::string& from, const std::string& to,
         return fail(ActionRefusal::Failed, EIO);
     if (!signature.empty()) {
         TFileInfo decoded;
+        decoded.setFilePath(to); // read under the name it is given, not the temporary one
         const int fd = FileManager::openRegularFileAt(folder.get(), temporary, O_RDONLY);
         if (fd < 0 || decoded.loadThumbnail(pixelNumber, fd) != LoadFailure::None ||
             decoded.thumbnail() != signature)

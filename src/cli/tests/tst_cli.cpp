@@ -3,6 +3,7 @@
 #include "cli/HitOutput.h"
 #include "support/TestImages.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -373,6 +374,107 @@ private Q_SLOTS:
         QVERIFY2(older.err.contains(QStringLiteral("made by an older version")) &&
                      older.err.contains(QStringLiteral("ovrin-cli index DIR ") + index),
                  qPrintable(older.err));
+    }
+
+    // A photograph kept in a newer format is the look-alike of its JPEG, with
+    // the same rate and likeness whether a folder search or an index made its
+    // signature; a copy cut short is told as a skip with its reason.
+    void newerFormatsFindTheirJpeg_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments"); // IN: a PNG, OUT: the sample
+        QTest::addColumn<QString>("name");
+        const auto words = [](const char* line) { return QString::fromUtf8(line).split(u' '); };
+        QTest::newRow("HEIC") << "heif-enc" << words("-q 90 IN -o OUT") << "photo.heic";
+        QTest::newRow("AVIF") << "avifenc" << words("-s 10 IN OUT") << "photo.avif";
+        QTest::newRow("JPEG XL") << "cjxl" << words("IN OUT") << "photo.jxl";
+        QTest::newRow("DNG") << QString() << QStringList() << "photo.dng";
+    }
+    void newerFormatsFindTheirJpeg()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, name);
+        if (tool.isEmpty())
+            QSKIP("the DNG sample needs ovrin::test::writeDng from tests/support");
+        const QString program = QStandardPaths::findExecutable(tool);
+        if (program.isEmpty())
+            QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        const QString source = dir.filePath(QStringLiteral("source.png"));
+        const QString sample = tree + u'/' + name;
+        const QString cut = tree + QStringLiteral("/cut-") + name;
+        const QImage photo = ovrin::test::photoLike(640, 480, 77);
+        QVERIFY(
+            QDir().mkpath(tree) && ovrin::test::writeImage(source, photo, "png") &&
+            ovrin::test::writeImage(dir.filePath(QStringLiteral("target.jpg")), photo, "jpeg", 90));
+        for (quint32 seed = 1; seed <= 3; ++seed)
+            QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/other%1.jpg").arg(seed),
+                                            ovrin::test::photoLike(640, 480, seed), "jpeg", 85));
+        for (QString& word : arguments)
+            word = word == QStringLiteral("IN")    ? source
+                   : word == QStringLiteral("OUT") ? sample
+                                                   : word;
+        QProcess encoder;
+        encoder.start(program, arguments);
+        QVERIFY(encoder.waitForFinished(120000) && encoder.exitCode() == 0);
+        const QByteArray bytes = contents(sample);
+        QVERIFY(!bytes.isEmpty() && ovrin::test::writeText(cut, bytes.left(bytes.size() / 2)));
+
+        const Run byFolder = cli(dir.path(), "search @/target.jpg --dir @/tree --format tsv -v");
+        const QStringList lines = byFolder.out.split(u'\n', Qt::SkipEmptyParts);
+        const QStringList hit = lines.value(1).split(u'\t'); // under the header
+        QVERIFY2(byFolder.exitCode == 0 && lines.size() == 2 && hit.size() == 3 &&
+                     hit[2] == sample && hit[0].toInt() >= 90,
+                 qPrintable(byFolder.out + byFolder.err));
+        QVERIFY2(byFolder.err.contains(QStringLiteral("ovrin-cli: skipped ") + cut +
+                                       QStringLiteral(": not a picture Ovrin can read\n")),
+                 qPrintable(byFolder.err));
+        QCOMPARE(cli(dir.path(), "index @/tree @/i.ovi").exitCode, 0);
+        QCOMPARE(cli(dir.path(), "search @/target.jpg --index @/i.ovi --format tsv").out,
+                 byFolder.out);
+    }
+
+    // A picture known by its name reads alike as the target and in a folder
+    // search, or is skipped in both.
+    void formatsKnownByNameReadAlikeInEveryRun_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QImage photo = ovrin::test::photoLike(64, 48, 5);
+        QBuffer tiff;
+        QVERIFY(tiff.open(QIODevice::WriteOnly) && photo.save(&tiff, "tiff"));
+        QByteArray tga("\0\0\2\0\0\0\0\0\0\0\0\0\x40\0\x30\0\x18\x20", 18);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const QRgb rgb = photo.pixel(x, y);
+                tga += char(qBlue(rgb));
+                tga += char(qGreen(rgb));
+                tga += char(qRed(rgb));
+            }
+        QTest::newRow("TIFF named as a camera RAW") << "photo.nef" << tiff.data();
+        QTest::newRow("TGA") << "photo.tga" << tga;
+    }
+    void formatsKnownByNameReadAlikeInEveryRun()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tree/") + name);
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("tree"))) &&
+                ovrin::test::writeText(path, bytes) &&
+                ovrin::test::writeImage(dir.filePath(QStringLiteral("target.jpg")),
+                                        ovrin::test::photoLike(64, 48, 6), "jpeg"));
+        const Run alone =
+            runCli({QStringLiteral("search"), path, QStringLiteral("--dir"),
+                    dir.filePath(QStringLiteral("tree")), QStringLiteral("--bits"),
+                    QStringLiteral("4"), QStringLiteral("--match-rate"), QStringLiteral("100")});
+        const Run found =
+            cli(dir.path(), "search @/target.jpg --dir @/tree --bits 1 --match-rate 0");
+        if (alone.exitCode == 0)
+            QCOMPARE(alone.out, QStringLiteral("100\t") + path + u'\n');
+        QCOMPARE(found.out.contains(path), alone.exitCode == 0);
     }
 
     // One file reached by several paths is listed once, its other paths
