@@ -1,6 +1,7 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/HitOutput.h"
+#include "support/DngWriter.h"
 #include "support/TestImages.h"
 
 #include <QBuffer>
@@ -395,10 +396,8 @@ private Q_SLOTS:
         QFETCH(QString, tool);
         QFETCH(QStringList, arguments);
         QFETCH(QString, name);
-        if (tool.isEmpty())
-            QSKIP("the DNG sample needs ovrin::test::writeDng from tests/support");
-        const QString program = QStandardPaths::findExecutable(tool);
-        if (program.isEmpty())
+        const QString program = tool.isEmpty() ? QString() : QStandardPaths::findExecutable(tool);
+        if (!tool.isEmpty() && program.isEmpty())
             QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
         QTemporaryDir dir;
         const QString tree = dir.filePath(QStringLiteral("tree"));
@@ -416,9 +415,13 @@ private Q_SLOTS:
             word = word == QStringLiteral("IN")    ? source
                    : word == QStringLiteral("OUT") ? sample
                                                    : word;
-        QProcess encoder;
-        encoder.start(program, arguments);
-        QVERIFY(encoder.waitForFinished(120000) && encoder.exitCode() == 0);
+        if (tool.isEmpty()) { // no Debian tool writes a DNG
+            QVERIFY(ovrin::test::writeDng(sample, photo));
+        } else {
+            QProcess encoder;
+            encoder.start(program, arguments);
+            QVERIFY(encoder.waitForFinished(120000) && encoder.exitCode() == 0);
+        }
         const QByteArray bytes = contents(sample);
         QVERIFY(!bytes.isEmpty() && ovrin::test::writeText(cut, bytes.left(bytes.size() / 2)));
 
