@@ -1,5 +1,6 @@
 // Runs every file named on the command line, or found in the folders named
-// there, through the fuzz target once: the seed corpus as a regression test.
+// there and their subfolders, through the fuzz target once: the seed corpus
+// as a regression test.
 
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +24,7 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path path(argv[i]);
         if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path))
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
                 if (entry.is_regular_file())
                     runFile(entry.path());
         } else {
