@@ -1,7 +1,7 @@
 // The floor each format is measured against: every file of a folder decoded
 // by the format's own library in one process, on one thread, nothing else done
 // with the pixels.
-//   ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|jxl|raw DIR
+//   ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|jxl|jxl-full|raw DIR
 //       prints: files wall-seconds cpu-seconds
 // Each file is read whole in one read, then: JPEG: libjpeg at 1/8 scale (as
 // ovrin-jpeg-floor). PNG: libpng rows, expanded to 8-bit RGB(A). WebP: libwebp
@@ -11,7 +11,9 @@
 // BGR to RGB. HEIF (HEIC and AVIF): libheif, the embedded thumbnail when there
 // is one, else the primary image, as interleaved RGB. JPEG XL: libjxl without a
 // parallel runner, up to its first progressive step (the 1/8-resolution DC
-// image) where the file has one, else the whole picture. RAW: libraw's embedded
+// image) where the file has one, else the whole picture (jxl-full: always the
+// whole picture; 0.7 renders even the DC step at full size, so that on
+// photographs it costs about as much as the whole decode). RAW: libraw's embedded
 // preview (a JPEG decoded by libjpeg at 1/8 scale) when there is one, else the
 // mosaic developed at half size. Libraw's own threads are the caller's to
 // limit (OMP_NUM_THREADS=1).
@@ -205,14 +207,16 @@ bool decodeHeif(const std::filesystem::path& path, std::vector<unsigned char>&)
     return ok;
 }
 
-bool decodeJxl(const std::filesystem::path& path, std::vector<unsigned char>& buffer)
+bool decodeJxlUpTo(const std::filesystem::path& path, std::vector<unsigned char>& buffer,
+                   bool firstStep)
 {
     const std::vector<unsigned char> bytes = slurp(path);
     JxlDecoder* decoder = JxlDecoderCreate(nullptr);
     const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     bool ok = decoder != nullptr &&
-              JxlDecoderSubscribeEvents(decoder, JXL_DEC_BASIC_INFO | JXL_DEC_FRAME_PROGRESSION |
-                                                     JXL_DEC_FULL_IMAGE) == JXL_DEC_SUCCESS &&
+              JxlDecoderSubscribeEvents(decoder, JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE |
+                                                     (firstStep ? JXL_DEC_FRAME_PROGRESSION : 0)) ==
+                  JXL_DEC_SUCCESS &&
               JxlDecoderSetProgressiveDetail(decoder, kDC) == JXL_DEC_SUCCESS &&
               JxlDecoderSetInput(decoder, bytes.data(), bytes.size()) == JXL_DEC_SUCCESS;
     if (ok)
@@ -246,6 +250,16 @@ bool decodeJxl(const std::filesystem::path& path, std::vector<unsigned char>& bu
     }
     JxlDecoderDestroy(decoder);
     return ok;
+}
+
+bool decodeJxl(const std::filesystem::path& path, std::vector<unsigned char>& buffer)
+{
+    return decodeJxlUpTo(path, buffer, true);
+}
+
+bool decodeJxlFull(const std::filesystem::path& path, std::vector<unsigned char>& buffer)
+{
+    return decodeJxlUpTo(path, buffer, false);
 }
 
 bool decodeRaw(const std::filesystem::path& path, std::vector<unsigned char>& buffer)
@@ -359,9 +373,10 @@ bool decodeTiff(const std::filesystem::path& path, std::vector<unsigned char>& b
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fputs("usage: ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|jxl|raw "
-                   "DIR\n",
-                   stderr);
+        std::fputs(
+            "usage: ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|jxl|jxl-full|raw "
+            "DIR\n",
+            stderr);
         return 2;
     }
     const std::string format = argv[1];
@@ -375,6 +390,7 @@ int main(int argc, char** argv)
         : format == "tiff"      ? decodeTiff
         : format == "heif"      ? decodeHeif
         : format == "jxl"       ? decodeJxl
+        : format == "jxl-full"  ? decodeJxlFull
         : format == "raw"       ? decodeRaw
                                 : nullptr;
     if (decode == nullptr) {
