@@ -91,6 +91,35 @@ bool isOneOf(const std::string& extension, std::initializer_list<const char*> na
                        [&](const char* name) { return extension == name; });
 }
 
+// Camera files that tell themselves apart from a TIFF without a name: "CR"
+// after the header, or a DNGVersion tag among the first IFD's entries.
+bool looksLikeRaw(ImageFile& file, const std::array<std::uint8_t, 16>& head, std::size_t length)
+{
+    if (startsWith(head, length, "CR", 2, 8))
+        return true;
+    if (length < 8 || head[2] == '+' || head[3] == '+')
+        return false;
+    const bool little = head[0] == 'I';
+    const auto number = [little](const std::uint8_t* at, int bytes) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= std::uint32_t(at[little ? i : bytes - 1 - i])
+                     << (8 * (little ? i : bytes - 1 - i));
+        return value;
+    };
+    const std::uint32_t ifd = number(head.data() + 4, 4);
+    std::array<std::uint8_t, 2> count{};
+    if (file.readAt(ifd, count.data(), 2) != 2)
+        return false;
+    const std::uint32_t entries = std::min<std::uint32_t>(number(count.data(), 2), 512);
+    std::vector<std::uint8_t> table(std::size_t(entries) * 12);
+    const std::int64_t got = file.readAt(std::int64_t(ifd) + 2, table.data(), table.size());
+    for (std::int64_t at = 0; at + 12 <= got; at += 12)
+        if (number(table.data() + at, 2) == 50706)
+            return true;
+    return false;
+}
+
 LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view name)
 {
     const std::string extension = extensionOf(name);
@@ -122,8 +151,14 @@ LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view 
     if (startsWith(head, length, "II*\0", 4) || startsWith(head, length, "MM\0*", 4) ||
         startsWith(head, length, "II+\0", 4) || startsWith(head, length, "MM\0+", 4)) {
         if (isOneOf(extension, {"dng", "cr2", "nef", "nrw", "arw", "srf", "sr2", "pef", "3fr",
-                                "erf", "kdc", "dcr", "mef", "mos", "srw", "iiq", "rwl"}))
-            return RawDecoder::decode(file, side, fineSide);
+                                "erf", "kdc", "dcr", "mef", "mos", "srw", "iiq", "rwl"}) ||
+            looksLikeRaw(file, head, length)) {
+            // A TIFF that libraw cannot read is still read as a TIFF: the
+            // answer depends on the bytes alone, so every run agrees.
+            LoadResult raw = RawDecoder::decode(file, side, fineSide);
+            if (raw.failure != LoadFailure::NotAnImage)
+                return raw;
+        }
         return TiffDecoder::decode(file, side, fineSide);
     }
     if (startsWith(head, length, "BM", 2)) {

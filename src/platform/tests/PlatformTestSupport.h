@@ -324,3 +324,5 @@ using ovrin::test::str;
 // The test classes, one per part of the module, run one after the other.
 QObject* makePlatformTests();
 QObject* makeHeifTests();
+QObject* makeJxlTests();
+QObject* makeRawTests();

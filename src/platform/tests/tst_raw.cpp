@@ -1,0 +1,157 @@
+#include "platform/tests/PlatformTestSupport.h"
+#include "support/DngWriter.h"
+
+#include <fcntl.h>
+
+namespace {
+
+enum class Preview { None, Bitmap, Jpeg };
+
+// A DNG of `photo` as bytes; its preview, where it has one, is the photo
+// inverted and scaled to `previewSize`, so the result tells which was read.
+QByteArray dngOf(const QImage& photo, bool mosaic, Preview preview, QSize previewSize,
+                 int orientation)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.dng"));
+    ovrin::test::DngOptions options;
+    options.mosaic = mosaic;
+    options.orientation = orientation;
+    options.jpegPreview = preview == Preview::Jpeg;
+    if (preview != Preview::None) {
+        options.preview =
+            photo.scaled(previewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        options.preview.invertPixels();
+    }
+    if (!ovrin::test::writeDng(path, photo, options))
+        return {};
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The picture seen upright from one stored with an EXIF orientation of 1, 3,
+// 6 or 8.
+QImage upright(const QImage& stored, int orientation)
+{
+    const int degrees = orientation == 3 ? 180 : orientation == 6 ? 90 : orientation == 8 ? 270 : 0;
+    return stored.transformed(QTransform().rotate(degrees));
+}
+
+void checkLike(const LoadResult& got, const QImage& want, int side)
+{
+    const LoadResult reference = loaded(encoded(want, "png"), side);
+    QVERIFY(got.raster && reference.raster);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            checkNear(shade(got.raster->colorAt(x, y)), shade(reference.raster->colorAt(x, y)), 12,
+                      x, y);
+}
+
+} // namespace
+
+class TestRaw : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The raw data decides even where a whole-frame preview would stand in:
+    // the preview here is the photo inverted.
+    void developsTheRawData_data()
+    {
+        QTest::addColumn<bool>("mosaic");
+        QTest::addColumn<int>("preview");
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("mosaic") << true << int(Preview::None) << 1;
+        QTest::newRow("linear") << false << int(Preview::None) << 1;
+        QTest::newRow("bitmap preview") << true << int(Preview::Bitmap) << 1;
+        QTest::newRow("jpeg preview") << true << int(Preview::Jpeg) << 1;
+        QTest::newRow("turned") << true << int(Preview::None) << 6;
+        QTest::newRow("turned back") << true << int(Preview::Jpeg) << 8;
+        QTest::newRow("upside down") << false << int(Preview::Bitmap) << 3;
+    }
+    void developsTheRawData()
+    {
+        QFETCH(bool, mosaic);
+        QFETCH(int, preview);
+        QFETCH(int, orientation);
+        const QImage photo = ovrin::test::photoLike(600, 400, 11);
+        const QByteArray dng = dngOf(photo, mosaic, Preview(preview), {300, 200}, orientation);
+        QVERIFY(!dng.isEmpty());
+        const LoadResult got = loaded(dng, 6, 0, QStringLiteral("a.dng"));
+        QCOMPARE(got.failure, LoadFailure::None);
+        const bool across = orientation >= 5;
+        QCOMPARE(got.width, across ? 400 : 600);
+        QCOMPARE(got.height, across ? 600 : 400);
+        checkLike(got, upright(photo, orientation), 6);
+    }
+
+    // Without a name, a DNG is still known by its DNGVersion tag.
+    void knowsDngByContent()
+    {
+        const QImage photo = ovrin::test::photoLike(600, 400, 12);
+        const QByteArray dng = dngOf(photo, true, Preview::None, {}, 1);
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(dng) == dng.size() && file.flush());
+        const LoadResult got =
+            ImageLoader::loadThumbnail(::open(qPrintable(file.fileName()), O_RDONLY), 6);
+        QCOMPARE(got.failure, LoadFailure::None);
+        checkLike(got, photo, 6);
+    }
+
+    void damagedFilesGiveTheirReasonQuietly_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<int>("reason");
+        // 0: cut in the raw data, 1: raw data overwritten, 2: the raw claims
+        // 60000 x 60000 points, 3: the preview claims to be larger than the file.
+        QTest::newRow("truncated") << 0 << -1;
+        QTest::newRow("corrupted") << 1 << -1;
+        QTest::newRow("huge") << 2 << int(LoadFailure::TooLarge);
+        QTest::newRow("hostile preview") << 3 << -1;
+    }
+    void damagedFilesGiveTheirReasonQuietly()
+    {
+        QFETCH(int, damage);
+        QFETCH(int, reason);
+        const QImage photo = ovrin::test::photoLike(600, 400, 13);
+        QByteArray dng =
+            dngOf(photo, true, damage == 3 ? Preview::Jpeg : Preview::None, QSize(300, 200), 1);
+        if (damage == 0)
+            dng.truncate(dng.size() / 2);
+        if (damage == 1)
+            for (qsizetype at = dng.size() / 3; at < dng.size(); at += 7)
+                dng[at] = char(at * 31);
+        // The size tags (SHORT values) of the raw's IFD, and the preview's
+        // strip length, found by their entries.
+        const auto patch = [&dng](quint16 tag, quint32 value) {
+            for (qsizetype at = 8; at + 12 <= dng.size(); at += 2)
+                if (quint8(dng[at]) == (tag & 0xff) && quint8(dng[at + 1]) == tag >> 8 &&
+                    (dng[at + 2] == 3 || dng[at + 2] == 4) && dng[at + 3] == 0 &&
+                    dng[at + 4] == 1 && dng[at + 5] == 0 && dng[at + 6] == 0) {
+                    for (int i = 0; i < 4; ++i)
+                        dng[at + 8 + i] =
+                            char(value >> (8 * i) & (dng[at + 2] == 3 && i >= 2 ? 0 : 0xff));
+                }
+        };
+        if (damage == 2) {
+            patch(256, 60000);
+            patch(257, 60000);
+        }
+        if (damage == 3)
+            patch(279, 0x7fffffff);
+        LoadResult got;
+        const QByteArray noise =
+            stderrOf([&] { got = loaded(dng, 6, 0, QStringLiteral("a.dng")); });
+        QVERIFY2(noise.isEmpty(), noise.constData());
+        if (reason >= 0)
+            QCOMPARE(int(got.failure), reason);
+        else
+            QVERIFY(got.failure == LoadFailure::None || got.failure == LoadFailure::NotAnImage);
+    }
+};
+
+QObject* makeRawTests()
+{
+    return new TestRaw;
+}
+
+#include "tst_raw.moc"
