@@ -7,6 +7,12 @@
 //       OUTDIR/<format>/, and a progressive JPEG of it
 //   ovrin-make-formats small OUTDIR COUNT
 //       COUNT small PNG files of 64 x 48
+//   ovrin-make-formats dng IN OUT.dng preview|bare
+//       the picture IN as a camera's DNG: an RGGB mosaic of 14-bit linear
+//       values in a SubIFD behind a JPEG preview of 1600 pixels on the longest
+//       side in IFD0 (preview), or the mosaic alone in IFD0 (bare)
+//   ovrin-make-formats webp-lossless IN OUT.webp
+//       the picture IN as a lossless WebP, at libwebp's fastest setting
 //   ovrin-make-formats liar FILE
 //       a progressive JPEG of a few hundred bytes whose header claims
 //       46000 x 46000 pixels
@@ -19,9 +25,13 @@
 #include <QImageWriter>
 #include <QRandomGenerator>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <gif_lib.h>
+#include <tiffio.h>
 #include <vector>
+#include <webp/encode.h>
 
 namespace {
 
@@ -176,6 +186,143 @@ int makeHuge(const QString& out, const QString& source)
     return progressive.write(image) ? 0 : 1;
 }
 
+// Tags every DNG reader wants: version, a camera model, and a colour matrix
+// that takes XYZ (D65) to the mosaic's primaries, here those of sRGB, so that
+// a development gives the source picture's colours back.
+void setDngTags(TIFF* tiff)
+{
+    const std::uint8_t version[4] = {1, 4, 0, 0};
+    const std::uint8_t backward[4] = {1, 1, 0, 0};
+    TIFFSetField(tiff, TIFFTAG_DNGVERSION, version);
+    TIFFSetField(tiff, TIFFTAG_DNGBACKWARDVERSION, backward);
+    TIFFSetField(tiff, TIFFTAG_MAKE, "Ovrin");
+    TIFFSetField(tiff, TIFFTAG_MODEL, "Bench Mosaic");
+    TIFFSetField(tiff, TIFFTAG_UNIQUECAMERAMODEL, "Ovrin Bench Mosaic");
+    const float xyzToSrgb[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f,
+                                0.0415f, 0.0557f,  -0.2040f, 1.0570f};
+    TIFFSetField(tiff, TIFFTAG_COLORMATRIX1, 9, xyzToSrgb);
+    TIFFSetField(tiff, TIFFTAG_CALIBRATIONILLUMINANT1, 21); // D65
+    const float neutral[3] = {1.0f, 1.0f, 1.0f};
+    TIFFSetField(tiff, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
+}
+
+bool writeMosaic(TIFF* tiff, const QImage& image, std::uint32_t subfileType)
+{
+    constexpr std::uint16_t kWhite = 16383;
+    std::array<std::uint16_t, 256> linear{};
+    for (std::size_t v = 0; v < linear.size(); ++v) {
+        const double c = double(v) / 255.0;
+        const double l = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        linear[v] = static_cast<std::uint16_t>(std::lround(l * kWhite));
+    }
+    const auto width = static_cast<std::uint32_t>(image.width());
+    const auto height = static_cast<std::uint32_t>(image.height());
+    TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, subfileType);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CFA);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 64);
+    const std::uint16_t dimensions[2] = {2, 2};
+    const std::uint8_t pattern[4] = {0, 1, 1, 2}; // red green / green blue
+    TIFFSetField(tiff, TIFFTAG_CFAREPEATPATTERNDIM, dimensions);
+    TIFFSetField(tiff, TIFFTAG_CFAPATTERN, 4, pattern);
+    const std::uint32_t white = kWhite;
+    TIFFSetField(tiff, TIFFTAG_WHITELEVEL, 1, &white);
+    std::vector<std::uint16_t> row(width);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const uchar* line = image.constScanLine(int(y));
+        for (std::uint32_t x = 0; x < width; ++x) {
+            // red on even rows' even columns, blue on odd rows' odd columns
+            const std::uint32_t channel = (y & 1) + (x & 1);
+            row[x] = linear[line[x * 3 + channel]];
+        }
+        if (TIFFWriteScanline(tiff, row.data(), y, 0) < 0)
+            return false;
+    }
+    return true;
+}
+
+bool writePreview(TIFF* tiff, const QImage& image)
+{
+    const QImage preview = image.scaled(1600, 1600, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                               .convertToFormat(QImage::Format_RGB888);
+    TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(preview.width()));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(preview.height()));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+    TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    TIFFSetField(tiff, TIFFTAG_JPEGQUALITY, 90);
+    // one strip holding a whole JPEG, tables included, as cameras store it
+    TIFFSetField(tiff, TIFFTAG_JPEGTABLESMODE, 0);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::uint32_t(preview.height()));
+    for (int y = 0; y < preview.height(); ++y)
+        if (TIFFWriteScanline(tiff, const_cast<uchar*>(preview.constScanLine(y)), std::uint32_t(y),
+                              0) < 0)
+            return false;
+    return true;
+}
+
+int makeDng(const QString& in, const QString& out, bool preview)
+{
+    QImageReader reader(in);
+    reader.setAllocationLimit(0);
+    const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+    if (image.isNull())
+        return 1;
+    const QString part = out + QStringLiteral(".part");
+    TIFF* tiff = TIFFOpen(QFile::encodeName(part).constData(),
+                          image.sizeInBytes() > (3ll << 30) / 2 ? "w8" : "w");
+    if (tiff == nullptr)
+        return 1;
+    setDngTags(tiff);
+    bool ok = true;
+    if (preview) {
+        toff_t subIfd = 0;
+        TIFFSetField(tiff, TIFFTAG_SUBIFD, 1, &subIfd);
+        ok = writePreview(tiff, image) && TIFFWriteDirectory(tiff);
+    }
+    ok = ok && writeMosaic(tiff, image, 0) && TIFFWriteDirectory(tiff);
+    TIFFClose(tiff);
+    return ok && QFile::rename(part, out) ? 0 : 1;
+}
+
+int makeLosslessWebp(const QString& in, const QString& out)
+{
+    QImageReader reader(in);
+    reader.setAllocationLimit(0);
+    const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+    WebPConfig config;
+    WebPPicture picture;
+    if (image.isNull() || !WebPConfigInit(&config) || !WebPConfigLosslessPreset(&config, 0) ||
+        !WebPPictureInit(&picture))
+        return 1;
+    config.thread_level = 1;
+    picture.use_argb = 1;
+    picture.width = image.width();
+    picture.height = image.height();
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    bool ok = WebPPictureImportRGB(&picture, image.constBits(), int(image.bytesPerLine())) &&
+              WebPEncode(&config, &picture);
+    WebPPictureFree(&picture);
+    QFile file(out);
+    ok = ok && file.open(QIODevice::WriteOnly) &&
+         file.write(reinterpret_cast<const char*>(writer.mem), qint64(writer.size)) ==
+             qint64(writer.size);
+    WebPMemoryWriterClear(&writer);
+    return ok ? 0 : 1;
+}
+
 int makeLiar(const QString& path)
 {
     QImage image(16, 16, QImage::Format_RGB32);
@@ -228,10 +375,16 @@ int main(int argc, char** argv)
         return makeHuge(args[2], args[3]);
     if (args.size() == 4 && args[1] == QLatin1String("small"))
         return makeSmall(args[2], args[3].toInt());
+    if (args.size() == 5 && args[1] == QLatin1String("dng"))
+        return makeDng(args[2], args[3], args[4] == QLatin1String("preview"));
+    if (args.size() == 4 && args[1] == QLatin1String("webp-lossless"))
+        return makeLosslessWebp(args[2], args[3]);
     if (args.size() == 3 && args[1] == QLatin1String("liar"))
         return makeLiar(args[2]);
-    std::fputs("usage: ovrin-make-formats corpus OUTDIR COUNT SOURCE... | huge OUTDIR SOURCE | "
-               "small OUTDIR COUNT | liar FILE\n",
-               stderr);
+    std::fputs(
+        "usage: ovrin-make-formats corpus OUTDIR COUNT SOURCE... | huge OUTDIR SOURCE | "
+        "small OUTDIR COUNT | dng IN OUT.dng preview|bare | webp-lossless IN OUT.webp | liar "
+        "FILE\n",
+        stderr);
     return 2;
 }
