@@ -90,14 +90,18 @@ public:
     // Decodes the image file at path and reduces the whole picture to side x side
     // points by area averaging, aspect ratio not kept, EXIF orientation applied.
     // Only regular, non-empty files off pseudo file systems are decoded.
-    // JPEG, PNG, TIFF, WebP, GIF and BMP are decoded by their own libraries,
-    // streamed row by row where the format allows (JPEG at 1/2, 1/4 or 1/8 of
-    // its size); other formats the toolkit reads go through its reader.
+    // JPEG, PNG, TIFF, WebP, GIF, BMP, HEIF/AVIF, JPEG XL and camera RAW are
+    // decoded by their own libraries, streamed row by row where the format
+    // allows (JPEG at 1/2, 1/4 or 1/8 of its size), SVG is rendered small by
+    // the toolkit's SVG module; other formats the toolkit reads go through its
+    // reader.
     // Decoding waits for its share of the decode-memory budget, or is
     // refused (TooLarge) when the picture needs more than all of it.
     // Decoder messages never reach the terminal. Safe to call from several
     // threads at once; everything runs on the calling thread, never on a
-    // thread the loader did not start. When `proceed` is given and is
+    // thread the loader did not start, except that libheif's HEVC and AV1
+    // decoders start short-lived helper threads of their own, which the
+    // library offers no way to refuse. When `proceed` is given and is
     // cleared, decoding (or waiting for the budget) ends within a moment
     // wherever the decoder allows (Stopped). A `fineSide` above 0 asks for
     // the luminance of the same rows reduced the same way to fineSide x
