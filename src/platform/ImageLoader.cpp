@@ -166,6 +166,9 @@ LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view 
             return *result;
         return QtImageDecoder::decode(file, side, fineSide, "bmp");
     }
+    // The toolkit's reader knows TGA only by a name: its files carry no signature.
+    if (isOneOf(extension, {"tga", "icb", "vda", "vst"}))
+        return QtImageDecoder::decode(file, side, fineSide, "tga");
     if (isOneOf(extension, {"svg", "svgz"}) || startsWith(head, length, "<svg", 4) ||
         startsWith(head, length, "<?xml", 5))
         return SvgDecoder::decode(file, side, fineSide);

@@ -4,6 +4,7 @@
 #include "platform/DecodeBudget.h"
 #include "platform/ImageFile.h"
 
+#include <QGuiApplication>
 #include <QIODevice>
 #include <QImage>
 #include <QImageIOHandler>
@@ -125,6 +126,11 @@ LoadResult QtImageDecoder::decode(ImageFile& file, int side, int fineSide, const
     // decodes waiting for the budget).
     if (!reader.canRead())
         return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
+    // The SVG plugin lays out text through the font database, which aborts the
+    // process where no GUI application object exists (the command line).
+    if (reader.format() == "svg" &&
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
+        return {std::nullopt, LoadFailure::NotAnImage};
     const QSize size = reader.size();
     const std::int64_t points = size.isValid() ? std::int64_t{size.width()} * size.height() : -1;
     if (points > ImageLoader::kMaxPixels)
