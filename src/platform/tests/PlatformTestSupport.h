@@ -323,3 +323,4 @@ using ovrin::test::str;
 
 // The test classes, one per part of the module, run one after the other.
 QObject* makePlatformTests();
+QObject* makeMoreFormatsTests();

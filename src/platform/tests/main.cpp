@@ -9,7 +9,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int failures = 0;
-    for (auto* make : {makePlatformTests}) {
+    for (auto* make : {makePlatformTests, makeMoreFormatsTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }
