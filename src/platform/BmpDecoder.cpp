@@ -161,6 +161,9 @@ std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side, int fine
         h.masks = {0x7c00, 0x03e0, 0x001f, 0};
     else if (h.compression == kRgb && h.bits >= 24)
         h.masks = {0x00ff0000, 0x0000ff00, 0x000000ff, h.masks[3]};
+    // Bit fields that pick no colour at all leave nothing to show.
+    if (bitFields && h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0)
+        return LoadResult{std::nullopt, LoadFailure::NotAnImage};
     const Channel red(h.masks[0]);
     const Channel green(h.masks[1]);
     const Channel blue(h.masks[2]);

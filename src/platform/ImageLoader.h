@@ -64,8 +64,8 @@ public:
 
     // Memory that all decodes running at once in the process may hold
     // together: 1 GiB. It lets any one picture of up to 100 megapixels
-    // through in every format (the largest need, a lossless WebP or an
-    // interlaced 16-bit PNG of that size, is about 800 MB), while N workers
+    // through in every format (the largest need, an interlaced 16-bit PNG of
+    // that size, is about 800 MB), while N workers
     // decoding large pictures at once wait for each other instead of adding
     // up. A picture needing more than the whole budget is refused at once
     // (TooLarge), before anything large is allocated.

@@ -40,24 +40,63 @@ int orientationOf(const std::vector<std::uint8_t>& data)
     return 1;
 }
 
+// The size libwebp decodes a large picture to: its rescaler averages areas as
+// the reducer does, so the picture needs no buffer of its own size. The
+// rescaler rounds each point, which can tip a level of the finer grid and with
+// it a bit of the likeness hash, so the shorter axis keeps at least kLeast
+// points (kOversample for every cell of the finer grid where that is more):
+// only pictures of several megapixels are scaled at all, and their every
+// cell then averages thousands of points.
+constexpr std::int64_t kLeast = 2048;
+constexpr std::int64_t kOversample = 8;
+
+struct Scaled {
+    int width;
+    int height;
+};
+
+Scaled scaledSize(int width, int height, int side, int fineSide)
+{
+    const std::int64_t least = std::max(kLeast, kOversample * std::max(side, fineSide));
+    const std::int64_t shorter = std::min(width, height);
+    if (shorter <= least)
+        return {width, height};
+    const auto along = [&](std::int64_t length) {
+        return static_cast<int>(
+            std::max<std::int64_t>(1, (length * least + shorter / 2) / shorter));
+    };
+    return {along(width), along(height)};
+}
+
+void scaleTo(WebPDecoderConfig& config, Scaled size, int width, int height)
+{
+    if (size.width == width && size.height == height)
+        return;
+    config.options.use_scaling = 1;
+    config.options.scaled_width = size.width;
+    config.options.scaled_height = size.height;
+}
+
 // A file cut short gives the rows that came, the rest black, as long as one
 // row came.
 LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, bool alpha,
-                        int width, int height, std::uint8_t* pixels, std::size_t size,
+                        int width, int height, Scaled size, std::uint8_t* pixels, std::size_t bytes,
                         AreaReducer& reducer)
 {
     const int channels = alpha ? 4 : 3;
-    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+    const std::size_t stride =
+        static_cast<std::size_t>(size.width) * static_cast<std::size_t>(channels);
     WebPDecoderConfig config;
     if (WebPInitDecoderConfig(&config) == 0)
         return LoadFailure::NotAnImage;
+    scaleTo(config, size, width, height);
     config.output.colorspace = alpha ? MODE_RGBA : MODE_RGB;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = pixels;
     config.output.u.RGBA.stride = static_cast<int>(stride);
-    config.output.u.RGBA.size = size;
-    config.output.width = width;
-    config.output.height = height;
+    config.output.u.RGBA.size = bytes;
+    config.output.width = size.width;
+    config.output.height = size.height;
     WebPIDecoder* decoder = WebPIDecode(nullptr, 0, &config);
     if (decoder == nullptr)
         return LoadFailure::TooLarge;
@@ -75,7 +114,7 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
             break;
         int ready = 0;
         if (WebPIDecGetRGB(decoder, &ready, nullptr, nullptr, nullptr) != nullptr) {
-            for (; reduced < std::min(ready, height); ++reduced) {
+            for (; reduced < std::min(ready, size.height); ++reduced) {
                 const std::uint8_t* row = pixels + static_cast<std::size_t>(reduced) * stride;
                 if (alpha)
                     reducer.addRgbaRow(row);
@@ -84,7 +123,7 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
             }
         }
         if (status == VP8_STATUS_OK) {
-            why = reduced == height ? LoadFailure::None : LoadFailure::NotAnImage;
+            why = reduced == size.height ? LoadFailure::None : LoadFailure::NotAnImage;
             break;
         }
     }
@@ -95,9 +134,10 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
 }
 
 // The first frame of an animation, placed on its canvas; what it does not
-// cover is transparent.
+// cover is transparent. The frame is scaled as the canvas is, its edges
+// rounded to the canvas's points.
 LoadFailure decodeFirstFrame(const std::vector<std::uint8_t>& data, int width, int height,
-                             std::uint8_t* pixels, std::size_t size)
+                             Scaled size, std::uint8_t* pixels, std::size_t bytes)
 {
     const WebPData whole{data.data(), data.size()};
     WebPDemuxer* demuxer = WebPDemux(&whole);
@@ -106,17 +146,33 @@ LoadFailure decodeFirstFrame(const std::vector<std::uint8_t>& data, int width, i
     LoadFailure why = LoadFailure::NotAnImage;
     WebPIterator frame;
     if (WebPDemuxGetFrame(demuxer, 1, &frame) != 0) {
-        std::fill_n(pixels, size, std::uint8_t{0});
-        const int left = frame.x_offset;
-        const int top = frame.y_offset;
-        if (left >= 0 && top >= 0 && frame.width > 0 && frame.height > 0 &&
-            left + frame.width <= width && top + frame.height <= height) {
-            const std::size_t stride = static_cast<std::size_t>(width) * 4;
+        std::fill_n(pixels, bytes, std::uint8_t{0});
+        const auto across = [&](std::int64_t x) {
+            return static_cast<int>((x * size.width + width / 2) / width);
+        };
+        const auto down = [&](std::int64_t y) {
+            return static_cast<int>((y * size.height + height / 2) / height);
+        };
+        const int left = across(frame.x_offset);
+        const int top = down(frame.y_offset);
+        const int frameWidth = across(std::int64_t{frame.x_offset} + frame.width) - left;
+        const int frameHeight = down(std::int64_t{frame.y_offset} + frame.height) - top;
+        WebPDecoderConfig config;
+        if (frame.x_offset >= 0 && frame.y_offset >= 0 && frame.width > 0 && frame.height > 0 &&
+            frame.x_offset + frame.width <= width && frame.y_offset + frame.height <= height &&
+            frameWidth > 0 && frameHeight > 0 && WebPInitDecoderConfig(&config) != 0) {
+            const std::size_t stride = static_cast<std::size_t>(size.width) * 4;
             const std::size_t skip =
                 static_cast<std::size_t>(top) * stride + static_cast<std::size_t>(left) * 4;
-            if (WebPDecodeRGBAInto(frame.fragment.bytes, frame.fragment.size, pixels + skip,
-                                   size - skip, static_cast<int>(stride)) != nullptr)
+            scaleTo(config, {frameWidth, frameHeight}, frame.width, frame.height);
+            config.output.colorspace = MODE_RGBA;
+            config.output.is_external_memory = 1;
+            config.output.u.RGBA.rgba = pixels + skip;
+            config.output.u.RGBA.stride = static_cast<int>(stride);
+            config.output.u.RGBA.size = bytes - skip;
+            if (WebPDecode(frame.fragment.bytes, frame.fragment.size, &config) == VP8_STATUS_OK)
                 why = LoadFailure::None;
+            WebPFreeDecBuffer(&config.output);
         }
         WebPDemuxReleaseIterator(&frame);
     }
@@ -153,14 +209,17 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side, int fineSide)
     if (points > ImageLoader::kMaxPixels)
         return {std::nullopt, LoadFailure::TooLarge};
 
-    // The file, the decoded picture, and libwebp's own stores: a lossless
-    // picture is decoded as 32-bit pixels first, a lossy one keeps a plane of
-    // alpha and a few rows of YUV.
+    // The file, the picture at its decoded size, and libwebp's own stores: a
+    // lossless picture is decoded as 32-bit pixels whole first, a lossy one
+    // keeps a plane of alpha (when it has alpha), a few rows of YUV and the
+    // rescaler's rows.
     const bool lossy = features.format == 1;
-    const std::int64_t need =
-        file.size() + points * (alpha ? 4 : 3) +
-        (lossy ? points + std::int64_t{width} * 64 : points * 4 + width * 64) + 2 * 1024 * 1024 +
-        AreaReducer::memoryNeed(width, side, fineSide);
+    const Scaled size = scaledSize(width, height, side, fineSide);
+    const std::int64_t decoded = std::int64_t{size.width} * size.height;
+    const std::int64_t need = file.size() + decoded * (alpha ? 4 : 3) +
+                              (lossy ? (alpha ? points : 0) : points * 4) +
+                              std::int64_t{width} * 64 + 2 * 1024 * 1024 +
+                              AreaReducer::memoryNeed(size.width, side, fineSide);
     DecodeBudget::Reservation reservation;
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)
@@ -171,23 +230,28 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side, int fineSide)
         if (file.readAt(0, data.data(), data.size()) != static_cast<std::int64_t>(data.size()))
             return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
         // Left uninitialised: the decoder writes every byte.
-        const std::size_t size = static_cast<std::size_t>(points) * (alpha ? 4 : 3);
-        const std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[size]);
-        AreaReducer reducer(width, height, side);
+        const std::size_t bytes = static_cast<std::size_t>(decoded) * (alpha ? 4 : 3);
+        const std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[bytes]);
+        AreaReducer reducer(size.width, size.height, side);
         reducer.alsoReduceTo(fineSide);
+        LoadFailure why = LoadFailure::None;
         if (!animated) {
-            const LoadFailure why =
-                decodeStill(file, data, alpha, width, height, pixels.get(), size, reducer);
-            if (why != LoadFailure::None)
-                return {std::nullopt, file.failureOr(why)};
-            return reducer.result(orientationOf(data));
+            why = decodeStill(file, data, alpha, width, height, size, pixels.get(), bytes, reducer);
+        } else {
+            why = decodeFirstFrame(data, width, height, size, pixels.get(), bytes);
+            for (int y = 0; why == LoadFailure::None && y < size.height; ++y)
+                reducer.addRgbaRow(pixels.get() +
+                                   static_cast<std::size_t>(y) * std::size_t(size.width) * 4);
         }
-        const LoadFailure why = decodeFirstFrame(data, width, height, pixels.get(), size);
         if (why != LoadFailure::None)
             return {std::nullopt, file.failureOr(why)};
-        for (int y = 0; y < height; ++y)
-            reducer.addRgbaRow(pixels.get() + static_cast<std::size_t>(y) * std::size_t(width) * 4);
-        return reducer.result(orientationOf(data));
+        const int orientation = orientationOf(data);
+        LoadResult result = reducer.result(orientation);
+        // the size as seen is the picture's, not the decoded one's
+        const bool across = orientation >= 5 && orientation <= 8;
+        result.width = across ? height : width;
+        result.height = across ? width : height;
+        return result;
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

@@ -326,3 +326,4 @@ QObject* makePlatformTests();
 QObject* makeHeifTests();
 QObject* makeJxlTests();
 QObject* makeRawTests();
+QObject* makeMoreFormatsTests();

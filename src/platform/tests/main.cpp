@@ -9,7 +9,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int failures = 0;
-    for (auto* make : {makePlatformTests, makeHeifTests, makeJxlTests, makeRawTests}) {
+    for (auto* make :
+         {makePlatformTests, makeHeifTests, makeJxlTests, makeRawTests, makeMoreFormatsTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }
