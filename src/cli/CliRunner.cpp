@@ -2,6 +2,8 @@
 
 #include "engine/Exclusions.h"
 #include "indexfile/TIndexReader.h"
+#include "output/NameText.h"
+#include "output/Utf8.h"
 #include "platform/FileManager.h"
 #include "signature/TFileInfo.h"
 
@@ -22,9 +24,12 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
 
-bool isUtf8Continuation(char c)
+using output::escapePath;
+
+// Bytes of the character at text[at]; a byte that starts none counts alone.
+std::size_t characterLength(const std::string& text, std::size_t at)
 {
-    return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u;
+    return std::max<std::size_t>(output::utf8At(text, at).length, 1);
 }
 
 std::string skipText(SkipReason reason, platform::LoadFailure detail)
@@ -178,8 +183,8 @@ std::string CliRunner::progressLine(std::uint64_t examined, std::uint64_t hits,
     // Count columns as code points; cut whole characters off the front.
     const auto columns = [](const std::string& s) {
         std::size_t n = 0;
-        for (const char c : s)
-            n += isUtf8Continuation(c) ? 0 : 1;
+        for (std::size_t i = 0; i < s.size(); i += characterLength(s, i))
+            ++n;
         return n;
     };
     if (width <= head.size() + 4)
@@ -189,12 +194,8 @@ std::string CliRunner::progressLine(std::uint64_t examined, std::uint64_t hits,
         return head + shown;
     std::size_t cut = 0;
     std::size_t excess = columns(shown) - (room - 3);
-    while (cut < shown.size() && excess > 0) {
-        ++cut;
-        while (cut < shown.size() && isUtf8Continuation(shown[cut]))
-            ++cut;
-        --excess;
-    }
+    for (; cut < shown.size() && excess > 0; --excess)
+        cut += characterLength(shown, cut);
     return head + "..." + shown.substr(cut);
 }
 
@@ -294,7 +295,7 @@ ExitCode CliRunner::finishOutput()
 
 void CliRunner::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
 {
-    HitLine hit;
+    output::Hit hit;
     hit.rate = info->matchRate();
     hit.path = info->filePath().value_or(std::string());
     if (m_engine)
@@ -306,7 +307,7 @@ void CliRunner::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
         return;
     }
     clearProgressLocked();
-    writeLocked(formatHit(hit, m_options.format, m_options.nullTerminated));
+    writeLocked(output::formatHit(hit, m_options.format, m_options.nullTerminated));
 }
 
 void CliRunner::progressCallback(const std::shared_ptr<TFileInfo>& info)
@@ -416,7 +417,7 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     if (!setUpEngine(options))
         return ExitCode::Failure;
     m_engine->target().setFilePath(m_options.target);
-    m_header = formatHeader(options.format); // goes out before the first hit
+    m_header = output::hitHeader(options.format); // goes out before the first hit
     const InterruptWatch watch(*this, interrupted);
     if (const StartResult started = m_engine->beginSearch(); !started) {
         if (interrupted.load())
@@ -429,7 +430,7 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     waitForEnd(*m_engine, interrupted);
 
     if (options.sort) {
-        std::sort(m_sorted.begin(), m_sorted.end(), [](const HitLine& a, const HitLine& b) {
+        std::sort(m_sorted.begin(), m_sorted.end(), [](const output::Hit& a, const output::Hit& b) {
             if (a.rate != b.rate)
                 return a.rate > b.rate;
             if (a.likeness != b.likeness)
@@ -437,8 +438,8 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
             return a.path < b.path;
         });
         const std::lock_guard lock(m_outputLock);
-        for (const HitLine& hit : m_sorted)
-            if (!writeLocked(formatHit(hit, options.format, options.nullTerminated)))
+        for (const output::Hit& hit : m_sorted)
+            if (!writeLocked(output::formatHit(hit, options.format, options.nullTerminated)))
                 break;
     }
     if (print({}) != ExitCode::Ok) // the header of an empty list too
@@ -535,76 +536,24 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
                                    const std::vector<std::string>& protectedFolders)
 {
     const LookAlikeGroup& group = result.groups[number];
-    const auto isProtected = [&](const LookAlikeMember& member) {
-        return !protectedFolders.empty() &&
-               preferenceRank(result.table.paths[member.index], protectedFolders) <
-                   protectedFolders.size();
+    const auto picture = [&](std::size_t row) {
+        output::GroupPicture shown;
+        shown.path = result.table.paths[row];
+        if (row < result.aliases.size())
+            shown.aliases = result.aliases[row];
+        return shown;
     };
-    const auto aliasesOf = [&result](std::size_t row) -> const std::vector<std::string>& {
-        static const std::vector<std::string> none;
-        return row < result.aliases.size() ? result.aliases[row] : none;
-    };
-    // A picture's other paths, right after it: never members of their own.
-    const auto aliasLines = [&](std::size_t row, const std::string& head, const char* end) {
-        std::string lines;
-        for (const std::string& alias : aliasesOf(row))
-            lines +=
-                head + (format == OutputFormat::Csv ? csvField(alias) : escapePath(alias)) + end;
-        return lines;
-    };
-    const auto aliasArray = [&](std::size_t row) {
-        std::string array;
-        for (const std::string& alias : aliasesOf(row))
-            array += (array.empty() ? ",\"aliases\":[" : ",") + jsonString(alias);
-        return array.empty() ? array : array + "]";
-    };
-    const std::string& reference = result.table.paths[group.reference];
-    char numbers[64];
-    std::string text;
-    switch (format) {
-    case OutputFormat::Csv: {
-        const std::string aliasHead = std::to_string(number + 1) + ",alias,,,";
-        text = std::to_string(number + 1) + ",reference,,," + csvField(reference) + "\r\n" +
-               aliasLines(group.reference, aliasHead, "\r\n");
-        for (const LookAlikeMember& member : group.members) {
-            std::snprintf(numbers, sizeof numbers, "%zu,%s,%d,%.1f,", number + 1,
-                          isProtected(member) ? "protected" : "member",
-                          static_cast<int>(member.rate), member.likeness);
-            text += numbers + csvField(result.table.paths[member.index]) + "\r\n" +
-                    aliasLines(member.index, aliasHead, "\r\n");
-        }
-        return text;
+    std::vector<output::GroupPicture> members;
+    members.reserve(group.members.size());
+    for (const LookAlikeMember& member : group.members) {
+        output::GroupPicture& shown = members.emplace_back(picture(member.index));
+        shown.rate = member.rate;
+        shown.likeness = member.likeness;
+        shown.isProtected = !protectedFolders.empty() &&
+                            preferenceRank(result.table.paths[member.index], protectedFolders) <
+                                protectedFolders.size();
     }
-    case OutputFormat::Json:
-        text = "{\"reference\":" + jsonString(reference) + aliasArray(group.reference) +
-               ",\"members\":[";
-        for (const LookAlikeMember& member : group.members) {
-            std::snprintf(numbers, sizeof numbers,
-                          "{\"rate\":%d,\"likeness\":%.1f,\"path\":", static_cast<int>(member.rate),
-                          member.likeness);
-            if (&member != group.members.data())
-                text += ',';
-            text.append(numbers)
-                .append(jsonString(result.table.paths[member.index]))
-                .append(aliasArray(member.index))
-                .append(isProtected(member) ? ",\"protected\":true}" : "}");
-        }
-        return text + "]}\n";
-    default:
-        // A block per group, the reference first, a blank line between groups.
-        text = (number == 0 ? "" : "\n") + std::string("ref\t100.0\t") + escapePath(reference) +
-               "\n" + aliasLines(group.reference, "alias\t\t", "\n");
-        for (const LookAlikeMember& member : group.members) {
-            if (isProtected(member))
-                std::snprintf(numbers, sizeof numbers, "protected\t%.1f\t", member.likeness);
-            else
-                std::snprintf(numbers, sizeof numbers, "%d\t%.1f\t", static_cast<int>(member.rate),
-                              member.likeness);
-            text += numbers + escapePath(result.table.paths[member.index]) + "\n" +
-                    aliasLines(member.index, "alias\t\t", "\n");
-        }
-        return text;
-    }
+    return output::formatGroup(number, picture(group.reference), members, format);
 }
 
 ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& interrupted)
@@ -636,9 +585,7 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
     if (summary.outcome == RunSummary::Outcome::Stopped)
         return ExitCode::Interrupted;
     const auto result = m_engine->lastGroups();
-    std::string text = options.format == OutputFormat::Csv
-                           ? std::string("group,role,rate,likeness,path\r\n")
-                           : std::string();
+    std::string text = output::groupHeader(options.format);
     std::size_t grouped = 0;
     for (std::size_t i = 0; result && i < result->groups.size(); ++i) {
         text += formatGroup(*result, i, options.format, m_options.protectedFolders);

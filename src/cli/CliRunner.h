@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "cli/HitOutput.h"
 #include "engine/TGraphicSearch.h"
 #include "engine/TGraphicSearchCallback.h"
+#include "output/Formats.h"
 
 #include <atomic>
 #include <chrono>
@@ -93,9 +93,9 @@ private:
     std::uint64_t m_hits = 0;
     bool m_progressShown = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
-    std::vector<HitLine> m_sorted; // --sort: printed at the end
-    int m_writeError = 0;          // errno of the first failed write of the results
-    std::string m_header;          // written before the first hit
+    std::vector<output::Hit> m_sorted; // --sort: printed at the end
+    int m_writeError = 0;              // errno of the first failed write of the results
+    std::string m_header;              // written before the first hit
 
     std::mutex m_endLock;
     std::condition_variable m_endSignal;

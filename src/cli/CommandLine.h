@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/LookAlikeGroups.h"
+#include "output/Formats.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,12 +18,8 @@ enum class ExitCode : int {
     Interrupted = 130 // Ctrl-C, SIGTERM or SIGHUP
 };
 
-enum class OutputFormat : std::uint8_t {
-    Plain, // "RATE<TAB>PATH", paths escaped
-    Tsv,   // a header, then rate, likeness and path, paths escaped
-    Csv,   // a header, then rate, likeness and path as RFC 4180 fields
-    Json,  // JSON Lines
-};
+// The window's exports write the same formats.
+using OutputFormat = output::Format;
 
 struct Options {
     std::string target;                   // search

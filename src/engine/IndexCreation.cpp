@@ -5,6 +5,7 @@
 #include "indexfile/TIndexLookup.h"
 #include "indexfile/TIndexReader.h"
 #include "indexfile/TIndexWriter.h"
+#include "output/Utf8.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileManager.h"
 #include "signature/FineSignature.h"
@@ -136,9 +137,7 @@ void runIndexCreation(RunContext& run)
         return isIndexOwnFile(path, status, indexPath, file);
     };
     steps.prepare = [&](DecodePipeline::Item& item, const WalkFile&) {
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(item.path.data());
-        if (item.path.size() > TChunk::kMaxPathBytes ||
-            !TChunkPath::isValidUtf8(bytes, item.path.size())) {
+        if (item.path.size() > TChunk::kMaxPathBytes || !output::isUtf8(item.path)) {
             item.skip = SkipReason::NameNotUtf8; // the index stores UTF-8 paths only
             return;
         }

@@ -1,6 +1,7 @@
 #include "indexfile/TChunk.h"
 
 #include "indexfile/BigEndian.h"
+#include "output/Utf8.h"
 #include "platform/FileHandle.h"
 
 #include <algorithm>
@@ -104,9 +105,10 @@ TChunkPath::TChunkPath(const TChunk& chunk)
 std::optional<std::string_view> TChunkPath::decodePath(const std::uint8_t* bytes,
                                                        std::size_t length)
 {
-    if (!isValidUtf8(bytes, length) || std::memchr(bytes, 0, length) != nullptr)
+    const std::string_view text(reinterpret_cast<const char*>(bytes), length);
+    if (!output::isUtf8(text) || text.find('\0') != std::string_view::npos)
         return std::nullopt;
-    return std::string_view(reinterpret_cast<const char*>(bytes), length);
+    return text;
 }
 
 std::int32_t TChunkPath::write(FileHandle* handle)
@@ -114,56 +116,6 @@ std::int32_t TChunkPath::write(FileHandle* handle)
     const std::string text = m_path.value_or(std::string());
     m_data = std::make_shared<const std::vector<std::uint8_t>>(text.begin(), text.end());
     return TChunk::write(handle);
-}
-
-bool TChunkPath::isValidUtf8(const std::uint8_t* bytes, std::size_t length)
-{
-    std::size_t i = 0;
-    // Paths are mostly ASCII: skip it eight bytes at a time.
-    while (i + 8 <= length) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, bytes + i, 8);
-        if ((word & 0x8080808080808080ull) != 0)
-            break;
-        i += 8;
-    }
-    while (i < length) {
-        const std::uint8_t lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        std::uint32_t codePoint = 0;
-        std::uint32_t least = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            codePoint = lead & 0x1Fu;
-            least = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            codePoint = lead & 0x0Fu;
-            least = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            codePoint = lead & 0x07u;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        if (length - i <= extra)
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (bytes[i + k] & 0x3Fu);
-        }
-        if (codePoint < least || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
 }
 
 TChunkThumb::TChunkThumb(const TChunk& chunk)

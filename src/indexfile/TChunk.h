@@ -117,7 +117,6 @@ public:
 
     std::int32_t write(platform::FileHandle* handle) override;
 
-    static bool isValidUtf8(const std::uint8_t* bytes, std::size_t length);
     // The path that data bytes hold: no value for invalid UTF-8 or a NUL byte
     // (no file system path holds one).
     static std::optional<std::string_view> decodePath(const std::uint8_t* bytes,

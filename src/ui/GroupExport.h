@@ -18,9 +18,8 @@ namespace ovrin::ui {
 // the reference and its members with rate, likeness and path). The other
 // paths of a picture's file follow it in CSV as lines of role "alias" with
 // empty rate and likeness, and are in JSON an "aliases" array on its object
-// (the group's for the reference), left out where there are none. Paths are
-// escaped in CSV as the command line escapes them; in JSON, bytes that are not
-// UTF-8 become the text \xHH so that every line stays valid JSON.
+// (the group's for the reference), left out where there are none. The bytes
+// are those of the command line, which writes them through the same module.
 class GroupExport {
 public:
     enum class Format { Csv, JsonLines };

@@ -1,7 +1,7 @@
 #include "ui/HitListModel.h"
 
-#include "engine/NameText.h"
 #include "engine/ReviewActions.h"
+#include "output/NameText.h"
 #include "signature/TFileInfo.h"
 #include "ui/MarkSet.h"
 #include "ui/PathDelegate.h"
@@ -545,7 +545,7 @@ QByteArray HitListModel::toCsv() const
     QByteArray csv("rate,path,likeness\n");
     for (const Row& row : m_rows) {
         csv += QByteArray::number(row.rate()) + ',' +
-               QByteArray::fromStdString(ovrin::csvField(row.path)) + ',' +
+               QByteArray::fromStdString(output::csvField(row.path)) + ',' +
                QByteArray::number(row.record.likeness, 'f', 2) + '\n';
     }
     return csv;

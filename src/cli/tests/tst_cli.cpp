@@ -1,6 +1,5 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
-#include "cli/HitOutput.h"
 #include "support/DngWriter.h"
 #include "support/TestImages.h"
 
@@ -197,50 +196,6 @@ private Q_SLOTS:
         const CommandLine line = parse(arguments);
         QCOMPARE(line.kind, CommandLine::Kind::UsageError);
         QVERIFY(!line.error.empty());
-    }
-
-    void pathsAreEscapedForPeople_data()
-    {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QByteArray>("plain");
-        QTest::addColumn<QByteArray>("json");
-        const auto row = [](const char* name, const char* path, const char* plain,
-                            const char* json) {
-            QTest::newRow(name) << QByteArray(path) << QByteArray(plain) << QByteArray(json);
-        };
-        row("ordinary", "/p/\xc3\xa9t\xc3\xa9 1.jpg", "/p/\xc3\xa9t\xc3\xa9 1.jpg",
-            "\"/p/\xc3\xa9t\xc3\xa9 1.jpg\"");
-        row("line break and tab", "a\nb\tc", "a\\nb\\tc", "\"a\\u000ab\\u0009c\"");
-        row("backslash and quote", "a\\\"b", "a\\\\\"b", "\"a\\\\\\\"b\"");
-        row("terminal escape", "a\x1b[31mb\x7f", "a\\x1b[31mb\\x7f", "\"a\\u001b[31mb\\u007f\"");
-        row("not UTF-8", "\xe9t\xe9", "\\xe9t\\xe9", "\"\\udce9t\\udce9\"");
-        row("C1 control", "a\xc2\x9b\x62", "a\\xc2\\x9bb", "\"a\\u009bb\"");
-        row("bidirectional override", "\xe2\x80\xaegpj.exe", "\\xe2\\x80\\xaegpj.exe",
-            "\"\\u202egpj.exe\"");
-    }
-    void pathsAreEscapedForPeople()
-    {
-        QFETCH(QByteArray, path);
-        QFETCH(QByteArray, plain);
-        QFETCH(QByteArray, json);
-        QCOMPARE(QByteArray::fromStdString(escapePath(path.toStdString())), plain);
-        QCOMPARE(QByteArray::fromStdString(jsonString(path.toStdString())), json);
-        const HitLine hit{90, 97.25, path.toStdString()};
-        QCOMPARE(QByteArray::fromStdString(formatHit(hit, OutputFormat::Plain, true)),
-                 "90\t" + path + '\0'); // raw bytes with --null
-        QCOMPARE(QByteArray::fromStdString(formatHit(hit, OutputFormat::Tsv, false)),
-                 "90\t97.2\t" + plain + '\n');
-    }
-
-    void formatsHitsForOtherPrograms()
-    {
-        const HitLine hit{71, 88.06, "/a, \"b\"\n.jpg"};
-        QCOMPARE(formatHit(hit, OutputFormat::Csv, false),
-                 std::string("71,88.1,\"/a, \"\"b\"\"\\n.jpg\"\r\n"));
-        QCOMPARE(
-            formatHit(hit, OutputFormat::Json, false),
-            std::string("{\"rate\":71,\"likeness\":88.1,\"path\":\"/a, \\\"b\\\"\\u000a.jpg\"}\n"));
-        QCOMPARE(formatHeader(OutputFormat::Csv), std::string("rate,likeness,path\r\n"));
     }
 
     void findsCopiesOfAPhotograph()

@@ -141,21 +141,6 @@ private Q_SLOTS:
         QCOMPARE(TChunkPath(TChunk()).path(), std::optional<std::string>(""));
     }
 
-    void utf8Validation()
-    {
-        const auto valid = [](const char* text) {
-            const QByteArray b = hex(text);
-            return TChunkPath::isValidUtf8(reinterpret_cast<const std::uint8_t*>(b.constData()),
-                                           static_cast<std::size_t>(b.size()));
-        };
-        QVERIFY(valid("41c3a9e697a5f09f9882"));
-        QVERIFY(!valid("c0af"));     // overlong "/"
-        QVERIFY(!valid("eda080"));   // surrogate
-        QVERIFY(!valid("f4908080")); // past U+10FFFF
-        QVERIFY(!valid("e697"));     // cut short
-        QVERIFY(!valid("80"));       // stray continuation
-    }
-
     void thumbnailsAreBigEndianValues()
     {
         QTemporaryDir dir;

@@ -1,3 +1,4 @@
+#include "cli/CliRunner.h"
 #include "platform/FileManager.h"
 #include "platform/Preferences.h"
 #include "support/TestImages.h"
@@ -23,6 +24,9 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QTreeWidget>
+
+#include <cstdio>
+#include <filesystem>
 
 using namespace ovrin;
 using namespace ovrin::ui;
@@ -339,6 +343,50 @@ private Q_SLOTS:
         trigger(controller, w.actionMoveToFolder);
         QCOMPARE(m_shown.last().request.root, raw(QStringLiteral("groups")));
         QCOMPARE(m_shown.last().request.destination, raw(QStringLiteral("moved")));
+        controller.mainWindow()->close();
+    }
+
+    // Names that can break a line, a field, a JSON string or a terminal: the
+    // window's export and `ovrin-cli groups` still give the same bytes.
+    void groupsExportAsTheCommandLineWrites()
+    {
+        const std::string folder = raw(QStringLiteral("hostile"));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("hostile")));
+        QVERIFY(test::writeImage(path(QStringLiteral("hostile/a.png")),
+                                 test::photoLike(120, 90, 70), "png"));
+        for (const char* name : {"\xff.png", "c1\xc2\x85.png", "\xe2\x80\xaegpj.png", "tab\t.png",
+                                 "line\n.png", "quo\"te.png", "com,ma.png"})
+            std::filesystem::copy_file(folder + "/a.png", folder + "/" + name);
+        std::filesystem::create_symlink(folder + "/a.png", folder + "/link\xfe.png");
+
+        Ovrin controller;
+        run(controller, path(QStringLiteral("hostile")));
+        QCOMPARE(controller.groups()->rowCount(), 1);
+        for (const char* format : {"csv", "json"}) {
+            const QString exported = path(QStringLiteral("export.") + QLatin1String(format));
+            UiHooks::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
+                return std::optional(exported);
+            });
+            trigger(controller, controller.widgets().actionExportGroups);
+
+            std::FILE* out = std::tmpfile();
+            std::FILE* err = std::tmpfile();
+            const cli::CommandLine line =
+                cli::CommandLine::parse({"groups", "--dir", folder, "--bits", "2", "--match-rate",
+                                         "90", "--format", format});
+            const std::atomic<bool> interrupted{false};
+            QCOMPARE(cli::CliRunner(out, err, false).groups(line.options, interrupted),
+                     cli::ExitCode::Ok);
+            QByteArray written(static_cast<qsizetype>(std::ftell(out)), '\0');
+            std::rewind(out);
+            QCOMPARE(std::fread(written.data(), 1, static_cast<std::size_t>(written.size()), out),
+                     static_cast<std::size_t>(written.size()));
+            std::fclose(out);
+            std::fclose(err);
+            QCOMPARE(contents(exported), written);
+            QVERIFY(written.contains("link"));
+        }
+        UiHooks::setSaveFile({});
         controller.mainWindow()->close();
     }
 };

@@ -1,53 +1,18 @@
-#include "engine/NameText.h"
+#include "output/NameText.h"
+
+#include "output/Utf8.h"
 
 #include <cstdint>
 #include <cstdio>
 
-namespace ovrin {
+namespace ovrin::output {
 
 namespace {
-
-// The valid UTF-8 sequence at text[i]: its length and code point; length 0
-// when it is none.
-struct Sequence {
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-};
-
-Sequence utf8At(std::string_view text, std::size_t i)
-{
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    std::uint32_t least = 0;
-    std::uint32_t code = 0;
-    if (lead < 0x80)
-        return {1, lead};
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, least = 0x80, code = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, least = 0x800, code = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, least = 0x10000, code = lead & 0x07u;
-    } else {
-        return {};
-    }
-    if (text.size() - i < length)
-        return {};
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return {};
-        code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return {};
-    return {length, code};
-}
 
 // Characters that must not reach a terminal or a reader as they are: C0 and
 // C1 controls act as escape sequences, and the bidirectional controls make a
 // name display as another ("gpj.exe" read backwards).
-bool isUnsafe(std::uint32_t code)
+bool isUnsafe(char32_t code)
 {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x200E || code == 0x200F ||
            (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
@@ -66,7 +31,7 @@ template <typename Character, typename Unsafe, typename Stray>
 void forEachCharacter(std::string_view text, Character character, Unsafe unsafe, Stray stray)
 {
     for (std::size_t i = 0; i < text.size();) {
-        const Sequence sequence = utf8At(text, i);
+        const Utf8Char sequence = utf8At(text, i);
         if (sequence.length == 0) {
             stray(static_cast<unsigned char>(text[i]));
             ++i;
@@ -95,7 +60,7 @@ std::string escapePath(std::string_view path)
             else
                 out += c;
         },
-        [&out](std::uint32_t code, std::string_view bytes) {
+        [&out](char32_t code, std::string_view bytes) {
             if (code == '\n')
                 out += "\\n";
             else if (code == '\t')
@@ -125,7 +90,7 @@ std::string jsonString(std::string_view text)
                 out += '\\';
             out += c;
         },
-        [&appendUnit](std::uint32_t code, std::string_view) { appendUnit(code); },
+        [&appendUnit](char32_t code, std::string_view) { appendUnit(code); },
         // A byte that is not UTF-8 becomes a lone low surrogate, U+DC80 to
         // U+DCFF: no real character stands for it, so the raw bytes can be told
         // back without ambiguity (as Python's surrogateescape does).
@@ -149,4 +114,4 @@ std::string csvField(std::string_view text)
     return out + "\"";
 }
 
-} // namespace ovrin
+} // namespace ovrin::output

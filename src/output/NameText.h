@@ -4,8 +4,8 @@
 #include <string_view>
 
 // Names of files as the outputs write them, the same for the command line and
-// the window's exports. No Qt here: both link it.
-namespace ovrin {
+// the window's exports.
+namespace ovrin::output {
 
 // A path as a person can read and copy it: an ordinary name stays as it is,
 // while control characters (C0, DEL, C1, the bidirectional controls), bytes
@@ -21,4 +21,4 @@ std::string jsonString(std::string_view text);
 // quote.
 std::string csvField(std::string_view text);
 
-} // namespace ovrin
+} // namespace ovrin::output

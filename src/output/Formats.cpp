@@ -1,0 +1,113 @@
+#include "output/Formats.h"
+
+#include "output/NameText.h"
+
+#include <charconv>
+
+namespace ovrin::output {
+
+namespace {
+
+// As printf's "%.1f" in the C locale, whatever locale the process runs in:
+// the window's toolkit sets the user's, which may write "97,2".
+std::string likenessText(double value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    return end.ec == std::errc() ? std::string(text, end.ptr) : std::string();
+}
+
+} // namespace
+
+std::string hitHeader(Format format)
+{
+    switch (format) {
+    case Format::Tsv:
+        return "rate\tlikeness\tpath\n";
+    case Format::Csv:
+        return "rate,likeness,path\r\n";
+    default:
+        return {};
+    }
+}
+
+std::string formatHit(const Hit& hit, Format format, bool nullTerminated)
+{
+    const std::string rate = std::to_string(hit.rate);
+    switch (format) {
+    case Format::Plain:
+        if (nullTerminated)
+            return rate + '\t' + hit.path + '\0';
+        return rate + '\t' + escapePath(hit.path) + '\n';
+    case Format::Tsv:
+        return rate + '\t' + likenessText(hit.likeness) + '\t' + escapePath(hit.path) + '\n';
+    case Format::Csv:
+        return rate + ',' + likenessText(hit.likeness) + ',' + csvField(hit.path) + "\r\n";
+    case Format::Json:
+        return "{\"rate\":" + rate + ",\"likeness\":" + likenessText(hit.likeness) +
+               ",\"path\":" + jsonString(hit.path) + "}\n";
+    }
+    return {};
+}
+
+std::string groupHeader(Format format)
+{
+    return format == Format::Csv ? "group,role,rate,likeness,path\r\n" : std::string();
+}
+
+std::string formatGroup(std::size_t number, const GroupPicture& reference,
+                        const std::vector<GroupPicture>& members, Format format)
+{
+    const std::string group = std::to_string(number + 1);
+    std::string text;
+    if (format == Format::Json) {
+        const auto aliasArray = [&text](const GroupPicture& picture) {
+            for (std::size_t a = 0; a < picture.aliases.size(); ++a)
+                text.append(a == 0 ? ",\"aliases\":[" : ",").append(jsonString(picture.aliases[a]));
+            if (!picture.aliases.empty())
+                text += ']';
+        };
+        text = "{\"reference\":" + jsonString(reference.path);
+        aliasArray(reference);
+        text += ",\"members\":[";
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            const GroupPicture& member = members[m];
+            text.append(m == 0 ? "{\"rate\":" : ",{\"rate\":")
+                .append(std::to_string(member.rate))
+                .append(",\"likeness\":")
+                .append(likenessText(member.likeness))
+                .append(",\"path\":")
+                .append(jsonString(member.path));
+            aliasArray(member);
+            text += member.isProtected ? ",\"protected\":true}" : "}";
+        }
+        return text + "]}\n";
+    }
+    const bool csv = format == Format::Csv;
+    const char* const end = csv ? "\r\n" : "\n";
+    const auto line = [&](std::string head, std::string_view path) {
+        text.append(head).append(csv ? csvField(path) : escapePath(path)).append(end);
+    };
+    const auto withAliases = [&](std::string head, const GroupPicture& picture) {
+        line(std::move(head), picture.path);
+        for (const std::string& alias : picture.aliases)
+            line(csv ? group + ",alias,,," : "alias\t\t", alias);
+    };
+    if (csv) {
+        withAliases(group + ",reference,,,", reference);
+        for (const GroupPicture& member : members)
+            withAliases(group + (member.isProtected ? ",protected," : ",member,") +
+                            std::to_string(member.rate) + ',' + likenessText(member.likeness) + ',',
+                        member);
+        return text;
+    }
+    // A block per group, the reference first, a blank line between groups.
+    withAliases(number == 0 ? "ref\t100.0\t" : "\nref\t100.0\t", reference);
+    for (const GroupPicture& member : members)
+        withAliases((member.isProtected ? std::string("protected") : std::to_string(member.rate)) +
+                        '\t' + likenessText(member.likeness) + '\t',
+                    member);
+    return text;
+}
+
+} // namespace ovrin::output

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The files and streams that other programs read: a search's hits and the
+// look-alike groups, byte for byte the same from the command line and from
+// the window's exports.
+namespace ovrin::output {
+
+enum class Format : std::uint8_t {
+    Plain, // hits "RATE<TAB>PATH"; groups a block each, paths escaped
+    Tsv,   // a header, then rate, likeness and path, paths escaped
+    Csv,   // a header, then RFC 4180 rows with CRLF line ends
+    Json,  // JSON Lines: one object per hit or per group
+};
+
+struct Hit {
+    std::int32_t rate = 0;
+    double likeness = 0.0;
+    std::string path;
+};
+
+// The header line of a format (empty for the plain and JSON formats).
+std::string hitHeader(Format format);
+// `nullTerminated` (plain only): the raw path and a NUL in place of the line end.
+std::string formatHit(const Hit& hit, Format format, bool nullTerminated = false);
+
+// A picture of a group: the reference's rate and likeness are not written.
+struct GroupPicture {
+    std::string_view path;
+    std::int32_t rate = 0;
+    double likeness = 0.0;
+    // A member under a protected folder, told as never to be removed:
+    // "protected" for its rate in TSV, its role in CSV, "protected":true in JSON.
+    bool isProtected = false;
+    // The other paths of its file, written after it and never as members.
+    std::span<const std::string> aliases;
+};
+
+// "group,role,rate,likeness,path" for CSV, else empty.
+std::string groupHeader(Format format);
+// Group `number` (counted from 0; written from 1) in the format: in Plain and
+// Tsv a block with the reference first ("ref" for its rate), a blank line
+// before every group but the first.
+std::string formatGroup(std::size_t number, const GroupPicture& reference,
+                        const std::vector<GroupPicture>& members, Format format);
+
+} // namespace ovrin::output
