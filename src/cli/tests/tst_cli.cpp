@@ -436,7 +436,7 @@ private Q_SLOTS:
     }
 
     // One file reached by several paths is listed once, its other paths
-    // marked after it in every format, never as members.
+    // marked after it, never as members.
     void groupsListEachFileOnce()
     {
         QTemporaryDir dir;
@@ -466,28 +466,13 @@ private Q_SLOTS:
                                              QStringLiteral("alias\t\t") + link,
                                              QStringLiteral("alias\t\t") + hard}));
         QVERIFY(tsv[3].endsWith(QStringLiteral("\t") + tree + QStringLiteral("/half.jpg")));
-        const QStringList csv = groups("csv");
-        QCOMPARE(csv.mid(1, 3), (QStringList{QStringLiteral("1,reference,,,%1\r").arg(photoPath),
-                                             QStringLiteral("1,alias,,,%1\r").arg(link),
-                                             QStringLiteral("1,alias,,,%1\r").arg(hard)}));
-        const QStringList json = groups("json");
-        QCOMPARE(json.size(), 1);
-        QVERIFY2(
-            json[0].startsWith(
-                QStringLiteral("{\"reference\":\"%1\",\"aliases\":[\"%2\",\"%3\"],\"members\":[{")
-                    .arg(photoPath, link, hard)),
-            qPrintable(json[0]));
-        QCOMPARE(json[0].count(QStringLiteral("\"aliases\"")), 1);
         // Under a preferred folder the file is named by its path there.
         const Run preferred = cli(tree, "groups --dir @ --prefer @/b");
         QVERIFY2(preferred.out.startsWith(QStringLiteral("ref\t100.0\t") + link + u'\n'),
                  qPrintable(preferred.out));
-        // A member under a protected folder is never one to remove.
-        QCOMPARE(groups("json --protect @/a"), json);
-        QCOMPARE(groups("csv --protect @/a"), csv);
-        const QString half = QStringLiteral("\"path\":\"%1/half.jpg\",\"protected\":true}]}");
-        QVERIFY(groups("json --protect @")[0].endsWith(half.arg(tree)));
-        QVERIFY(groups("csv --protect @").last().startsWith(QStringLiteral("1,protected,")));
+        // A member under a protected folder is never one to remove (each
+        // format's form of it is the output module's to test).
+        QCOMPARE(groups("tsv --protect @/a"), tsv);
         QVERIFY(groups("tsv --protect @").last().startsWith(QStringLiteral("protected\t")));
     }
 
