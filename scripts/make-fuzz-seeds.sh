@@ -34,6 +34,10 @@ convert src.png -type truecolor BMP3:bmp-24bit.bmp
 convert src.png -type palette -colors 32 BMP3:bmp-8bit.bmp
 convert src.png tga-plain.tga
 convert src.png -compress RLE tga-rle.tga
+convert srca.png -type TrueColorAlpha -compress RLE -orient TopRight tga-32bit-rle.tga
+convert src.png -type Grayscale -compress RLE tga-grey-rle.tga
+convert src.png -type Palette -colors 32 -depth 5 tga-palette-16bit.tga
+convert src.png -type TrueColor -depth 5 -orient TopLeft tga-16bit.tga
 convert src.png -define icon:auto-resize=16 ico-plain.ico
 convert src.png ppm-plain.ppm
 convert src.png -depth 16 ppm-16bit.ppm
@@ -149,6 +153,25 @@ head, data_at = tiff(dng_entries(0), b"")
 head, data_at = tiff(dng_entries(data_at), b"")
 open("dng-bayer.dng", "wb").write(head + data)
 
+# TGA kinds the encoder does not write: 15-bit from the right, 16-bit
+# indices into a map from entry 300, packets running on across rows.
+def tga(kind, bits, descriptor, body, colour_map=b"", map_bits=0, first=0, size=(w, h)):
+    entries = len(colour_map) // ((map_bits + 7) // 8) if map_bits else 0
+    return struct.pack("<BBBHHBHHHHBB", 0, 1 if colour_map else 0, kind, first, entries, map_bits,
+                       0, 0, size[0], size[1], bits, descriptor) + colour_map + body
+def p16(r, g, b):
+    return struct.pack("<H", (r >> 3) << 10 | (g >> 3) << 5 | b >> 3)
+open("tga-15bit-right.tga", "wb").write(tga(2, 15, 0x30, b"".join(p16(*p) for p in pixels)))
+colours = sorted(set(pixels))[:256]
+index = {c: i for i, c in enumerate(colours)}
+open("tga-16bit-indices.tga", "wb").write(tga(1, 16, 0x20,
+    b"".join(struct.pack("<H", 300 + index.get(p, 0)) for p in pixels),
+    b"".join(bytes((c[2], c[1], c[0])) for c in colours), 24, 300))
+runs = b""
+for at in range(0, len(pixels), 100):
+    runs += bytes([0x80 | 99]) + bytes(reversed(pixels[at]))
+open("tga-rle-across-rows.tga", "wb").write(tga(10, 24, 0, runs))
+
 # Damaged and degenerate files
 jpeg = open("jpeg-progressive.jpg", "rb").read()
 open("bad-jpeg-truncated.jpg", "wb").write(jpeg[: len(jpeg) // 2])
@@ -167,6 +190,11 @@ jxl = open("jxl-codestream.jxl", "rb").read()
 open("bad-jxl-truncated.jxl", "wb").write(jxl[: len(jxl) // 2])
 open("bad-svg-broken.svg", "wb").write(b"<svg xmlns='http://www.w3.org/2000/svg' width='99999999' height='-4'><rect")
 open("bad-dng-truncated.dng", "wb").write(open("dng-bayer.dng", "rb").read()[:400])
+tga_plain = open("tga-plain.tga", "rb").read()
+open("bad-tga-truncated.tga", "wb").write(tga_plain[: len(tga_plain) // 2])
+open("bad-tga-type.tga", "wb").write(tga(7, 24, 0, bytes(w * h * 3)))
+open("bad-tga-huge.tga", "wb").write(tga(10, 32, 0x28, b"\xff\x10\x20\x30\x40" * 8, size=(65535, 65535)))
+open("bad-tga-rle-overrun.tga", "wb").write(tga(9, 8, 0, b"\xff\x07" * 4, bytes(range(8)) * 3, 24))
 open("bad-one-byte.bin", "wb").write(b"\xff")
 open("bad-empty.bin", "wb").write(b"")
 open("bad-text.txt", "wb").write(b"not a picture at all\n")

@@ -13,6 +13,7 @@
 #include "platform/QtImageDecoder.h"
 #include "platform/RawDecoder.h"
 #include "platform/SvgDecoder.h"
+#include "platform/TgaDecoder.h"
 #include "platform/TiffDecoder.h"
 #include "platform/WebpDecoder.h"
 
@@ -166,9 +167,9 @@ LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view 
             return *result;
         return QtImageDecoder::decode(file, side, fineSide, "bmp");
     }
-    // The toolkit's reader knows TGA only by a name: its files carry no signature.
+    // TGA is known only by a name: its files carry no signature.
     if (isOneOf(extension, {"tga", "icb", "vda", "vst"}))
-        return QtImageDecoder::decode(file, side, fineSide, "tga");
+        return TgaDecoder::decode(file, side, fineSide);
     if (isOneOf(extension, {"svg", "svgz"}) || startsWith(head, length, "<svg", 4) ||
         startsWith(head, length, "<?xml", 5))
         return SvgDecoder::decode(file, side, fineSide);

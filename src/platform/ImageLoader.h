@@ -92,9 +92,9 @@ public:
     // Only regular, non-empty files off pseudo file systems are decoded.
     // JPEG, PNG, TIFF, WebP, GIF, BMP, HEIF/AVIF, JPEG XL and camera RAW are
     // decoded by their own libraries, streamed row by row where the format
-    // allows (JPEG at 1/2, 1/4 or 1/8 of its size), SVG is rendered small by
-    // the toolkit's SVG module; other formats the toolkit reads go through its
-    // reader.
+    // allows (JPEG at 1/2, 1/4 or 1/8 of its size), TGA by a reader of our
+    // own; SVG is rendered small by the toolkit's SVG module; other formats
+    // the toolkit reads go through its reader.
     // Decoding waits for its share of the decode-memory budget, or is
     // refused (TooLarge) when the picture needs more than all of it.
     // Decoder messages never reach the terminal. Safe to call from several

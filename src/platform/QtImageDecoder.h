@@ -6,7 +6,7 @@ namespace ovrin::platform {
 
 class ImageFile;
 
-// Every other format the toolkit's image reader knows (ICO, PNM, TGA, XPM,
+// Every other format the toolkit's image reader knows (ICO, PNM, XPM,
 // run-length BMP, ...), read through it on the calling thread: its reading
 // fails as soon as the run is stopped, the picture's size from the header
 // is reserved from the decode budget (the whole budget when the reader

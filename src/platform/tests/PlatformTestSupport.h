@@ -124,6 +124,23 @@ inline QByteArray le32(quint32 value)
     return QByteArray(bytes, 4);
 }
 
+inline QByteArray le16(unsigned value)
+{
+    return le32(value).left(2);
+}
+
+// A TGA header, the ID field, a colour map of `mapBits` entries from index
+// `mapFirst` on, and `body`.
+inline QByteArray tga(int type, int bits, int descriptor, const QByteArray& body,
+                      const QByteArray& map = {}, int mapBits = 0, unsigned mapFirst = 0,
+                      const QByteArray& id = {}, unsigned width = 2, unsigned height = 2)
+{
+    const int entries = mapBits == 0 ? 0 : int(map.size()) / ((mapBits + 7) / 8);
+    return char(id.size()) + QByteArray(1, char(map.isEmpty() ? 0 : 1)) + char(type) +
+           le16(mapFirst) + le16(unsigned(entries)) + char(mapBits) + QByteArray(4, '\0') +
+           le16(width) + le16(height) + char(bits) + char(descriptor) + id + map + body;
+}
+
 inline QByteArray pngChunk(const char* type, const QByteArray& data)
 {
     const QByteArray body = QByteArray(type, 4) + data;
@@ -327,3 +344,4 @@ QObject* makeHeifTests();
 QObject* makeJxlTests();
 QObject* makeRawTests();
 QObject* makeMoreFormatsTests();
+QObject* makeTgaTests();

@@ -729,6 +729,19 @@ private Q_SLOTS:
                                 "000000004944415435af061e");
         QTest::newRow("interlaced png 100000 square")
             << QByteArray("huge.png") << interlaced << LoadFailure::TooLarge;
+        // TGA, known by the name alone: headers that make no sense
+        const QByteArray pixels(12, '\x40');
+        const auto refused = [](const char* name, const QByteArray& bytes) {
+            QTest::newRow(name) << QByteArray("bad.tga") << bytes << LoadFailure::NotAnImage;
+        };
+        refused("tga of no such type", tga(4, 24, 0, pixels));
+        refused("tga of 12 bits a pixel", tga(2, 12, 0, pixels));
+        refused("tga of no width", tga(2, 24, 0, pixels, {}, 0, 0, {}, 0, 2));
+        refused("tga map past the indices", tga(1, 8, 0, pixels, QByteArray(300, '\x40'), 24, 200));
+        refused("tga colour-mapped without a map", tga(1, 8, 0, pixels));
+        refused("tga header only", tga(2, 24, 0, {}));
+        refused("tga 65535 square, a few bytes", tga(2, 24, 0, pixels, {}, 0, 0, {}, 65535, 65535));
+        refused("text named .tga", "not a picture at all, just some words\n");
     }
     void badFilesGiveTheirReasonQuietly()
     {
