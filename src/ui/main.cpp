@@ -129,6 +129,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovrin"));
     QApplication::setOrganizationName(QStringLiteral("Ovrin"));
+    QApplication::setApplicationVersion(QStringLiteral(OVRIN_VERSION));
+    // The desktop entry's id, which Wayland compositors match the window to.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ovrin.Ovrin"));
     const auto qtTexts = ovrin::ui::Ovrin::loadQtTranslation(QLocale());
     if (qtTexts)
         QApplication::installTranslator(qtTexts.get());
