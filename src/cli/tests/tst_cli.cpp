@@ -167,9 +167,6 @@ private Q_SLOTS:
                  (std::vector<std::string>{"./x", "~", "..", "/a/b"}));
         QCOMPARE(groups.options.excludePatterns,
                  (std::vector<std::string>{"*.tmp", ".thumbnails"}));
-        const auto defaults = parse(QStringLiteral("groups --index i"));
-        QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
-        QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
     }
 
     void refusesBadCommandLines_data()
