@@ -12,6 +12,7 @@ packages=(
     libjpeg62-turbo-dev libpng-dev libtiff-dev libwebp-dev libgif-dev
     libheif-dev libjxl-dev libraw-dev qt6-svg-dev
     qt6-translations-l10n xdg-utils valgrind
+    clang-format # clang-format-14: the format test checks the sources with it
     e2fsprogs # mkfs.ext4: a test mounts an image with whole-second times
 )
 

@@ -7,16 +7,21 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 bash scripts/install-deps.sh
-bash scripts/build.sh build/normal
+# Only what starting needs, in a build folder of its own: no tests, no
+# benchmarks (scripts/test.sh builds those in build/normal).
+cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIN_WERROR=ON \
+    -DOVRIN_BUILD_TESTS=OFF >/dev/null
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec build/normal/src/ui/ovrin
+    cmake --build build/run --parallel "$(nproc)" --target ovrin
+    exec build/run/src/ui/ovrin
 fi
 
 echo "No display found: running the command-line search on a sample instead."
+cmake --build build/run --parallel "$(nproc)" --target ovrin-cli ovrin-make-corpus
 sample=build/sample
 if [ ! -f "$sample/target.jpg" ]; then
-    build/normal/bench/ovrin-make-corpus sample "$sample"
+    build/run/bench/ovrin-make-corpus sample "$sample"
 fi
 echo "Pictures under $sample/photos that look like $sample/target.jpg:"
-exec build/normal/src/cli/ovrin-cli search "$sample/target.jpg" --dir "$sample/photos"
+exec build/run/src/cli/ovrin-cli search "$sample/target.jpg" --dir "$sample/photos"

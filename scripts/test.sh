@@ -6,8 +6,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-# the formats' own tools make the newer formats' samples at test time
-bash scripts/install-deps.sh libheif-examples libavif-bin libjxl-tools imagemagick
+# the formats' own tools make the newer formats' samples at test time; groff,
+# appstream and desktop-file-utils check the manual pages, the AppStream
+# description and the desktop entry
+bash scripts/install-deps.sh libheif-examples libavif-bin libjxl-tools imagemagick \
+    groff-base appstream desktop-file-utils
 
 # ASLR layouts of newer kernels can break ThreadSanitizer's shadow mapping.
 tsan_prefix=()

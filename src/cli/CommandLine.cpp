@@ -38,7 +38,7 @@ std::string CommandLine::usage()
            "                 [--similarity S] [--keep K] [--prefer DIR]... [--protect DIR]...\n"
            "                 [--pixel-number N] [--jobs J] [--format tsv|csv|json]\n"
            "       (search, index and groups also take [--exclude X]...)\n"
-           "       ovrin-cli --help\n"
+           "       ovrin-cli --help | --version\n"
            "\n"
            "search  lists every picture under DIR, or in an index file made earlier, that\n"
            "        looks like the picture TARGET: one line per hit, the match rate in\n"
@@ -145,6 +145,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
     const std::string& command = arguments.front();
     if (command == "-h" || command == "--help") {
         line.kind = Kind::Help;
+        return line;
+    }
+    if (command == "--version") {
+        line.kind = Kind::Version;
         return line;
     }
     line.kind = command == "search"   ? Kind::Search

@@ -51,7 +51,7 @@ struct Options {
 // The parsed command line: which command with which options, or a usage error
 // with its reason.
 struct CommandLine {
-    enum class Kind { Help, Search, Index, Check, Groups, UsageError };
+    enum class Kind { Help, Version, Search, Index, Check, Groups, UsageError };
 
     Kind kind = Kind::UsageError;
     Options options;

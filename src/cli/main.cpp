@@ -41,6 +41,8 @@ int main(int argc, char** argv)
     switch (line.kind) {
     case CommandLine::Kind::Help:
         return static_cast<int>(runner.print(CommandLine::usage()));
+    case CommandLine::Kind::Version:
+        return static_cast<int>(runner.print("ovrin-cli " OVRIN_VERSION "\n"));
     case CommandLine::Kind::UsageError:
         std::fprintf(stderr, "ovrin-cli: %s\n\n%s", line.error.c_str(),
                      CommandLine::usage().c_str());

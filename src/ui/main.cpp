@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -69,6 +70,41 @@ std::string workingFolder()
     }
 }
 
+constexpr const char* kUsage =
+    "Usage: ovrin [PICTURE] [FOLDER | INDEXFILE] [--] [PATH]...\n"
+    "       ovrin --help | --version\n"
+    "\n"
+    "Opens the window with the paths taken as a drop: a picture becomes the\n"
+    "target, a folder or an index file what is searched. A path that begins with\n"
+    "'-' goes after \"--\" or is written as ./-name. Qt's own options (-style,\n"
+    "-platform and the like) are taken too.\n";
+
+// Ours are the options before "--"; Qt has taken its own when this runs.
+// Returns the exit status when the arguments say to leave.
+std::optional<int> takeOptions(const std::vector<std::string>& arguments,
+                               std::vector<std::string>* paths)
+{
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
+            if (paths)
+                paths->push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--version") {
+            std::fputs("ovrin " OVRIN_VERSION "\n", stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        } else if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        } else if (paths) {
+            std::fprintf(stderr, "ovrin: unknown option '%s'\n\n%s", argument.c_str(), kUsage);
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,6 +116,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // --version and --help need no display: answered before the toolkit starts.
+    if (const auto status = takeOptions(std::vector<std::string>(argv + 1, argv + argc), nullptr))
+        return *status;
+
     if (!canStartThreads()) {
         std::fprintf(stderr, "ovrin: no thread can be started (see ulimit -u); the window needs "
                              "some\n");
@@ -89,6 +129,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovrin"));
     QApplication::setOrganizationName(QStringLiteral("Ovrin"));
+    QApplication::setApplicationVersion(QStringLiteral(OVRIN_VERSION));
+    // The desktop entry's id, which Wayland compositors match the window to.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ovrin.Ovrin"));
     const auto qtTexts = ovrin::ui::Ovrin::loadQtTranslation(QLocale());
     if (qtTexts)
         QApplication::installTranslator(qtTexts.get());
@@ -96,10 +139,13 @@ int main(int argc, char** argv)
     if (translator)
         QApplication::installTranslator(translator.get());
 
-    ovrin::ui::Ovrin controller;
     // What Qt left of the arguments are files and folders, taken like a drop;
     // their bytes go to the file system as they are.
-    controller.openArguments(std::vector<std::string>(argv + 1, argv + argc), workingFolder());
+    std::vector<std::string> paths;
+    if (const auto status = takeOptions(std::vector<std::string>(argv + 1, argv + argc), &paths))
+        return *status;
+    ovrin::ui::Ovrin controller;
+    controller.openArguments(paths, workingFolder());
     quitOnTerminate(controller);
     controller.mainWindow()->show();
     return QApplication::exec();

@@ -149,6 +149,9 @@ private Q_SLOTS:
         QVERIFY(index.options.rebuild && index.options.verbose);
         QCOMPARE(index.options.indexFile, std::optional<std::string>("i.ovi"));
         QCOMPARE(parse(QStringLiteral("search t --help")).kind, CommandLine::Kind::Help);
+        const Run version = runCli({QStringLiteral("--version")});
+        QCOMPARE(version.out + QString::number(version.exitCode),
+                 QStringLiteral("ovrin-cli " OVRIN_VERSION "\n0"));
 
         const auto groups = parse(QStringLiteral(
             "groups --dir d --similarity loose --keep=oldest --prefer a --prefer=b --exclude *.tmp "
@@ -163,9 +166,6 @@ private Q_SLOTS:
                  (std::vector<std::string>{"./x", "~", "..", "/a/b"}));
         QCOMPARE(groups.options.excludePatterns,
                  (std::vector<std::string>{"*.tmp", ".thumbnails"}));
-        const auto defaults = parse(QStringLiteral("groups --index i"));
-        QCOMPARE(defaults.options.similarity, ovrin::Similarity::Normal);
-        QCOMPARE(defaults.options.keep, ovrin::KeepRule::Pixels);
     }
 
     void refusesBadCommandLines_data()
