@@ -3,7 +3,7 @@
 #include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
 #include "platform/FileHandle.h"
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
 #include "ui/ContextStrip.h"
@@ -87,7 +87,7 @@ private Q_SLOTS:
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         m_store = m_dir.filePath(QStringLiteral("settings.ini"));
-        platform::Preferences::setStoreFileForTesting(m_store.toStdString());
+        Preferences::setStoreFileForTesting(m_store.toStdString());
         QDir(m_dir.path()).mkpath(QStringLiteral("tree/sub"));
         for (int i = 0; i < 4; ++i)
             test::writeImage(path(QStringLiteral("tree/p%1.png").arg(i)),
@@ -120,7 +120,7 @@ private Q_SLOTS:
     void settingsAreSavedOnlyWhenSomethingChanged()
     {
         QFile::remove(m_store);
-        platform::Preferences::setStoreFileForTesting(m_store.toStdString());
+        Preferences::setStoreFileForTesting(m_store.toStdString());
         {
             Ovrin first; // nothing saved: defaults and the window, written at the close
             first.mainWindow()->close();
@@ -169,7 +169,7 @@ private Q_SLOTS:
         TGraphicSearch& engine = controller.engine();
         const QString index = path(QStringLiteral("drop16.ovi"));
         QVERIFY(test::writeText(index, indexHead(16)));
-        engine.setSearchMethod(TGraphicSearch::kSearchDirectory);
+        engine.setSearchMethod(SearchMethod::Directory);
         dropOn(controller.mainWindow(),
                {QUrl::fromLocalFile(path(QStringLiteral("tree"))), QUrl::fromLocalFile(index),
                 QUrl::fromLocalFile(path(QStringLiteral("tree/p0.png"))),
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(engine.topDirPath(), std::optional(raw(QStringLiteral("tree/sub"))));
         QCOMPARE(engine.indexFilePath(), std::optional(index.toStdString()));
         QCOMPARE(engine.pixelNumber(), 16);
-        QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchIndexFile);
+        QCOMPARE(engine.searchMethod(), SearchMethod::IndexFile);
         QTRY_COMPARE(engine.target().filePath(), std::optional(raw(QStringLiteral("tree/p0.png"))));
         const QString feedback = controller.widgets().contextStrip->feedbackText();
         QVERIFY2(feedback.contains(QStringLiteral("p0.png")) &&
@@ -197,7 +197,7 @@ private Q_SLOTS:
         controller.openArguments({"tree", "file://" + m_dir.path().toStdString() + "/%E9t%E9.png"},
                                  m_dir.path().toStdString());
         QCOMPARE(engine.topDirPath(), std::optional(raw(QStringLiteral("tree"))));
-        QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchDirectory);
+        QCOMPARE(engine.searchMethod(), SearchMethod::Directory);
         QTRY_COMPARE(engine.target().filePath(), std::optional(odd));
         controller.openArguments({odd}, "/elsewhere");
         QCOMPARE(engine.target().filePath(), std::optional(odd));
@@ -316,7 +316,7 @@ private Q_SLOTS:
                  path(QStringLiteral("refused")) + QStringLiteral("\nIt is refused here."));
         QCOMPARE(m_alerts[2].message, QStringLiteral("File load error."));
         QVERIFY(m_alerts[2].informative.endsWith(QStringLiteral("\nNot an index file.")));
-        QCOMPARE(engine.searchMethod(), TGraphicSearch::kSearchIndexFile);
+        QCOMPARE(engine.searchMethod(), SearchMethod::IndexFile);
         QCOMPARE(engine.pixelNumber(), 12);
         QCOMPARE(engine.bits(), 2);
 
@@ -893,7 +893,7 @@ private Q_SLOTS:
                 else
                     store.setValue(QLatin1String(keys[i]), stored[i]);
         }
-        platform::Preferences::setStoreFileForTesting(m_store.toStdString());
+        Preferences::setStoreFileForTesting(m_store.toStdString());
         Ovrin controller;
         QCOMPARE(groupChoicesShown(controller), shown);
         controller.mainWindow()->close();
