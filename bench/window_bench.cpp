@@ -30,7 +30,7 @@
 
 #include "engine/ReviewFile.h"
 #include "engine/TGraphicSearch.h"
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "signature/TFileInfo.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/HitListModel.h"
@@ -141,7 +141,7 @@ int groupsBench(QApplication& app, int pictureCount, int groupCount)
 {
     groupCount = std::min(groupCount, pictureCount / 2);
     QTemporaryDir dir;
-    ovrin::platform::Preferences::setStoreFileForTesting(
+    ovrin::Preferences::setStoreFileForTesting(
         dir.filePath(QStringLiteral("settings.ini")).toStdString());
     QDir(dir.path()).mkpath(QStringLiteral("photos"));
     const QString picture = dir.filePath(QStringLiteral("photo.jpg"));
@@ -302,7 +302,7 @@ int main(int argc, char** argv)
     const double spread = argc > 2 ? std::max(0.0, std::atof(argv[2])) : 5.0;
 
     QTemporaryDir dir;
-    ovrin::platform::Preferences::setStoreFileForTesting(
+    ovrin::Preferences::setStoreFileForTesting(
         dir.filePath(QStringLiteral("settings.ini")).toStdString());
     QDir(dir.path()).mkpath(QStringLiteral("empty"));
     QDir(dir.path()).mkpath(QStringLiteral("hits"));
@@ -334,7 +334,7 @@ int main(int argc, char** argv)
     ovrin::TGraphicSearch& engine = controller.engine();
     engine.target().setFilePath(target.toStdString());
     engine.setTopDirPath(dir.filePath(QStringLiteral("empty")).toStdString());
-    engine.setSearchMethod(ovrin::TGraphicSearch::kSearchDirectory);
+    engine.setSearchMethod(ovrin::SearchMethod::Directory);
 
     Clock::time_point started;
     Clock::time_point fed;

@@ -397,7 +397,7 @@ bool CliRunner::setUpEngine(Options options)
     if (options.directory) {
         m_engine->setTopDirPath(*options.directory);
         m_engine->setPixelNumber(options.pixelNumber);
-        m_engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
+        m_engine->setSearchMethod(SearchMethod::Directory);
         return true;
     }
     // The index check of every index search: is it one, and its pixel number.
@@ -408,7 +408,7 @@ bool CliRunner::setUpEngine(Options options)
     }
     m_engine->checkIndexFile(indexFile);
     m_engine->setIndexFilePath(indexFile);
-    m_engine->setSearchMethod(TGraphicSearch::kSearchIndexFile);
+    m_engine->setSearchMethod(SearchMethod::IndexFile);
     return true;
 }
 

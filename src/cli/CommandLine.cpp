@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "settings/SearchParameters.h"
 #include "signature/TFileInfo.h"
 
 #include <charconv>
@@ -93,8 +94,8 @@ struct Range {
 const std::map<std::string, Range>& numberOptions()
 {
     static const std::map<std::string, Range> options{
-        {"--bits", {1, 4}},
-        {"--match-rate", {0, 100}},
+        {"--bits", {search::kMinBits, search::kMaxBits}},
+        {"--match-rate", {search::kMinMatchRate, search::kMaxMatchRate}},
         {"--pixel-number", {1, TFileInfo::kMaxPixelNumber}},
         {"--jobs", {1, 1024}},
     };

@@ -25,9 +25,9 @@ struct Options {
     std::string target;                   // search
     std::optional<std::string> directory; // search --dir, index DIR, groups --dir
     std::optional<std::string> indexFile; // search --index, index INDEXFILE, check, groups --index
-    std::int32_t bits = 3;
-    std::int32_t matchRate = 70;
-    std::int32_t pixelNumber = 8;
+    std::int32_t bits = search::kDefaultBits;
+    std::int32_t matchRate = search::kDefaultMatchRate;
+    std::int32_t pixelNumber = search::kDefaultPixelNumber;
     int jobs = 0; // 0: one decoding thread per hardware thread
     OutputFormat format = OutputFormat::Plain;
     bool nullTerminated = false; // search -0: raw paths, records ended by NUL

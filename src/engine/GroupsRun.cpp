@@ -350,7 +350,7 @@ void runGroups(RunContext& run, GroupsState state)
     SignatureTable& table = result->table;
     Tally tally;
     Rows rows(*result, tally, run.settings().preferred);
-    const bool read = run.settings().searchMethod == 1
+    const bool read = run.settings().searchMethod == SearchMethod::IndexFile
                           ? readIndex(run, rows, table, state.progress)
                           : decodeTree(run, rows, table, state.progress);
     rows.finish();

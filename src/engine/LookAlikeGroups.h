@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/SearchParameters.h"
 #include "signature/FineSignature.h"
 #include "signature/SignatureMatrix.h"
 
@@ -47,8 +48,8 @@ const char* keepRuleName(KeepRule rule);
 std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders);
 
 struct GroupingRequest {
-    std::int32_t bits = 3;
-    std::int32_t matchRate = 70;
+    std::int32_t bits = search::kDefaultBits;
+    std::int32_t matchRate = search::kDefaultMatchRate;
     Similarity similarity = Similarity::Normal;
     KeepRule keep = KeepRule::Pixels;
     // Folders whose pictures are kept before any other, the first named first.

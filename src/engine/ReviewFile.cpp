@@ -178,7 +178,7 @@ private:
                 return Problem::Damaged;
             settings.similarity = static_cast<Similarity>(similarity);
             settings.keep = static_cast<KeepRule>(keep);
-            settings.method = method;
+            settings.method = static_cast<SearchMethod>(method);
             return Problem::None;
         }
         case kFolderID:

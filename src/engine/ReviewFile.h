@@ -18,11 +18,11 @@ namespace ovrin {
 // the marks, so that the review can go on another day.
 struct Review {
     struct Settings {
-        std::int32_t method = 0; // 0 a folder, 1 an index file
+        SearchMethod method = search::kDefaultMethod;
         std::optional<std::string> folder;
         std::optional<std::string> index;
-        std::int32_t bits = 3;
-        std::int32_t matchRate = 70;
+        std::int32_t bits = search::kDefaultBits;
+        std::int32_t matchRate = search::kDefaultMatchRate;
         Similarity similarity = Similarity::Normal;
         KeepRule keep = KeepRule::Pixels;
         std::vector<std::string> preferred;

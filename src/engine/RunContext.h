@@ -4,6 +4,7 @@
 #include "engine/LookAlikeGroups.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
+#include "settings/SearchParameters.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,10 +23,10 @@ struct RunSettings {
     std::optional<std::string> topDirPath;
     std::optional<std::string> indexFilePath;
     std::optional<std::string> targetPath;
-    std::int32_t bits = 3;
-    std::int32_t matchRate = 70;
-    std::int32_t pixelNumber = 8;
-    std::int32_t searchMethod = 0;
+    std::int32_t bits = search::kDefaultBits;
+    std::int32_t matchRate = search::kDefaultMatchRate;
+    std::int32_t pixelNumber = search::kDefaultPixelNumber;
+    SearchMethod searchMethod = search::kDefaultMethod;
     int jobs = 0;
     bool rebuildIndex = false;
     // Every kind of run: what the walk or the index reading leaves out.

@@ -200,12 +200,12 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
     if (!topDirPath() && !indexFilePath())
         return refuse(Refusal::NoPaths, "Neither a folder nor an index file was named.");
     switch (m_searchMethod.load()) {
-    case kSearchDirectory:
+    case SearchMethod::Directory:
         if (StartResult folder = checkTopFolder(topDirPath().value_or(std::string())); !folder)
             return refuse(folder.refusal, std::move(folder.detail));
         return startWorker(RunSummary::Kind::FolderSearch,
                            [this](RunContext& run) { runFolderSearch(run, *m_target); });
-    case kSearchIndexFile:
+    case SearchMethod::IndexFile:
         return startWorker(RunSummary::Kind::IndexSearch, [this](RunContext& run) {
             runIndexSearch(run, {*m_target, m_pixelNumber, m_readDone, m_readTotal});
         });
@@ -240,14 +240,14 @@ StartResult TGraphicSearch::beginGroups()
         return refuse(Refusal::Busy, "A search or an index creation is running.");
     StartResult source;
     switch (m_searchMethod.load()) {
-    case kSearchDirectory:
+    case SearchMethod::Directory:
         if (!isUsablePixelNumber(m_pixelNumber.load()))
             return refuse(Refusal::PixelNumberUnusable, "The pixel number " +
                                                             std::to_string(m_pixelNumber.load()) +
                                                             " cannot be used.");
         source = checkTopFolder(topDirPath().value_or(std::string()));
         break;
-    case kSearchIndexFile:
+    case SearchMethod::IndexFile:
         source = checkIndexSource(indexFilePath().value_or(std::string()));
         break;
     default:
@@ -262,8 +262,9 @@ StartResult TGraphicSearch::beginGroups()
     for (auto* counter : {&m_grouping.pairsCompared, &m_grouping.pairsPruned,
                           &m_grouping.pairsTotal, &m_grouping.groups, &m_grouping.entriesRead})
         counter->store(0);
-    m_grouping.phase.store(m_searchMethod.load() == kSearchIndexFile ? GroupingPhase::Reading
-                                                                     : GroupingPhase::Decoding);
+    m_grouping.phase.store(m_searchMethod.load() == SearchMethod::IndexFile
+                               ? GroupingPhase::Reading
+                               : GroupingPhase::Decoding);
     return startWorker(RunSummary::Kind::Groups, [this](RunContext& run) {
         runGroups(run, {m_grouping, [this](std::shared_ptr<const LookAlikeResult> result) {
                             const std::lock_guard guard(m_pathGuard);

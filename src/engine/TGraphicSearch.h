@@ -27,10 +27,6 @@ public:
     // started. Replaceable so that tests can make thread creation fail.
     using ThreadStarter = std::function<bool(std::function<void()> body)>;
 
-    // Search methods as beginSearch knows them; any other stored value is refused.
-    static constexpr std::int32_t kSearchDirectory = 0;
-    static constexpr std::int32_t kSearchIndexFile = 1;
-
     explicit TGraphicSearch(TGraphicSearchCallback* context);
     ~TGraphicSearch();
     TGraphicSearch(const TGraphicSearch&) = delete;
@@ -52,8 +48,9 @@ public:
     void setMatchRate(std::int32_t rate) { m_matchRate.store(rate); }
     std::int32_t pixelNumber() const { return m_pixelNumber.load(); }
     void setPixelNumber(std::int32_t number) { m_pixelNumber.store(number); }
-    std::int32_t searchMethod() const { return m_searchMethod.load(); }
-    void setSearchMethod(std::int32_t method) { m_searchMethod.store(method); }
+    // beginSearch and beginGroups refuse a method of neither kind.
+    SearchMethod searchMethod() const { return m_searchMethod.load(); }
+    void setSearchMethod(SearchMethod method) { m_searchMethod.store(method); }
 
     // Decoding threads of a folder search or an index creation; 0 (the
     // default) takes one per hardware thread. What a receiver or an index file
@@ -157,12 +154,12 @@ private:
     mutable std::mutex m_pathGuard;
     std::optional<std::string> m_topDirPath;
     std::optional<std::string> m_indexFilePath;
-    std::atomic<std::int32_t> m_bits{3};
-    std::atomic<std::int32_t> m_matchRate{70};
-    std::atomic<std::int32_t> m_pixelNumber{8};
+    std::atomic<std::int32_t> m_bits{search::kDefaultBits};
+    std::atomic<std::int32_t> m_matchRate{search::kDefaultMatchRate};
+    std::atomic<std::int32_t> m_pixelNumber{search::kDefaultPixelNumber};
     std::atomic<bool> m_work{false};
     std::atomic<bool> m_continue{true};
-    std::atomic<std::int32_t> m_searchMethod{0};
+    std::atomic<SearchMethod> m_searchMethod{search::kDefaultMethod};
     std::atomic<int> m_jobs{0};
     std::atomic<bool> m_rebuildIndex{false};
     std::atomic<Similarity> m_similarity{Similarity::Normal};

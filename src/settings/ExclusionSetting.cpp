@@ -1,6 +1,6 @@
 #include "settings/ExclusionSetting.h"
 
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 
 #include <optional>
 #include <string_view>
@@ -98,17 +98,38 @@ std::string joined(const std::vector<std::string>& parts)
 
 } // namespace
 
+std::string folderUrls(const std::vector<std::string>& folders)
+{
+    std::vector<std::string> urls;
+    for (const std::string& folder : folders)
+        urls.push_back(kFileScheme + encode(folder, urlKeeps));
+    return joined(urls);
+}
+
+std::vector<std::string> foldersFromUrls(const std::optional<std::string>& stored)
+{
+    std::vector<std::string> folders;
+    for (const std::string& line : lines(stored)) {
+        // A hand-edited line may carry blanks around its URL.
+        std::string_view url(line);
+        while (!url.empty() && (url.front() == ' ' || url.front() == '\t'))
+            url.remove_prefix(1);
+        while (!url.empty() && (url.back() == ' ' || url.back() == '\t' || url.back() == '\r'))
+            url.remove_suffix(1);
+        if (!url.starts_with(kFileScheme))
+            continue;
+        std::string folder = decode(url.substr(std::string_view(kFileScheme).size()));
+        if (folder.starts_with('/'))
+            folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
 ExclusionSetting ExclusionSetting::load()
 {
-    const platform::Preferences& store = platform::Preferences::standard();
+    const Preferences& store = Preferences::standard();
     ExclusionSetting setting;
-    for (const std::string& line : lines(store.stringForKey(kFoldersKey))) {
-        if (!line.starts_with(kFileScheme))
-            continue;
-        std::string folder = decode(std::string_view(line).substr(std::string(kFileScheme).size()));
-        if (folder.starts_with('/'))
-            setting.folders.push_back(std::move(folder));
-    }
+    setting.folders = foldersFromUrls(store.stringForKey(kFoldersKey));
     for (const std::string& line : lines(store.stringForKey(kPatternsKey)))
         setting.patterns.push_back(decode(line));
     return setting;
@@ -116,14 +137,11 @@ ExclusionSetting ExclusionSetting::load()
 
 bool ExclusionSetting::save() const
 {
-    std::vector<std::string> urls;
-    for (const std::string& folder : folders)
-        urls.push_back(kFileScheme + encode(folder, urlKeeps));
     std::vector<std::string> texts;
     for (const std::string& pattern : patterns)
         texts.push_back(encode(pattern, patternKeeps));
-    platform::Preferences& store = platform::Preferences::standard();
-    store.setString(kFoldersKey, joined(urls));
+    Preferences& store = Preferences::standard();
+    store.setString(kFoldersKey, folderUrls(folders));
     store.setString(kPatternsKey, joined(texts));
     return store.synchronize();
 }

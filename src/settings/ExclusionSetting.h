@@ -1,9 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace ovrin {
+
+// Folders as stored: one file URL a line, which holds every byte of a path and
+// never a line end. A line that names no absolute local path is passed over.
+std::string folderUrls(const std::vector<std::string>& folders);
+std::vector<std::string> foldersFromUrls(const std::optional<std::string>& stored);
 
 // The folders and name patterns the window leaves out of every run, kept in
 // the per-user preferences beside the settings record: the folders one file

@@ -1,6 +1,6 @@
 #include "settings/TSetting.h"
 
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 
 namespace ovrin {
 
@@ -9,7 +9,7 @@ namespace {
 // Integers are kept as 64-bit numbers by the store; a value that a damaged or
 // hand-edited file pushes out of range reads as its low 32 bits, like any
 // other stored value it is taken without checks.
-std::int32_t integer(const platform::Preferences& store, const char* key)
+std::int32_t integer(const Preferences& store, const char* key)
 {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(store.integerForKey(key)));
 }
@@ -44,35 +44,35 @@ bool TSetting::equals(const TSetting& other) const
 
 bool TSetting::beginning()
 {
-    const platform::Preferences& store = platform::Preferences::standard();
+    const Preferences& store = Preferences::standard();
     m_version = integer(store, "version");
     if (m_version == 0) {
         m_version = kVersion;
         return false;
     }
-    setTargetFilePath(store.stringForKey("targetFilePath"));
-    setTopDirPath(store.stringForKey("topDirPath"));
-    setIndexFilePath(store.stringForKey("indexFilePath"));
+    setTargetFilePath(store.pathForKey("targetFilePath"));
+    setTopDirPath(store.pathForKey("topDirPath"));
+    setIndexFilePath(store.pathForKey("indexFilePath"));
     m_bits = integer(store, "bits");
     m_matchRate = integer(store, "matchRate");
     m_pixelNumber = integer(store, "pixelNumber");
-    m_searchMethod = integer(store, "searchMethod");
+    m_searchMethod = static_cast<SearchMethod>(integer(store, "searchMethod"));
     m_version = kVersion;
     return true;
 }
 
 void TSetting::ending()
 {
-    platform::Preferences& store = platform::Preferences::standard();
+    Preferences& store = Preferences::standard();
     m_version = kVersion;
     store.setInteger("version", kVersion);
-    store.setString("targetFilePath", m_targetFilePath);
-    store.setString("topDirPath", m_topDirPath);
-    store.setString("indexFilePath", m_indexFilePath);
+    store.setPath("targetFilePath", m_targetFilePath);
+    store.setPath("topDirPath", m_topDirPath);
+    store.setPath("indexFilePath", m_indexFilePath);
     store.setInteger("bits", m_bits);
     store.setInteger("matchRate", m_matchRate);
     store.setInteger("pixelNumber", m_pixelNumber);
-    store.setInteger("searchMethod", m_searchMethod);
+    store.setInteger("searchMethod", static_cast<std::int32_t>(m_searchMethod));
     store.synchronize();
 }
 

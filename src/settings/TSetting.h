@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SearchParameters.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -30,8 +32,8 @@ public:
     void setMatchRate(std::int32_t rate) { m_matchRate = rate; }
     std::int32_t pixelNumber() const { return m_pixelNumber; }
     void setPixelNumber(std::int32_t number) { m_pixelNumber = number; }
-    std::int32_t searchMethod() const { return m_searchMethod; }
-    void setSearchMethod(std::int32_t method) { m_searchMethod = method; }
+    SearchMethod searchMethod() const { return m_searchMethod; }
+    void setSearchMethod(SearchMethod method) { m_searchMethod = method; }
 
     void copyFrom(const TSetting& other) { *this = other; }
     std::unique_ptr<TSetting> clone() const { return std::make_unique<TSetting>(*this); }
@@ -47,10 +49,10 @@ private:
     std::string m_targetFilePath;
     std::string m_topDirPath;
     std::string m_indexFilePath;
-    std::int32_t m_bits = 3;
-    std::int32_t m_matchRate = 70;
-    std::int32_t m_pixelNumber = 8;
-    std::int32_t m_searchMethod = 0;
+    std::int32_t m_bits = search::kDefaultBits;
+    std::int32_t m_matchRate = search::kDefaultMatchRate;
+    std::int32_t m_pixelNumber = search::kDefaultPixelNumber;
+    SearchMethod m_searchMethod = search::kDefaultMethod;
 };
 
 } // namespace ovrin

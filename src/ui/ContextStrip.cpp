@@ -86,7 +86,7 @@ void ContextStrip::showContext(const RunContext& context)
     m_targetCaption->setText(context.groups ? tr("Finding:") : tr("Target:"));
     m_target->setText(context.groups ? tr("Look-alike groups") : shown(context.target));
     m_target->setToolTip(m_target->text());
-    const bool byIndex = context.method == TGraphicSearch::kSearchIndexFile;
+    const bool byIndex = context.method == SearchMethod::IndexFile;
     m_sourceCaption->setText(byIndex ? tr("Index file:") : tr("Folder:"));
     m_source->setText(shown(byIndex ? context.index : context.folder));
     m_source->setToolTip(m_source->text());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SearchParameters.h"
+
 #include <QFrame>
 #include <QString>
 
@@ -16,7 +18,7 @@ struct RunContext {
     std::optional<std::string> target;
     std::optional<std::string> folder;
     std::optional<std::string> index;
-    std::int32_t method = 0;
+    SearchMethod method = SearchMethod::Directory;
     std::int32_t bits = 0;
     std::int32_t matchRate = 0;
     // A grouping: no target, every picture of the folder or index file; its

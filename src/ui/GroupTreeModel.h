@@ -69,7 +69,8 @@ public:
 
     // `bits`: those the grouping compared at, for comparing members again
     // with another reference. A new result drops every mark.
-    void setResult(std::shared_ptr<const LookAlikeResult> result, std::int32_t bits = 3);
+    void setResult(std::shared_ptr<const LookAlikeResult> result,
+                   std::int32_t bits = search::kDefaultBits);
     // The groups of a saved review: per group whether its reference is gone.
     void setResult(std::shared_ptr<const LookAlikeResult> result, std::vector<bool> referenceGone,
                    std::int32_t bits);
@@ -154,7 +155,7 @@ private:
     void applyOrder();
 
     std::shared_ptr<const LookAlikeResult> m_result;
-    std::int32_t m_bits = 3;
+    std::int32_t m_bits = search::kDefaultBits;
     MarkSet* m_marks = nullptr;
     std::vector<LookAlikeGroup> m_groups;
     // Per group: whether its reference went, and its number among the groups

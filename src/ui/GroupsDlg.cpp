@@ -31,10 +31,9 @@ GroupsDlg::GroupsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<U
             [this] { m_ui->rbSelectSearchDirectory->setChecked(true); });
     connect(m_ui->tfIndexFilePath, &QLineEdit::textEdited, m_ui->rbSelectSearchIndexFile,
             [this] { m_ui->rbSelectSearchIndexFile->setChecked(true); });
-    m_ui->cbxBits->setValidator(
-        new QIntValidator(TSearchDlg::kMinBits, TSearchDlg::kMaxBits, this));
+    m_ui->cbxBits->setValidator(new QIntValidator(search::kMinBits, search::kMaxBits, this));
     m_ui->cbxMatchRate->setValidator(
-        new QIntValidator(TSearchDlg::kMinRate, TSearchDlg::kMaxRate, this));
+        new QIntValidator(search::kMinMatchRate, search::kMaxMatchRate, this));
 
     // Each choice says what it does: in a tooltip for the mouse and beneath
     // the field for the keyboard.
@@ -119,7 +118,7 @@ void GroupsDlg::setup(const GroupsRequest& values)
         item->setData(Qt::UserRole, QByteArray::fromStdString(folder));
     }
     m_ui->btnPreferredRemove->setEnabled(m_ui->lstPreferred->currentRow() >= 0);
-    const bool byIndex = values.method == TGraphicSearch::kSearchIndexFile;
+    const bool byIndex = values.method == SearchMethod::IndexFile;
     m_ui->rbSelectSearchIndexFile->setChecked(byIndex);
     m_ui->rbSelectSearchDirectory->setChecked(!byIndex);
     (byIndex ? m_ui->tfIndexFilePath : m_ui->tfTopDirPath)->setFocus();
@@ -143,11 +142,11 @@ void GroupsDlg::okAction()
 {
     const bool byFolder = m_ui->rbSelectSearchDirectory->isChecked();
     QLineEdit* source = byFolder ? m_ui->tfTopDirPath : m_ui->tfIndexFilePath;
-    const auto bits = number(m_ui->cbxBits, TSearchDlg::kMinBits, TSearchDlg::kMaxBits,
+    const auto bits = number(m_ui->cbxBits, search::kMinBits, search::kMaxBits,
                              tr("Colour bits must be a whole number from 1 to 4."));
     if (!bits)
         return;
-    const auto rate = number(m_ui->cbxMatchRate, TSearchDlg::kMinRate, TSearchDlg::kMaxRate,
+    const auto rate = number(m_ui->cbxMatchRate, search::kMinMatchRate, search::kMaxMatchRate,
                              tr("The match rate must be a whole number from 0 to 100."));
     if (!rate)
         return;
@@ -181,8 +180,7 @@ void GroupsDlg::okAction()
         m_ui->lstPreferred->setFocus();
         return;
     }
-    m_values.method =
-        byFolder ? TGraphicSearch::kSearchDirectory : TGraphicSearch::kSearchIndexFile;
+    m_values.method = byFolder ? SearchMethod::Directory : SearchMethod::IndexFile;
     // The other field is kept as it was typed, for the next time.
     m_values.folder = PathText::field(m_ui->tfTopDirPath);
     m_values.index = PathText::field(m_ui->tfIndexFilePath);

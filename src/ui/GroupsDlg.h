@@ -19,15 +19,15 @@ class GroupsDlg;
 
 namespace ovrin::ui {
 
-// What a grouping runs on: a folder (method 0) or an index file (method 1),
+// What a grouping runs on: a folder or an index file,
 // at the given bits and match rate, how strictly members are confirmed and
 // which copy leads each group.
 struct GroupsRequest {
-    std::int32_t method = 0;
+    SearchMethod method = search::kDefaultMethod;
     std::optional<std::string> folder;
     std::optional<std::string> index;
-    std::int32_t bits = 3;
-    std::int32_t matchRate = 70;
+    std::int32_t bits = search::kDefaultBits;
+    std::int32_t matchRate = search::kDefaultMatchRate;
     Similarity similarity = Similarity::Normal;
     KeepRule keep = KeepRule::Pixels;
     std::vector<std::string> preferred; // raw paths, the first preferred first

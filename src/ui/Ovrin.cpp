@@ -3,8 +3,8 @@
 #include "engine/ReviewFile.h"
 #include "engine/RunContext.h"
 #include "engine/TGraphicSearch.h"
-#include "platform/Preferences.h"
 #include "settings/TSetting.h"
+#include "settings/WindowSetting.h"
 #include "signature/TFileInfo.h"
 #include "ui/ActionConfirmDlg.h"
 #include "ui/ActionPlan.h"
@@ -66,24 +66,6 @@ namespace ovrin::ui {
 
 namespace {
 
-// The window's own keys, beside the eight values of the settings record.
-const char* const kGeometryKey = "Window/geometry";
-const char* const kSplitterKey = "Window/splitter";
-const char* const kColumnsKey = "Window/columns";
-const char* const kGroupColumnsKey = "Window/groupColumns";
-const char* const kCompareGeometryKey = "Window/compareGeometry";
-// The grouping's values, apart from the search's.
-const char* const kGroupsMethodKey = "Groups/method";
-const char* const kGroupsFolderKey = "Groups/topDirPath";
-const char* const kGroupsIndexKey = "Groups/indexFilePath";
-const char* const kGroupsBitsKey = "Groups/bits";
-const char* const kGroupsRateKey = "Groups/matchRate";
-const char* const kGroupsSimilarityKey = "Groups/similarity";
-const char* const kGroupsKeepKey = "Groups/keep";
-const char* const kGroupsPreferredKey = "Groups/preferredFolders";
-// Stored as the preferred folders are.
-const char* const kProtectedKey = "Review/protectedFolders";
-
 constexpr int kProgressIntervalMs = 250;
 constexpr int kOpenWithoutAsking = 10;
 const QSize kThumbnailBox(48, 36);
@@ -92,52 +74,6 @@ QString fileName(const std::string& path)
 {
     const QString shown = PathText::display(path);
     return shown.section(QLatin1Char('/'), -1);
-}
-
-// A path in the store: as it reads where that keeps every byte, else as a
-// file URL, which does.
-std::string storedPath(const std::optional<std::string>& path)
-{
-    if (!path || PathText::isExact(*path))
-        return path.value_or(std::string());
-    return PathText::toUrl(*path).toEncoded().toStdString();
-}
-
-std::optional<std::string> pathFromStore(const std::optional<std::string>& stored)
-{
-    if (!stored || stored->rfind("file:", 0) != 0)
-        return stored;
-    return PathText::fromUrl(QUrl::fromEncoded(QByteArray::fromStdString(*stored)));
-}
-
-std::int32_t numberFromStore(const std::optional<std::string>& stored, std::int32_t otherwise)
-{
-    bool ok = false;
-    const int value = stored ? QString::fromStdString(*stored).toInt(&ok) : 0;
-    return ok ? value : otherwise;
-}
-
-// Preferred folders, one file URL a line: a URL holds every byte of a path
-// and never a line end.
-std::string storedFolders(const std::vector<std::string>& folders)
-{
-    std::string stored;
-    for (const std::string& folder : folders)
-        stored += (stored.empty() ? "" : "\n") + PathText::toUrl(folder).toEncoded().toStdString();
-    return stored;
-}
-
-// A line that names no absolute local path is passed over.
-std::vector<std::string> foldersFromStore(const std::optional<std::string>& stored)
-{
-    std::vector<std::string> folders;
-    if (!stored)
-        return folders;
-    for (const QByteArray& line : QByteArray::fromStdString(*stored).split('\n'))
-        if (const auto folder = PathText::fromUrl(QUrl::fromEncoded(line.trimmed()));
-            folder && folder->starts_with('/'))
-            folders.push_back(*folder);
-    return folders;
 }
 
 } // namespace
@@ -214,8 +150,7 @@ Ovrin::Ovrin(QObject* parent)
     m_groups = new GroupTreeModel(this);
     m_hitMarks = new MarkSet(this);
     m_groupMarks = new MarkSet(this);
-    const std::vector<std::string> protectedFolders =
-        foldersFromStore(platform::Preferences::standard().stringForKey(kProtectedKey));
+    const std::vector<std::string> protectedFolders = windowsetting::protectedFolders();
     m_hitMarks->setProtectedFolders(protectedFolders);
     m_groupMarks->setProtectedFolders(protectedFolders);
     m_hits->setMarks(m_hitMarks);
@@ -420,10 +355,11 @@ int Ovrin::pathFloor() const
 
 void Ovrin::restoreWindow()
 {
-    platform::Preferences& store = platform::Preferences::standard();
+    using windowsetting::State;
     std::vector<QByteArray> stored;
-    for (const char* key : {kGeometryKey, kSplitterKey, kColumnsKey, kGroupColumnsKey}) {
-        m_windowKeys.emplace_back(key, store.stringForKey(key).value_or(std::string()));
+    for (const State key :
+         {State::Geometry, State::Splitter, State::Columns, State::GroupColumns}) {
+        m_windowKeys.emplace_back(key, windowsetting::state(key));
         stored.push_back(
             QByteArray::fromBase64(QByteArray::fromStdString(m_windowKeys.back().second)));
     }
@@ -473,55 +409,47 @@ void Ovrin::restoreWindow()
 void Ovrin::saveWindow()
 {
     const std::vector<std::string> now = windowState();
-    platform::Preferences& store = platform::Preferences::standard();
     bool changed = false;
     for (std::size_t i = 0; i < m_windowKeys.size(); ++i) {
         if (m_windowKeys[i].second == now[i])
             continue;
-        store.setString(m_windowKeys[i].first, now[i]);
+        windowsetting::setState(m_windowKeys[i].first, now[i]);
         changed = true;
     }
     if (m_compare) {
         const std::string geometry = m_compare->saveGeometry().toBase64().toStdString();
         if (geometry != m_compareGeometry) {
-            store.setString(kCompareGeometryKey, geometry);
+            windowsetting::setState(windowsetting::State::CompareGeometry, geometry);
             changed = true;
         }
     }
     changed = saveGroupsValues() || changed;
     // Like the settings record: the store is written only when something changed.
     if (changed)
-        store.synchronize();
+        windowsetting::write();
 }
 
 void Ovrin::loadGroupsValues()
 {
-    const platform::Preferences& store = platform::Preferences::standard();
     // Until a grouping has run, it starts from the search's values.
     GroupsRequest values;
-    const std::int32_t method = m_gs->searchMethod();
-    values.method =
-        method == TGraphicSearch::kSearchIndexFile ? method : TGraphicSearch::kSearchDirectory;
+    values.method = m_gs->searchMethod() == SearchMethod::IndexFile ? SearchMethod::IndexFile
+                                                                    : SearchMethod::Directory;
     values.folder = m_gs->topDirPath();
     values.index = m_gs->indexFilePath();
     values.bits = m_gs->bits();
     values.matchRate = m_gs->matchRate();
-    if (store.stringForKey(kGroupsMethodKey)) {
-        values.method = numberFromStore(store.stringForKey(kGroupsMethodKey), values.method) ==
-                                TGraphicSearch::kSearchIndexFile
-                            ? TGraphicSearch::kSearchIndexFile
-                            : TGraphicSearch::kSearchDirectory;
-        values.folder = pathFromStore(store.stringForKey(kGroupsFolderKey));
-        values.index = pathFromStore(store.stringForKey(kGroupsIndexKey));
-        values.bits = numberFromStore(store.stringForKey(kGroupsBitsKey), values.bits);
-        values.matchRate = numberFromStore(store.stringForKey(kGroupsRateKey), values.matchRate);
+    const windowsetting::Groups stored = windowsetting::groups();
+    if (stored.source) {
+        values.method = stored.source->method.value_or(values.method);
+        values.folder = stored.source->folder;
+        values.index = stored.source->index;
+        values.bits = stored.source->bits.value_or(values.bits);
+        values.matchRate = stored.source->matchRate.value_or(values.matchRate);
     }
-    // Kept apart from the method: a store of an older version has none of these.
-    values.similarity = parseSimilarity(store.stringForKey(kGroupsSimilarityKey).value_or(""))
-                            .value_or(values.similarity);
-    values.keep =
-        parseKeepRule(store.stringForKey(kGroupsKeepKey).value_or("")).value_or(values.keep);
-    values.preferred = foldersFromStore(store.stringForKey(kGroupsPreferredKey));
+    values.similarity = parseSimilarity(stored.similarity).value_or(values.similarity);
+    values.keep = parseKeepRule(stored.keep).value_or(values.keep);
+    values.preferred = stored.preferred;
     m_groupsValues = m_groupsStarted = m_groupsLoaded = values;
 }
 
@@ -529,15 +457,9 @@ bool Ovrin::saveGroupsValues()
 {
     if (m_groupsStarted == m_groupsLoaded)
         return false;
-    platform::Preferences& store = platform::Preferences::standard();
-    store.setString(kGroupsMethodKey, std::to_string(m_groupsStarted.method));
-    store.setString(kGroupsFolderKey, storedPath(m_groupsStarted.folder));
-    store.setString(kGroupsIndexKey, storedPath(m_groupsStarted.index));
-    store.setString(kGroupsBitsKey, std::to_string(m_groupsStarted.bits));
-    store.setString(kGroupsRateKey, std::to_string(m_groupsStarted.matchRate));
-    store.setString(kGroupsSimilarityKey, similarityName(m_groupsStarted.similarity));
-    store.setString(kGroupsKeepKey, keepRuleName(m_groupsStarted.keep));
-    store.setString(kGroupsPreferredKey, storedFolders(m_groupsStarted.preferred));
+    const GroupsRequest& run = m_groupsStarted;
+    windowsetting::setGroups({run.method, run.folder, run.index, run.bits, run.matchRate},
+                             similarityName(run.similarity), keepRuleName(run.keep), run.preferred);
     m_groupsLoaded = m_groupsStarted;
     return true;
 }
@@ -631,12 +553,12 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         m_remembered.folder = folder;
         taken << tr("folder “%1”").arg(PathText::display(*folder));
         if (!index)
-            m_gs->setSearchMethod(TGraphicSearch::kSearchDirectory);
+            m_gs->setSearchMethod(SearchMethod::Directory);
     }
     if (index) {
         m_gs->setIndexFilePath(*index);
         m_remembered.index = index;
-        m_gs->setSearchMethod(TGraphicSearch::kSearchIndexFile);
+        m_gs->setSearchMethod(SearchMethod::IndexFile);
         taken << tr("index file “%1” (the next search uses it)").arg(fileName(*index));
     }
     if (candidates.empty()) {
@@ -938,7 +860,7 @@ StartResult Ovrin::beginGroups()
     // since the run has taken its own copy when it started.
     const auto folder = m_gs->topDirPath();
     const auto index = m_gs->indexFilePath();
-    const std::int32_t method = m_gs->searchMethod();
+    const SearchMethod method = m_gs->searchMethod();
     const std::int32_t bits = m_gs->bits();
     const std::int32_t rate = m_gs->matchRate();
     m_gs->setTopDirPath(m_groupsValues.folder);
@@ -989,7 +911,7 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
     else if (kind == RunKind::Groups)
         m_summaryKind = RunSummary::Kind::Groups;
     else
-        m_summaryKind = m_gs->searchMethod() == TGraphicSearch::kSearchIndexFile
+        m_summaryKind = m_gs->searchMethod() == SearchMethod::IndexFile
                             ? RunSummary::Kind::IndexSearch
                             : RunSummary::Kind::FolderSearch;
     m_targetPath = m_gs->target().filePath().value_or(std::string());
@@ -1183,7 +1105,7 @@ void Ovrin::menuUndoAction()
 std::string Ovrin::actionRoot() const
 {
     if (m_view == View::Groups) {
-        if (m_groupsRun.method == TGraphicSearch::kSearchDirectory && m_groupsRun.folder)
+        if (m_groupsRun.method == SearchMethod::Directory && m_groupsRun.folder)
             return *m_groupsRun.folder;
         // An index may lie anywhere: the pictures' own common folder keeps
         // the most of their places.
@@ -1613,9 +1535,8 @@ void Ovrin::menuProtectedFoldersAction()
     m_hitMarks->setProtectedFolders(folders);
     m_groupMarks->setProtectedFolders(folders);
     const std::size_t dropped = before - m_hitMarks->size() - m_groupMarks->size();
-    platform::Preferences& store = platform::Preferences::standard();
-    store.setString(kProtectedKey, storedFolders(folders));
-    store.synchronize();
+    windowsetting::setProtectedFolders(folders);
+    windowsetting::write();
     // Boxes that can no longer be ticked, or can again.
     m_ui->tvResult->viewport()->update();
     m_ui->tvGroups->viewport()->update();
@@ -2130,8 +2051,7 @@ void Ovrin::menuCompareAction()
     if (!m_compare) {
         m_compare = new CompareView(m_window.get());
         m_compare->setWindowFlag(Qt::Window);
-        const std::string stored =
-            platform::Preferences::standard().stringForKey(kCompareGeometryKey).value_or("");
+        const std::string stored = windowsetting::state(windowsetting::State::CompareGeometry);
         if (m_compare->restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)))) {
             // What counts as a change is a change from here.
             m_compareGeometry = m_compare->saveGeometry().toBase64().toStdString();

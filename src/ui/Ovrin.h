@@ -4,6 +4,7 @@
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
 #include "platform/FileManager.h"
+#include "settings/WindowSetting.h"
 #include "signature/FineSignature.h"
 #include "ui/ContextStrip.h"
 #include "ui/GroupsDlg.h"
@@ -253,7 +254,7 @@ private:
     // never a dialog's that the engine then refused.
     RememberedPaths m_remembered;
     // The window's own keys in the settings store, as loaded.
-    std::vector<std::pair<std::string, std::string>> m_windowKeys;
+    std::vector<std::pair<windowsetting::State, std::string>> m_windowKeys;
 
     // The grouping's own values: as the dialog left them, as a run last
     // started with them (kept for the next start), and as loaded.

@@ -27,8 +27,9 @@ TSearchDlg::TSearchDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
     connect(m_ui->btnTopDirPathRef, &QPushButton::clicked, this, &TSearchDlg::topDirPathRefAction);
     // Typing cannot leave the ranges; a stored value outside them is still
     // shown as it is, marked, and must be corrected before a search.
-    m_ui->cbxBits->setValidator(new QIntValidator(kMinBits, kMaxBits, this));
-    m_ui->cbxMatchRate->setValidator(new QIntValidator(kMinRate, kMaxRate, this));
+    m_ui->cbxBits->setValidator(new QIntValidator(search::kMinBits, search::kMaxBits, this));
+    m_ui->cbxMatchRate->setValidator(
+        new QIntValidator(search::kMinMatchRate, search::kMaxMatchRate, this));
     connect(m_ui->cbxBits, &QComboBox::editTextChanged, this, &TSearchDlg::markNumbers);
     connect(m_ui->cbxMatchRate, &QComboBox::editTextChanged, this, &TSearchDlg::markNumbers);
     m_check = new TargetCheck(this);
@@ -75,9 +76,11 @@ void TSearchDlg::markNumbers()
         palette.setColor(QPalette::Text, own.color(QPalette::Text));
         field->lineEdit()->setPalette(palette);
     };
-    mark(m_ui->cbxBits, wholeNumber(m_ui->cbxBits->currentText(), kMinBits, kMaxBits).has_value());
-    mark(m_ui->cbxMatchRate,
-         wholeNumber(m_ui->cbxMatchRate->currentText(), kMinRate, kMaxRate).has_value());
+    mark(m_ui->cbxBits,
+         wholeNumber(m_ui->cbxBits->currentText(), search::kMinBits, search::kMaxBits).has_value());
+    mark(m_ui->cbxMatchRate, wholeNumber(m_ui->cbxMatchRate->currentText(), search::kMinMatchRate,
+                                         search::kMaxMatchRate)
+                                 .has_value());
 }
 
 void TSearchDlg::setup(TGraphicSearch* engine)
@@ -91,10 +94,8 @@ void TSearchDlg::setup(TGraphicSearch* engine)
     // Exclusive radio buttons cannot both be off; an unknown method must show so.
     m_ui->rbSelectSearchDirectory->setAutoExclusive(false);
     m_ui->rbSelectSearchIndexFile->setAutoExclusive(false);
-    m_ui->rbSelectSearchDirectory->setChecked(engine->searchMethod() ==
-                                              TGraphicSearch::kSearchDirectory);
-    m_ui->rbSelectSearchIndexFile->setChecked(engine->searchMethod() ==
-                                              TGraphicSearch::kSearchIndexFile);
+    m_ui->rbSelectSearchDirectory->setChecked(engine->searchMethod() == SearchMethod::Directory);
+    m_ui->rbSelectSearchIndexFile->setChecked(engine->searchMethod() == SearchMethod::IndexFile);
     m_ui->rbSelectSearchDirectory->setAutoExclusive(true);
     m_ui->rbSelectSearchIndexFile->setAutoExclusive(true);
     markNumbers();
@@ -146,11 +147,11 @@ void TSearchDlg::okAction()
                          tr("Choose the index file to search under “Index file”."));
         return;
     }
-    const auto bits = number(m_ui->cbxBits, kMinBits, kMaxBits,
+    const auto bits = number(m_ui->cbxBits, search::kMinBits, search::kMaxBits,
                              tr("Colour bits must be a whole number from 1 to 4."));
     if (!bits)
         return;
-    const auto rate = number(m_ui->cbxMatchRate, kMinRate, kMaxRate,
+    const auto rate = number(m_ui->cbxMatchRate, search::kMinMatchRate, search::kMaxMatchRate,
                              tr("The match rate must be a whole number from 0 to 100."));
     if (!rate)
         return;
@@ -188,28 +189,29 @@ void TSearchDlg::okAction()
     // the picture reads; the start then says what is wrong with the number.
     const std::int32_t pixelNumber = m_gs->pixelNumber();
     const bool usable = pixelNumber >= 1 && pixelNumber <= TFileInfo::kMaxPixelNumber;
-    m_check->start({target}, usable ? pixelNumber : 8, [=, this](TargetCheck::Verdict verdict) {
-        showChecking(false);
-        if (verdict.target.empty()) {
-            fileLoadErrorAlert(targetText,
-                               RunReport::loadFailure(verdict.refused.empty()
-                                                          ? platform::LoadFailure::Stopped
-                                                          : verdict.refused.front().second));
-            m_ui->tfTargetFilePath->setFocus();
-            return;
-        }
-        m_signature = usable ? std::move(verdict.signature) : std::vector<std::int16_t>();
-        m_fine = usable ? verdict.fine : std::nullopt;
-        m_gs->target().setFilePath(target);
-        m_gs->setIndexFilePath(index);
-        m_gs->setTopDirPath(folder);
-        m_gs->setBits(*bits);
-        m_gs->setMatchRate(*rate);
-        m_gs->setSearchMethod(byFolder ? TGraphicSearch::kSearchDirectory
-                                       : TGraphicSearch::kSearchIndexFile);
-        m_result = true;
-        accept();
-    });
+    m_check->start(
+        {target}, usable ? pixelNumber : search::kDefaultPixelNumber,
+        [=, this](TargetCheck::Verdict verdict) {
+            showChecking(false);
+            if (verdict.target.empty()) {
+                fileLoadErrorAlert(targetText,
+                                   RunReport::loadFailure(verdict.refused.empty()
+                                                              ? platform::LoadFailure::Stopped
+                                                              : verdict.refused.front().second));
+                m_ui->tfTargetFilePath->setFocus();
+                return;
+            }
+            m_signature = usable ? std::move(verdict.signature) : std::vector<std::int16_t>();
+            m_fine = usable ? verdict.fine : std::nullopt;
+            m_gs->target().setFilePath(target);
+            m_gs->setIndexFilePath(index);
+            m_gs->setTopDirPath(folder);
+            m_gs->setBits(*bits);
+            m_gs->setMatchRate(*rate);
+            m_gs->setSearchMethod(byFolder ? SearchMethod::Directory : SearchMethod::IndexFile);
+            m_result = true;
+            accept();
+        });
     // A quick picture has been answered already.
     if (isChecking())
         showChecking(true);

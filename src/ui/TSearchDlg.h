@@ -57,12 +57,6 @@ public:
     static std::optional<int> fieldNumber(QWidget* parent, QComboBox* field, int low, int high,
                                           const QString& problem, const QString& correction);
 
-    // Every dialog that takes bits and a match rate takes them within these.
-    static constexpr int kMinBits = 1;
-    static constexpr int kMaxBits = 4;
-    static constexpr int kMinRate = 0;
-    static constexpr int kMaxRate = 100;
-
 public Q_SLOTS:
     void okAction();
     void cancelAction();

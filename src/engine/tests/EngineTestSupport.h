@@ -245,7 +245,7 @@ struct Fixture {
         engine->target().setFilePath(outsideImage("target.png", 99));
         engine->setTopDirPath(top);
         engine->setBits(0);
-        engine->setSearchMethod(TGraphicSearch::kSearchDirectory);
+        engine->setSearchMethod(SearchMethod::Directory);
         return search();
     }
 };

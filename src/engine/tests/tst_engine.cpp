@@ -92,7 +92,7 @@ private Q_SLOTS:
         else if (situation == QLatin1String("missing folder"))
             f.engine->setTopDirPath(f.root + "/nowhere");
         else if (situation == QLatin1String("method 7"))
-            f.engine->setSearchMethod(7);
+            f.engine->setSearchMethod(static_cast<SearchMethod>(7));
         else if (situation == QLatin1String("pixel number 0"))
             f.engine->setPixelNumber(0);
         else
@@ -116,7 +116,7 @@ private Q_SLOTS:
         f.engine->setThreadStarter({});
         f.engine->target().setFilePath(target);
         f.engine->setTopDirPath(f.root);
-        f.engine->setSearchMethod(0);
+        f.engine->setSearchMethod(SearchMethod::Directory);
         f.engine->setPixelNumber(8);
         f.engine->stop(); // a stop while idle does not spoil the next run
         QVERIFY(f.search());
@@ -550,7 +550,7 @@ private Q_SLOTS:
             QCOMPARE(age("keep/@eaDir"), old[0].tv_sec);
         }
         // Hits at bits 0 (any picture), or the number of groups of identical copies.
-        const auto found = [&](bool groups, std::int32_t method, const std::string& index,
+        const auto found = [&](bool groups, SearchMethod method, const std::string& index,
                                bool exclude) {
             f.recorder.clear();
             f.engine->setExclusions(exclude ? exclusions : Exclusions());
@@ -566,19 +566,17 @@ private Q_SLOTS:
                           : f.recorder.paths(Event::Hit);
         };
         const std::vector<std::string> one{f.root + "/keep/a.png"};
-        QCOMPARE(found(false, TGraphicSearch::kSearchDirectory, all, true), one);
-        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, all, true), one);
-        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, some, false), one);
-        QCOMPARE(found(true, TGraphicSearch::kSearchIndexFile, all, false),
-                 std::vector<std::string>{"1"});
-        for (const std::int32_t method :
-             {TGraphicSearch::kSearchDirectory, TGraphicSearch::kSearchIndexFile})
+        QCOMPARE(found(false, SearchMethod::Directory, all, true), one);
+        QCOMPARE(found(false, SearchMethod::IndexFile, all, true), one);
+        QCOMPARE(found(false, SearchMethod::IndexFile, some, false), one);
+        QCOMPARE(found(true, SearchMethod::IndexFile, all, false), std::vector<std::string>{"1"});
+        for (const SearchMethod method : {SearchMethod::Directory, SearchMethod::IndexFile})
             QCOMPARE(found(true, method, all, true), std::vector<std::string>{"0"});
         // A folder left out whole would empty the index there; it is kept.
         f.engine->setExclusions(Exclusions({f.root}, {}));
         QVERIFY(f.makeIndex(f.root, some));
         QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::KeptExisting);
-        QCOMPARE(found(false, TGraphicSearch::kSearchIndexFile, some, false), one);
+        QCOMPARE(found(false, SearchMethod::IndexFile, some, false), one);
     }
 
     // Paths beyond what the system takes whole, and names that are no UTF-8.
@@ -644,7 +642,7 @@ private Q_SLOTS:
         setting.setTopDirPath(std::string("/photos"));
         setting.setBits(4);
         setting.setPixelNumber(12);
-        setting.setSearchMethod(1);
+        setting.setSearchMethod(SearchMethod::IndexFile);
         const auto engine = std::make_shared<TGraphicSearch>(nullptr);
         engine->loadSetting(setting);
         QCOMPARE(engine->topDirPath(), std::optional<std::string>("/photos"));

@@ -143,7 +143,7 @@ struct IndexFixture : Fixture {
         link("sub/q.png", "tree/link.png");
     }
     // hits of one search as "rate path", sorted
-    std::vector<std::string> hits(int method)
+    std::vector<std::string> hits(SearchMethod method = SearchMethod::IndexFile)
     {
         engine->setSearchMethod(method);
         recorder.clear();
@@ -200,10 +200,10 @@ private Q_SLOTS:
         f.engine->setTopDirPath(f.root + "/tree");
         f.engine->setIndexFilePath(index);
         f.engine->setMatchRate(60);
-        const auto fromFolder = f.hits(0);
+        const auto fromFolder = f.hits(SearchMethod::Directory);
         QVERIFY(fromFolder.size() >= 3);
         f.engine->setPixelNumber(3); // the index search takes the head's 8 without a check
-        QCOMPARE(f.hits(1), fromFolder);
+        QCOMPARE(f.hits(), fromFolder);
         QCOMPARE(f.engine->pixelNumber(), 8);
 
         // A reader that knows only the three kinds of chunk finds the same.
@@ -494,18 +494,18 @@ private Q_SLOTS:
                                     huge));
         f.engine->target().setFilePath(target);
         f.engine->setIndexFilePath(index);
-        QCOMPARE(f.hits(1), (std::vector<std::string>{"100 " + a, "100 " + a, "100 " + b}));
+        QCOMPARE(f.hits(), (std::vector<std::string>{"100 " + a, "100 " + a, "100 " + b}));
         QVERIFY(f.recorder.paths(Event::Progress).empty());
         QCOMPARE(f.engine->lastRunSummary().redecoded,
                  std::int64_t(1)); // the second, without a stamp
         // A stop ends the walk before the next chunk.
         f.recorder.onHit = [&](const std::string&) { f.engine->stop(); };
-        QCOMPARE(f.hits(1), std::vector<std::string>{"100 " + a});
+        QCOMPARE(f.hits(), std::vector<std::string>{"100 " + a});
         QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
         f.recorder.onHit = nullptr;
 
         ::unlink(index.c_str()); // vanished between check and search
-        QVERIFY(f.hits(1).empty());
+        QVERIFY(f.hits().empty());
         QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Failed);
     }
 
@@ -560,7 +560,7 @@ private Q_SLOTS:
             want.insert(want.begin(), std::to_string(now.matchRate()) + " " + copy);
         }
         std::sort(want.begin(), want.end());
-        QCOMPARE(f.hits(1), want);
+        QCOMPARE(f.hits(), want);
         const RunSummary summary = f.engine->lastRunSummary();
         QCOMPARE(summary.redecoded, std::int64_t(redecoded));
         QCOMPARE(summary.leftOut, std::int64_t(leftOut));
@@ -577,12 +577,12 @@ private Q_SLOTS:
         f.engine->setIndexFilePath(f.root + "/cut.ovi");
         f.engine->setBits(0); // every stored entry is a hit
         QVERIFY(writeAll(f.root + "/cut.ovi", whole));
-        const auto all = f.hits(1);
+        const auto all = f.hits();
         QCOMPARE(all.size(), std::size_t(7));
         for (qsizetype length = 0; length < whole.size(); length += 3) {
             QVERIFY(writeAll(f.root + "/cut.ovi", whole.left(length)));
             f.engine->setPixelNumber(8);
-            const auto found = f.hits(1);
+            const auto found = f.hits();
             QVERIFY(std::includes(all.begin(), all.end(), found.begin(), found.end()));
         }
     }

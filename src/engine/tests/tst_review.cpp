@@ -37,9 +37,10 @@ Review reviewOf(const LookAlikeResult& result)
     // and its reference went to the trash.
     std::vector<LookAlikeGroup> groups = {result.groups[0], result.groups[1]};
     groups[0].members.erase(groups[0].members.begin());
+    using enum SearchMethod;
     const Review::Settings settings{
-        1,  "/photos",         "/idx/\xfe.ovi",  2,
-        85, Similarity::Loose, KeepRule::Oldest, {"/photos/keep", "/photos/\xc0old"}};
+        IndexFile, "/photos",         "/idx/\xfe.ovi",  2,
+        85,        Similarity::Loose, KeepRule::Oldest, {"/photos/keep", "/photos/\xc0old"}};
     return ReviewFile::fromGroups(
         result, groups, {true, false}, [](const std::string& path) { return path != "/p/d.jpg"; },
         settings);

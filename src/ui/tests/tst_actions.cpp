@@ -1,6 +1,6 @@
 #include "cli/CliRunner.h"
 #include "platform/FileManager.h"
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/ActionConfirmDlg.h"
 #include "ui/ActionPlan.h"
@@ -97,7 +97,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        platform::Preferences::setStoreFileForTesting(raw(QStringLiteral("settings.ini")));
+        Preferences::setStoreFileForTesting(raw(QStringLiteral("settings.ini")));
         m_savedHome = qgetenv("HOME");
         m_savedData = qgetenv("XDG_DATA_HOME");
         QDir folder(m_dir.path());

@@ -1,5 +1,5 @@
 #include "engine/TGraphicSearch.h"
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/CompareView.h"
 #include "ui/HitListModel.h"
@@ -54,7 +54,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        platform::Preferences::setStoreFileForTesting(file(QStringLiteral("settings.ini")));
+        Preferences::setStoreFileForTesting(file(QStringLiteral("settings.ini")));
         const QImage picture = test::photoLike(800, 600, 5);
         QVERIFY(test::writeImage(m_dir.filePath(QStringLiteral("big.png")), picture, "png"));
         QVERIFY(test::writeImage(m_dir.filePath(QStringLiteral("small.png")),

@@ -1,4 +1,4 @@
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/ExclusionsDlg.h"
 #include "ui/Ovrin.h"
@@ -23,8 +23,7 @@ private Q_SLOTS:
     void theDialogKeepsAndAppliesThem()
     {
         QTemporaryDir dir;
-        platform::Preferences::setStoreFileForTesting(
-            test::str(dir.filePath(QStringLiteral("s.ini"))));
+        Preferences::setStoreFileForTesting(test::str(dir.filePath(QStringLiteral("s.ini"))));
         int alerts = 0;
         ui::UiHooks::setAlert([&alerts](QWidget*, const QString&, const QString&) { ++alerts; });
         ui::UiHooks::setOpenFolder([](QWidget*, const QString&) {

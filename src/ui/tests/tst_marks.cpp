@@ -1,5 +1,5 @@
 #include "engine/RunContext.h"
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupsDlg.h"
@@ -30,8 +30,7 @@ class TestMarks : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        platform::Preferences::setStoreFileForTesting(
-            path(QStringLiteral("../s.ini")).toStdString());
+        Preferences::setStoreFileForTesting(path(QStringLiteral("../s.ini")).toStdString());
         for (const QString& name : QStringLiteral("1a 1b 1c 2a 2b 3a 3b").split(u' ')) {
             const QString file = path(QStringLiteral("%1/%2.png").arg(name[1], name[0]));
             QDir().mkpath(QFileInfo(file).path());
@@ -42,7 +41,7 @@ private Q_SLOTS:
     void cleanup()
     {
         UiHooks::setOpenFolder({});
-        platform::Preferences::standard().setString("Review/protectedFolders", "");
+        Preferences::standard().setString("Review/protectedFolders", "");
     }
 
     void hitMarksFollowPathsAndLeaveWithTheirRows()

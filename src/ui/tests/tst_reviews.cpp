@@ -1,5 +1,5 @@
 #include "engine/ReviewFile.h"
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/ContextStrip.h"
 #include "ui/GroupTreeModel.h"
@@ -59,7 +59,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        platform::Preferences::setStoreFileForTesting(raw(QStringLiteral("settings.ini")));
+        Preferences::setStoreFileForTesting(raw(QStringLiteral("settings.ini")));
         UiHooks::setAlert([this](QWidget*, const QString& message, const QString& informative) {
             m_alerts << Alert{message, informative};
         });

@@ -1,4 +1,4 @@
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/PreviewPane.h"
@@ -34,7 +34,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        platform::Preferences::setStoreFileForTesting(raw(QStringLiteral("settings.ini")));
+        Preferences::setStoreFileForTesting(raw(QStringLiteral("settings.ini")));
         QDir(m_dir.path()).mkpath(QStringLiteral("tree/sub"));
         picture(QStringLiteral("tree/p1.png"), 41);
         picture(QStringLiteral("tree/sub/copy1.png"), 41);

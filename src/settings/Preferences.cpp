@@ -1,12 +1,14 @@
-#include "platform/Preferences.h"
+#include "settings/Preferences.h"
 
+#include <QByteArray>
 #include <QSettings>
 #include <QString>
+#include <QUrl>
 #include <QVariant>
 
 #include <mutex>
 
-namespace ovrin::platform {
+namespace ovrin {
 
 namespace {
 
@@ -16,6 +18,16 @@ std::string g_testFile;
 QString qt(const std::string& text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QByteArray bytes(const std::string& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool looksLikeUrl(const QByteArray& text)
+{
+    return text.startsWith("file:");
 }
 
 } // namespace
@@ -71,6 +83,42 @@ std::optional<std::string> Preferences::stringForKey(const std::string& key) con
     return value.toString().toStdString();
 }
 
+std::optional<std::string> Preferences::pathForKey(const std::string& key, PathForm form) const
+{
+    const std::lock_guard lock(g_lock);
+    const QVariant value = m_store->settings->value(qt(key));
+    if (!value.isValid())
+        return std::nullopt;
+    if (value.typeId() == QMetaType::QByteArray)
+        return value.toByteArray().toStdString();
+    const QByteArray text = value.toString().toUtf8();
+    if (form == PathForm::TextOrFileUrl && looksLikeUrl(text)) {
+        const QUrl url = QUrl::fromEncoded(text);
+        const QByteArray path =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (!url.isLocalFile() || path.isEmpty())
+            return std::nullopt;
+        return path.toStdString();
+    }
+    return text.toStdString();
+}
+
+void Preferences::setPath(const std::string& key, const std::optional<std::string>& path,
+                          PathForm form)
+{
+    const std::lock_guard lock(g_lock);
+    if (!path) {
+        m_store->settings->remove(qt(key));
+        return;
+    }
+    const QByteArray raw = bytes(*path);
+    const QString text = QString::fromUtf8(raw);
+    if (text.toUtf8() == raw && !(form == PathForm::TextOrFileUrl && looksLikeUrl(raw)))
+        m_store->settings->setValue(qt(key), text);
+    else
+        m_store->settings->setValue(qt(key), raw); // kept as "@ByteArray(...)"
+}
+
 void Preferences::setInteger(const std::string& key, std::int64_t value)
 {
     const std::lock_guard lock(g_lock);
@@ -90,4 +138,4 @@ bool Preferences::synchronize()
     return m_store->settings->status() == QSettings::NoError;
 }
 
-} // namespace ovrin::platform
+} // namespace ovrin

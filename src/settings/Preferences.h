@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace ovrin::platform {
+namespace ovrin {
 
 // The per-user preferences store: named values kept between runs, in the
 // platform's native place (on Linux an INI file under the user's configuration
@@ -23,6 +23,17 @@ public:
     std::optional<std::string> stringForKey(const std::string& key) const;
     void setInteger(const std::string& key, std::int64_t value);
     void setString(const std::string& key, const std::string& value);
+    // A path comes back with every byte it was given: one that is UTF-8 is
+    // kept as text, as all paths were once, any other as bytes. No path
+    // removes the key, so that none stays apart from an empty one.
+    enum class PathForm {
+        Text,
+        TextOrFileUrl // the window's groups once kept a path that was no UTF-8 as a file URL
+    };
+    std::optional<std::string> pathForKey(const std::string& key,
+                                          PathForm form = PathForm::Text) const;
+    void setPath(const std::string& key, const std::optional<std::string>& path,
+                 PathForm form = PathForm::Text);
     // Writes the store out now; false when it could not be written.
     bool synchronize();
 
@@ -36,4 +47,4 @@ private:
     std::unique_ptr<Store> m_store;
 };
 
-} // namespace ovrin::platform
+} // namespace ovrin
