@@ -327,3 +327,4 @@ QObject* makeHeifTests();
 QObject* makeJxlTests();
 QObject* makeRawTests();
 QObject* makeMoreFormatsTests();
+QObject* makeSvgTests();

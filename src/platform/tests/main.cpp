@@ -9,8 +9,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int failures = 0;
-    for (auto* make :
-         {makePlatformTests, makeHeifTests, makeJxlTests, makeRawTests, makeMoreFormatsTests}) {
+    for (auto* make : {makePlatformTests, makeHeifTests, makeJxlTests, makeRawTests,
+                       makeMoreFormatsTests, makeSvgTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }
