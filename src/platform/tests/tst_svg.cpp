@@ -1,22 +1,12 @@
 #include "platform/tests/PlatformTestSupport.h"
 
-#include <zlib.h>
-
 namespace {
 
+// A gzip member around the deflate stream of the toolkit's zlib format.
 QByteArray gzipped(const QByteArray& plain)
 {
-    QByteArray out(plain.size() / 100 + 4096, '\0');
-    z_stream stream{};
-    deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.constData()));
-    stream.avail_in = uInt(plain.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
+    return QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + qCompress(plain, 9).mid(6).chopped(4) +
+           le32(crc32(plain)) + le32(quint32(plain.size()));
 }
 
 // A drawing of 4 x 4 units with `body` over a blue left and a green right
@@ -113,7 +103,7 @@ private Q_SLOTS:
         QTest::newRow("entities expanding without end")
             << laughs + "]>" + drawing(cover, "<desc>&a9;</desc>") << "a.svg" << refused << QColor()
             << QColor();
-        QTest::newRow("packed bomb") << gzipped(QByteArray(64 * 1024 * 1024, ' ')) << "a.svgz"
+        QTest::newRow("packed bomb") << gzipped(QByteArray(40 * 1024 * 1024, ' ')) << "a.svgz"
                                      << int(LoadFailure::TooLarge) << QColor() << QColor();
     }
     void drawings()
