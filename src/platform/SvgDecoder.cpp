@@ -126,11 +126,12 @@ bool safeEmbedded(const QXmlStreamAttributes& attributes, std::int64_t& need)
         if (attribute.name() != QLatin1String("href"))
             continue;
         referenced = true;
-        // The renderer takes a trimmed reference starting "data" for an
-        // embedded picture and anything else for a file name.
+        // The renderer takes a trimmed reference starting "data" (in this
+        // case) for an embedded picture and anything else for a file name;
+        // it decodes what follows the last "base64,".
         const QString value = attribute.value().trimmed().toString();
         const qsizetype base64 = value.lastIndexOf(QLatin1String("base64,"));
-        if (!value.startsWith(QLatin1String("data:"), Qt::CaseInsensitive) || base64 < 0)
+        if (!value.startsWith(QLatin1String("data:")) || base64 < 0)
             return false;
         QByteArray bytes = QByteArray::fromBase64(value.mid(base64 + 7).toLatin1());
         QBuffer buffer(&bytes);
