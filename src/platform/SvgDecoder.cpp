@@ -71,6 +71,12 @@ LoadFailure inflated(ImageFile& file, const QByteArray& packed, QByteArray& out)
         stream.avail_out = static_cast<uInt>(kStep);
         const int status = inflate(&stream, Z_NO_FLUSH);
         out.resize(at + kStep - qsizetype(stream.avail_out));
+        // Any packed file may come here (the toolkit's guess takes every
+        // gzip stream): one that holds no XML is not inflated further.
+        if (at == 0 && !QByteArray(out).replace("\xef\xbb\xbf", "").trimmed().startsWith('<')) {
+            why = LoadFailure::NotAnImage;
+            break;
+        }
         if (status == Z_STREAM_END)
             break;
         // A cut stream ends with no progress; it gave no whole document.
