@@ -56,6 +56,19 @@ cat > svg-plain.svg <<'SVG'
 SVG
 { printf '<?xml version="1.0"?>\n'; cat svg-plain.svg; } > svg-xml.svg
 gzip -9n < svg-plain.svg > svg-gzip.svgz
+# text, an embedded picture, one named by path, a style sheet, entities, an animation
+cat > svg-text.svg <<'SVG'
+<?xml version="1.0"?>
+<?xml-stylesheet type="text/css" href="/etc/passwd"?>
+<!DOCTYPE svg [<!ENTITY w "Wag">]>
+<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" viewBox="0 0 24 16">
+<text x="1" y="12" font-size="10" font-family="sans-serif">&w;<tspan fill="red">!</tspan></text>
+<image width="4" height="4" xlink:href="data:image/gif;base64,R0lGODlhAQABAIAAAP8AAAAAACwAAAAAAQABAAACAkQBADs="/>
+<image x="4" width="4" height="4" xlink:href="/dev/zero"/>
+<rect x="8" width="4" height="4"><animateColor attributeName="fill" from="blue" to="red" dur="2s"/></rect>
+</svg>
+SVG
+gzip -9n < svg-text.svg > svg-textgzip.svgz
 convert src.png -depth 8 rgb:src.rgb
 
 python3 - <<'PY'

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -32,8 +33,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ovrin-cli: %s\n", problem.c_str());
         return static_cast<int>(ExitCode::Failure);
     }
-    // Before any decoding thread starts: there is no application object to
-    // tell the toolkit which thread is the main one.
+    // Before any decoding thread starts, and only for a run that decodes:
+    // text in a drawing needs the toolkit's GUI application object.
+    std::optional<ovrin::platform::HeadlessApplication> toolkit;
     ovrin::platform::ImageLoader::adoptMainThread();
 
     const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
@@ -50,6 +52,8 @@ int main(int argc, char** argv)
     default:
         break;
     }
+
+    toolkit.emplace();
 
     // Ctrl-C, a closing terminal and a polite kill all end the run the same
     // way: the file in hand finishes, an index that was there stays intact.

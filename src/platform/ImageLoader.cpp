@@ -17,6 +17,9 @@
 #include "platform/TiffDecoder.h"
 #include "platform/WebpDecoder.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QThread>
 #include <QtGlobal>
 
@@ -227,6 +230,30 @@ void ImageLoader::adoptMainThread()
     // The first thread the toolkit meets becomes its main thread.
     [[maybe_unused]] const QThread* const adopted = QThread::currentThread();
 }
+
+struct HeadlessApplication::Application {
+    // The toolkit keeps a reference to the count; its own arguments, so it
+    // takes none of the program's.
+    int argc = 3;
+    std::array<char*, 4> argv{const_cast<char*>("ovrin"), const_cast<char*>("-platform"),
+                              const_cast<char*>("offscreen"), nullptr};
+    QGuiApplication application{argc, argv.data()};
+};
+
+HeadlessApplication::HeadlessApplication()
+{
+    // A platform that cannot be loaded would end the process.
+    const QStringList folders = QCoreApplication::libraryPaths();
+    if (std::any_of(folders.begin(), folders.end(), [](const QString& folder) {
+            return QFileInfo::exists(folder + QStringLiteral("/platforms/libqoffscreen.so"));
+        })) {
+        // Its start-up notes (a runtime folder it defaulted, say) are not the run's news.
+        const QuietDecoderScope quiet;
+        m_application = std::make_unique<Application>();
+    }
+}
+
+HeadlessApplication::~HeadlessApplication() = default;
 
 void ImageLoader::setDecodeBudgetForTesting(std::int64_t bytes)
 {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,8 +94,10 @@ public:
     // JPEG, PNG, TIFF, WebP, GIF, BMP, HEIF/AVIF, JPEG XL and camera RAW are
     // decoded by their own libraries, streamed row by row where the format
     // allows (JPEG at 1/2, 1/4 or 1/8 of its size), TGA by a reader of our
-    // own; SVG is rendered small by the toolkit's SVG module; other formats
-    // the toolkit reads go through its reader.
+    // own; SVG and SVGZ are rendered small by the toolkit's SVG module (never
+    // reading another file they name; a drawing with text only where a GUI
+    // application object exists, see HeadlessApplication); other formats the
+    // toolkit reads go through its reader.
     // Decoding waits for its share of the decode-memory budget, or is
     // refused (TooLarge) when the picture needs more than all of it.
     // Decoder messages never reach the terminal. Safe to call from several
@@ -120,6 +123,25 @@ public:
     // transparent parts flattened onto white.
     static ThumbnailRaster reduce(const std::uint32_t* pixels, int width, int height,
                                   std::size_t pixelsPerLine, int side);
+};
+
+// The toolkit's GUI application object for a program without a window, on
+// its platform that needs no display: text in a drawing is laid out through
+// the font database, which aborts a process that has none. Made on the main
+// thread before any decode and kept while decodes run; where that platform
+// is not installed there is no object, and drawings with text are skipped.
+class HeadlessApplication {
+public:
+    HeadlessApplication();
+    ~HeadlessApplication();
+    HeadlessApplication(const HeadlessApplication&) = delete;
+    HeadlessApplication& operator=(const HeadlessApplication&) = delete;
+
+    bool made() const { return m_application != nullptr; }
+
+private:
+    struct Application;
+    std::unique_ptr<Application> m_application;
 };
 
 } // namespace ovrin::platform

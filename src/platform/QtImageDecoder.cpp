@@ -3,8 +3,8 @@
 #include "platform/AreaReducer.h"
 #include "platform/DecodeBudget.h"
 #include "platform/ImageFile.h"
+#include "platform/SvgDecoder.h"
 
-#include <QGuiApplication>
 #include <QIODevice>
 #include <QImage>
 #include <QImageIOHandler>
@@ -126,11 +126,11 @@ LoadResult QtImageDecoder::decode(ImageFile& file, int side, int fineSide, const
     // decodes waiting for the budget).
     if (!reader.canRead())
         return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
-    // The SVG plugin lays out text through the font database, which aborts the
-    // process where no GUI application object exists (the command line).
-    if (reader.format() == "svg" &&
-        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
-        return {std::nullopt, LoadFailure::NotAnImage};
+    // A drawing the toolkit's plugin knows by its bytes (a DOCTYPE first, a
+    // packed one by another name) goes to our own renderer, which keeps it
+    // from reading the files it names.
+    if (reader.format().startsWith("svg"))
+        return SvgDecoder::decode(file, side, fineSide);
     const QSize size = reader.size();
     const std::int64_t points = size.isValid() ? std::int64_t{size.width()} * size.height() : -1;
     if (points > ImageLoader::kMaxPixels)

@@ -4,6 +4,7 @@
 #include "support/TestImages.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,6 +13,7 @@
 #include <QtEndian>
 
 #include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 using namespace ovrin::cli;
@@ -435,6 +437,32 @@ private Q_SLOTS:
         QCOMPARE(found.out.contains(path), alone.exitCode == 0);
     }
 
+    // A drawing with text is read by ovrin-cli (its layout needs a GUI
+    // application object) to the signature a process with one gives it.
+    void drawingWithTextReadsAsInAGuiProcess()
+    {
+        QTemporaryDir dir;
+        const QString tree = dir.filePath(QStringLiteral("tree"));
+        const auto drawing = [](const char* word) {
+            return QByteArray("<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 60 30'><text "
+                              "x='1' y='25' font-size='28' font-family='sans-serif'>") +
+                   word + "</text></svg>";
+        };
+        QVERIFY(QDir().mkpath(tree) &&
+                ovrin::test::writeText(tree + QStringLiteral("/word.svg"), drawing("Wag")) &&
+                ovrin::test::writeText(tree + QStringLiteral("/other.svg"), drawing("il")));
+        QCOMPARE(cli(dir.path(), "index @/tree @/i.ovi --pixel-number 16").exitCode, 0);
+        const char* search = "search @/tree/word.svg --index @/i.ovi --bits 4 --match-rate 100";
+        const Run found = cli(dir.path(), search);
+        QCOMPARE(found.out, QStringLiteral("100\t") + tree + QStringLiteral("/word.svg\n"));
+        QProcess gui;
+        gui.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--in-gui-process"),
+                   QString::fromUtf8(search).replace(u'@', dir.path())});
+        QVERIFY(gui.waitForFinished(120000) && gui.exitCode() == 0);
+        QCOMPARE(QString::fromUtf8(gui.readAllStandardOutput()), found.out);
+    }
+
     // One file reached by several paths is listed once, its other paths
     // marked after it, never as members.
     void groupsListEachFileOnce()
@@ -730,5 +758,18 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+int main(int argc, char** argv)
+{
+    // A search as ovrin-cli runs it, in a process with a GUI application object.
+    if (argc == 3 && std::strcmp(argv[1], "--in-gui-process") == 0) {
+        QGuiApplication application(argc, argv);
+        const std::atomic<bool> interrupted{false};
+        CliRunner runner(stdout, stderr, false);
+        return static_cast<int>(
+            runner.search(parse(QString::fromUtf8(argv[2])).options, interrupted));
+    }
+    QCoreApplication application(argc, argv);
+    TestCli tests;
+    return QTest::qExec(&tests, argc, argv);
+}
 #include "tst_cli.moc"

@@ -345,3 +345,4 @@ QObject* makeJxlTests();
 QObject* makeRawTests();
 QObject* makeMoreFormatsTests();
 QObject* makeTgaTests();
+QObject* makeSvgTests();
