@@ -38,20 +38,6 @@ QImage quadrants(int side)
     return image;
 }
 
-// A bare codestream whose header claims `side` x `side` pixels, every other
-// field left to its default.
-QByteArray codestreamClaiming(quint32 side)
-{
-    // LSB first: not small, the height in 30 bits, a 1:1 ratio, then the
-    // metadata and transform data all default.
-    const quint64 bits =
-        0ull | (3ull << 1) | (quint64(side - 1) << 3) | (1ull << 33) | (1ull << 36) | (1ull << 37);
-    QByteArray bytes("\xff\x0a", 2);
-    for (int i = 0; i < 5; ++i)
-        bytes += char(bits >> (8 * i));
-    return bytes + QByteArray(16, '\0');
-}
-
 } // namespace
 
 class TestJxl : public QObject {
@@ -114,39 +100,6 @@ private Q_SLOTS:
         const LoadResult result = loaded(bytes, 1);
         QVERIFY(result.raster);
         checkNear(shade(result.raster->colorAt(0, 0)), QColor(255, 0, 0), 2, 0, 0);
-    }
-
-    void damagedFilesAreSkippedQuietly_data()
-    {
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<LoadFailure>("reason");
-        QTest::newRow("cut") << QStringLiteral("cut") << LoadFailure::NotAnImage;
-        QTest::newRow("bytes flipped") << QStringLiteral("flipped") << LoadFailure::NotAnImage;
-        QTest::newRow("header only") << QStringLiteral("header") << LoadFailure::NotAnImage;
-        QTest::newRow("claims 3.6 gigapixels") << QStringLiteral("60000") << LoadFailure::TooLarge;
-        QTest::newRow("claims 10 gigapixels") << QStringLiteral("100000") << LoadFailure::TooLarge;
-    }
-    void damagedFilesAreSkippedQuietly()
-    {
-        QFETCH(QString, damage);
-        QFETCH(LoadFailure, reason);
-        const QTemporaryDir dir;
-        QByteArray bytes = cjxl(dir, ovrin::test::photoLike(300, 200, 3),
-                                {QStringLiteral("-d"), QStringLiteral("0")});
-        QVERIFY(!bytes.isEmpty());
-        if (damage == QStringLiteral("cut"))
-            bytes.truncate(bytes.size() / 2);
-        else if (damage == QStringLiteral("header"))
-            bytes.truncate(12);
-        else if (damage == QStringLiteral("flipped"))
-            for (qsizetype at = 20; at < bytes.size(); at += 97)
-                bytes[at] = char(bytes[at] ^ 0x5a);
-        else
-            bytes = codestreamClaiming(damage.toUInt());
-        LoadResult result;
-        QCOMPARE(stderrOf([&] { result = loaded(bytes, 4); }), QByteArray());
-        QVERIFY(!result.raster);
-        QCOMPARE(result.failure, reason);
     }
 };
 

@@ -96,57 +96,6 @@ private Q_SLOTS:
         QCOMPARE(got.failure, LoadFailure::None);
         checkLike(got, photo, 6);
     }
-
-    void damagedFilesGiveTheirReasonQuietly_data()
-    {
-        QTest::addColumn<int>("damage");
-        QTest::addColumn<int>("reason");
-        // 0: cut in the raw data, 1: raw data overwritten, 2: the raw claims
-        // 60000 x 60000 points, 3: the preview claims to be larger than the file.
-        QTest::newRow("truncated") << 0 << -1;
-        QTest::newRow("corrupted") << 1 << -1;
-        QTest::newRow("huge") << 2 << int(LoadFailure::TooLarge);
-        QTest::newRow("hostile preview") << 3 << -1;
-    }
-    void damagedFilesGiveTheirReasonQuietly()
-    {
-        QFETCH(int, damage);
-        QFETCH(int, reason);
-        const QImage photo = ovrin::test::photoLike(600, 400, 13);
-        QByteArray dng =
-            dngOf(photo, true, damage == 3 ? Preview::Jpeg : Preview::None, QSize(300, 200), 1);
-        if (damage == 0)
-            dng.truncate(dng.size() / 2);
-        if (damage == 1)
-            for (qsizetype at = dng.size() / 3; at < dng.size(); at += 7)
-                dng[at] = char(at * 31);
-        // The size tags (SHORT values) of the raw's IFD, and the preview's
-        // strip length, found by their entries.
-        const auto patch = [&dng](quint16 tag, quint32 value) {
-            for (qsizetype at = 8; at + 12 <= dng.size(); at += 2)
-                if (quint8(dng[at]) == (tag & 0xff) && quint8(dng[at + 1]) == tag >> 8 &&
-                    (dng[at + 2] == 3 || dng[at + 2] == 4) && dng[at + 3] == 0 &&
-                    dng[at + 4] == 1 && dng[at + 5] == 0 && dng[at + 6] == 0) {
-                    for (int i = 0; i < 4; ++i)
-                        dng[at + 8 + i] =
-                            char(value >> (8 * i) & (dng[at + 2] == 3 && i >= 2 ? 0 : 0xff));
-                }
-        };
-        if (damage == 2) {
-            patch(256, 60000);
-            patch(257, 60000);
-        }
-        if (damage == 3)
-            patch(279, 0x7fffffff);
-        LoadResult got;
-        const QByteArray noise =
-            stderrOf([&] { got = loaded(dng, 6, 0, QStringLiteral("a.dng")); });
-        QVERIFY2(noise.isEmpty(), noise.constData());
-        if (reason >= 0)
-            QCOMPARE(int(got.failure), reason);
-        else
-            QVERIFY(got.failure == LoadFailure::None || got.failure == LoadFailure::NotAnImage);
-    }
 };
 
 QObject* makeRawTests()
