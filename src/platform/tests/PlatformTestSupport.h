@@ -305,16 +305,15 @@ inline QByteArray stderrOf(Body body)
     return capture.readAll();
 }
 
-// The file `tool` (heif-enc, avifenc or cjxl) makes of `image` with
-// `arguments` before the input's and the output's names; empty when the tool
-// fails.
+// The file `tool` (heif-enc, avifenc or cjxl) makes of `image`, or of the
+// file at `input`, with `arguments` before the input's and the output's
+// names; empty when the tool fails.
 inline QByteArray madeBy(const QImage& image, const QString& tool, const QStringList& arguments,
-                         const QString& suffix)
+                         const QString& suffix, QString input = {})
 {
     QTemporaryDir dir;
-    const QString input = dir.filePath(QStringLiteral("in.png"));
     const QString output = dir.filePath(QStringLiteral("out.") + suffix);
-    if (!image.save(input))
+    if (input.isEmpty() && !image.save(input = dir.filePath(QStringLiteral("in.png"))))
         return {};
     QProcess process;
     // only heif-enc takes the output's name after -o

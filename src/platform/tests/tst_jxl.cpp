@@ -1,27 +1,13 @@
 #include "platform/tests/PlatformTestSupport.h"
 
 #include <QPainter>
-#include <QProcess>
 #include <QStandardPaths>
 
 namespace {
 
-// `image` (or the file already at `source`) through cjxl with `arguments`;
-// empty when the encoder failed.
-QByteArray cjxl(const QTemporaryDir& dir, const QImage& image, const QStringList& arguments,
-                QString source = {})
+QByteArray cjxl(const QImage& image, const QStringList& arguments, const QString& source = {})
 {
-    if (source.isEmpty()) {
-        source = dir.filePath(QStringLiteral("in.png"));
-        image.save(source);
-    }
-    const QString out = dir.filePath(QStringLiteral("out.jxl"));
-    QProcess encoder;
-    encoder.start(QStringLiteral("cjxl"), QStringList{source, out} + arguments);
-    if (!encoder.waitForFinished(120000) || encoder.exitCode() != 0)
-        return {};
-    QFile file(out);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return madeBy(image, QStringLiteral("cjxl"), arguments, QStringLiteral("jxl"), source);
 }
 
 // Four quadrants: red, green, blue and half-transparent black (grey on white).
@@ -67,8 +53,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, tolerance);
-        const QTemporaryDir dir;
-        const QByteArray bytes = cjxl(dir, quadrants(64), arguments);
+        const QByteArray bytes = cjxl(quadrants(64), arguments);
         QVERIFY(!bytes.isEmpty());
         const LoadResult result = loaded(bytes, 2);
         QVERIFY(result.raster);
@@ -95,7 +80,7 @@ private Q_SLOTS:
                       frames << QStringLiteral("-loop") << QStringLiteral("0") << gif);
         if (!convert.waitForFinished(60000) || convert.exitCode() != 0)
             QSKIP("ImageMagick's convert made no animation");
-        const QByteArray bytes = cjxl(dir, {}, {}, gif);
+        const QByteArray bytes = cjxl({}, {}, gif);
         QVERIFY(!bytes.isEmpty());
         const LoadResult result = loaded(bytes, 1);
         QVERIFY(result.raster);

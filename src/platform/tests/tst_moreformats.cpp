@@ -126,12 +126,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("reason"); // -1: a picture or a skip, either
-        const int broken = int(LoadFailure::NotAnImage), large = int(LoadFailure::TooLarge);
-        const auto add = [](const char* row, const QByteArray& bytes, const char* name,
-                            int reason) {
+        [[maybe_unused]] const int broken = int(LoadFailure::NotAnImage),
+                                   large = int(LoadFailure::TooLarge);
+        [[maybe_unused]] const auto add = [](const char* row, const QByteArray& bytes,
+                                             const char* name, int reason) {
             QTest::newRow(row) << bytes << QString::fromLatin1(name) << reason;
         };
-        const auto made = [](const char* tool, const QStringList& arguments, const char* suffix) {
+        [[maybe_unused]] const auto made = [](const char* tool, const QStringList& arguments,
+                                              const char* suffix) {
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 return QByteArray();
             const QByteArray bytes =
@@ -176,10 +178,6 @@ private Q_SLOTS:
         add("dng with a preview larger than the file", patched(dng(previewed), 279, 0x7fffffff),
             "a.dng", -1);
 #endif
-        (void)add;
-        (void)made;
-        (void)broken;
-        (void)large;
     }
     void damagedFilesGiveTheirReasonQuietly()
     {
