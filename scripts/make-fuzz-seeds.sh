@@ -146,16 +146,19 @@ def tiff(entries, data):
     data_at = base + len(extra)
     return b"II*\0" + struct.pack("<I", head) + out + extra, data_at
 
-# A camera DNG: a 16-bit Bayer mosaic (RGGB) of the picture.
+# A camera DNG: a 16-bit Bayer mosaic (RGGB) of the picture at twice its
+# size, since libraw refuses a raw below 22 points a side and the fuzzer
+# would never reach its unpacking.
+dw, dh = 2 * w, 2 * h
 def cfa(x, y):
-    r, g, b = pixels[y * w + x]
+    r, g, b = pixels[(y // 2) * w + x // 2]
     return (r if y % 2 == 0 and x % 2 == 0 else b if y % 2 and x % 2 else g) * 16
-data = b"".join(struct.pack("<H", cfa(x, y)) for y in range(h) for x in range(w))
+data = b"".join(struct.pack("<H", cfa(x, y)) for y in range(dh) for x in range(dw))
 def dng_entries(data_at):
     return [
-        (254, 4, [0]), (256, 4, [w]), (257, 4, [h]), (258, 3, [16]), (259, 3, [1]), (262, 3, [32803]),
+        (254, 4, [0]), (256, 4, [dw]), (257, 4, [dh]), (258, 3, [16]), (259, 3, [1]), (262, 3, [32803]),
         (271, 2, "Ovrin"), (272, 2, "Seed"), (273, 4, [data_at]), (274, 3, [1]), (277, 3, [1]),
-        (278, 4, [h]), (279, 4, [len(data)]), (284, 3, [1]),
+        (278, 4, [dh]), (279, 4, [len(data)]), (284, 3, [1]),
         (33421, 3, [2, 2]), (33422, 1, [0, 1, 1, 2]),
         (50706, 1, [1, 4, 0, 0]), (50707, 1, [1, 1, 0, 0]), (50708, 2, "Ovrin Seed"),
         (50717, 3, [4095]),

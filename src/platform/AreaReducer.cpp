@@ -258,12 +258,8 @@ std::vector<std::uint8_t> AreaReducer::levelsOf(const Grid& grid) const
     return levels;
 }
 
-namespace {
-
-// Points of `channels` bytes on an n x n grid, turned as an EXIF orientation
-// says the stored picture must be turned to be seen upright.
-std::vector<std::uint8_t> turned(std::vector<std::uint8_t> levels, std::size_t n,
-                                 std::size_t channels, int exifOrientation)
+std::vector<std::uint8_t> AreaReducer::turned(std::vector<std::uint8_t> levels, std::size_t n,
+                                              std::size_t channels, int exifOrientation)
 {
     if (exifOrientation <= 1 || exifOrientation > 8)
         return levels;
@@ -309,8 +305,6 @@ std::vector<std::uint8_t> turned(std::vector<std::uint8_t> levels, std::size_t n
     }
     return out;
 }
-
-} // namespace
 
 ThumbnailRaster AreaReducer::finish(int exifOrientation)
 {

@@ -75,6 +75,10 @@ public:
     // asked for (the luma of its levels, turned the same way) and the
     // picture's size as seen.
     LoadResult result(int exifOrientation = 1);
+    // Points of `channels` bytes on an n x n grid, turned as finish turns
+    // the raster, for a grid made elsewhere (a decoder's own reduction).
+    static std::vector<std::uint8_t> turned(std::vector<std::uint8_t> levels, std::size_t n,
+                                            std::size_t channels, int exifOrientation);
 
     // The toolkit's premultiplication of a straight-alpha channel value, laid
     // on white.

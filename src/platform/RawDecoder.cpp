@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <libraw/libraw.h>
 #include <memory>
 #include <new>
@@ -180,53 +179,6 @@ int jpegOrientation(const std::uint8_t* data, std::size_t size)
     return 1;
 }
 
-// A raster reduced from the stored picture, turned as `exif` says; turning
-// the reduced grid gives what reducing the turned picture gives, since every
-// cell is the mean of the same pixels either way.
-std::vector<std::uint8_t> turned(const std::vector<std::uint8_t>& stored, int n, int channels,
-                                 int exif)
-{
-    std::vector<std::uint8_t> out(stored.size());
-    for (int y = 0; y < n; ++y) {
-        for (int x = 0; x < n; ++x) {
-            int sx = x, sy = y;
-            switch (exif) {
-            case 2:
-                sx = n - 1 - x;
-                break;
-            case 3:
-                sx = n - 1 - x;
-                sy = n - 1 - y;
-                break;
-            case 4:
-                sy = n - 1 - y;
-                break;
-            case 5:
-                sx = y;
-                sy = x;
-                break;
-            case 6:
-                sx = y;
-                sy = n - 1 - x;
-                break;
-            case 7:
-                sx = n - 1 - y;
-                sy = n - 1 - x;
-                break;
-            case 8:
-                sx = n - 1 - y;
-                sy = x;
-                break;
-            default:
-                break;
-            }
-            std::memcpy(&out[(std::size_t(y) * n + x) * channels],
-                        &stored[(std::size_t(sy) * n + sx) * channels], channels);
-        }
-    }
-    return out;
-}
-
 // Whether a preview of `width` x `height` shows the whole frame of a
 // picture of `frameWidth` x `frameHeight` (both as stored), allowing the
 // rounding of one preview point.
@@ -280,9 +232,13 @@ std::optional<LoadResult> fromJpegPreview(const std::uint8_t* bytes, std::size_t
             point[1] = static_cast<std::uint8_t>(c.green * 255.0f);
             point[2] = static_cast<std::uint8_t>(c.blue * 255.0f);
         }
-    LoadResult out(ThumbnailRaster(side, turned(rgb, side, 3, turn)));
+    // Turning the reduced grid gives what reducing the turned picture gives,
+    // since every cell is the mean of the same pixels either way.
+    LoadResult out(
+        ThumbnailRaster(side, AreaReducer::turned(std::move(rgb), std::size_t(side), 3, turn)));
     if (fineSide > 0 && result.luminance.size() == std::size_t(fineSide) * fineSide)
-        out.luminance = turned(result.luminance, fineSide, 1, turn);
+        out.luminance =
+            AreaReducer::turned(std::move(result.luminance), std::size_t(fineSide), 1, turn);
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -319,6 +320,28 @@ inline QByteArray stderrOf(Body body)
     ::close(saved);
     capture.seek(0);
     return capture.readAll();
+}
+
+// The file `tool` (heif-enc, avifenc or cjxl) makes of `image`, or of the
+// file at `input`, with `arguments` before the input's and the output's
+// names; empty when the tool fails.
+inline QByteArray madeBy(const QImage& image, const QString& tool, const QStringList& arguments,
+                         const QString& suffix, QString input = {})
+{
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("out.") + suffix);
+    if (input.isEmpty() && !image.save(input = dir.filePath(QStringLiteral("in.png"))))
+        return {};
+    QProcess process;
+    // only heif-enc takes the output's name after -o
+    process.start(tool, arguments + QStringList{input} +
+                            (tool == QStringLiteral("heif-enc")
+                                 ? QStringList{QStringLiteral("-o"), output}
+                                 : QStringList{output}));
+    process.waitForFinished(120000);
+    QFile file(output);
+    return process.exitCode() == 0 && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                     : QByteArray();
 }
 
 // Loads `bytes` as a file of their own, named `name`.
