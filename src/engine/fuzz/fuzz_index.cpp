@@ -59,7 +59,7 @@ struct Harness {
         });
         engine->target().setFilePath(target);
         engine->setIndexFilePath(index);
-        engine->setSearchMethod(SearchMethod::IndexFile);
+        engine->setSearchMethod(ovrin::SearchMethod::IndexFile);
         engine->setBits(0); // every comparison of the right length passes
     }
     ~Harness()
