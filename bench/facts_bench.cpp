@@ -115,7 +115,7 @@ int main(int argc, char** argv)
         ovrin::ui::HitRecord record{info};
         record.width = table.fine[i].width;
         record.height = table.fine[i].height;
-        record.stamp = ovrin::TFileStamp{table.facts[i].size, table.facts[i].modifiedNs, 0};
+        record.stamp = ovrin::FileStamp{table.facts[i].size, table.facts[i].modifiedNs, 0};
         records.push_back(std::move(record));
     }
     hits.appendHits(std::move(records));

@@ -4,7 +4,7 @@
 // writes them.
 //   ovrin-make-index FILE COUNT
 
-#include "indexfile/TIndexWriter.h"
+#include "indexfile/IndexWriter.h"
 #include "platform/FileHandle.h"
 #include "signature/FineSignature.h"
 
@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     auto handle = ovrin::platform::FileHandle::forWriting(path);
     if (!handle)
         return 1;
-    ovrin::TIndexWriter writer(*handle);
+    ovrin::IndexWriter writer(*handle);
     writer.writeHead(8);
 
     std::mt19937 random(20261206);
@@ -61,7 +61,7 @@ int main(int argc, char** argv)
         for (auto& v : values)
             v = static_cast<std::int16_t>((channel(random) << 8) | (channel(random) << 4) |
                                           channel(random));
-        const ovrin::TFileStamp stamp{2000000 + i % 5000000, 1700000000000000000 + i * 1000000};
+        const ovrin::FileStamp stamp{2000000 + i % 5000000, 1700000000000000000 + i * 1000000};
         writer.writeEntry(name, values, stamp,
                           {prints.data() + (i % kPrints) * ovrin::FineSignature::kStoredSize,
                            ovrin::FineSignature::kStoredSize});

@@ -1,7 +1,7 @@
 #include "cli/CliRunner.h"
 
 #include "engine/Exclusions.h"
-#include "indexfile/TIndexReader.h"
+#include "indexfile/IndexReader.h"
 #include "output/NameText.h"
 #include "output/Utf8.h"
 #include "platform/FileManager.h"
@@ -506,14 +506,14 @@ ExitCode CliRunner::check(Options options, const std::atomic<bool>& interrupted)
     if (!makePathsAbsolute(options))
         return ExitCode::Failure;
     const std::string indexFile = options.indexFile.value_or(std::string());
-    TIndexReader reader(indexFile);
+    IndexReader reader(indexFile);
     if (!reader.isIndexFile()) {
         loadError(TGraphicSearch::checkIndexSource(indexFile).detail);
         return ExitCode::Failure;
     }
     const std::int32_t pixelNumber = reader.readHead();
     std::int64_t images = 0;
-    TIndexReader::Entry entry;
+    IndexReader::Entry entry;
     const InterruptWatch watch(*this, interrupted);
     while (reader.next(entry, &m_proceed))
         ++images;

@@ -21,7 +21,7 @@ namespace ovrin::cli {
 // Runs one command on the engine and prints what it reports: hits on `out`,
 // messages and a self-rewriting progress line on `err`. A failed write of the
 // results stops the run and makes the command fail.
-class CliRunner : public TGraphicSearchCallback, public TGraphicSearchDiagnostics {
+class CliRunner : public TGraphicSearchCallback, public GraphicSearchDiagnostics {
 public:
     CliRunner(std::FILE* out, std::FILE* err, bool showProgress);
 

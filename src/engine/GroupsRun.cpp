@@ -1,8 +1,8 @@
 #include "engine/LookAlikeGroups.h"
 #include "engine/PictureWalk.h"
 #include "engine/RunContext.h"
+#include "indexfile/IndexReader.h"
 #include "indexfile/TChunk.h"
-#include "indexfile/TIndexReader.h"
 #include "platform/DecodeBudget.h"
 
 #include <algorithm>
@@ -191,11 +191,11 @@ private:
 // entry needs none.
 bool holdsFingerprints(const std::string& indexPath, const std::atomic<bool>& proceed)
 {
-    TIndexReader reader(indexPath);
+    IndexReader reader(indexPath);
     if (!reader.isIndexFile())
         return true; // said by the reading itself
     reader.readHead();
-    TIndexReader::Entry entry;
+    IndexReader::Entry entry;
     bool any = false;
     while (reader.next(entry, &proceed)) {
         if (!entry.fine.empty())
@@ -212,7 +212,7 @@ bool holdsFingerprints(const std::string& indexPath, const std::atomic<bool>& pr
 bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgress& progress)
 {
     const std::string indexPath = run.settings().indexFilePath.value_or(std::string());
-    TIndexReader reader(indexPath);
+    IndexReader reader(indexPath);
     if (!reader.isIndexFile()) {
         run.fail("The index file " + indexPath + " cannot be read: " +
                  (reader.isOpen() ? "not an index file"
@@ -254,7 +254,7 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
         });
     progress.phase.store(GroupingPhase::Reading);
     bool decoding = false;
-    TIndexReader::Entry entry;
+    IndexReader::Entry entry;
     while (reader.next(entry, &run.proceedFlag())) {
         ++summary.examined;
         progress.entriesRead.fetch_add(1, std::memory_order_relaxed);
@@ -276,7 +276,7 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
             pipeline.submit(std::move(item)); // an alias, settled in turn
             continue;
         }
-        const TFileStamp now{status->size, status->modifiedNs, status->changedNs};
+        const FileStamp now{status->size, status->modifiedNs, status->changedNs};
         item.fine = entry.fine.empty() ? std::nullopt : FineSignature::load(entry.fine);
         if (item.fine && entry.stamp == now) {
             item.stored.assign(entry.stored.begin(), entry.stored.end());

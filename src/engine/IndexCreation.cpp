@@ -1,10 +1,10 @@
 #include "engine/PictureWalk.h"
 #include "engine/RunContext.h"
 #include "indexfile/BigEndian.h"
+#include "indexfile/IndexLookup.h"
+#include "indexfile/IndexReader.h"
+#include "indexfile/IndexWriter.h"
 #include "indexfile/TChunk.h"
-#include "indexfile/TIndexLookup.h"
-#include "indexfile/TIndexReader.h"
-#include "indexfile/TIndexWriter.h"
 #include "output/Utf8.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileManager.h"
@@ -50,8 +50,8 @@ std::string headStart()
 bool mayReplace(const std::string& destination)
 {
     const auto status = FileManager::fileStatus(destination);
-    return !status || (status->isRegularFile &&
-                       (status->size == 0 || TIndexReader(destination).isIndexFile()));
+    return !status ||
+           (status->isRegularFile && (status->size == 0 || IndexReader(destination).isIndexFile()));
 }
 
 // For a person told that the index path was taken by something else while the
@@ -92,13 +92,13 @@ void runIndexCreation(RunContext& run)
 {
     // Before any file is looked at: the next update trusts only the stamps
     // taken here that are settled before this.
-    const std::int64_t runStart = TFileStamp::clockNs();
+    const std::int64_t runStart = FileStamp::clockNs();
     const RunSettings& settings = run.settings();
     const std::string indexPath = settings.indexFilePath.value_or(std::string());
     const std::int32_t pixelNumber = settings.pixelNumber;
     RunSummary& summary = run.summary();
 
-    const bool hadIndex = TIndexReader(FileManager::resolveLinks(indexPath)).isIndexFile();
+    const bool hadIndex = IndexReader(FileManager::resolveLinks(indexPath)).isIndexFile();
     summary.index = hadIndex ? IndexResult::KeptExisting : IndexResult::NotWritten;
     if (settings.exclusions.excludes(settings.topDirPath.value_or(std::string()))) {
         // Its index would be empty, and an update would empty the one there.
@@ -110,7 +110,7 @@ void runIndexCreation(RunContext& run)
 
     // Signatures of pictures unchanged since the index there was written are
     // taken over instead of decoded again.
-    TIndexLookup previous;
+    IndexLookup previous;
     const bool update = hadIndex && !settings.rebuildIndex &&
                         previous.load(indexPath, pixelNumber, &run.proceedFlag());
 
@@ -127,7 +127,7 @@ void runIndexCreation(RunContext& run)
         run.fail(displacedMessage(indexPath, file.destination()));
         return;
     }
-    TIndexWriter writer(file.handle());
+    IndexWriter writer(file.handle());
     writer.writeHead(pixelNumber);
     writer.writeRunStart(runStart);
 
@@ -144,7 +144,7 @@ void runIndexCreation(RunContext& run)
         if (!update)
             return;
         item.previousEntry = previous.locate(item.path);
-        const TFileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
+        const FileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
         if (!item.previousEntry ||
             !previous.storedIfUnchanged(*item.previousEntry, stamp, item.stored, storedFine))
             return;
@@ -166,7 +166,7 @@ void runIndexCreation(RunContext& run)
         return std::span<const std::uint8_t>(fine);
     };
     steps.complete = [&](DecodePipeline::Item& item) {
-        const TFileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
+        const FileStamp stamp{item.status.size, item.status.modifiedNs, item.status.changedNs};
         if (!item.stored.empty()) {
             writer.writeStoredEntry(item.path, item.stored, stamp, fineOf(item));
             ++summary.reused;

@@ -1,6 +1,6 @@
 #include "engine/RunContext.h"
+#include "indexfile/IndexReader.h"
 #include "indexfile/TChunk.h"
-#include "indexfile/TIndexReader.h"
 #include "platform/FileManager.h"
 #include "signature/FineSignature.h"
 #include "signature/TFileInfo.h"
@@ -11,7 +11,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
 {
     const RunSettings& settings = run.settings();
     const std::string indexPath = settings.indexFilePath.value_or(std::string());
-    TIndexReader reader(indexPath);
+    IndexReader reader(indexPath);
     if (!reader.isOpen()) {
         run.fail("The index file " + indexPath +
                  " cannot be opened: " + platform::describeLoadFailure(reader.openFailure()));
@@ -37,7 +37,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     // do not mean millions of allocations.
     struct Scan {
         TFileInfo::StoredComparison comparison;
-        const TIndexReader& reader;
+        const IndexReader& reader;
         std::atomic<std::int64_t>& readDone;
         std::int64_t seen = 0;
         std::optional<std::int32_t> rate;
@@ -54,9 +54,9 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     Scan scan{
         TFileInfo::StoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate),
         reader, state.readDone, 0, std::nullopt};
-    const TIndexReader::Filter filter{&Scan::accept, &scan};
+    const IndexReader::Filter filter{&Scan::accept, &scan};
     std::vector<std::int16_t> values;
-    TIndexReader::Entry entry;
+    IndexReader::Entry entry;
     RunSummary& summary = run.summary();
     while (reader.next(entry, &run.proceedFlag(), filter)) {
         // Only a matching entry's path is read, so only those are weighed.
@@ -72,7 +72,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
             ++summary.leftOut;
             continue;
         }
-        if (entry.stamp == TFileStamp{status->size, status->modifiedNs, status->changedNs}) {
+        if (entry.stamp == FileStamp{status->size, status->modifiedNs, status->changedNs}) {
             TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
             record->setThumbnail(values);
             record->setMatchRate(*scan.rate);

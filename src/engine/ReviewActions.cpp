@@ -91,7 +91,7 @@ bool isMissing(int error)
 
 // A kept copy gains a link count, and with it a status change time, with
 // every hard link made to it: its own stamp is size and modification time.
-bool sameStamp(const FileStatus& now, const TFileStamp& then, bool keptCopy)
+bool sameStamp(const FileStatus& now, const FileStamp& then, bool keptCopy)
 {
     return now.size == then.size && now.modifiedNs == then.modifiedNs &&
            (keptCopy || now.changedNs == then.changedNs);
@@ -560,12 +560,12 @@ applyRules(const ActionRequest& request, std::vector<std::optional<FileIdentity>
 
 } // namespace
 
-std::optional<TFileStamp> currentStamp(const std::string& path)
+std::optional<FileStamp> currentStamp(const std::string& path)
 {
     const auto status = platform::FileManager::fileStatus(path);
     if (!status)
         return std::nullopt;
-    return TFileStamp{status->size, status->modifiedNs, status->changedNs};
+    return FileStamp{status->size, status->modifiedNs, status->changedNs};
 }
 
 ActionReport ActionJournal::perform(const ActionRequest& request, const std::atomic<bool>* proceed)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "indexfile/TFileStamp.h"
+#include "indexfile/FileStamp.h"
 
 #include <atomic>
 #include <cstddef>
@@ -17,14 +17,14 @@ namespace ovrin {
 // since, is never acted on.
 struct ExaminedPicture {
     std::string path;
-    std::optional<TFileStamp> stamp;     // none: never acted on
+    std::optional<FileStamp> stamp;      // none: never acted on
     std::vector<std::int16_t> signature; // at pixelNumber; empty: never acted on
     std::int32_t pixelNumber = 8;
 };
 
 // The stamp of the file at `path` now (links followed); none when it cannot be
 // looked at.
-std::optional<TFileStamp> currentStamp(const std::string& path);
+std::optional<FileStamp> currentStamp(const std::string& path);
 
 enum class ActionKind : std::uint8_t { Trash, MoveToFolder, HardLink };
 

@@ -480,16 +480,16 @@ ReviewFile::Opened ReviewFile::read(const std::string& path)
     }
 }
 
-std::optional<TFileStamp> ReviewFile::stampNow(const std::string& path)
+std::optional<FileStamp> ReviewFile::stampNow(const std::string& path)
 {
     const auto status = platform::FileManager::fileStatus(path);
     if (!status || !status->isRegularFile)
         return std::nullopt;
-    return TFileStamp{status->size, status->modifiedNs, status->changedNs};
+    return FileStamp{status->size, status->modifiedNs, status->changedNs};
 }
 
 std::vector<std::string> ReviewFile::leaveOutChanged(
-    Review& review, const std::function<std::optional<TFileStamp>(const std::string&)>& stampOf)
+    Review& review, const std::function<std::optional<FileStamp>(const std::string&)>& stampOf)
 {
     LookAlikeResult& result = review.result;
     SignatureTable& table = result.table;

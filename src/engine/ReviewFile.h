@@ -2,7 +2,7 @@
 
 #include "engine/LookAlikeGroups.h"
 #include "engine/RunContext.h"
-#include "indexfile/TFileStamp.h"
+#include "indexfile/FileStamp.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -86,10 +86,10 @@ public:
     // (none: not found).
     static std::vector<std::string> leaveOutChanged(
         Review& review,
-        const std::function<std::optional<TFileStamp>(const std::string&)>& stampOf = stampNow);
+        const std::function<std::optional<FileStamp>(const std::string&)>& stampOf = stampNow);
     // The stamp of the file at a path now, links followed; none when there is
     // no regular file to look at.
-    static std::optional<TFileStamp> stampNow(const std::string& path);
+    static std::optional<FileStamp> stampNow(const std::string& path);
 };
 
 } // namespace ovrin

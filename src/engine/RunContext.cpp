@@ -6,7 +6,7 @@ namespace ovrin {
 
 RunContext::RunContext(TGraphicSearchCallback* receiver, std::atomic<bool>& proceed,
                        RunSettings settings, RunSummary::Kind kind)
-    : m_receiver(receiver), m_diagnostics(dynamic_cast<TGraphicSearchDiagnostics*>(receiver)),
+    : m_receiver(receiver), m_diagnostics(dynamic_cast<GraphicSearchDiagnostics*>(receiver)),
       m_proceed(proceed), m_settings(std::move(settings))
 {
     m_summary.kind = kind;

@@ -75,7 +75,7 @@ public:
 
 private:
     TGraphicSearchCallback* m_receiver;
-    TGraphicSearchDiagnostics* m_diagnostics;
+    GraphicSearchDiagnostics* m_diagnostics;
     std::atomic<bool>& m_proceed;
     const RunSettings m_settings;
     RunSummary m_summary;

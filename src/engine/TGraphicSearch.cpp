@@ -1,6 +1,6 @@
 #include "engine/TGraphicSearch.h"
 
-#include "indexfile/TIndexReader.h"
+#include "indexfile/IndexReader.h"
 #include "platform/FileManager.h"
 
 #include <cerrno>
@@ -337,7 +337,7 @@ void TGraphicSearch::join()
 
 bool TGraphicSearch::checkIndexFile(const std::string& path)
 {
-    TIndexReader reader(path);
+    IndexReader reader(path);
     if (!reader.isIndexFile())
         return false;
     m_pixelNumber.store(reader.readHead());
@@ -364,7 +364,7 @@ StartResult TGraphicSearch::checkIndexSource(const std::string& path)
 {
     if (path.empty())
         return {Refusal::NoIndexFile, "No index file was named."};
-    TIndexReader reader(path);
+    IndexReader reader(path);
     if (!reader.isOpen()) {
         const auto status = FileManager::fileStatus(path);
         return {Refusal::IndexFileUnusable,
@@ -412,7 +412,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
             return refuse(path + " is a device, FIFO or socket" +
                           (index ? ", not an index file" : "") + "; it is never replaced.");
         if (status->size > 0) {
-            TIndexReader reader(file);
+            IndexReader reader(file);
             if (!reader.isOpen())
                 return refuse(path + " cannot be read (" +
                               platform::describeLoadFailure(reader.openFailure()) +

@@ -30,16 +30,16 @@ protected:
 
 // A receiver that also implements this hears of every file or folder a run
 // passes over, with the reason, on the worker thread, in walk order.
-class TGraphicSearchDiagnostics {
+class GraphicSearchDiagnostics {
 public:
-    virtual ~TGraphicSearchDiagnostics() = default;
+    virtual ~GraphicSearchDiagnostics() = default;
     virtual void skippedCallback(const std::string& path, SkipReason reason,
                                  platform::LoadFailure detail) = 0;
 
 protected:
-    TGraphicSearchDiagnostics() = default;
-    TGraphicSearchDiagnostics(const TGraphicSearchDiagnostics&) = default;
-    TGraphicSearchDiagnostics& operator=(const TGraphicSearchDiagnostics&) = default;
+    GraphicSearchDiagnostics() = default;
+    GraphicSearchDiagnostics(const GraphicSearchDiagnostics&) = default;
+    GraphicSearchDiagnostics& operator=(const GraphicSearchDiagnostics&) = default;
 };
 
 } // namespace ovrin

@@ -510,28 +510,28 @@ struct StoredKernels {
     }
 };
 
-bool TFileInfo::StoredComparison::isAvailable(Kernel kernel)
+bool TFileInfo::StoredComparison::isAvailable(StoredKernel kernel)
 {
 #if defined(__x86_64__)
-    if (kernel == Kernel::Avx2)
+    if (kernel == StoredKernel::Avx2)
         return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     return true;
 #else
-    return kernel == Kernel::Portable;
+    return kernel == StoredKernel::Portable;
 #endif
 }
 
 TFileInfo::StoredComparison::StoredComparison(const std::vector<std::int16_t>& target,
                                               std::int32_t bits, std::int32_t matchRate)
     : StoredComparison(target, bits, matchRate,
-                       isAvailable(Kernel::Avx2)   ? Kernel::Avx2
-                       : isAvailable(Kernel::Sse2) ? Kernel::Sse2
-                                                   : Kernel::Portable)
+                       isAvailable(StoredKernel::Avx2)   ? StoredKernel::Avx2
+                       : isAvailable(StoredKernel::Sse2) ? StoredKernel::Sse2
+                                                         : StoredKernel::Portable)
 {}
 
 TFileInfo::StoredComparison::StoredComparison(const std::vector<std::int16_t>& target,
                                               std::int32_t bits, std::int32_t matchRate,
-                                              Kernel kernel)
+                                              StoredKernel kernel)
     : m_count(target.size())
 {
     const Setup setup = setUp(true,
@@ -549,12 +549,12 @@ TFileInfo::StoredComparison::StoredComparison(const std::vector<std::int16_t>& t
 #if defined(__x86_64__)
     // Signatures shorter than a block (pixel numbers up to 5) are compared
     // by the portable kernel.
-    if (kernel == Kernel::Avx2 && m_count >= 32 && isAvailable(kernel)) {
+    if (kernel == StoredKernel::Avx2 && m_count >= 32 && isAvailable(kernel)) {
         m_kernel = &StoredKernels::avx2;
         StoredKernels::layOut(*this, target, 32, &StoredKernels::avx2Bit);
         return;
     }
-    if ((kernel == Kernel::Sse2 || kernel == Kernel::Avx2) && m_count >= 16) {
+    if ((kernel == StoredKernel::Sse2 || kernel == StoredKernel::Avx2) && m_count >= 16) {
         m_kernel = &StoredKernels::sse2;
         StoredKernels::layOut(*this, target, 16, [](std::size_t pixel) { return pixel; });
         return;

@@ -80,7 +80,7 @@ public:
     public:
         // Ways of comparing that give the same verdicts: the portable one, and
         // x86-64 vector instructions where the processor has them.
-        enum class Kernel { Portable, Sse2, Avx2 };
+        enum class StoredKernel { Portable, Sse2, Avx2 };
 
         // With the fastest kernel this processor runs.
         StoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
@@ -89,9 +89,9 @@ public:
         // fills one of its blocks (16 values, 32 for AVX2); the next slower one
         // otherwise.
         StoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
-                         std::int32_t matchRate, Kernel kernel);
+                         std::int32_t matchRate, StoredKernel kernel);
 
-        static bool isAvailable(Kernel kernel);
+        static bool isAvailable(StoredKernel kernel);
 
         // The rate of a candidate of `bytes` stored bytes (an odd last byte is
         // ignored), or no value when it is rejected or holds another number of

@@ -41,7 +41,7 @@ ExaminedPicture examinedEntry(const GroupTreeModel& groups, std::size_t entry)
     picture.pixelNumber = sideOf(count, picture.pixelNumber);
     if (table.facts.size() == table.paths.size()) {
         const SignatureTable::Facts& facts = table.facts[entry];
-        picture.stamp = TFileStamp{facts.size, facts.modifiedNs, facts.changedNs};
+        picture.stamp = FileStamp{facts.size, facts.modifiedNs, facts.changedNs};
         if (const auto stamp = groups.restamped(picture.path))
             picture.stamp = stamp;
     }

@@ -80,7 +80,7 @@ void ContextStrip::changeEvent(QEvent* event)
     QFrame::changeEvent(event);
 }
 
-void ContextStrip::showContext(const RunContext& context)
+void ContextStrip::showContext(const StripContext& context)
 {
     m_context = context;
     m_targetCaption->setText(context.groups ? tr("Finding:") : tr("Target:"));

@@ -14,7 +14,7 @@ class QLabel;
 namespace ovrin::ui {
 
 // What the next or current run works with, as the engine holds it.
-struct RunContext {
+struct StripContext {
     std::optional<std::string> target;
     std::optional<std::string> folder;
     std::optional<std::string> index;
@@ -35,7 +35,7 @@ class ContextStrip : public QFrame {
 public:
     explicit ContextStrip(QWidget* parent = nullptr);
 
-    void showContext(const RunContext& context);
+    void showContext(const StripContext& context);
     void setTargetImage(const QImage& image);
     void showFeedback(const QString& text, bool warning);
 
@@ -55,7 +55,7 @@ private:
     QLabel* m_source;
     QLabel* m_settings;
     QLabel* m_feedback;
-    RunContext m_context;
+    StripContext m_context;
 };
 
 } // namespace ovrin::ui

@@ -114,7 +114,7 @@ int GroupTreeModel::restorePaths(const std::vector<std::string>& paths)
         back += removed.erase(file);
     if (back == 0)
         return 0;
-    std::map<std::string, TFileStamp> restamped = std::move(m_restamped);
+    std::map<std::string, FileStamp> restamped = std::move(m_restamped);
     for (const std::string& file : paths)
         if (const auto stamp = currentStamp(file))
             restamped[file] = *stamp;
@@ -159,7 +159,7 @@ void GroupTreeModel::restampReferencesOf(const std::vector<std::string>& members
             }
 }
 
-std::optional<TFileStamp> GroupTreeModel::restamped(const std::string& path) const
+std::optional<FileStamp> GroupTreeModel::restamped(const std::string& path) const
 {
     const auto found = m_restamped.find(path);
     return found == m_restamped.end() ? std::nullopt : std::optional(found->second);

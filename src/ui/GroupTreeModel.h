@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/LookAlikeGroups.h"
-#include "indexfile/TFileStamp.h"
+#include "indexfile/FileStamp.h"
 #include "ui/PictureFacts.h"
 
 #include <QAbstractItemModel>
@@ -125,7 +125,7 @@ public:
     int restorePaths(const std::vector<std::string>& paths);
     // The stamp of a picture put back by an undo, whose move back stamped it
     // anew; none for the others, which keep the result's.
-    std::optional<TFileStamp> restamped(const std::string& path) const;
+    std::optional<FileStamp> restamped(const std::string& path) const;
     // Takes the stamps the references of the groups holding these members
     // have now.
     void restampReferencesOf(const std::vector<std::string>& members);
@@ -171,7 +171,7 @@ private:
     std::vector<bool> m_arrangedGone;
     // The pictures removed since the result came.
     std::set<std::string> m_removed;
-    std::map<std::string, TFileStamp> m_restamped;
+    std::map<std::string, FileStamp> m_restamped;
     ThumbnailCache* m_thumbnails = nullptr;
     // By table entry: a member's place in its group as the engine gave it,
     // and the fact cells as shown, made when first asked for (a view asks

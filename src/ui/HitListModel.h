@@ -1,6 +1,6 @@
 #pragma once
 
-#include "indexfile/TFileStamp.h"
+#include "indexfile/FileStamp.h"
 #include "ui/PictureFacts.h"
 
 #include <QAbstractTableModel>
@@ -28,7 +28,7 @@ struct HitRecord {
     bool isTarget = false;
     // The file as it was when the hit was reported: an action on it checks
     // the stamp again first. None where it could not be looked at.
-    std::optional<TFileStamp> stamp = std::nullopt;
+    std::optional<FileStamp> stamp = std::nullopt;
     // The picture's pixels as seen (orientation applied); 0 where unknown.
     std::uint32_t width = 0;
     std::uint32_t height = 0;

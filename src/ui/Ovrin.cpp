@@ -643,7 +643,7 @@ HitRecord Ovrin::recordFor(const std::shared_ptr<TFileInfo>& info) const
     if (const auto& path = info->filePath()) {
         const auto status = platform::FileManager::fileStatus(*path);
         if (status)
-            record.stamp = TFileStamp{status->size, status->modifiedNs, status->changedNs};
+            record.stamp = FileStamp{status->size, status->modifiedNs, status->changedNs};
         if (*path == m_targetPath)
             record.isTarget = true;
         else if (m_targetIdentity)
@@ -1848,16 +1848,16 @@ RunReport::GroupingState Ovrin::groupingState() const
     return state;
 }
 
-RunContext Ovrin::nextSearchContext() const
+StripContext Ovrin::nextSearchContext() const
 {
-    return RunContext{m_gs->target().filePath(),
-                      m_gs->topDirPath(),
-                      m_gs->indexFilePath(),
-                      m_gs->searchMethod(),
-                      m_gs->bits(),
-                      m_gs->matchRate(),
-                      false,
-                      {}};
+    return StripContext{m_gs->target().filePath(),
+                        m_gs->topDirPath(),
+                        m_gs->indexFilePath(),
+                        m_gs->searchMethod(),
+                        m_gs->bits(),
+                        m_gs->matchRate(),
+                        false,
+                        {}};
 }
 
 std::optional<std::string> Ovrin::shownTarget() const
@@ -1869,7 +1869,7 @@ void Ovrin::refreshContext()
 {
     if (m_view == View::Groups) {
         const GroupsRequest& run = m_groupsRun;
-        m_ui->contextStrip->showContext(RunContext{
+        m_ui->contextStrip->showContext(StripContext{
             std::nullopt, run.folder, run.index, run.method, run.bits, run.matchRate, true,
             tr("similarity %1 · keep %2")
                 .arg(GroupsDlg::similarityText(run.similarity), GroupsDlg::keepText(run.keep))});

@@ -185,7 +185,7 @@ private:
     // The preview and the strip's picture once rows left or came back.
     void refreshShownPictures();
     void showGone(int slot, const std::string& path);
-    RunContext nextSearchContext() const;
+    StripContext nextSearchContext() const;
     std::optional<std::string> shownTarget() const;
     RunReport::GroupingState groupingState() const;
     RunSummary completeSummary(RunSummary summary) const;
@@ -272,7 +272,7 @@ private:
     // (what the strip shows with them; none before a search), and how they
     // ended, for the status line, which follows the rows as they leave and
     // come back. The next run's values show once a run has taken them.
-    std::optional<RunContext> m_hitsRun;
+    std::optional<StripContext> m_hitsRun;
     GroupsRequest m_groupsRun;
     std::optional<RunSummary> m_hitsSummary;
     std::optional<RunSummary> m_groupsSummary;

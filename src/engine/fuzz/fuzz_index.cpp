@@ -3,8 +3,8 @@
 // plain replay of the committed seed corpus in every test run.
 
 #include "engine/TGraphicSearch.h"
+#include "indexfile/IndexLookup.h"
 #include "indexfile/TChunk.h"
-#include "indexfile/TIndexLookup.h"
 
 #include <QImage>
 
@@ -93,11 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort(); // every start ends exactly once and the index search reports no progress
     // An update's lookup reads the same bytes by offset: every entry it lists
     // must be found again under its own path.
-    ovrin::TIndexLookup lookup;
+    ovrin::IndexLookup lookup;
     if (lookup.load(harness.index, 8)) {
-        ovrin::TIndexReader reader(harness.index);
+        ovrin::IndexReader reader(harness.index);
         reader.readHead();
-        ovrin::TIndexReader::Entry entry;
+        ovrin::IndexReader::Entry entry;
         while (reader.next(entry)) {
             if (!lookup.locate(entry.path) ||
                 entry.fine.size() > ovrin::TChunk::maxDataSize(ovrin::TChunk::kFineID))

@@ -31,7 +31,7 @@ struct Event {
     SkipReason reason = SkipReason::NotAnImage;
 };
 
-class Recorder : public TGraphicSearchCallback, public TGraphicSearchDiagnostics {
+class Recorder : public TGraphicSearchCallback, public GraphicSearchDiagnostics {
 public:
     TGraphicSearch* engine = nullptr;
     std::function<void(const std::string&)> onProgress;

@@ -1,7 +1,7 @@
 #include "engine/tests/EngineTestSupport.h"
+#include "indexfile/FileStamp.h"
+#include "indexfile/IndexReader.h"
 #include "indexfile/TChunk.h"
-#include "indexfile/TFileStamp.h"
-#include "indexfile/TIndexReader.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileHandle.h"
 #include "signature/FineSignature.h"
@@ -112,7 +112,7 @@ void setTimes(const std::string& path, std::int64_t seconds)
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-TFileStamp stampOf(const std::string& path)
+FileStamp stampOf(const std::string& path)
 {
     struct stat status {};
     ::stat(path.c_str(), &status);
@@ -123,8 +123,8 @@ TFileStamp stampOf(const std::string& path)
 }
 
 struct IndexFixture : Fixture {
-    IndexFixture() { TFileStamp::setClockForTesting(kLaterStart); }
-    ~IndexFixture() { TFileStamp::setClockForTesting(std::nullopt); }
+    IndexFixture() { FileStamp::setClockForTesting(kLaterStart); }
+    ~IndexFixture() { FileStamp::setClockForTesting(std::nullopt); }
 
     // a tree of six pictures, a text file, an empty and a damaged picture, a link
     // and a sub-folder
@@ -478,7 +478,7 @@ private Q_SLOTS:
         QVERIFY(info.makeThumbnail(8));
         const QByteArray same = thumbData(info.thumbnail());
         const auto stamped = [](const std::string& path) {
-            const TFileStamp stamp = stampOf(path);
+            const FileStamp stamp = stampOf(path);
             return chunk("OVST", be64(stamp.size) + be64(stamp.modifiedNs) + be64(stamp.changedNs));
         };
         QByteArray huge("OVTM\x7f\xff\xff\xf0", 8); // claims 2 GiB it does not hold
@@ -661,12 +661,12 @@ private Q_SLOTS:
         const std::string tree = f.root + "/tree";
         const std::string index = f.root + "/index.ovi";
         const std::int64_t changed = stampOf(f.image("tree/p.png", 1)).changedNs;
-        const std::int64_t tick = TFileStamp::kCoarsestTickNs;
+        const std::int64_t tick = FileStamp::kCoarsestTickNs;
         for (const std::int64_t start : {changed, changed - changed % tick + tick - 1}) {
             QFile::remove(QString::fromStdString(index));
-            TFileStamp::setClockForTesting(start);
+            FileStamp::setClockForTesting(start);
             QVERIFY(f.makeIndex(tree, index));
-            TFileStamp::setClockForTesting(kLaterStart);
+            FileStamp::setClockForTesting(kLaterStart);
             for (const std::int64_t reused : {0, 1}) {
                 QVERIFY(f.makeIndex(tree, index));
                 QCOMPARE(f.engine->lastRunSummary().reused, reused);

@@ -154,10 +154,10 @@ private Q_SLOTS:
         QFETCH(QByteArrayList, groups);
         Review review = reviewOf(sample());
         const SignatureTable& table = review.result.table;
-        const auto stampOf = [&](const std::string& path) -> std::optional<TFileStamp> {
+        const auto stampOf = [&](const std::string& path) -> std::optional<FileStamp> {
             const auto& f = table.facts[std::size_t(
                 std::find(table.paths.begin(), table.paths.end(), path) - table.paths.begin())];
-            TFileStamp stamp{f.size, f.modifiedNs, f.changedNs};
+            FileStamp stamp{f.size, f.modifiedNs, f.changedNs};
             if (change.mid(1).toStdString() != path)
                 return stamp;
             if (change[0] == '-')

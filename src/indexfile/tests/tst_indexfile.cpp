@@ -1,7 +1,7 @@
+#include "indexfile/IndexLookup.h"
+#include "indexfile/IndexReader.h"
+#include "indexfile/IndexWriter.h"
 #include "indexfile/TChunk.h"
-#include "indexfile/TIndexLookup.h"
-#include "indexfile/TIndexReader.h"
-#include "indexfile/TIndexWriter.h"
 #include "platform/FileHandle.h"
 #include "support/TestImages.h"
 
@@ -262,9 +262,9 @@ private Q_SLOTS:
             const QString path = dir.filePath(QStringLiteral("blocks.ovi"));
             QFile::remove(path); // rather than cut it short, which may wait for the disk
             ovrin::test::writeText(path, bytes);
-            TIndexReader reader(path.toStdString());
+            IndexReader reader(path.toStdString());
             QCOMPARE(reader.readHead(), 8);
-            const TIndexReader::Filter even{
+            const IndexReader::Filter even{
                 [](void*, std::span<const std::uint8_t> stored) { return stored[0] == 0; },
                 nullptr};
             const auto bytesOf = [](std::span<const std::uint8_t> span) {
@@ -272,7 +272,7 @@ private Q_SLOTS:
                                   static_cast<qsizetype>(span.size()));
             };
             std::vector<Found> found;
-            TIndexReader::Entry entry;
+            IndexReader::Entry entry;
             while (reader.next(entry, nullptr, even)) {
                 std::optional<std::int64_t> stamp;
                 if (entry.stamp) {
@@ -360,26 +360,26 @@ private Q_SLOTS:
             return std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
                              static_cast<std::size_t>(data.size()));
         };
-        const TFileStamp stamp{10, modified, changed};
+        const FileStamp stamp{10, modified, changed};
         written(dir, [&](FileHandle* h) {
-            TIndexWriter writer(*h);
+            IndexWriter writer(*h);
             QVERIFY(writer.writeHead(1));
             QVERIFY(!recorded || writer.writeRunStart(start));
             QVERIFY(writer.writeStoredEntry("/p.png", values, stamp, bytes(fine)));
         });
         const std::string path = dir.filePath(QStringLiteral("out.ovi")).toStdString();
 
-        TIndexReader reader(path);
+        IndexReader reader(path);
         QCOMPARE(reader.readHead(), 1);
-        TIndexReader::Entry entry;
+        IndexReader::Entry entry;
         QVERIFY(reader.next(entry));
-        QCOMPARE(entry.stamp, std::optional<TFileStamp>(stamp));
+        QCOMPARE(entry.stamp, std::optional<FileStamp>(stamp));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(entry.fine.data()),
                             static_cast<qsizetype>(entry.fine.size())),
                  fine);
         QVERIFY(!reader.next(entry));
 
-        TIndexLookup lookup;
+        IndexLookup lookup;
         QVERIFY(lookup.load(path, 1));
         const auto found = lookup.locate("/p.png");
         QVERIFY(found);

@@ -361,9 +361,10 @@ private Q_SLOTS:
                 return std::nullopt;
             return (count - mismatches) * 100 / count;
         };
-        using Kernel = TFileInfo::StoredComparison::Kernel;
-        std::vector<Kernel> kernels;
-        for (const Kernel k : {Kernel::Portable, Kernel::Sse2, Kernel::Avx2})
+        using StoredKernel = TFileInfo::StoredComparison::StoredKernel;
+        std::vector<StoredKernel> kernels;
+        for (const StoredKernel k :
+             {StoredKernel::Portable, StoredKernel::Sse2, StoredKernel::Avx2})
             if (TFileInfo::StoredComparison::isAvailable(k))
                 kernels.push_back(k);
         QRandomGenerator random(7);
@@ -402,7 +403,7 @@ private Q_SLOTS:
                 stored.push_back(static_cast<std::uint8_t>(v & 0xff));
             }
             stored.push_back(0xff);
-            for (const Kernel kernel : kernels) {
+            for (const StoredKernel kernel : kernels) {
                 const TFileInfo::StoredComparison comparison(t, bits, rate, kernel);
                 QCOMPARE(comparison.rate(stored.data(), stored.size()), expected);
                 QCOMPARE(comparison.rate(stored.data(), stored.size() - 2), std::nullopt);

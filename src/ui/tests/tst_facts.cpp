@@ -127,7 +127,7 @@ private Q_SLOTS:
         HitListModel hits;
         const auto record = [](const std::string& path, std::int64_t size, bool target) {
             HitRecord made{hitOf(path, 90, {})};
-            made.stamp = TFileStamp{size, 5 * kDay, 0};
+            made.stamp = FileStamp{size, 5 * kDay, 0};
             made.isTarget = target;
             return made;
         };

@@ -1,4 +1,4 @@
-#include "indexfile/TIndexWriter.h"
+#include "indexfile/IndexWriter.h"
 
 #include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
@@ -8,7 +8,7 @@
 
 namespace ovrin {
 
-bool TIndexWriter::writeChunk(std::uint32_t id, std::span<const std::uint8_t> data)
+bool IndexWriter::writeChunk(std::uint32_t id, std::span<const std::uint8_t> data)
 {
     if (data.empty() ||
         data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
@@ -20,31 +20,31 @@ bool TIndexWriter::writeChunk(std::uint32_t id, std::span<const std::uint8_t> da
            m_handle.writeData(data.data(), data.size());
 }
 
-bool TIndexWriter::writeHead(std::int32_t pixelNumber)
+bool IndexWriter::writeHead(std::int32_t pixelNumber)
 {
     TChunkHead head;
     head.setPixcelNumber(pixelNumber);
     return head.write(&m_handle) != 0;
 }
 
-bool TIndexWriter::writeRunStart(std::int64_t startNs)
+bool IndexWriter::writeRunStart(std::int64_t startNs)
 {
     std::uint8_t data[TChunk::kRunStartSize];
     bigendian::store64(data, static_cast<std::uint64_t>(startNs));
     return writeChunk(TChunk::kRunStartID, data);
 }
 
-bool TIndexWriter::writeStamp(const TFileStamp& stamp)
+bool IndexWriter::writeStamp(const FileStamp& stamp)
 {
-    std::uint8_t data[TFileStamp::kStoredSize];
+    std::uint8_t data[FileStamp::kStoredSize];
     bigendian::store64(data, static_cast<std::uint64_t>(stamp.size));
     bigendian::store64(data + 8, static_cast<std::uint64_t>(stamp.modifiedNs));
     bigendian::store64(data + 16, static_cast<std::uint64_t>(stamp.changedNs));
     return writeChunk(TChunk::kStampID, data);
 }
 
-bool TIndexWriter::writeEntry(std::string_view path, std::span<const std::int16_t> values,
-                              const TFileStamp& stamp, std::span<const std::uint8_t> fine)
+bool IndexWriter::writeEntry(std::string_view path, std::span<const std::int16_t> values,
+                             const FileStamp& stamp, std::span<const std::uint8_t> fine)
 {
     m_values.resize(values.size() * 2);
     for (std::size_t i = 0; i < values.size(); ++i)
@@ -52,8 +52,8 @@ bool TIndexWriter::writeEntry(std::string_view path, std::span<const std::int16_
     return writeStoredEntry(path, m_values, stamp, fine);
 }
 
-bool TIndexWriter::writeStoredEntry(std::string_view path, std::span<const std::uint8_t> stored,
-                                    const TFileStamp& stamp, std::span<const std::uint8_t> fine)
+bool IndexWriter::writeStoredEntry(std::string_view path, std::span<const std::uint8_t> stored,
+                                   const FileStamp& stamp, std::span<const std::uint8_t> fine)
 {
     // Path and thumbnail always travel together, path first, so the file never
     // holds one without the other.

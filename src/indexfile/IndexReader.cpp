@@ -1,4 +1,4 @@
-#include "indexfile/TIndexReader.h"
+#include "indexfile/IndexReader.h"
 
 #include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
@@ -28,7 +28,7 @@ constexpr std::size_t kMaxLookAhead = 64 * 1024;
 
 } // namespace
 
-TIndexReader::TIndexReader(const std::string& path) : m_block(kFirstBlock)
+IndexReader::IndexReader(const std::string& path) : m_block(kFirstBlock)
 {
     const int fd = FileManager::openRegularFile(path, O_RDONLY, &m_openFailure);
     if (fd < 0)
@@ -37,9 +37,9 @@ TIndexReader::TIndexReader(const std::string& path) : m_block(kFirstBlock)
     m_size = m_handle->fileSize();
 }
 
-TIndexReader::~TIndexReader() = default;
+IndexReader::~IndexReader() = default;
 
-bool TIndexReader::fill(std::size_t length)
+bool IndexReader::fill(std::size_t length)
 {
     if (m_end - m_pos >= length)
         return true;
@@ -70,20 +70,20 @@ bool TIndexReader::fill(std::size_t length)
     return m_end - m_pos >= length;
 }
 
-bool TIndexReader::endWalk()
+bool IndexReader::endWalk()
 {
     m_ended = true;
     return false;
 }
 
-bool TIndexReader::isIndexFile()
+bool IndexReader::isIndexFile()
 {
     if (!m_handle || m_size < TChunk::kHeaderSize || !fill(4))
         return false;
     return bigendian::load32(m_buffer.get() + m_pos) == TChunk::kHeadID;
 }
 
-std::int32_t TIndexReader::readHead()
+std::int32_t IndexReader::readHead()
 {
     if (!m_handle)
         return 0;
@@ -115,14 +115,14 @@ std::int32_t TIndexReader::readHead()
     return pixelNumber;
 }
 
-std::string_view TIndexReader::currentPath() const
+std::string_view IndexReader::currentPath() const
 {
     const char* bytes =
         m_pathInBuffer ? reinterpret_cast<const char*>(m_buffer.get() + m_pathAt) : m_path.data();
     return {bytes, m_pathLength};
 }
 
-bool TIndexReader::currentPathIsValid()
+bool IndexReader::currentPathIsValid()
 {
     if (m_pathState == PathState::Unchecked) {
         const std::string_view path = currentPath();
@@ -134,7 +134,7 @@ bool TIndexReader::currentPathIsValid()
     return m_pathState == PathState::Valid;
 }
 
-void TIndexReader::takeFollowing(std::size_t thumbAt, Entry& entry)
+void IndexReader::takeFollowing(std::size_t thumbAt, Entry& entry)
 {
     // The thumbnail chunk stays in the buffer while the chunks after it are
     // read in, so the spans handed out point into the buffer as it lies
@@ -167,10 +167,10 @@ void TIndexReader::takeFollowing(std::size_t thumbAt, Entry& entry)
             break;
         const auto length = static_cast<std::size_t>(size);
         const std::uint8_t* bytes = m_buffer.get() + thumbAt + at + kHeaderSize; // filled anew
-        if (id == TChunk::kStampID && length == TFileStamp::kStoredSize) {
-            entry.stamp = TFileStamp{static_cast<std::int64_t>(bigendian::load64(bytes)),
-                                     static_cast<std::int64_t>(bigendian::load64(bytes + 8)),
-                                     static_cast<std::int64_t>(bigendian::load64(bytes + 16))};
+        if (id == TChunk::kStampID && length == FileStamp::kStoredSize) {
+            entry.stamp = FileStamp{static_cast<std::int64_t>(bigendian::load64(bytes)),
+                                    static_cast<std::int64_t>(bigendian::load64(bytes + 8)),
+                                    static_cast<std::int64_t>(bigendian::load64(bytes + 16))};
         } else if (id == TChunk::kFineID && length <= TChunk::maxDataSize(id)) {
             fineAt = at + kHeaderSize;
             fineLength = length;
@@ -184,12 +184,12 @@ void TIndexReader::takeFollowing(std::size_t thumbAt, Entry& entry)
                         : std::span<const std::uint8_t>();
 }
 
-bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed)
+bool IndexReader::next(Entry& entry, const std::atomic<bool>* proceed)
 {
     return next(entry, proceed, Filter{});
 }
 
-bool TIndexReader::next(Entry& entry, const std::atomic<bool>* proceed, const Filter& filter)
+bool IndexReader::next(Entry& entry, const std::atomic<bool>* proceed, const Filter& filter)
 {
     if (!m_handle || m_ended)
         return false;

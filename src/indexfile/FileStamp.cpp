@@ -1,4 +1,4 @@
-#include "indexfile/TFileStamp.h"
+#include "indexfile/FileStamp.h"
 
 #include <atomic>
 #include <ctime>
@@ -13,7 +13,7 @@ std::atomic<std::int64_t> fixedClock{kNoFixedClock};
 
 } // namespace
 
-bool TFileStamp::settledBefore(std::int64_t runStartNs) const
+bool FileStamp::settledBefore(std::int64_t runStartNs) const
 {
     if (runStartNs < std::numeric_limits<std::int64_t>::min() + kCoarsestTickNs)
         return false; // no time lies before that tick
@@ -24,7 +24,7 @@ bool TFileStamp::settledBefore(std::int64_t runStartNs) const
     return modifiedNs < tick && changedNs < tick;
 }
 
-std::int64_t TFileStamp::clockNs()
+std::int64_t FileStamp::clockNs()
 {
     const std::int64_t fixed = fixedClock.load();
     if (fixed != kNoFixedClock)
@@ -41,7 +41,7 @@ std::int64_t TFileStamp::clockNs()
     return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-void TFileStamp::setClockForTesting(std::optional<std::int64_t> ns)
+void FileStamp::setClockForTesting(std::optional<std::int64_t> ns)
 {
     fixedClock.store(ns.value_or(kNoFixedClock));
 }

@@ -7,7 +7,7 @@ namespace ovrin {
 
 // What an index records of a picture's file beside its signature, so that an
 // update can tell whether the file changed.
-struct TFileStamp {
+struct FileStamp {
     static constexpr std::size_t kStoredSize = 24; // three 64-bit big-endian fields
     // The coarsest tick of file system times in use: FAT keeps modification
     // times in even seconds, ext3, HFS+ and small-inode ext4 in seconds.
@@ -19,7 +19,7 @@ struct TFileStamp {
     // permissions, and no program can set it back: a copy made with its old
     // times, or a picture made unreadable, is not taken for the one indexed.
     std::int64_t changedNs = 0;
-    bool operator==(const TFileStamp&) const = default;
+    bool operator==(const FileStamp&) const = default;
 
     // Whether every change of the file after a run started at `runStartNs`
     // shows in this stamp, which that run took. A change stamped with the

@@ -1,4 +1,4 @@
-#include "indexfile/TIndexLookup.h"
+#include "indexfile/IndexLookup.h"
 
 #include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
@@ -23,19 +23,19 @@ std::uint64_t hashOf(std::string_view path)
 
 } // namespace
 
-TIndexLookup::TIndexLookup() = default;
-TIndexLookup::~TIndexLookup() = default;
+IndexLookup::IndexLookup() = default;
+IndexLookup::~IndexLookup() = default;
 
-bool TIndexLookup::load(const std::string& path, std::int32_t pixelNumber,
-                        const std::atomic<bool>* proceed)
+bool IndexLookup::load(const std::string& path, std::int32_t pixelNumber,
+                       const std::atomic<bool>* proceed)
 {
     m_table.clear();
     m_runStart.reset();
-    TIndexReader reader(path);
+    IndexReader reader(path);
     if (!reader.isIndexFile() || reader.readHead() != pixelNumber)
         return false;
     const std::uint64_t afterHead = reader.offset();
-    TIndexReader::Entry entry;
+    IndexReader::Entry entry;
     while (reader.next(entry, proceed))
         m_table.push_back({hashOf(entry.path), entry.pathOffset});
     if (proceed != nullptr && !proceed->load())
@@ -54,7 +54,7 @@ bool TIndexLookup::load(const std::string& path, std::int32_t pixelNumber,
     return true;
 }
 
-bool TIndexLookup::readEntry(std::size_t entry)
+bool IndexLookup::readEntry(std::size_t entry)
 {
     if (m_cached == entry)
         return m_cachedValid;
@@ -99,7 +99,7 @@ bool TIndexLookup::readEntry(std::size_t entry)
     return false;
 }
 
-bool TIndexLookup::setEntry(std::size_t pathSize)
+bool IndexLookup::setEntry(std::size_t pathSize)
 {
     if (m_block.size() < TChunk::kHeaderSize + pathSize)
         return false;
@@ -110,7 +110,7 @@ bool TIndexLookup::setEntry(std::size_t pathSize)
     return true;
 }
 
-std::optional<std::size_t> TIndexLookup::locate(std::string_view path)
+std::optional<std::size_t> IndexLookup::locate(std::string_view path)
 {
     if (!m_file)
         return std::nullopt;
@@ -125,9 +125,9 @@ std::optional<std::size_t> TIndexLookup::locate(std::string_view path)
     return std::nullopt;
 }
 
-bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
-                                     std::vector<std::uint8_t>& stored,
-                                     std::vector<std::uint8_t>& fine)
+bool IndexLookup::storedIfUnchanged(std::size_t entry, const FileStamp& stamp,
+                                    std::vector<std::uint8_t>& stored,
+                                    std::vector<std::uint8_t>& fine)
 {
     stored.clear();
     fine.clear();
@@ -146,16 +146,16 @@ bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
     if (!thumb)
         return false;
     const std::size_t stampAt = m_thumbAt + TChunk::kHeaderSize + *thumb;
-    if (chunk(stampAt, TChunk::kStampID) != std::optional<std::size_t>(TFileStamp::kStoredSize))
+    if (chunk(stampAt, TChunk::kStampID) != std::optional<std::size_t>(FileStamp::kStoredSize))
         return false;
     const std::uint8_t* recorded = &m_block[stampAt + TChunk::kHeaderSize];
-    if (TFileStamp{static_cast<std::int64_t>(bigendian::load64(recorded)),
-                   static_cast<std::int64_t>(bigendian::load64(recorded + 8)),
-                   static_cast<std::int64_t>(bigendian::load64(recorded + 16))} != stamp)
+    if (FileStamp{static_cast<std::int64_t>(bigendian::load64(recorded)),
+                  static_cast<std::int64_t>(bigendian::load64(recorded + 8)),
+                  static_cast<std::int64_t>(bigendian::load64(recorded + 16))} != stamp)
         return false;
     // An entry written before fingerprints were recorded is decoded again, so
     // the index gains one.
-    const std::size_t fineAt = stampAt + TChunk::kHeaderSize + TFileStamp::kStoredSize;
+    const std::size_t fineAt = stampAt + TChunk::kHeaderSize + FileStamp::kStoredSize;
     const auto fineSize = chunk(fineAt, TChunk::kFineID);
     if (!fineSize || *fineSize == 0)
         return false;
@@ -166,13 +166,13 @@ bool TIndexLookup::storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
     return true;
 }
 
-void TIndexLookup::keep(std::size_t entry)
+void IndexLookup::keep(std::size_t entry)
 {
     if (entry < m_kept.size())
         m_kept[entry] = true;
 }
 
-std::int64_t TIndexLookup::removed() const
+std::int64_t IndexLookup::removed() const
 {
     return static_cast<std::int64_t>(std::count(m_kept.begin(), m_kept.end(), false));
 }

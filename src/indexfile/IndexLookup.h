@@ -1,7 +1,7 @@
 #pragma once
 
-#include "indexfile/TFileStamp.h"
-#include "indexfile/TIndexReader.h"
+#include "indexfile/FileStamp.h"
+#include "indexfile/IndexReader.h"
 
 #include <atomic>
 #include <cstdint>
@@ -23,15 +23,15 @@ class FileHandle;
 // back from the file and compared on every hit.
 //
 // An entry is taken over only when its stamp was settled before the run that
-// recorded it started (TFileStamp::settledBefore). An index that does not
+// recorded it started (FileStamp::settledBefore). An index that does not
 // record that start has every entry decoded again, once: its stamps may have
 // been taken in the very second of a change, and nothing tells which.
-class TIndexLookup {
+class IndexLookup {
 public:
-    TIndexLookup();
-    ~TIndexLookup();
-    TIndexLookup(const TIndexLookup&) = delete;
-    TIndexLookup& operator=(const TIndexLookup&) = delete;
+    IndexLookup();
+    ~IndexLookup();
+    IndexLookup(const IndexLookup&) = delete;
+    IndexLookup& operator=(const IndexLookup&) = delete;
 
     // Reads the index at `path`. False when it cannot be read, is no index
     // file, or was made with another pixel number (its signatures are then of
@@ -44,7 +44,7 @@ public:
     // The entry's stored values and structure fingerprint when its recorded
     // stamp equals `stamp` and was settled before the recording run started,
     // and it has a fingerprint.
-    bool storedIfUnchanged(std::size_t entry, const TFileStamp& stamp,
+    bool storedIfUnchanged(std::size_t entry, const FileStamp& stamp,
                            std::vector<std::uint8_t>& stored, std::vector<std::uint8_t>& fine);
     // The entry's path goes on into the new index.
     void keep(std::size_t entry);

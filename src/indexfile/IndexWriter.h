@@ -1,7 +1,7 @@
 #pragma once
 
-#include "indexfile/TFileStamp.h"
-#include "indexfile/TIndexReader.h"
+#include "indexfile/FileStamp.h"
+#include "indexfile/IndexReader.h"
 
 #include <cstdint>
 #include <span>
@@ -20,25 +20,25 @@ class FileHandle;
 // fingerprint (FineSignature::store bytes). Writes go
 // through the handle's buffer; a failed write sticks to the handle, so the
 // caller checks once at the end.
-class TIndexWriter {
+class IndexWriter {
 public:
-    explicit TIndexWriter(platform::FileHandle& handle) : m_handle(handle) {}
+    explicit IndexWriter(platform::FileHandle& handle) : m_handle(handle) {}
 
     bool writeHead(std::int32_t pixelNumber);
-    // Right after the head, from TFileStamp::clockNs() taken before the run
+    // Right after the head, from FileStamp::clockNs() taken before the run
     // looked at any file.
     bool writeRunStart(std::int64_t startNs);
     // A picture's entry from its signature in host order.
     bool writeEntry(std::string_view path, std::span<const std::int16_t> values,
-                    const TFileStamp& stamp, std::span<const std::uint8_t> fine = {});
+                    const FileStamp& stamp, std::span<const std::uint8_t> fine = {});
     // The same from values already stored big-endian (an unchanged picture
     // taken over from an older index).
     bool writeStoredEntry(std::string_view path, std::span<const std::uint8_t> stored,
-                          const TFileStamp& stamp, std::span<const std::uint8_t> fine = {});
+                          const FileStamp& stamp, std::span<const std::uint8_t> fine = {});
 
 private:
     bool writeChunk(std::uint32_t id, std::span<const std::uint8_t> data);
-    bool writeStamp(const TFileStamp& stamp);
+    bool writeStamp(const FileStamp& stamp);
 
     platform::FileHandle& m_handle;
     std::vector<std::uint8_t> m_values;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "indexfile/TFileStamp.h"
+#include "indexfile/FileStamp.h"
 #include "platform/LoadFailure.h"
 
 #include <atomic>
@@ -24,7 +24,7 @@ class FileHandle;
 // path of valid UTF-8 without NUL, which stays current until the next path
 // chunk. The file is read in large blocks and its chunks are walked where they
 // lie: nothing is allocated or copied per entry.
-class TIndexReader {
+class IndexReader {
 public:
     struct Entry {
         std::string_view path;                // valid until the next call of next()
@@ -34,7 +34,7 @@ public:
         // thumbnail: the file as it was indexed, when recorded, and its
         // stored structure fingerprint (empty when none; valid until the
         // next call of next()).
-        std::optional<TFileStamp> stamp;
+        std::optional<FileStamp> stamp;
         std::span<const std::uint8_t> fine;
     };
     // A test of a thumbnail's stored values made before its path is looked
@@ -45,10 +45,10 @@ public:
         void* context = nullptr;
     };
 
-    explicit TIndexReader(const std::string& path);
-    ~TIndexReader();
-    TIndexReader(const TIndexReader&) = delete;
-    TIndexReader& operator=(const TIndexReader&) = delete;
+    explicit IndexReader(const std::string& path);
+    ~IndexReader();
+    IndexReader(const IndexReader&) = delete;
+    IndexReader& operator=(const IndexReader&) = delete;
 
     bool isOpen() const { return m_handle != nullptr; }
     // Why the file could not be opened (None when it is open).
