@@ -10,6 +10,7 @@
 #include "ui/ActionPlan.h"
 #include "ui/CompareView.h"
 #include "ui/ContextStrip.h"
+#include "ui/DropIntake.h"
 #include "ui/ExclusionsDlg.h"
 #include "ui/GroupExport.h"
 #include "ui/GroupTreeModel.h"
@@ -530,22 +531,14 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
 {
     if (paths.empty())
         return;
-    std::optional<std::string> folder;
-    std::optional<std::string> index;
-    std::vector<std::string> candidates;
+    DropIntake intake =
+        sortDrop(paths, [this](const std::string& path) { return m_gs->checkIndexFile(path); });
+    const std::optional<std::string>& folder = intake.folder;
+    const std::optional<std::string>& index = intake.index;
+    std::vector<std::string>& candidates = intake.pictures;
     QStringList refused;
-    for (const std::string& path : paths) {
-        bool isFolder = false;
-        if (!platform::FileManager::fileExists(path, isFolder))
-            refused << tr("%1 (%2)").arg(PathText::display(path),
-                                         RunReport::loadFailure(platform::LoadFailure::Missing));
-        else if (isFolder)
-            folder = path;
-        else if (m_gs->checkIndexFile(path))
-            index = path;
-        else
-            candidates.push_back(path);
-    }
+    for (const auto& [path, failure] : intake.refused)
+        refused << tr("%1 (%2)").arg(PathText::display(path), RunReport::loadFailure(failure));
 
     QStringList taken;
     if (folder) {
