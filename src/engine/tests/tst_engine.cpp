@@ -54,25 +54,19 @@ class TestEngine : public QObject {
 private Q_SLOTS:
     void refusalsSayWhyAndEndOnceOnTheCallingThread_data()
     {
-        QTest::addColumn<QString>("situation");
         QTest::addColumn<Refusal>("why");
-        QTest::newRow("target without path")
-            << QStringLiteral("no target path") << Refusal::TargetUnreadable;
-        QTest::newRow("target not an image")
-            << QStringLiteral("unreadable target") << Refusal::TargetUnreadable;
-        QTest::newRow("both paths absent") << QStringLiteral("no paths") << Refusal::NoPaths;
-        QTest::newRow("missing folder")
-            << QStringLiteral("missing folder") << Refusal::TopFolderUnusable;
-        QTest::newRow("unknown search method")
-            << QStringLiteral("method 7") << Refusal::UnknownSearchMethod;
-        QTest::newRow("no thread to be had") << QStringLiteral("thread fails") << Refusal::NoThread;
-        QTest::newRow("pixel number 0")
-            << QStringLiteral("pixel number 0") << Refusal::PixelNumberUnusable;
+        QTest::newRow("no target path") << Refusal::TargetUnreadable;
+        QTest::newRow("unreadable target") << Refusal::TargetUnreadable;
+        QTest::newRow("no paths") << Refusal::NoPaths;
+        QTest::newRow("missing folder") << Refusal::TopFolderUnusable;
+        QTest::newRow("method 7") << Refusal::UnknownSearchMethod;
+        QTest::newRow("thread fails") << Refusal::NoThread;
+        QTest::newRow("pixel number 0") << Refusal::PixelNumberUnusable;
     }
     void refusalsSayWhyAndEndOnceOnTheCallingThread()
     {
-        QFETCH(QString, situation);
         QFETCH(Refusal, why);
+        const QLatin1String situation(QTest::currentDataTag());
         Fixture f;
         const std::string target = f.image("target.png", 1);
         f.engine->target().setFilePath(target);
@@ -148,8 +142,19 @@ private Q_SLOTS:
                             [](const Event& e) { return e.kind == Event::Hit && e.fine; }));
     }
 
-    void busyEngineRefusesAndTheRunGoesOn()
+    // A run held at its start: more work is refused and the run goes on, kept
+    // alive by its worker when its owner lets go, or a join (which stops)
+    // waits for the end callback and no entry is seen. The end comes on the
+    // worker while the engine still counts as working.
+    void aHeldRunRefusesMoreAndIsJoinedOrOutlivesItsOwner_data()
     {
+        QTest::addColumn<bool>("joined");
+        QTest::newRow("owner lets go") << false;
+        QTest::newRow("joined before the first entry") << true;
+    }
+    void aHeldRunRefusesMoreAndIsJoinedOrOutlivesItsOwner()
+    {
+        QFETCH(bool, joined);
         Fixture f;
         f.image("a.png", 1);
         f.engine->target().setFilePath(f.outsideImage("target.png", 2));
@@ -164,52 +169,29 @@ private Q_SLOTS:
         QCOMPARE(f.engine->makeIndexFile().refusal, Refusal::Busy);
         QCOMPARE(f.recorder.endCount(), 2);
         QCOMPARE(gate->starts, 1);
-
-        gate->release();
-        QVERIFY(f.recorder.waitForEnds(3));
-        f.engine->join();
-        QVERIFY(!f.engine->isWorking());
-        QCOMPARE(f.recorder.paths(Event::Progress).size(), std::size_t(1)); // the run went on
-    }
-
-    void stopBeforeTheFirstEntryGivesOnlyTheEnd()
-    {
-        Fixture f;
-        f.image("a.png", 1);
-        f.image("b.png", 2);
-        f.engine->target().setFilePath(f.root + "/a.png");
-        f.engine->setTopDirPath(f.root);
-        const auto gate = std::make_shared<Gate>();
-        f.engine->setThreadStarter(gatedStarter(gate));
-        QVERIFY(f.engine->beginSearch());
-        f.engine->stop();
-        gate->release();
-        QVERIFY(f.recorder.waitForEnds(1));
-        QCOMPARE(int(f.recorder.events().size()), 1);
-        f.engine->join();
-        QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
-    }
-
-    void joinWaitsForTheEndCallback()
-    {
-        Fixture f;
-        f.engine->join(); // idle: returns at once
-        f.image("a.png", 1);
-        f.engine->target().setFilePath(f.root + "/a.png");
-        f.engine->setTopDirPath(f.root);
-        const auto gate = std::make_shared<Gate>();
-        f.engine->setThreadStarter(gatedStarter(gate));
-        QVERIFY(f.engine->beginSearch());
-        std::thread releaser([gate] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const std::weak_ptr<TGraphicSearch> watch = f.engine;
+        if (!joined)
+            f.engine.reset();
+        QVERIFY(!watch.expired()); // the worker holds its share
+        std::thread releaser([gate, joined] {
+            if (joined)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
             gate->release();
         });
-        f.engine->join();
-        QCOMPARE(f.recorder.endCount(), 1);
-        QVERIFY(!f.engine->isWorking());
+        if (joined) {
+            f.engine->join();
+            QCOMPARE(f.recorder.endCount(), 3);
+            QVERIFY(!f.engine->isWorking());
+            QCOMPARE(int(f.recorder.events().size()), 3);
+            QCOMPARE(f.engine->lastRunSummary().outcome, RunSummary::Outcome::Stopped);
+        } else {
+            QVERIFY(f.recorder.waitForEnds(3));
+            QTRY_VERIFY_WITH_TIMEOUT(watch.expired(), 10000);
+            QCOMPARE(f.recorder.paths(Event::Progress).size(), std::size_t(1)); // the run went on
+        }
+        releaser.join();
         QVERIFY(f.recorder.events().back().working);
         QVERIFY(f.recorder.events().back().thread != std::this_thread::get_id());
-        releaser.join();
     }
 
     // One walk order, whatever the number of decoding threads: the receiver
@@ -614,25 +596,6 @@ private Q_SLOTS:
         removeBelow(top, name);
         ::unlinkat(top, "\xe9t\xe9.png", 0); // a name QDir cannot spell
         ::close(top);
-    }
-
-    void engineOutlivesItsOwnerWhileWorking()
-    {
-        QTemporaryDir dir;
-        writeImage(dir.filePath(QStringLiteral("a.png")), photoLike(30, 30, 1), "png");
-        Recorder recorder;
-        auto engine = std::make_shared<TGraphicSearch>(&recorder);
-        std::weak_ptr<TGraphicSearch> watch = engine;
-        const auto gate = std::make_shared<Gate>();
-        engine->setThreadStarter(gatedStarter(gate));
-        engine->target().setFilePath(str(dir.filePath(QStringLiteral("a.png"))));
-        engine->setTopDirPath(str(dir.path()));
-        QVERIFY(engine->beginSearch());
-        engine.reset();
-        QVERIFY(!watch.expired()); // the worker holds its share
-        gate->release();
-        QVERIFY(recorder.waitForEnds(1));
-        QTRY_VERIFY_WITH_TIMEOUT(watch.expired(), 10000);
     }
 
     void settingsGoInWholeAndComeBackButThePixelNumber()

@@ -1,3 +1,4 @@
+#include "engine/ReviewActions.h"
 #include "engine/tests/EngineTestSupport.h"
 #include "indexfile/TChunk.h"
 #include "indexfile/TFileStamp.h"
@@ -39,11 +40,6 @@ QByteArray bigEndian(T value)
     QByteArray bytes(sizeof value, '\0');
     qToBigEndian(value, bytes.data());
     return bytes;
-}
-
-QByteArray be64(std::int64_t value)
-{
-    return bigEndian(value);
 }
 
 QByteArray chunk(const char* id, const QByteArray& data)
@@ -110,16 +106,6 @@ void setTimes(const std::string& path, std::int64_t seconds)
 {
     const timespec times[2] = {{seconds, 0}, {seconds, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-TFileStamp stampOf(const std::string& path)
-{
-    struct stat status {};
-    ::stat(path.c_str(), &status);
-    const auto ns = [](const timespec& t) {
-        return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-    };
-    return {status.st_size, ns(status.st_mtim), ns(status.st_ctim)};
 }
 
 struct IndexFixture : Fixture {
@@ -194,7 +180,7 @@ private Q_SLOTS:
                 first = readAll(index);
             QCOMPARE(readAll(index), first);
         }
-        QCOMPARE(first.left(280), head(8) + chunk("OVRS", be64(kLaterStart)));
+        QCOMPARE(first.left(280), head(8) + chunk("OVRS", bigEndian<qint64>(kLaterStart)));
 
         f.engine->target().setFilePath(f.root + "/tree/p1.png");
         f.engine->setTopDirPath(f.root + "/tree");
@@ -248,14 +234,15 @@ private Q_SLOTS:
 
     void whatIsNoIndexIsNeverReplaced_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("readable"); // a FIFO would block a reader
         for (const char* kind :
              {"picture", "text", "fifo", "device", "folder", "no folder", "read-only index"})
-            QTest::newRow(kind) << QString::fromLatin1(kind);
+            QTest::newRow(kind) << (QByteArray(kind) != "fifo" && QByteArray(kind) != "device");
     }
     void whatIsNoIndexIsNeverReplaced()
     {
-        QFETCH(QString, kind);
+        QFETCH(bool, readable);
+        const QLatin1String kind(QTest::currentDataTag());
         IndexFixture f;
         f.makeTree();
         std::string index = f.root + "/target";
@@ -273,8 +260,6 @@ private Q_SLOTS:
             index = f.root + "/nowhere/index.ovi";
         else // root passes access(2) for any file; the mode bits still refuse
             QVERIFY(writeAll(index, head(8)) && ::chmod(index.c_str(), 0444) == 0);
-        // A FIFO would block a reader; compare what can be read.
-        const bool readable = kind != QLatin1String("fifo") && kind != QLatin1String("device");
         const QByteArray before = readable ? readAll(index) : QByteArray();
         f.engine->setTopDirPath(f.root + "/tree");
         f.engine->setIndexFilePath(index);
@@ -478,8 +463,10 @@ private Q_SLOTS:
         QVERIFY(info.makeThumbnail(8));
         const QByteArray same = thumbData(info.thumbnail());
         const auto stamped = [](const std::string& path) {
-            const TFileStamp stamp = stampOf(path);
-            return chunk("OVST", be64(stamp.size) + be64(stamp.modifiedNs) + be64(stamp.changedNs));
+            const TFileStamp stamp = *currentStamp(path);
+            return chunk("OVST", bigEndian<qint64>(stamp.size) +
+                                     bigEndian<qint64>(stamp.modifiedNs) +
+                                     bigEndian<qint64>(stamp.changedNs));
         };
         QByteArray huge("OVTM\x7f\xff\xff\xf0", 8); // claims 2 GiB it does not hold
         const std::string index = f.root + "/hand.ovi";
@@ -514,19 +501,18 @@ private Q_SLOTS:
     // no picture any more, is left out; both are counted.
     void indexSearchHitsAreCheckedAgainstTheirFiles_data()
     {
-        QTest::addColumn<QByteArray>("change");
         QTest::addColumn<bool>("hit");
         QTest::addColumn<int>("redecoded");
         QTest::addColumn<int>("leftOut");
-        QTest::newRow("unchanged") << QByteArray("none") << true << 0 << 0;
-        QTest::newRow("replaced by another picture") << QByteArray("other") << false << 1 << 0;
-        QTest::newRow("replaced by a changed copy") << QByteArray("changed copy") << true << 1 << 0;
-        QTest::newRow("deleted") << QByteArray("deleted") << false << 0 << 1;
-        QTest::newRow("no picture any more") << QByteArray("text") << false << 0 << 1;
+        QTest::newRow("unchanged") << true << 0 << 0;
+        QTest::newRow("another picture") << false << 1 << 0;
+        QTest::newRow("a changed copy") << true << 1 << 0;
+        QTest::newRow("deleted") << false << 0 << 1;
+        QTest::newRow("no picture any more") << false << 0 << 1;
     }
     void indexSearchHitsAreCheckedAgainstTheirFiles()
     {
-        QFETCH(QByteArray, change);
+        const QByteArray change = QTest::currentDataTag();
         QFETCH(bool, hit);
         QFETCH(int, redecoded);
         QFETCH(int, leftOut);
@@ -540,13 +526,13 @@ private Q_SLOTS:
         for (int y = 0; y < 12; ++y)
             for (int x = 0; x < 12; ++x)
                 changed.setPixel(x, y, 0xff000000u);
-        if (change == "other")
+        if (change == "another picture")
             f.image("tree/copy.png", 77);
-        else if (change == "changed copy")
+        else if (change == "a changed copy")
             writeImage(QString::fromStdString(copy), changed, "png");
         else if (change == "deleted")
             QVERIFY(QFile::remove(QString::fromStdString(copy)));
-        else if (change == "text")
+        else if (change == "no picture any more")
             f.text("tree/copy.png");
 
         f.engine->target().setFilePath(target);
@@ -556,7 +542,7 @@ private Q_SLOTS:
             TFileInfo now(copy), aim(target);
             QVERIFY(now.makeThumbnail(8) && aim.makeThumbnail(8));
             QVERIFY(aim.isEqualThumbnail(3, 60, now));
-            QCOMPARE(now.matchRate() < 100, change != "none");
+            QCOMPARE(now.matchRate() < 100, change != "unchanged");
             want.insert(want.begin(), std::to_string(now.matchRate()) + " " + copy);
         }
         std::sort(want.begin(), want.end());
@@ -660,7 +646,7 @@ private Q_SLOTS:
         f.folder("tree");
         const std::string tree = f.root + "/tree";
         const std::string index = f.root + "/index.ovi";
-        const std::int64_t changed = stampOf(f.image("tree/p.png", 1)).changedNs;
+        const std::int64_t changed = currentStamp(f.image("tree/p.png", 1))->changedNs;
         const std::int64_t tick = TFileStamp::kCoarsestTickNs;
         for (const std::int64_t start : {changed, changed - changed % tick + tick - 1}) {
             QFile::remove(QString::fromStdString(index));
