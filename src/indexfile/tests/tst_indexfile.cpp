@@ -91,7 +91,8 @@ private Q_SLOTS:
         QCOMPARE(head.pixelNumber(), pixelNumber);
     }
 
-    void pathsAreUtf8WithoutTerminator()
+    // Paths are UTF-8 without a terminator, thumbnails big-endian values.
+    void pathsAndThumbnailsAreWrittenAndRead()
     {
         QTemporaryDir dir;
         const std::string accented = "/photos/\xc3\xa9t\xc3\xa9/\xe6\x97\xa5.jpg";
@@ -120,34 +121,31 @@ private Q_SLOTS:
         QCOMPARE(invalid.read(reader.get()), 10);
         QCOMPARE(TChunkPath(invalid).path(), std::nullopt);
         QCOMPARE(TChunkPath(TChunk()).path(), std::optional<std::string>(""));
-    }
 
-    void thumbnailsAreBigEndianValues()
-    {
-        QTemporaryDir dir;
+        // thumbnails are big-endian values
         std::vector<std::int16_t> values(64, 0x0123);
         values[0] = 0x0F80;
         values[63] = static_cast<std::int16_t>(0xF00F);
-        const QByteArray bytes = written(dir, [&](FileHandle* h) {
+        const QByteArray thumbs = written(dir, [&](FileHandle* h) {
             TChunkThumb thumb;
             thumb.setThumbnail(values.data(), 64);
             QCOMPARE(thumb.write(h), 136);
             TChunkThumb none;
             QCOMPARE(none.write(h), 0);
         });
-        QCOMPARE(bytes.size(), 136);
-        QCOMPARE(bytes.left(10), QByteArray("OVTM") + hex("00000080"
-                                                          "0f80"));
-        QCOMPARE(bytes.right(2), hex("f00f"));
+        QCOMPARE(thumbs.size(), 136);
+        QCOMPARE(thumbs.left(10), QByteArray("OVTM") + hex("000000800f80"));
+        QCOMPARE(thumbs.right(2), hex("f00f"));
 
         // an odd last byte is ignored
-        auto reader = readerOf(dir, bytes + "OVTM" + hex("00000081") + bytes.mid(8, 128) + 'x');
+        auto thumbReader =
+            readerOf(dir, thumbs + "OVTM" + hex("00000081") + thumbs.mid(8, 128) + 'x');
         TChunk chunk, odd;
-        QCOMPARE(chunk.read(reader.get()), 136);
+        QCOMPARE(chunk.read(thumbReader.get()), 136);
         const TChunkThumb thumb(chunk);
         QCOMPARE(thumb.thumbnailCount(), 64);
         QCOMPARE(std::vector<std::int16_t>(thumb.thumbnail(), thumb.thumbnail() + 64), values);
-        QCOMPARE(odd.read(reader.get()), 137);
+        QCOMPARE(odd.read(thumbReader.get()), 137);
         QCOMPARE(TChunkThumb(odd).thumbnailCount(), 64);
     }
 
