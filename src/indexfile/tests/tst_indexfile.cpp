@@ -303,24 +303,22 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("fine");
         QTest::addColumn<bool>("reused");
         const qint64 s = 1'000'000'000;
-        const QByteArray fine(24, 'f');
-        QTest::newRow("settled") << true << 1000 * s + s / 2 << 990 * s << 990 * s << fine << true;
-        QTest::newRow("settled, no fingerprint: an older index")
-            << true << 1000 * s + s / 2 << 990 * s << 990 * s << QByteArray() << false;
-        QTest::newRow("changed in the start's second")
-            << true << 1000 * s + s / 2 << 990 * s << 1000 * s << fine << false;
-        QTest::newRow("modified in the start's second")
-            << true << 1000 * s + s / 2 << 1000 * s << 999 * s << fine << false;
-        QTest::newRow("in the start's two-second tick")
-            << true << 1001 * s + s / 2 << 1000 * s << 1000 * s << fine << false;
-        QTest::newRow("just before the tick")
-            << true << 1001 * s + s / 2 << 1000 * s - 1 << 1000 * s - 1 << fine << true;
-        QTest::newRow("tick before 1970") << true << -s / 2 << -s << -s << fine << false;
-        QTest::newRow("earliest start")
-            << true << std::numeric_limits<qint64>::min() << std::numeric_limits<qint64>::min()
-            << std::numeric_limits<qint64>::min() << fine << false;
-        QTest::newRow("no start: an older index")
-            << false << 0ll << 990 * s << 990 * s << fine << false;
+        const qint64 least = std::numeric_limits<qint64>::min();
+        const QByteArray f(24, 'f');
+        const auto row = [](const char* name, bool recorded, qint64 start, qint64 modified,
+                            qint64 changed, const QByteArray& fine, bool reused) {
+            QTest::newRow(name) << recorded << start << modified << changed << fine << reused;
+        };
+        row("settled", true, 1000 * s + s / 2, 990 * s, 990 * s, f, true);
+        row("settled, no fingerprint: an older index", true, 1000 * s + s / 2, 990 * s, 990 * s, {},
+            false);
+        row("changed in the start's second", true, 1000 * s + s / 2, 990 * s, 1000 * s, f, false);
+        row("modified in the start's second", true, 1000 * s + s / 2, 1000 * s, 999 * s, f, false);
+        row("in the start's two-second tick", true, 1001 * s + s / 2, 1000 * s, 1000 * s, f, false);
+        row("just before the tick", true, 1001 * s + s / 2, 1000 * s - 1, 1000 * s - 1, f, true);
+        row("tick before 1970", true, -s / 2, -s, -s, f, false);
+        row("earliest start", true, least, least, least, f, false);
+        row("no start: an older index", false, 0, 990 * s, 990 * s, f, false);
     }
     void reuseNeedsStampsOlderThanTheRecordingRun()
     {
