@@ -118,9 +118,8 @@ private Q_SLOTS:
                                              9);
         const FineSignature fine = FineSignature::fromLuminance(grid.data(), 40, 30);
         f.engine->setBits(0);
-        QVERIFY(f.engine->beginSearch(std::vector<std::int16_t>(64, 0x0fff), fine));
-        QVERIFY(f.recorder.waitForEnds(2));
-        f.engine->join();
+        QVERIFY(f.run(
+            [&] { return f.engine->beginSearch(std::vector<std::int16_t>(64, 0x0fff), fine); }));
         QCOMPARE(f.engine->target().thumbnail(), std::vector<std::int16_t>(64, 0x0fff));
         QVERIFY(f.engine->target().fine() == fine);
         const auto events = f.recorder.events();

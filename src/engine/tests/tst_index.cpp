@@ -94,14 +94,6 @@ strictEntries(const QByteArray& bytes)
     return result;
 }
 
-std::vector<std::string> entryPaths(const std::string& index)
-{
-    std::vector<std::string> paths;
-    for (const auto& [path, values] : strictEntries(readAll(index)))
-        paths.push_back(path);
-    return paths;
-}
-
 void setTimes(const std::string& path, std::int64_t seconds)
 {
     const timespec times[2] = {{seconds, 0}, {seconds, 0}};
@@ -343,7 +335,7 @@ private Q_SLOTS:
         const std::string partial = f.root + "/partial.ovi";
         QVERIFY(f.makeIndex(f.root + "/tree", partial));
         QCOMPARE(f.engine->lastRunSummary().index, RunSummary::IndexResult::Partial);
-        QVERIFY(entryPaths(partial).size() <= 1); // at most the file in hand
+        QVERIFY(strictEntries(readAll(partial)).size() <= 1); // at most the file in hand
         QVERIFY(f.engine->checkIndexFile(partial));
     }
 
@@ -435,7 +427,7 @@ private Q_SLOTS:
         QCOMPARE(left, QStringList{QStringLiteral("index.ovi")}); // no temporary stays behind
         if (index) {
             QCOMPARE(summary.index, RunSummary::IndexResult::Written);
-            QCOMPARE(entryPaths(path).size(), 7u);
+            QCOMPARE(strictEntries(readAll(path)).size(), 7u);
             return;
         }
         QCOMPARE(readAll(path), intruder);
