@@ -57,12 +57,9 @@ private Q_SLOTS:
         const std::string target = f.image("target.png", 1);
         f.engine->target().setFilePath(target);
         f.engine->setTopDirPath(f.root);
-        int starts = 0;
-        f.engine->setThreadStarter([&starts](std::function<void()> body) {
-            ++starts;
-            std::thread(std::move(body)).detach();
-            return true;
-        });
+        const auto gate = std::make_shared<Gate>();
+        gate->open = true; // counts the starts, holds nothing back
+        f.engine->setThreadStarter(gatedStarter(gate));
         if (situation == QLatin1String("no target path"))
             f.engine->target().setFilePath(std::nullopt);
         else if (situation == QLatin1String("unreadable target"))
@@ -76,8 +73,8 @@ private Q_SLOTS:
         else if (situation == QLatin1String("pixel number 0"))
             f.engine->setPixelNumber(0);
         else
-            f.engine->setThreadStarter([&starts](std::function<void()>) {
-                ++starts;
+            f.engine->setThreadStarter([gate](std::function<void()>) {
+                ++gate->starts;
                 return false;
             });
 
@@ -90,7 +87,7 @@ private Q_SLOTS:
         QVERIFY(!f.engine->isWorking());
         if (situation == QLatin1String("no paths"))
             QCOMPARE(f.engine->target().thumbnailCount(), 64); // remade before the path test
-        QCOMPARE(starts, situation == QLatin1String("thread fails") ? 1 : 0);
+        QCOMPARE(gate->starts, situation == QLatin1String("thread fails") ? 1 : 0);
 
         // whatever refused, the engine can run again once the cause is gone
         f.engine->setThreadStarter({});
