@@ -28,7 +28,6 @@ struct Event {
     bool working = false;   // isWorking() as the end callback saw it
     bool signature = false; // the record already had a signature at progress
     bool fine = false;      // a hit carried its structure fingerprint
-    SkipReason reason = SkipReason::NotAnImage;
 };
 
 class Recorder : public TGraphicSearchCallback, public GraphicSearchDiagnostics {
@@ -60,11 +59,9 @@ public:
         add(e);
         m_signal.notify_all();
     }
-    void skippedCallback(const std::string& path, SkipReason reason, platform::LoadFailure) override
+    void skippedCallback(const std::string& path, SkipReason, platform::LoadFailure) override
     {
-        Event e{Event::Skip, path};
-        e.reason = reason;
-        add(e);
+        add({Event::Skip, path});
     }
 
     bool waitForEnds(int count)
@@ -179,7 +176,11 @@ struct Fixture {
     std::string root = str(dir.path());
 
     Fixture() { recorder.engine = engine.get(); }
-    ~Fixture() { engine->join(); }
+    ~Fixture()
+    {
+        if (engine)
+            engine->join();
+    }
 
     std::string image(const std::string& relative, quint32 seed)
     {

@@ -226,35 +226,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArrayList>("pictures");
         QTest::addColumn<QByteArrayList>("expected"); // likeness left out
+        const auto row = [](const char* name, const QByteArrayList& pictures,
+                            const QByteArrayList& expected) {
+            QTest::newRow(name) << pictures << expected;
+        };
         // a matches b, d and e; c matches b and e only: no chaining brings it in.
-        QTest::newRow("no chaining") << QByteArrayList{"a 0", "b 1", "c 3", "d 4", "e 2"}
-                                     << QByteArrayList{"a: b/87 d/87 e/87"};
+        row("no chaining", {"a 0", "b 1", "c 3", "d 4", "e 2"}, {"a: b/87 d/87 e/87"});
         // Equal matches and likeness: the rate, then the path in byte order.
-        QTest::newRow("tie by path")
-            << QByteArrayList{"\xC3\xA9t\xC3\xA9 128", "Z 0", "z 128", "y 0"}
-            << QByteArrayList{"Z: y/100 z/87 \xC3\xA9t\xC3\xA9/87"};
+        row("tie by path", {"\xC3\xA9t\xC3\xA9 128", "Z 0", "z 128", "y 0"},
+            {"Z: y/100 z/87 \xC3\xA9t\xC3\xA9/87"});
         // Larger groups first.
-        QTest::newRow("order") << QByteArrayList{"x1 7", "x2 7", "y1 0", "y2 128", "y3 1"}
-                               << QByteArrayList{"y1: y2/87 y3/87", "x1: x2/100"};
+        row("order", {"x1 7", "x2 7", "y1 0", "y2 128", "y3 1"}, {"y1: y2/87 y3/87", "x1: x2/100"});
         // Likeness before rate: b differs in one pixel by a whole channel,
         // c in every pixel by three levels of blue.
-        QTest::newRow("likeness first")
-            << QByteArrayList{"a 0", "b 1", "c 0+3"} << QByteArrayList{"a: b/87 c/100"};
-        QTest::newRow("alone") << QByteArrayList{"a 0", "b 3"} << QByteArrayList{};
+        row("likeness first", {"a 0", "b 1", "c 0+3"}, {"a: b/87 c/100"});
+        row("alone", {"a 0", "b 3"}, {});
         // The same colours in another structure are no copy.
-        QTest::newRow("structure keeps apart")
-            << QByteArrayList{"a 0 S", "b 0 T", "c 1 T"} << QByteArrayList{"b: c/87"};
+        row("structure keeps apart", {"a 0 S", "b 0 T", "c 1 T"}, {"b: c/87"});
         // k1 leads by path; m1 matches it in colour only and stays free for m2.
-        QTest::newRow("rejected stays free")
-            << QByteArrayList{"k1 0 S", "k2 1 S", "m1 2 T", "m2 6 T"}
-            << QByteArrayList{"k1: k2/87", "m1: m2/87"};
+        row("rejected stays free", {"k1 0 S", "k2 1 S", "m1 2 T", "m2 6 T"},
+            {"k1: k2/87", "m1: m2/87"});
         // dark matches every x in colour alone; p1, which it confirms with
         // p2, leads and keeps the three together (p2 does not match dark in
         // colour: its rate against it is below the match rate).
-        QTest::newRow("confirmed matches lead")
-            << QByteArrayList{"dark 0 S", "x1 1 T",  "x2 2 U", "x3 4 V",
-                              "x4 8 W",   "p1 16 S", "p2 48 S"}
-            << QByteArrayList{"dark: p1/87 p2/75"};
+        row("confirmed matches lead",
+            {"dark 0 S", "x1 1 T", "x2 2 U", "x3 4 V", "x4 8 W", "p1 16 S", "p2 48 S"},
+            {"dark: p1/87 p2/75"});
     }
     void followsTheRules()
     {
