@@ -236,19 +236,28 @@ StartResult TGraphicSearch::makeIndexFile()
 
 StartResult TGraphicSearch::beginGroups()
 {
+    RunSettings settings = snapshot();
+    return beginGroups(GroupsRequest{settings.searchMethod, std::move(settings.topDirPath),
+                                     std::move(settings.indexFilePath), settings.bits,
+                                     settings.matchRate, settings.similarity, settings.keep,
+                                     std::move(settings.preferred)});
+}
+
+StartResult TGraphicSearch::beginGroups(const GroupsRequest& request)
+{
     if (m_work.load())
         return refuse(Refusal::Busy, "A search or an index creation is running.");
     StartResult source;
-    switch (m_searchMethod.load()) {
+    switch (request.method) {
     case SearchMethod::Directory:
         if (!isUsablePixelNumber(m_pixelNumber.load()))
             return refuse(Refusal::PixelNumberUnusable, "The pixel number " +
                                                             std::to_string(m_pixelNumber.load()) +
                                                             " cannot be used.");
-        source = checkTopFolder(topDirPath().value_or(std::string()));
+        source = checkTopFolder(request.folder.value_or(std::string()));
         break;
     case SearchMethod::IndexFile:
-        source = checkIndexSource(indexFilePath().value_or(std::string()));
+        source = checkIndexSource(request.index.value_or(std::string()));
         break;
     default:
         return refuse(Refusal::UnknownSearchMethod, "Unknown search method.");
@@ -262,15 +271,26 @@ StartResult TGraphicSearch::beginGroups()
     for (auto* counter : {&m_grouping.pairsCompared, &m_grouping.pairsPruned,
                           &m_grouping.pairsTotal, &m_grouping.groups, &m_grouping.entriesRead})
         counter->store(0);
-    m_grouping.phase.store(m_searchMethod.load() == SearchMethod::IndexFile
-                               ? GroupingPhase::Reading
-                               : GroupingPhase::Decoding);
-    return startWorker(RunSummary::Kind::Groups, [this](RunContext& run) {
-        runGroups(run, {m_grouping, [this](std::shared_ptr<const LookAlikeResult> result) {
-                            const std::lock_guard guard(m_pathGuard);
-                            m_groups = std::move(result);
-                        }});
-    });
+    m_grouping.phase.store(request.method == SearchMethod::IndexFile ? GroupingPhase::Reading
+                                                                     : GroupingPhase::Decoding);
+    RunSettings settings = snapshot();
+    settings.searchMethod = request.method;
+    settings.topDirPath = request.folder;
+    settings.indexFilePath = request.index;
+    settings.bits = request.bits;
+    settings.matchRate = request.matchRate;
+    settings.similarity = request.similarity;
+    settings.keep = request.keep;
+    settings.preferred = request.preferred;
+    return startWorker(
+        RunSummary::Kind::Groups,
+        [this](RunContext& run) {
+            runGroups(run, {m_grouping, [this](std::shared_ptr<const LookAlikeResult> result) {
+                                const std::lock_guard guard(m_pathGuard);
+                                m_groups = std::move(result);
+                            }});
+        },
+        std::move(settings));
 }
 
 std::shared_ptr<const LookAlikeResult> TGraphicSearch::lastGroups() const
@@ -281,6 +301,11 @@ std::shared_ptr<const LookAlikeResult> TGraphicSearch::lastGroups() const
 
 StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body)
 {
+    return startWorker(kind, std::move(body), snapshot());
+}
+
+StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body, RunSettings settings)
+{
     m_work.store(true);
     m_continue.store(true);
     m_readDone.store(0);
@@ -288,7 +313,7 @@ StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body)
     m_estimate.reset();
 
     std::shared_ptr<TGraphicSearch> self = weak_from_this().lock();
-    auto run = [self, kind, body = std::move(body), settings = snapshot()]() mutable {
+    auto run = [self, kind, body = std::move(body), settings = std::move(settings)]() mutable {
         self->m_workerThread.store(std::this_thread::get_id());
         const auto start = std::chrono::steady_clock::now();
         RunContext context(self->m_context, self->m_continue, std::move(settings), kind);

@@ -21,6 +21,22 @@ namespace ovrin {
 // creation at a time on a detached worker thread that keeps the engine alive
 // until it has ended. Must be owned by a std::shared_ptr (make_shared); an
 // engine that is not cannot start a worker and refuses every start.
+// What a grouping runs on: a folder or an index file, at the given bits and
+// match rate, how strictly members are confirmed and which copy leads each
+// group. It is the grouping's own: the search's values stay as they are.
+struct GroupsRequest {
+    SearchMethod method = search::kDefaultMethod;
+    std::optional<std::string> folder;
+    std::optional<std::string> index;
+    std::int32_t bits = search::kDefaultBits;
+    std::int32_t matchRate = search::kDefaultMatchRate;
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred; // raw paths, the first preferred first
+
+    bool operator==(const GroupsRequest&) const = default;
+};
+
 class TGraphicSearch : public std::enable_shared_from_this<TGraphicSearch> {
 public:
     // Runs a worker body on a new detached thread; false when no thread could be
@@ -95,6 +111,9 @@ public:
     // Finds the look-alike groups of the tree at the top folder (method 0,
     // every picture decoded into memory) or of the index file (method 1).
     StartResult beginGroups();
+    // The same on the request's folder or index file and values instead of
+    // the engine's, which it leaves untouched.
+    StartResult beginGroups(const GroupsRequest& request);
     void stop();
     // Stops and waits until the worker has returned from its end callback.
     void join();
@@ -145,6 +164,7 @@ private:
     StartResult startSearch(std::vector<std::int16_t>* prepared,
                             std::optional<FineSignature> preparedFine = std::nullopt);
     StartResult startWorker(RunSummary::Kind kind, Body body);
+    StartResult startWorker(RunSummary::Kind kind, Body body, RunSettings settings);
     RunSettings snapshot() const;
 
     TGraphicSearchCallback* const m_context;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/LookAlikeGroups.h"
+#include "engine/TGraphicSearch.h"
 #include "signature/FineSignature.h"
 
 #include <QDialog>
@@ -18,22 +18,6 @@ class GroupsDlg;
 }
 
 namespace ovrin::ui {
-
-// What a grouping runs on: a folder or an index file,
-// at the given bits and match rate, how strictly members are confirmed and
-// which copy leads each group.
-struct GroupsRequest {
-    SearchMethod method = search::kDefaultMethod;
-    std::optional<std::string> folder;
-    std::optional<std::string> index;
-    std::int32_t bits = search::kDefaultBits;
-    std::int32_t matchRate = search::kDefaultMatchRate;
-    Similarity similarity = Similarity::Normal;
-    KeepRule keep = KeepRule::Pixels;
-    std::vector<std::string> preferred; // raw paths, the first preferred first
-
-    bool operator==(const GroupsRequest&) const = default;
-};
 
 // The modal dialog that sets up a grouping. Like the search dialog it checks
 // the numbers and the folder or index file and says why it refuses; it

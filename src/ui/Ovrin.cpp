@@ -849,29 +849,7 @@ void Ovrin::menuFindGroupsAction()
 
 StartResult Ovrin::beginGroups()
 {
-    // The engine runs on what it holds; the search's values go back at once,
-    // since the run has taken its own copy when it started.
-    const auto folder = m_gs->topDirPath();
-    const auto index = m_gs->indexFilePath();
-    const SearchMethod method = m_gs->searchMethod();
-    const std::int32_t bits = m_gs->bits();
-    const std::int32_t rate = m_gs->matchRate();
-    m_gs->setTopDirPath(m_groupsValues.folder);
-    m_gs->setIndexFilePath(m_groupsValues.index);
-    m_gs->setSearchMethod(m_groupsValues.method);
-    m_gs->setBits(m_groupsValues.bits);
-    m_gs->setMatchRate(m_groupsValues.matchRate);
-    // Only groupings use these, so they are left as the grouping set them.
-    m_gs->setSimilarity(m_groupsValues.similarity);
-    m_gs->setKeepRule(m_groupsValues.keep);
-    m_gs->setPreferredFolders(m_groupsValues.preferred);
-    StartResult started = m_gs->beginGroups();
-    m_gs->setTopDirPath(folder);
-    m_gs->setIndexFilePath(index);
-    m_gs->setSearchMethod(method);
-    m_gs->setBits(bits);
-    m_gs->setMatchRate(rate);
-    return started;
+    return m_gs->beginGroups(m_groupsValues);
 }
 
 void Ovrin::menuCreateIndexFileAction()

@@ -749,16 +749,14 @@ private Q_SLOTS:
             QTest::mouseClick(dialog->widgets().btnOk, Qt::LeftButton);
         });
         controller.menuFindGroupsAction();
-        QCOMPARE(controller.engine().similarity(), Similarity::Loose);
-        QCOMPARE(controller.engine().keepRule(), KeepRule::Oldest);
         QVERIFY(w.contextStrip->contextText().endsWith(
             QStringLiteral("match rate 90 % · similarity Loose · keep Oldest")));
-        QCOMPARE(controller.engine().preferredFolders(),
-                 std::vector<std::string>{raw(QStringLiteral("tree"))});
         QCOMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin — grouping…"));
         QCOMPARE(w.resultStack->currentWidget(), w.tvGroups);
         QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
-        QCOMPARE(controller.engine().bits(), searchBits); // the search's values stay
+        // the search's values stay
+        QCOMPARE(controller.engine().bits(), searchBits);
+        QCOMPARE(controller.engine().keepRule(), KeepRule::Pixels);
         // p1 and its copy differ only in age and path, and p1 comes first by both.
         const QModelIndex reference = groups->index(0, 0);
         QCOMPARE(groups->rowCount(reference), 1);
