@@ -364,5 +364,4 @@ using ovrin::test::str;
 // The test classes, one per part of the module, run one after the other.
 QObject* makePlatformTests();
 QObject* makeMoreFormatsTests();
-QObject* makeTgaTests();
-QObject* makeSvgTests();
+QObject* makeOwnReadersTests();

@@ -9,7 +9,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int failures = 0;
-    for (auto* make : {makePlatformTests, makeMoreFormatsTests, makeTgaTests, makeSvgTests}) {
+    for (auto* make : {makePlatformTests, makeMoreFormatsTests, makeOwnReadersTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }
