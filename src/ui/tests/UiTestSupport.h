@@ -33,11 +33,9 @@ using namespace ovrin;
 
 QObject* makeUiTests();
 QObject* makeMarksTests();
-QObject* makeExclusionsTests();
 QObject* makeReviewsTests();
 QObject* makeActionsTests();
 QObject* makeCompareTests();
-QObject* makeFactsTests();
 QObject* makeStatesTests();
 
 struct Alert {
