@@ -33,7 +33,6 @@ using namespace ovrin;
 
 QObject* makeUiTests();
 QObject* makeMarksTests();
-QObject* makeReviewsTests();
 QObject* makeActionsTests();
 QObject* makeCompareTests();
 QObject* makeStatesTests();

@@ -10,8 +10,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     int failures = 0;
     for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests,
-                       ovrin::uitest::makeReviewsTests, ovrin::uitest::makeActionsTests,
-                       ovrin::uitest::makeCompareTests, ovrin::uitest::makeStatesTests}) {
+                       ovrin::uitest::makeActionsTests, ovrin::uitest::makeCompareTests,
+                       ovrin::uitest::makeStatesTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }
