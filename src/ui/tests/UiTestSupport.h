@@ -34,7 +34,6 @@ using namespace ovrin;
 QObject* makeUiTests();
 QObject* makeMarksTests();
 QObject* makeActionsTests();
-QObject* makeCompareTests();
 QObject* makeStatesTests();
 
 struct Alert {
