@@ -7,7 +7,6 @@
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 #include "ui/MarkSet.h"
-#include "ui/Ovrin.h"
 #include "ui/ProtectedFoldersDlg.h"
 #include "ui/UiHooks.h"
 #include "ui/tests/UiTestSupport.h"

@@ -1,12 +1,10 @@
 #include "engine/RunContext.h"
 #include "settings/Preferences.h"
-#include "signature/TFileInfo.h"
 #include "support/TestImages.h"
 #include "ui/ExclusionsDlg.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupTreeView.h"
 #include "ui/HitListModel.h"
-#include "ui/Ovrin.h"
 #include "ui/PathDelegate.h"
 #include "ui/PathText.h"
 #include "ui/PictureFacts.h"
@@ -25,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace ovrin;
 using namespace ovrin::ui;

@@ -1,8 +1,6 @@
 #include "engine/RunContext.h"
-#include "engine/TGraphicSearch.h"
 #include "platform/FileHandle.h"
 #include "settings/Preferences.h"
-#include "signature/TFileInfo.h"
 #include "support/TestImages.h"
 #include "ui/CompareView.h"
 #include "ui/ContextStrip.h"
@@ -10,39 +8,29 @@
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
-#include "ui/Ovrin.h"
 #include "ui/PictureLoader.h"
 #include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
-#include "ui/TSearchDlg.h"
 #include "ui/TargetCheck.h"
 #include "ui/UiHooks.h"
 #include "ui/tests/UiTestSupport.h"
 #include "ui_GroupsDlg.h"
 #include "ui_MainWindow.h"
 #include "ui_TCreateIndexFileDlg.h"
-#include "ui_TSearchDlg.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QGraphicsView>
 #include <QIcon>
 #include <QListWidget>
-#include <QMainWindow>
-#include <QMimeData>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QTranslator>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <sys/time.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace ovrin;
