@@ -1,7 +1,6 @@
 #include "platform/tests/PlatformTestSupport.h"
 
 #include <QCoreApplication>
-#include <QTest>
 
 #include <memory>
 

@@ -2,7 +2,6 @@
 // drawings with what they name outside themselves, and cut or hostile files.
 #include "platform/tests/PlatformTestSupport.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 
 namespace {
