@@ -363,9 +363,5 @@ using ovrin::test::str;
 
 // The test classes, one per part of the module, run one after the other.
 QObject* makePlatformTests();
-QObject* makeHeifTests();
-QObject* makeJxlTests();
-QObject* makeRawTests();
 QObject* makeMoreFormatsTests();
-QObject* makeTgaTests();
-QObject* makeSvgTests();
+QObject* makeOwnReadersTests();

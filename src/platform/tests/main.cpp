@@ -1,7 +1,6 @@
 #include "platform/tests/PlatformTestSupport.h"
 
 #include <QCoreApplication>
-#include <QTest>
 
 #include <memory>
 
@@ -9,8 +8,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int failures = 0;
-    for (auto* make : {makePlatformTests, makeHeifTests, makeJxlTests, makeRawTests,
-                       makeMoreFormatsTests, makeTgaTests, makeSvgTests}) {
+    for (auto* make : {makePlatformTests, makeMoreFormatsTests, makeOwnReadersTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }

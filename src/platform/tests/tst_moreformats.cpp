@@ -1,9 +1,17 @@
-// WebP at a reduced size, BMP bit fields, and damaged files of the formats
-// read through their own libraries.
+// The formats read through their own libraries (HEIF and AVIF, JPEG XL,
+// camera RAW, WebP at a reduced size), BMP bit fields, and damaged files.
 #include "platform/tests/PlatformTestSupport.h"
 #include "support/DngWriter.h"
 
 #include <QStandardPaths>
+#include <QtEndian>
+
+#include <fcntl.h>
+
+// Skips the test where the tool that makes its samples is missing.
+#define NEEDS(tool)                                                                                \
+    if (QStandardPaths::findExecutable(QStringLiteral(tool)).isEmpty())                            \
+    QSKIP(tool " is not installed")
 
 namespace {
 
@@ -61,15 +69,121 @@ QByteArray patched(QByteArray tiff, quint16 tag, quint32 value)
     return tiff;
 }
 
-QByteArray dng(const ovrin::test::DngOptions& options)
+QByteArray dng(const ovrin::test::DngOptions& options,
+               const QImage& photo = ovrin::test::photoLike(200, 120, 13))
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.dng"));
     QFile file(path);
-    return ovrin::test::writeDng(path, ovrin::test::photoLike(200, 120, 13), options) &&
-                   file.open(QIODevice::ReadOnly)
+    return ovrin::test::writeDng(path, photo, options) && file.open(QIODevice::ReadOnly)
                ? file.readAll()
                : QByteArray();
+}
+
+QByteArray box(const char* type, const QByteArray& body)
+{
+    return be32(quint32(body.size() + 8)) + QByteArray(type, 4) + body;
+}
+
+QByteArray fullBox(const char* type, const QByteArray& body)
+{
+    return box(type, QByteArray(4, '\0') + body);
+}
+
+QByteArray be16(int value)
+{
+    return be32(quint32(value)).right(2);
+}
+
+// A grid of `columns` x `rows` copies of the one coded image of `tile` (a
+// file heif-enc made), all its tiles' items pointing at the same bytes.
+QByteArray grid(const QByteArray& tile, int columns, int rows)
+{
+    const auto boxAt = [&tile](const char* type) {
+        const qsizetype at = tile.indexOf(type) - 4;
+        return tile.mid(at, qFromBigEndian<quint32>(tile.constData() + at));
+    };
+    const QByteArray hvcC = boxAt("hvcC"), tileSize = boxAt("ispe").mid(12, 8);
+    const QByteArray coded = boxAt("mdat").mid(8);
+    const int count = columns * rows;
+    const int width = columns * int(qFromBigEndian<quint32>(tileSize.constData()));
+    const int height = rows * int(qFromBigEndian<quint32>(tileSize.constData() + 4));
+    const auto meta = [&](quint32 data) {
+        QByteArray entries = fullBox("infe", be16(1) + be16(0) + "grid" + '\0'), uses, tiles,
+                   places = be16(1) + be16(0) + be16(1) + be32(data) + be32(8);
+        entries[8] = 2; // infe version 2
+        uses = be32(quint32(count + 1)) + be16(1) + "\x01\x03";
+        for (int item = 2; item < count + 2; ++item) {
+            QByteArray entry = fullBox("infe", be16(item) + be16(0) + "hvc1" + '\0');
+            entry[8] = 2;
+            entries += entry;
+            uses += be16(item) + "\x02\x81\x02";
+            tiles += be16(item);
+            places += be16(item) + be16(0) + be16(1) + be32(data + 8) + be32(quint32(coded.size()));
+        }
+        return fullBox("meta",
+                       fullBox("hdlr", QByteArray(4, '\0') + "pict" + QByteArray(13, '\0')) +
+                           fullBox("pitm", be16(1)) +
+                           fullBox("iloc", QByteArray("\x44\0", 2) + be16(count + 1) + places) +
+                           fullBox("iinf", be16(count + 1) + entries) +
+                           fullBox("iref", box("dimg", be16(1) + be16(count) + tiles)) +
+                           box("iprp", box("ipco", hvcC + fullBox("ispe", tileSize) +
+                                                       fullBox("ispe", be32(quint32(width)) +
+                                                                           be32(quint32(height)))) +
+                                           fullBox("ipma", uses)));
+    };
+    const QByteArray ftyp = box("ftyp", QByteArray("heic\0\0\0\0mif1heic", 16));
+    const quint32 data = quint32(ftyp.size() + meta(0).size() + 8);
+    const QByteArray layout =
+        QByteArray(2, '\0') + char(rows - 1) + char(columns - 1) + be16(width) + be16(height);
+    return ftyp + meta(data) + box("mdat", layout + coded);
+}
+
+QImage halves(int width, int height, QColor top, QColor bottom)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(top);
+    for (int y = height / 2; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixelColor(x, y, bottom);
+    return image;
+}
+
+enum class Preview { None, Bitmap, Jpeg };
+
+// A DNG of `photo` as bytes; its preview, where it has one, is the photo
+// inverted and scaled to `previewSize`, so the result tells which was read.
+QByteArray dngOf(const QImage& photo, bool mosaic, Preview preview, QSize previewSize,
+                 int orientation)
+{
+    ovrin::test::DngOptions options;
+    options.mosaic = mosaic;
+    options.orientation = orientation;
+    options.jpegPreview = preview == Preview::Jpeg;
+    if (preview != Preview::None) {
+        options.preview =
+            photo.scaled(previewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        options.preview.invertPixels();
+    }
+    return dng(options, photo);
+}
+
+// The picture seen upright from one stored with an EXIF orientation of 1, 3,
+// 6 or 8.
+QImage upright(const QImage& stored, int orientation)
+{
+    const int degrees = orientation == 3 ? 180 : orientation == 6 ? 90 : orientation == 8 ? 270 : 0;
+    return stored.transformed(QTransform().rotate(degrees));
+}
+
+void checkLike(const LoadResult& got, const QImage& want, int side)
+{
+    const LoadResult reference = loaded(encoded(want, "png"), side);
+    QVERIFY(got.raster && reference.raster);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            checkNear(shade(got.raster->colorAt(x, y)), shade(reference.raster->colorAt(x, y)), 12,
+                      x, y);
 }
 
 } // namespace
@@ -78,6 +192,8 @@ class TestMoreFormats : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { ImageLoader::setDecodeBudgetForTesting(0); }
+
     // Decoded whole, a lossy picture needs 3 bytes a pixel (5 with alpha, whose
     // plane libwebp keeps whole).
     void largeWebpIsDecodedAtAReducedSize_data()
@@ -224,6 +340,203 @@ private Q_SLOTS:
         QCOMPARE(bool(got.raster), colour.isValid());
         if (got.raster)
             checkNear(shade(got.raster->colorAt(0, 0)), colour, 1, 0, 0);
+    }
+
+    // Colours as stored, alpha on white, and the stored picture turned or
+    // mirrored where the file says so: avifenc's irot 1 turns a quarter
+    // anticlockwise (the top half becomes the left one), imir 0 swaps top
+    // and bottom.
+    void coloursAndTurns_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QColor>("bottom");
+        QTest::addColumn<int>("seen"); // 0 upright, 1 turned, 2 upside down
+        QTest::addColumn<int>("tolerance");
+        const QColor blue(40, 60, 200), clear(0, 0, 0, 0);
+        QTest::newRow("heic") << "heif-enc"
+                              << "-q 95" << blue << 0 << 12;
+        QTest::newRow("avif") << "avifenc"
+                              << "-s 10" << blue << 0 << 12;
+        QTest::newRow("heic alpha") << "heif-enc"
+                                    << "-q 95" << clear << 0 << 12;
+        QTest::newRow("avif alpha") << "avifenc"
+                                    << "-s 10" << clear << 0 << 12;
+        QTest::newRow("avif irot") << "avifenc"
+                                   << "-s 10 --irot 1" << blue << 1 << 12;
+        QTest::newRow("avif imir") << "avifenc"
+                                   << "-s 10 --imir 0" << blue << 2 << 12;
+        QTest::newRow("jxl lossless") << "cjxl"
+                                      << "-d 0" << blue << 0 << 1;
+        QTest::newRow("jxl lossy, alpha") << "cjxl"
+                                          << "-d 1" << clear << 0 << 12;
+        QTest::newRow("jxl lossy in boxes") << "cjxl"
+                                            << "-d 1 --container=1" << blue << 0 << 12;
+    }
+    void coloursAndTurns()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, arguments);
+        QFETCH(QColor, bottom);
+        QFETCH(int, seen);
+        QFETCH(int, tolerance);
+#ifndef OVRIN_HAVE_JXL
+        if (tool == QStringLiteral("cjxl"))
+            QSKIP("built without JPEG XL");
+#endif
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
+        const bool turned = seen == 1;
+        const QColor top(220, 40, 30);
+        const QString suffix = tool == QStringLiteral("avifenc") ? QStringLiteral("avif")
+                               : tool == QStringLiteral("cjxl")  ? QStringLiteral("jxl")
+                                                                 : QStringLiteral("heic");
+        const QByteArray bytes =
+            madeBy(halves(64, 32, top, bottom), tool, arguments.split(u' '), suffix);
+        QVERIFY(!bytes.isEmpty());
+        const LoadResult result = loaded(bytes, 2);
+        QCOMPARE(result.failure, LoadFailure::None);
+        QCOMPARE(result.width, turned ? 32 : 64);
+        QCOMPARE(result.height, turned ? 64 : 32);
+        const QColor second = bottom.alpha() == 0 ? QColor(Qt::white) : bottom;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x)
+                checkNear(shade(result.raster->colorAt(x, y)),
+                          ((turned ? x : y) == 0) == (seen != 2) ? top : second, tolerance, x, y);
+    }
+
+    // A thumbnail is never the picture: every other pixel black makes a
+    // mid grey of the whole, while a thumbnail of half the size, taken from
+    // every second pixel, is black or white.
+    void thumbnailLeftAside()
+    {
+        NEEDS("heif-enc");
+        QImage image(128, 96, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, (x + y) % 2 == 0 ? 0xff000000u : 0xffffffffu);
+        const QByteArray bytes = madeBy(
+            image, QStringLiteral("heif-enc"),
+            {QStringLiteral("-L"), QStringLiteral("-p"), QStringLiteral("chroma=444"),
+             QStringLiteral("--matrix_coefficients=0"), QStringLiteral("-t"), QStringLiteral("64")},
+            QStringLiteral("heic"));
+        QVERIFY(bytes.contains("thmb"));
+        const LoadResult result = loaded(bytes, 1);
+        QCOMPARE(result.failure, LoadFailure::None);
+        checkNear(shade(result.raster->colorAt(0, 0)), QColor(127, 127, 127), 3, 0, 0);
+    }
+
+    // A picture in many tiles.
+    void gridOfTiles()
+    {
+        NEEDS("heif-enc");
+        const QColor colour(200, 120, 40);
+        QImage tile(64, 64, QImage::Format_RGB32);
+        tile.fill(colour);
+        const QByteArray one = madeBy(tile, QStringLiteral("heif-enc"), {}, QStringLiteral("heic"));
+        QVERIFY(one.contains("hvcC"));
+        const QByteArray whole = grid(one, 40, 30);
+        LoadResult result;
+        QVERIFY(stderrOf([&] { result = loaded(whole, 2); }).isEmpty());
+        QCOMPARE(result.failure, LoadFailure::None);
+        QCOMPARE(result.width, 40 * 64);
+        checkNear(shade(result.raster->colorAt(1, 1)), colour, 6, 1, 1);
+    }
+
+    // A stopped run gives up before decoding; workers decode side by side.
+    void stopsAndDecodesSideBySide()
+    {
+        NEEDS("heif-enc");
+        const QByteArray good = madeBy(ovrin::test::photoLike(96, 64, 3),
+                                       QStringLiteral("heif-enc"), {}, QStringLiteral("heic"));
+        QVERIFY(!good.isEmpty());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.heic"));
+        QVERIFY(ovrin::test::writeText(path, good));
+        const std::atomic<bool> stopped(false);
+        QCOMPARE(ImageLoader::loadThumbnail(str(path), 8, &stopped).failure, LoadFailure::Stopped);
+        const LoadResult alone = ImageLoader::loadThumbnail(str(path), 8);
+        QCOMPARE(alone.failure, LoadFailure::None);
+        std::vector<std::thread> workers;
+        std::atomic<int> same(0);
+        for (int t = 0; t < 4; ++t)
+            workers.emplace_back([&] {
+                for (int k = 0; k < 3; ++k) {
+                    const LoadResult r = ImageLoader::loadThumbnail(str(path), 8);
+                    bool alike = r.raster.has_value();
+                    for (int i = 0; alike && i < 64; ++i)
+                        alike = shade(r.raster->colorAt(i % 8, i / 8)) ==
+                                shade(alone.raster->colorAt(i % 8, i / 8));
+                    same += alike;
+                }
+            });
+        for (auto& worker : workers)
+            worker.join();
+        QCOMPARE(same.load(), 12);
+    }
+
+    // Only the first frame counts, and the others are never decoded.
+    void animationGivesItsFirstFrame()
+    {
+#ifndef OVRIN_HAVE_JXL
+        QSKIP("built without JPEG XL");
+#endif
+        NEEDS("cjxl");
+        const QTemporaryDir dir;
+        const QString gif = dir.filePath(QStringLiteral("in.gif"));
+        QProcess convert;
+        // frames shown for a while each: frames of no duration are layers of
+        // the one after them
+        QStringList frames{QStringLiteral("-delay"), QStringLiteral("10"), QStringLiteral("-size"),
+                           QStringLiteral("32x32"), QStringLiteral("xc:red")};
+        for (int i = 0; i < 40; ++i)
+            frames << QStringLiteral("xc:blue");
+        convert.start(QStringLiteral("convert"),
+                      frames << QStringLiteral("-loop") << QStringLiteral("0") << gif);
+        if (!convert.waitForFinished(60000) || convert.exitCode() != 0)
+            QSKIP("ImageMagick's convert made no animation");
+        const QByteArray bytes = madeBy({}, QStringLiteral("cjxl"), {}, QStringLiteral("jxl"), gif);
+        QVERIFY(!bytes.isEmpty());
+        const LoadResult result = loaded(bytes, 1);
+        QVERIFY(result.raster);
+        checkNear(shade(result.raster->colorAt(0, 0)), QColor(255, 0, 0), 2, 0, 0);
+    }
+
+    // The raw data decides even where a whole-frame preview would stand in:
+    // the preview here is the photo inverted.
+    void developsTheRawData_data()
+    {
+        QTest::addColumn<bool>("mosaic");
+        QTest::addColumn<int>("preview");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QString>("name"); // without one, known by its DNGVersion tag
+        QTest::newRow("mosaic") << true << int(Preview::None) << 1 << QString();
+        QTest::newRow("linear") << false << int(Preview::None) << 1 << QStringLiteral("a.dng");
+        QTest::newRow("turned") << true << int(Preview::None) << 6 << QStringLiteral("a.dng");
+        QTest::newRow("turned back") << true << int(Preview::Jpeg) << 8 << QStringLiteral("a.dng");
+        QTest::newRow("upside down")
+            << false << int(Preview::Bitmap) << 3 << QStringLiteral("a.dng");
+    }
+    void developsTheRawData()
+    {
+        QFETCH(bool, mosaic);
+        QFETCH(int, preview);
+        QFETCH(int, orientation);
+        QFETCH(QString, name);
+        const QImage photo = ovrin::test::photoLike(600, 400, 11);
+        const QByteArray dng = dngOf(photo, mosaic, Preview(preview), {300, 200}, orientation);
+        QVERIFY(!dng.isEmpty());
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(dng) == dng.size() && file.flush());
+        const LoadResult got =
+            name.isEmpty()
+                ? ImageLoader::loadThumbnail(::open(qPrintable(file.fileName()), O_RDONLY), 6)
+                : loaded(dng, 6, 0, name);
+        QCOMPARE(got.failure, LoadFailure::None);
+        const bool across = orientation >= 5;
+        QCOMPARE(got.width, across ? 400 : 600);
+        QCOMPARE(got.height, across ? 600 : 400);
+        checkLike(got, upright(photo, orientation), 6);
     }
 };
 

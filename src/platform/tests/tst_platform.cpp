@@ -1,4 +1,3 @@
-#include "platform/Trash.h"
 #include "platform/tests/PlatformTestSupport.h"
 
 class TestPlatform : public QObject {

@@ -33,11 +33,7 @@ using namespace ovrin;
 
 QObject* makeUiTests();
 QObject* makeMarksTests();
-QObject* makeExclusionsTests();
-QObject* makeReviewsTests();
 QObject* makeActionsTests();
-QObject* makeCompareTests();
-QObject* makeFactsTests();
 QObject* makeStatesTests();
 
 struct Alert {
@@ -61,16 +57,17 @@ inline void whenShown(QDialog* dialog, std::function<void()> steps)
 }
 
 // Fills the search dialog for a folder search once it is shown, and confirms it.
-inline void confirmSearch(ui::Ovrin& controller, const QString& target, const QString& folder)
+inline void confirmSearch(ui::Ovrin& controller, const QString& target, const QString& folder,
+                          const QString& rate = QStringLiteral("70"))
 {
     ui::TSearchDlg* dialog = controller.searchDlg();
-    whenShown(dialog, [dialog, target, folder] {
+    whenShown(dialog, [dialog, target, folder, rate] {
         Ui::TSearchDlg& w = dialog->widgets();
         w.tfTargetFilePath->setText(target);
         w.tfTopDirPath->setText(folder);
         w.rbSelectSearchDirectory->setChecked(true);
         w.cbxBits->setCurrentText(QStringLiteral("3"));
-        w.cbxMatchRate->setCurrentText(QStringLiteral("70"));
+        w.cbxMatchRate->setCurrentText(rate);
         QTest::mouseClick(w.btnOk, Qt::LeftButton);
     });
 }

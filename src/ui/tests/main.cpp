@@ -10,9 +10,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     int failures = 0;
     for (auto* make : {ovrin::uitest::makeUiTests, ovrin::uitest::makeMarksTests,
-                       ovrin::uitest::makeExclusionsTests, ovrin::uitest::makeReviewsTests,
-                       ovrin::uitest::makeActionsTests, ovrin::uitest::makeCompareTests,
-                       ovrin::uitest::makeFactsTests, ovrin::uitest::makeStatesTests}) {
+                       ovrin::uitest::makeActionsTests, ovrin::uitest::makeStatesTests}) {
         const std::unique_ptr<QObject> tests(make());
         failures += QTest::qExec(tests.get(), argc, argv);
     }

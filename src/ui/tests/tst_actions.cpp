@@ -8,13 +8,10 @@
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 #include "ui/MarkSet.h"
-#include "ui/Ovrin.h"
-#include "ui/TSearchDlg.h"
 #include "ui/UiHooks.h"
 #include "ui/tests/UiTestSupport.h"
 #include "ui_GroupsDlg.h"
 #include "ui_MainWindow.h"
-#include "ui_TSearchDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -64,24 +61,18 @@ class TestActions : public QObject {
     // A search for `target` in `folder`, or without one a grouping of the folder.
     static void run(Ovrin& controller, const QString& folder, const QString& target = {})
     {
-        QDialog* dialog = target.isEmpty() ? static_cast<QDialog*>(controller.groupsDlg())
-                                           : controller.searchDlg();
-        whenShown(dialog, [&controller, folder, target] {
-            if (!target.isEmpty()) {
-                Ui::TSearchDlg& w = controller.searchDlg()->widgets();
-                w.tfTargetFilePath->setText(target);
+        if (target.isEmpty()) {
+            whenShown(controller.groupsDlg(), [&controller, folder] {
+                Ui::GroupsDlg& w = controller.groupsDlg()->widgets();
                 w.tfTopDirPath->setText(folder);
                 w.rbSelectSearchDirectory->setChecked(true);
+                w.cbxBits->setCurrentText(QStringLiteral("2"));
+                w.cbxMatchRate->setCurrentText(QStringLiteral("90"));
                 QTest::mouseClick(w.btnOk, Qt::LeftButton);
-                return;
-            }
-            Ui::GroupsDlg& w = controller.groupsDlg()->widgets();
-            w.tfTopDirPath->setText(folder);
-            w.rbSelectSearchDirectory->setChecked(true);
-            w.cbxBits->setCurrentText(QStringLiteral("2"));
-            w.cbxMatchRate->setCurrentText(QStringLiteral("90"));
-            QTest::mouseClick(w.btnOk, Qt::LeftButton);
-        });
+            });
+        } else {
+            confirmSearch(controller, target, folder);
+        }
         target.isEmpty() ? controller.menuFindGroupsAction() : controller.menuSearchAction();
         QTRY_COMPARE(controller.mainWindow()->windowTitle(), QStringLiteral("Ovrin"));
     }
