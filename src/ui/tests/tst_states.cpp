@@ -1,6 +1,7 @@
 #include "engine/RunContext.h"
 #include "settings/Preferences.h"
 #include "support/TestImages.h"
+#include "ui/DropIntake.h"
 #include "ui/ExclusionsDlg.h"
 #include "ui/GroupTreeModel.h"
 #include "ui/GroupTreeView.h"
@@ -79,6 +80,33 @@ private Q_SLOTS:
         picture(QStringLiteral("tree/p5.png"), 60);
         picture(QStringLiteral("tree/sub/copy5.png"), 60);
         UiHooks::setAlert([](QWidget*, const QString&, const QString&) {});
+    }
+
+    // A drop sorted without a window: the last folder and index file count,
+    // pictures keep their drag order, what is not there (a dangling link too)
+    // is refused as missing.
+    void dropsSortByWhatIsOnDisk()
+    {
+        QVERIFY(test::writeText(path(QStringLiteral("x.ovi")), "index"));
+        QVERIFY(
+            QFile::link(path(QStringLiteral("gone.png")), path(QStringLiteral("dangling.png"))));
+        const auto isIndex = [](const std::string& name) { return name.ends_with(".ovi"); };
+        const DropIntake intake =
+            sortDrop({raw(QStringLiteral("tree")), raw(QStringLiteral("tree/p5.png")),
+                      raw(QStringLiteral("x.ovi")), raw(QStringLiteral("tree/sub")),
+                      raw(QStringLiteral("missing.png")), raw(QStringLiteral("tree/p1.png")),
+                      raw(QStringLiteral("dangling.png"))},
+                     isIndex);
+        QCOMPARE(intake.folder, std::optional(raw(QStringLiteral("tree/sub"))));
+        QCOMPARE(intake.index, std::optional(raw(QStringLiteral("x.ovi"))));
+        QCOMPARE(intake.pictures, (std::vector{raw(QStringLiteral("tree/p5.png")),
+                                               raw(QStringLiteral("tree/p1.png"))}));
+        using Refusal = std::pair<std::string, platform::LoadFailure>;
+        QCOMPARE(intake.refused, (std::vector{Refusal{raw(QStringLiteral("missing.png")),
+                                                      platform::LoadFailure::Missing},
+                                              Refusal{raw(QStringLiteral("dangling.png")),
+                                                      platform::LoadFailure::Missing}}));
+        QVERIFY(!sortDrop({}, isIndex).folder);
     }
 
     // Groups are recounted as rows leave; an index creation leaves the strip with them.
