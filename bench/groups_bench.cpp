@@ -21,7 +21,7 @@
 // grouping, pairs compared and pruned, the groups and the peak memory.
 
 #include "engine/LookAlikeGroups.h"
-#include "platform/ImageLoader.h"
+#include "platform/imaging/ImageLoader.h"
 
 #include <algorithm>
 #include <array>

@@ -11,7 +11,7 @@
 //   ovrin-load-files --stop DIR       stops each decode 200 ms after it began
 //       and prints, per file, its reason and when the decode ended
 
-#include "platform/ImageLoader.h"
+#include "platform/imaging/ImageLoader.h"
 
 #include <QFile>
 #include <QImage>

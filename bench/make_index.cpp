@@ -5,7 +5,7 @@
 //   ovrin-make-index FILE COUNT
 
 #include "indexfile/IndexWriter.h"
-#include "platform/FileHandle.h"
+#include "platform/fs/FileHandle.h"
 #include "signature/FineSignature.h"
 
 #include <cstdio>

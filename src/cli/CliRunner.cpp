@@ -4,7 +4,7 @@
 #include "indexfile/IndexReader.h"
 #include "output/NameText.h"
 #include "output/Utf8.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
-#include "platform/ImageLoader.h"
-#include "platform/ProcessGuard.h"
+#include "platform/fs/ProcessGuard.h"
+#include "platform/imaging/ImageLoader.h"
 
 #include <atomic>
 #include <csignal>

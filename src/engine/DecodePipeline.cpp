@@ -1,7 +1,7 @@
 #include "engine/DecodePipeline.h"
 
-#include "platform/DecodeBudget.h"
-#include "platform/ProcessGuard.h"
+#include "platform/fs/ProcessGuard.h"
+#include "platform/imaging/detail/DecodeBudget.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>

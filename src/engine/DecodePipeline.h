@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/RunSummary.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "signature/FineSignature.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "engine/FolderWalk.h"
 
-#include "platform/ProcessGuard.h"
+#include "platform/fs/ProcessGuard.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "engine/Exclusions.h"
 #include "engine/RunSummary.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 
 #include <cstddef>
 #include <string>

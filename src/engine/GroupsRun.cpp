@@ -3,7 +3,7 @@
 #include "engine/RunContext.h"
 #include "indexfile/IndexReader.h"
 #include "indexfile/TChunk.h"
-#include "platform/DecodeBudget.h"
+#include "platform/imaging/detail/DecodeBudget.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,8 +6,8 @@
 #include "indexfile/IndexWriter.h"
 #include "indexfile/TChunk.h"
 #include "output/Utf8.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileManager.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileManager.h"
 #include "signature/FineSignature.h"
 
 #include <cerrno>

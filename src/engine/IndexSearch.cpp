@@ -1,7 +1,7 @@
 #include "engine/RunContext.h"
 #include "indexfile/IndexReader.h"
 #include "indexfile/TChunk.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "signature/FineSignature.h"
 #include "signature/TFileInfo.h"
 

@@ -1,8 +1,8 @@
 #include "engine/ReviewActions.h"
 
 #include "engine/LookAlikeGroups.h"
-#include "platform/FileManager.h"
-#include "platform/Trash.h"
+#include "platform/fs/FileManager.h"
+#include "platform/fs/Trash.h"
 #include "signature/TFileInfo.h"
 
 #include <cerrno>

@@ -2,8 +2,8 @@
 
 #include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
-#include "platform/FileHandle.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileHandle.h"
+#include "platform/fs/FileManager.h"
 #include "signature/TFileInfo.h"
 
 #include <bit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LoadFailure.h"
+#include "platform/fs/LoadFailure.h"
 
 #include <array>
 #include <cstdint>

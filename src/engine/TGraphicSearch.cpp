@@ -1,7 +1,7 @@
 #include "engine/TGraphicSearch.h"
 
 #include "indexfile/IndexReader.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 
 #include <cerrno>
 #include <chrono>

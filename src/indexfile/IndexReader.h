@@ -1,7 +1,7 @@
 #pragma once
 
 #include "indexfile/FileStamp.h"
-#include "platform/LoadFailure.h"
+#include "platform/fs/LoadFailure.h"
 
 #include <atomic>
 #include <cstdint>

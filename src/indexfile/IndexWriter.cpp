@@ -2,7 +2,7 @@
 
 #include "indexfile/BigEndian.h"
 #include "indexfile/TChunk.h"
-#include "platform/FileHandle.h"
+#include "platform/fs/FileHandle.h"
 
 #include <limits>
 

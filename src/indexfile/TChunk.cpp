@@ -2,7 +2,7 @@
 
 #include "indexfile/BigEndian.h"
 #include "output/Utf8.h"
-#include "platform/FileHandle.h"
+#include "platform/fs/FileHandle.h"
 
 #include <algorithm>
 #include <cstring>

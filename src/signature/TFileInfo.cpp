@@ -1,6 +1,6 @@
 #include "signature/TFileInfo.h"
 
-#include "platform/ImageLoader.h"
+#include "platform/imaging/ImageLoader.h"
 
 #include <algorithm>
 #include <bit>

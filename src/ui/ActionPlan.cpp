@@ -2,7 +2,7 @@
 
 #include "engine/LookAlikeGroups.h"
 #include "engine/RunContext.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "signature/TFileInfo.h"
 #include "ui/ActionConfirmDlg.h"
 #include "ui/GroupTreeModel.h"

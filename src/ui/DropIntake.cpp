@@ -1,6 +1,6 @@
 #include "ui/DropIntake.h"
 
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 
 namespace ovrin::ui {
 

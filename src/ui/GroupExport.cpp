@@ -2,7 +2,7 @@
 
 #include "engine/TGraphicSearch.h"
 #include "output/Formats.h"
-#include "platform/AtomicFile.h"
+#include "platform/fs/AtomicFile.h"
 #include "ui/RunReport.h"
 #include "ui/UiHooks.h"
 

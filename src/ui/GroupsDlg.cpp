@@ -1,7 +1,7 @@
 #include "ui/GroupsDlg.h"
 
 #include "engine/TGraphicSearch.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
 #include "ui/TSearchDlg.h"

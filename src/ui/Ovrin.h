@@ -3,7 +3,7 @@
 #include "engine/ReviewActions.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "settings/WindowSetting.h"
 #include "signature/FineSignature.h"
 #include "ui/ContextStrip.h"

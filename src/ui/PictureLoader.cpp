@@ -1,6 +1,6 @@
 #include "ui/PictureLoader.h"
 
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 
 #include <QFile>
 #include <QImageIOHandler>

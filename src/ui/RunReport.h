@@ -2,8 +2,8 @@
 
 #include "engine/LookAlikeGroups.h"
 #include "engine/RunSummary.h"
-#include "platform/LoadFailure.h"
-#include "platform/Trash.h"
+#include "platform/fs/LoadFailure.h"
+#include "platform/fs/Trash.h"
 
 #include <QCoreApplication>
 #include <QString>

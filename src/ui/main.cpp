@@ -1,4 +1,4 @@
-#include "platform/ProcessGuard.h"
+#include "platform/fs/ProcessGuard.h"
 #include "ui/Ovrin.h"
 
 #include <QApplication>

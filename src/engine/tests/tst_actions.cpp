@@ -1,6 +1,6 @@
 #include "engine/ReviewActions.h"
 #include "engine/tests/EngineTestSupport.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "signature/TFileInfo.h"
 
 #include <filesystem>

@@ -2,7 +2,7 @@
 #include "engine/Exclusions.h"
 #include "engine/FolderWalk.h"
 #include "engine/tests/EngineTestSupport.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 
 #include <QProcess>
 #include <QTest>

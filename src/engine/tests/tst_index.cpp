@@ -3,8 +3,8 @@
 #include "indexfile/FileStamp.h"
 #include "indexfile/IndexReader.h"
 #include "indexfile/TChunk.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileHandle.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileHandle.h"
 #include "signature/FineSignature.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "indexfile/IndexReader.h"
 #include "indexfile/IndexWriter.h"
 #include "indexfile/TChunk.h"
-#include "platform/FileHandle.h"
+#include "platform/fs/FileHandle.h"
 #include "support/TestImages.h"
 
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 // it); the rest are the file's bytes. Built for libFuzzer with clang
 // (OVRIN_FUZZ), and as a plain replay of the committed seeds in every test run.
 
-#include "platform/ImageLoader.h"
+#include "platform/imaging/ImageLoader.h"
 
 #include <array>
 #include <cstdint>

@@ -1,11 +1,11 @@
 #pragma once
 
 // Pictures made in memory and the ways the loader's tests look at them.
-#include "platform/AreaReducer.h"
-#include "platform/DecodeBudget.h"
-#include "platform/FileManager.h"
-#include "platform/ImageLoader.h"
-#include "platform/Trash.h"
+#include "platform/fs/FileManager.h"
+#include "platform/fs/Trash.h"
+#include "platform/imaging/ImageLoader.h"
+#include "platform/imaging/detail/AreaReducer.h"
+#include "platform/imaging/detail/DecodeBudget.h"
 #include "support/TestImages.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "platform/ImageLoader.h"
+#include "platform/imaging/ImageLoader.h"
 #include "signature/FineSignature.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"

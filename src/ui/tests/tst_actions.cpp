@@ -1,5 +1,5 @@
 #include "cli/CliRunner.h"
-#include "platform/FileManager.h"
+#include "platform/fs/FileManager.h"
 #include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/ActionConfirmDlg.h"

@@ -1,5 +1,5 @@
 #include "engine/RunContext.h"
-#include "platform/FileHandle.h"
+#include "platform/fs/FileHandle.h"
 #include "settings/Preferences.h"
 #include "support/TestImages.h"
 #include "ui/CompareView.h"

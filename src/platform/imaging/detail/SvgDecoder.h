@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/imaging/Raster.h"
+
+namespace ovrin::platform {
+
+class ImageFile;
+
+// SVG and SVGZ (by content or by name), rendered by the toolkit's SVG module
+// from a copy of the document that names no other file, at a size set by the
+// drawing's own size or view box and the grids asked for, on white. A packed
+// drawing is inflated here, up to a bound. Text is refused where no GUI
+// application object exists, as its layout would abort the process.
+class SvgDecoder {
+public:
+    static LoadResult decode(ImageFile& file, int side, int fineSide);
+};
+
+} // namespace ovrin::platform
