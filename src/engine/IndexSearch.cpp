@@ -3,6 +3,7 @@
 #include "indexfile/TChunk.h"
 #include "platform/fs/FileManager.h"
 #include "signature/FineSignature.h"
+#include "signature/StoredComparison.h"
 #include "signature/TFileInfo.h"
 
 namespace ovrin {
@@ -36,7 +37,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     // the entry's path; a record is made only for a hit, so a million entries
     // do not mean millions of allocations.
     struct Scan {
-        TFileInfo::StoredComparison comparison;
+        StoredComparison comparison;
         const IndexReader& reader;
         std::atomic<std::int64_t>& readDone;
         std::int64_t seen = 0;
@@ -51,9 +52,8 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
             return scan.rate.has_value();
         }
     };
-    Scan scan{
-        TFileInfo::StoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate),
-        reader, state.readDone, 0, std::nullopt};
+    Scan scan{StoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate), reader,
+              state.readDone, 0, std::nullopt};
     const IndexReader::Filter filter{&Scan::accept, &scan};
     std::vector<std::int16_t> values;
     IndexReader::Entry entry;

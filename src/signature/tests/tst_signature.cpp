@@ -1,5 +1,6 @@
 #include "platform/imaging/ImageLoader.h"
 #include "signature/FineSignature.h"
+#include "signature/StoredComparison.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
 
@@ -11,6 +12,7 @@
 
 #include <limits>
 
+using ovrin::StoredComparison;
 using ovrin::TFileInfo;
 using ovrin::platform::ThumbnailRaster;
 using ovrin::test::str;
@@ -343,11 +345,11 @@ private Q_SLOTS:
                 return std::nullopt;
             return (count - mismatches) * 100 / count;
         };
-        using StoredKernel = TFileInfo::StoredComparison::StoredKernel;
+        using StoredKernel = StoredComparison::StoredKernel;
         std::vector<StoredKernel> kernels;
         for (const StoredKernel k :
              {StoredKernel::Portable, StoredKernel::Sse2, StoredKernel::Avx2})
-            if (TFileInfo::StoredComparison::isAvailable(k))
+            if (StoredComparison::isAvailable(k))
                 kernels.push_back(k);
         QRandomGenerator random(7);
         const int counts[] = {1, 2, 4, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 256};
@@ -386,7 +388,7 @@ private Q_SLOTS:
             }
             stored.push_back(0xff);
             for (const StoredKernel kernel : kernels) {
-                const TFileInfo::StoredComparison comparison(t, bits, rate, kernel);
+                const StoredComparison comparison(t, bits, rate, kernel);
                 QCOMPARE(comparison.rate(stored.data(), stored.size()), expected);
                 QCOMPARE(comparison.rate(stored.data(), stored.size() - 2), std::nullopt);
             }
