@@ -47,6 +47,24 @@ const char* keepRuleName(KeepRule rule);
 // so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
 std::size_t preferenceRank(const std::string& path, const std::vector<std::string>& folders);
 
+// What a grouping runs on: a folder or an index file, at the given bits and
+// match rate, how strictly members are confirmed and which copy leads each
+// group. It is the grouping's own: the search's values stay as they are.
+// A saved review keeps it as it was.
+struct GroupsRequest {
+    SearchMethod method = search::kDefaultMethod;
+    std::optional<std::string> folder;
+    std::optional<std::string> index;
+    std::int32_t bits = search::kDefaultBits;
+    std::int32_t matchRate = search::kDefaultMatchRate;
+    Similarity similarity = Similarity::Normal;
+    KeepRule keep = KeepRule::Pixels;
+    std::vector<std::string> preferred; // raw paths, the first preferred first
+
+    bool operator==(const GroupsRequest&) const = default;
+};
+
+// The part of it the grouping itself works with.
 struct GroupingRequest {
     std::int32_t bits = search::kDefaultBits;
     std::int32_t matchRate = search::kDefaultMatchRate;

@@ -17,17 +17,7 @@ namespace ovrin {
 // the groups as they stood (after pictures went and references changed) and
 // the marks, so that the review can go on another day.
 struct Review {
-    struct Settings {
-        SearchMethod method = search::kDefaultMethod;
-        std::optional<std::string> folder;
-        std::optional<std::string> index;
-        std::int32_t bits = search::kDefaultBits;
-        std::int32_t matchRate = search::kDefaultMatchRate;
-        Similarity similarity = Similarity::Normal;
-        KeepRule keep = KeepRule::Pixels;
-        std::vector<std::string> preferred;
-        bool operator==(const Settings&) const = default;
-    };
+    using Settings = GroupsRequest;
     Settings settings;
     // Holds the pictures of the groups alone; the facts give each one's stamp.
     LookAlikeResult result;

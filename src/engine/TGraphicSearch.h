@@ -21,22 +21,6 @@ namespace ovrin {
 // creation at a time on a detached worker thread that keeps the engine alive
 // until it has ended. Must be owned by a std::shared_ptr (make_shared); an
 // engine that is not cannot start a worker and refuses every start.
-// What a grouping runs on: a folder or an index file, at the given bits and
-// match rate, how strictly members are confirmed and which copy leads each
-// group. It is the grouping's own: the search's values stay as they are.
-struct GroupsRequest {
-    SearchMethod method = search::kDefaultMethod;
-    std::optional<std::string> folder;
-    std::optional<std::string> index;
-    std::int32_t bits = search::kDefaultBits;
-    std::int32_t matchRate = search::kDefaultMatchRate;
-    Similarity similarity = Similarity::Normal;
-    KeepRule keep = KeepRule::Pixels;
-    std::vector<std::string> preferred; // raw paths, the first preferred first
-
-    bool operator==(const GroupsRequest&) const = default;
-};
-
 class TGraphicSearch : public std::enable_shared_from_this<TGraphicSearch> {
 public:
     // Runs a worker body on a new detached thread; false when no thread could be

@@ -1535,12 +1535,9 @@ void Ovrin::menuSaveReviewAction()
     if (QFileInfo(*path).suffix().isEmpty())
         *path += QString::fromLatin1(ReviewFile::kExtension);
     // The settings of the groups shown, not of the next run.
-    const GroupsRequest& values = m_groupsRun;
     Review review = ReviewFile::fromGroups(
         *result, m_groups->groups(), m_groups->referenceGone(),
-        [this](const std::string& file) { return m_groupMarks->isMarked(file); },
-        {values.method, values.folder, values.index, values.bits, values.matchRate,
-         values.similarity, values.keep, values.preferred});
+        [this](const std::string& file) { return m_groupMarks->isMarked(file); }, m_groupsRun);
     // Files an action moved back or linked to carry their new stamp, or the
     // review would take them for changed when it is opened.
     SignatureTable& saved = review.result.table;
@@ -1618,8 +1615,7 @@ void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
     m_reviewFolder = QFileInfo(path).absolutePath();
     Review& review = *opened;
     const Review::Settings& settings = review.settings;
-    m_groupsValues = {settings.method,    settings.folder,     settings.index, settings.bits,
-                      settings.matchRate, settings.similarity, settings.keep,  settings.preferred};
+    m_groupsValues = settings;
     // Marks come back for the pictures still shown, never for one left out.
     std::vector<std::string> marked;
     const auto& table = review.result.table;
