@@ -1,7 +1,9 @@
 #include "ui/PictureLoader.h"
 
 #include "platform/fs/FileManager.h"
+#include "platform/imaging/ImageLoader.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -181,13 +183,29 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box)
         return info;
     }
     QImageReader reader(&file);
-    reader.setAutoTransform(true);
-    const QSize stored = reader.size();
     const QByteArray format = reader.format();
     if (format.isEmpty()) {
         info.failure = LoadFailure::NotAnImage;
         return info;
     }
+    // The toolkit's SVG reader opens any file a drawing names, a FIFO or a
+    // device too, and would wait on it for ever: it is given the document
+    // without those names, as the search reads it.
+    QBuffer drawing;
+    if (format.startsWith("svg")) {
+        const std::optional<std::string> document =
+            platform::ImageLoader::safeDrawing(file.handle());
+        if (!document) {
+            info.failure = LoadFailure::NotAnImage;
+            return info;
+        }
+        drawing.setData(QByteArray::fromStdString(*document));
+        drawing.open(QIODevice::ReadOnly);
+        reader.setDevice(&drawing);
+        reader.setFormat("svg");
+    }
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
     info.format = QString::fromLatin1(format).toUpper();
     if (!stored.isValid()) {
         // A reader that cannot tell the size before decoding is held by Qt's

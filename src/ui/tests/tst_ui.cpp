@@ -995,6 +995,21 @@ private Q_SLOTS:
         QCOMPARE(shown.pixelSize, QSize(1600, 1200));
         QCOMPARE(shown.image.size(), QSize(200, 150));
         QCOMPARE(shown.format, QStringLiteral("JPEG"));
+
+        // A drawing is shown without the pictures it names by path.
+        const QString blue = path(QStringLiteral("blue.png"));
+        QImage solid(8, 8, QImage::Format_RGB32);
+        solid.fill(Qt::blue);
+        QVERIFY(solid.save(blue));
+        const QString drawing = path(QStringLiteral("names.svg"));
+        QVERIFY(test::writeText(drawing,
+                                "<svg xmlns='http://www.w3.org/2000/svg' "
+                                "xmlns:xlink='http://www.w3.org/1999/xlink' width='40' height='40'>"
+                                "<rect width='40' height='40' fill='red'/><image xlink:href='" +
+                                    blue.toUtf8() + "' width='40' height='40'/></svg>"));
+        const PictureInfo svg = PictureLoader::load(drawing.toStdString(), QSize(200, 200));
+        QCOMPARE(svg.format, QStringLiteral("SVG"));
+        QCOMPARE(svg.image.pixelColor(20, 20), QColor(Qt::red));
     }
 
     void everyWindowHasTheIcon()

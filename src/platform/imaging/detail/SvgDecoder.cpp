@@ -263,37 +263,59 @@ std::int64_t asSeen(double length)
     return std::clamp<std::int64_t>(std::llround(std::min(length, 1e12)), 1, kMaxPixels);
 }
 
-} // namespace
-
-LoadResult SvgDecoder::decode(ImageFile& file, int side, int fineSide)
+// The file read, inflated where packed, and rewritten; `reading` holds the
+// memory that took until the caller lets it go.
+LoadFailure prepared(ImageFile& file, Drawing& drawing, DecodeBudget::Reservation& reading)
 {
     const std::int64_t size = file.size();
     if (size > kMaxDocument)
-        return {std::nullopt, LoadFailure::TooLarge};
+        return LoadFailure::TooLarge;
     // The file, the document and its copy.
     std::array<std::uint8_t, 2> magic{};
     const bool packed =
         file.readAt(0, magic.data(), 2) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
-    DecodeBudget::Reservation reading;
     if (const LoadFailure why = DecodeBudget::reserve(
             size + (packed ? kMaxDocument : size) * 2 + 1024 * 1024, file.proceed(), reading);
         why != LoadFailure::None)
-        return {std::nullopt, why};
+        return why;
+    QByteArray source(static_cast<qsizetype>(size), Qt::Uninitialized);
+    if (file.readAt(0, source.data(), std::size_t(size)) != size)
+        return file.failureOr(LoadFailure::NotAnImage);
+    if (packed) {
+        QByteArray plain;
+        if (const LoadFailure why = inflated(file, source, plain); why != LoadFailure::None)
+            return file.failureOr(why);
+        source = std::move(plain);
+    }
+    if (const LoadFailure why = rewritten(file, source, drawing); why != LoadFailure::None)
+        return file.failureOr(why);
+    return LoadFailure::None;
+}
 
+} // namespace
+
+LoadFailure SvgDecoder::safeDocument(ImageFile& file, std::string& document)
+{
     try {
-        QByteArray source(static_cast<qsizetype>(size), Qt::Uninitialized);
-        if (file.readAt(0, source.data(), std::size_t(size)) != size)
-            return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
-        if (packed) {
-            QByteArray plain;
-            if (const LoadFailure why = inflated(file, source, plain); why != LoadFailure::None)
-                return {std::nullopt, file.failureOr(why)};
-            source = std::move(plain);
-        }
+        DecodeBudget::Reservation reading;
         Drawing drawing;
-        if (const LoadFailure why = rewritten(file, source, drawing); why != LoadFailure::None)
-            return {std::nullopt, file.failureOr(why)};
-        source = {};
+        if (const LoadFailure why = prepared(file, drawing, reading); why != LoadFailure::None)
+            return why;
+        document.assign(drawing.document.constData(),
+                        static_cast<std::size_t>(drawing.document.size()));
+        return LoadFailure::None;
+    } catch (const std::bad_alloc&) {
+        return LoadFailure::OutOfMemory;
+    }
+}
+
+LoadResult SvgDecoder::decode(ImageFile& file, int side, int fineSide)
+{
+    try {
+        DecodeBudget::Reservation reading;
+        Drawing drawing;
+        if (const LoadFailure why = prepared(file, drawing, reading); why != LoadFailure::None)
+            return {std::nullopt, why};
         // Text is laid out through the font database, which aborts a process
         // that has no GUI application object.
         if (drawing.hasText &&
@@ -347,6 +369,11 @@ LoadResult SvgDecoder::decode(ImageFile& file, int side, int fineSide)
 LoadResult SvgDecoder::decode(ImageFile&, int, int)
 {
     return {std::nullopt, LoadFailure::NotAnImage};
+}
+
+LoadFailure SvgDecoder::safeDocument(ImageFile&, std::string&)
+{
+    return LoadFailure::NotAnImage;
 }
 
 #endif

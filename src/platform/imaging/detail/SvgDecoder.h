@@ -2,6 +2,8 @@
 
 #include "platform/imaging/Raster.h"
 
+#include <string>
+
 namespace ovrin::platform {
 
 class ImageFile;
@@ -14,6 +16,9 @@ class ImageFile;
 class SvgDecoder {
 public:
     static LoadResult decode(ImageFile& file, int side, int fineSide);
+    // The document as the renderer is given it (inflated, naming no other
+    // file), for a reader of the toolkit that shows the drawing.
+    static LoadFailure safeDocument(ImageFile& file, std::string& document);
 };
 
 } // namespace ovrin::platform
