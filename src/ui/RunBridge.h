@@ -58,8 +58,8 @@ public:
     void searchEndCallback() override;
 
 Q_SIGNALS:
-    // Hits in the order the engine reported them. The last batch of a run,
-    // even an empty one, comes right before its end.
+    // Hits in the order the engine reported them, possibly none; a run's last
+    // batch comes right before its end.
     void hitsArrived(const std::vector<HitRecord>& hits);
     // While a run goes on, every quarter of a second: the file in hand when
     // one was reported since the last time.
