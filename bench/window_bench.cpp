@@ -4,7 +4,7 @@
 //
 // Runs the real window offscreen (1280 x 800) and starts a real search whose
 // worker first hands HITS hits and as many progress reports to the window's
-// callbacks, spread evenly over SECONDS (0: as fast as it can), then walks an
+// RunBridge, spread evenly over SECONDS (0: as fast as it can), then walks an
 // empty folder and ends. Every
 // 16 ms a Down key press is posted to the results table, as the window
 // system would deliver it; the time from posting to the end of its handling
@@ -346,14 +346,14 @@ int main(int argc, char** argv)
             started = Clock::now();
             for (int i = 0; i < hitCount; ++i) {
                 auto info = std::make_shared<ovrin::TFileInfo>(paths[static_cast<std::size_t>(i)]);
-                controller.progressCallback(info);
+                controller.bridge().progressCallback(info);
                 std::vector<std::int16_t> values = base;
                 for (auto& value : values)
                     if (random.bounded(8) == 0)
                         value = static_cast<std::int16_t>(value ^ 0x0011);
                 info->setThumbnail(values);
                 info->setMatchRate(70 + random.bounded(31));
-                controller.hitItemCallback(info);
+                controller.bridge().hitItemCallback(info);
                 if (spread > 0.0)
                     std::this_thread::sleep_until(
                         started + std::chrono::duration_cast<Clock::duration>(

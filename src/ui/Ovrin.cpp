@@ -46,7 +46,6 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QScreen>
-#include <QThread>
 #include <QTranslator>
 #include <QUrl>
 
@@ -67,7 +66,6 @@ namespace ovrin::ui {
 
 namespace {
 
-constexpr int kProgressIntervalMs = 250;
 constexpr int kOpenWithoutAsking = 10;
 const QSize kThumbnailBox(48, 36);
 
@@ -107,7 +105,11 @@ Ovrin::Ovrin(QObject* parent)
     m_setting = std::make_unique<TSetting>();
     if (m_setting->beginning())
         m_settingSaved = m_setting->clone();
-    m_gs = std::make_shared<TGraphicSearch>(this);
+    m_bridge = new RunBridge(this);
+    m_gs = m_bridge->engine();
+    connect(m_bridge, &RunBridge::hitsArrived, this, &Ovrin::showHits);
+    connect(m_bridge, &RunBridge::progressed, this, &Ovrin::showProgress);
+    connect(m_bridge, &RunBridge::runEnded, this, &Ovrin::endOfRun);
     m_gs->loadSetting(*m_setting);
     m_gs->setExclusions(ExclusionsDlg::stored());
     m_remembered = {m_gs->target().filePath(), m_gs->topDirPath(), m_gs->indexFilePath()};
@@ -277,8 +279,6 @@ Ovrin::Ovrin(QObject* parent)
     // narrow screen rather than widen the window beyond it.
     m_ui->msgCounts->setWordWrap(true);
     m_ui->statusLayout->setStretchFactor(m_ui->msgCounts, 1);
-    m_progressTimer.setInterval(kProgressIntervalMs);
-    connect(&m_progressTimer, &QTimer::timeout, this, &Ovrin::showProgress);
 
     setButtonTitle(searchTitle());
     restoreWindow();
@@ -620,60 +620,10 @@ void Ovrin::showTaken(const QStringList& taken, const QStringList& refused, bool
     updateActions();
 }
 
-// ---- Callbacks -----------------------------------------------------------
+// ---- Runs ----------------------------------------------------------------
 
-HitRecord Ovrin::recordFor(const std::shared_ptr<TFileInfo>& info) const
+void Ovrin::showHits(const std::vector<HitRecord>& batch)
 {
-    HitRecord record{info};
-    // The engine's target signature is made before the worker starts (folder
-    // search) or by the worker itself (index search): either way it is
-    // settled before the first hit reaches this thread.
-    record.likeness = TFileInfo::likeness(m_gs->target(), *info);
-    if (const auto& fine = info->fine()) {
-        record.width = fine->width;
-        record.height = fine->height;
-    }
-    if (const auto& path = info->filePath()) {
-        const auto status = platform::FileManager::fileStatus(*path);
-        if (status)
-            record.stamp = FileStamp{status->size, status->modifiedNs, status->changedNs};
-        if (*path == m_targetPath)
-            record.isTarget = true;
-        else if (m_targetIdentity)
-            record.isTarget = status && status->identity == *m_targetIdentity;
-    }
-    return record;
-}
-
-void Ovrin::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
-{
-    HitRecord record = recordFor(info);
-    m_hitCount.fetch_add(1);
-    bool post = false;
-    {
-        const std::lock_guard lock(m_handoverLock);
-        post = m_pendingHits.empty();
-        m_pendingHits.push_back(std::move(record));
-    }
-    // One queued flush takes every hit gathered until it runs.
-    if (post)
-        QMetaObject::invokeMethod(this, &Ovrin::flushHits, Qt::QueuedConnection);
-}
-
-void Ovrin::progressCallback(const std::shared_ptr<TFileInfo>& info)
-{
-    m_examined.fetch_add(1);
-    const std::lock_guard lock(m_handoverLock);
-    m_latestPath = info->filePath().value_or(std::string());
-}
-
-void Ovrin::flushHits()
-{
-    std::vector<HitRecord> batch;
-    {
-        const std::lock_guard lock(m_handoverLock);
-        batch.swap(m_pendingHits);
-    }
     // An index search makes the target's signature on its worker: its pixels
     // are known by the time the first hits come.
     const auto& fine = m_gs->target().fine();
@@ -686,16 +636,11 @@ void Ovrin::flushHits()
         target.pixels = seen.pixels;
         m_hits->setTargetFacts(target);
     }
-    m_hits->appendHits(std::move(batch));
+    m_hits->appendHits(batch);
 }
 
-void Ovrin::showProgress()
+void Ovrin::showProgress(const std::optional<std::string>& path)
 {
-    std::optional<std::string> path;
-    {
-        const std::lock_guard lock(m_handoverLock);
-        path.swap(m_latestPath);
-    }
     const double seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     if (m_summaryKind == RunSummary::Kind::Groups) {
         const RunReport::GroupingState state = groupingState();
@@ -711,7 +656,7 @@ void Ovrin::showProgress()
         m_ui->msgCurrentFilePath->setText(PathText::display(*path));
     const TGraphicSearch::Estimate estimate = m_gs->fileEstimate();
     m_ui->msgCounts->setText(RunReport::progress(
-        m_summaryKind, m_examined.load(), m_hitCount.load(), seconds,
+        m_summaryKind, m_bridge->examined(), m_bridge->hitCount(), seconds,
         m_summaryKind == RunSummary::Kind::IndexSearch ? -1 : estimate.files, estimate.settled));
     if (m_summaryKind == RunSummary::Kind::IndexSearch) {
         const auto read = m_gs->indexReadProgress();
@@ -722,41 +667,16 @@ void Ovrin::showProgress()
     }
 }
 
-void Ovrin::searchEndCallback()
-{
-    const std::uint64_t generation = m_generation.load();
-    RunSummary summary = m_gs->lastRunSummary();
-    // Taken with the summary, before another run could replace them.
-    std::shared_ptr<const LookAlikeResult> groups =
-        summary.kind == RunSummary::Kind::Groups ? m_gs->lastGroups() : nullptr;
-    // A refused start calls back on the UI thread itself: the title must be
-    // back before the command returns. A worker's end queues behind its hits.
-    if (QThread::currentThread() == thread())
-        endOfRun(generation, std::move(summary), std::move(groups));
-    else
-        QMetaObject::invokeMethod(
-            this, [this, generation, summary, groups] { endOfRun(generation, summary, groups); },
-            Qt::QueuedConnection);
-}
-
 RunSummary Ovrin::completeSummary(RunSummary summary) const
 {
-    // What the window counted itself stands where the engine said less.
     summary.kind = m_summaryKind;
-    summary.examined = std::max(summary.examined, m_examined.load());
-    summary.hits = std::max(summary.hits, m_hitCount.load());
     if (summary.seconds <= 0.0)
         summary.seconds = static_cast<double>(m_runClock.elapsed()) / 1000.0;
     return summary;
 }
 
-void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
-                     std::shared_ptr<const LookAlikeResult> groups)
+void Ovrin::endOfRun(RunSummary summary, const std::shared_ptr<const LookAlikeResult>& groups)
 {
-    if (generation != m_generation.load())
-        return; // the end of an earlier run, queued behind a newer start
-    flushHits();
-    m_progressTimer.stop();
     m_ui->msgCurrentFilePath->setText(QString());
     m_ui->msgCurrentFilePath->hide();
     m_ui->msgCounts->setText(QString());
@@ -868,14 +788,10 @@ void Ovrin::menuCreateIndexFileAction()
 void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
                      std::optional<FineSignature> preparedFine)
 {
-    m_generation.fetch_add(1);
-    {
-        const std::lock_guard lock(m_handoverLock);
-        m_pendingHits.clear();
-        m_latestPath.reset();
-    }
-    m_examined.store(0);
-    m_hitCount.store(0);
+    const std::string targetPath = m_gs->target().filePath().value_or(std::string());
+    const auto targetStatus = platform::FileManager::fileStatus(targetPath);
+    m_bridge->beginRun(targetPath,
+                       targetStatus ? std::optional(targetStatus->identity) : std::nullopt);
     m_runKind = kind;
     if (kind == RunKind::IndexCreation)
         m_summaryKind = RunSummary::Kind::IndexCreation;
@@ -885,15 +801,12 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
         m_summaryKind = m_gs->searchMethod() == SearchMethod::IndexFile
                             ? RunSummary::Kind::IndexSearch
                             : RunSummary::Kind::FolderSearch;
-    m_targetPath = m_gs->target().filePath().value_or(std::string());
-    m_targetIdentity.reset();
     const auto& targetFine = preparedFine ? preparedFine : m_gs->target().fine();
     PictureFacts target =
         targetFine ? PictureFacts::of(targetFine->width, targetFine->height) : PictureFacts();
-    if (const auto status = platform::FileManager::fileStatus(m_targetPath)) {
-        m_targetIdentity = status->identity;
-        target.size = status->size;
-        target.modifiedNs = status->modifiedNs;
+    if (targetStatus) {
+        target.size = targetStatus->size;
+        target.modifiedNs = targetStatus->modifiedNs;
         target.timeKnown = true;
     }
     if (kind == RunKind::Search)
@@ -905,7 +818,7 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
     else if (kind == RunKind::Groups)
         m_groupsRun = m_groupsValues;
     if (kind == RunKind::Search) {
-        m_hitsTarget = m_targetPath;
+        m_hitsTarget = targetPath;
         m_hitsFolder.reset();
         if (m_summaryKind == RunSummary::Kind::FolderSearch)
             m_hitsFolder = m_gs->topDirPath();
@@ -927,7 +840,6 @@ void Ovrin::startRun(RunKind kind, std::vector<std::int16_t> preparedSignature,
     updateActions();
     updateTitle();
     m_runClock.start();
-    m_progressTimer.start();
 
     m_starting = true;
     const StartResult started = kind == RunKind::Search
@@ -1575,7 +1487,7 @@ void Ovrin::menuOpenReviewAction()
     m_ui->msgSummary->show();
     // Reading a review of a large collection and looking at each of its
     // files takes longer than a key press may wait.
-    m_reviewReader = std::thread([this, generation = m_generation.load(), file = *path] {
+    m_reviewReader = std::thread([this, generation = m_bridge->generation(), file = *path] {
         ReviewFile::Opened opened = ReviewFile::read(PathText::fromText(file));
         std::shared_ptr<Review> review;
         std::vector<std::string> leftOut;
@@ -1604,7 +1516,7 @@ void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
 {
     m_readingReview = false;
     updateActions();
-    if (generation != m_generation.load() || m_runKind != RunKind::None)
+    if (generation != m_bridge->generation() || m_runKind != RunKind::None)
         return; // a run took the window meanwhile
     if (!opened) {
         m_ui->msgSummary->hide();
@@ -1806,7 +1718,7 @@ RunReport::GroupingState Ovrin::groupingState() const
     const TGraphicSearch::Estimate estimate = m_gs->fileEstimate();
     state.examined = state.phase == GroupingPhase::Reading
                          ? static_cast<std::int64_t>(grouping.entriesRead.load())
-                         : m_examined.load();
+                         : m_bridge->examined();
     state.estimated = estimate.files;
     state.settled = estimate.settled;
     state.pairsTotal = grouping.pairsTotal.load();

@@ -2,26 +2,24 @@
 
 #include "engine/ReviewActions.h"
 #include "engine/RunSummary.h"
-#include "engine/TGraphicSearchCallback.h"
 #include "platform/fs/FileManager.h"
 #include "settings/WindowSetting.h"
 #include "signature/FineSignature.h"
 #include "ui/ContextStrip.h"
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
+#include "ui/RunBridge.h"
 #include "ui/RunReport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -58,11 +56,10 @@ class ThumbnailCache;
 struct PictureInfo;
 
 // The application's controller: builds the main window and its dialogs from
-// their layouts, owns the engine, the hit list, the groups and the settings,
-// receives the engine's callbacks and carries out every command. Callbacks arrive on the
-// worker thread and are handed to the UI thread without waiting for it: hits
-// are gathered and appended in batches, progress is read a few times a second.
-class Ovrin : public QObject, public TGraphicSearchCallback {
+// their layouts, owns the engine (through its RunBridge), the hit list, the
+// groups and the settings, shows what the bridge hands over from a run and
+// carries out every command.
+class Ovrin : public QObject {
     Q_OBJECT
 
 public:
@@ -77,6 +74,7 @@ public:
     // Null until Compare first opens it.
     CompareView* compareView() const { return m_compare; }
     TGraphicSearch& engine() { return *m_gs; }
+    RunBridge& bridge() { return *m_bridge; }
     HitListModel* hits() const { return m_hits; }
     GroupTreeModel* groups() const { return m_groups; }
     bool quited() const { return m_quited; }
@@ -104,10 +102,6 @@ public:
     // when they are installed.
     static std::unique_ptr<QTranslator> loadTranslation(const QLocale& locale);
     static std::unique_ptr<QTranslator> loadQtTranslation(const QLocale& locale);
-
-    void hitItemCallback(const std::shared_ptr<TFileInfo>& info) override;
-    void progressCallback(const std::shared_ptr<TFileInfo>& info) override;
-    void searchEndCallback() override;
 
     // A drop of file names on the main window, in drag order.
     void performDragOperation(const QList<QUrl>& urls);
@@ -174,10 +168,9 @@ private:
                    const QString& note = {});
     void startRun(RunKind kind, std::vector<std::int16_t> preparedSignature = {},
                   std::optional<FineSignature> preparedFine = std::nullopt);
-    void flushHits();
-    void showProgress();
-    void endOfRun(std::uint64_t generation, RunSummary summary,
-                  std::shared_ptr<const LookAlikeResult> groups);
+    void showHits(const std::vector<HitRecord>& batch);
+    void showProgress(const std::optional<std::string>& path);
+    void endOfRun(RunSummary summary, const std::shared_ptr<const LookAlikeResult>& groups);
     StartResult beginGroups();
     void showView(View view);
     // The status line's counts as the views' rows stand now.
@@ -209,7 +202,6 @@ private:
     void saveWindow();
     void loadGroupsValues();
     bool saveGroupsValues();
-    HitRecord recordFor(const std::shared_ptr<TFileInfo>& info) const;
     MarkSet* shownMarks() const;
     QModelIndex currentRow() const;
     // Marks or unmarks `paths` in the view shown and says in the status line
@@ -241,6 +233,7 @@ private:
     TSearchDlg* m_searchDlg = nullptr;
     GroupsDlg* m_groupsDlg = nullptr;
     ProtectedFoldersDlg* m_protectedDlg = nullptr;
+    RunBridge* m_bridge = nullptr;
     std::shared_ptr<TGraphicSearch> m_gs;
     HitListModel* m_hits = nullptr;
     GroupTreeModel* m_groups = nullptr;
@@ -291,9 +284,6 @@ private:
     RunSummary::Kind m_summaryKind = RunSummary::Kind::FolderSearch;
     bool m_starting = false;
     QElapsedTimer m_runClock;
-    QTimer m_progressTimer;
-    // A run's number: an end that arrives for an earlier run is ignored.
-    std::atomic<std::uint64_t> m_generation{0};
 
     // The journal of the window's actions, which works on m_actionThread;
     // the view and kind of its last action, whose undo puts the rows back.
@@ -308,17 +298,6 @@ private:
     // The hits' search: its target, and its folder when it searched one.
     std::string m_hitsTarget;
     std::optional<std::string> m_hitsFolder;
-
-    // Set before a search starts, read by its callbacks.
-    std::string m_targetPath;
-    std::optional<platform::FileIdentity> m_targetIdentity;
-
-    // Handed over from the worker.
-    std::mutex m_handoverLock;
-    std::vector<HitRecord> m_pendingHits;
-    std::optional<std::string> m_latestPath;
-    std::atomic<std::int64_t> m_examined{0};
-    std::atomic<std::int64_t> m_hitCount{0};
 
     TargetCheck* m_targetCheck = nullptr;
     // What the drop being checked took besides its target.

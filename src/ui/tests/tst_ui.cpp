@@ -9,6 +9,7 @@
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 #include "ui/PictureLoader.h"
+#include "ui/RunBridge.h"
 #include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
 #include "ui/TargetCheck.h"
@@ -467,15 +468,13 @@ private Q_SLOTS:
         far[0] = 0x0FFF;
         controller.engine().target().setThumbnail(target);
         // Arrival order: worse first. Equal rates are settled by likeness.
-        std::thread worker([&] {
-            controller.hitItemCallback(hitOf("/b/far,\"quoted\".png", 90, far));
-            controller.hitItemCallback(hitOf("/a/low.png", 75, target));
-            controller.hitItemCallback(hitOf("/c/near.png", 90, near));
-            controller.hitItemCallback(hitOf("/d/same.png", 90, target));
-        });
-        worker.join();
-        QTRY_COMPARE(hits->rowCount(), 4);
-        controller.searchEndCallback();
+        RunBridge& bridge = controller.bridge();
+        bridge.hitItemCallback(hitOf("/b/far,\"quoted\".png", 90, far));
+        bridge.hitItemCallback(hitOf("/a/low.png", 75, target));
+        bridge.hitItemCallback(hitOf("/c/near.png", 90, near));
+        bridge.hitItemCallback(hitOf("/d/same.png", 90, target));
+        bridge.searchEndCallback();
+        QCOMPARE(hits->rowCount(), 4);
         QCOMPARE(hits->path(0), std::string("/d/same.png"));
         QCOMPARE(hits->path(1), std::string("/c/near.png"));
         QCOMPARE(hits->path(2), std::string("/b/far,\"quoted\".png"));
@@ -505,6 +504,32 @@ private Q_SLOTS:
                                                 "90,/d/same.png,100.00\n"
                                                 "100,/e/best.png,0.00\n"));
         controller.mainWindow()->close();
+    }
+
+    void aRunsHitsComeBeforeItsEndAndAnEarlierRunsAreDropped()
+    {
+        RunBridge bridge;
+        std::vector<std::string> told;
+        QObject::connect(&bridge, &RunBridge::hitsArrived, [&](const std::vector<HitRecord>& hits) {
+            for (const HitRecord& record : hits)
+                told.push_back(*record.hit->filePath());
+        });
+        QObject::connect(&bridge, &RunBridge::runEnded, [&](const RunSummary& summary, auto&&) {
+            told.push_back("end, hits: " + std::to_string(summary.hits));
+        });
+        const auto run = [&bridge](int first, int count) {
+            bridge.beginRun({}, std::nullopt);
+            std::thread([&bridge, first, count] {
+                for (int hit = first; hit < first + count; ++hit)
+                    bridge.hitItemCallback(hitOf(std::to_string(hit), 90, {}));
+                bridge.searchEndCallback();
+            }).join();
+        };
+        // The second run begins before the first one's hits and end are taken.
+        run(0, 3);
+        run(3, 2);
+        QCoreApplication::sendPostedEvents(&bridge);
+        QCOMPARE(told, (std::vector<std::string>{"3", "4", "end, hits: 2"}));
     }
 
     void exportsNeverReplaceAPictureOrAnIndex_data()
@@ -934,7 +959,7 @@ private Q_SLOTS:
 
         // Progress shows the file in hand in the status line.
         std::thread([&controller, file = raw(QStringLiteral("tree/p3.png"))] {
-            controller.progressCallback(std::make_shared<TFileInfo>(file));
+            controller.bridge().progressCallback(std::make_shared<TFileInfo>(file));
         }).join();
         QTRY_COMPARE(w.msgCurrentFilePath->text(), path(QStringLiteral("tree/p3.png")));
 
