@@ -21,9 +21,11 @@
 #     thread, and their ratio (target <= 1.30), in processor time; for JPEG
 #     also wall-clock time per file against ovrin-jpeg-floor;
 #   - a picture of 100.8 megapixels in every format (and a progressive JPEG,
-#     HEIC, AVIF, JPEG XL, DNG with and without a preview, lossless WebP):
+#     HEIC, AVIF at 4:4:4 and 4:2:0, JPEG XL, DNG with and without a preview,
+#     lossless WebP):
 #     loaded or not, seconds and peak resident memory (all within the 1 GiB
-#     decode budget; goal <= 300 MB) beside that of the format's library
+#     decode budget; goal <= 300 MB), what the decode reserved of the budget
+#     (at least its share of the peak), and the peak of the format's library
 #     decoding it alone (ovrin-format-floor: HEIF planes, JPEG XL whole,
 #     libraw's half-size development, libwebp at 1/8), and when each decode
 #     ends if stopped 200 ms after it began;
@@ -176,8 +178,10 @@ done
 for file in "$huge"/*/*; do
     name=$(basename "$file")
     cat "$file" >/dev/null
-    out=$( { /usr/bin/time -f "%e %M" "$bin/ovrin-load-files" --list "$file" >"$work/$name.txt"; } 2>&1 | tail -1)
-    read -r secs kib <<<"$out"
+    /usr/bin/time -o "$work/$name.time" -f "%e %M" "$bin/ovrin-load-files" --list "$file" \
+        >"$work/$name.txt" 2>"$work/$name.reserved"
+    read -r secs kib <"$work/$name.time"
+    reserved=$(awk '/^reserved/ {print $4}' "$work/$name.reserved")
     status=loaded
     [ "$(awk '{print $4}' "$work/$name.txt" | tail -1)" = 0 ] || status="NOT loaded: $(head -1 "$work/$name.txt")"
     # The least the format's library takes for the same picture on its own
@@ -195,8 +199,9 @@ for file in "$huge"/*/*; do
         alone=$( { /usr/bin/time -f "%M" "$bin/ovrin-format-floor" "$floor" "$work/floor-one" >/dev/null; } 2>&1 | tail -1)
         alone=$(awk -v k="$alone" 'BEGIN { printf "%.0f", k / 1024 }')
     fi
-    awk -v f="$name" -v s="$secs" -v k="$kib" -v st="$status" -v b="$(du -h "$file" | cut -f1)" -v a="$alone" 'BEGIN {
-        printf "  %-22s %5s  %6.2f s  peak RSS %5.0f MB (library alone %4s MB)  %s\n", f, b, s, k / 1024, a, st }'
+    awk -v f="$name" -v s="$secs" -v k="$kib" -v st="$status" -v b="$(du -h "$file" | cut -f1)" -v a="$alone" \
+        -v r="${reserved:--}" 'BEGIN {
+        printf "  %-22s %5s  %6.2f s  peak RSS %5.0f MB (reserved %4s, library alone %4s)  %s\n", f, b, s, k / 1024, r, a, st }'
 done
 
 echo "Stopped 200 ms into the decode:"
