@@ -1,7 +1,8 @@
 // The floor each format is measured against: every file of a folder decoded
 // by the format's own library in one process, on one thread, nothing else done
 // with the pixels.
-//   ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|jxl|jxl-full|raw DIR
+//   ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|heif-planes|jxl|jxl-full|raw
+//                      DIR
 //       prints: files wall-seconds cpu-seconds
 // Each file is read whole in one read, then: JPEG: libjpeg at 1/8 scale (as
 // ovrin-jpeg-floor). PNG: libpng rows, expanded to 8-bit RGB(A). WebP: libwebp
@@ -9,14 +10,15 @@
 // into one buffer). GIF: giflib, the first frame's rows. TIFF: libtiff (which
 // maps the file itself), every strip or tile. BMP: its rows converted from
 // BGR to RGB. HEIF (HEIC and AVIF): libheif, the embedded thumbnail when there
-// is one, else the primary image, as interleaved RGB. JPEG XL: libjxl without a
-// parallel runner, up to its first progressive step (the 1/8-resolution DC
-// image) where the file has one, else the whole picture (jxl-full: always the
-// whole picture; 0.7 renders even the DC step at full size, so that on
-// photographs it costs about as much as the whole decode). RAW: libraw's embedded
-// preview (a JPEG decoded by libjpeg at 1/8 scale) when there is one, else the
-// mosaic developed at half size. Libraw's own threads are the caller's to
-// limit (OMP_NUM_THREADS=1).
+// is one, else the primary image, as interleaved RGB (heif-planes: always
+// the primary image, its planes as decoded, the least the library holds for
+// it). JPEG XL: libjxl without a parallel runner, up to its first progressive
+// step (the 1/8-resolution DC image) where the file has one, else the whole
+// picture (jxl-full: always the whole picture; 0.7 renders even the DC step at
+// full size, so that on photographs it costs about as much as the whole
+// decode). RAW: libraw's embedded preview (a JPEG decoded by libjpeg at 1/8
+// scale) when there is one, else the mosaic developed at half size. Libraw's
+// own threads are the caller's to limit (OMP_NUM_THREADS=1).
 
 #include <algorithm>
 #include <chrono>
@@ -207,6 +209,26 @@ bool decodeHeif(const std::filesystem::path& path, std::vector<unsigned char>&)
     return ok;
 }
 
+bool decodeHeifPlanes(const std::filesystem::path& path, std::vector<unsigned char>&)
+{
+    const std::vector<unsigned char> bytes = slurp(path);
+    heif_context* context = heif_context_alloc();
+    heif_context_set_max_decoding_threads(context, 0);
+    heif_image_handle* primary = nullptr;
+    heif_image* image = nullptr;
+    const bool ok =
+        heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr)
+                .code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &primary).code == heif_error_Ok &&
+        heif_decode_image(primary, &image, heif_colorspace_undefined, heif_chroma_undefined,
+                          nullptr)
+                .code == heif_error_Ok;
+    heif_image_release(image);
+    heif_image_handle_release(primary);
+    heif_context_free(context);
+    return ok;
+}
+
 bool decodeJxlUpTo(const std::filesystem::path& path, std::vector<unsigned char>& buffer,
                    bool firstStep)
 {
@@ -373,26 +395,26 @@ bool decodeTiff(const std::filesystem::path& path, std::vector<unsigned char>& b
 int main(int argc, char** argv)
 {
     if (argc != 3) {
-        std::fputs(
-            "usage: ovrin-format-floor jpeg|png|webp|webp-full|gif|bmp|tiff|heif|jxl|jxl-full|raw "
-            "DIR\n",
-            stderr);
+        std::fputs("usage: ovrin-format-floor "
+                   "jpeg|png|webp|webp-full|gif|bmp|tiff|heif|heif-planes|jxl|jxl-full|raw DIR\n",
+                   stderr);
         return 2;
     }
     const std::string format = argv[1];
     bool (*decode)(const std::filesystem::path&, std::vector<unsigned char>&) =
-        format == "jpeg"        ? decodeJpeg
-        : format == "png"       ? decodePng
-        : format == "webp"      ? decodeWebpScaled
-        : format == "webp-full" ? decodeWebp
-        : format == "gif"       ? decodeGif
-        : format == "bmp"       ? decodeBmp
-        : format == "tiff"      ? decodeTiff
-        : format == "heif"      ? decodeHeif
-        : format == "jxl"       ? decodeJxl
-        : format == "jxl-full"  ? decodeJxlFull
-        : format == "raw"       ? decodeRaw
-                                : nullptr;
+        format == "jpeg"          ? decodeJpeg
+        : format == "png"         ? decodePng
+        : format == "webp"        ? decodeWebpScaled
+        : format == "webp-full"   ? decodeWebp
+        : format == "gif"         ? decodeGif
+        : format == "bmp"         ? decodeBmp
+        : format == "tiff"        ? decodeTiff
+        : format == "heif"        ? decodeHeif
+        : format == "heif-planes" ? decodeHeifPlanes
+        : format == "jxl"         ? decodeJxl
+        : format == "jxl-full"    ? decodeJxlFull
+        : format == "raw"         ? decodeRaw
+                                  : nullptr;
     if (decode == nullptr) {
         std::fputs("unknown format\n", stderr);
         return 2;

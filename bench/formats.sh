@@ -21,10 +21,14 @@
 #     thread, and their ratio (target <= 1.30), in processor time; for JPEG
 #     also wall-clock time per file against ovrin-jpeg-floor;
 #   - a picture of 100.8 megapixels in every format (and a progressive JPEG,
-#     HEIC, AVIF, JPEG XL, DNG with and without a preview, lossless WebP):
+#     HEIC, AVIF at 4:4:4 and 4:2:0, JPEG XL, DNG with and without a preview,
+#     lossless WebP):
 #     loaded or not, seconds and peak resident memory (all within the 1 GiB
-#     decode budget; goal <= 300 MB), and when each decode ends if stopped
-#     200 ms after it began;
+#     decode budget; goal <= 300 MB), what the decode reserved of the budget
+#     (at least its share of the peak), and the peak of the format's library
+#     decoding it alone (ovrin-format-floor: HEIF planes, JPEG XL whole,
+#     libraw's half-size development, libwebp at 1/8), and when each decode
+#     ends if stopped 200 ms after it began;
 #   - a progressive JPEG of a few hundred bytes claiming 46000 x 46000 pixels:
 #     refused (too large), seconds and peak resident memory;
 #   - 2,000 PNGs of 64 x 48: seconds and system calls per file.
@@ -114,6 +118,7 @@ hugeNewer() { # OUT COMMAND
 }
 hugeNewer "$huge/heic/huge.heic" 'heif-enc -q 80 -p preset=ultrafast -t 320 -o "$part" "$in"'
 hugeNewer "$huge/avif/huge.avif" 'avifenc -j 2 -s 9 "$in" "$part"'
+hugeNewer "$huge/avif/huge-420.avif" 'avifenc -j 2 -s 9 -y 420 "$in" "$part"'
 hugeNewer "$huge/jxl/huge.jxl" 'cjxl "$in" "$part" --num_threads=2'
 hugeNewer "$huge/dng/huge-preview.dng" '"$bin/ovrin-make-formats" dng "$in" "$part" preview'
 hugeNewer "$huge/dng/huge.dng" '"$bin/ovrin-make-formats" dng "$in" "$part" bare'
@@ -173,12 +178,30 @@ done
 for file in "$huge"/*/*; do
     name=$(basename "$file")
     cat "$file" >/dev/null
-    out=$( { /usr/bin/time -f "%e %M" "$bin/ovrin-load-files" --list "$file" >"$work/$name.txt"; } 2>&1 | tail -1)
-    read -r secs kib <<<"$out"
+    /usr/bin/time -o "$work/$name.time" -f "%e %M" "$bin/ovrin-load-files" --list "$file" \
+        >"$work/$name.txt" 2>"$work/$name.reserved"
+    read -r secs kib <"$work/$name.time"
+    reserved=$(awk '/^reserved/ {print $4}' "$work/$name.reserved")
     status=loaded
     [ "$(awk '{print $4}' "$work/$name.txt" | tail -1)" = 0 ] || status="NOT loaded: $(head -1 "$work/$name.txt")"
-    awk -v f="$name" -v s="$secs" -v k="$kib" -v st="$status" -v b="$(du -h "$file" | cut -f1)" 'BEGIN {
-        printf "  %-22s %5s  %6.2f s  peak RSS %5.0f MB  %s\n", f, b, s, k / 1024, st }'
+    # The least the format's library takes for the same picture on its own
+    # (ovrin-format-floor, which also holds the whole file in memory).
+    floor=
+    case $file in
+    *.heic | *.avif) floor=heif-planes ;;
+    *.jxl) floor=jxl-full ;;
+    */huge.dng) floor=raw ;;
+    *.webp) floor=webp ;;
+    esac
+    alone=-
+    if [ -n "$floor" ]; then
+        rm -rf "$work/floor-one" && mkdir -p "$work/floor-one" && ln -s "$(realpath "$file")" "$work/floor-one/"
+        alone=$( { /usr/bin/time -f "%M" "$bin/ovrin-format-floor" "$floor" "$work/floor-one" >/dev/null; } 2>&1 | tail -1)
+        alone=$(awk -v k="$alone" 'BEGIN { printf "%.0f", k / 1024 }')
+    fi
+    awk -v f="$name" -v s="$secs" -v k="$kib" -v st="$status" -v b="$(du -h "$file" | cut -f1)" -v a="$alone" \
+        -v r="${reserved:--}" 'BEGIN {
+        printf "  %-22s %5s  %6.2f s  peak RSS %5.0f MB (reserved %4s, library alone %4s)  %s\n", f, b, s, k / 1024, r, a, st }'
 done
 
 echo "Stopped 200 ms into the decode:"

@@ -5,13 +5,15 @@
 //       loader did before it decoded formats itself (the toolkit's reader,
 //       JPEG at a scaled size, a whole-picture conversion) and says how many
 //       rasters and signature values (the top four bits of each level) differ
-//   ovrin-load-files --list DIR       prints each file's reason when it fails
+//   ovrin-load-files --list DIR       prints each file's reason when it fails, and on
+//       standard error the most the decodes reserved of the budget at once
 //   ovrin-load-files --fine DIR       the same timing, each file also giving its
 //       32 x 32 luminance grid, as signatures are made
 //   ovrin-load-files --stop DIR       stops each decode 200 ms after it began
 //       and prints, per file, its reason and when the decode ended
 
 #include "platform/imaging/ImageLoader.h"
+#include "platform/imaging/detail/DecodeBudget.h"
 
 #include <QFile>
 #include <QImage>
@@ -178,6 +180,9 @@ int main(int argc, char** argv)
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     std::printf("%zu %.3f %.3f %zu\n", files.size(), seconds.count(), cpu, failed);
+    if (mode == "--list")
+        std::fprintf(stderr, "reserved at most %.0f MB\n",
+                     double(ovrin::platform::DecodeBudget::highWater()) / (1024 * 1024));
     if (mode != "--compare")
         return 0;
 

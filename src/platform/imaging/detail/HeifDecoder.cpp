@@ -459,10 +459,13 @@ LoadResult HeifDecoder::decode(ImageFile& file, int side, int fineSide)
     const std::int64_t wholeHalves =
         layout.grid ? bytes * (6 + (heif_image_handle_has_alpha_channel(source) != 0 ? 2 : 0))
                     : halves;
+    // The decoder's stores in halves of a byte a pixel: AV1 at 8-bit 4:2:0
+    // needs 5.5 bytes, and a sum rounded down to 5 fell 50 MB short of what
+    // a picture of 100 megapixels took.
+    const std::int64_t decoderHalves = layout.av1 ? halves * 3 + 2 : halves * 3 / 2 * 2 + 10;
     const std::int64_t need = stored * wholeHalves / 2 * (layout.transforms ? 2 : 1) +
-                              frame * (halves * 3 / 2 + (layout.av1 ? 1 : 5)) + file.size() * 2 +
-                              width * 4 + 4 * 1024 * 1024 +
-                              AreaReducer::memoryNeed(width, side, fineSide);
+                              frame * decoderHalves / 2 + file.size() * 2 + width * 4 +
+                              4 * 1024 * 1024 + AreaReducer::memoryNeed(width, side, fineSide);
     DecodeBudget::Reservation reservation;
     if (const LoadFailure why = DecodeBudget::reserve(need, file.proceed(), reservation);
         why != LoadFailure::None)

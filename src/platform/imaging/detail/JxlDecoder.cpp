@@ -93,8 +93,12 @@ struct Rows {
     int channels = 3;
     AreaReducer* reducer = nullptr;
     std::vector<std::unique_ptr<std::uint8_t[]>> band; // kBandRows rows, made as first needed
-    std::vector<int> filled;                           // points of each band row given
-    int next = 0;                                      // the first row not reduced yet
+    // Rows already reduced, for the next ones to take: only the rows of the
+    // row of groups being rendered are held, a quarter of the band for the
+    // usual groups of 256.
+    std::vector<std::unique_ptr<std::uint8_t[]>> spare;
+    std::vector<int> filled; // points of each band row given
+    int next = 0;            // the first row not reduced yet
     bool broken = false;
 
     bool complete() const { return next >= height && !broken; }
@@ -115,6 +119,10 @@ struct Rows {
         }
         const std::size_t slot = y % kBandRows;
         auto& row = band[slot];
+        if (!row && !spare.empty()) {
+            row = std::move(spare.back());
+            spare.pop_back();
+        }
         if (!row) {
             row.reset(new (std::nothrow) std::uint8_t[std::size_t(width) * std::size_t(channels)]);
             if (!row) {
@@ -133,6 +141,7 @@ struct Rows {
             else
                 reducer->addRgbRow(band[done].get());
             filled[done] = 0;
+            spare.push_back(std::move(band[done]));
             ++next;
         }
     }
@@ -288,6 +297,7 @@ bool run(Decode& d)
             d.rows.channels = int(format.num_channels);
             d.rows.reducer = &*d.reducer;
             d.rows.band.resize(kBandRows);
+            d.rows.spare.reserve(kBandRows); // never grown inside the decoder's callback
             d.rows.filled.assign(kBandRows, 0);
             break;
         }

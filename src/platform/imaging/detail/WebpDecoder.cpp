@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -50,6 +52,57 @@ int orientationOf(const std::vector<std::uint8_t>& data)
 constexpr std::int64_t kLeast = 4096;
 constexpr std::int64_t kOversample = 8;
 
+// The decoded picture, which libwebp writes row by row where each row lies
+// in the whole. A large one is mapped apart, so that the pages of the rows
+// already reduced go back to the system while the rest is decoded: a
+// lossless picture, which libwebp holds whole beside it, would otherwise
+// cost its size twice over.
+class Pixels {
+public:
+    explicit Pixels(std::size_t bytes) : m_bytes(bytes)
+    {
+        if (bytes < kMapped) {
+            m_owned.reset(new std::uint8_t[bytes]); // left uninitialised: every byte is written
+            m_data = m_owned.get();
+            return;
+        }
+        void* mapped =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::bad_alloc();
+        m_data = static_cast<std::uint8_t*>(mapped);
+    }
+    ~Pixels()
+    {
+        if (!m_owned)
+            ::munmap(m_data, m_bytes);
+    }
+    Pixels(const Pixels&) = delete;
+    Pixels& operator=(const Pixels&) = delete;
+
+    std::uint8_t* data() const { return m_data; }
+    std::size_t size() const { return m_bytes; }
+    // Gives back the whole pages before `end`, which are not written again.
+    void release(std::size_t end)
+    {
+        if (m_owned)
+            return;
+        static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        const std::size_t upTo = std::min(end, m_bytes) / page * page;
+        if (upTo > m_released) {
+            ::madvise(m_data + m_released, upTo - m_released, MADV_DONTNEED);
+            m_released = upTo;
+        }
+    }
+
+private:
+    static constexpr std::size_t kMapped = 16 * 1024 * 1024;
+    std::size_t m_bytes;
+    std::unique_ptr<std::uint8_t[]> m_owned;
+    std::uint8_t* m_data = nullptr;
+    std::size_t m_released = 0;
+};
+
 struct Scaled {
     int width;
     int height;
@@ -80,8 +133,7 @@ void scaleTo(WebPDecoderConfig& config, Scaled size, int width, int height)
 // A file cut short gives the rows that came, the rest black, as long as one
 // row came.
 LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, bool alpha,
-                        int width, int height, Scaled size, std::uint8_t* pixels, std::size_t bytes,
-                        AreaReducer& reducer)
+                        int width, int height, Scaled size, Pixels& pixels, AreaReducer& reducer)
 {
     const int channels = alpha ? 4 : 3;
     const std::size_t stride =
@@ -92,9 +144,9 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
     scaleTo(config, size, width, height);
     config.output.colorspace = alpha ? MODE_RGBA : MODE_RGB;
     config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = pixels;
+    config.output.u.RGBA.rgba = pixels.data();
     config.output.u.RGBA.stride = static_cast<int>(stride);
-    config.output.u.RGBA.size = bytes;
+    config.output.u.RGBA.size = pixels.size();
     config.output.width = size.width;
     config.output.height = size.height;
     WebPIDecoder* decoder = WebPIDecode(nullptr, 0, &config);
@@ -115,12 +167,14 @@ LoadFailure decodeStill(ImageFile& file, const std::vector<std::uint8_t>& data, 
         int ready = 0;
         if (WebPIDecGetRGB(decoder, &ready, nullptr, nullptr, nullptr) != nullptr) {
             for (; reduced < std::min(ready, size.height); ++reduced) {
-                const std::uint8_t* row = pixels + static_cast<std::size_t>(reduced) * stride;
+                const std::uint8_t* row =
+                    pixels.data() + static_cast<std::size_t>(reduced) * stride;
                 if (alpha)
                     reducer.addRgbaRow(row);
                 else
                     reducer.addRgbRow(row);
             }
+            pixels.release(static_cast<std::size_t>(reduced) * stride);
         }
         if (status == VP8_STATUS_OK) {
             why = reduced == size.height ? LoadFailure::None : LoadFailure::NotAnImage;
@@ -233,18 +287,16 @@ LoadResult WebpDecoder::decode(ImageFile& file, int side, int fineSide)
         std::vector<std::uint8_t> data(static_cast<std::size_t>(file.size()));
         if (file.readAt(0, data.data(), data.size()) != static_cast<std::int64_t>(data.size()))
             return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};
-        // Left uninitialised: the decoder writes every byte.
-        const std::size_t bytes = static_cast<std::size_t>(decoded) * (alpha ? 4 : 3);
-        const std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[bytes]);
+        Pixels pixels(static_cast<std::size_t>(decoded) * (alpha ? 4 : 3));
         AreaReducer reducer(size.width, size.height, side);
         reducer.alsoReduceTo(fineSide);
         LoadFailure why = LoadFailure::None;
         if (!animated) {
-            why = decodeStill(file, data, alpha, width, height, size, pixels.get(), bytes, reducer);
+            why = decodeStill(file, data, alpha, width, height, size, pixels, reducer);
         } else {
-            why = decodeFirstFrame(data, width, height, size, pixels.get(), bytes);
+            why = decodeFirstFrame(data, width, height, size, pixels.data(), pixels.size());
             for (int y = 0; why == LoadFailure::None && y < size.height; ++y)
-                reducer.addRgbaRow(pixels.get() +
+                reducer.addRgbaRow(pixels.data() +
                                    static_cast<std::size_t>(y) * std::size_t(size.width) * 4);
         }
         if (why != LoadFailure::None)
