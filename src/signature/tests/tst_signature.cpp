@@ -1,5 +1,6 @@
 #include "platform/imaging/ImageLoader.h"
 #include "signature/FineSignature.h"
+#include "signature/Orientation.h"
 #include "signature/StoredComparison.h"
 #include "signature/TFileInfo.h"
 #include "support/TestImages.h"
@@ -8,10 +9,14 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTransform>
 #include <QTest>
 
 #include <limits>
 
+using ovrin::Orientation;
+using ovrin::OrientedStoredComparison;
+using ovrin::OrientedTarget;
 using ovrin::StoredComparison;
 using ovrin::TFileInfo;
 using ovrin::platform::ThumbnailRaster;
@@ -40,6 +45,27 @@ TFileInfo mismatching(std::int32_t count, const std::vector<int>& pixels)
     for (int p : pixels)
         values[static_cast<std::size_t>(p)] = 0x0F00; // red 7 against red 0 at bits 3
     return withSignature(values);
+}
+
+// A signature as an index file stores it: big-endian values.
+std::vector<std::uint8_t> storedForm(const std::vector<std::int16_t>& values)
+{
+    std::vector<std::uint8_t> stored;
+    for (const std::int16_t v : values) {
+        stored.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
+        stored.push_back(static_cast<std::uint8_t>(v & 0xff));
+    }
+    return stored;
+}
+
+// A 3 x 3 grid from letters a to i, each a colour two steps or more from
+// every other at bits 3.
+std::vector<std::int16_t> letterGrid(const char* letters)
+{
+    std::vector<std::int16_t> values;
+    for (const char* c = letters; *c != 0; ++c)
+        values.push_back(static_cast<std::int16_t>((*c - 'a') % 3 * 0x400 + (*c - 'a') / 3 * 0x40));
+    return values;
 }
 
 // The structure fingerprint that a load of the picture gives.
@@ -114,6 +140,85 @@ class TestSignature : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void everyFormIsFoundAsItself_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QByteArray>("grid"); // "abcdefghi" as the picture turned gives it
+        const char* grids[] = {"abcdefghi", "gdahebifc", "ihgfedcba", "cfibehadg",
+                               "cbafedihg", "ifchebgda", "ghidefabc", "adgbehcfi"};
+        for (int k = 0; k < ovrin::kOrientations; ++k)
+            QTest::newRow(ovrin::orientationName(Orientation(k))) << k << QByteArray(grids[k]);
+    }
+    void everyFormIsFoundAsItself()
+    {
+        QFETCH(int, form);
+        QFETCH(QByteArray, grid);
+        const std::vector<std::int16_t> target = letterGrid("abcdefghi");
+        const std::vector<std::int16_t> turned = letterGrid(grid.constData());
+        QCOMPARE(ovrin::orientGrid(target.data(), 3, Orientation(form)), turned);
+        const std::vector<std::uint8_t> stored = storedForm(turned);
+        for (const auto& match :
+             {OrientedTarget(target, true).compare(turned.data(), 9, 3, 100),
+              OrientedStoredComparison(target, 3, 100, true).rate(stored.data(), stored.size())}) {
+            QVERIFY(match);
+            QCOMPARE(match->rate, 100);
+            QCOMPARE(int(match->orientation), form);
+        }
+        // without the option only the upright form is compared
+        QCOMPARE(OrientedTarget(target, false).compare(turned.data(), 9, 3, 70).has_value(),
+                 form == 0);
+        QCOMPARE(OrientedStoredComparison(target, 3, 70, false)
+                     .rate(stored.data(), stored.size())
+                     .has_value(),
+                 form == 0);
+        // a tie goes to the upright form: a mirror-symmetric grid is itself mirrored
+        const std::vector<std::int16_t> symmetric = letterGrid("abadedghg");
+        QCOMPARE(int(OrientedTarget(symmetric, true)
+                         .compare(symmetric.data(), 9, 3, 100)
+                         .value_or(ovrin::OrientedMatch{0, Orientation::Flipped})
+                         .orientation),
+                 0);
+    }
+
+    // A picture that is not square, turned or mirrored, gives the grid of its
+    // upright form turned that way, within a level, and is found so.
+    void turnedPictureTurnsItsGrid_data()
+    {
+        QTest::addColumn<int>("form");
+        for (int k = 0; k < ovrin::kOrientations; ++k)
+            QTest::newRow(ovrin::orientationName(Orientation(k))) << k;
+    }
+    void turnedPictureTurnsItsGrid()
+    {
+        QFETCH(int, form);
+        QTemporaryDir dir;
+        const QImage picture = ovrin::test::photoLike(331, 203, 5);
+        const QImage copy =
+            picture.mirrored(form >= 4, false).transformed(QTransform().rotate(90.0 * (form % 4)));
+        const QString uprightPath = dir.filePath(QStringLiteral("upright.png"));
+        const QString turnedPath = dir.filePath(QStringLiteral("turned.png"));
+        QVERIFY(ovrin::test::writeImage(uprightPath, picture, "png"));
+        QVERIFY(ovrin::test::writeImage(turnedPath, copy, "png"));
+        TFileInfo upright(str(uprightPath));
+        TFileInfo turned(str(turnedPath));
+        QVERIFY(upright.makeThumbnail(8) && turned.makeThumbnail(8));
+        const auto expected = ovrin::orientGrid(upright.thumbnail().data(), 8, Orientation(form));
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            for (const int shift : {8, 4, 0})
+                QVERIFY2(std::abs(((expected[i] >> shift) & 15) -
+                                  ((turned.thumbnail()[i] >> shift) & 15)) <= 1,
+                         qPrintable(QString::number(i)));
+        const auto any =
+            OrientedTarget(upright.thumbnail(), true).compare(turned.thumbnail().data(), 64, 3, 70);
+        QVERIFY(any);
+        QCOMPARE(int(any->orientation), form);
+        QVERIFY(any->rate >= 95);
+        QCOMPARE(OrientedTarget(upright.thumbnail(), false)
+                     .compare(turned.thumbnail().data(), 64, 3, 70)
+                     .has_value(),
+                 form == 0);
+    }
+
     void packsTheTopFourBitsOfEachLevel()
     {
         QCOMPARE(TFileInfo::packColor(1.0f, 0.5f, 0.0f), std::int16_t(0x0F70));
@@ -381,11 +486,7 @@ private Q_SLOTS:
             QCOMPARE(TFileInfo::compareSignatures(t.data(), c.data(), count, bits, rate), expected);
             // and on the candidate as an index file stores it, big-endian, with
             // an odd byte after it that is ignored
-            std::vector<std::uint8_t> stored;
-            for (const std::int16_t v : c) {
-                stored.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
-                stored.push_back(static_cast<std::uint8_t>(v & 0xff));
-            }
+            std::vector<std::uint8_t> stored = storedForm(c);
             stored.push_back(0xff);
             for (const StoredKernel kernel : kernels) {
                 const StoredComparison comparison(t, bits, rate, kernel);
