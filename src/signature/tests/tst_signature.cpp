@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTransform>
 #include <QTest>
+#include <QTransform>
 
 #include <limits>
 
