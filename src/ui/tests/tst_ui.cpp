@@ -160,6 +160,7 @@ private Q_SLOTS:
         {
             Ovrin changed;
             changed.engine().setMatchRate(85);
+            changed.engine().setAnyOrientation(true);
             // A run the engine refuses to start leaves the remembered paths alone.
             changed.engine().setThreadStarter([](std::function<void()>) { return false; });
             TCreateIndexFileDlg* dialog = changed.createIndexFileDlg();
@@ -176,6 +177,7 @@ private Q_SLOTS:
         }
         const QSettings stored(m_store, QSettings::IniFormat);
         QCOMPARE(stored.value(QStringLiteral("matchRate")).toInt(), 85);
+        QCOMPARE(stored.value(QStringLiteral("anyOrientation")).toInt(), 1);
         QCOMPARE(stored.value(QStringLiteral("pixelNumber")).toInt(), 8);
         QCOMPARE(stored.value(QStringLiteral("indexFilePath")).toString(), QString());
     }
@@ -304,6 +306,7 @@ private Q_SLOTS:
         whenShown(search, [&] {
             w.cbxBits->setCurrentText(QStringLiteral("2"));
             w.cbxMatchRate->setCurrentText(QStringLiteral("80"));
+            w.chkAnyOrientation->setChecked(true);
             w.rbSelectSearchDirectory->setChecked(true);
             w.tfTargetFilePath->clear(); // an empty field is named
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
@@ -336,6 +339,7 @@ private Q_SLOTS:
         QCOMPARE(engine.searchMethod(), SearchMethod::IndexFile);
         QCOMPARE(engine.pixelNumber(), 12);
         QCOMPARE(engine.bits(), 2);
+        QVERIFY(engine.anyOrientation());
 
         m_alerts.clear();
         TCreateIndexFileDlg* create = controller.createIndexFileDlg();
