@@ -56,7 +56,8 @@ public:
 
     std::optional<OrientedMatch> compare(const std::int16_t* candidate, std::int32_t count,
                                          std::int32_t bits, std::int32_t matchRate) const;
-    // As TFileInfo::isEqualThumbnail: on yes the candidate's rate and form are set.
+    // Compares the candidate's signature at the bits and least match rate;
+    // on yes the candidate's rate and form are set.
     bool matches(std::int32_t bits, std::int32_t matchRate, TFileInfo& candidate) const;
 
     // The forms compared, the upright one first.

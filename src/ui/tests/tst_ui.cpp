@@ -160,7 +160,6 @@ private Q_SLOTS:
         {
             Ovrin changed;
             changed.engine().setMatchRate(85);
-            changed.engine().setAnyOrientation(true);
             // A run the engine refuses to start leaves the remembered paths alone.
             changed.engine().setThreadStarter([](std::function<void()>) { return false; });
             TCreateIndexFileDlg* dialog = changed.createIndexFileDlg();
@@ -177,7 +176,6 @@ private Q_SLOTS:
         }
         const QSettings stored(m_store, QSettings::IniFormat);
         QCOMPARE(stored.value(QStringLiteral("matchRate")).toInt(), 85);
-        QCOMPARE(stored.value(QStringLiteral("anyOrientation")).toInt(), 1);
         QCOMPARE(stored.value(QStringLiteral("pixelNumber")).toInt(), 8);
         QCOMPARE(stored.value(QStringLiteral("indexFilePath")).toString(), QString());
     }
