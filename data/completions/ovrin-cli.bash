@@ -42,7 +42,7 @@ _ovrin_cli()
     case ${words[1]} in
         search)
             options='--dir --index --bits --match-rate --pixel-number --jobs --verbose --sort
-                --format --null --exclude --help'
+                --format --null --any-orientation --exclude --help'
             ;;
         index) options='--pixel-number --jobs --rebuild --verbose --exclude --help' ;;
         check) options='--help' ;;

@@ -298,6 +298,8 @@ void CliRunner::hitItemCallback(const std::shared_ptr<TFileInfo>& info)
     output::Hit hit;
     hit.rate = info->matchRate();
     hit.path = info->filePath().value_or(std::string());
+    if (m_options.anyOrientation)
+        hit.orientation = orientationName(info->orientation());
     if (m_engine)
         hit.likeness = TFileInfo::likeness(m_engine->target(), *info);
     const std::lock_guard lock(m_outputLock);
@@ -417,7 +419,9 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     if (!setUpEngine(options))
         return ExitCode::Failure;
     m_engine->target().setFilePath(m_options.target);
-    m_header = output::hitHeader(options.format); // goes out before the first hit
+    m_engine->setAnyOrientation(options.anyOrientation);
+    // goes out before the first hit
+    m_header = output::hitHeader(options.format, options.anyOrientation);
     const InterruptWatch watch(*this, interrupted);
     if (const StartResult started = m_engine->beginSearch(); !started) {
         if (interrupted.load())
@@ -430,13 +434,22 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     waitForEnd(*m_engine, interrupted);
 
     if (options.sort) {
-        std::sort(m_sorted.begin(), m_sorted.end(), [](const output::Hit& a, const output::Hit& b) {
-            if (a.rate != b.rate)
-                return a.rate > b.rate;
-            if (a.likeness != b.likeness)
-                return a.likeness > b.likeness;
-            return a.path < b.path;
-        });
+        // A copy as the target lies before a turned one of the same rate: the
+        // likeness of a turned hit is measured otherwise (TFileInfo::likeness).
+        const auto turned = [](const output::Hit& hit) {
+            return !hit.orientation.empty() &&
+                   hit.orientation != orientationName(Orientation::Upright);
+        };
+        std::sort(m_sorted.begin(), m_sorted.end(),
+                  [&](const output::Hit& a, const output::Hit& b) {
+                      if (a.rate != b.rate)
+                          return a.rate > b.rate;
+                      if (turned(a) != turned(b))
+                          return turned(b);
+                      if (a.likeness != b.likeness)
+                          return a.likeness > b.likeness;
+                      return a.path < b.path;
+                  });
         const std::lock_guard lock(m_outputLock);
         for (const output::Hit& hit : m_sorted)
             if (!writeLocked(output::formatHit(hit, options.format, options.nullTerminated)))

@@ -30,8 +30,10 @@ bool isFolderExclusion(const std::string& text)
 std::string CommandLine::usage()
 {
     return "Usage: ovrin-cli search TARGET --dir DIR [--bits B] [--match-rate R]\n"
-           "                 [--pixel-number N] [--jobs J] [OUTPUT] [--verbose]\n"
-           "       ovrin-cli search TARGET --index INDEXFILE [--bits B] [--match-rate R] [OUTPUT]\n"
+           "                 [--pixel-number N] [--jobs J] [--any-orientation] [OUTPUT]\n"
+           "                 [--verbose]\n"
+           "       ovrin-cli search TARGET --index INDEXFILE [--bits B] [--match-rate R]\n"
+           "                 [--any-orientation] [OUTPUT]\n"
            "       ovrin-cli index DIR INDEXFILE [--pixel-number N] [--jobs J] [--rebuild]\n"
            "                 [--verbose]\n"
            "       ovrin-cli check INDEXFILE\n"
@@ -58,6 +60,8 @@ std::string CommandLine::usage()
            "                      index search takes it from the index file\n"
            "  --jobs J            decoding threads, 1 to 1024 (default: one per hardware thread)\n"
            "  --rebuild           decode every picture again instead of updating the index\n"
+           "  --any-orientation   also find copies turned by 90, 180 or 270 degrees or\n"
+           "                      mirrored; each hit says how it lies\n"
            "  --verbose, -v       list every skipped file with its reason on stderr\n"
            "  --exclude X         leave out the folder X (a path: holds a '/', or is '.',\n"
            "                      '..' or '~') or every file and folder whose name matches\n"
@@ -73,8 +77,10 @@ std::string CommandLine::usage()
            "  --protect DIR       copies under DIR are never members to remove: marked\n"
            "                      \"protected\" instead of listed as members (repeatable)\n"
            "OUTPUT of search:\n"
-           "  --sort              best hits first (rate, then likeness), printed at the end\n"
+           "  --sort              best hits first (rate, upright before turned, then\n"
+           "                      likeness), printed at the end\n"
            "  --format F          tsv, csv or json (JSON Lines) with rate, likeness and path\n"
+           "                      (and orientation with --any-orientation)\n"
            "  --null, -0          records ended by NUL, paths as raw bytes\n"
            "  --                  ends the options (for a TARGET that begins with '-')\n"
            "\n"
@@ -118,6 +124,8 @@ bool takes(CommandLine::Kind kind, const std::string& name)
         return kind == Kind::Search;
     if (name == "--rebuild")
         return kind == Kind::Index;
+    if (name == "--any-orientation")
+        return kind == Kind::Search;
     if (name == "--exclude")
         return kind == Kind::Search || kind == Kind::Index || kind == Kind::Groups;
     if (name == "--similarity" || name == "--keep" || name == "--prefer" || name == "--protect")
@@ -127,7 +135,8 @@ bool takes(CommandLine::Kind kind, const std::string& name)
 
 bool isFlag(const std::string& name)
 {
-    return name == "--verbose" || name == "--sort" || name == "--null" || name == "--rebuild";
+    return name == "--verbose" || name == "--sort" || name == "--null" || name == "--rebuild" ||
+           name == "--any-orientation";
 }
 
 } // namespace
@@ -190,10 +199,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
         if (isFlag(name)) {
             if (value)
                 return fail("option '" + name + "' takes no value");
-            (name == "--verbose" ? options.verbose
-             : name == "--sort"  ? options.sort
-             : name == "--null"  ? options.nullTerminated
-                                 : options.rebuild) = true;
+            (name == "--verbose"           ? options.verbose
+             : name == "--sort"            ? options.sort
+             : name == "--null"            ? options.nullTerminated
+             : name == "--any-orientation" ? options.anyOrientation
+                                           : options.rebuild) = true;
             continue;
         }
         if (!value) {

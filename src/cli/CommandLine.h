@@ -34,6 +34,7 @@ struct Options {
     bool sort = false;           // search: best first, at the end
     bool verbose = false;        // every skipped file with its reason on stderr
     bool rebuild = false;        // index: decode every picture again
+    bool anyOrientation = false; // search, groups: turned and mirrored copies too
     // groups: how alike in structure members must be, which copy leads a
     // group, and folders whose copies lead first (full paths once run)
     Similarity similarity = Similarity::Normal;

@@ -3,7 +3,7 @@
 #include "indexfile/TChunk.h"
 #include "platform/fs/FileManager.h"
 #include "signature/FineSignature.h"
-#include "signature/StoredComparison.h"
+#include "signature/Orientation.h"
 #include "signature/TFileInfo.h"
 
 namespace ovrin {
@@ -37,11 +37,11 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     // the entry's path; a record is made only for a hit, so a million entries
     // do not mean millions of allocations.
     struct Scan {
-        StoredComparison comparison;
+        OrientedStoredComparison comparison;
         const IndexReader& reader;
         std::atomic<std::int64_t>& readDone;
         std::int64_t seen = 0;
-        std::optional<std::int32_t> rate;
+        std::optional<OrientedMatch> rate;
 
         static bool accept(void* context, std::span<const std::uint8_t> stored)
         {
@@ -52,8 +52,10 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
             return scan.rate.has_value();
         }
     };
-    Scan scan{StoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate), reader,
-              state.readDone, 0, std::nullopt};
+    Scan scan{OrientedStoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate,
+                                       settings.anyOrientation),
+              reader, state.readDone, 0, std::nullopt};
+    const OrientedTarget forms(state.target.thumbnail(), settings.anyOrientation);
     const IndexReader::Filter filter{&Scan::accept, &scan};
     std::vector<std::int16_t> values;
     IndexReader::Entry entry;
@@ -75,7 +77,8 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
         if (entry.stamp == FileStamp{status->size, status->modifiedNs, status->changedNs}) {
             TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
             record->setThumbnail(values);
-            record->setMatchRate(*scan.rate);
+            record->setMatchRate(scan.rate->rate);
+            record->setOrientation(scan.rate->orientation);
             if (!entry.fine.empty())
                 record->setFine(FineSignature::load(entry.fine));
             run.hit(record);
@@ -96,7 +99,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
             continue;
         }
         ++summary.redecoded;
-        if (state.target.isEqualThumbnail(settings.bits, settings.matchRate, *record))
+        if (forms.matches(settings.bits, settings.matchRate, *record))
             run.hit(record);
     }
     state.readDone.store(static_cast<std::int64_t>(reader.offset()));

@@ -29,6 +29,8 @@ struct RunSettings {
     SearchMethod searchMethod = search::kDefaultMethod;
     int jobs = 0;
     bool rebuildIndex = false;
+    // Searches: candidates are compared with the target turned and mirrored too.
+    bool anyOrientation = false;
     // Every kind of run: what the walk or the index reading leaves out.
     Exclusions exclusions;
     // Groups only.

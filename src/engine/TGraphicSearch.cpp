@@ -89,6 +89,7 @@ void TGraphicSearch::loadSetting(const TSetting& setting)
     m_matchRate.store(setting.matchRate());
     m_pixelNumber.store(setting.pixelNumber());
     m_searchMethod.store(setting.searchMethod());
+    m_anyOrientation.store(setting.anyOrientation());
 }
 
 void TGraphicSearch::saveSetting(TSetting& setting) const
@@ -99,6 +100,7 @@ void TGraphicSearch::saveSetting(TSetting& setting) const
     setting.setBits(m_bits.load());
     setting.setMatchRate(m_matchRate.load());
     setting.setSearchMethod(m_searchMethod.load());
+    setting.setAnyOrientation(m_anyOrientation.load());
 }
 
 void TGraphicSearch::setThreadStarter(ThreadStarter starter)
@@ -162,6 +164,7 @@ RunSettings TGraphicSearch::snapshot() const
     settings.searchMethod = m_searchMethod.load();
     settings.jobs = m_jobs.load();
     settings.rebuildIndex = m_rebuildIndex.load();
+    settings.anyOrientation = m_anyOrientation.load();
     return settings;
 }
 

@@ -61,6 +61,9 @@ public:
     // signatures of unchanged pictures in the index it replaces.
     void setRebuildIndex(bool rebuild) { m_rebuildIndex.store(rebuild); }
     bool rebuildIndex() const { return m_rebuildIndex.load(); }
+    // Searches also find copies turned by quarter turns or mirrored.
+    void setAnyOrientation(bool any) { m_anyOrientation.store(any); }
+    bool anyOrientation() const { return m_anyOrientation.load(); }
 
     // How a grouping confirms its members and which copy leads each group.
     void setSimilarity(Similarity similarity) { m_similarity.store(similarity); }
@@ -166,6 +169,7 @@ private:
     std::atomic<SearchMethod> m_searchMethod{search::kDefaultMethod};
     std::atomic<int> m_jobs{0};
     std::atomic<bool> m_rebuildIndex{false};
+    std::atomic<bool> m_anyOrientation{false};
     std::atomic<Similarity> m_similarity{Similarity::Normal};
     std::atomic<KeepRule> m_keep{KeepRule::Pixels};
     std::vector<std::string> m_preferred; // under m_pathGuard

@@ -19,13 +19,13 @@ std::string likenessText(double value)
 
 } // namespace
 
-std::string hitHeader(Format format)
+std::string hitHeader(Format format, bool withOrientation)
 {
     switch (format) {
     case Format::Tsv:
-        return "rate\tlikeness\tpath\n";
+        return withOrientation ? "rate\tlikeness\torientation\tpath\n" : "rate\tlikeness\tpath\n";
     case Format::Csv:
-        return "rate,likeness,path\r\n";
+        return withOrientation ? "rate,likeness,orientation,path\r\n" : "rate,likeness,path\r\n";
     default:
         return {};
     }
@@ -34,17 +34,22 @@ std::string hitHeader(Format format)
 std::string formatHit(const Hit& hit, Format format, bool nullTerminated)
 {
     const std::string rate = std::to_string(hit.rate);
+    const std::string_view how = hit.orientation;
     switch (format) {
     case Format::Plain:
         if (nullTerminated)
             return rate + '\t' + hit.path + '\0';
         return rate + '\t' + escapePath(hit.path) + '\n';
     case Format::Tsv:
-        return rate + '\t' + likenessText(hit.likeness) + '\t' + escapePath(hit.path) + '\n';
+        return rate + '\t' + likenessText(hit.likeness) + '\t' +
+               (how.empty() ? std::string() : std::string(how) + '\t') + escapePath(hit.path) +
+               '\n';
     case Format::Csv:
-        return rate + ',' + likenessText(hit.likeness) + ',' + csvField(hit.path) + "\r\n";
+        return rate + ',' + likenessText(hit.likeness) + ',' +
+               (how.empty() ? std::string() : csvField(how) + ',') + csvField(hit.path) + "\r\n";
     case Format::Json:
         return "{\"rate\":" + rate + ",\"likeness\":" + likenessText(hit.likeness) +
+               (how.empty() ? std::string() : ",\"orientation\":" + jsonString(how)) +
                ",\"path\":" + jsonString(hit.path) + "}\n";
     }
     return {};

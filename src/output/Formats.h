@@ -23,10 +23,16 @@ struct Hit {
     std::int32_t rate = 0;
     double likeness = 0.0;
     std::string path;
+    // How the hit lies against the target ("turned 90\u00b0"), written as a
+    // column before the path in TSV and CSV and a field in JSON where a
+    // search looked for turned copies; empty otherwise, and then nothing is
+    // written. A static text.
+    std::string_view orientation;
 };
 
-// The header line of a format (empty for the plain and JSON formats).
-std::string hitHeader(Format format);
+// The header line of a format (empty for the plain and JSON formats), with
+// the orientation's column where hits carry one.
+std::string hitHeader(Format format, bool withOrientation = false);
 // `nullTerminated` (plain only): the raw path and a NUL in place of the line end.
 std::string formatHit(const Hit& hit, Format format, bool nullTerminated = false);
 

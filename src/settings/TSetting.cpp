@@ -39,7 +39,8 @@ bool TSetting::equals(const TSetting& other) const
     return m_version == other.m_version && m_targetFilePath == other.m_targetFilePath &&
            m_topDirPath == other.m_topDirPath && m_indexFilePath == other.m_indexFilePath &&
            m_bits == other.m_bits && m_matchRate == other.m_matchRate &&
-           m_pixelNumber == other.m_pixelNumber && m_searchMethod == other.m_searchMethod;
+           m_pixelNumber == other.m_pixelNumber && m_searchMethod == other.m_searchMethod &&
+           m_anyOrientation == other.m_anyOrientation;
 }
 
 bool TSetting::beginning()
@@ -57,6 +58,7 @@ bool TSetting::beginning()
     m_matchRate = integer(store, "matchRate");
     m_pixelNumber = integer(store, "pixelNumber");
     m_searchMethod = static_cast<SearchMethod>(integer(store, "searchMethod"));
+    m_anyOrientation = integer(store, "anyOrientation") != 0;
     m_version = kVersion;
     return true;
 }
@@ -73,6 +75,7 @@ void TSetting::ending()
     store.setInteger("matchRate", m_matchRate);
     store.setInteger("pixelNumber", m_pixelNumber);
     store.setInteger("searchMethod", static_cast<std::int32_t>(m_searchMethod));
+    store.setInteger("anyOrientation", m_anyOrientation ? 1 : 0);
     store.synchronize();
 }
 

@@ -9,7 +9,7 @@
 
 namespace ovrin {
 
-// The eight values that survive from one run to the next, stored in the
+// The nine values that survive from one run to the next, stored in the
 // per-user preferences under the field names.
 class TSetting {
 public:
@@ -34,6 +34,9 @@ public:
     void setPixelNumber(std::int32_t number) { m_pixelNumber = number; }
     SearchMethod searchMethod() const { return m_searchMethod; }
     void setSearchMethod(SearchMethod method) { m_searchMethod = method; }
+    // Searches also find turned and mirrored copies; off where never stored.
+    bool anyOrientation() const { return m_anyOrientation; }
+    void setAnyOrientation(bool any) { m_anyOrientation = any; }
 
     void copyFrom(const TSetting& other) { *this = other; }
     std::unique_ptr<TSetting> clone() const { return std::make_unique<TSetting>(*this); }
@@ -41,7 +44,7 @@ public:
 
     // Loads the record from the preferences; yes when settings had been stored.
     bool beginning();
-    // Saves all eight values and writes the store out.
+    // Saves all nine values and writes the store out.
     void ending();
 
 private:
@@ -53,6 +56,7 @@ private:
     std::int32_t m_matchRate = search::kDefaultMatchRate;
     std::int32_t m_pixelNumber = search::kDefaultPixelNumber;
     SearchMethod m_searchMethod = search::kDefaultMethod;
+    bool m_anyOrientation = false;
 };
 
 } // namespace ovrin

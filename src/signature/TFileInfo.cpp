@@ -139,13 +139,18 @@ std::int64_t TFileInfo::channelDistance(const std::int16_t* a, const std::int16_
 
 double TFileInfo::likeness(const TFileInfo& target, const TFileInfo& hit)
 {
-    if (target.fine() && hit.fine())
+    const bool upright = hit.orientation() == Orientation::Upright;
+    if (upright && target.fine() && hit.fine())
         return fineScore(*target.fine(), *hit.fine());
     const std::vector<std::int16_t>& a = target.thumbnail();
     const std::vector<std::int16_t>& b = hit.thumbnail();
     if (a.empty() || a.size() != b.size())
         return 0.0;
-    return likeness(a.data(), b.data(), static_cast<std::int32_t>(a.size()));
+    const auto count = static_cast<std::int32_t>(a.size());
+    const std::int32_t side = upright ? 0 : gridSide(count);
+    if (side == 0)
+        return likeness(a.data(), b.data(), count);
+    return likeness(orientGrid(a.data(), side, hit.orientation()).data(), b.data(), count);
 }
 
 double TFileInfo::likeness(const std::int16_t* a, const std::int16_t* b, std::int32_t count)
@@ -168,18 +173,6 @@ std::optional<std::int32_t> TFileInfo::compareSignatures(const std::int16_t* tar
                                            reinterpret_cast<const std::uint16_t*>(candidate), count,
                                            setup.limit, setup.lastTested, setup.shift),
                   count);
-}
-
-bool TFileInfo::isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const
-{
-    if (m_thumbnailCount != info.thumbnailCount())
-        return false;
-    const auto rate = compareSignatures(m_thumbnail.data(), info.thumbnail().data(),
-                                        m_thumbnailCount, bits, matchRate);
-    if (!rate)
-        return false;
-    info.setMatchRate(*rate);
-    return true;
 }
 
 bool TFileInfo::checkGraphicFile(const std::string& path)

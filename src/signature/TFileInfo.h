@@ -2,6 +2,7 @@
 
 #include "platform/fs/LoadFailure.h"
 #include "signature/FineSignature.h"
+#include "signature/Orientation.h"
 
 namespace ovrin::platform {
 struct LoadResult;
@@ -36,6 +37,9 @@ public:
     void setMatchRate(std::int32_t rate);
     // The rate as the results table shows it; no value until the first setMatchRate.
     std::optional<std::int32_t> matchRateNumber() const { return m_matchRateNumber; }
+    // Which form of the target the rate was reached against (OrientedTarget).
+    Orientation orientation() const { return m_orientation; }
+    void setOrientation(Orientation orientation) { m_orientation = orientation; }
 
     const std::vector<std::int16_t>& thumbnail() const { return m_thumbnail; }
     std::int32_t thumbnailCount() const { return m_thumbnailCount; }
@@ -62,10 +66,6 @@ public:
     platform::LoadFailure loadThumbnail(std::int32_t pixelNumber, int fd,
                                         const std::atomic<bool>* proceed = nullptr);
 
-    // Compares this (the target's) signature with the candidate's at the given
-    // bits and least match rate; on yes the candidate's match rate is set.
-    bool isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const;
-
     // The comparison on bare signatures of `count` values: the rate a candidate
     // reaches, or no value when it is rejected.
     static std::optional<std::int32_t> compareSignatures(const std::int16_t* target,
@@ -86,7 +86,9 @@ public:
     static double likeness(const std::int16_t* a, const std::int16_t* b, std::int32_t count);
     // The likeness of a hit to its target as results show it: fineScore where
     // both carry a fingerprint, the likeness of their signatures otherwise,
-    // 0 when they cannot be compared.
+    // 0 when they cannot be compared. A hit in another orientation than the
+    // target's is weighed by its signature against the target's turned one,
+    // since a fingerprint's hash cannot be turned.
     static double likeness(const TFileInfo& target, const TFileInfo& hit);
 
     // One signature value from colour fractions of 0.0 to 1.0.
@@ -101,6 +103,7 @@ private:
     std::optional<FineSignature> m_fine;
     std::int32_t m_thumbnailCount = 0;
     std::int32_t m_matchRate = 0;
+    Orientation m_orientation = Orientation::Upright;
 };
 
 } // namespace ovrin

@@ -48,6 +48,29 @@ struct HitListModel::Row {
 
 HitListModel::HitListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+QString HitListModel::orientationText(Orientation orientation)
+{
+    switch (orientation) {
+    case Orientation::Upright:
+        break;
+    case Orientation::Turned90:
+        return tr("turned 90°");
+    case Orientation::Turned180:
+        return tr("turned 180°");
+    case Orientation::Turned270:
+        return tr("turned 270°");
+    case Orientation::Mirrored:
+        return tr("mirrored");
+    case Orientation::MirroredTurned90:
+        return tr("mirrored, turned 90°");
+    case Orientation::Flipped:
+        return tr("flipped");
+    case Orientation::MirroredTurned270:
+        return tr("mirrored, turned 270°");
+    }
+    return {};
+}
+
 HitListModel::~HitListModel() = default;
 
 int HitListModel::rowCount(const QModelIndex& parent) const
@@ -187,10 +210,13 @@ QVariant HitListModel::data(const QModelIndex& index, int role) const
             return tr("%1 (the target)").arg(row.display);
         return objectValue(kColumns[index.column()], index.row());
     case Qt::ToolTipRole:
-        if (rateColumn)
-            return tr("Match rate %1 %, likeness %2 %")
-                .arg(row.rate())
-                .arg(QLocale().toString(row.record.likeness, 'f', 1));
+        if (rateColumn) {
+            const QString rate = tr("Match rate %1 %, likeness %2 %")
+                                     .arg(row.rate())
+                                     .arg(QLocale().toString(row.record.likeness, 'f', 1));
+            const QString form = orientationText(row.record.hit->orientation());
+            return form.isEmpty() ? rate : tr("%1, %2").arg(rate, form);
+        }
         return row.record.isTarget ? tr("%1\nThis is the target picture.").arg(row.display)
                                    : row.display;
     case Qt::AccessibleTextRole:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "indexfile/FileStamp.h"
+#include "signature/Orientation.h"
 #include "ui/PictureFacts.h"
 
 #include <QAbstractTableModel>
@@ -108,6 +109,9 @@ public:
     void setTargetFacts(const PictureFacts& facts);
     const PictureFacts& targetFacts() const { return m_target; }
     static PictureFacts factsOf(const HitRecord& record);
+    // How a hit lies against the target, as the rate's tooltip tells it;
+    // empty for a hit as the target lies.
+    static QString orientationText(Orientation orientation);
 
 private:
     struct Row;

@@ -91,6 +91,7 @@ void TSearchDlg::setup(TGraphicSearch* engine)
     PathText::setField(m_ui->tfTargetFilePath, engine->target().filePath());
     m_ui->cbxBits->setCurrentText(QString::number(engine->bits()));
     m_ui->cbxMatchRate->setCurrentText(QString::number(engine->matchRate()));
+    m_ui->chkAnyOrientation->setChecked(engine->anyOrientation());
     // Exclusive radio buttons cannot both be off; an unknown method must show so.
     m_ui->rbSelectSearchDirectory->setAutoExclusive(false);
     m_ui->rbSelectSearchIndexFile->setAutoExclusive(false);
@@ -208,6 +209,7 @@ void TSearchDlg::okAction()
             m_gs->setTopDirPath(folder);
             m_gs->setBits(*bits);
             m_gs->setMatchRate(*rate);
+            m_gs->setAnyOrientation(m_ui->chkAnyOrientation->isChecked());
             m_gs->setSearchMethod(byFolder ? SearchMethod::Directory : SearchMethod::IndexFile);
             m_result = true;
             accept();

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTransform>
 #include <QtEndian>
 
 #include <csignal>
@@ -136,15 +137,16 @@ private Q_SLOTS:
 
     void parsesCommands()
     {
-        const auto line = parse(
-            QStringLiteral("search --dir /photos --bits=2 --match-rate 85 -0 --jobs 3 -- -h"));
+        const auto line =
+            parse(QStringLiteral("search --dir /photos --bits=2 --match-rate 85 -0 --jobs 3 "
+                                 "--any-orientation -- -h"));
         QCOMPARE(line.kind, CommandLine::Kind::Search);
         QCOMPARE(line.options.target, std::string("-h")); // after "--" a name, not help
         QCOMPARE(line.options.directory, std::optional<std::string>("/photos"));
         QCOMPARE(line.options.bits, 2);
         QCOMPARE(line.options.matchRate, 85);
         QCOMPARE(line.options.jobs, 3);
-        QVERIFY(line.options.nullTerminated);
+        QVERIFY(line.options.nullTerminated && line.options.anyOrientation);
 
         const auto index = parse(QStringLiteral("index d i.ovi --rebuild -v"));
         QCOMPARE(index.kind, CommandLine::Kind::Index);
@@ -187,7 +189,8 @@ private Q_SLOTS:
               "--match-rate 150", "--pixel-number=0", "--pixel-number=257", "--jobs 0"});
         rows("search t --dir d ",
              {"--null --format json", "--format xml", "--sort=1", "--keep size", "--exclude"});
-        rows("index ", {"/tmp", "/tmp i --bits 2", "d i --similarity strict", "d i --exclude="});
+        rows("index ", {"/tmp", "/tmp i --bits 2", "d i --any-orientation",
+                        "d i --similarity strict", "d i --exclude="});
         rows("check ", {"a b", "i --exclude x"});
         rows("groups --dir d ", {"--sort", "--similarity tight", "--keep largest",
                                  "--keep=", "--prefer", "--prefer="});
@@ -249,6 +252,16 @@ private Q_SLOTS:
         QVERIFY2(!excluded.out.contains(QStringLiteral("half")) &&
                      !excluded.out.contains(QStringLiteral("copy")),
                  qPrintable(excluded.out));
+
+        // a copy turned by a quarter where asked for, saying how it lies
+        QVERIFY(ovrin::test::writeImage(
+            tree + QStringLiteral("/turned.png"),
+            ovrin::test::photoLike(800, 600, 77).transformed(QTransform().rotate(90)), "png"));
+        const Run turned = cli(dir.path(), "search @/target.jpg --dir @/tree --format csv "
+                                           "--any-orientation");
+        QVERIFY2(turned.out.startsWith(QStringLiteral("rate,likeness,orientation,path\r\n")) &&
+                     turned.out.contains(QString::fromUtf8(",turned 90\u00b0,") + tree),
+                 qPrintable(turned.out));
     }
 
     void indexUpdateCheckAndSearch()

@@ -572,14 +572,17 @@ private Q_SLOTS:
         setting.setBits(4);
         setting.setPixelNumber(12);
         setting.setSearchMethod(SearchMethod::IndexFile);
+        setting.setAnyOrientation(true);
         const auto engine = std::make_shared<TGraphicSearch>(nullptr);
         engine->loadSetting(setting);
+        QVERIFY(engine->anyOrientation());
         QCOMPARE(engine->topDirPath(), std::optional<std::string>("/photos"));
         QCOMPARE(engine->indexFilePath(), std::optional<std::string>(""));
         QCOMPARE(engine->pixelNumber(), 12);
 
         engine->setPixelNumber(16); // as an index head would
         engine->setMatchRate(80);
+        engine->setAnyOrientation(false);
         engine->target().setFilePath(std::nullopt);
         TSetting back = setting;
         engine->saveSetting(back);
@@ -587,6 +590,7 @@ private Q_SLOTS:
         QCOMPARE(back.matchRate(), 80);
         QCOMPARE(back.targetFilePath(), std::string("/t.jpg")); // engine holds none: kept
         QCOMPARE(back.bits(), 4);
+        QVERIFY(!back.anyOrientation());
     }
 };
 

@@ -72,26 +72,40 @@ private Q_SLOTS:
     {
         QTest::addColumn<Format>("format");
         QTest::addColumn<bool>("nul");
+        QTest::addColumn<QByteArray>("orientation");
         QTest::addColumn<QByteArray>("text"); // the header, then the hit
-        QTest::newRow("plain") << Format::Plain << false << QByteArray("71\t/a,\"b\"\\n\\xff\n");
+        QTest::newRow("plain") << Format::Plain << false << QByteArray()
+                               << QByteArray("71\t/a,\"b\"\\n\\xff\n");
         QTest::newRow("raw with NUL")
-            << Format::Plain << true << QByteArray("71\t/a,\"b\"\n\xff\0", 12);
-        QTest::newRow("TSV") << Format::Tsv << false
+            << Format::Plain << true << QByteArray() << QByteArray("71\t/a,\"b\"\n\xff\0", 12);
+        QTest::newRow("TSV") << Format::Tsv << false << QByteArray()
                              << QByteArray("rate\tlikeness\tpath\n71\t88.1\t/a,\"b\"\\n\\xff\n");
-        QTest::newRow("CSV") << Format::Csv << false
+        QTest::newRow("CSV") << Format::Csv << false << QByteArray()
                              << QByteArray(
                                     "rate,likeness,path\r\n71,88.1,\"/a,\"\"b\"\"\\n\\xff\"\r\n");
-        QTest::newRow("JSON") << Format::Json << false
+        QTest::newRow("JSON") << Format::Json << false << QByteArray()
                               << QByteArray("{\"rate\":71,\"likeness\":88.1,\"path\":"
                                             "\"/a,\\\"b\\\"\\u000a\\udcff\"}\n");
+        // a search for turned copies too says how each hit lies
+        QTest::newRow("CSV, turned")
+            << Format::Csv << false << QByteArray("mirrored, turned 90\u00b0")
+            << QByteArray("rate,likeness,orientation,path\r\n71,88.1,\"mirrored, turned 90\u00b0\","
+                          "\"/a,\"\"b\"\"\\n\\xff\"\r\n");
+        QTest::newRow("JSON, turned")
+            << Format::Json << false << QByteArray("upright")
+            << QByteArray("{\"rate\":71,\"likeness\":88.1,\"orientation\":\"upright\",\"path\":"
+                          "\"/a,\\\"b\\\"\\u000a\\udcff\"}\n");
     }
     void hitsInEveryFormat()
     {
         QFETCH(Format, format);
         QFETCH(bool, nul);
+        QFETCH(QByteArray, orientation);
         QFETCH(QByteArray, text);
-        QCOMPARE(QByteArray::fromStdString(hitHeader(format) +
-                                           formatHit({71, 88.06, "/a,\"b\"\n\xff"}, format, nul)),
+        const std::string how = orientation.toStdString();
+        const Hit hit{71, 88.06, "/a,\"b\"\n\xff", how};
+        QCOMPARE(QByteArray::fromStdString(hitHeader(format, !how.empty()) +
+                                           formatHit(hit, format, nul)),
                  text);
     }
 

@@ -47,12 +47,13 @@ private Q_SLOTS:
 
         setting.ending();
         const QSettings s = stored();
-        QCOMPARE(s.allKeys().size(), 8);
+        QCOMPARE(s.allKeys().size(), 9);
         for (const auto& [key, value] : {std::pair{"version", 256},
                                          {"bits", 3},
                                          {"matchRate", 70},
                                          {"pixelNumber", 8},
-                                         {"searchMethod", 0}})
+                                         {"searchMethod", 0},
+                                         {"anyOrientation", 0}})
             QCOMPARE(s.value(QLatin1String(key)).toInt(), value);
     }
 
@@ -111,6 +112,7 @@ private Q_SLOTS:
                {QStringLiteral("topDirPath"), QString()},
                {QStringLiteral("matchRate"), 150},
                {QStringLiteral("searchMethod"), 1},
+               {QStringLiteral("anyOrientation"), 1},
                {QStringLiteral("Groups/method"), QStringLiteral("x")},
                {QStringLiteral("Groups/topDirPath"), QStringLiteral("file:///p/%E9t%E9")},
                {QStringLiteral("Groups/bits"), QStringLiteral("2")},
@@ -127,6 +129,7 @@ private Q_SLOTS:
         QCOMPARE(setting.matchRate(), 150);
         QCOMPARE(setting.pixelNumber(), 0);
         QCOMPARE(setting.searchMethod(), SearchMethod::IndexFile);
+        QVERIFY(setting.anyOrientation());
         // The groups' paths as file URLs, as they were once kept.
         const windowsetting::Groups::Source source = *windowsetting::groups().source;
         QCOMPARE(source.method, std::nullopt);

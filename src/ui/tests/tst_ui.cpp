@@ -305,6 +305,7 @@ private Q_SLOTS:
         whenShown(search, [&] {
             w.cbxBits->setCurrentText(QStringLiteral("2"));
             w.cbxMatchRate->setCurrentText(QStringLiteral("80"));
+            w.chkAnyOrientation->setChecked(true);
             w.rbSelectSearchDirectory->setChecked(true);
             w.tfTargetFilePath->clear(); // an empty field is named
             QTest::mouseClick(w.btnOk, Qt::LeftButton);
@@ -337,6 +338,7 @@ private Q_SLOTS:
         QCOMPARE(engine.searchMethod(), SearchMethod::IndexFile);
         QCOMPARE(engine.pixelNumber(), 12);
         QCOMPARE(engine.bits(), 2);
+        QVERIFY(engine.anyOrientation());
 
         m_alerts.clear();
         TCreateIndexFileDlg* create = controller.createIndexFileDlg();

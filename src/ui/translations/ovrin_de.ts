@@ -1228,6 +1228,14 @@
         <source>Cancel</source>
         <translation>Abbrechen</translation>
     </message>
+    <message>
+        <source>Also find turned and mirrored c&amp;opies</source>
+        <translation>Auch gedrehte und gespiegelte &amp;Kopien finden</translation>
+    </message>
+    <message>
+        <source>Copies turned by 90°, 180° or 270° or mirrored count as hits too</source>
+        <translation>Um 90°, 180° oder 270° gedrehte oder gespiegelte Kopien zählen auch als Treffer</translation>
+    </message>
 </context>
 <context>
     <name>UiHooks</name>
@@ -1888,6 +1896,38 @@ Gegenüber der Vorlage: %2</translation>
     <message>
         <source>The folder that holds the picture</source>
         <translation>Der Ordner, in dem das Bild liegt</translation>
+    </message>
+    <message>
+        <source>turned 90°</source>
+        <translation>um 90° gedreht</translation>
+    </message>
+    <message>
+        <source>turned 180°</source>
+        <translation>um 180° gedreht</translation>
+    </message>
+    <message>
+        <source>turned 270°</source>
+        <translation>um 270° gedreht</translation>
+    </message>
+    <message>
+        <source>mirrored</source>
+        <translation>gespiegelt</translation>
+    </message>
+    <message>
+        <source>mirrored, turned 90°</source>
+        <translation>gespiegelt, um 90° gedreht</translation>
+    </message>
+    <message>
+        <source>flipped</source>
+        <translation>auf den Kopf gestellt</translation>
+    </message>
+    <message>
+        <source>mirrored, turned 270°</source>
+        <translation>gespiegelt, um 270° gedreht</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
     </message>
 </context>
 <context>

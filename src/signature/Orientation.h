@@ -1,0 +1,86 @@
+#pragma once
+
+#include "signature/StoredComparison.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ovrin {
+
+class TFileInfo;
+
+// How a hit lies against its target: the target turned clockwise by a
+// quarter turn or more, or mirrored left to right first and then turned.
+// Mirrored and turned by 180° is the picture upside down: "flipped".
+enum class Orientation : std::uint8_t {
+    Upright,
+    Turned90,
+    Turned180,
+    Turned270,
+    Mirrored,
+    MirroredTurned90,
+    Flipped,
+    MirroredTurned270
+};
+inline constexpr int kOrientations = 8;
+
+// "upright", "turned 90°", "turned 180°", "turned 270°", "mirrored",
+// "mirrored, turned 90°", "flipped", "mirrored, turned 270°" (UTF-8).
+const char* orientationName(Orientation orientation);
+
+// The side of a square grid of `count` values; 0 when count is no square.
+std::int32_t gridSide(std::int32_t count);
+
+// A signature of side * side values as the picture turned that way gives it:
+// turning a picture turns its grid cell for cell, whatever its aspect, since
+// it is reduced along each axis on its own.
+std::vector<std::int16_t> orientGrid(const std::int16_t* values, std::int32_t side,
+                                     Orientation orientation);
+
+// The best of a candidate's comparisons with the forms of a target, and the
+// form that gave it: the first form in the enum's order among equal rates.
+struct OrientedMatch {
+    std::int32_t rate = 0;
+    Orientation orientation = Orientation::Upright;
+};
+
+// A target's signature in the forms a search compares candidates with: the
+// upright one alone, or all eight where asked and the signature is a square
+// grid. A form equal to an earlier one (a symmetric picture) is left out,
+// since it could only tie.
+class OrientedTarget {
+public:
+    OrientedTarget(const std::vector<std::int16_t>& target, bool anyOrientation);
+
+    std::optional<OrientedMatch> compare(const std::int16_t* candidate, std::int32_t count,
+                                         std::int32_t bits, std::int32_t matchRate) const;
+    // Compares the candidate's signature at the bits and least match rate;
+    // on yes the candidate's rate and form are set.
+    bool matches(std::int32_t bits, std::int32_t matchRate, TFileInfo& candidate) const;
+
+    // The forms compared, the upright one first.
+    struct Form {
+        Orientation orientation;
+        std::vector<std::int16_t> values;
+    };
+    const std::vector<Form>& forms() const { return m_forms; }
+
+private:
+    std::vector<Form> m_forms;
+};
+
+// The same over stored signatures, each form prepared once for a whole index.
+class OrientedStoredComparison {
+public:
+    OrientedStoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,
+                             std::int32_t matchRate, bool anyOrientation);
+
+    std::optional<OrientedMatch> rate(const std::uint8_t* stored, std::size_t bytes) const;
+
+private:
+    std::vector<std::pair<Orientation, StoredComparison>> m_forms;
+};
+
+} // namespace ovrin
