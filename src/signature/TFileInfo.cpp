@@ -175,6 +175,18 @@ std::optional<std::int32_t> TFileInfo::compareSignatures(const std::int16_t* tar
                   count);
 }
 
+bool TFileInfo::isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const
+{
+    if (m_thumbnailCount != info.thumbnailCount())
+        return false;
+    const auto rate = compareSignatures(m_thumbnail.data(), info.thumbnail().data(),
+                                        m_thumbnailCount, bits, matchRate);
+    if (!rate)
+        return false;
+    info.setMatchRate(*rate);
+    return true;
+}
+
 bool TFileInfo::checkGraphicFile(const std::string& path)
 {
     return diagnoseGraphicFile(path) == platform::LoadFailure::None;

@@ -66,6 +66,10 @@ public:
     platform::LoadFailure loadThumbnail(std::int32_t pixelNumber, int fd,
                                         const std::atomic<bool>* proceed = nullptr);
 
+    // Compares this (the target's) signature with the candidate's at the given
+    // bits and least match rate; on yes the candidate's match rate is set.
+    bool isEqualThumbnail(std::int32_t bits, std::int32_t matchRate, TFileInfo& info) const;
+
     // The comparison on bare signatures of `count` values: the rate a candidate
     // reaches, or no value when it is rejected.
     static std::optional<std::int32_t> compareSignatures(const std::int16_t* target,

@@ -527,7 +527,7 @@ private Q_SLOTS:
         if (hit) {
             TFileInfo now(copy), aim(target);
             QVERIFY(now.makeThumbnail(8) && aim.makeThumbnail(8));
-            QVERIFY(ovrin::OrientedTarget(aim.thumbnail(), false).matches(3, 60, now));
+            QVERIFY(aim.isEqualThumbnail(3, 60, now));
             QCOMPARE(now.matchRate() < 100, change != "unchanged");
             want.insert(want.begin(), std::to_string(now.matchRate()) + " " + copy);
         }
