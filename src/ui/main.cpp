@@ -110,9 +110,8 @@ std::optional<int> takeOptions(const std::vector<std::string>& arguments,
 int main(int argc, char** argv)
 {
     // Before anything opens a file: the standard descriptors must be taken.
-    std::string problem;
-    if (!ovrin::platform::prepareProcess(&problem)) {
-        std::fprintf(stderr, "ovrin: %s\n", problem.c_str());
+    if (const auto refused = ovrin::platform::prepareProcess()) {
+        std::fprintf(stderr, "ovrin: %s\n", refused->sentence.c_str());
         return 1;
     }
 
