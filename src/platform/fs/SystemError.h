@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno> // the error numbers' names (ENOENT, ...) for every module
 #include <string>
 
 namespace ovrin::platform {
