@@ -8,9 +8,9 @@
 #include "output/Utf8.h"
 #include "platform/fs/AtomicFile.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 #include "signature/FineSignature.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace ovrin {

@@ -1,6 +1,7 @@
 #include "engine/PictureWalk.h"
 
-#include <cerrno>
+#include "platform/fs/SystemError.h"
+
 #include <cstring>
 #include <fcntl.h>
 #include <optional>

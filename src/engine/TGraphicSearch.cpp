@@ -2,8 +2,8 @@
 
 #include "indexfile/IndexReader.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -462,12 +462,13 @@ StartResult checkDestination(const std::string& path, Destination kind)
     const auto folderStatus = FileManager::fileStatus(folder, &error);
     if (!folderStatus || !folderStatus->isDirectory)
         return refuse(cannot + ": the folder " + folder + " does not exist.");
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return refuse(errno == EROFS ? path + " lies on a file system mounted read-only; name " +
-                                           (index ? "an index file" : "a file") + " elsewhere."
-                                     : cannot + ": no new file can be made in " + folder + " (" +
-                                           std::strerror(errno) + "). Choose another place for " +
-                                           what + ", or make the folder writable.");
+    if (const int refused = FileManager::mayMakeFilesIn(folder); refused != 0)
+        return refuse(refused == EROFS
+                          ? path + " lies on a file system mounted read-only; name " +
+                                (index ? "an index file" : "a file") + " elsewhere."
+                          : cannot + ": no new file can be made in " + folder + " (" +
+                                std::strerror(refused) + "). Choose another place for " + what +
+                                ", or make the folder writable.");
     if (!exists)
         return {};
     const std::string another = index ? "index file" : "file";
