@@ -8,7 +8,6 @@
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <sys/ioctl.h>
@@ -81,17 +80,14 @@ CliRunner::CliRunner(std::FILE* out, std::FILE* err, bool showProgress)
     : m_out(out), m_err(err), m_showProgress(showProgress)
 {}
 
-std::optional<std::string> CliRunner::absolutePath(const std::string& path)
+std::optional<std::string> CliRunner::absolutePath(const std::string& path,
+                                                   const std::optional<std::string>& workingFolder)
 {
     std::string joined = path;
     if (path.empty() || path.front() != '/') {
-        std::vector<char> buffer(4096);
-        while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-            if (errno != ERANGE)
-                return std::nullopt; // the working folder is gone or unreachable
-            buffer.resize(buffer.size() * 2);
-        }
-        joined = std::string(buffer.data()) + "/" + path;
+        if (!workingFolder)
+            return std::nullopt;
+        joined = *workingFolder + "/" + path;
     }
     std::string text;
     std::size_t start = 0;
@@ -112,13 +108,18 @@ std::optional<std::string> CliRunner::absolutePath(const std::string& path)
 
 bool CliRunner::makePathsAbsolute(Options& options)
 {
+    int error = 0;
+    const std::optional<std::string> here = platform::FileManager::workingFolder(&error);
+    const auto absolutePath = [&here](const std::string& path) {
+        return CliRunner::absolutePath(path, here);
+    };
     for (std::optional<std::string>* path : {&options.directory, &options.indexFile}) {
         if (!*path)
             continue;
         const auto absolute = absolutePath(**path);
         if (!absolute) {
             message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
+                    std::strerror(error) + "\n");
             return false;
         }
         *path = absolute;
@@ -128,7 +129,7 @@ bool CliRunner::makePathsAbsolute(Options& options)
             const auto absolute = absolutePath(folder);
             if (!absolute) {
                 message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                        std::strerror(errno) + "\n");
+                        std::strerror(error) + "\n");
                 return false;
             }
             // Compared with the pictures' paths as a folder: without a final "/".
@@ -144,7 +145,7 @@ bool CliRunner::makePathsAbsolute(Options& options)
         const auto absolute = absolutePath(folder);
         if (!absolute) {
             message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
+                    std::strerror(error) + "\n");
             return false;
         }
         // Compared with the paths the walk builds, which hold no "..".
@@ -166,7 +167,7 @@ bool CliRunner::makePathsAbsolute(Options& options)
         const auto absolute = absolutePath(options.target);
         if (!absolute) {
             message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
+                    std::strerror(error) + "\n");
             return false;
         }
         options.target = *absolute;
@@ -260,8 +261,8 @@ bool CliRunner::writeLocked(std::string text)
         text.insert(0, m_header);
         m_header.clear();
     }
-    if (std::fwrite(text.data(), 1, text.size(), m_out) != text.size() || std::fflush(m_out) != 0) {
-        m_writeError = errno != 0 ? errno : EIO;
+    if (const int error = platform::FileManager::writeToStream(m_out, text); error != 0) {
+        m_writeError = error;
         if (m_engine)
             m_engine->stop(); // nobody would read the rest
         return false;
@@ -283,8 +284,8 @@ ExitCode CliRunner::finishOutput()
     int error = 0;
     {
         const std::lock_guard lock(m_outputLock);
-        if (m_writeError == 0 && std::fflush(m_out) != 0)
-            m_writeError = errno != 0 ? errno : EIO;
+        if (m_writeError == 0)
+            m_writeError = platform::FileManager::flushStream(m_out);
         error = m_writeError;
     }
     if (error == 0)
