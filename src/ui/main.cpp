@@ -1,3 +1,4 @@
+#include "platform/fs/FileManager.h"
 #include "platform/fs/ProcessGuard.h"
 #include "ui/Ovrin.h"
 
@@ -7,7 +8,6 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -55,18 +55,6 @@ bool canStartThreads()
         return true;
     } catch (const std::system_error&) {
         return false;
-    }
-}
-
-std::string workingFolder()
-{
-    std::vector<char> buffer(4096);
-    for (;;) {
-        if (::getcwd(buffer.data(), buffer.size()) != nullptr)
-            return buffer.data();
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
     }
 }
 
@@ -144,7 +132,7 @@ int main(int argc, char** argv)
     if (const auto status = takeOptions(std::vector<std::string>(argv + 1, argv + argc), &paths))
         return *status;
     ovrin::ui::Ovrin controller;
-    controller.openArguments(paths, workingFolder());
+    controller.openArguments(paths, ovrin::platform::FileManager::workingFolder().value_or(""));
     quitOnTerminate(controller);
     controller.mainWindow()->show();
     return QApplication::exec();
