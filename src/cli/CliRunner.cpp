@@ -5,11 +5,11 @@
 #include "output/NameText.h"
 #include "output/Utf8.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <sys/ioctl.h>
 #include <system_error>
 #include <thread>
@@ -113,25 +113,24 @@ bool CliRunner::makePathsAbsolute(Options& options)
     const auto absolutePath = [&here](const std::string& path) {
         return CliRunner::absolutePath(path, here);
     };
+    const auto cannotTell = [this, error] {
+        message("ovrin-cli: cannot tell the current folder: " + platform::systemMessage(error) +
+                "\n");
+        return false;
+    };
     for (std::optional<std::string>* path : {&options.directory, &options.indexFile}) {
         if (!*path)
             continue;
         const auto absolute = absolutePath(**path);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(error) + "\n");
-            return false;
-        }
+        if (!absolute)
+            return cannotTell();
         *path = absolute;
     }
     for (std::vector<std::string>* folders : {&options.preferred, &options.protectedFolders})
         for (std::string& folder : *folders) {
             const auto absolute = absolutePath(folder);
-            if (!absolute) {
-                message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                        std::strerror(error) + "\n");
-                return false;
-            }
+            if (!absolute)
+                return cannotTell();
             // Compared with the pictures' paths as a folder: without a final "/".
             folder = absolute->size() > 1 && absolute->back() == '/'
                          ? absolute->substr(0, absolute->size() - 1)
@@ -143,11 +142,8 @@ bool CliRunner::makePathsAbsolute(Options& options)
         if ((folder == "~" || folder.starts_with("~/")) && home != nullptr && *home == '/')
             folder.replace(0, 1, home);
         const auto absolute = absolutePath(folder);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(error) + "\n");
-            return false;
-        }
+        if (!absolute)
+            return cannotTell();
         // Compared with the paths the walk builds, which hold no "..".
         folder.clear();
         std::size_t start = 1;
@@ -165,11 +161,8 @@ bool CliRunner::makePathsAbsolute(Options& options)
     }
     if (!options.target.empty()) {
         const auto absolute = absolutePath(options.target);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(error) + "\n");
-            return false;
-        }
+        if (!absolute)
+            return cannotTell();
         options.target = *absolute;
     }
     return true;
@@ -290,7 +283,8 @@ ExitCode CliRunner::finishOutput()
     }
     if (error == 0)
         return ExitCode::Ok;
-    message(std::string("ovrin-cli: cannot write the results: ") + std::strerror(error) + "\n");
+    message(std::string("ovrin-cli: cannot write the results: ") + platform::systemMessage(error) +
+            "\n");
     return ExitCode::Failure;
 }
 

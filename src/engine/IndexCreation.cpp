@@ -11,8 +11,6 @@
 #include "platform/fs/SystemError.h"
 #include "signature/FineSignature.h"
 
-#include <cstring>
-
 namespace ovrin {
 
 using platform::AtomicFile;
@@ -30,7 +28,7 @@ constexpr std::int64_t kStaleTemporarySeconds = 60;
 
 std::string because(int error)
 {
-    return std::strerror(error != 0 ? error : EIO);
+    return platform::systemMessage(error != 0 ? error : EIO);
 }
 
 // How every index this program writes begins, whatever its pixel number: the

@@ -2,7 +2,6 @@
 
 #include "platform/fs/SystemError.h"
 
-#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/resource.h>
@@ -87,7 +86,7 @@ bool PictureWalk::run()
     walk.setExclusions(m_run.settings().exclusions);
     int error = 0;
     if (!openWalk(walk, &error)) {
-        m_run.fail("The folder " + top + " cannot be listed: " + std::strerror(error));
+        m_run.fail("The folder " + top + " cannot be listed: " + platform::systemMessage(error));
         return false;
     }
     std::atomic<bool> walked{false};

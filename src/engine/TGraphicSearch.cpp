@@ -5,7 +5,6 @@
 #include "platform/fs/SystemError.h"
 
 #include <chrono>
-#include <cstring>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
@@ -339,8 +338,8 @@ StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body, RunSet
     if (!self || !m_threadStarter(std::move(run))) {
         m_work.store(false);
         m_work.notify_all();
-        return refuse(Refusal::NoThread, "No thread could be started for the run: " +
-                                             std::string(std::strerror(EAGAIN)));
+        return refuse(Refusal::NoThread,
+                      "No thread could be started for the run: " + platform::systemMessage(EAGAIN));
     }
     return {};
 }
@@ -382,7 +381,7 @@ StartResult TGraphicSearch::checkTopFolder(const std::string& path)
     if (error == ENOTDIR)
         return {Refusal::TopFolderUnusable, path + " is not a folder."};
     return {Refusal::TopFolderUnusable,
-            "The folder " + path + " cannot be listed: " + std::strerror(error)};
+            "The folder " + path + " cannot be listed: " + platform::systemMessage(error)};
 }
 
 StartResult TGraphicSearch::checkIndexSource(const std::string& path)
@@ -453,7 +452,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
         }
         exists = true;
     } else if (error != ENOENT) {
-        return refuse(path + " cannot be reached: " + std::strerror(error));
+        return refuse(path + " cannot be reached: " + platform::systemMessage(error));
     }
     // The folder comes first: where no file can be made, no advice about the
     // index itself would help.
@@ -467,8 +466,8 @@ StartResult checkDestination(const std::string& path, Destination kind)
                           ? path + " lies on a file system mounted read-only; name " +
                                 (index ? "an index file" : "a file") + " elsewhere."
                           : cannot + ": no new file can be made in " + folder + " (" +
-                                std::strerror(refused) + "). Choose another place for " + what +
-                                ", or make the folder writable.");
+                                platform::systemMessage(refused) + "). Choose another place for " +
+                                what + ", or make the folder writable.");
     if (!exists)
         return {};
     const std::string another = index ? "index file" : "file";
@@ -487,7 +486,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
         return refuse(path + " lies on a file system mounted read-only; name " +
                       (index ? "an index file" : "a file") + " elsewhere.");
     case FileManager::WriteRight::Unknown:
-        return refuse(path + " cannot be reached: " + std::strerror(error));
+        return refuse(path + " cannot be reached: " + platform::systemMessage(error));
     }
     if (const std::string reason = stickyRefusal(file, path); !reason.empty())
         return refuse(reason);
