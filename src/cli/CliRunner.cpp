@@ -370,7 +370,7 @@ void CliRunner::waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& inte
 
 ExitCode CliRunner::refused(const StartResult& result)
 {
-    message("ovrin-cli: " + escapePath(result.detail) + "\n");
+    message("ovrin-cli: " + escapePath(result.sentence) + "\n");
     return ExitCode::Failure;
 }
 
@@ -398,7 +398,7 @@ bool CliRunner::setUpEngine(Options options)
     // The index check of every index search: is it one, and its pixel number.
     const std::string indexFile = options.indexFile.value_or(std::string());
     if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
-        loadError(check.detail);
+        loadError(check.sentence);
         return false;
     }
     m_engine->checkIndexFile(indexFile);
@@ -417,9 +417,9 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     if (const StartResult started = m_engine->beginSearch(); !started) {
         if (interrupted.load())
             return ExitCode::Interrupted;
-        if (started.refusal != Refusal::TargetUnreadable)
+        if (started.code != Refusal::TargetUnreadable)
             return refused(started);
-        loadError(started.detail);
+        loadError(started.sentence);
         return ExitCode::Failure;
     }
     waitForEnd(*m_engine, interrupted);
@@ -503,7 +503,7 @@ ExitCode CliRunner::check(Options options, const std::atomic<bool>& interrupted)
     const std::string indexFile = options.indexFile.value_or(std::string());
     IndexReader reader(indexFile);
     if (!reader.isIndexFile()) {
-        loadError(TGraphicSearch::checkIndexSource(indexFile).detail);
+        loadError(TGraphicSearch::checkIndexSource(indexFile).sentence);
         return ExitCode::Failure;
     }
     const std::int32_t pixelNumber = reader.readHead();

@@ -201,7 +201,7 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
     switch (m_searchMethod.load()) {
     case SearchMethod::Directory:
         if (StartResult folder = checkTopFolder(topDirPath().value_or(std::string())); !folder)
-            return refuse(folder.refusal, std::move(folder.detail));
+            return refuse(folder.code, std::move(folder.sentence));
         return startWorker(RunSummary::Kind::FolderSearch,
                            [this](RunContext& run) { runFolderSearch(run, *m_target); });
     case SearchMethod::IndexFile:
@@ -223,9 +223,9 @@ StartResult TGraphicSearch::makeIndexFile()
     if (!top || top->empty())
         return refuse(Refusal::NoTopFolder, "No folder was named.");
     if (StartResult folder = checkTopFolder(*top); !folder)
-        return refuse(folder.refusal, std::move(folder.detail));
+        return refuse(folder.code, std::move(folder.sentence));
     if (StartResult index = checkIndexDestination(indexFilePath().value_or(std::string())); !index)
-        return refuse(index.refusal, std::move(index.detail));
+        return refuse(index.code, std::move(index.sentence));
     if (!isUsablePixelNumber(m_pixelNumber.load()))
         return refuse(Refusal::PixelNumberUnusable, "The pixel number " +
                                                         std::to_string(m_pixelNumber.load()) +
@@ -262,7 +262,7 @@ StartResult TGraphicSearch::beginGroups(const GroupsRequest& request)
         return refuse(Refusal::UnknownSearchMethod, "Unknown search method.");
     }
     if (!source)
-        return refuse(source.refusal, std::move(source.detail));
+        return refuse(source.code, std::move(source.sentence));
     {
         const std::lock_guard guard(m_pathGuard);
         m_groups.reset();

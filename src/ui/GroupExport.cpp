@@ -50,7 +50,7 @@ std::optional<ExportFile::Refused> ExportFile::write(const std::string& path,
                                                      const QByteArray& bytes)
 {
     if (StartResult check = UiHooks::preflight(UiHooks::Check::ExportDestination, path); !check)
-        return Refused{Problem::Destination, std::move(check.detail)};
+        return Refused{Problem::Destination, std::move(check.sentence)};
     platform::AtomicFile file(path);
     // Whatever came to the path while it was written is held to the same test.
     const auto mayReplace = [](const std::string& destination) {
