@@ -5,12 +5,11 @@
 #include "output/NameText.h"
 #include "output/Utf8.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <sys/ioctl.h>
 #include <system_error>
 #include <thread>
@@ -81,17 +80,14 @@ CliRunner::CliRunner(std::FILE* out, std::FILE* err, bool showProgress)
     : m_out(out), m_err(err), m_showProgress(showProgress)
 {}
 
-std::optional<std::string> CliRunner::absolutePath(const std::string& path)
+std::optional<std::string> CliRunner::absolutePath(const std::string& path,
+                                                   const std::optional<std::string>& workingFolder)
 {
     std::string joined = path;
     if (path.empty() || path.front() != '/') {
-        std::vector<char> buffer(4096);
-        while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-            if (errno != ERANGE)
-                return std::nullopt; // the working folder is gone or unreachable
-            buffer.resize(buffer.size() * 2);
-        }
-        joined = std::string(buffer.data()) + "/" + path;
+        if (!workingFolder)
+            return std::nullopt;
+        joined = *workingFolder + "/" + path;
     }
     std::string text;
     std::size_t start = 0;
@@ -112,25 +108,29 @@ std::optional<std::string> CliRunner::absolutePath(const std::string& path)
 
 bool CliRunner::makePathsAbsolute(Options& options)
 {
+    int error = 0;
+    const std::optional<std::string> here = platform::FileManager::workingFolder(&error);
+    const auto absolutePath = [&here](const std::string& path) {
+        return CliRunner::absolutePath(path, here);
+    };
+    const auto cannotTell = [this, error] {
+        message("ovrin-cli: cannot tell the current folder: " + platform::systemMessage(error) +
+                "\n");
+        return false;
+    };
     for (std::optional<std::string>* path : {&options.directory, &options.indexFile}) {
         if (!*path)
             continue;
         const auto absolute = absolutePath(**path);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
-            return false;
-        }
+        if (!absolute)
+            return cannotTell();
         *path = absolute;
     }
     for (std::vector<std::string>* folders : {&options.preferred, &options.protectedFolders})
         for (std::string& folder : *folders) {
             const auto absolute = absolutePath(folder);
-            if (!absolute) {
-                message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                        std::strerror(errno) + "\n");
-                return false;
-            }
+            if (!absolute)
+                return cannotTell();
             // Compared with the pictures' paths as a folder: without a final "/".
             folder = absolute->size() > 1 && absolute->back() == '/'
                          ? absolute->substr(0, absolute->size() - 1)
@@ -142,11 +142,8 @@ bool CliRunner::makePathsAbsolute(Options& options)
         if ((folder == "~" || folder.starts_with("~/")) && home != nullptr && *home == '/')
             folder.replace(0, 1, home);
         const auto absolute = absolutePath(folder);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
-            return false;
-        }
+        if (!absolute)
+            return cannotTell();
         // Compared with the paths the walk builds, which hold no "..".
         folder.clear();
         std::size_t start = 1;
@@ -164,11 +161,8 @@ bool CliRunner::makePathsAbsolute(Options& options)
     }
     if (!options.target.empty()) {
         const auto absolute = absolutePath(options.target);
-        if (!absolute) {
-            message(std::string("ovrin-cli: cannot tell the current folder: ") +
-                    std::strerror(errno) + "\n");
-            return false;
-        }
+        if (!absolute)
+            return cannotTell();
         options.target = *absolute;
     }
     return true;
@@ -260,8 +254,8 @@ bool CliRunner::writeLocked(std::string text)
         text.insert(0, m_header);
         m_header.clear();
     }
-    if (std::fwrite(text.data(), 1, text.size(), m_out) != text.size() || std::fflush(m_out) != 0) {
-        m_writeError = errno != 0 ? errno : EIO;
+    if (const int error = platform::FileManager::writeToStream(m_out, text); error != 0) {
+        m_writeError = error;
         if (m_engine)
             m_engine->stop(); // nobody would read the rest
         return false;
@@ -283,13 +277,14 @@ ExitCode CliRunner::finishOutput()
     int error = 0;
     {
         const std::lock_guard lock(m_outputLock);
-        if (m_writeError == 0 && std::fflush(m_out) != 0)
-            m_writeError = errno != 0 ? errno : EIO;
+        if (m_writeError == 0)
+            m_writeError = platform::FileManager::flushStream(m_out);
         error = m_writeError;
     }
     if (error == 0)
         return ExitCode::Ok;
-    message(std::string("ovrin-cli: cannot write the results: ") + std::strerror(error) + "\n");
+    message(std::string("ovrin-cli: cannot write the results: ") + platform::systemMessage(error) +
+            "\n");
     return ExitCode::Failure;
 }
 
@@ -377,7 +372,7 @@ void CliRunner::waitForEnd(TGraphicSearch& engine, const std::atomic<bool>& inte
 
 ExitCode CliRunner::refused(const StartResult& result)
 {
-    message("ovrin-cli: " + escapePath(result.detail) + "\n");
+    message("ovrin-cli: " + escapePath(result.sentence) + "\n");
     return ExitCode::Failure;
 }
 
@@ -405,7 +400,7 @@ bool CliRunner::setUpEngine(Options options)
     // The index check of every index search: is it one, and its pixel number.
     const std::string indexFile = options.indexFile.value_or(std::string());
     if (const StartResult check = TGraphicSearch::checkIndexSource(indexFile); !check) {
-        loadError(check.detail);
+        loadError(check.sentence);
         return false;
     }
     m_engine->checkIndexFile(indexFile);
@@ -426,9 +421,9 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
     if (const StartResult started = m_engine->beginSearch(); !started) {
         if (interrupted.load())
             return ExitCode::Interrupted;
-        if (started.refusal != Refusal::TargetUnreadable)
+        if (started.code != Refusal::TargetUnreadable)
             return refused(started);
-        loadError(started.detail);
+        loadError(started.sentence);
         return ExitCode::Failure;
     }
     waitForEnd(*m_engine, interrupted);
@@ -521,7 +516,7 @@ ExitCode CliRunner::check(Options options, const std::atomic<bool>& interrupted)
     const std::string indexFile = options.indexFile.value_or(std::string());
     IndexReader reader(indexFile);
     if (!reader.isIndexFile()) {
-        loadError(TGraphicSearch::checkIndexSource(indexFile).detail);
+        loadError(TGraphicSearch::checkIndexSource(indexFile).sentence);
         return ExitCode::Failure;
     }
     const std::int32_t pixelNumber = reader.readHead();

@@ -41,9 +41,10 @@ public:
     // The full path a person means by `path`: made absolute against the
     // working folder, "." parts and doubled slashes dropped, ".." kept (only
     // the system can tell where it leads once links are involved), a final
-    // "/" kept. No value when the working folder cannot be told (it was
-    // removed, say) and the path is relative.
-    static std::optional<std::string> absolutePath(const std::string& path);
+    // "/" kept. No value when the path is relative and the working folder
+    // could not be told (it was removed, say).
+    static std::optional<std::string> absolutePath(const std::string& path,
+                                                   const std::optional<std::string>& workingFolder);
     // One terminal line: control characters made visible, the path shortened
     // from the left to fit `width` columns.
     static std::string progressLine(std::uint64_t examined, std::uint64_t hits,
@@ -94,7 +95,7 @@ private:
     bool m_progressShown = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
     std::vector<output::Hit> m_sorted; // --sort: printed at the end
-    int m_writeError = 0;              // errno of the first failed write of the results
+    int m_writeError = 0;              // error number of the first failed write of the results
     std::string m_header;              // written before the first hit
 
     std::mutex m_endLock;

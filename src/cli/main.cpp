@@ -28,9 +28,8 @@ int main(int argc, char** argv)
 
     // Before anything opens a file: a closed stdout or stderr must not be
     // taken by the first file opened (an index being written, say).
-    std::string problem;
-    if (!ovrin::platform::prepareProcess(&problem)) {
-        std::fprintf(stderr, "ovrin-cli: %s\n", problem.c_str());
+    if (const auto refused = ovrin::platform::prepareProcess()) {
+        std::fprintf(stderr, "ovrin-cli: %s\n", refused->sentence.c_str());
         return static_cast<int>(ExitCode::Failure);
     }
     // Before any decoding thread starts, and only for a run that decodes:

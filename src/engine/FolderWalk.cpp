@@ -1,9 +1,9 @@
 #include "engine/FolderWalk.h"
 
 #include "platform/fs/ProcessGuard.h"
+#include "platform/fs/SystemError.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 
 namespace ovrin {

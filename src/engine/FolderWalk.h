@@ -55,7 +55,7 @@ public:
 
     // Before open(): a top they leave out is opened but not listed.
     void setExclusions(Exclusions exclusions) { m_exclusions = std::move(exclusions); }
-    // Opens and lists the top folder; false with errno in `error` when it
+    // Opens and lists the top folder; false with the error number in `error` when it
     // cannot be listed.
     bool open(const std::string& top, int* error);
     // Walks the tree; false when the handler stopped it.

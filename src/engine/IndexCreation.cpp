@@ -8,10 +8,8 @@
 #include "output/Utf8.h"
 #include "platform/fs/AtomicFile.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 #include "signature/FineSignature.h"
-
-#include <cerrno>
-#include <cstring>
 
 namespace ovrin {
 
@@ -30,7 +28,7 @@ constexpr std::int64_t kStaleTemporarySeconds = 60;
 
 std::string because(int error)
 {
-    return std::strerror(error != 0 ? error : EIO);
+    return platform::systemMessage(error != 0 ? error : EIO);
 }
 
 // How every index this program writes begins, whatever its pixel number: the

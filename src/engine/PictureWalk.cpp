@@ -1,7 +1,7 @@
 #include "engine/PictureWalk.h"
 
-#include <cerrno>
-#include <cstring>
+#include "platform/fs/SystemError.h"
+
 #include <fcntl.h>
 #include <optional>
 #include <sys/resource.h>
@@ -86,7 +86,7 @@ bool PictureWalk::run()
     walk.setExclusions(m_run.settings().exclusions);
     int error = 0;
     if (!openWalk(walk, &error)) {
-        m_run.fail("The folder " + top + " cannot be listed: " + std::strerror(error));
+        m_run.fail("The folder " + top + " cannot be listed: " + platform::systemMessage(error));
         return false;
     }
     std::atomic<bool> walked{false};

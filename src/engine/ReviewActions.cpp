@@ -2,10 +2,11 @@
 
 #include "engine/LookAlikeGroups.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/FileMoves.h"
+#include "platform/fs/SystemError.h"
 #include "platform/fs/Trash.h"
 #include "signature/TFileInfo.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -23,6 +24,7 @@ using platform::Descriptor;
 using platform::FileIdentity;
 using platform::FileIdentityHash;
 using platform::FileManager;
+using platform::FileMoves;
 using platform::FileStatus;
 using platform::LoadFailure;
 
@@ -30,19 +32,6 @@ ActionOutcome outcome(const std::string& path, ActionRefusal refusal, std::strin
                       int error = 0)
 {
     return {path, refusal, error, std::move(detail), {}};
-}
-
-// The name itself, a link not followed: what a rename moves.
-std::optional<FileIdentity> nameIdentity(const std::string& path, int* error = nullptr)
-{
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        if (error != nullptr)
-            *error = errno;
-        return std::nullopt;
-    }
-    return FileIdentity{static_cast<std::uint64_t>(st.st_dev),
-                        static_cast<std::uint64_t>(st.st_ino)};
 }
 
 std::optional<FileIdentity> fileIdentity(const std::string& path)
@@ -61,12 +50,6 @@ bool keptAsExamined(const ExaminedPicture& picture)
         return false;
     return !picture.stamp ||
            (status->size == picture.stamp->size && status->modifiedNs == picture.stamp->modifiedNs);
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
 std::string realPath(const std::string& path)
@@ -108,24 +91,6 @@ bool stillAsChecked(const std::string& path, const FileStatus& checked)
 {
     const auto now = FileManager::fileStatus(path);
     return now && sameFile(*now, checked);
-}
-
-int renameWithoutReplacing(int fromFd, const std::string& from, int toFd, const std::string& to)
-{
-    if (::renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EPERM)
-        return errno;
-    // A file system without it: looked at just before, as near as it gets.
-    struct stat st {};
-    if (::fstatat(toFd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    return ::renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0 ? 0 : errno;
-}
-
-int renameWithoutReplacing(const std::string& from, const std::string& to)
-{
-    return renameWithoutReplacing(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 // What a check of a picture's file found; `status` is the file as decoded.
@@ -232,28 +197,6 @@ Copied copyFailed(ActionRefusal refusal, int error)
     return copied;
 }
 
-bool copyBytes(int from, int to)
-{
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t written = ::write(to, buffer.data() + done, std::size_t(got - done));
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return false;
-            done += written;
-        }
-    }
-}
-
 // Copies `from` to the new name `to` on another file system: into a
 // temporary name beside it, made durable, found to be the picture again, and
 // only then given its name, never in place of anything. The original stays;
@@ -263,8 +206,7 @@ Copied copyAcross(const std::string& from, const std::string& to,
 {
     LoadFailure why = LoadFailure::None;
     const Descriptor source(FileManager::openRegularFile(from, O_RDONLY, &why));
-    struct stat st {};
-    if (!source.isOpen() || ::fstat(source.get(), &st) != 0)
+    if (!source.isOpen() || !FileManager::fileStatusOf(source.get()))
         return copyFailed(why == LoadFailure::Missing ? ActionRefusal::Missing
                                                       : ActionRefusal::Failed,
                           why == LoadFailure::PermissionDenied ? EACCES : EIO);
@@ -277,10 +219,9 @@ Copied copyAcross(const std::string& from, const std::string& to,
     for (int attempt = 0; attempt < 100 && !copy.isOpen(); ++attempt) {
         temporary =
             ".ovrin-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".part";
-        copy.reset(::openat(folder.get(), temporary.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!copy.isOpen() && errno != EEXIST)
-            return copyFailed(ActionRefusal::Failed, errno);
+        copy.reset(FileMoves::createNewFileAt(folder.get(), temporary, &error));
+        if (!copy.isOpen() && error != EEXIST)
+            return copyFailed(ActionRefusal::Failed, error);
     }
     if (!copy.isOpen())
         return copyFailed(ActionRefusal::Failed, EEXIST);
@@ -288,14 +229,9 @@ Copied copyAcross(const std::string& from, const std::string& to,
         ::unlinkat(folder.get(), temporary.c_str(), 0);
         return copyFailed(refusal, code);
     };
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    struct stat written {};
-    if (!copyBytes(source.get(), copy.get()) || ::fsync(copy.get()) != 0 ||
-        ::fchmod(copy.get(), st.st_mode & 07777) != 0 || ::futimens(copy.get(), times) != 0 ||
-        ::fstat(copy.get(), &written) != 0)
-        return fail(ActionRefusal::Failed, errno != 0 ? errno : EIO);
-    if (written.st_size != st.st_size)
-        return fail(ActionRefusal::Failed, EIO);
+    FileStatus written;
+    if (const int copied = FileMoves::copyInto(source.get(), copy.get(), &written); copied != 0)
+        return fail(ActionRefusal::Failed, copied);
     if (!signature.empty()) {
         TFileInfo decoded;
         decoded.setFilePath(to); // read under the name it is given, not the temporary one
@@ -304,13 +240,13 @@ Copied copyAcross(const std::string& from, const std::string& to,
             decoded.thumbnail() != signature)
             return fail(ActionRefusal::Failed, EIO);
     }
-    if (const int moved = renameWithoutReplacing(folder.get(), temporary, folder.get(), nameOf(to));
+    if (const int moved =
+            FileMoves::renameWithoutReplacing(folder.get(), temporary, folder.get(), nameOf(to));
         moved != 0)
         return fail(moved == EEXIST ? ActionRefusal::Occupied : ActionRefusal::Failed, moved);
     ::fsync(folder.get());
     Copied copied;
-    copied.placed = {static_cast<std::uint64_t>(written.st_dev),
-                     static_cast<std::uint64_t>(written.st_ino)};
+    copied.placed = written.identity;
     return copied;
 }
 
@@ -321,10 +257,10 @@ Copied moveFile(const std::string& from, const std::string& to,
                 const std::vector<std::int16_t>& signature, std::int32_t pixelNumber,
                 const std::optional<FileStatus>& sourceAsChecked)
 {
-    const int moved = renameWithoutReplacing(from, to);
+    const int moved = FileMoves::renameWithoutReplacing(from, to);
     if (moved == 0) {
         Copied copied;
-        copied.placed = nameIdentity(to).value_or(FileIdentity{});
+        copied.placed = FileMoves::nameIdentity(to).value_or(FileIdentity{});
         return copied;
     }
     if (moved != EXDEV)
@@ -333,14 +269,14 @@ Copied moveFile(const std::string& from, const std::string& to,
     if (copied.refusal != ActionRefusal::None)
         return copied;
     const auto dropCopy = [&](ActionRefusal refusal, int error) {
-        if (nameIdentity(to) == copied.placed)
+        if (FileMoves::nameIdentity(to) == copied.placed)
             ::unlink(to.c_str());
         return copyFailed(refusal, error);
     };
     if (sourceAsChecked && !stillAsChecked(from, *sourceAsChecked))
         return dropCopy(ActionRefusal::Changed, 0);
-    if (::unlink(from.c_str()) != 0)
-        return dropCopy(ActionRefusal::Failed, errno);
+    if (const int removed = FileMoves::removeFile(from); removed != 0)
+        return dropCopy(ActionRefusal::Failed, removed);
     return copied;
 }
 
@@ -376,7 +312,7 @@ Acted placed(const std::string& path, ActionKind kind, const std::string& at,
 // swapped for a link between the check and the move sends another file.
 bool trashedAsChecked(const std::string& trashedAs, const FileStatus& checked)
 {
-    return nameIdentity(trashedAs) == checked.identity ||
+    return FileMoves::nameIdentity(trashedAs) == checked.identity ||
            fileIdentity(trashedAs) == checked.identity;
 }
 
@@ -386,7 +322,7 @@ Acted putBackChanged(const std::string& path, const std::string& trashedAs)
     if (platform::Trash::restore(trashedAs, path) == 0)
         return refused(path, ActionRefusal::Changed);
     Acted acted = placed(path, ActionKind::Trash, trashedAs,
-                         nameIdentity(trashedAs).value_or(FileIdentity{}));
+                         FileMoves::nameIdentity(trashedAs).value_or(FileIdentity{}));
     acted.outcome.refusal = ActionRefusal::Changed;
     acted.outcome.detail = trashedAs;
     return acted;
@@ -402,7 +338,7 @@ Acted trashFile(const std::string& path, const FileStatus& checked)
     if (!trashedAsChecked(trashed.trashedAs, checked))
         return putBackChanged(path, trashed.trashedAs);
     return placed(path, ActionKind::Trash, trashed.trashedAs,
-                  nameIdentity(trashed.trashedAs).value_or(FileIdentity{}));
+                  FileMoves::nameIdentity(trashed.trashedAs).value_or(FileIdentity{}));
 }
 
 Acted moveIntoFolder(const ExaminedPicture& picture, const ActionRequest& request,
@@ -412,7 +348,7 @@ Acted moveIntoFolder(const ExaminedPicture& picture, const ActionRequest& reques
     if (request.destination.empty())
         return refused(path, ActionRefusal::Failed, {}, EINVAL);
     const std::string to = destinationFor(path, request);
-    if (exists(to))
+    if (FileMoves::nameExists(to))
         return refused(path, ActionRefusal::Occupied, to);
     if (const int error = FileManager::makeFolders(FileManager::folderOf(to)); error != 0)
         return refused(path, ActionRefusal::Failed, FileManager::folderOf(to), error);
@@ -454,8 +390,8 @@ Acted replaceWithLink(const std::string& path, const FileStatus& checked,
     const std::string trashedAs = trashed.outcome.placedAt;
     const FileIdentity original = trashed.placed;
     int error = 0;
-    if (::linkat(AT_FDCWD, keptPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        error = errno;
+    if (const int linked = FileMoves::makeHardLink(keptPath, path); linked != 0) {
+        error = linked;
     } else if (fileIdentity(path) != link) {
         // The kept copy's path led elsewhere by the time it was linked.
         ::unlink(path.c_str());
@@ -658,7 +594,7 @@ ActionReport ActionJournal::undo()
         const std::string& path = step.path;
         const FileIdentity placed{step.placedDevice, step.placedInode};
         int error = 0;
-        const auto there = nameIdentity(step.placedAt, &error);
+        const auto there = FileMoves::nameIdentity(step.placedAt, &error);
         if (!there)
             return outcome(path, isMissing(error) ? ActionRefusal::Missing : ActionRefusal::Failed,
                            step.placedAt, isMissing(error) ? 0 : error);
@@ -667,15 +603,15 @@ ActionReport ActionJournal::undo()
         // What stands at the path now: for a hard link, the link, put aside
         // under a name of its own so that nothing else is removed in its place.
         std::string aside;
-        if (step.kind == ActionKind::HardLink && exists(path)) {
-            if (nameIdentity(path) != FileIdentity{step.linkDevice, step.linkInode})
+        if (step.kind == ActionKind::HardLink && FileMoves::nameExists(path)) {
+            if (FileMoves::nameIdentity(path) != FileIdentity{step.linkDevice, step.linkInode})
                 return outcome(path, ActionRefusal::Occupied, path);
             const std::string folder = FileManager::folderOf(path);
             for (int attempt = 0; attempt < 100 && aside.empty(); ++attempt) {
                 const std::string name = FileManager::appendPathComponent(
                     folder,
                     ".ovrin-undo-" + std::to_string(::getpid()) + "-" + std::to_string(attempt));
-                const int moved = renameWithoutReplacing(path, name);
+                const int moved = FileMoves::renameWithoutReplacing(path, name);
                 if (moved == 0)
                     aside = name;
                 else if (moved != EEXIST)
@@ -683,23 +619,23 @@ ActionReport ActionJournal::undo()
             }
             if (aside.empty())
                 return outcome(path, ActionRefusal::Failed, path, EEXIST);
-            if (nameIdentity(aside) != FileIdentity{step.linkDevice, step.linkInode}) {
-                renameWithoutReplacing(aside, path);
+            if (FileMoves::nameIdentity(aside) != FileIdentity{step.linkDevice, step.linkInode}) {
+                FileMoves::renameWithoutReplacing(aside, path);
                 return outcome(path, ActionRefusal::Occupied, path);
             }
             // With the kept copy gone meanwhile, the link is the last name of
             // its picture: removing it would lose that picture.
             struct stat st {};
             if (::lstat(aside.c_str(), &st) != 0 || st.st_nlink < 2) {
-                renameWithoutReplacing(aside, path);
+                FileMoves::renameWithoutReplacing(aside, path);
                 return outcome(path, ActionRefusal::LastOfGroup, path);
             }
-        } else if (exists(path)) {
+        } else if (FileMoves::nameExists(path)) {
             return outcome(path, ActionRefusal::Occupied, path);
         }
         const auto putBack = [&](ActionOutcome refused) {
             if (!aside.empty())
-                renameWithoutReplacing(aside, path);
+                FileMoves::renameWithoutReplacing(aside, path);
             return refused;
         };
         if (const int made = FileManager::makeFolders(FileManager::folderOf(path)); made != 0)

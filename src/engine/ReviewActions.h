@@ -77,7 +77,7 @@ struct ActionRequest {
 struct ActionOutcome {
     std::string path;
     ActionRefusal refusal = ActionRefusal::None;
-    int error = 0; // errno for Failed
+    int error = 0; // Failed: the system's error number
     // The path the refusal concerns, where it is not the picture's own: the
     // kept copy a hard link needs (which then failed the named check), the
     // picture it is an alias of, the protected folder, the destination taken,

@@ -4,10 +4,10 @@
 #include "indexfile/TChunk.h"
 #include "platform/fs/FileHandle.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 #include "signature/TFileInfo.h"
 
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -456,10 +456,11 @@ ReviewFile::Opened ReviewFile::decode(const std::uint8_t* bytes, std::size_t siz
 
 ReviewFile::Opened ReviewFile::read(const std::string& path)
 {
-    const auto handle = platform::FileHandle::forReading(path);
+    int error = 0;
+    const auto handle = platform::FileHandle::forReading(path, &error);
     if (!handle) {
         Opened opened = refused(Problem::CannotRead);
-        opened.error = errno;
+        opened.error = error;
         return opened;
     }
     const std::int64_t size = handle->fileSize();

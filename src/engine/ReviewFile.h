@@ -42,7 +42,7 @@ public:
 
     enum class Problem : std::uint8_t {
         None,
-        CannotRead,  // `error` holds errno
+        CannotRead,  // `error` holds the system's error number
         TooLarge,    // above kMaxFileBytes
         NotAReview,  // no head
         NewerFormat, // a later major version

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fs/LoadFailure.h"
+#include "platform/fs/Refusal.h"
 
 #include <array>
 #include <cstdint>
@@ -25,13 +26,11 @@ enum class Refusal : std::uint8_t {
     ExportUnusable,      // an export's path names a picture, an index or no file to write
 };
 
-// The answer of a start, or of one of its tests run on its own. Converts to
-// the yes/no of a start; `detail` is a sentence for a person: what and why.
-struct StartResult {
-    Refusal refusal = Refusal::None;
-    std::string detail;
-
-    explicit operator bool() const { return refusal == Refusal::None; }
+// The answer of a start, or of one of its tests run on its own: a refusal
+// (`sentence` says what and why) whose code None means it started. Converts
+// to the yes/no of a start.
+struct StartResult : platform::Refusal<Refusal> {
+    explicit operator bool() const { return code == ovrin::Refusal::None; }
 };
 
 // Why an entry of a walked tree gave nothing. Files carry the loader's reason;

@@ -2,10 +2,9 @@
 
 #include "indexfile/IndexReader.h"
 #include "platform/fs/FileManager.h"
+#include "platform/fs/SystemError.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
@@ -205,7 +204,7 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
     switch (m_searchMethod.load()) {
     case SearchMethod::Directory:
         if (StartResult folder = checkTopFolder(topDirPath().value_or(std::string())); !folder)
-            return refuse(folder.refusal, std::move(folder.detail));
+            return refuse(folder.code, std::move(folder.sentence));
         return startWorker(RunSummary::Kind::FolderSearch,
                            [this](RunContext& run) { runFolderSearch(run, *m_target); });
     case SearchMethod::IndexFile:
@@ -227,9 +226,9 @@ StartResult TGraphicSearch::makeIndexFile()
     if (!top || top->empty())
         return refuse(Refusal::NoTopFolder, "No folder was named.");
     if (StartResult folder = checkTopFolder(*top); !folder)
-        return refuse(folder.refusal, std::move(folder.detail));
+        return refuse(folder.code, std::move(folder.sentence));
     if (StartResult index = checkIndexDestination(indexFilePath().value_or(std::string())); !index)
-        return refuse(index.refusal, std::move(index.detail));
+        return refuse(index.code, std::move(index.sentence));
     if (!isUsablePixelNumber(m_pixelNumber.load()))
         return refuse(Refusal::PixelNumberUnusable, "The pixel number " +
                                                         std::to_string(m_pixelNumber.load()) +
@@ -266,7 +265,7 @@ StartResult TGraphicSearch::beginGroups(const GroupsRequest& request)
         return refuse(Refusal::UnknownSearchMethod, "Unknown search method.");
     }
     if (!source)
-        return refuse(source.refusal, std::move(source.detail));
+        return refuse(source.code, std::move(source.sentence));
     {
         const std::lock_guard guard(m_pathGuard);
         m_groups.reset();
@@ -342,8 +341,8 @@ StartResult TGraphicSearch::startWorker(RunSummary::Kind kind, Body body, RunSet
     if (!self || !m_threadStarter(std::move(run))) {
         m_work.store(false);
         m_work.notify_all();
-        return refuse(Refusal::NoThread, "No thread could be started for the run: " +
-                                             std::string(std::strerror(EAGAIN)));
+        return refuse(Refusal::NoThread,
+                      "No thread could be started for the run: " + platform::systemMessage(EAGAIN));
     }
     return {};
 }
@@ -385,7 +384,7 @@ StartResult TGraphicSearch::checkTopFolder(const std::string& path)
     if (error == ENOTDIR)
         return {Refusal::TopFolderUnusable, path + " is not a folder."};
     return {Refusal::TopFolderUnusable,
-            "The folder " + path + " cannot be listed: " + std::strerror(error)};
+            "The folder " + path + " cannot be listed: " + platform::systemMessage(error)};
 }
 
 StartResult TGraphicSearch::checkIndexSource(const std::string& path)
@@ -456,7 +455,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
         }
         exists = true;
     } else if (error != ENOENT) {
-        return refuse(path + " cannot be reached: " + std::strerror(error));
+        return refuse(path + " cannot be reached: " + platform::systemMessage(error));
     }
     // The folder comes first: where no file can be made, no advice about the
     // index itself would help.
@@ -465,12 +464,13 @@ StartResult checkDestination(const std::string& path, Destination kind)
     const auto folderStatus = FileManager::fileStatus(folder, &error);
     if (!folderStatus || !folderStatus->isDirectory)
         return refuse(cannot + ": the folder " + folder + " does not exist.");
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return refuse(errno == EROFS ? path + " lies on a file system mounted read-only; name " +
-                                           (index ? "an index file" : "a file") + " elsewhere."
-                                     : cannot + ": no new file can be made in " + folder + " (" +
-                                           std::strerror(errno) + "). Choose another place for " +
-                                           what + ", or make the folder writable.");
+    if (const int refused = FileManager::mayMakeFilesIn(folder); refused != 0)
+        return refuse(refused == EROFS
+                          ? path + " lies on a file system mounted read-only; name " +
+                                (index ? "an index file" : "a file") + " elsewhere."
+                          : cannot + ": no new file can be made in " + folder + " (" +
+                                platform::systemMessage(refused) + "). Choose another place for " +
+                                what + ", or make the folder writable.");
     if (!exists)
         return {};
     const std::string another = index ? "index file" : "file";
@@ -489,7 +489,7 @@ StartResult checkDestination(const std::string& path, Destination kind)
         return refuse(path + " lies on a file system mounted read-only; name " +
                       (index ? "an index file" : "a file") + " elsewhere.");
     case FileManager::WriteRight::Unknown:
-        return refuse(path + " cannot be reached: " + std::strerror(error));
+        return refuse(path + " cannot be reached: " + platform::systemMessage(error));
     }
     if (const std::string reason = stickyRefusal(file, path); !reason.empty())
         return refuse(reason);

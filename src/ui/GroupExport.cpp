@@ -3,12 +3,11 @@
 #include "engine/TGraphicSearch.h"
 #include "output/Formats.h"
 #include "platform/fs/AtomicFile.h"
+#include "platform/fs/SystemError.h"
 #include "ui/RunReport.h"
 #include "ui/UiHooks.h"
 
 #include <QtGlobal>
-
-#include <cerrno>
 
 namespace ovrin::ui {
 
@@ -47,11 +46,11 @@ QByteArray GroupExport::write(const std::vector<std::string>& paths,
     return QByteArray::fromStdString(text);
 }
 
-std::optional<QString> ExportFile::write(const std::string& path, const QByteArray& bytes)
+std::optional<ExportFile::Refused> ExportFile::write(const std::string& path,
+                                                     const QByteArray& bytes)
 {
-    if (const StartResult check = UiHooks::preflight(UiHooks::Check::ExportDestination, path);
-        !check)
-        return RunReport::reason(check);
+    if (StartResult check = UiHooks::preflight(UiHooks::Check::ExportDestination, path); !check)
+        return Refused{Problem::Destination, std::move(check.sentence)};
     platform::AtomicFile file(path);
     // Whatever came to the path while it was written is held to the same test.
     const auto mayReplace = [](const std::string& destination) {
@@ -62,9 +61,23 @@ std::optional<QString> ExportFile::write(const std::string& path, const QByteArr
         file.commit(mayReplace))
         return std::nullopt;
     if (file.errorCode() == EEXIST)
+        return Refused{Problem::Replaced, "Something that must not be replaced came to its place "
+                                          "meanwhile; it was left as it is."};
+    return Refused{Problem::System, platform::systemMessage(file.errorCode())};
+}
+
+QString ExportFile::reason(const Refused& refused)
+{
+    switch (refused.code) {
+    case Problem::Destination:
+        return RunReport::reason({Refusal::ExportUnusable, refused.sentence});
+    case Problem::Replaced:
         return tr("Something that must not be replaced came to its place meanwhile; it was "
                   "left as it is.");
-    return qt_error_string(file.errorCode());
+    case Problem::System:
+        break;
+    }
+    return QString::fromStdString(refused.sentence);
 }
 
 } // namespace ovrin::ui

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "engine/LookAlikeGroups.h"
+#include "platform/fs/Refusal.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,8 +42,17 @@ class ExportFile {
     Q_DECLARE_TR_FUNCTIONS(ExportFile)
 
 public:
-    // Why nothing was written, or no value once the file is in place.
-    static std::optional<QString> write(const std::string& path, const QByteArray& bytes);
+    enum class Problem : std::uint8_t {
+        Destination, // the path names a picture, an index or no file to write
+        Replaced,    // something that must not be replaced came there meanwhile
+        System,      // the system refused to write it (its message)
+    };
+    using Refused = platform::Refusal<Problem>;
+
+    // Why nothing was written; none once the file is in place.
+    static std::optional<Refused> write(const std::string& path, const QByteArray& bytes);
+    // What the window shows for it, in its language where it has a sentence.
+    static QString reason(const Refused& refused);
 };
 
 } // namespace ovrin::ui

@@ -1137,7 +1137,7 @@ void Ovrin::menuExportHitsAction()
         return;
     if (const auto problem = ExportFile::write(PathText::fromText(*path), m_hits->toCsv()))
         UiHooks::alert(m_window.get(), tr("The hits could not be exported."),
-                       *path + QLatin1Char('\n') + *problem);
+                       *path + QLatin1Char('\n') + ExportFile::reason(*problem));
 }
 
 void Ovrin::menuSelectMembersAction()
@@ -1173,7 +1173,7 @@ void Ovrin::menuExportGroupsAction()
                                                m_groups->groups(), GroupExport::formatFor(*path));
     if (const auto problem = ExportFile::write(PathText::fromText(*path), text))
         UiHooks::alert(m_window.get(), tr("The groups could not be exported."),
-                       *path + QLatin1Char('\n') + *problem);
+                       *path + QLatin1Char('\n') + ExportFile::reason(*problem));
 }
 
 // ---- Marks ---------------------------------------------------------------
@@ -1464,7 +1464,7 @@ void Ovrin::menuSaveReviewAction()
                           static_cast<qsizetype>(bytes.size()));
     if (const auto problem = ExportFile::write(PathText::fromText(*path), data)) {
         UiHooks::alert(m_window.get(), tr("The review could not be saved."),
-                       *path + QLatin1Char('\n') + *problem);
+                       *path + QLatin1Char('\n') + ExportFile::reason(*problem));
         return;
     }
     m_reviewFolder = QFileInfo(*path).absolutePath();

@@ -218,7 +218,7 @@ private:
     // dropped when a run started meanwhile.
     void reviewRead(std::uint64_t generation, const QString& path, std::shared_ptr<Review> review,
                     int problem, int error, const std::vector<std::string>& leftOut);
-    // Why a review file was refused, from ReviewFile::Problem and an errno.
+    // Why a review file was refused, from ReviewFile::Problem and the system's error number.
     static QString reviewProblem(int problem, int error);
     void act(ActionKind kind);
     // Where Move to Folder keeps paths relative to, for the view shown.

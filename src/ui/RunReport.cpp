@@ -258,9 +258,9 @@ QString RunReport::refusal(const StartResult& result)
 
 QString RunReport::reason(const StartResult& result)
 {
-    QString why = PathText::display(result.detail);
+    QString why = PathText::display(result.sentence);
     if (why.isEmpty()) {
-        switch (result.refusal) {
+        switch (result.code) {
         case Refusal::None:
             break;
         case Refusal::Busy:

@@ -1,3 +1,4 @@
+#include "platform/fs/FileManager.h"
 #include "platform/fs/ProcessGuard.h"
 #include "ui/Ovrin.h"
 
@@ -7,7 +8,6 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -58,18 +58,6 @@ bool canStartThreads()
     }
 }
 
-std::string workingFolder()
-{
-    std::vector<char> buffer(4096);
-    for (;;) {
-        if (::getcwd(buffer.data(), buffer.size()) != nullptr)
-            return buffer.data();
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 constexpr const char* kUsage =
     "Usage: ovrin [PICTURE] [FOLDER | INDEXFILE] [--] [PATH]...\n"
     "       ovrin --help | --version\n"
@@ -110,9 +98,8 @@ std::optional<int> takeOptions(const std::vector<std::string>& arguments,
 int main(int argc, char** argv)
 {
     // Before anything opens a file: the standard descriptors must be taken.
-    std::string problem;
-    if (!ovrin::platform::prepareProcess(&problem)) {
-        std::fprintf(stderr, "ovrin: %s\n", problem.c_str());
+    if (const auto refused = ovrin::platform::prepareProcess()) {
+        std::fprintf(stderr, "ovrin: %s\n", refused->sentence.c_str());
         return 1;
     }
 
@@ -145,7 +132,7 @@ int main(int argc, char** argv)
     if (const auto status = takeOptions(std::vector<std::string>(argv + 1, argv + argc), &paths))
         return *status;
     ovrin::ui::Ovrin controller;
-    controller.openArguments(paths, workingFolder());
+    controller.openArguments(paths, ovrin::platform::FileManager::workingFolder().value_or(""));
     quitOnTerminate(controller);
     controller.mainWindow()->show();
     return QApplication::exec();

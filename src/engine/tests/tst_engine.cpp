@@ -79,8 +79,8 @@ private Q_SLOTS:
             });
 
         const StartResult result = f.engine->beginSearch();
-        QCOMPARE(result.refusal, why);
-        QVERIFY(!result.detail.empty());
+        QCOMPARE(result.code, why);
+        QVERIFY(!result.sentence.empty());
         QCOMPARE(int(f.recorder.events().size()), 1);
         QCOMPARE(f.recorder.events().front().kind, Event::End);
         QCOMPARE(f.recorder.events().front().thread, std::this_thread::get_id());
@@ -108,7 +108,7 @@ private Q_SLOTS:
         f.engine->setTopDirPath(f.root);
         f.engine->setPixelNumber(8);
         // One of another size is set aside, and the target decoded.
-        QCOMPARE(f.engine->beginSearch(std::vector<std::int16_t>(63, 0)).refusal,
+        QCOMPARE(f.engine->beginSearch(std::vector<std::int16_t>(63, 0)).code,
                  Refusal::TargetUnreadable);
         // Its fingerprint comes with it, and every hit brings its own.
         const std::vector<std::uint8_t> grid(FineSignature::kGridSide * FineSignature::kGridSide,
@@ -147,8 +147,8 @@ private Q_SLOTS:
 
         QVERIFY(f.engine->beginSearch());
         QVERIFY(f.engine->isWorking());
-        QCOMPARE(f.engine->beginSearch().refusal, Refusal::Busy);
-        QCOMPARE(f.engine->makeIndexFile().refusal, Refusal::Busy);
+        QCOMPARE(f.engine->beginSearch().code, Refusal::Busy);
+        QCOMPARE(f.engine->makeIndexFile().code, Refusal::Busy);
         QCOMPARE(f.recorder.endCount(), 2);
         QCOMPARE(gate->starts, 1);
         const std::weak_ptr<TGraphicSearch> watch = f.engine;

@@ -220,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(writeAll(f.root + "/cut", head(8).left(20)));
         QVERIFY(f.engine->checkIndexFile(f.root + "/cut"));
         QCOMPARE(f.engine->pixelNumber(), 0);
-        QCOMPARE(TGraphicSearch::checkIndexSource(f.root + "/cut").refusal,
+        QCOMPARE(TGraphicSearch::checkIndexSource(f.root + "/cut").code,
                  Refusal::IndexFileUnusable);
     }
 
@@ -256,9 +256,9 @@ private Q_SLOTS:
         f.engine->setTopDirPath(f.root + "/tree");
         f.engine->setIndexFilePath(index);
         const StartResult result = f.engine->makeIndexFile();
-        QCOMPARE(result.refusal, Refusal::IndexFileUnusable);
-        QVERIFY(result.detail.find(index) != std::string::npos ||
-                result.detail.find("nowhere") != std::string::npos);
+        QCOMPARE(result.code, Refusal::IndexFileUnusable);
+        QVERIFY(result.sentence.find(index) != std::string::npos ||
+                result.sentence.find("nowhere") != std::string::npos);
         QCOMPARE(f.recorder.endCount(), 1);
         if (readable)
             QCOMPARE(readAll(index), before);

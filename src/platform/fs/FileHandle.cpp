@@ -23,11 +23,14 @@ FileHandle::FileHandle(int fd, Mode mode) : m_fd(fd), m_mode(mode)
     m_buffer.reserve(kBufferSize);
 }
 
-std::unique_ptr<FileHandle> FileHandle::forReading(const std::string& path)
+std::unique_ptr<FileHandle> FileHandle::forReading(const std::string& path, int* error)
 {
     const int fd = FileManager::openRegularFile(path, O_RDONLY);
-    if (fd < 0)
+    if (fd < 0) {
+        if (error != nullptr)
+            *error = errno;
         return nullptr;
+    }
     return std::unique_ptr<FileHandle>(new FileHandle(fd, Mode::Read));
 }
 

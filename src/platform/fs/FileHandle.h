@@ -17,9 +17,10 @@ class FileHandle {
 public:
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
-    // No handle when the file cannot be opened. A writing handle starts at
-    // offset 0 and neither creates nor shortens the file.
-    static std::unique_ptr<FileHandle> forReading(const std::string& path);
+    // No handle when the file cannot be opened (a reading one: with the error
+    // number in `error`). A writing handle starts at offset 0 and neither
+    // creates nor shortens the file.
+    static std::unique_ptr<FileHandle> forReading(const std::string& path, int* error = nullptr);
     static std::unique_ptr<FileHandle> forWriting(const std::string& path);
     // Takes over a descriptor already open for reading or for writing.
     static std::unique_ptr<FileHandle> adoptForReading(int fd);
@@ -50,7 +51,7 @@ public:
     // Flushes and asks the system to put the bytes on the disk.
     bool synchronize();
     bool writeFailed() const { return m_writeFailed; }
-    // errno of the first failed write, 0 when none failed.
+    // The error number of the first failed write, 0 when none failed.
     int writeError() const { return m_writeError; }
 
     // Test hook standing in for a full disk: after this many more bytes have

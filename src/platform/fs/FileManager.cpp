@@ -418,4 +418,36 @@ FileManager::WriteRight FileManager::writeRight(const std::string& path, int* er
     return me == 0 || st.st_uid == me ? WriteRight::ReadOnly : WriteRight::OtherUsersFile;
 }
 
+int FileManager::mayMakeFilesIn(const std::string& folder)
+{
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+std::optional<std::string> FileManager::workingFolder(int* error)
+{
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() > (1u << 20)) {
+            setError(error, errno);
+            return std::nullopt;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return std::string(buffer.data());
+}
+
+int FileManager::writeToStream(std::FILE* stream, std::string_view text)
+{
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::fflush(stream) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+int FileManager::flushStream(std::FILE* stream)
+{
+    errno = 0;
+    return std::fflush(stream) == 0 ? 0 : (errno != 0 ? errno : EIO);
+}
+
 } // namespace ovrin::platform

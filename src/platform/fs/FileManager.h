@@ -3,8 +3,10 @@
 #include "platform/fs/LoadFailure.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ovrin::platform {
@@ -127,6 +129,16 @@ public:
         Unknown, // the file cannot be looked at; `error` holds errno
     };
     static WriteRight writeRight(const std::string& path, int* error = nullptr);
+    // Whether the calling user may make new files in the folder: 0, or the
+    // error number (EROFS for a file system mounted read-only).
+    static int mayMakeFilesIn(const std::string& folder);
+    // The current folder; none, with the error number in `error`, when it is
+    // gone or cannot be reached.
+    static std::optional<std::string> workingFolder(int* error = nullptr);
+    // Writes all of `text` to a stream and flushes it: 0, or the error number
+    // (EIO where the system named none).
+    static int writeToStream(std::FILE* stream, std::string_view text);
+    static int flushStream(std::FILE* stream);
 };
 
 } // namespace ovrin::platform

@@ -8,7 +8,7 @@
 
 namespace ovrin::platform {
 
-bool prepareProcess(std::string* problem)
+std::optional<Refusal<ProcessProblem>> prepareProcess()
 {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -18,9 +18,8 @@ bool prepareProcess(std::string* problem)
         if (filler != fd) {
             if (filler >= 0)
                 ::close(filler);
-            if (problem != nullptr)
-                *problem = "cannot open /dev/null for a closed standard stream";
-            return false;
+            return Refusal<ProcessProblem>{ProcessProblem::NoNullDevice,
+                                           "cannot open /dev/null for a closed standard stream"};
         }
     }
 
@@ -34,14 +33,13 @@ bool prepareProcess(std::string* problem)
         }
         if (files.rlim_cur != RLIM_INFINITY &&
             files.rlim_cur < static_cast<rlim_t>(kMinimumOpenFiles)) {
-            if (problem != nullptr)
-                *problem = "only " + std::to_string(files.rlim_cur) +
-                           " open files are allowed (ulimit -n); at least " +
-                           std::to_string(kMinimumOpenFiles) + " are needed";
-            return false;
+            return Refusal<ProcessProblem>{ProcessProblem::TooFewOpenFiles,
+                                           "only " + std::to_string(files.rlim_cur) +
+                                               " open files are allowed (ulimit -n); at least " +
+                                               std::to_string(kMinimumOpenFiles) + " are needed"};
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 long openFileLimit()

@@ -1,6 +1,9 @@
 #pragma once
 
-#include <string>
+#include "platform/fs/Refusal.h"
+
+#include <cstdint>
+#include <optional>
 
 namespace ovrin::platform {
 
@@ -14,9 +17,12 @@ inline constexpr long kMinimumOpenFiles = 32;
 //   what is written to stdout or stderr), while a write there still fails and
 //   can be reported;
 // - the soft limit of open files is raised to the hard limit.
-// Answers false, with a sentence in `problem`, when the process cannot run
-// safely (fewer than kMinimumOpenFiles open files allowed).
-bool prepareProcess(std::string* problem);
+// Refuses when the process cannot run safely.
+enum class ProcessProblem : std::uint8_t {
+    NoNullDevice,    // /dev/null could not stand in for a closed standard stream
+    TooFewOpenFiles, // fewer than kMinimumOpenFiles open files allowed
+};
+std::optional<Refusal<ProcessProblem>> prepareProcess();
 
 // How many files the process may have open at once (the soft limit).
 long openFileLimit();

@@ -1,7 +1,8 @@
 #include "platform/imaging/detail/ImageFile.h"
 
+#include "platform/fs/SystemError.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,7 +76,7 @@ std::int64_t ImageFile::readAt(std::int64_t offset, void* buffer, std::size_t co
         const ssize_t got = ::pread(m_fd, out + done, count - done,
                                     static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (got < 0) {
-            if (errno == EINTR)
+            if (platform::lastSystemError() == EINTR)
                 continue;
             m_readError = true;
             return -1;

@@ -1,5 +1,6 @@
 #include "platform/imaging/detail/JpegDecoder.h"
 
+#include "platform/fs/SystemError.h"
 #include "platform/imaging/detail/AreaReducer.h"
 #include "platform/imaging/detail/DecodeBudget.h"
 #include "platform/imaging/detail/ExifOrientation.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE declared
 #include <jerror.h>
@@ -51,7 +51,7 @@ extern "C" void jpegOnError(j_common_ptr info)
     JpegState& state = stateOf(info);
     // libjpeg says "out of memory" both past its cap and when malloc failed;
     // only the latter leaves ENOMEM behind.
-    if (state.errors.msg_code == JERR_OUT_OF_MEMORY && errno == ENOMEM)
+    if (state.errors.msg_code == JERR_OUT_OF_MEMORY && platform::lastSystemError() == ENOMEM)
         state.why = LoadFailure::OutOfMemory;
     std::longjmp(state.jump, 1);
 }
@@ -187,7 +187,7 @@ LoadFailure decodeInto(JpegState& state, int side, int fineSide,
                        std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation)
 {
     jpeg_decompress_struct& info = state.info;
-    errno = 0;
+    platform::clearSystemError();
     if (setjmp(state.jump) != 0)
         return state.file->failureOr(state.why);
 
