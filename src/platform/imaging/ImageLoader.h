@@ -74,6 +74,17 @@ public:
     static LoadResult loadThumbnail(int fd, int side, const std::atomic<bool>* proceed = nullptr,
                                     int fineSide = 0, std::string_view name = {});
 
+    // The picture in the open file `fd` for showing it: of its own shape, its
+    // longer side at most `longSide` points (0: the whole picture, up to 36
+    // megapixels, larger ones reduced to 2048 points), through the same
+    // decoders, bounds and budget as loadThumbnail and decoded no larger than
+    // the result needs where the format allows; orientation applied, laid on
+    // white. The raster is width x height points, `format` names the
+    // format. The descriptor is taken over and closed.
+    static LoadResult loadForDisplay(int fd, int longSide,
+                                     const std::atomic<bool>* proceed = nullptr,
+                                     std::string_view name = {});
+
     // Area-average reduction of a decoded 0xAARRGGBB premultiplied buffer, with
     // transparent parts flattened onto white.
     static ThumbnailRaster reduce(const std::uint32_t* pixels, int width, int height,

@@ -184,7 +184,7 @@ std::int64_t libraryNeed(std::int64_t points, int channels, bool wholeImage, boo
 
 struct Decode {
     ImageFile& file;
-    int side;
+    Reduction side;
     int fineSide;
     std::optional<AreaReducer> reducer;
     Rows rows;
@@ -311,7 +311,7 @@ bool run(Decode& d)
     }
 }
 
-LoadResult decodeJxl(ImageFile& file, int side, int fineSide)
+LoadResult decodeJxl(ImageFile& file, Reduction side, int fineSide)
 {
     const QuietStderr quiet;
     Decode d{file, side, fineSide, {}, {}, {}, LoadFailure::NotAnImage, 1};
@@ -326,7 +326,7 @@ LoadResult decodeJxl(ImageFile& file, int side, int fineSide)
 
 } // namespace
 
-LoadResult JxlDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult JxlDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     return decodeJxl(file, side, fineSide);
 }
@@ -337,7 +337,7 @@ LoadResult JxlDecoder::decode(ImageFile& file, int side, int fineSide)
 
 namespace ovrin::platform {
 
-LoadResult JxlDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult JxlDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     (void)file;
     (void)side;

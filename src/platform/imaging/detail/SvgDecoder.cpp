@@ -241,9 +241,9 @@ struct Rendered {
     int height;
 };
 
-Rendered renderedSize(double width, double height, int side, int fineSide)
+Rendered renderedSize(double width, double height, Reduction side, int fineSide)
 {
-    const double least = double(std::max(kLeast, kOversample * std::max(side, fineSide)));
+    const double least = double(std::max(kLeast, kOversample * std::max(side.side, fineSide)));
     const double shorter = std::min(width, height);
     double across = width / shorter * least;
     double down = height / shorter * least;
@@ -309,7 +309,7 @@ LoadFailure SvgDecoder::safeDocument(ImageFile& file, std::string& document)
     }
 }
 
-LoadResult SvgDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult SvgDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     try {
         DecodeBudget::Reservation reading;
