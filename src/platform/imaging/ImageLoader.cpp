@@ -282,18 +282,6 @@ void ImageLoader::setDecodeBudgetForTesting(std::int64_t bytes)
     DecodeBudget::setCapacity(bytes > 0 ? bytes : kDecodeBudget);
 }
 
-std::optional<std::string> ImageLoader::safeDrawing(int fd)
-{
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0)
-        return std::nullopt;
-    ImageFile file(own, nullptr);
-    std::string document;
-    if (SvgDecoder::safeDocument(file, document) != LoadFailure::None)
-        return std::nullopt;
-    return document;
-}
-
 LoadResult ImageLoader::loadThumbnail(const std::string& path, int side,
                                       const std::atomic<bool>* proceed, int fineSide)
 {

@@ -24,12 +24,6 @@ public:
     static constexpr std::int64_t kDecodeBudget = platform::kDecodeBudget;
     static constexpr std::int64_t kMaxPixels = platform::kMaxPixels;
 
-    // An SVG or SVGZ drawing in the open file `fd` as its document without
-    // anything that names another file, for a toolkit reader that shows it
-    // (the toolkit's own reader would open any file a drawing names); none
-    // when it is no drawing Ovrin reads. `fd` stays open.
-    static std::optional<std::string> safeDrawing(int fd);
-
     // Makes the calling thread the toolkit's main thread. A program without
     // the toolkit's application object calls it on its main thread before
     // any other thread may decode: the toolkit otherwise takes the first
