@@ -248,9 +248,14 @@ Rendered renderedSize(double width, double height, Reduction side, int fineSide)
     double across = width / shorter * least;
     double down = height / shorter * least;
     const double longer = std::max(across, down);
-    if (longer > double(kLongest)) {
-        across = across / longer * double(kLongest);
-        down = down / longer * double(kLongest);
+    // A drawing shown is drawn at the size it is shown at (whole: its own).
+    const double most = !side.shows         ? double(kLongest)
+                        : side.longSide > 0 ? double(side.side)
+                                            : std::clamp(std::max(width, height), 1.0,
+                                                         double(Reduction::kMaxShownSide));
+    if (longer > most) {
+        across = across / longer * most;
+        down = down / longer * most;
     }
     const auto points = [](double length) {
         return static_cast<int>(std::clamp(std::lround(length), 1L, long(kLongest)));
