@@ -19,7 +19,9 @@ struct Reduction {
     static constexpr int kMaxShownSide = 2048;
     static constexpr std::int64_t kMaxShownPixels = 36'000'000;
 
-    Reduction(int side_) : side(side_) {} // NOLINT: a bare side is the square grid
+    // A bare side is the square grid, as every caller had it.
+    // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+    Reduction(int side_) : side(side_) {}
     // A picture for showing; 0 asks for it whole.
     static Reduction shown(int longSide)
     {
