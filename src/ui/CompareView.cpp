@@ -287,7 +287,6 @@ void CompareView::clearPicture(Part& part)
     part.info = PictureInfo();
     part.shown = QSize();
     part.loaded = false;
-    part.retried = false;
 }
 
 void CompareView::request(Side side)
@@ -312,18 +311,6 @@ void CompareView::loaded(int slot, std::uint64_t ticket, const PictureInfo& info
     Part& part = m_parts[side];
     if (ticket != part.ticket)
         return; // the selection has moved on
-    if (info.failure == platform::LoadFailure::TooLarge && info.pixelSize.isValid() &&
-        !part.retried) {
-        // A JPEG decodes at a half, a quarter or an eighth of its size without
-        // holding the whole; other formats are refused again.
-        QSize box = info.pixelSize;
-        while (std::int64_t{box.width()} * box.height() > PictureLoader::kFullDecodeBudget &&
-               box.width() > 1 && box.height() > 1)
-            box /= 2;
-        part.retried = true;
-        m_loader->request(side, part.picture.path, box, ++part.ticket);
-        return;
-    }
     part.info = info;
     part.info.image = QImage();
     if (info.image.isNull()) {

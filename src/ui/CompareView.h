@@ -79,7 +79,6 @@ private:
         QSize shown;      // of the decoded picture: smaller than the whole when reduced
         std::uint64_t ticket = 0;
         bool loaded = false;
-        bool retried = false;
     };
 
     void request(Side side);

@@ -3,11 +3,8 @@
 #include "platform/fs/FileManager.h"
 #include "platform/imaging/ImageLoader.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageIOHandler>
-#include <QImageReader>
-
+#include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -18,21 +15,6 @@ namespace ovrin::ui {
 using platform::FileManager;
 using platform::LoadFailure;
 
-namespace {
-
-// Formats whose reader decodes straight at a reduced size; any other decodes
-// the whole picture first.
-bool decodesReduced(const QByteArray& format)
-{
-    return format == "jpeg" || format == "jpg";
-}
-
-// Even a reduced decoding keeps buffers that grow with the picture (the
-// coefficients of a progressive JPEG), so headers claiming more are refused.
-constexpr std::int64_t kReducedDecodeBudget = 150'000'000;
-
-} // namespace
-
 PictureLoader::PictureLoader(int slots, std::size_t queueLimit, QObject* parent)
     : QObject(parent), m_slots(static_cast<std::size_t>(std::max(slots, 0))),
       m_queueLimit(queueLimit)
@@ -40,6 +22,7 @@ PictureLoader::PictureLoader(int slots, std::size_t queueLimit, QObject* parent)
 
 PictureLoader::~PictureLoader()
 {
+    m_proceed.store(false);
     {
         const std::lock_guard lock(m_lock);
         m_quit = true;
@@ -136,7 +119,7 @@ void PictureLoader::run()
                 m_queue.pop_back();
             }
         }
-        PictureInfo info = load(job.path, job.box);
+        PictureInfo info = load(job.path, job.box, &m_proceed);
         // Posted to this object: should it be gone by then, the result goes with it.
         if (slot >= 0) {
             QMetaObject::invokeMethod(
@@ -156,7 +139,8 @@ void PictureLoader::run()
     }
 }
 
-PictureInfo PictureLoader::load(const std::string& path, QSize box)
+PictureInfo PictureLoader::load(const std::string& path, QSize box,
+                                const std::atomic<bool>* proceed)
 {
     PictureInfo info;
     LoadFailure why = LoadFailure::None;
@@ -171,74 +155,33 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box)
         info.modifiedMs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000 +
                           status.st_mtim.tv_nsec / 1'000'000;
     }
-    if (const LoadFailure check = FileManager::checkOpenFile(fd); check != LoadFailure::None) {
-        ::close(fd);
-        info.failure = check;
+    // Through the search's own decoders, so the window shows every picture
+    // the search reads, as it read it. The box holds whichever way the
+    // picture turns; the toolkit fits the result into its shape.
+    const int longSide = box.isValid() ? std::max(box.width(), box.height()) : 0;
+    const platform::LoadResult loaded =
+        platform::ImageLoader::loadForDisplay(fd, longSide, proceed, path);
+    if (!loaded.raster) {
+        info.failure = loaded.failure;
         return info;
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        info.failure = LoadFailure::ReadError;
+    const platform::ThumbnailRaster& raster = *loaded.raster;
+    QImage image(raster.width(), raster.height(), QImage::Format_RGB888);
+    if (image.isNull()) {
+        info.failure = LoadFailure::OutOfMemory;
         return info;
     }
-    QImageReader reader(&file);
-    const QByteArray format = reader.format();
-    if (format.isEmpty()) {
-        info.failure = LoadFailure::NotAnImage;
-        return info;
-    }
-    // The toolkit's SVG reader opens any file a drawing names, a FIFO or a
-    // device too, and would wait on it for ever: it is given the document
-    // without those names, as the search reads it.
-    QBuffer drawing;
-    if (format.startsWith("svg")) {
-        const std::optional<std::string> document =
-            platform::ImageLoader::safeDrawing(file.handle());
-        if (!document) {
-            info.failure = LoadFailure::NotAnImage;
-            return info;
-        }
-        drawing.setData(QByteArray::fromStdString(*document));
-        drawing.open(QIODevice::ReadOnly);
-        reader.setDevice(&drawing);
-        reader.setFormat("svg");
-    }
-    reader.setAutoTransform(true);
-    const QSize stored = reader.size();
-    info.format = QString::fromLatin1(format).toUpper();
-    if (!stored.isValid()) {
-        // A reader that cannot tell the size before decoding is held by Qt's
-        // own allocation limit; the picture is reduced afterwards.
-        info.image = reader.read();
-        if (info.image.isNull()) {
-            info.failure = LoadFailure::NotAnImage;
-            return info;
-        }
-        info.pixelSize = info.image.size();
-        if (box.isValid() &&
-            (info.image.width() > box.width() || info.image.height() > box.height()))
-            info.image = info.image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        return info;
-    }
-    const bool turned = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
-    info.pixelSize = turned ? stored.transposed() : stored;
-
-    // The reader scales before it turns the picture.
-    const QSize fit = turned ? box.transposed() : box;
-    const bool reduced =
-        fit.isValid() && (stored.width() > fit.width() || stored.height() > fit.height());
-    // Decoded at its full size, any format holds the whole picture in memory.
-    const std::int64_t pixels = std::int64_t{stored.width()} * stored.height();
-    if (pixels > (reduced && decodesReduced(format) ? kReducedDecodeBudget : kFullDecodeBudget)) {
-        info.failure = LoadFailure::TooLarge;
-        return info;
-    }
-    if (reduced)
-        reader.setScaledSize(stored.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    info.image = reader.read();
-    if (info.image.isNull())
-        info.failure = LoadFailure::NotAnImage;
+    const auto line = static_cast<std::size_t>(raster.width()) * 3;
+    for (int y = 0; y < raster.height(); ++y)
+        std::memcpy(image.scanLine(y), raster.rgb().data() + static_cast<std::size_t>(y) * line,
+                    line);
+    if (box.isValid() && (image.width() > box.width() || image.height() > box.height()))
+        image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    info.image = std::move(image);
+    info.pixelSize = loaded.width > 0 && loaded.height > 0
+                         ? QSize(static_cast<int>(loaded.width), static_cast<int>(loaded.height))
+                         : QSize(raster.width(), raster.height());
+    info.format = QString::fromStdString(loaded.format);
     return info;
 }
 

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -51,15 +52,14 @@ public:
     void request(int slot, std::string path, QSize box, std::uint64_t ticket);
     void enqueue(std::string path, QSize box);
 
-    // Reads one picture, decoding no more than the box needs where the format
-    // allows it and refusing pictures whose full decoding would exceed the
-    // memory budget. An invalid box asks for the picture at its full size.
-    // Never blocks on FIFOs or devices.
-    static PictureInfo load(const std::string& path, QSize box);
-
-    // Largest picture decoded whole when its format cannot decode at a
-    // reduced size: 36 megapixels, about 144 MB while it decodes.
-    static constexpr std::int64_t kFullDecodeBudget = 36'000'000;
+    // Reads one picture through the search's decoders, within their memory
+    // budget, decoding no more than the box needs where the format allows
+    // it. An invalid box asks for the picture at its full size, up to 36
+    // megapixels; a larger one comes reduced to 2048 points along its longer
+    // side (its pixelSize still the whole). Never blocks on FIFOs or devices;
+    // a cleared `proceed` ends the decoding within a moment.
+    static PictureInfo load(const std::string& path, QSize box,
+                            const std::atomic<bool>* proceed = nullptr);
 
 Q_SIGNALS:
     void slotLoaded(int slot, std::uint64_t ticket, const ovrin::ui::PictureInfo& info);
@@ -82,6 +82,7 @@ private:
     std::deque<Job> m_queue;
     std::size_t m_queueLimit;
     bool m_quit = false;
+    std::atomic<bool> m_proceed{true};
     bool m_started = false;
     std::thread m_thread;
 };

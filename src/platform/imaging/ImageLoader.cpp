@@ -124,7 +124,21 @@ bool looksLikeRaw(ImageFile& file, const std::array<std::uint8_t, 16>& head, std
     return false;
 }
 
-LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view name)
+std::string upper(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+LoadResult named(LoadResult result, std::string format)
+{
+    if (result.format.empty())
+        result.format = std::move(format);
+    return result;
+}
+
+LoadResult decodeFile(ImageFile& file, Reduction side, int fineSide, std::string_view name)
 {
     const std::string extension = extensionOf(name);
     std::array<std::uint8_t, 16> head{};
@@ -132,26 +146,33 @@ LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view 
     if (got < 0)
         return {std::nullopt, file.failureOr(LoadFailure::ReadError)};
     const auto length = static_cast<std::size_t>(got);
+    // A camera's own name for its files where the name gives one.
+    const auto rawName = [&extension] {
+        return extension.empty() || extension == "tif" || extension == "tiff" ? std::string("RAW")
+                                                                              : upper(extension);
+    };
     if (startsWith(head, length, "\xff\x0a", 2) ||
         startsWith(head, length, "\0\0\0\x0cJXL \r\n\x87\n", 12))
-        return JxlDecoder::decode(file, side, fineSide);
+        return named(JxlDecoder::decode(file, side, fineSide), "JPEG XL");
     if (startsWith(head, length, "ftyp", 4, 4)) {
         if (startsWith(head, length, "crx ", 4, 8))
-            return RawDecoder::decode(file, side, fineSide);
-        return HeifDecoder::decode(file, side, fineSide);
+            return named(RawDecoder::decode(file, side, fineSide), "CR3");
+        const bool av1 =
+            startsWith(head, length, "avif", 4, 8) || startsWith(head, length, "avis", 4, 8);
+        return named(HeifDecoder::decode(file, side, fineSide), av1 ? "AVIF" : "HEIF");
     }
     if (startsWith(head, length, "FUJIFILMCCD-RAW", 15) || startsWith(head, length, "IIRO", 4) ||
         startsWith(head, length, "IIRS", 4) || startsWith(head, length, "MMOR", 4) ||
         startsWith(head, length, "IIU\0", 4))
-        return RawDecoder::decode(file, side, fineSide);
+        return named(RawDecoder::decode(file, side, fineSide), rawName());
     if (startsWith(head, length, "\xff\xd8\xff", 3))
-        return JpegDecoder::decode(file, side, fineSide);
+        return named(JpegDecoder::decode(file, side, fineSide), "JPEG");
     if (startsWith(head, length, "\x89PNG\r\n\x1a\n", 8))
-        return PngDecoder::decode(file, side, fineSide);
+        return named(PngDecoder::decode(file, side, fineSide), "PNG");
     if (startsWith(head, length, "GIF87a", 6) || startsWith(head, length, "GIF89a", 6))
-        return GifDecoder::decode(file, side, fineSide);
+        return named(GifDecoder::decode(file, side, fineSide), "GIF");
     if (startsWith(head, length, "RIFF", 4) && startsWith(head, length, "WEBP", 4, 8))
-        return WebpDecoder::decode(file, side, fineSide);
+        return named(WebpDecoder::decode(file, side, fineSide), "WEBP");
     if (startsWith(head, length, "II*\0", 4) || startsWith(head, length, "MM\0*", 4) ||
         startsWith(head, length, "II+\0", 4) || startsWith(head, length, "MM\0+", 4)) {
         if (isOneOf(extension, {"dng", "cr2", "nef", "nrw", "arw", "srf", "sr2", "pef", "3fr",
@@ -161,22 +182,47 @@ LoadResult decodeFile(ImageFile& file, int side, int fineSide, std::string_view 
             // answer depends on the bytes alone, so every run agrees.
             LoadResult raw = RawDecoder::decode(file, side, fineSide);
             if (raw.failure != LoadFailure::NotAnImage)
-                return raw;
+                return named(std::move(raw), rawName());
         }
-        return TiffDecoder::decode(file, side, fineSide);
+        return named(TiffDecoder::decode(file, side, fineSide), "TIFF");
     }
     if (startsWith(head, length, "BM", 2)) {
         if (auto result = BmpDecoder::decode(file, side, fineSide))
-            return *result;
-        return QtImageDecoder::decode(file, side, fineSide, "bmp");
+            return named(std::move(*result), "BMP");
+        return named(QtImageDecoder::decode(file, side, fineSide, "bmp"), "BMP");
     }
     // TGA is known only by a name: its files carry no signature.
     if (isOneOf(extension, {"tga", "icb", "vda", "vst"}))
-        return TgaDecoder::decode(file, side, fineSide);
+        return named(TgaDecoder::decode(file, side, fineSide), "TGA");
     if (isOneOf(extension, {"svg", "svgz"}) || startsWith(head, length, "<svg", 4) ||
         startsWith(head, length, "<?xml", 5))
-        return SvgDecoder::decode(file, side, fineSide);
+        return named(SvgDecoder::decode(file, side, fineSide), "SVG");
     return QtImageDecoder::decode(file, side, fineSide, "");
+}
+
+// Checks the open file and decodes it; the descriptor is closed.
+LoadResult decodeOpenFile(int fd, Reduction side, const std::atomic<bool>* proceed, int fineSide,
+                          std::string_view name)
+{
+    if (const LoadFailure why = FileManager::checkOpenFile(fd); why != LoadFailure::None) {
+        ::close(fd);
+        return {std::nullopt, why};
+    }
+    const QuietDecoderScope quiet;
+    ImageFile file(fd, proceed);
+    LoadResult result;
+    try {
+        result = decodeFile(file, side, fineSide, name);
+    } catch (const std::bad_alloc&) {
+        return {std::nullopt, LoadFailure::OutOfMemory};
+    }
+    if (!result.raster) {
+        result.failure = file.failureOr(result.failure);
+        if (result.failure == LoadFailure::None)
+            result.failure = LoadFailure::NotAnImage;
+        result.format.clear();
+    }
+    return result;
 }
 
 } // namespace
@@ -236,18 +282,6 @@ void ImageLoader::setDecodeBudgetForTesting(std::int64_t bytes)
     DecodeBudget::setCapacity(bytes > 0 ? bytes : kDecodeBudget);
 }
 
-std::optional<std::string> ImageLoader::safeDrawing(int fd)
-{
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0)
-        return std::nullopt;
-    ImageFile file(own, nullptr);
-    std::string document;
-    if (SvgDecoder::safeDocument(file, document) != LoadFailure::None)
-        return std::nullopt;
-    return document;
-}
-
 LoadResult ImageLoader::loadThumbnail(const std::string& path, int side,
                                       const std::atomic<bool>* proceed, int fineSide)
 {
@@ -267,24 +301,17 @@ LoadResult ImageLoader::loadThumbnail(int fd, int side, const std::atomic<bool>*
         ::close(fd);
         return {std::nullopt, LoadFailure::NotAnImage};
     }
-    if (const LoadFailure why = FileManager::checkOpenFile(fd); why != LoadFailure::None) {
+    return decodeOpenFile(fd, side, proceed, fineSide, name);
+}
+
+LoadResult ImageLoader::loadForDisplay(int fd, int longSide, const std::atomic<bool>* proceed,
+                                       std::string_view name)
+{
+    if (longSide < 0) {
         ::close(fd);
-        return {std::nullopt, why};
+        return {std::nullopt, LoadFailure::NotAnImage};
     }
-    const QuietDecoderScope quiet;
-    ImageFile file(fd, proceed);
-    LoadResult result;
-    try {
-        result = decodeFile(file, side, fineSide, name);
-    } catch (const std::bad_alloc&) {
-        return {std::nullopt, LoadFailure::OutOfMemory};
-    }
-    if (!result.raster) {
-        result.failure = file.failureOr(result.failure);
-        if (result.failure == LoadFailure::None)
-            result.failure = LoadFailure::NotAnImage;
-    }
-    return result;
+    return decodeOpenFile(fd, Reduction::shown(longSide), proceed, 0, name);
 }
 
 } // namespace ovrin::platform

@@ -24,12 +24,6 @@ public:
     static constexpr std::int64_t kDecodeBudget = platform::kDecodeBudget;
     static constexpr std::int64_t kMaxPixels = platform::kMaxPixels;
 
-    // An SVG or SVGZ drawing in the open file `fd` as its document without
-    // anything that names another file, for a toolkit reader that shows it
-    // (the toolkit's own reader would open any file a drawing names); none
-    // when it is no drawing Ovrin reads. `fd` stays open.
-    static std::optional<std::string> safeDrawing(int fd);
-
     // Makes the calling thread the toolkit's main thread. A program without
     // the toolkit's application object calls it on its main thread before
     // any other thread may decode: the toolkit otherwise takes the first
@@ -73,6 +67,17 @@ public:
     // through both overloads only when it is given.
     static LoadResult loadThumbnail(int fd, int side, const std::atomic<bool>* proceed = nullptr,
                                     int fineSide = 0, std::string_view name = {});
+
+    // The picture in the open file `fd` for showing it: of its own shape, its
+    // longer side at most `longSide` points (0: the whole picture, up to 36
+    // megapixels, larger ones reduced to 2048 points), through the same
+    // decoders, bounds and budget as loadThumbnail and decoded no larger than
+    // the result needs where the format allows; orientation applied, laid on
+    // white. The raster is width x height points, `format` names the
+    // format. The descriptor is taken over and closed.
+    static LoadResult loadForDisplay(int fd, int longSide,
+                                     const std::atomic<bool>* proceed = nullptr,
+                                     std::string_view name = {});
 
     // Area-average reduction of a decoded 0xAARRGGBB premultiplied buffer, with
     // transparent parts flattened onto white.

@@ -6,14 +6,18 @@
 namespace ovrin::platform {
 
 ThumbnailRaster::ThumbnailRaster(int side, std::vector<std::uint8_t> rgb)
-    : m_side(side), m_rgb(std::move(rgb))
+    : ThumbnailRaster(side, side, std::move(rgb))
+{}
+
+ThumbnailRaster::ThumbnailRaster(int width, int height, std::vector<std::uint8_t> rgb)
+    : m_width(width), m_height(height), m_rgb(std::move(rgb))
 {}
 
 ColorFraction ThumbnailRaster::colorAt(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= m_side || y >= m_side)
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
         return {};
-    const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(m_side) +
+    const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) +
                             static_cast<std::size_t>(x)) *
                            3;
     return {levelToFraction(m_rgb[at]), levelToFraction(m_rgb[at + 1]),

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -30,13 +31,20 @@ struct ColorFraction {
     float alpha = 1.0f;
 };
 
-// A picture reduced to side x side points of 8-bit RGB, already flattened onto
-// white, point (0, 0) at the top left as a person sees the picture.
+// A picture reduced to side x side points of 8-bit RGB (or, for showing it,
+// width x height points of its own shape), already flattened onto white,
+// point (0, 0) at the top left as a person sees the picture.
 class ThumbnailRaster {
 public:
     ThumbnailRaster(int side, std::vector<std::uint8_t> rgb);
+    ThumbnailRaster(int width, int height, std::vector<std::uint8_t> rgb);
 
-    int side() const { return m_side; }
+    // The side of a square raster, the width of any other.
+    int side() const { return m_width; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    // width * height * 3 bytes, row by row.
+    const std::vector<std::uint8_t>& rgb() const { return m_rgb; }
     // Colour of one point as fractions from 0.0 to 1.0; alpha is always 1.
     ColorFraction colorAt(int x, int y) const;
 
@@ -45,8 +53,9 @@ public:
     static float levelToFraction(std::uint8_t level);
 
 private:
-    int m_side;
-    std::vector<std::uint8_t> m_rgb; // side * side * 3 bytes, row by row
+    int m_width;
+    int m_height;
+    std::vector<std::uint8_t> m_rgb;
 };
 
 // A picture reduced to a raster, or why there is none.
@@ -65,6 +74,9 @@ struct LoadResult {
     // The picture's size as seen, orientation applied; 0 when unknown.
     std::int64_t width = 0;
     std::int64_t height = 0;
+    // What the window calls the format ("JPEG", "HEIF", "DNG", ...); set by
+    // the loader, empty when the file gave nothing.
+    std::string format;
 };
 
 } // namespace ovrin::platform

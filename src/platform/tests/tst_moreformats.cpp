@@ -343,66 +343,102 @@ private Q_SLOTS:
     }
 
     // Colours as stored, alpha on white, and the stored picture turned or
-    // mirrored where the file says so: avifenc's irot 1 turns a quarter
-    // anticlockwise (the top half becomes the left one), imir 0 swaps top
-    // and bottom.
+    // mirrored where the file says so (avifenc's irot 1 turns a quarter
+    // anticlockwise, imir 0 swaps top and bottom), both in the search's grid
+    // and in the window's picture: of the picture's own shape, its longer
+    // side fitting the box, decoded no larger than it needs (JPEG at 1/8).
     void coloursAndTurns_data()
     {
-        QTest::addColumn<QString>("tool");
-        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QByteArray>("bytes"); // of `stored`, or of `big` for the JPEG
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QColor>("bottom");
-        QTest::addColumn<int>("seen"); // 0 upright, 1 turned, 2 upside down
+        QTest::addColumn<int>("turn"); // degrees clockwise the stored picture is seen turned
         QTest::addColumn<int>("tolerance");
-        const QColor blue(40, 60, 200), clear(0, 0, 0, 0);
-        QTest::newRow("heic") << "heif-enc"
-                              << "-q 95" << blue << 0 << 12;
-        QTest::newRow("avif") << "avifenc"
-                              << "-s 10" << blue << 0 << 12;
-        QTest::newRow("heic alpha") << "heif-enc"
-                                    << "-q 95" << clear << 0 << 12;
-        QTest::newRow("avif alpha") << "avifenc"
-                                    << "-s 10" << clear << 0 << 12;
-        QTest::newRow("avif irot") << "avifenc"
-                                   << "-s 10 --irot 1" << blue << 1 << 12;
-        QTest::newRow("avif imir") << "avifenc"
-                                   << "-s 10 --imir 0" << blue << 2 << 12;
-        QTest::newRow("jxl lossless") << "cjxl"
-                                      << "-d 0" << blue << 0 << 1;
-        QTest::newRow("jxl lossy, alpha") << "cjxl"
-                                          << "-d 1" << clear << 0 << 12;
-        QTest::newRow("jxl lossy in boxes") << "cjxl"
-                                            << "-d 1 --container=1" << blue << 0 << 12;
+        QTest::addColumn<QString>("format");
+        const QColor top(220, 40, 30), blue(40, 60, 200), clear(0, 0, 0, 0);
+        const auto made = [&](const char* tool, const char* arguments, QColor bottom) {
+            const QString name = QString::fromLatin1(tool);
+            return madeBy(halves(64, 32, top, bottom), name,
+                          QString::fromLatin1(arguments).split(u' '),
+                          name == QStringLiteral("avifenc") ? QStringLiteral("avif")
+                          : name == QStringLiteral("cjxl")  ? QStringLiteral("jxl")
+                                                            : QStringLiteral("heic"));
+        };
+        QTest::newRow("heic") << made("heif-enc", "-q 95", blue) << "a" << blue << 0 << 12
+                              << "HEIF";
+        QTest::newRow("avif") << made("avifenc", "-s 10", blue) << "a" << blue << 0 << 12 << "AVIF";
+        QTest::newRow("heic alpha")
+            << made("heif-enc", "-q 95", clear) << "a" << clear << 0 << 12 << "HEIF";
+        QTest::newRow("avif alpha")
+            << made("avifenc", "-s 10", clear) << "a" << clear << 0 << 12 << "AVIF";
+        QTest::newRow("avif irot")
+            << made("avifenc", "-s 10 --irot 1", blue) << "a" << blue << 270 << 12 << "AVIF";
+        QTest::newRow("avif imir")
+            << made("avifenc", "-s 10 --imir 0", blue) << "a" << blue << 180 << 12 << "AVIF";
+#ifdef OVRIN_HAVE_JXL
+        QTest::newRow("jxl lossless")
+            << made("cjxl", "-d 0", blue) << "a" << blue << 0 << 1 << "JPEG XL";
+        QTest::newRow("jxl lossy, alpha")
+            << made("cjxl", "-d 1", clear) << "a" << clear << 0 << 12 << "JPEG XL";
+        QTest::newRow("jxl lossy in boxes")
+            << made("cjxl", "-d 1 --container=1", blue) << "a" << blue << 0 << 12 << "JPEG XL";
+#endif
+        const QImage stored = halves(64, 32, top, blue);
+        QTest::newRow("dng turned")
+            << dngOf(stored, true, Preview::None, {}, 6) << "a.dng" << blue << 90 << 14 << "DNG";
+        // a TGA has no footer unless it says so
+        const QImage bgr = stored.convertToFormat(QImage::Format_BGR888);
+        const QByteArray pixels(reinterpret_cast<const char*>(bgr.constBits()), 64 * 32 * 3);
+        QTest::newRow("tga") << tga(2, 24, 0x20, pixels, {}, 0, 0, {}, 64, 32) << "a.tga" << blue
+                             << 0 << 0 << "TGA";
+        QTest::newRow("jpeg turned") << jpegWithExif(halves(1600, 800, top, blue),
+                                                     QByteArray("Exif\0\0", 6) + exifBlock(8, true))
+                                     << "a.jpg" << blue << 270 << 12 << "JPEG";
     }
     void coloursAndTurns()
     {
-        QFETCH(QString, tool);
-        QFETCH(QString, arguments);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
         QFETCH(QColor, bottom);
-        QFETCH(int, seen);
+        QFETCH(int, turn);
         QFETCH(int, tolerance);
-#ifndef OVRIN_HAVE_JXL
-        if (tool == QStringLiteral("cjxl"))
-            QSKIP("built without JPEG XL");
-#endif
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
-        const bool turned = seen == 1;
-        const QColor top(220, 40, 30);
-        const QString suffix = tool == QStringLiteral("avifenc") ? QStringLiteral("avif")
-                               : tool == QStringLiteral("cjxl")  ? QStringLiteral("jxl")
-                                                                 : QStringLiteral("heic");
-        const QByteArray bytes =
-            madeBy(halves(64, 32, top, bottom), tool, arguments.split(u' '), suffix);
-        QVERIFY(!bytes.isEmpty());
-        const LoadResult result = loaded(bytes, 2);
+        QFETCH(QString, format);
+        if (bytes.isEmpty())
+            QSKIP("the tool that makes this file is not installed");
+        const int scale = name == QStringLiteral("a.jpg") ? 25 : 1;
+        const bool across = turn % 180 != 0;
+        const QColor top(220, 40, 30), second = bottom.alpha() == 0 ? QColor(Qt::white) : bottom;
+        const LoadResult result = loaded(bytes, 2, 0, name);
         QCOMPARE(result.failure, LoadFailure::None);
-        QCOMPARE(result.width, turned ? 32 : 64);
-        QCOMPARE(result.height, turned ? 64 : 32);
-        const QColor second = bottom.alpha() == 0 ? QColor(Qt::white) : bottom;
+        QCOMPARE(QSize(int(result.width), int(result.height)),
+                 across ? QSize(32, 64) * scale : QSize(64, 32) * scale);
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 2; ++x)
                 checkNear(shade(result.raster->colorAt(x, y)),
-                          ((turned ? x : y) == 0) == (seen != 2) ? top : second, tolerance, x, y);
+                          (turn == 90    ? x == 1
+                           : turn == 270 ? x == 0
+                                         : (y == 0) == (turn == 0))
+                              ? top
+                              : second,
+                          tolerance, x, y);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(ovrin::test::writeText(path, bytes));
+        const int longSide = 16 * scale / 4;
+        const LoadResult shown = ImageLoader::loadForDisplay(::open(qPrintable(path), O_RDONLY),
+                                                             longSide, nullptr, str(path));
+        QCOMPARE(QString::fromStdString(shown.format), format);
+        QCOMPARE(QSize(shown.raster->width(), shown.raster->height()),
+                 across ? QSize(longSide / 2, longSide) : QSize(longSide, longSide / 2));
+        const QImage seen = halves(64, 32, top, second).transformed(QTransform().rotate(turn));
+        const int right = shown.raster->width() - 1;
+        const int low = shown.raster->height() - 1;
+        for (const QPoint at : {QPoint(0, 0), QPoint(right, 0), QPoint(0, low), QPoint(right, low)})
+            checkNear(shade(shown.raster->colorAt(at.x(), at.y())),
+                      seen.pixelColor(at.x() * (seen.width() - 1) / right,
+                                      at.y() * (seen.height() - 1) / low),
+                      tolerance + 2, at.x(), at.y());
     }
 
     // A thumbnail is never the picture: every other pixel black makes a

@@ -9,9 +9,33 @@ namespace {
 
 constexpr int kMaxPendingRows = 257; // 257 * 255 is the largest 16-bit sum
 
+// The picture's shape with its longer side at most `bound`, never larger.
+Reduction::Grid fitted(std::int64_t width, std::int64_t height, std::int64_t bound)
+{
+    const std::int64_t longer = std::max(width, height);
+    if (longer <= bound)
+        return {static_cast<int>(width), static_cast<int>(height)};
+    const auto along = [&](std::int64_t length) {
+        return static_cast<int>(std::max<std::int64_t>(1, (length * bound + longer / 2) / longer));
+    };
+    return {along(width), along(height)};
+}
+
 } // namespace
 
-AreaReducer::AreaReducer(int width, int height, int side, int scale, std::int64_t pictureWidth,
+Reduction::Grid Reduction::gridFor(std::int64_t width, std::int64_t height) const
+{
+    if (!shows)
+        return {side, side};
+    width = std::max<std::int64_t>(width, 1);
+    height = std::max<std::int64_t>(height, 1);
+    if (longSide > 0)
+        return fitted(width, height, side);
+    return fitted(width, height,
+                  width * height <= kMaxShownPixels ? std::max(width, height) : kMaxShownSide);
+}
+
+AreaReducer::AreaReducer(int width, int height, Reduction to, int scale, std::int64_t pictureWidth,
                          std::int64_t pictureHeight)
     : m_width(std::max(width, 1)), m_height(std::max(height, 1)), m_scale(std::max(scale, 1)),
       m_pictureWidth(pictureWidth > 0 ? pictureWidth : std::int64_t{m_width} * m_scale),
@@ -19,17 +43,36 @@ AreaReducer::AreaReducer(int width, int height, int side, int scale, std::int64_
       m_pending(static_cast<std::size_t>(m_width) * 3),
       m_scratch(static_cast<std::size_t>(m_width) * 4)
 {
-    setUp(m_grid, std::max(side, 1));
+    if (!to.shows) {
+        const int side = std::max(to.side, 1);
+        setUp(m_grid, side, side);
+        return;
+    }
+    // No more points than were decoded: a smaller decode is not made larger.
+    const Reduction::Grid wanted = to.gridFor(m_pictureWidth, m_pictureHeight);
+    const std::int64_t bound =
+        std::min(std::max(wanted.columns, wanted.rows), std::max(m_width, m_height));
+    const Reduction::Grid grid = fitted(m_pictureWidth, m_pictureHeight, bound);
+    if (m_scale == 1 && grid.columns == m_width && grid.rows == m_height &&
+        std::int64_t{m_width} * m_height <= Reduction::kMaxShownPixels) {
+        m_copy.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height) * 3,
+                      0);
+        return;
+    }
+    const Reduction::Grid reduced =
+        fitted(m_pictureWidth, m_pictureHeight, std::min<std::int64_t>(bound, to.side));
+    setUp(m_grid, reduced.columns, reduced.rows);
 }
 
-void AreaReducer::setUp(Grid& grid, int side) const
+void AreaReducer::setUp(Grid& grid, int columns, int rows) const
 {
-    grid.side = side;
-    const std::int64_t n = side;
+    grid.side = rows;
+    grid.columns = columns;
+    const std::int64_t n = columns;
     const std::int64_t w = m_pictureWidth;
     grid.across.assign(static_cast<std::size_t>(n) * 3, 0);
-    grid.cells.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n) * 3, 0);
-    grid.spans.reserve(static_cast<std::size_t>(m_width + side));
+    grid.cells.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(rows) * 3, 0);
+    grid.spans.reserve(static_cast<std::size_t>(m_width + columns));
     for (std::int64_t x = 0; x < m_width; ++x) {
         const std::int64_t lo = x * m_scale * n;
         const std::int64_t hi = std::min((x + 1) * m_scale, w) * n;
@@ -44,14 +87,22 @@ void AreaReducer::setUp(Grid& grid, int side) const
 
 void AreaReducer::alsoReduceTo(int fineSide)
 {
-    if (fineSide > 0 && m_row == 0)
-        setUp(m_fine, fineSide);
+    if (fineSide > 0 && m_row == 0 && m_copy.empty())
+        setUp(m_fine, fineSide, fineSide);
 }
 
-std::int64_t AreaReducer::memoryNeed(std::int64_t width, int side, int fineSide)
+std::int64_t AreaReducer::memoryNeed(std::int64_t width, Reduction to, int fineSide)
 {
-    const std::int64_t n = side;
-    std::int64_t need = width * (3 * 2 + 4 + 3 * 4) + n * n * 3 * 8 + n * (3 * 8 + 12) + 4096;
+    const std::int64_t n = to.side;
+    // the sums, and for a shown picture the levels and their turned copy
+    std::int64_t result = n * n * 3 * 8;
+    if (to.shows) {
+        const std::int64_t sides = std::min<std::int64_t>(to.longSide, Reduction::kMaxShownSide);
+        // or the points copied, and turned
+        const std::int64_t copied = to.longSide > 0 ? sides * sides : Reduction::kMaxShownPixels;
+        result = std::max(n * n * 3 * (8 + 2), copied * 3 * 2);
+    }
+    std::int64_t need = width * (3 * 2 + 4 + 3 * 4) + result + n * (3 * 8 + 12) + 4096;
     if (fineSide > 0) {
         // its spans, sums, and the levels and luminance it ends in
         const std::int64_t f = fineSide;
@@ -116,6 +167,11 @@ void AreaReducer::addRgbRow(const std::uint8_t* rgb)
 {
     if (m_row >= m_height)
         return;
+    if (!m_copy.empty()) {
+        const std::size_t length = static_cast<std::size_t>(m_width) * 3;
+        std::memcpy(m_copy.data() + static_cast<std::size_t>(m_row++) * length, rgb, length);
+        return;
+    }
     const std::int64_t h = m_pictureHeight;
     const std::int64_t y = m_row++;
     const std::int64_t lo = y * m_scale;
@@ -236,6 +292,16 @@ void AreaReducer::addUniformRows(std::int64_t count, std::uint8_t red, std::uint
     count = std::min<std::int64_t>(count, m_height - m_row);
     if (count <= 0)
         return;
+    if (!m_copy.empty()) {
+        for (std::uint8_t* point = m_copy.data() + static_cast<std::size_t>(m_row) * m_width * 3;
+             count > 0; --count, ++m_row)
+            for (int x = 0; x < m_width; ++x, point += 3) {
+                point[0] = red;
+                point[1] = green;
+                point[2] = blue;
+            }
+        return;
+    }
     fold();
     const std::int64_t h = m_pictureHeight;
     const std::int64_t lo = std::min(std::int64_t{m_row} * m_scale, h);
@@ -258,28 +324,33 @@ std::vector<std::uint8_t> AreaReducer::levelsOf(const Grid& grid) const
     return levels;
 }
 
-std::vector<std::uint8_t> AreaReducer::turned(std::vector<std::uint8_t> levels, std::size_t n,
-                                              std::size_t channels, int exifOrientation)
+std::vector<std::uint8_t> AreaReducer::turned(std::vector<std::uint8_t> levels, std::size_t width,
+                                              std::size_t height, std::size_t channels,
+                                              int exifOrientation)
 {
     if (exifOrientation <= 1 || exifOrientation > 8)
         return levels;
     // Point (x, y) of the upright picture is point (sx, sy) of the stored one.
     std::vector<std::uint8_t> out(levels.size());
-    const std::size_t last = n - 1;
-    for (std::size_t y = 0; y < n; ++y) {
-        for (std::size_t x = 0; x < n; ++x) {
+    const bool across = exifOrientation >= 5;
+    const std::size_t upWidth = across ? height : width;
+    const std::size_t upHeight = across ? width : height;
+    const std::size_t lastX = width - 1;
+    const std::size_t lastY = height - 1;
+    for (std::size_t y = 0; y < upHeight; ++y) {
+        for (std::size_t x = 0; x < upWidth; ++x) {
             std::size_t sx = x;
             std::size_t sy = y;
             switch (exifOrientation) {
             case 2:
-                sx = last - x;
+                sx = lastX - x;
                 break; // mirrored
             case 3:
-                sx = last - x;
-                sy = last - y;
+                sx = lastX - x;
+                sy = lastY - y;
                 break; // turned half way
             case 4:
-                sy = last - y;
+                sy = lastY - y;
                 break; // flipped
             case 5:
                 sx = y;
@@ -287,20 +358,21 @@ std::vector<std::uint8_t> AreaReducer::turned(std::vector<std::uint8_t> levels, 
                 break; // transposed
             case 6:
                 sx = y;
-                sy = last - x;
+                sy = lastY - x;
                 break; // a quarter clockwise
             case 7:
-                sx = last - y;
-                sy = last - x;
+                sx = lastX - y;
+                sy = lastY - x;
                 break; // transversed
             case 8:
-                sx = last - y;
+                sx = lastX - y;
                 sy = x;
                 break; // a quarter anticlockwise
             default:
                 break;
             }
-            std::memcpy(&out[(y * n + x) * channels], &levels[(sy * n + sx) * channels], channels);
+            std::memcpy(&out[(y * upWidth + x) * channels], &levels[(sy * width + sx) * channels],
+                        channels);
         }
     }
     return out;
@@ -310,8 +382,14 @@ ThumbnailRaster AreaReducer::finish(int exifOrientation)
 {
     fillRemainingRows(0, 0, 0);
     fold();
-    const auto n = static_cast<std::size_t>(m_grid.side);
-    return ThumbnailRaster(m_grid.side, turned(levelsOf(m_grid), n, 3, exifOrientation));
+    const bool across = exifOrientation >= 5 && exifOrientation <= 8;
+    const int columns = m_copy.empty() ? m_grid.columns : m_width;
+    const int rows = m_copy.empty() ? m_grid.side : m_height;
+    std::vector<std::uint8_t> levels = m_copy.empty() ? levelsOf(m_grid) : std::move(m_copy);
+    m_copy.clear();
+    return ThumbnailRaster(across ? rows : columns, across ? columns : rows,
+                           turned(std::move(levels), static_cast<std::size_t>(columns),
+                                  static_cast<std::size_t>(rows), 3, exifOrientation));
 }
 
 LoadResult AreaReducer::result(int exifOrientation)

@@ -2,10 +2,57 @@
 
 #include "platform/imaging/Raster.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace ovrin::platform {
+
+// What a decode reduces the picture to: the search's square grid of side x
+// side points, or, for the window, a picture of the picture's own shape
+// whose longer side is at most `longSide` points (a box that holds whichever
+// way the picture turns, so it needs no orientation known up front). A shown
+// picture never has more points than were decoded, nor a longer side than
+// kMaxShownSide unless it is the whole picture at its size (at most
+// kMaxShownPixels points), since every reduced point holds sums of 24 bytes.
+struct Reduction {
+    static constexpr int kMaxShownSide = 2048;
+    static constexpr std::int64_t kMaxShownPixels = 36'000'000;
+
+    // A bare side is the square grid, as every caller had it.
+    // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+    Reduction(int side_) : side(side_) {}
+    // A picture for showing; 0 asks for it whole.
+    static Reduction shown(int longSide)
+    {
+        Reduction to(longSide > 0 ? std::min(longSide, kMaxShownSide) : kMaxShownSide);
+        to.shows = true;
+        to.longSide = longSide;
+        return to;
+    }
+
+    struct Grid {
+        int columns;
+        int rows;
+    };
+    // The result's size for a picture of width x height pixels (for a shown
+    // one, before its bound by the decoded size).
+    Grid gridFor(std::int64_t width, std::int64_t height) const;
+    // Whether a decode at width x height still has a point for every point
+    // of the result for a picture of pictureWidth x pictureHeight.
+    bool keptBy(std::int64_t width, std::int64_t height, std::int64_t pictureWidth,
+                std::int64_t pictureHeight) const
+    {
+        const Grid grid = gridFor(pictureWidth, pictureHeight);
+        return width >= grid.columns && height >= grid.rows;
+    }
+
+    // The square's side; for a shown picture, the bound of its longer side
+    // (what a decoder that oversamples the result sizes its decode by).
+    int side;
+    bool shows = false;
+    int longSide = 0;
+};
 
 // Reduces a picture to side x side points by an exact area average while its
 // rows stream in from a decoder, top to bottom, so no decoder has to hold the
@@ -27,14 +74,17 @@ namespace ovrin::platform {
 // Rows of any layout are laid on white the way the previous toolkit-based
 // reduction did, so results stay the same to the last level: straight alpha
 // is premultiplied with the toolkit's rounding, then colour + (255 - alpha).
+//
+// A shown picture that keeps every decoded point (the whole picture, or one
+// smaller than its box) is copied as it comes, 3 bytes a point, with no sums.
 class AreaReducer {
 public:
-    AreaReducer(int width, int height, int side, int scale = 1, std::int64_t pictureWidth = 0,
+    AreaReducer(int width, int height, Reduction to, int scale = 1, std::int64_t pictureWidth = 0,
                 std::int64_t pictureHeight = 0);
 
     // Memory the reducer needs for rows `width` points wide, with a finer
     // grid of `fineSide` when that is above 0.
-    static std::int64_t memoryNeed(std::int64_t width, int side, int fineSide = 0);
+    static std::int64_t memoryNeed(std::int64_t width, Reduction to, int fineSide = 0);
 
     // Reduces the rows to a second grid of fineSide x fineSide too (none for
     // 0); only before the first row.
@@ -75,10 +125,17 @@ public:
     // asked for (the luma of its levels, turned the same way) and the
     // picture's size as seen.
     LoadResult result(int exifOrientation = 1);
-    // Points of `channels` bytes on an n x n grid, turned as finish turns
-    // the raster, for a grid made elsewhere (a decoder's own reduction).
+    // Points of `channels` bytes on a width x height grid, turned as finish
+    // turns the raster, for a grid made elsewhere (a decoder's own
+    // reduction); orientations 5 to 8 give a height x width grid.
+    static std::vector<std::uint8_t> turned(std::vector<std::uint8_t> levels, std::size_t width,
+                                            std::size_t height, std::size_t channels,
+                                            int exifOrientation);
     static std::vector<std::uint8_t> turned(std::vector<std::uint8_t> levels, std::size_t n,
-                                            std::size_t channels, int exifOrientation);
+                                            std::size_t channels, int exifOrientation)
+    {
+        return turned(std::move(levels), n, n, channels, exifOrientation);
+    }
 
     // The toolkit's premultiplication of a straight-alpha channel value, laid
     // on white.
@@ -103,13 +160,14 @@ private:
     };
     // One result: its column spans and its sums.
     struct Grid {
-        int side = 0; // 0: none
+        int side = 0; // rows; 0: none
+        int columns = 0;
         std::vector<Span> spans;
-        std::vector<std::uint64_t> across; // one result row, side * 3
-        std::vector<std::uint64_t> cells;  // side * side * 3
+        std::vector<std::uint64_t> across; // one result row, columns * 3
+        std::vector<std::uint64_t> cells;  // columns * rows * 3
         std::int64_t pendingCell = -1;     // the result row m_pending lies in
     };
-    void setUp(Grid& grid, int side) const;
+    void setUp(Grid& grid, int columns, int rows) const;
     template <typename T>
     static void sumAcross(Grid& grid, const T* values);
     static void addCells(Grid& grid, std::int64_t cell, std::uint64_t weight);
@@ -131,6 +189,8 @@ private:
     std::vector<std::uint16_t> m_pending;
     int m_pendingRows = 0;
     std::vector<std::uint8_t> m_scratch;
+    // The decoded points themselves, for a shown picture that keeps them all.
+    std::vector<std::uint8_t> m_copy;
 };
 
 } // namespace ovrin::platform

@@ -79,7 +79,7 @@ struct Header {
 
 } // namespace
 
-std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, int side, int fineSide)
+std::optional<LoadResult> BmpDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     std::array<std::uint8_t, 14 + 124 + 16> head{};
     const std::int64_t got = file.readAt(0, head.data(), head.size());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 #include <optional>
 
@@ -15,7 +15,7 @@ class BmpDecoder {
 public:
     // No value when the file is a BMP this decoder leaves to the toolkit's
     // reader (run-length encoded, or an unusual header).
-    static std::optional<LoadResult> decode(ImageFile& file, int side, int fineSide);
+    static std::optional<LoadResult> decode(ImageFile& file, Reduction side, int fineSide);
 };
 
 } // namespace ovrin::platform

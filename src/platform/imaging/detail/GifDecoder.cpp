@@ -76,7 +76,7 @@ bool findFirstFrame(GifFileType* gif, Frame& frame)
 
 } // namespace
 
-LoadResult GifDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult GifDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     int error = 0;
     const std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&file, gifRead, &error));

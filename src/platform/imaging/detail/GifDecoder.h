@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 namespace ovrin::platform {
 
@@ -13,7 +13,7 @@ class ImageFile;
 // pixel, reserved from the decode budget).
 class GifDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side, int fineSide);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -21,7 +21,7 @@ namespace ovrin::platform {
 
 #ifndef OVRIN_HAVE_HEIF
 
-LoadResult HeifDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult HeifDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     (void)file;
     (void)side;
@@ -407,7 +407,7 @@ LoadFailure failureOf(const heif_error& error)
 
 } // namespace
 
-LoadResult HeifDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult HeifDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     if (!hasPictureBrand(file))
         return {std::nullopt, file.failureOr(LoadFailure::NotAnImage)};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 namespace ovrin::platform {
 
@@ -12,7 +12,7 @@ class ImageFile;
 // the time of a decode; the rows are reduced on the calling thread.
 class HeifDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side, int fineSide);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide);
 };
 
 } // namespace ovrin::platform

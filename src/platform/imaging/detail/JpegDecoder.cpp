@@ -140,20 +140,20 @@ extern "C" void jpegOnProgress(j_common_ptr common)
         std::longjmp(state.jump, 1);
 }
 
-// The largest DCT scaling (1/8, 1/4, 1/2) that still leaves at least `side`
-// points each way, so the averaging stays honest and no photo is decoded at
-// full size.
-unsigned scaleFor(JDIMENSION width, JDIMENSION height, int side)
+// The largest DCT scaling (1/8, 1/4, 1/2) that still leaves a point for every
+// point of the result each way, so the averaging stays honest and no photo is
+// decoded at full size.
+unsigned scaleFor(JDIMENSION width, JDIMENSION height, Reduction side)
 {
     for (unsigned denominator : {8u, 4u, 2u}) {
-        if (width / denominator >= unsigned(side) && height / denominator >= unsigned(side))
+        if (side.keptBy(width / denominator, height / denominator, width, height))
             return denominator;
     }
     return 1;
 }
 
 // What libjpeg will allocate at most for this file, from its header.
-std::int64_t memoryNeed(const jpeg_decompress_struct& info, int side, int fineSide)
+std::int64_t memoryNeed(const jpeg_decompress_struct& info, Reduction side, int fineSide)
 {
     const std::int64_t width = info.image_width;
     const std::int64_t height = info.image_height;
@@ -183,7 +183,7 @@ std::int64_t memoryNeed(const jpeg_decompress_struct& info, int side, int fineSi
 
 // Everything between setjmp and the end of decoding; nothing in here may
 // own memory, since an error leaves by longjmp.
-LoadFailure decodeInto(JpegState& state, int side, int fineSide,
+LoadFailure decodeInto(JpegState& state, Reduction side, int fineSide,
                        std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation)
 {
     jpeg_decompress_struct& info = state.info;
@@ -269,7 +269,7 @@ LoadFailure decodeInto(JpegState& state, int side, int fineSide,
 
 } // namespace
 
-LoadResult JpegDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult JpegDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     // Default-initialised: the two 64 KB buffers need no clearing.
     auto state = std::make_unique_for_overwrite<JpegState>();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 namespace ovrin::platform {
 
@@ -14,7 +14,7 @@ class ImageFile;
 // before decoding starts; libjpeg is held to that reservation too.
 class JpegDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side, int fineSide);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -193,7 +193,7 @@ std::int64_t libraryNeed(std::int64_t points, int channels, bool wholeImage, boo
 
 struct Decode {
     ImageFile& file;
-    int side;
+    Reduction side;
     int fineSide;
     std::optional<AreaReducer> reducer;
     Rows rows;
@@ -321,7 +321,7 @@ bool run(Decode& d)
     }
 }
 
-LoadResult decodeJxl(ImageFile& file, int side, int fineSide)
+LoadResult decodeJxl(ImageFile& file, Reduction side, int fineSide)
 {
     const QuietStderr quiet;
     Decode d{file, side, fineSide, {}, {}, {}, LoadFailure::NotAnImage, 1};
@@ -336,7 +336,7 @@ LoadResult decodeJxl(ImageFile& file, int side, int fineSide)
 
 } // namespace
 
-LoadResult JxlDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult JxlDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     return decodeJxl(file, side, fineSide);
 }
@@ -347,7 +347,7 @@ LoadResult JxlDecoder::decode(ImageFile& file, int side, int fineSide)
 
 namespace ovrin::platform {
 
-LoadResult JxlDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult JxlDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     (void)file;
     (void)side;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 namespace ovrin::platform {
 
@@ -10,7 +10,7 @@ class ImageFile;
 // whole, its rows streamed into the reduction as they are rendered.
 class JxlDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side, int fineSide);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -260,9 +260,9 @@ void addCompletedPasses(PngState& state, AreaReducer& reducer, std::vector<png_b
 
 // Between setjmp and the end of decoding; errors leave by longjmp, so the
 // buffers live with the caller.
-LoadFailure decodeInto(PngState& state, int side, int fineSide, std::optional<AreaReducer>& reducer,
-                       DecodeBudget::Reservation& reservation, std::vector<png_byte>& pixels,
-                       std::vector<png_bytep>& rows)
+LoadFailure decodeInto(PngState& state, Reduction side, int fineSide,
+                       std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation,
+                       std::vector<png_byte>& pixels, std::vector<png_bytep>& rows)
 {
     png_structp png = state.png;
     png_infop info = state.info;
@@ -347,7 +347,7 @@ LoadFailure decodeInto(PngState& state, int side, int fineSide, std::optional<Ar
 
 } // namespace
 
-LoadResult PngDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult PngDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     const int orientation = orientationOf(file);
     auto state = std::make_unique<PngState>();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 namespace ovrin::platform {
 
@@ -16,7 +16,7 @@ class ImageFile;
 // came whole), the rest black.
 class PngDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side, int fineSide);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide);
 };
 
 } // namespace ovrin::platform

@@ -108,7 +108,7 @@ void addRow(AreaReducer& reducer, const QImage& image, int y)
 
 } // namespace
 
-LoadResult QtImageDecoder::decode(ImageFile& file, int side, int fineSide, const char* format)
+LoadResult QtImageDecoder::decode(ImageFile& file, Reduction side, int fineSide, const char* format)
 {
     // The reader's own limit on one picture, raised once to the budget that
     // bounds all of them together.
@@ -158,7 +158,9 @@ LoadResult QtImageDecoder::decode(ImageFile& file, int side, int fineSide, const
                 return {std::nullopt, LoadFailure::Stopped};
             addRow(reducer, image, y);
         }
-        return reducer.result(orientation);
+        LoadResult result = reducer.result(orientation);
+        result.format = reader.format().toUpper().toStdString();
+        return result;
     } catch (const std::bad_alloc&) {
         return {std::nullopt, LoadFailure::OutOfMemory};
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 namespace ovrin::platform {
 
@@ -16,7 +16,7 @@ class QtImageDecoder {
 public:
     // `format` names the reader's plugin, or is empty to let the reader
     // guess from the bytes.
-    static LoadResult decode(ImageFile& file, int side, int fineSide, const char* format);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide, const char* format);
 };
 
 } // namespace ovrin::platform

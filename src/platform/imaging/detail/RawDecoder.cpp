@@ -24,7 +24,7 @@ namespace ovrin::platform {
 
 #ifndef OVRIN_HAVE_RAW
 
-LoadResult RawDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult RawDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     (void)file;
     (void)side;
@@ -193,8 +193,8 @@ bool showsWholeFrame(std::int64_t width, std::int64_t height, std::int64_t frame
 
 // The picture from a JPEG preview, through the loader's own JPEG path on a
 // copy of the preview in memory; none when it does not stand for the frame.
-std::optional<LoadResult> fromJpegPreview(const std::uint8_t* bytes, std::size_t size, int side,
-                                          int fineSide, const ImageFile& file,
+std::optional<LoadResult> fromJpegPreview(const std::uint8_t* bytes, std::size_t size,
+                                          Reduction side, int fineSide, const ImageFile& file,
                                           std::int64_t frameWidth, std::int64_t frameHeight,
                                           int exif)
 {
@@ -223,27 +223,22 @@ std::optional<LoadResult> fromJpegPreview(const std::uint8_t* bytes, std::size_t
         !showsWholeFrame(across ? result.height : result.width,
                          across ? result.width : result.height, frameWidth, frameHeight))
         return std::nullopt;
-    std::vector<std::uint8_t> rgb(std::size_t(side) * side * 3);
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) {
-            const ColorFraction c = result.raster->colorAt(x, y);
-            std::uint8_t* point = &rgb[(std::size_t(y) * side + x) * 3];
-            point[0] = static_cast<std::uint8_t>(c.red * 255.0f);
-            point[1] = static_cast<std::uint8_t>(c.green * 255.0f);
-            point[2] = static_cast<std::uint8_t>(c.blue * 255.0f);
-        }
     // Turning the reduced grid gives what reducing the turned picture gives,
     // since every cell is the mean of the same pixels either way.
+    const auto width = std::size_t(result.raster->width());
+    const auto height = std::size_t(result.raster->height());
+    const bool turns = turn >= 5;
     LoadResult out(
-        ThumbnailRaster(side, AreaReducer::turned(std::move(rgb), std::size_t(side), 3, turn)));
+        ThumbnailRaster(int(turns ? height : width), int(turns ? width : height),
+                        AreaReducer::turned(result.raster->rgb(), width, height, 3, turn)));
     if (fineSide > 0 && result.luminance.size() == std::size_t(fineSide) * fineSide)
         out.luminance =
             AreaReducer::turned(std::move(result.luminance), std::size_t(fineSide), 1, turn);
     return out;
 }
 
-LoadResult develop(Developer& raw, ImageFile& file, int side, int fineSide, std::int64_t frameWidth,
-                   std::int64_t frameHeight, int exif)
+LoadResult develop(Developer& raw, ImageFile& file, Reduction side, int fineSide,
+                   std::int64_t frameWidth, std::int64_t frameHeight, int exif)
 {
     libraw_output_params_t& params = raw.imgdata.params;
     params.half_size = 1;
@@ -279,7 +274,7 @@ LoadResult develop(Developer& raw, ImageFile& file, int side, int fineSide, std:
 
 } // namespace
 
-LoadResult RawDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult RawDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     // libraw's parallel loops would each take every core for one picture,
     // while the loader already decodes several pictures at once.

@@ -241,16 +241,21 @@ struct Rendered {
     int height;
 };
 
-Rendered renderedSize(double width, double height, int side, int fineSide)
+Rendered renderedSize(double width, double height, Reduction side, int fineSide)
 {
-    const double least = double(std::max(kLeast, kOversample * std::max(side, fineSide)));
+    const double least = double(std::max(kLeast, kOversample * std::max(side.side, fineSide)));
     const double shorter = std::min(width, height);
     double across = width / shorter * least;
     double down = height / shorter * least;
     const double longer = std::max(across, down);
-    if (longer > double(kLongest)) {
-        across = across / longer * double(kLongest);
-        down = down / longer * double(kLongest);
+    // A drawing shown is drawn at the size it is shown at (whole: its own).
+    const double most = !side.shows         ? double(kLongest)
+                        : side.longSide > 0 ? double(side.side)
+                                            : std::clamp(std::max(width, height), 1.0,
+                                                         double(Reduction::kMaxShownSide));
+    if (longer > most) {
+        across = across / longer * most;
+        down = down / longer * most;
     }
     const auto points = [](double length) {
         return static_cast<int>(std::clamp(std::lround(length), 1L, long(kLongest)));
@@ -309,7 +314,7 @@ LoadFailure SvgDecoder::safeDocument(ImageFile& file, std::string& document)
     }
 }
 
-LoadResult SvgDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult SvgDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     try {
         DecodeBudget::Reservation reading;

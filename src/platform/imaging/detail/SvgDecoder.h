@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/imaging/Raster.h"
+#include "platform/imaging/detail/AreaReducer.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@ class ImageFile;
 // application object exists, as its layout would abort the process.
 class SvgDecoder {
 public:
-    static LoadResult decode(ImageFile& file, int side, int fineSide);
+    static LoadResult decode(ImageFile& file, Reduction side, int fineSide);
     // The document as the renderer is given it (inflated, naming no other
     // file), for a reader of the toolkit that shows the drawing.
     static LoadFailure safeDocument(ImageFile& file, std::string& document);

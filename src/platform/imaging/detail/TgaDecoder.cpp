@@ -126,7 +126,7 @@ struct Packets {
 
 } // namespace
 
-LoadResult TgaDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult TgaDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     std::array<std::uint8_t, 18> head{};
     const std::int64_t got = file.readAt(0, head.data(), head.size());

@@ -195,8 +195,8 @@ LoadFailure failedRead(const TiffState& state, const AreaReducer& reducer)
     return state.cut && reducer.rowsAdded() > 0 ? LoadFailure::None : LoadFailure::NotAnImage;
 }
 
-LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int side, int fineSide,
-                         std::optional<AreaReducer>& reducer,
+LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, Reduction side,
+                         int fineSide, std::optional<AreaReducer>& reducer,
                          DecodeBudget::Reservation& reservation)
 {
     ImageFile& file = *state.file;
@@ -266,8 +266,9 @@ LoadFailure readDirectly(TIFF* tiff, TiffState& state, const Layout& layout, int
     return LoadFailure::None;
 }
 
-LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int side, int fineSide,
-                       std::optional<AreaReducer>& reducer, DecodeBudget::Reservation& reservation)
+LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, Reduction side,
+                       int fineSide, std::optional<AreaReducer>& reducer,
+                       DecodeBudget::Reservation& reservation)
 {
     ImageFile& file = *state.file;
     char message[1024] = {};
@@ -333,7 +334,7 @@ LoadFailure readAsRgba(TIFF* tiff, TiffState& state, const Layout& layout, int s
 
 } // namespace
 
-LoadResult TiffDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult TiffDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     // Anything libtiff says without naming the file in hand would go to
     // stderr; nothing of it is for the person running a search.

@@ -108,9 +108,9 @@ struct Scaled {
     int height;
 };
 
-Scaled scaledSize(int width, int height, int side, int fineSide)
+Scaled scaledSize(int width, int height, Reduction side, int fineSide)
 {
-    const std::int64_t least = std::max(kLeast, kOversample * std::max(side, fineSide));
+    const std::int64_t least = std::max(kLeast, kOversample * std::max(side.side, fineSide));
     const std::int64_t shorter = std::min(width, height);
     if (shorter <= least)
         return {width, height};
@@ -236,7 +236,7 @@ LoadFailure decodeFirstFrame(const std::vector<std::uint8_t>& data, int width, i
 
 } // namespace
 
-LoadResult WebpDecoder::decode(ImageFile& file, int side, int fineSide)
+LoadResult WebpDecoder::decode(ImageFile& file, Reduction side, int fineSide)
 {
     // The header, read further only when chunks before the picture need it.
     WebPBitstreamFeatures features;
