@@ -6,6 +6,7 @@
 #include "output/Utf8.h"
 #include "platform/fs/FileManager.h"
 #include "platform/fs/SystemError.h"
+#include "platform/imaging/ImageLoader.h"
 #include "signature/TFileInfo.h"
 
 #include <algorithm>
@@ -22,6 +23,10 @@ namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
+
+// The target that names no file but the picture piped in, and its name in messages.
+constexpr std::string_view kStandardInput = "-";
+constexpr const char* kStandardInputName = "(standard input)";
 
 using output::escapePath;
 
@@ -159,7 +164,7 @@ bool CliRunner::makePathsAbsolute(Options& options)
         if (folder.empty())
             folder = "/";
     }
-    if (!options.target.empty()) {
+    if (!options.target.empty() && options.target != kStandardInput) {
         const auto absolute = absolutePath(options.target);
         if (!absolute)
             return cannotTell();
@@ -381,6 +386,27 @@ void CliRunner::loadError(const std::string& detail)
     message("File load error.\n" + escapePath(detail) + "\n");
 }
 
+bool CliRunner::takeStandardInput(const std::atomic<bool>& interrupted)
+{
+    // Nobody types a picture: waiting on a terminal would look like a hang.
+    if (::isatty(STDIN_FILENO) == 1) {
+        loadError(std::string(kStandardInputName) + ": a terminal; pipe a picture into it");
+        return false;
+    }
+    // Held whole in memory, so bounded like a decode.
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+    if (const auto failure = platform::FileManager::readStream(
+            STDIN_FILENO, platform::ImageLoader::kDecodeBudget, *bytes, &interrupted);
+        failure != platform::LoadFailure::None) {
+        if (failure != platform::LoadFailure::Stopped)
+            loadError(std::string(kStandardInputName) + ": " +
+                      platform::describeLoadFailure(failure));
+        return false;
+    }
+    m_engine->setTargetPicture(std::move(bytes), kStandardInputName);
+    return true;
+}
+
 bool CliRunner::setUpEngine(Options options)
 {
     if (!makePathsAbsolute(options))
@@ -413,7 +439,12 @@ ExitCode CliRunner::search(const Options& options, const std::atomic<bool>& inte
 {
     if (!setUpEngine(options))
         return ExitCode::Failure;
-    m_engine->target().setFilePath(m_options.target);
+    if (m_options.target == kStandardInput) {
+        if (!takeStandardInput(interrupted))
+            return interrupted.load() ? ExitCode::Interrupted : ExitCode::Failure;
+    } else {
+        m_engine->target().setFilePath(m_options.target);
+    }
     m_engine->setAnyOrientation(options.anyOrientation);
     // goes out before the first hit
     m_header = output::hitHeader(options.format, options.anyOrientation);

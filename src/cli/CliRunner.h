@@ -72,6 +72,9 @@ private:
     // A new engine with the options' settings and source (a folder, or an index
     // file that passed the index check); false after a load error.
     bool setUpEngine(Options options);
+    // The picture piped in as the engine's target; false when there is none,
+    // said (or interrupted).
+    bool takeStandardInput(const std::atomic<bool>& interrupted);
     // Every path of the options made absolute; false, said, when that cannot be.
     bool makePathsAbsolute(Options& options);
     bool writeLocked(std::string text);

@@ -24,9 +24,10 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
         // the path the search was started with.
         const std::int32_t pixelNumber = reader.readHead();
         state.pixelNumber.store(pixelNumber);
-        if (settings.targetPath) {
-            TFileInfo rebuilt(*settings.targetPath);
-            if (rebuilt.makeThumbnail(pixelNumber)) {
+        if (settings.targetPath || settings.targetPicture) {
+            TFileInfo rebuilt(settings.targetPath.value_or(std::string()));
+            if (loadTarget(rebuilt, settings.targetPicture.get(), pixelNumber, nullptr) ==
+                platform::LoadFailure::None) {
                 state.target.setThumbnail(rebuilt.thumbnail());
                 state.target.setFine(rebuilt.fine());
             }

@@ -1,5 +1,6 @@
 #include "engine/RunContext.h"
 
+#include "platform/fs/FileManager.h"
 #include "signature/TFileInfo.h"
 
 namespace ovrin {
@@ -50,6 +51,16 @@ void RunContext::endedByStop()
 {
     if (m_summary.outcome == RunSummary::Outcome::Finished)
         m_summary.outcome = RunSummary::Outcome::Stopped;
+}
+
+platform::LoadFailure loadTarget(TFileInfo& target, const std::vector<std::uint8_t>* picture,
+                                 std::int32_t pixelNumber, const std::atomic<bool>* proceed)
+{
+    if (picture == nullptr)
+        return target.loadThumbnail(pixelNumber, proceed);
+    platform::LoadFailure why = platform::LoadFailure::None;
+    const int fd = platform::FileManager::memoryFile(picture->data(), picture->size(), &why);
+    return fd < 0 ? why : target.loadThumbnail(pixelNumber, fd, proceed);
 }
 
 } // namespace ovrin

@@ -4,6 +4,7 @@
 #include "engine/LookAlikeGroups.h"
 #include "engine/RunSummary.h"
 #include "engine/TGraphicSearchCallback.h"
+#include "platform/fs/LoadFailure.h"
 #include "settings/SearchParameters.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ovrin {
 
@@ -23,6 +25,8 @@ struct RunSettings {
     std::optional<std::string> topDirPath;
     std::optional<std::string> indexFilePath;
     std::optional<std::string> targetPath;
+    // A target that is no file, in place of targetPath (setTargetPicture).
+    std::shared_ptr<const std::vector<std::uint8_t>> targetPicture;
     std::int32_t bits = search::kDefaultBits;
     std::int32_t matchRate = search::kDefaultMatchRate;
     std::int32_t pixelNumber = search::kDefaultPixelNumber;
@@ -94,6 +98,11 @@ struct IndexSearchState {
     std::atomic<std::int64_t>& readTotal;
 };
 void runIndexSearch(RunContext& run, IndexSearchState state);
+
+// Makes the target's signature from its picture in memory when there is one,
+// else from its path.
+platform::LoadFailure loadTarget(TFileInfo& target, const std::vector<std::uint8_t>* picture,
+                                 std::int32_t pixelNumber, const std::atomic<bool>* proceed);
 
 // The look-alike groups of a collection and the signatures they refer to.
 struct LookAlikeResult {

@@ -79,6 +79,20 @@ void TGraphicSearch::setIndexFilePath(std::optional<std::string> path)
     m_indexFilePath = std::move(path);
 }
 
+void TGraphicSearch::setTargetPicture(std::shared_ptr<const std::vector<std::uint8_t>> bytes,
+                                      std::string name)
+{
+    const std::lock_guard guard(m_pathGuard);
+    m_targetPicture = std::move(bytes);
+    m_targetPictureName = m_targetPicture ? std::move(name) : std::string();
+}
+
+bool TGraphicSearch::holdsTargetPicture() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_targetPicture != nullptr;
+}
+
 void TGraphicSearch::loadSetting(const TSetting& setting)
 {
     m_target->setFilePath(setting.targetFilePath());
@@ -93,7 +107,7 @@ void TGraphicSearch::loadSetting(const TSetting& setting)
 
 void TGraphicSearch::saveSetting(TSetting& setting) const
 {
-    setting.setTargetFilePath(m_target->filePath());
+    setting.setTargetFilePath(holdsTargetPicture() ? std::string() : m_target->filePath());
     setting.setTopDirPath(topDirPath());
     setting.setIndexFilePath(indexFilePath());
     setting.setBits(m_bits.load());
@@ -153,6 +167,7 @@ RunSettings TGraphicSearch::snapshot() const
         settings.indexFilePath = m_indexFilePath;
         settings.preferred = m_preferred;
         settings.exclusions = m_exclusions;
+        settings.targetPicture = m_targetPicture;
     }
     settings.similarity = m_similarity.load();
     settings.keep = m_keep.load();
@@ -195,10 +210,19 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
     if (prepared != nullptr && prepared->size() == count) {
         m_target->setThumbnail(std::move(*prepared));
         m_target->setFine(preparedFine);
-    } else if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
-               failure != platform::LoadFailure::None)
-        return refuse(Refusal::TargetUnreadable, m_target->filePath().value_or(std::string()) +
-                                                     ": " + platform::describeLoadFailure(failure));
+    } else {
+        std::shared_ptr<const std::vector<std::uint8_t>> picture;
+        std::string name;
+        {
+            const std::lock_guard guard(m_pathGuard);
+            picture = m_targetPicture;
+            name = picture ? m_targetPictureName : m_target->filePath().value_or(std::string());
+        }
+        if (const auto failure = loadTarget(*m_target, picture.get(), pixelNumber, &m_continue);
+            failure != platform::LoadFailure::None)
+            return refuse(Refusal::TargetUnreadable,
+                          name + ": " + platform::describeLoadFailure(failure));
+    }
     if (!topDirPath() && !indexFilePath())
         return refuse(Refusal::NoPaths, "Neither a folder nor an index file was named.");
     switch (m_searchMethod.load()) {

@@ -36,6 +36,12 @@ public:
     // as the engine.
     TFileInfo& target() { return *m_target; }
     const TFileInfo& target() const { return *m_target; }
+    // A target that is no file (a picture on standard input, a pasted one):
+    // its encoded bytes, decoded as a file's would be, and the name messages
+    // give it. While one is held the target's path is not looked at and the
+    // settings keep no target; an empty pointer lets go of it.
+    void setTargetPicture(std::shared_ptr<const std::vector<std::uint8_t>> bytes, std::string name);
+    bool holdsTargetPicture() const;
 
     std::optional<std::string> topDirPath() const;
     void setTopDirPath(std::optional<std::string> path);
@@ -161,6 +167,8 @@ private:
     mutable std::mutex m_pathGuard;
     std::optional<std::string> m_topDirPath;
     std::optional<std::string> m_indexFilePath;
+    std::shared_ptr<const std::vector<std::uint8_t>> m_targetPicture;
+    std::string m_targetPictureName;
     std::atomic<std::int32_t> m_bits{search::kDefaultBits};
     std::atomic<std::int32_t> m_matchRate{search::kDefaultMatchRate};
     std::atomic<std::int32_t> m_pixelNumber{search::kDefaultPixelNumber};

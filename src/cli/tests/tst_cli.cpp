@@ -235,6 +235,12 @@ private Q_SLOTS:
         for (qsizetype i = 1; i < lines.size(); ++i)
             QVERIFY(rate(lines[i - 1]) >= rate(lines[i]));
 
+        // the same picture piped in
+        QCOMPARE(shell(QStringLiteral("exec \"$0\" search - --dir \"$1/tree\" <\"$1/target.jpg\""),
+                       {dir.path()})
+                     .out,
+                 run.out);
+
         // relative paths are made full without resolving ".."
         const Run relative = shell(QStringLiteral("cd \"$1\" && exec \"$0\" search target.jpg "
                                                   "--dir ./tree/sub/../sub/"),
@@ -289,6 +295,12 @@ private Q_SLOTS:
         const Run byIndex = cli(dir.path(), byIndexLine);
         QCOMPARE(byIndex.exitCode, 0);
         QCOMPARE(byIndex.out, byFolder.out); // same walk order, same rates
+        // remade at the index's pixel number from the bytes piped in
+        QCOMPARE(shell(QStringLiteral("exec \"$0\" search - --index \"$1/pictures.ovi\" "
+                                      "--match-rate 0 <\"$1/target.jpg\""),
+                       {dir.path()})
+                     .out,
+                 byIndex.out);
 
         // The look-alike groups of the index and of the tree decoded anew agree.
         const char* const groupsLine = "groups --index @/pictures.ovi";
@@ -620,6 +632,9 @@ private Q_SLOTS:
         };
         row("target no picture", "exec \"$0\" search \"$1/tree/readme.txt\" --dir \"$1/tree\"",
             "File load error.\n%1/tree/readme.txt: not a picture Ovrin can read\n");
+        row("no picture piped in",
+            "exec \"$0\" search - --index \"$1/good.ovi\" <\"$1/tree/readme.txt\"",
+            "File load error.\n(standard input): not a picture Ovrin can read\n");
         row("missing folder", "exec \"$0\" search \"$1/target.jpg\" --dir \"$1/none\"",
             "does not exist");
         row("picture as index", "exec \"$0\" index \"$1/tree\" \"$1/target.jpg\"",

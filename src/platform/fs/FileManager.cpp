@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <limits>
 #include <locale.h>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -277,6 +279,69 @@ LoadFailure FileManager::checkOpenFile(int fd)
     if (st.st_size == 0)
         return LoadFailure::EmptyFile;
     return LoadFailure::None;
+}
+
+int FileManager::memoryFile(const void* data, std::size_t size, LoadFailure* why)
+{
+    const auto fail = [why](int error) {
+        if (why != nullptr)
+            *why = error == ENOMEM || error == ENOSPC || error == EFBIG ? LoadFailure::OutOfMemory
+                                                                        : failureForErrno(error);
+        return -1;
+    };
+    Descriptor file(::memfd_create("ovrin-picture", MFD_CLOEXEC));
+    if (!file.isOpen())
+        return fail(errno);
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t wrote = ::write(file.get(), bytes + done, size - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return fail(wrote < 0 ? errno : ENOSPC);
+        done += static_cast<std::size_t>(wrote);
+    }
+    if (::lseek(file.get(), 0, SEEK_SET) != 0)
+        return fail(errno);
+    if (why != nullptr)
+        *why = LoadFailure::None;
+    return file.release();
+}
+
+LoadFailure FileManager::readStream(int fd, std::int64_t limit, std::vector<std::uint8_t>& bytes,
+                                    const std::atomic<bool>* stop)
+{
+    bytes.clear();
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
+    try {
+        for (;;) {
+            const std::size_t had = bytes.size();
+            bytes.resize(had + kChunk);
+            const ssize_t got = ::read(fd, bytes.data() + had, kChunk);
+            if (got < 0 && errno == EINTR) {
+                bytes.resize(had);
+                if (stop != nullptr && stop->load())
+                    return LoadFailure::Stopped;
+                continue;
+            }
+            bytes.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+            if (got < 0)
+                return LoadFailure::ReadError;
+            if (got == 0)
+                break;
+            if (static_cast<std::int64_t>(bytes.size()) > limit) {
+                bytes.clear();
+                bytes.shrink_to_fit();
+                return LoadFailure::TooLarge;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        bytes.clear();
+        bytes.shrink_to_fit();
+        return LoadFailure::OutOfMemory;
+    }
+    bytes.shrink_to_fit();
+    return bytes.empty() ? LoadFailure::EmptyFile : LoadFailure::None;
 }
 
 std::int64_t FileManager::fileSize(const std::string& path)

@@ -2,6 +2,8 @@
 
 #include "platform/fs/LoadFailure.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -101,6 +103,18 @@ public:
     static LoadFailure checkOpenFile(int fd);
     // The reason for an errno of open(2) or stat(2).
     static LoadFailure failureForErrno(int error);
+
+    // A picture that has no file (read from a stream, taken from the
+    // clipboard) as an open file in memory, read from its start, so that it
+    // meets the same decoders and checks as a file on disk; -1 when the
+    // system makes none, `why` then saying why.
+    static int memoryFile(const void* data, std::size_t size, LoadFailure* why = nullptr);
+    // All the open stream `fd` gives until its end, at most `limit` bytes:
+    // TooLarge when there is more (nothing more is read), EmptyFile when it
+    // gives nothing, ReadError when a read fails, Stopped when a signal ends a
+    // wait for more while `stop` is set. `fd` stays open.
+    static LoadFailure readStream(int fd, std::int64_t limit, std::vector<std::uint8_t>& bytes,
+                                  const std::atomic<bool>* stop = nullptr);
 
     // Joins with exactly one "/" between folder and name.
     static std::string appendPathComponent(const std::string& folder, const std::string& name);
