@@ -732,7 +732,7 @@ void Ovrin::searchEndCallback()
     // A refused start calls back on the UI thread itself: the title must be
     // back before the command returns. A worker's end queues behind its hits.
     if (QThread::currentThread() == thread())
-        endOfRun(generation, std::move(summary), std::move(groups));
+        endOfRun(generation, std::move(summary), groups);
     else
         QMetaObject::invokeMethod(
             this, [this, generation, summary, groups] { endOfRun(generation, summary, groups); },
@@ -751,7 +751,7 @@ RunSummary Ovrin::completeSummary(RunSummary summary) const
 }
 
 void Ovrin::endOfRun(std::uint64_t generation, RunSummary summary,
-                     std::shared_ptr<const LookAlikeResult> groups)
+                     const std::shared_ptr<const LookAlikeResult>& groups)
 {
     if (generation != m_generation.load())
         return; // the end of an earlier run, queued behind a newer start
@@ -1144,7 +1144,7 @@ void Ovrin::startJournal(std::function<ActionReport()> work, const QString& busy
     const auto finish = [this, job] {
         ActionReport report = (*job)();
         QMetaObject::invokeMethod(
-            this, [this, report = std::move(report)]() mutable { actionEnded(std::move(report)); },
+            this, [this, report = std::move(report)] { actionEnded(report); },
             Qt::QueuedConnection);
     };
     try {
@@ -1161,7 +1161,7 @@ void Ovrin::stopActing()
         m_actionThread.join();
 }
 
-void Ovrin::actionEnded(ActionReport report)
+void Ovrin::actionEnded(const ActionReport& report)
 {
     if (m_actionThread.joinable())
         m_actionThread.join();
@@ -1599,7 +1599,7 @@ void Ovrin::menuOpenReviewAction()
 }
 
 void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
-                       std::shared_ptr<Review> opened, int problem, int error,
+                       const std::shared_ptr<Review>& opened, int problem, int error,
                        const std::vector<std::string>& leftOut)
 {
     m_readingReview = false;
