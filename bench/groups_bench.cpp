@@ -48,7 +48,9 @@ struct Picture {
 
     std::array<double, 3> mean(int x0, int y0, int x1, int y1) const
     {
-        const auto at = [this](int x, int y) { return sums[std::size_t(y * (kSide + 1) + x)]; };
+        const auto at = [this](int x, int y) {
+            return sums[std::size_t(y) * (kSide + 1) + std::size_t(x)];
+        };
         const double area = double(x1 - x0) * double(y1 - y0);
         std::array<double, 3> result{};
         for (std::size_t c = 0; c < 3; ++c)
@@ -64,15 +66,15 @@ bool load(const char* path, Picture& picture)
     const auto loaded = ovrin::platform::ImageLoader::loadThumbnail(path, kSide);
     if (!loaded.raster)
         return false;
-    picture.sums.assign(std::size_t((kSide + 1) * (kSide + 1)), {0, 0, 0});
+    picture.sums.assign(std::size_t{kSide + 1} * (kSide + 1), {0, 0, 0});
     for (int y = 0; y < kSide; ++y) {
         for (int x = 0; x < kSide; ++x) {
             const auto color = loaded.raster->colorAt(x, y);
             const std::array<std::uint32_t, 3> level{std::uint32_t(color.red * 255.0f),
                                                      std::uint32_t(color.green * 255.0f),
                                                      std::uint32_t(color.blue * 255.0f)};
-            const std::size_t here = std::size_t((y + 1) * (kSide + 1) + x + 1);
-            const std::size_t up = std::size_t(y * (kSide + 1) + x + 1);
+            const std::size_t here = (std::size_t(y) + 1) * (kSide + 1) + std::size_t(x) + 1;
+            const std::size_t up = std::size_t(y) * (kSide + 1) + std::size_t(x) + 1;
             const std::size_t left = here - 1;
             const std::size_t diagonal = up - 1;
             for (std::size_t c = 0; c < 3; ++c)
@@ -111,7 +113,8 @@ std::vector<std::array<int, 3>> gridOf(const std::vector<Picture>& pictures, con
             for (std::size_t c = 0; c < 3; ++c) {
                 double level = (mean[c] - 128.0) * shot.contrast + 128.0 + shot.exposure +
                                shot.tint[c] + (noise > 0 ? jitter(random) : 0.0);
-                levels[std::size_t(gy * side + gx)][c] = std::clamp(int(level), 0, 255);
+                levels[std::size_t(gy) * std::size_t(side) + std::size_t(gx)][c] =
+                    std::clamp(int(level), 0, 255);
             }
         }
     }
@@ -178,11 +181,11 @@ int main(int argc, char** argv)
         if (arg == "--random")
             randomMode = true;
         else if (a + 1 < argc && arg == "--bits")
-            bits = std::atoi(argv[++a]);
+            bits = static_cast<int>(std::strtol(argv[++a], nullptr, 10));
         else if (a + 1 < argc && arg == "--match-rate")
-            matchRate = std::atoi(argv[++a]);
+            matchRate = static_cast<int>(std::strtol(argv[++a], nullptr, 10));
         else if (a + 1 < argc && arg == "--jobs")
-            jobs = std::atoi(argv[++a]);
+            jobs = static_cast<int>(std::strtol(argv[++a], nullptr, 10));
         else if (a + 1 < argc && arg == "--kernel") {
             const std::string k = argv[++a];
             kernel = k == "portable" ? ovrin::SignatureMatrix::Kernel::Portable

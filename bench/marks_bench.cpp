@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int rows = argc > 1 ? std::max(2, std::atoi(argv[1])) : 50000;
+    const int rows =
+        argc > 1 ? std::max(2, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 50000;
     using namespace ovrin;
     using namespace ovrin::ui;
 

@@ -54,7 +54,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -125,7 +127,8 @@ double percentile(std::vector<double> values, double p)
     if (values.empty())
         return 0.0;
     std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    const auto at =
+        static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
     return values[std::min(at, values.size() - 1)];
 }
 
@@ -185,8 +188,8 @@ int groupsBench(QApplication& app, int pictureCount, int groupCount)
     std::size_t next = 0;
     for (int g = 0; g < groupCount; ++g) {
         // Sizes as even as the counts allow, the larger groups first.
-        const std::size_t size = static_cast<std::size_t>(pictureCount / groupCount +
-                                                          (g < pictureCount % groupCount ? 1 : 0));
+        const std::size_t size = static_cast<std::size_t>(pictureCount / groupCount) +
+                                 (g < pictureCount % groupCount ? 1U : 0U);
         ovrin::LookAlikeGroup group;
         group.reference = next++;
         for (std::size_t m = 1; m < size; ++m)
@@ -205,6 +208,7 @@ int groupsBench(QApplication& app, int pictureCount, int groupCount)
             return std::fprintf(stderr, "cannot write %s\n", qPrintable(file)), 1;
     }
     ovrin::ui::UiHooks::setOpenFile(
+        // NOLINTNEXTLINE(performance-no-automatic-move): called for every export, each gets a copy
         [file](QWidget*, const QString&, const QString&, const QString&) { return file; });
 
     ovrin::ui::Ovrin controller;
@@ -296,10 +300,13 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "groups") == 0)
-        return groupsBench(app, argc > 2 ? std::max(2, std::atoi(argv[2])) : 50000,
-                           argc > 3 ? std::max(1, std::atoi(argv[3])) : 20000);
-    const int hitCount = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
-    const double spread = argc > 2 ? std::max(0.0, std::atof(argv[2])) : 5.0;
+        return groupsBench(
+            app,
+            argc > 2 ? std::max(2, static_cast<int>(std::strtol(argv[2], nullptr, 10))) : 50000,
+            argc > 3 ? std::max(1, static_cast<int>(std::strtol(argv[3], nullptr, 10))) : 20000);
+    const int hitCount =
+        argc > 1 ? std::max(1, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 20000;
+    const double spread = argc > 2 ? std::max(0.0, std::strtod(argv[2], nullptr)) : 5.0;
 
     QTemporaryDir dir;
     ovrin::Preferences::setStoreFileForTesting(
@@ -338,7 +345,7 @@ int main(int argc, char** argv)
 
     Clock::time_point started;
     Clock::time_point fed;
-    engine.setThreadStarter([&](std::function<void()> body) {
+    engine.setThreadStarter([&](const std::function<void()>& body) {
         std::thread([&, body] {
             // The target's signature is made before the worker starts.
             const std::vector<std::int16_t> base = engine.target().thumbnail();

@@ -13,6 +13,7 @@ packages=(
     libheif-dev libjxl-dev libraw-dev qt6-svg-dev
     qt6-translations-l10n xdg-utils valgrind
     clang-format # clang-format-14: the format test checks the sources with it
+    clang-tidy # clang-tidy-14 and run-clang-tidy: the tidy test (scripts/tidy.sh)
     e2fsprogs # mkfs.ext4: a test mounts an image with whole-second times
 )
 

@@ -195,6 +195,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
             name.resize(equals);
         }
         if (!takes(line.kind, name))
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on the way out
             return fail("unknown option '" + name + "' for " + command);
         if (isFlag(name)) {
             if (value)

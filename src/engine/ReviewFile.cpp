@@ -340,8 +340,9 @@ Review ReviewFile::fromGroups(const LookAlikeResult& result,
     table.count = from.count;
     const auto take = [&](std::size_t entry) {
         const auto count = static_cast<std::size_t>(from.count);
-        table.values.insert(table.values.end(), from.values.begin() + entry * count,
-                            from.values.begin() + (entry + 1) * count);
+        table.values.insert(table.values.end(),
+                            from.values.begin() + static_cast<std::ptrdiff_t>(entry * count),
+                            from.values.begin() + static_cast<std::ptrdiff_t>((entry + 1) * count));
         table.paths.push_back(from.paths[entry]);
         if (!from.fine.empty())
             table.fine.push_back(from.fine[entry]);

@@ -90,11 +90,11 @@ std::string formatGroup(std::size_t number, const GroupPicture& reference,
     }
     const bool csv = format == Format::Csv;
     const char* const end = csv ? "\r\n" : "\n";
-    const auto line = [&](std::string head, std::string_view path) {
+    const auto line = [&](const std::string& head, std::string_view path) {
         text.append(head).append(csv ? csvField(path) : escapePath(path)).append(end);
     };
-    const auto withAliases = [&](std::string head, const GroupPicture& picture) {
-        line(std::move(head), picture.path);
+    const auto withAliases = [&](const std::string& head, const GroupPicture& picture) {
+        line(head, picture.path);
         for (const std::string& alias : picture.aliases)
             line(csv ? group + ",alias,,," : "alias\t\t", alias);
     };

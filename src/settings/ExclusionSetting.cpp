@@ -101,6 +101,7 @@ std::string joined(const std::vector<std::string>& parts)
 std::string folderUrls(const std::vector<std::string>& folders)
 {
     std::vector<std::string> urls;
+    urls.reserve(folders.size());
     for (const std::string& folder : folders)
         urls.push_back(kFileScheme + encode(folder, urlKeeps));
     return joined(urls);

@@ -695,9 +695,10 @@ std::uint64_t SignatureMatrix::countBlock(const std::uint8_t* widened, std::uint
             continue;
         }
 #endif
-        const Sums view{sums.data(),    sums.data() + size,      sums.data() + 2 * size,
-                        m_sums[column], m_sums[m_rows + column], m_sums[2 * m_rows + column],
-                        m_sumBound};
+        const Sums view{
+            sums.data(),    sums.data() + size,      sums.data() + 2 * std::size_t{size},
+            m_sums[column], m_sums[m_rows + column], m_sums[2 * m_rows + column],
+            m_sumBound};
         const std::size_t kept = filterSums(m_kernel, view, low, high, candidates.data());
         compared += kept;
         const std::size_t found =

@@ -82,7 +82,7 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     auto* tools = new QHBoxLayout;
     layout->addLayout(tools);
-    const auto makeAction = [this, tools](QList<QKeySequence> keys, auto slot) {
+    const auto makeAction = [this, tools](const QList<QKeySequence>& keys, auto slot) {
         auto* action = new QAction(this);
         action->setShortcuts(keys);
         connect(action, &QAction::triggered, this, slot);

@@ -92,6 +92,7 @@ bool ExclusionsDlg::doModal()
 std::vector<std::string> ExclusionsDlg::folders() const
 {
     std::vector<std::string> result;
+    result.reserve(static_cast<std::size_t>(m_folders->count()));
     for (int row = 0; row < m_folders->count(); ++row)
         result.push_back(m_folders->item(row)->data(Qt::UserRole).toByteArray().toStdString());
     return result;

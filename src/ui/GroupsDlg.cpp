@@ -231,6 +231,7 @@ void GroupsDlg::showNotes()
 std::vector<std::string> GroupsDlg::preferredFolders() const
 {
     std::vector<std::string> folders;
+    folders.reserve(static_cast<std::size_t>(m_ui->lstPreferred->count()));
     for (int row = 0; row < m_ui->lstPreferred->count(); ++row)
         folders.push_back(
             m_ui->lstPreferred->item(row)->data(Qt::UserRole).toByteArray().toStdString());

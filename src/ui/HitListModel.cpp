@@ -31,6 +31,7 @@ const QString kColumns[] = {QStringLiteral("MATCHRATE"),  QStringLiteral("FILEPA
 
 } // namespace
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): __i0 is clang's own, copying cells[]
 struct HitListModel::Row {
     HitRecord record;
     std::string path;

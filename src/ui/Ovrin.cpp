@@ -1056,7 +1056,7 @@ void Ovrin::startJournal(std::function<ActionReport()> work, const QString& busy
     const auto finish = [this, job] {
         ActionReport report = (*job)();
         QMetaObject::invokeMethod(
-            this, [this, report = std::move(report)]() mutable { actionEnded(std::move(report)); },
+            this, [this, report = std::move(report)] { actionEnded(report); },
             Qt::QueuedConnection);
     };
     try {
@@ -1073,7 +1073,7 @@ void Ovrin::stopActing()
         m_actionThread.join();
 }
 
-void Ovrin::actionEnded(ActionReport report)
+void Ovrin::actionEnded(const ActionReport& report)
 {
     if (m_actionThread.joinable())
         m_actionThread.join();
@@ -1511,7 +1511,7 @@ void Ovrin::menuOpenReviewAction()
 }
 
 void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
-                       std::shared_ptr<Review> opened, int problem, int error,
+                       const std::shared_ptr<Review>& opened, int problem, int error,
                        const std::vector<std::string>& leftOut)
 {
     m_readingReview = false;

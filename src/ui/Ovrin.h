@@ -216,15 +216,16 @@ private:
     static QString reviewFilter();
     // A review read and checked away from the UI thread comes here; it is
     // dropped when a run started meanwhile.
-    void reviewRead(std::uint64_t generation, const QString& path, std::shared_ptr<Review> review,
-                    int problem, int error, const std::vector<std::string>& leftOut);
+    void reviewRead(std::uint64_t generation, const QString& path,
+                    const std::shared_ptr<Review>& review, int problem, int error,
+                    const std::vector<std::string>& leftOut);
     // Why a review file was refused, from ReviewFile::Problem and the system's error number.
     static QString reviewProblem(int problem, int error);
     void act(ActionKind kind);
     // Where Move to Folder keeps paths relative to, for the view shown.
     std::string actionRoot() const;
     void startJournal(std::function<ActionReport()> work, const QString& busy);
-    void actionEnded(ActionReport report);
+    void actionEnded(const ActionReport& report);
     void stopActing();
 
     std::unique_ptr<Ui::MainWindow> m_ui;

@@ -63,7 +63,7 @@ void PictureLoader::enqueue(std::string path, QSize box)
                 m_thread = std::thread(&PictureLoader::run, this);
                 m_started = true;
             } catch (const std::system_error&) {
-                dropped.push_back(Job{std::move(path), box, 0});
+                dropped.push_back(Job{path, box, 0});
             }
         }
         if (m_started) {

@@ -68,6 +68,7 @@ void ProtectedFoldersDlg::setFolders(const std::vector<std::string>& folders)
 std::vector<std::string> ProtectedFoldersDlg::folders() const
 {
     std::vector<std::string> result;
+    result.reserve(static_cast<std::size_t>(m_list->count()));
     for (int row = 0; row < m_list->count(); ++row)
         result.push_back(m_list->item(row)->data(Qt::UserRole).toByteArray().toStdString());
     return result;

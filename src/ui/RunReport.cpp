@@ -69,9 +69,9 @@ QString RunReport::skipReason(SkipReason reason)
 // exclusions left out; empty for none.
 QString RunReport::skipped(const RunSummary& run)
 {
-    const QString excluded = run.excluded > 0
-                                 ? tr("%1 left out by the exclusions").arg(number(run.excluded))
-                                 : QString();
+    QString excluded = run.excluded > 0
+                           ? tr("%1 left out by the exclusions").arg(number(run.excluded))
+                           : QString();
     const std::int64_t total = run.skippedTotal();
     if (total <= 0)
         return excluded;

@@ -45,7 +45,7 @@ inline QImage photoLike(int width, int height, quint32 seed)
         const int w = width / 4 + random.bounded(width / 3 + 1);
         const int h = height / 4 + random.bounded(height / 3 + 1);
         painter.drawEllipse(random.bounded(width), random.bounded(height), w, h);
-        painter.translate(-w / 2, -h / 2);
+        painter.translate(QPoint(-w / 2, -h / 2));
     }
     return image;
 }

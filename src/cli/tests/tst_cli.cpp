@@ -18,7 +18,6 @@
 #include <unistd.h>
 
 using namespace ovrin::cli;
-using ovrin::test::str;
 
 namespace {
 

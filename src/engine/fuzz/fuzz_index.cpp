@@ -53,7 +53,7 @@ struct Harness {
         engine = std::make_shared<ovrin::TGraphicSearch>(&receiver);
         // The worker body runs on the calling thread, so each input is one
         // deterministic call.
-        engine->setThreadStarter([](std::function<void()> body) {
+        engine->setThreadStarter([](const std::function<void()>& body) {
             body();
             return true;
         });

@@ -184,13 +184,13 @@ struct Fixture {
 
     std::string image(const std::string& relative, quint32 seed)
     {
-        const std::string path = root + "/" + relative;
+        std::string path = root + "/" + relative;
         writeImage(QString::fromStdString(path), photoLike(48, 36, seed), "png");
         return path;
     }
     std::string text(const std::string& relative, const QByteArray& bytes = "just words")
     {
-        const std::string path = root + "/" + relative;
+        std::string path = root + "/" + relative;
         writeText(QString::fromStdString(path), bytes);
         return path;
     }

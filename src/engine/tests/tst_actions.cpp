@@ -38,7 +38,7 @@ struct Scene {
     }
     std::string image(const std::string& relative, quint32 seed)
     {
-        const std::string path = root + "/" + relative;
+        std::string path = root + "/" + relative;
         QDir().mkpath(QString::fromStdString(FileManager::folderOf(path)));
         writeImage(QString::fromStdString(path), photoLike(40, 30, seed), "png");
         return path;
@@ -72,7 +72,8 @@ ExaminedPicture examined(const std::string& path)
     return {path, currentStamp(path), info.thumbnail(), 8};
 }
 
-ActionRequest group(ActionKind kind, std::vector<std::string> items, std::vector<std::string> kept)
+ActionRequest group(ActionKind kind, const std::vector<std::string>& items,
+                    const std::vector<std::string>& kept)
 {
     ActionRequest request;
     request.kind = kind;

@@ -73,7 +73,7 @@ private Q_SLOTS:
         else if (situation == QLatin1String("pixel number 0"))
             f.engine->setPixelNumber(0);
         else
-            f.engine->setThreadStarter([gate](std::function<void()>) {
+            f.engine->setThreadStarter([gate](const std::function<void()>&) {
                 ++gate->starts;
                 return false;
             });

@@ -53,11 +53,12 @@ FineSignature shape(unsigned seed)
         const double height = (draw(2) != 0 ? 1.0 : -1.0) * (50.0 + draw(40));
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
-                field[std::size_t(y * side + x)] +=
+                field[std::size_t(y) * std::size_t(side) + std::size_t(x)] +=
                     height * std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) /
                                       (2.0 * radius * radius));
     }
     std::vector<std::uint8_t> grid;
+    grid.reserve(field.size());
     for (const double level : field)
         grid.push_back(static_cast<std::uint8_t>(std::clamp(level, 0.0, 255.0)));
     return FineSignature::fromLuminance(grid.data(), 640, 480);
@@ -280,7 +281,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("preferred");
         QTest::addColumn<QByteArray>("expected");
         const auto row = [](const char* name, QByteArrayList pictures, const char* keep,
-                            QByteArrayList preferred, const char* expected) {
+                            const QByteArrayList& preferred, const char* expected) {
             for (QByteArray& p : pictures)
                 p.insert(p.contains(' ') ? p.indexOf(' ') : p.size(), " 0 S");
             QTest::newRow(name) << pictures << QByteArray(keep) << preferred

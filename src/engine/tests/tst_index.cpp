@@ -307,7 +307,7 @@ private Q_SLOTS:
         const auto gate = std::make_shared<Gate>();
         f.engine->setThreadStarter(gatedStarter(gate));
         QVERIFY(f.run([&] {
-            const StartResult started = f.engine->makeIndexFile();
+            StartResult started = f.engine->makeIndexFile();
             QDir(QString::fromStdString(f.root + "/gone")).removeRecursively();
             gate->release();
             return started;

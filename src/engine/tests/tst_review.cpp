@@ -88,7 +88,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("put");  // bytes written there; none: the file cut there
         QTest::addColumn<int>("problem");
         using P = ReviewFile::Problem;
-        const auto row = [](const char* name, QByteArray kind, int at, QByteArray put, P problem) {
+        const auto row = [](const char* name, const QByteArray& kind, int at, const QByteArray& put,
+                            P problem) {
             QTest::newRow(name) << kind << at << put << int(problem);
         };
         row("whole", "RVND", 16, {}, P::None);

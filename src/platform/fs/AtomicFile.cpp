@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
@@ -35,9 +37,17 @@ unsigned currentUmask()
     unsigned mask = 022;
     if (status != nullptr) {
         char line[256];
-        while (std::fgets(line, sizeof line, status) != nullptr)
-            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+        constexpr std::size_t kKey = sizeof "Umask:" - 1;
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            if (std::strncmp(line, "Umask:", kKey) != 0)
+                continue;
+            char* end = nullptr;
+            const unsigned long value = std::strtoul(line + kKey, &end, 8);
+            if (end != line + kKey) {
+                mask = static_cast<unsigned>(value);
                 break;
+            }
+        }
         std::fclose(status);
     }
     return mask;

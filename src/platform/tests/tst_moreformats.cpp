@@ -494,6 +494,7 @@ private Q_SLOTS:
         const LoadResult alone = ImageLoader::loadThumbnail(str(path), 8);
         QCOMPARE(alone.failure, LoadFailure::None);
         std::vector<std::thread> workers;
+        workers.reserve(4);
         std::atomic<int> same(0);
         for (int t = 0; t < 4; ++t)
             workers.emplace_back([&] {

@@ -590,6 +590,7 @@ private Q_SLOTS:
         constexpr int kFine = 32;
         const auto levels = [](const ThumbnailRaster& r) {
             std::vector<QRgb> out;
+            out.reserve(static_cast<std::size_t>(r.side() * r.side()));
             for (int k = 0; k < r.side() * r.side(); ++k)
                 out.push_back(shade(r.colorAt(k % r.side(), k / r.side())).rgb());
             return out;
@@ -877,6 +878,7 @@ private Q_SLOTS:
         QVERIFY(ovrin::test::writeImage(path, image, "webp", 90));
         ImageLoader::setDecodeBudgetForTesting(5 * 1024 * 1024);
         std::vector<std::thread> workers;
+        workers.reserve(4);
         std::atomic<int> loaded{0};
         for (int i = 0; i < 4; ++i)
             workers.emplace_back([&] {
@@ -948,6 +950,8 @@ private Q_SLOTS:
             << QByteArrayList{"proc/self/cgroup: 0::/a/b\n",
                               "sys/fs/cgroup/a/memory.max: 1000000\n",
                               "sys/fs/cgroup/a/memory.current: 600000\n",
+                              // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one file, two
+                              // lines
                               "sys/fs/cgroup/a/memory.stat: "
                               "anon 5\nactive_file 40000\ninactive_file 60000\n",
                               "sys/fs/cgroup/a/b/memory.max: max\n",
@@ -957,6 +961,8 @@ private Q_SLOTS:
             << QByteArrayList{"proc/self/cgroup: 5:cpu,memory:/x\n1:pids:/\n",
                               "sys/fs/cgroup/memory/x/memory.limit_in_bytes: 800000\n",
                               "sys/fs/cgroup/memory/x/memory.usage_in_bytes: 500000\n",
+                              // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one file, two
+                              // lines
                               "sys/fs/cgroup/memory/x/memory.stat: "
                               "total_active_file 20000\ntotal_inactive_file 30000\n",
                               "sys/fs/cgroup/memory/memory.limit_in_bytes: 9223372036854771712\n",

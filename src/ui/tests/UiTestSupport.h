@@ -99,10 +99,10 @@ inline QByteArray indexHead(int pixelNumber)
 }
 
 // Holds a started worker until opened, so a test can act while the engine works.
-inline TGraphicSearch::ThreadStarter gated(std::shared_ptr<std::atomic<bool>> open,
-                                           std::function<void()> first = {})
+inline TGraphicSearch::ThreadStarter gated(const std::shared_ptr<std::atomic<bool>>& open,
+                                           const std::function<void()>& first = {})
 {
-    return [open, first](std::function<void()> body) {
+    return [open, first](const std::function<void()>& body) {
         std::thread([open, first, body] {
             while (!open->load())
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));

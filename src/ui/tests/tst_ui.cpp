@@ -162,7 +162,7 @@ private Q_SLOTS:
             Ovrin changed;
             changed.engine().setMatchRate(85);
             // A run the engine refuses to start leaves the remembered paths alone.
-            changed.engine().setThreadStarter([](std::function<void()>) { return false; });
+            changed.engine().setThreadStarter([](const std::function<void()>&) { return false; });
             TCreateIndexFileDlg* dialog = changed.createIndexFileDlg();
             whenShown(dialog, [&] {
                 dialog->widgets().tfTopDirPath->setText(path(QStringLiteral("tree")));

@@ -72,7 +72,7 @@ void AreaReducer::setUp(Grid& grid, int columns, int rows) const
     const std::int64_t w = m_pictureWidth;
     grid.across.assign(static_cast<std::size_t>(n) * 3, 0);
     grid.cells.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(rows) * 3, 0);
-    grid.spans.reserve(static_cast<std::size_t>(m_width + columns));
+    grid.spans.reserve(static_cast<std::size_t>(m_width) + static_cast<std::size_t>(columns));
     for (std::int64_t x = 0; x < m_width; ++x) {
         const std::int64_t lo = x * m_scale * n;
         const std::int64_t hi = std::min((x + 1) * m_scale, w) * n;

@@ -279,6 +279,7 @@ struct Plane {
 // time of a whole AV1 decode at three a pixel.
 std::uint8_t toLevel(float value)
 {
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): never negative, so adding a half rounds
     return static_cast<std::uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
 }
 

@@ -34,10 +34,12 @@ Real nextDefinition(const char* name)
 
 } // namespace
 
+// NOLINTBEGIN(bugprone-reserved-identifier): the C library's own names, interposed
 extern "C" {
 int __vfprintf_chk(FILE* stream, int flag, const char* format, va_list args);
 int __fprintf_chk(FILE* stream, int flag, const char* format, ...);
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 extern "C" __attribute__((visibility("default"))) int
 __vfprintf_chk(FILE* stream, int flag, const char* format, va_list args)
@@ -107,6 +109,7 @@ struct Rows {
     {
         if (!(value > 0.0f)) // NaN too
             return 0;
+        // NOLINTNEXTLINE(bugprone-incorrect-roundings): positive here, so adding a half rounds
         return value >= 1.0f ? 255 : static_cast<std::uint8_t>(value * 255.0f + 0.5f);
     }
 

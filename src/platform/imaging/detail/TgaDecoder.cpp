@@ -160,7 +160,8 @@ LoadResult TgaDecoder::decode(ImageFile& file, Reduction side, int fineSide)
     }
     const std::size_t bytes = (bits + 7) / 8;
     const std::size_t mapEntryBytes = (mapBits + 7) / 8;
-    const std::int64_t mapBytes = mapType == 1 ? std::int64_t{mapLength} * mapEntryBytes : 0;
+    const std::int64_t mapBytes =
+        mapType == 1 ? std::int64_t{mapLength} * static_cast<std::int64_t>(mapEntryBytes) : 0;
     const std::int64_t position = 18 + std::int64_t{head[0]} + mapBytes; // after the ID field
     const std::int64_t rowBytes = width * std::int64_t(bytes);
     if (position + (runLength ? 2 : rowBytes) > file.size())
