@@ -590,7 +590,7 @@ private Q_SLOTS:
         constexpr int kFine = 32;
         const auto levels = [](const ThumbnailRaster& r) {
             std::vector<QRgb> out;
-            out.reserve(static_cast<std::size_t>(r.side() * r.side()));
+            out.reserve(static_cast<std::size_t>(r.side()) * static_cast<std::size_t>(r.side()));
             for (int k = 0; k < r.side() * r.side(); ++k)
                 out.push_back(shade(r.colorAt(k % r.side(), k / r.side())).rgb());
             return out;
@@ -950,8 +950,7 @@ private Q_SLOTS:
             << QByteArrayList{"proc/self/cgroup: 0::/a/b\n",
                               "sys/fs/cgroup/a/memory.max: 1000000\n",
                               "sys/fs/cgroup/a/memory.current: 600000\n",
-                              // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one file, two
-                              // lines
+                              // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one file
                               "sys/fs/cgroup/a/memory.stat: "
                               "anon 5\nactive_file 40000\ninactive_file 60000\n",
                               "sys/fs/cgroup/a/b/memory.max: max\n",
@@ -961,8 +960,7 @@ private Q_SLOTS:
             << QByteArrayList{"proc/self/cgroup: 5:cpu,memory:/x\n1:pids:/\n",
                               "sys/fs/cgroup/memory/x/memory.limit_in_bytes: 800000\n",
                               "sys/fs/cgroup/memory/x/memory.usage_in_bytes: 500000\n",
-                              // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one file, two
-                              // lines
+                              // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one file
                               "sys/fs/cgroup/memory/x/memory.stat: "
                               "total_active_file 20000\ntotal_inactive_file 30000\n",
                               "sys/fs/cgroup/memory/memory.limit_in_bytes: 9223372036854771712\n",
