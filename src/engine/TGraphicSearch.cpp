@@ -196,6 +196,7 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
     if (prepared != nullptr && prepared->size() == count) {
         m_target->setThumbnail(std::move(*prepared));
         m_target->setFine(preparedFine);
+        m_target->setLuminance({}); // of the last target decoded here, if any
     } else if (const auto failure = m_target->loadThumbnail(pixelNumber, &m_continue);
                failure != platform::LoadFailure::None)
         return refuse(Refusal::TargetUnreadable, m_target->filePath().value_or(std::string()) +
