@@ -8,7 +8,19 @@ namespace ovrin {
 void runFolderSearch(RunContext& run, const TFileInfo& target)
 {
     const RunSettings& settings = run.settings();
-    const OrientedTarget forms(target.thumbnail(), settings.anyOrientation);
+    // A target prepared by the window comes with its fingerprint but not the
+    // grid it was made from, which the turned forms' fingerprints need: one
+    // more decode of the target, against thousands of candidates.
+    TFileInfo source = target;
+    if (settings.anyOrientation && source.luminance().empty() && settings.targetPath) {
+        TFileInfo again(*settings.targetPath);
+        if (again.loadThumbnail(settings.pixelNumber, &run.proceedFlag()) ==
+            platform::LoadFailure::None) {
+            source.setFine(again.fine());
+            source.setLuminance(again.luminance());
+        }
+    }
+    const OrientedTarget forms(source, settings.anyOrientation);
     PictureWalk::Steps steps;
     steps.complete = [&](DecodePipeline::Item& item) {
         const auto record = std::make_shared<TFileInfo>(item.path);

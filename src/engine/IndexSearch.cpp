@@ -30,6 +30,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
                 platform::LoadFailure::None) {
                 state.target.setThumbnail(rebuilt.thumbnail());
                 state.target.setFine(rebuilt.fine());
+                state.target.setLuminance(rebuilt.luminance());
             }
         }
     }
@@ -56,7 +57,7 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
     Scan scan{OrientedStoredComparison(state.target.thumbnail(), settings.bits, settings.matchRate,
                                        settings.anyOrientation),
               reader, state.readDone, 0, std::nullopt};
-    const OrientedTarget forms(state.target.thumbnail(), settings.anyOrientation);
+    const OrientedTarget forms(state.target, settings.anyOrientation);
     const IndexReader::Filter filter{&Scan::accept, &scan};
     std::vector<std::int16_t> values;
     IndexReader::Entry entry;
@@ -78,10 +79,16 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
         if (entry.stamp == FileStamp{status->size, status->modifiedNs, status->changedNs}) {
             TChunkThumb::decodeValues(entry.stored.data(), entry.stored.size(), values);
             record->setThumbnail(values);
-            record->setMatchRate(scan.rate->rate);
-            record->setOrientation(scan.rate->orientation);
             if (!entry.fine.empty())
                 record->setFine(FineSignature::load(entry.fine));
+            // The scan matched on colour; a turned form still has to be
+            // confirmed by the entry's fingerprint.
+            if (scan.rate->orientation == Orientation::Upright || !record->fine()) {
+                record->setMatchRate(scan.rate->rate);
+                record->setOrientation(scan.rate->orientation);
+            } else if (!forms.matches(settings.bits, settings.matchRate, *record)) {
+                continue;
+            }
             run.hit(record);
             continue;
         }

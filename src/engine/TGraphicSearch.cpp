@@ -210,6 +210,7 @@ StartResult TGraphicSearch::startSearch(std::vector<std::int16_t>* prepared,
     if (prepared != nullptr && prepared->size() == count) {
         m_target->setThumbnail(std::move(*prepared));
         m_target->setFine(preparedFine);
+        m_target->setLuminance({}); // of the last target decoded here, if any
     } else {
         std::shared_ptr<const std::vector<std::uint8_t>> picture;
         std::string name;

@@ -37,11 +37,13 @@ std::int32_t gridSide(std::int32_t count)
     return static_cast<std::int64_t>(side) * side == count ? side : 0;
 }
 
-std::vector<std::int16_t> orientGrid(const std::int16_t* values, std::int32_t side,
-                                     Orientation orientation)
+namespace {
+
+template <typename Value>
+std::vector<Value> turnedGrid(const Value* values, std::int32_t side, Orientation orientation)
 {
     const auto n = static_cast<std::size_t>(side);
-    std::vector<std::int16_t> out(n * n);
+    std::vector<Value> out(n * n);
     const auto code = static_cast<int>(orientation);
     const bool mirrored = code >= 4;
     const int turns = code % 4;
@@ -59,24 +61,50 @@ std::vector<std::int16_t> orientGrid(const std::int16_t* values, std::int32_t si
     return out;
 }
 
+} // namespace
+
+std::vector<std::int16_t> orientGrid(const std::int16_t* values, std::int32_t side,
+                                     Orientation orientation)
+{
+    return turnedGrid(values, side, orientation);
+}
+
+std::vector<std::uint8_t> orientGrid(const std::uint8_t* values, std::int32_t side,
+                                     Orientation orientation)
+{
+    return turnedGrid(values, side, orientation);
+}
+
 namespace {
 
 // The forms a target is compared in, the upright one first and none twice.
 std::vector<OrientedTarget::Form> formsOf(const std::vector<std::int16_t>& target,
-                                          bool anyOrientation)
+                                          bool anyOrientation,
+                                          const std::optional<FineSignature>& fine = std::nullopt,
+                                          const std::vector<std::uint8_t>& luminance = {})
 {
-    std::vector<OrientedTarget::Form> forms{{Orientation::Upright, target}};
+    constexpr auto kFineSide = FineSignature::kGridSide;
+    const bool confirmable =
+        fine && luminance.size() == static_cast<std::size_t>(kFineSide) * kFineSide;
+    std::vector<OrientedTarget::Form> forms{{Orientation::Upright, target, std::nullopt}};
     const std::int32_t side = anyOrientation && target.size() <= std::size_t{1} << 30
                                   ? gridSide(static_cast<std::int32_t>(target.size()))
                                   : 0;
     if (side == 0)
         return forms;
     for (int k = 1; k < kOrientations; ++k) {
-        OrientedTarget::Form form{static_cast<Orientation>(k),
-                                  orientGrid(target.data(), side, static_cast<Orientation>(k))};
+        const auto orientation = static_cast<Orientation>(k);
+        OrientedTarget::Form form{orientation, orientGrid(target.data(), side, orientation),
+                                  std::nullopt};
+        if (confirmable) {
+            const bool across = k % 2 == 1; // a quarter turn swaps width and height
+            form.fine = FineSignature::fromLuminance(
+                orientGrid(luminance.data(), kFineSide, orientation).data(),
+                across ? fine->height : fine->width, across ? fine->width : fine->height);
+        }
         bool seen = false;
         for (const OrientedTarget::Form& earlier : forms)
-            seen = seen || earlier.values == form.values;
+            seen = seen || (earlier.values == form.values && earlier.fine == form.fine);
         if (!seen)
             forms.push_back(std::move(form));
     }
@@ -89,14 +117,22 @@ OrientedTarget::OrientedTarget(const std::vector<std::int16_t>& target, bool any
     : m_forms(formsOf(target, anyOrientation))
 {}
 
+OrientedTarget::OrientedTarget(const TFileInfo& target, bool anyOrientation)
+    : m_forms(formsOf(target.thumbnail(), anyOrientation, target.fine(), target.luminance()))
+{}
+
 std::optional<OrientedMatch> OrientedTarget::compare(const std::int16_t* candidate,
                                                      std::int32_t count, std::int32_t bits,
-                                                     std::int32_t matchRate) const
+                                                     std::int32_t matchRate,
+                                                     const FineSignature* candidateFine) const
 {
     std::optional<OrientedMatch> best;
     for (const Form& form : m_forms) {
         if (form.values.size() != static_cast<std::size_t>(count))
             return std::nullopt;
+        if (form.fine && candidateFine != nullptr &&
+            !fineAccepts(*form.fine, *candidateFine, Similarity::Normal))
+            continue;
         const auto rate =
             TFileInfo::compareSignatures(form.values.data(), candidate, count, bits, matchRate);
         if (rate && (!best || *rate > best->rate))
@@ -109,8 +145,9 @@ std::optional<OrientedMatch> OrientedTarget::compare(const std::int16_t* candida
 
 bool OrientedTarget::matches(std::int32_t bits, std::int32_t matchRate, TFileInfo& candidate) const
 {
-    const auto match =
-        compare(candidate.thumbnail().data(), candidate.thumbnailCount(), bits, matchRate);
+    const std::optional<FineSignature>& fine = candidate.fine();
+    const auto match = compare(candidate.thumbnail().data(), candidate.thumbnailCount(), bits,
+                               matchRate, fine ? &*fine : nullptr);
     if (!match)
         return false;
     candidate.setMatchRate(match->rate);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signature/FineSignature.h"
 #include "signature/StoredComparison.h"
 
 #include <cstddef>
@@ -38,6 +39,9 @@ std::int32_t gridSide(std::int32_t count);
 // it is reduced along each axis on its own.
 std::vector<std::int16_t> orientGrid(const std::int16_t* values, std::int32_t side,
                                      Orientation orientation);
+// The same for a luminance grid, a fingerprint's source.
+std::vector<std::uint8_t> orientGrid(const std::uint8_t* values, std::int32_t side,
+                                     Orientation orientation);
 
 // The best of a candidate's comparisons with the forms of a target, and the
 // form that gave it: the first form in the enum's order among equal rates.
@@ -50,20 +54,34 @@ struct OrientedMatch {
 // upright one alone, or all eight where asked and the signature is a square
 // grid. A form equal to an earlier one (a symmetric picture) is left out,
 // since it could only tie.
+//
+// Seven more forms give a stranger seven more chances to pass on colour
+// alone, so a turned form counts only where the candidate's fingerprint is
+// one of the target turned that way too (fineAccepts at Normal, the one made
+// from the target's luminance grid turned as its signature is; turning a
+// square grid is exact). Where the target has no grid or the candidate no
+// fingerprint, colour alone decides, as it does for the upright form always:
+// a search without the option is never narrowed.
 class OrientedTarget {
 public:
     OrientedTarget(const std::vector<std::int16_t>& target, bool anyOrientation);
+    // The target's signature, and its fingerprint and luminance grid where it has them.
+    OrientedTarget(const TFileInfo& target, bool anyOrientation);
 
+    // The candidate's fingerprint, where given, confirms the turned forms.
     std::optional<OrientedMatch> compare(const std::int16_t* candidate, std::int32_t count,
-                                         std::int32_t bits, std::int32_t matchRate) const;
+                                         std::int32_t bits, std::int32_t matchRate,
+                                         const FineSignature* candidateFine = nullptr) const;
     // Compares the candidate's signature at the bits and least match rate;
     // on yes the candidate's rate and form are set.
     bool matches(std::int32_t bits, std::int32_t matchRate, TFileInfo& candidate) const;
 
-    // The forms compared, the upright one first.
+    // The forms compared, the upright one first, each turned one with the
+    // target's fingerprint turned the same way where it could be made.
     struct Form {
         Orientation orientation;
         std::vector<std::int16_t> values;
+        std::optional<FineSignature> fine;
     };
     const std::vector<Form>& forms() const { return m_forms; }
 
@@ -71,7 +89,9 @@ private:
     std::vector<Form> m_forms;
 };
 
-// The same over stored signatures, each form prepared once for a whole index.
+// The same over stored signatures, each form prepared once for a whole index;
+// on colour alone, as an index entry's fingerprint is read only after its
+// signature matched (OrientedTarget confirms a turned one then).
 class OrientedStoredComparison {
 public:
     OrientedStoredComparison(const std::vector<std::int16_t>& target, std::int32_t bits,

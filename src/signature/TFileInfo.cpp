@@ -70,6 +70,7 @@ platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber,
                                                const std::atomic<bool>* proceed)
 {
     m_fine.reset();
+    m_luminance.clear();
     if (!m_filePath || m_filePath->empty())
         return platform::LoadFailure::Missing;
     if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber)
@@ -83,6 +84,7 @@ platform::LoadFailure TFileInfo::loadThumbnail(std::int32_t pixelNumber, int fd,
                                                const std::atomic<bool>* proceed)
 {
     m_fine.reset();
+    m_luminance.clear();
     if (pixelNumber < 1 || pixelNumber > kMaxPixelNumber) {
         ::close(fd);
         return platform::LoadFailure::NotAnImage;
@@ -120,6 +122,7 @@ platform::LoadFailure TFileInfo::takeRaster(std::int32_t pixelNumber,
         };
         m_fine = FineSignature::fromLuminance(loaded.luminance.data(), size(loaded.width),
                                               size(loaded.height));
+        m_luminance = loaded.luminance;
     }
     return platform::LoadFailure::None;
 }

@@ -51,6 +51,11 @@ public:
     // picture was loaded, or where its loader gave no luminance grid.
     const std::optional<FineSignature>& fine() const { return m_fine; }
     void setFine(std::optional<FineSignature> fine) { m_fine = fine; }
+    // The luminance grid the fingerprint was made from (FineSignature's
+    // kGridSide squared levels), kept so that a target's fingerprint can be
+    // made turned (OrientedTarget); empty where none came.
+    const std::vector<std::uint8_t>& luminance() const { return m_luminance; }
+    void setLuminance(std::vector<std::uint8_t> grid) { m_luminance = std::move(grid); }
 
     std::int32_t calcPardon(std::int32_t percent) const;
 
@@ -105,6 +110,7 @@ private:
     std::optional<std::int32_t> m_matchRateNumber;
     std::vector<std::int16_t> m_thumbnail;
     std::optional<FineSignature> m_fine;
+    std::vector<std::uint8_t> m_luminance;
     std::int32_t m_thumbnailCount = 0;
     std::int32_t m_matchRate = 0;
     Orientation m_orientation = Orientation::Upright;

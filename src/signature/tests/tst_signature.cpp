@@ -176,19 +176,27 @@ private Q_SLOTS:
 
         // Exactly: turning a picture squeezes the same pixels into each cell.
         QTemporaryDir dir;
-        const auto signature = [&dir](const QImage& image) {
+        const auto loaded = [&dir, form](const QImage& image, bool turn) {
             const QString path = dir.filePath(QStringLiteral("p.png"));
             TFileInfo info(str(path));
-            return ovrin::test::writeImage(path, image, "png") && info.makeThumbnail(8)
-                       ? info.thumbnail()
-                       : std::vector<std::int16_t>();
+            const QImage shown = turn ? image.mirrored(form >= 4, false)
+                                            .transformed(QTransform().rotate(90.0 * (form % 4)))
+                                      : image;
+            if (!ovrin::test::writeImage(path, shown, "png") || !info.makeThumbnail(8))
+                qFatal("cannot make a test picture");
+            return info;
         };
         const QImage picture = ovrin::test::photoLike(331, 203, 5);
-        const std::vector<std::int16_t> upright = signature(picture);
-        const std::vector<std::int16_t> turned = signature(
-            picture.mirrored(form >= 4, false).transformed(QTransform().rotate(90.0 * (form % 4))));
-        QCOMPARE(turned, ovrin::orientGrid(upright.data(), 8, Orientation(form)));
-        check(upright, turned);
+        const TFileInfo upright = loaded(picture, false);
+        TFileInfo turned = loaded(picture, true);
+        QCOMPARE(turned.thumbnail(),
+                 ovrin::orientGrid(upright.thumbnail().data(), 8, Orientation(form)));
+        check(upright.thumbnail(), turned.thumbnail());
+        // The turned copy's fingerprint is the target's turned; a stranger
+        // with the same colours but another picture's fingerprint passes only upright.
+        QVERIFY(OrientedTarget(upright, true).matches(3, 70, turned));
+        turned.setFine(loaded(ovrin::test::photoLike(331, 203, 9), true).fine());
+        QCOMPARE(OrientedTarget(upright, true).matches(3, 70, turned), form == 0);
     }
 
     void packsTheTopFourBitsOfEachLevel()
