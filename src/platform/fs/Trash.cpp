@@ -1,6 +1,7 @@
 #include "platform/fs/Trash.h"
 
 #include "platform/fs/FileManager.h"
+#include "platform/fs/FileMoves.h"
 
 #include <cerrno>
 #include <climits>
@@ -157,20 +158,6 @@ bool writeAll(int fd, const std::string& bytes)
     return true;
 }
 
-int renameWithoutReplacing(const std::string& from, int folderFd, const std::string& name)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EPERM)
-        return errno;
-    // A file system, kernel or sandbox without it: the record's O_EXCL
-    // already holds the name.
-    struct stat st {};
-    if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    return ::renameat(AT_FDCWD, from.c_str(), folderFd, name.c_str()) == 0 ? 0 : errno;
-}
-
 } // namespace
 
 std::string Trash::encodePath(const std::string& path)
@@ -285,7 +272,7 @@ TrashOutcome Trash::moveToTrash(const std::string& path)
             dropRecord();
             return failure(Failure::RecordUnwritable, writeError, trash);
         }
-        const int moved = renameWithoutReplacing(path, filesFd.get(), entry);
+        const int moved = FileMoves::renameWithoutReplacing(AT_FDCWD, path, filesFd.get(), entry);
         if (moved == 0) {
             TrashOutcome outcome;
             outcome.place = trash;
@@ -307,7 +294,8 @@ int Trash::restore(const std::string& trashedAs, const std::string& path)
     if (path.empty() || entry.empty() || files.size() < 6 ||
         files.compare(files.size() - 6, 6, "/files") != 0)
         return EINVAL;
-    if (const int moved = renameWithoutReplacing(trashedAs, AT_FDCWD, path); moved != 0)
+    if (const int moved = FileMoves::renameWithoutReplacing(AT_FDCWD, trashedAs, AT_FDCWD, path);
+        moved != 0)
         return moved;
     // A record left behind would only make a file manager offer a restore
     // of nothing; the file is back either way.
