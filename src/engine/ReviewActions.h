@@ -1,6 +1,7 @@
 #pragma once
 
 #include "indexfile/FileStamp.h"
+#include "settings/SearchParameters.h"
 
 #include <atomic>
 #include <cstddef>
@@ -19,7 +20,7 @@ struct ExaminedPicture {
     std::string path;
     std::optional<FileStamp> stamp;      // none: never acted on
     std::vector<std::int16_t> signature; // at pixelNumber; empty: never acted on
-    std::int32_t pixelNumber = 8;
+    std::int32_t pixelNumber = search::kDefaultPixelNumber;
 };
 
 // The stamp of the file at `path` now (links followed); none when it cannot be
@@ -130,7 +131,7 @@ private:
         std::uint64_t linkInode = 0;
         // What a copy back across file systems must decode to.
         std::vector<std::int16_t> signature;
-        std::int32_t pixelNumber = 8;
+        std::int32_t pixelNumber = search::kDefaultPixelNumber;
     };
     std::vector<Step> m_last; // in the order done
     ActionKind m_lastKind = ActionKind::Trash;
