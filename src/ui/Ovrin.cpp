@@ -554,10 +554,14 @@ void Ovrin::takeOffered(const QMimeData* data, bool pasted)
         : intake.why == platform::LoadFailure::TooLarge
             ? RunReport::loadFailure(intake.why)
             : tr("Copy a picture, a screenshot or a picture file, then paste again.");
-    if (pasted)
+    if (pasted) {
         UiHooks::alert(m_window.get(), tr("The clipboard holds no picture."), reason);
-    else
+        // Ctrl+V works again at once, also where no window manager hands
+        // the activation back.
+        m_window->activateWindow();
+    } else {
         showTaken({}, {tr("the dropped data (%1)").arg(reason)}, false);
+    }
 }
 
 void Ovrin::takePicture(TargetCheck::Picture picture, bool pasted)
@@ -578,6 +582,7 @@ void Ovrin::takePicture(TargetCheck::Picture picture, bool pasted)
             }
             showTaken({}, {}, false);
             UiHooks::alert(m_window.get(), tr("The pasted picture cannot be read."), reason);
+            m_window->activateWindow();
             return;
         }
         m_pasted = verdict.picture;
