@@ -228,7 +228,17 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionPasteTarget, &QAction::triggered, this, &Ovrin::menuPasteTargetAction);
     // A window shortcut: in a dialog's text field the same keys paste text there.
     m_ui->actionPasteTarget->setShortcuts(QKeySequence::Paste);
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &Ovrin::updateActions);
+    // Asked of the clipboard's owner only when it changes: updateActions runs
+    // at every selection change, and an owner may be slow to answer.
+    const auto clipboardHolds = [] {
+        const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+        return offered != nullptr && !offered->formats().isEmpty();
+    };
+    m_clipboardHolds = clipboardHolds();
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this, clipboardHolds] {
+        m_clipboardHolds = clipboardHolds();
+        updateActions();
+    });
     connect(m_ui->actionOpen, &QAction::triggered, this, &Ovrin::menuOpenGraphicFileAction);
     connect(m_ui->actionShowInFolder, &QAction::triggered, this, &Ovrin::menuShowInFolderAction);
     connect(m_ui->actionCopyPaths, &QAction::triggered, this, &Ovrin::menuCopyPathsAction);
@@ -1764,8 +1774,7 @@ void Ovrin::updateActions()
         groups ? m_ui->tvGroups->selectionModel() : m_ui->tvResult->selectionModel();
     const bool selected = selection != nullptr && selection->hasSelection();
     m_ui->actionStop->setEnabled(working);
-    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-    m_ui->actionPasteTarget->setEnabled(clipboard != nullptr && !clipboard->formats().isEmpty());
+    m_ui->actionPasteTarget->setEnabled(m_clipboardHolds);
     m_ui->actionSearch->setEnabled(!working && !m_acting);
     m_ui->actionCreateIndexFile->setEnabled(!working && !m_acting);
     m_ui->actionFindGroups->setEnabled(!working && !m_acting);

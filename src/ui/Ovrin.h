@@ -319,6 +319,8 @@ private:
     QStringList m_dropRefused;
     // The check under way is of a pasted picture rather than a drop.
     bool m_checkingPasted = false;
+    // Whether the clipboard offers anything at all, as of its last change.
+    bool m_clipboardHolds = false;
     // The last picture taken from data, and its size, for the strip.
     std::shared_ptr<const std::vector<std::uint8_t>> m_pasted;
     QSize m_pastedSize;
