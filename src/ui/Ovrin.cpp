@@ -678,6 +678,8 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         if (!verdict.target.empty()) {
             m_gs->target().setFilePath(verdict.target);
             m_gs->setTargetPicture(nullptr, {});
+            m_pasted.reset();
+            m_pastedSize = QSize();
             m_remembered.target = verdict.target;
             m_remembered.targetPasted = false;
             takenNow.prepend(tr("target “%1”").arg(fileName(verdict.target)));
