@@ -12,10 +12,13 @@ void runFolderSearch(RunContext& run, const TFileInfo& target)
     // grid it was made from, which the turned forms' fingerprints need: one
     // more decode of the target, against thousands of candidates.
     TFileInfo source = target;
-    if (settings.anyOrientation && source.luminance().empty() && settings.targetPath) {
-        TFileInfo again(*settings.targetPath);
-        if (again.loadThumbnail(settings.pixelNumber, &run.proceedFlag()) ==
-            platform::LoadFailure::None) {
+    // A target held in memory is read again from its bytes, not from the
+    // path the engine may still hold from an earlier target.
+    if (settings.anyOrientation && source.luminance().empty() &&
+        (settings.targetPath || settings.targetPicture)) {
+        TFileInfo again(settings.targetPath.value_or(std::string()));
+        if (loadTarget(again, settings.targetPicture.get(), settings.pixelNumber,
+                       &run.proceedFlag()) == platform::LoadFailure::None) {
             source.setFine(again.fine());
             source.setLuminance(again.luminance());
         }

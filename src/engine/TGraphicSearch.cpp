@@ -93,6 +93,12 @@ bool TGraphicSearch::holdsTargetPicture() const
     return m_targetPicture != nullptr;
 }
 
+std::shared_ptr<const std::vector<std::uint8_t>> TGraphicSearch::targetPicture() const
+{
+    const std::lock_guard guard(m_pathGuard);
+    return m_targetPicture;
+}
+
 void TGraphicSearch::loadSetting(const TSetting& setting)
 {
     m_target->setFilePath(setting.targetFilePath());

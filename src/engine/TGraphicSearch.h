@@ -42,6 +42,7 @@ public:
     // settings keep no target; an empty pointer lets go of it.
     void setTargetPicture(std::shared_ptr<const std::vector<std::uint8_t>> bytes, std::string name);
     bool holdsTargetPicture() const;
+    std::shared_ptr<const std::vector<std::uint8_t>> targetPicture() const;
 
     std::optional<std::string> topDirPath() const;
     void setTopDirPath(std::optional<std::string> path);

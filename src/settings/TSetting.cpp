@@ -40,7 +40,7 @@ bool TSetting::equals(const TSetting& other) const
            m_topDirPath == other.m_topDirPath && m_indexFilePath == other.m_indexFilePath &&
            m_bits == other.m_bits && m_matchRate == other.m_matchRate &&
            m_pixelNumber == other.m_pixelNumber && m_searchMethod == other.m_searchMethod &&
-           m_anyOrientation == other.m_anyOrientation;
+           m_anyOrientation == other.m_anyOrientation && m_targetPasted == other.m_targetPasted;
 }
 
 bool TSetting::beginning()
@@ -59,6 +59,7 @@ bool TSetting::beginning()
     m_pixelNumber = integer(store, "pixelNumber");
     m_searchMethod = static_cast<SearchMethod>(integer(store, "searchMethod"));
     m_anyOrientation = integer(store, "anyOrientation") != 0;
+    m_targetPasted = integer(store, "targetPasted") != 0;
     m_version = kVersion;
     return true;
 }
@@ -76,6 +77,7 @@ void TSetting::ending()
     store.setInteger("pixelNumber", m_pixelNumber);
     store.setInteger("searchMethod", static_cast<std::int32_t>(m_searchMethod));
     store.setInteger("anyOrientation", m_anyOrientation ? 1 : 0);
+    store.setInteger("targetPasted", m_targetPasted ? 1 : 0);
     store.synchronize();
 }
 

@@ -9,7 +9,7 @@
 
 namespace ovrin {
 
-// The nine values that survive from one run to the next, stored in the
+// The ten values that survive from one run to the next, stored in the
 // per-user preferences under the field names.
 class TSetting {
 public:
@@ -37,6 +37,10 @@ public:
     // Searches also find turned and mirrored copies; off where never stored.
     bool anyOrientation() const { return m_anyOrientation; }
     void setAnyOrientation(bool any) { m_anyOrientation = any; }
+    // The last target was a picture pasted or dropped as data, which is not
+    // kept: the target path is then empty rather than one that never existed.
+    bool targetPasted() const { return m_targetPasted; }
+    void setTargetPasted(bool pasted) { m_targetPasted = pasted; }
 
     void copyFrom(const TSetting& other) { *this = other; }
     std::unique_ptr<TSetting> clone() const { return std::make_unique<TSetting>(*this); }
@@ -44,7 +48,7 @@ public:
 
     // Loads the record from the preferences; yes when settings had been stored.
     bool beginning();
-    // Saves all nine values and writes the store out.
+    // Saves all ten values and writes the store out.
     void ending();
 
 private:
@@ -57,6 +61,7 @@ private:
     std::int32_t m_pixelNumber = search::kDefaultPixelNumber;
     SearchMethod m_searchMethod = search::kDefaultMethod;
     bool m_anyOrientation = false;
+    bool m_targetPasted = false;
 };
 
 } // namespace ovrin

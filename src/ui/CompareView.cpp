@@ -266,13 +266,14 @@ void CompareView::showPair(Mode mode, const Picture& reference, const Picture& m
     for (const Side side : {ReferenceSide, MemberSide}) {
         const Picture& picture = side == ReferenceSide ? reference : member;
         Part& part = m_parts[side];
-        const bool same = !picture.path.empty() && picture.path == part.picture.path;
+        const bool same = (!picture.path.empty() && picture.path == part.picture.path) ||
+                          (picture.bytes && picture.bytes == part.picture.bytes);
         part.picture = picture;
         if (same)
             continue;
         ++part.ticket;
         clearPicture(part);
-        if (picture.path.empty())
+        if (picture.path.empty() && !picture.bytes)
             showMessage(part, picture.message);
         else
             request(side);
@@ -294,7 +295,10 @@ void CompareView::request(Side side)
     Part& part = m_parts[side];
     part.stack->setCurrentWidget(part.view);
     // An invalid box asks for the whole picture.
-    m_loader->request(side, part.picture.path, QSize(), part.ticket);
+    if (part.picture.bytes)
+        m_loader->request(side, part.picture.bytes, QSize(), part.ticket);
+    else
+        m_loader->request(side, part.picture.path, QSize(), part.ticket);
     QTimer::singleShot(kLoadingMessageDelayMs, this, [this, side, ticket = part.ticket] {
         Part& waiting = m_parts[side];
         if (waiting.ticket == ticket && !waiting.loaded && waiting.info.pixelSize.isEmpty() &&
@@ -515,7 +519,10 @@ QString CompareView::difference() const
 {
     const PictureInfo& reference = m_parts[ReferenceSide].info;
     const PictureInfo& member = m_parts[MemberSide].info;
-    if (m_parts[ReferenceSide].picture.path.empty() || m_parts[MemberSide].picture.path.empty())
+    const auto shows = [](const Picture& picture) {
+        return !picture.path.empty() || picture.bytes != nullptr;
+    };
+    if (!shows(m_parts[ReferenceSide].picture) || !shows(m_parts[MemberSide].picture))
         return {};
     QStringList found;
     if (reference.pixelSize.isValid() && member.pixelSize.isValid()) {

@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QGraphicsPixmapItem;
@@ -31,9 +33,11 @@ public:
     enum Side { ReferenceSide = 0, MemberSide = 1 };
     enum class Mode { Hits, Groups };
     struct Picture {
-        std::string path; // empty: `message` is shown instead
+        std::string path; // empty: `message` is shown instead, or `bytes`
         QString name;     // may hold a second line, such as the rate
         QString message;
+        // A picture held in memory (a pasted target), in place of path.
+        std::shared_ptr<const std::vector<std::uint8_t>> bytes;
     };
 
     explicit CompareView(QWidget* parent = nullptr);

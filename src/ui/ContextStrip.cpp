@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 
@@ -84,7 +85,9 @@ void ContextStrip::showContext(const StripContext& context)
 {
     m_context = context;
     m_targetCaption->setText(context.groups ? tr("Finding:") : tr("Target:"));
-    m_target->setText(context.groups ? tr("Look-alike groups") : shown(context.target));
+    m_target->setText(context.groups    ? tr("Look-alike groups")
+                      : context.picture ? pictureName(context.pictureSize)
+                                        : shown(context.target));
     m_target->setToolTip(m_target->text());
     const bool byIndex = context.method == SearchMethod::IndexFile;
     m_sourceCaption->setText(byIndex ? tr("Index file:") : tr("Folder:"));
@@ -96,6 +99,15 @@ void ContextStrip::showContext(const StripContext& context)
                                                    : tr("%1 · %2").arg(settings, context.grouping));
     m_target->setAccessibleName(m_targetCaption->text() + QLatin1Char(' ') + m_target->text());
     m_source->setAccessibleName(m_sourceCaption->text() + QLatin1Char(' ') + m_source->text());
+}
+
+QString ContextStrip::pictureName(QSize size)
+{
+    QString name = tr("(pasted picture)");
+    if (!size.isValid() || size.isEmpty())
+        return name;
+    return tr("%1, %2 × %3 pixels")
+        .arg(name, QLocale().toString(size.width()), QLocale().toString(size.height()));
 }
 
 void ContextStrip::setTargetImage(const QImage& image)

@@ -3,11 +3,14 @@
 #include "settings/SearchParameters.h"
 
 #include <QFrame>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 
@@ -16,6 +19,10 @@ namespace ovrin::ui {
 // What the next or current run works with, as the engine holds it.
 struct StripContext {
     std::optional<std::string> target;
+    // A target held in memory (pasted, or dropped as data) in place of
+    // `target`: its encoded bytes and its size in pixels (invalid: unknown).
+    std::shared_ptr<const std::vector<std::uint8_t>> picture;
+    QSize pictureSize;
     std::optional<std::string> folder;
     std::optional<std::string> index;
     SearchMethod method = SearchMethod::Directory;
@@ -36,6 +43,9 @@ public:
     explicit ContextStrip(QWidget* parent = nullptr);
 
     void showContext(const StripContext& context);
+    // How a picture held in memory is named: "(pasted picture)", with its
+    // size when known.
+    static QString pictureName(QSize size = {});
     void setTargetImage(const QImage& image);
     void showFeedback(const QString& text, bool warning);
 

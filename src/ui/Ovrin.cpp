@@ -17,6 +17,7 @@
 #include "ui/GroupTreeView.h"
 #include "ui/HitTableView.h"
 #include "ui/MarkSet.h"
+#include "ui/PasteIntake.h"
 #include "ui/PathDelegate.h"
 #include "ui/PathText.h"
 #include "ui/PictureFacts.h"
@@ -112,7 +113,8 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_bridge, &RunBridge::runEnded, this, &Ovrin::endOfRun);
     m_gs->loadSetting(*m_setting);
     m_gs->setExclusions(ExclusionsDlg::stored());
-    m_remembered = {m_gs->target().filePath(), m_gs->topDirPath(), m_gs->indexFilePath()};
+    m_remembered = {m_gs->target().filePath(), m_gs->topDirPath(), m_gs->indexFilePath(),
+                    m_setting->targetPasted()};
 
     m_hits = new HitListModel(this);
     m_thumbnails = new ThumbnailCache(kThumbnailBox, this);
@@ -223,6 +225,20 @@ Ovrin::Ovrin(QObject* parent)
     connect(m_ui->actionCreateIndexFile, &QAction::triggered, this,
             &Ovrin::menuCreateIndexFileAction);
     connect(m_ui->actionStop, &QAction::triggered, this, &Ovrin::menuStopAction);
+    connect(m_ui->actionPasteTarget, &QAction::triggered, this, &Ovrin::menuPasteTargetAction);
+    // A window shortcut: in a dialog's text field the same keys paste text there.
+    m_ui->actionPasteTarget->setShortcuts(QKeySequence::Paste);
+    // Asked of the clipboard's owner only when it changes: updateActions runs
+    // at every selection change, and an owner may be slow to answer.
+    const auto clipboardHolds = [] {
+        const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+        return offered != nullptr && !offered->formats().isEmpty();
+    };
+    m_clipboardHolds = clipboardHolds();
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this, clipboardHolds] {
+        m_clipboardHolds = clipboardHolds();
+        updateActions();
+    });
     connect(m_ui->actionOpen, &QAction::triggered, this, &Ovrin::menuOpenGraphicFileAction);
     connect(m_ui->actionShowInFolder, &QAction::triggered, this, &Ovrin::menuShowInFolderAction);
     connect(m_ui->actionCopyPaths, &QAction::triggered, this, &Ovrin::menuCopyPathsAction);
@@ -285,6 +301,12 @@ Ovrin::Ovrin(QObject* parent)
     loadGroupsValues();
     refreshContext();
     requestTargetPreview();
+    if (m_remembered.targetPasted && !m_gs->target().filePath().value_or(std::string()).empty())
+        m_remembered.targetPasted = false; // a path set by hand in the store
+    if (m_remembered.targetPasted)
+        m_ui->contextStrip->showFeedback(tr("The last target was a pasted picture, which is not "
+                                            "kept: paste it again or choose a file."),
+                                         false);
     updateActions();
     updateTitle();
     table->setFocus();
@@ -476,8 +498,7 @@ bool Ovrin::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
         // Hits dragged out of our own table are not dropped back in.
-        if (drag->source() != nullptr || drag->mimeData() == nullptr ||
-            !drag->mimeData()->hasUrls()) {
+        if (drag->source() != nullptr || !offersPicture(drag->mimeData())) {
             drag->ignore();
             return true;
         }
@@ -491,8 +512,7 @@ bool Ovrin::eventFilter(QObject* watched, QEvent* event)
             drop->ignore();
             return true;
         }
-        performDragOperation(drop->mimeData() != nullptr ? drop->mimeData()->urls()
-                                                         : QList<QUrl>{});
+        takeOffered(drop->mimeData(), false);
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         return true;
@@ -515,6 +535,85 @@ void Ovrin::performDragOperation(const QList<QUrl>& urls)
         if (auto path = PathText::fromUrl(url))
             paths.push_back(std::move(*path));
     takePaths(paths);
+}
+
+void Ovrin::menuPasteTargetAction()
+{
+    takeOffered(QGuiApplication::clipboard()->mimeData(), true);
+}
+
+void Ovrin::takeOffered(const QMimeData* data, bool pasted)
+{
+    PasteIntake intake = readPaste(data);
+    switch (intake.kind) {
+    case PasteIntake::Kind::Nothing:
+        return;
+    case PasteIntake::Kind::Files:
+        takePaths(intake.paths);
+        return;
+    case PasteIntake::Kind::Picture:
+        takePicture(std::move(intake.picture), pasted);
+        return;
+    case PasteIntake::Kind::Refused:
+        break;
+    }
+    const QString reason =
+        intake.webAddress
+            ? tr("It names a picture on the web, which Ovrin does not fetch: copy the picture "
+                 "itself, or save it and take the file.")
+        : intake.why == platform::LoadFailure::TooLarge
+            ? RunReport::loadFailure(intake.why)
+            : tr("Copy a picture, a screenshot or a picture file, then paste again.");
+    if (pasted) {
+        UiHooks::alert(m_window.get(), tr("The clipboard holds no picture."), reason);
+        // Ctrl+V works again at once, also where no window manager hands
+        // the activation back.
+        m_window->activateWindow();
+    } else {
+        showTaken({}, {tr("the dropped data (%1)").arg(reason)}, false);
+    }
+}
+
+void Ovrin::takePicture(TargetCheck::Picture picture, bool pasted)
+{
+    // Like a dropped file, checked off this thread within the decode budget;
+    // nothing of it is written anywhere.
+    m_dropTaken.clear();
+    m_dropRefused.clear();
+    m_checkingPasted = pasted;
+    m_targetCheck->start(std::move(picture), 8, [this, pasted](TargetCheck::Verdict verdict) {
+        if (!verdict.picture) {
+            const QString reason =
+                RunReport::loadFailure(verdict.refused.empty() ? platform::LoadFailure::Stopped
+                                                               : verdict.refused.front().second);
+            if (!pasted) {
+                showTaken({}, {tr("the dropped picture (%1)").arg(reason)}, false);
+                return;
+            }
+            showTaken({}, {}, false);
+            UiHooks::alert(m_window.get(), tr("The pasted picture cannot be read."), reason);
+            m_window->activateWindow();
+            return;
+        }
+        m_pasted = verdict.picture;
+        m_pastedSize = verdict.fine && verdict.fine->width > 0 && verdict.fine->height > 0
+                           ? QSize(static_cast<int>(verdict.fine->width),
+                                   static_cast<int>(verdict.fine->height))
+                           : QSize();
+        m_gs->target().setFilePath(std::string());
+        m_gs->setTargetPicture(m_pasted, ContextStrip::pictureName().toStdString());
+        m_remembered.target = std::string();
+        m_remembered.targetPasted = true;
+        showTaken({tr("target %1").arg(ContextStrip::pictureName(m_pastedSize))}, {}, true);
+    });
+    if (!isCheckingTarget())
+        return; // answered at once
+    m_ui->contextStrip->showFeedback(pasted ? tr("Checking the pasted picture… (Escape stops it)")
+                                            : tr("Checking the dropped picture… (Escape stops it)"),
+                                     false);
+    refreshContext();
+    setButtonTitle(stopTitle());
+    updateActions();
 }
 
 void Ovrin::openArguments(const std::vector<std::string>& arguments,
@@ -568,6 +667,7 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
     // seconds: a newer drop or a stop drops its verdict.
     m_dropTaken = taken;
     m_dropRefused = refused;
+    m_checkingPasted = false;
     const QString last = fileName(candidates.back());
     m_targetCheck->start(std::move(candidates), 8, [this](TargetCheck::Verdict verdict) {
         QStringList refusedNow = m_dropRefused;
@@ -577,7 +677,11 @@ void Ovrin::takePaths(const std::vector<std::string>& paths)
         QStringList takenNow = m_dropTaken;
         if (!verdict.target.empty()) {
             m_gs->target().setFilePath(verdict.target);
+            m_gs->setTargetPicture(nullptr, {});
+            m_pasted.reset();
+            m_pastedSize = QSize();
             m_remembered.target = verdict.target;
+            m_remembered.targetPasted = false;
             takenNow.prepend(tr("target “%1”").arg(fileName(verdict.target)));
         }
         showTaken(takenNow, refusedNow, !verdict.target.empty());
@@ -746,6 +850,10 @@ void Ovrin::menuSearchAction()
     m_window->activateWindow();
     if (!confirmed)
         return;
+    if (m_gs->targetPicture() != m_pasted) {
+        m_pasted.reset(); // the dialog's file replaced it
+        m_pastedSize = QSize();
+    }
     m_hits->clear();
     m_groups->clear();
     startRun(RunKind::Search, m_searchDlg->takeSignature(), m_searchDlg->takeFine());
@@ -862,7 +970,9 @@ void Ovrin::rememberPaths()
         m_groupsStarted = m_groupsValues;
         return;
     }
-    m_remembered.target = m_gs->target().filePath();
+    m_remembered.targetPasted = m_gs->holdsTargetPicture();
+    m_remembered.target =
+        m_remembered.targetPasted ? std::optional(std::string()) : m_gs->target().filePath();
     if (m_runKind == RunKind::IndexCreation || m_summaryKind == RunSummary::Kind::FolderSearch)
         m_remembered.folder = m_gs->topDirPath();
     if (m_runKind == RunKind::IndexCreation || m_summaryKind == RunSummary::Kind::IndexSearch)
@@ -874,7 +984,10 @@ void Ovrin::menuStopAction()
     if (isCheckingTarget()) {
         m_targetCheck->cancel();
         showTaken(m_dropTaken, m_dropRefused, false,
-                  tr("The check of the dropped picture was stopped; the target stays as it was."));
+                  m_checkingPasted ? tr("The check of the pasted picture was stopped; the target "
+                                        "stays as it was.")
+                                   : tr("The check of the dropped picture was stopped; the "
+                                        "target stays as it was."));
         return;
     }
     m_gs->stop();
@@ -1663,6 +1776,7 @@ void Ovrin::updateActions()
         groups ? m_ui->tvGroups->selectionModel() : m_ui->tvResult->selectionModel();
     const bool selected = selection != nullptr && selection->hasSelection();
     m_ui->actionStop->setEnabled(working);
+    m_ui->actionPasteTarget->setEnabled(m_clipboardHolds);
     m_ui->actionSearch->setEnabled(!working && !m_acting);
     m_ui->actionCreateIndexFile->setEnabled(!working && !m_acting);
     m_ui->actionFindGroups->setEnabled(!working && !m_acting);
@@ -1729,14 +1843,22 @@ RunReport::GroupingState Ovrin::groupingState() const
 
 StripContext Ovrin::nextSearchContext() const
 {
-    return StripContext{m_gs->target().filePath(),
-                        m_gs->topDirPath(),
-                        m_gs->indexFilePath(),
-                        m_gs->searchMethod(),
-                        m_gs->bits(),
-                        m_gs->matchRate(),
-                        false,
-                        {}};
+    StripContext context;
+    context.target = m_gs->target().filePath();
+    context.picture = m_gs->targetPicture();
+    if (context.picture && context.picture == m_pasted)
+        context.pictureSize = m_pastedSize;
+    context.folder = m_gs->topDirPath();
+    context.index = m_gs->indexFilePath();
+    context.method = m_gs->searchMethod();
+    context.bits = m_gs->bits();
+    context.matchRate = m_gs->matchRate();
+    return context;
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> Ovrin::shownPicture() const
+{
+    return m_hitsRun ? m_hitsRun->picture : m_gs->targetPicture();
 }
 
 std::optional<std::string> Ovrin::shownTarget() const
@@ -1748,10 +1870,17 @@ void Ovrin::refreshContext()
 {
     if (m_view == View::Groups) {
         const GroupsRequest& run = m_groupsRun;
-        m_ui->contextStrip->showContext(StripContext{
-            std::nullopt, run.folder, run.index, run.method, run.bits, run.matchRate, true,
+        StripContext context;
+        context.folder = run.folder;
+        context.index = run.index;
+        context.method = run.method;
+        context.bits = run.bits;
+        context.matchRate = run.matchRate;
+        context.groups = true;
+        context.grouping =
             tr("similarity %1 · keep %2")
-                .arg(GroupsDlg::similarityText(run.similarity), GroupsDlg::keepText(run.keep))});
+                .arg(GroupsDlg::similarityText(run.similarity), GroupsDlg::keepText(run.keep));
+        m_ui->contextStrip->showContext(context);
         return;
     }
     m_ui->contextStrip->showContext(m_hitsRun.value_or(nextSearchContext()));
@@ -1765,6 +1894,13 @@ void Ovrin::requestTargetPreview()
         ++m_previewTickets[kStripSlot];
         m_previewPaths[kStripSlot].clear();
         m_ui->contextStrip->setTargetImage({});
+        return;
+    }
+    if (auto picture = shownPicture()) {
+        m_previewPaths[PreviewPane::TargetSlot].clear(); // no file that could go
+        m_gone[PreviewPane::TargetSlot] = false;
+        m_previews->request(PreviewPane::TargetSlot, std::move(picture), PreviewPane::pictureBox(),
+                            ++m_previewTickets[PreviewPane::TargetSlot]);
         return;
     }
     const std::optional<std::string> path = shownTarget();
@@ -1908,7 +2044,10 @@ void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& inf
     }
     if (slot == PreviewPane::TargetSlot) {
         const auto path = shownTarget();
-        m_ui->previewPane->showPicture(PreviewPane::TargetSlot, path ? fileName(*path) : QString(),
+        m_ui->previewPane->showPicture(PreviewPane::TargetSlot,
+                                       shownPicture() ? ContextStrip::pictureName()
+                                       : path         ? fileName(*path)
+                                                      : QString(),
                                        info);
         m_ui->contextStrip->setTargetImage(info.image);
         return;
@@ -1994,7 +2133,10 @@ void Ovrin::followCompare()
         return;
     }
     const auto& target = m_gs->target().filePath();
-    if (target && !target->empty()) {
+    if (auto picture = m_gs->targetPicture()) {
+        reference.bytes = std::move(picture);
+        reference.name = ContextStrip::pictureName();
+    } else if (target && !target->empty()) {
         reference.path = *target;
         reference.name = fileName(*target);
     } else {
@@ -2036,6 +2178,7 @@ bool Ovrin::windowWillClose()
         m_setting->setTargetFilePath(m_remembered.target);
         m_setting->setTopDirPath(m_remembered.folder);
         m_setting->setIndexFilePath(m_remembered.index);
+        m_setting->setTargetPasted(m_remembered.targetPasted);
         if (!m_settingSaved || !m_settingSaved->equals(*m_setting))
             m_setting->ending();
         saveWindow();

@@ -10,10 +10,12 @@
 #include "ui/HitListModel.h"
 #include "ui/RunBridge.h"
 #include "ui/RunReport.h"
+#include "ui/TargetCheck.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -28,6 +30,7 @@
 
 class QIcon;
 class QMainWindow;
+class QMimeData;
 class QTranslator;
 class QUrl;
 
@@ -49,7 +52,6 @@ class GroupTreeModel;
 class MarkSet;
 class PictureLoader;
 class ProtectedFoldersDlg;
-class TargetCheck;
 class TCreateIndexFileDlg;
 class TSearchDlg;
 class ThumbnailCache;
@@ -105,6 +107,10 @@ public:
 
     // A drop of file names on the main window, in drag order.
     void performDragOperation(const QList<QUrl>& urls);
+    // What a paste or a drop offers: files are taken as a drop of them, a
+    // picture's data is checked off this thread and becomes the target in
+    // memory. A paste says why it takes nothing in an alert, a drop in the strip.
+    void takeOffered(const QMimeData* data, bool pasted);
     // Files and folders named on the command line, taken like a drop.
     void openArguments(const std::vector<std::string>& arguments, const std::string& workingFolder);
 
@@ -117,6 +123,8 @@ public Q_SLOTS:
     void menuCreateIndexFileAction();
     void menuSearchAction();
     void menuStopAction();
+    // Edit → Paste Target: the clipboard's picture, or the picture file copied there.
+    void menuPasteTargetAction();
     void menuOpenGraphicFileAction();
     void menuShowInFolderAction();
     void menuCopyPathsAction();
@@ -158,6 +166,8 @@ private:
         std::optional<std::string> target;
         std::optional<std::string> folder;
         std::optional<std::string> index;
+        // The target was a picture in memory: kept as such, with no path.
+        bool targetPasted = false;
     };
 
     // False when the person chose to keep the window open.
@@ -180,6 +190,9 @@ private:
     void showGone(int slot, const std::string& path);
     StripContext nextSearchContext() const;
     std::optional<std::string> shownTarget() const;
+    // The picture in memory the hits view shows as its target, if any.
+    std::shared_ptr<const std::vector<std::uint8_t>> shownPicture() const;
+    void takePicture(TargetCheck::Picture picture, bool pasted);
     RunReport::GroupingState groupingState() const;
     RunSummary completeSummary(RunSummary summary) const;
     void setButtonTitle(const QString& title);
@@ -304,6 +317,13 @@ private:
     // What the drop being checked took besides its target.
     QStringList m_dropTaken;
     QStringList m_dropRefused;
+    // The check under way is of a pasted picture rather than a drop.
+    bool m_checkingPasted = false;
+    // Whether the clipboard offers anything at all, as of its last change.
+    bool m_clipboardHolds = false;
+    // The last picture taken from data, and its size, for the strip.
+    std::shared_ptr<const std::vector<std::uint8_t>> m_pasted;
+    QSize m_pastedSize;
     PictureLoader* m_previews = nullptr;
     ThumbnailCache* m_thumbnails = nullptr;
     // Slots of the preview loader: the pane's two sides, and the target's

@@ -34,11 +34,22 @@ PictureLoader::~PictureLoader()
 
 void PictureLoader::request(int slot, std::string path, QSize box, std::uint64_t ticket)
 {
+    request(slot, Job{std::move(path), box, ticket, nullptr});
+}
+
+void PictureLoader::request(int slot, std::shared_ptr<const std::vector<std::uint8_t>> picture,
+                            QSize box, std::uint64_t ticket)
+{
+    request(slot, Job{{}, box, ticket, std::move(picture)});
+}
+
+void PictureLoader::request(int slot, Job job)
+{
     if (slot < 0 || static_cast<std::size_t>(slot) >= m_slots.size())
         return;
     {
         const std::lock_guard lock(m_lock);
-        m_slots[static_cast<std::size_t>(slot)] = Job{std::move(path), box, ticket};
+        m_slots[static_cast<std::size_t>(slot)] = std::move(job);
         if (!m_started) {
             try {
                 m_thread = std::thread(&PictureLoader::run, this);
@@ -63,11 +74,11 @@ void PictureLoader::enqueue(std::string path, QSize box)
                 m_thread = std::thread(&PictureLoader::run, this);
                 m_started = true;
             } catch (const std::system_error&) {
-                dropped.push_back(Job{path, box, 0});
+                dropped.push_back(Job{path, box, 0, nullptr});
             }
         }
         if (m_started) {
-            m_queue.push_back(Job{std::move(path), box, 0});
+            m_queue.push_back(Job{std::move(path), box, 0, nullptr});
             while (m_queue.size() > m_queueLimit) {
                 dropped.push_back(std::move(m_queue.front()));
                 m_queue.pop_front();
@@ -119,7 +130,8 @@ void PictureLoader::run()
                 m_queue.pop_back();
             }
         }
-        PictureInfo info = load(job.path, job.box, &m_proceed);
+        PictureInfo info = job.picture ? load(*job.picture, job.box, &m_proceed)
+                                       : load(job.path, job.box, &m_proceed);
         // Posted to this object: should it be gone by then, the result goes with it.
         if (slot >= 0) {
             QMetaObject::invokeMethod(
@@ -155,6 +167,28 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box,
         info.modifiedMs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000 +
                           status.st_mtim.tv_nsec / 1'000'000;
     }
+    decode(info, fd, box, proceed, path);
+    return info;
+}
+
+PictureInfo PictureLoader::load(const std::vector<std::uint8_t>& picture, QSize box,
+                                const std::atomic<bool>* proceed)
+{
+    PictureInfo info;
+    LoadFailure why = LoadFailure::None;
+    const int fd = FileManager::memoryFile(picture.data(), picture.size(), &why);
+    if (fd < 0) {
+        info.failure = why;
+        return info;
+    }
+    info.bytes = static_cast<std::int64_t>(picture.size());
+    decode(info, fd, box, proceed, {});
+    return info;
+}
+
+void PictureLoader::decode(PictureInfo& info, int fd, QSize box, const std::atomic<bool>* proceed,
+                           const std::string& path)
+{
     // Through the search's own decoders, so the window shows every picture
     // the search reads, as it read it. The box holds whichever way the
     // picture turns; the toolkit fits the result into its shape.
@@ -163,13 +197,13 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box,
         platform::ImageLoader::loadForDisplay(fd, longSide, proceed, path);
     if (!loaded.raster) {
         info.failure = loaded.failure;
-        return info;
+        return;
     }
     const platform::ThumbnailRaster& raster = *loaded.raster;
     QImage image(raster.width(), raster.height(), QImage::Format_RGB888);
     if (image.isNull()) {
         info.failure = LoadFailure::OutOfMemory;
-        return info;
+        return;
     }
     const auto line = static_cast<std::size_t>(raster.width()) * 3;
     for (int y = 0; y < raster.height(); ++y)
@@ -182,7 +216,6 @@ PictureInfo PictureLoader::load(const std::string& path, QSize box,
                          ? QSize(static_cast<int>(loaded.width), static_cast<int>(loaded.height))
                          : QSize(raster.width(), raster.height());
     info.format = QString::fromStdString(loaded.format);
-    return info;
 }
 
 } // namespace ovrin::ui

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -50,6 +51,9 @@ public:
     PictureLoader& operator=(const PictureLoader&) = delete;
 
     void request(int slot, std::string path, QSize box, std::uint64_t ticket);
+    // The same for a picture that is no file (a pasted one): its encoded bytes.
+    void request(int slot, std::shared_ptr<const std::vector<std::uint8_t>> picture, QSize box,
+                 std::uint64_t ticket);
     void enqueue(std::string path, QSize box);
 
     // Reads one picture through the search's decoders, within their memory
@@ -59,6 +63,9 @@ public:
     // side (its pixelSize still the whole). Never blocks on FIFOs or devices;
     // a cleared `proceed` ends the decoding within a moment.
     static PictureInfo load(const std::string& path, QSize box,
+                            const std::atomic<bool>* proceed = nullptr);
+    // The same for encoded bytes held in memory; `bytes` is their size.
+    static PictureInfo load(const std::vector<std::uint8_t>& picture, QSize box,
                             const std::atomic<bool>* proceed = nullptr);
 
 Q_SIGNALS:
@@ -71,8 +78,12 @@ private:
         std::string path;
         QSize box;
         std::uint64_t ticket = 0;
+        std::shared_ptr<const std::vector<std::uint8_t>> picture; // in place of path
     };
 
+    void request(int slot, Job job);
+    static void decode(PictureInfo& info, int fd, QSize box, const std::atomic<bool>* proceed,
+                       const std::string& path);
     void run();
     void deliverDropped(const std::vector<Job>& jobs);
 

@@ -2,6 +2,7 @@
 
 #include "engine/TGraphicSearch.h"
 #include "signature/TFileInfo.h"
+#include "ui/ContextStrip.h"
 #include "ui/PathText.h"
 #include "ui/RunReport.h"
 #include "ui/TargetCheck.h"
@@ -25,6 +26,7 @@ TSearchDlg::TSearchDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique
     connect(m_ui->btnTargetFilePathRef, &QPushButton::clicked, this,
             &TSearchDlg::targetFilePathRefAction);
     connect(m_ui->btnTopDirPathRef, &QPushButton::clicked, this, &TSearchDlg::topDirPathRefAction);
+    connect(m_ui->tfTargetFilePath, &QLineEdit::textEdited, this, [this] { m_picture.reset(); });
     // Typing cannot leave the ranges; a stored value outside them is still
     // shown as it is, marked, and must be corrected before a search.
     m_ui->cbxBits->setValidator(new QIntValidator(search::kMinBits, search::kMaxBits, this));
@@ -88,7 +90,11 @@ void TSearchDlg::setup(TGraphicSearch* engine)
     m_gs = engine;
     PathText::setField(m_ui->tfIndexFilePath, engine->indexFilePath());
     PathText::setField(m_ui->tfTopDirPath, engine->topDirPath());
-    PathText::setField(m_ui->tfTargetFilePath, engine->target().filePath());
+    m_picture = engine->targetPicture();
+    if (m_picture)
+        m_ui->tfTargetFilePath->setText(ContextStrip::pictureName());
+    else
+        PathText::setField(m_ui->tfTargetFilePath, engine->target().filePath());
     m_ui->cbxBits->setCurrentText(QString::number(engine->bits()));
     m_ui->cbxMatchRate->setCurrentText(QString::number(engine->matchRate()));
     m_ui->chkAnyOrientation->setChecked(engine->anyOrientation());
@@ -190,30 +196,39 @@ void TSearchDlg::okAction()
     // the picture reads; the start then says what is wrong with the number.
     const std::int32_t pixelNumber = m_gs->pixelNumber();
     const bool usable = pixelNumber >= 1 && pixelNumber <= TFileInfo::kMaxPixelNumber;
-    m_check->start(
-        {target}, usable ? pixelNumber : search::kDefaultPixelNumber,
-        [=, this](TargetCheck::Verdict verdict) {
-            showChecking(false);
-            if (verdict.target.empty()) {
-                fileLoadErrorAlert(targetText,
-                                   RunReport::loadFailure(verdict.refused.empty()
-                                                              ? platform::LoadFailure::Stopped
-                                                              : verdict.refused.front().second));
-                m_ui->tfTargetFilePath->setFocus();
-                return;
-            }
-            m_signature = usable ? std::move(verdict.signature) : std::vector<std::int16_t>();
-            m_fine = usable ? verdict.fine : std::nullopt;
+    const auto checked = [=, this](TargetCheck::Verdict verdict) {
+        showChecking(false);
+        if (verdict.target.empty() && !verdict.picture) {
+            fileLoadErrorAlert(targetText,
+                               RunReport::loadFailure(verdict.refused.empty()
+                                                          ? platform::LoadFailure::Stopped
+                                                          : verdict.refused.front().second));
+            m_ui->tfTargetFilePath->setFocus();
+            return;
+        }
+        m_signature = usable ? std::move(verdict.signature) : std::vector<std::int16_t>();
+        m_fine = usable ? verdict.fine : std::nullopt;
+        if (verdict.picture) {
+            m_gs->target().setFilePath(std::string());
+            m_gs->setTargetPicture(verdict.picture, ContextStrip::pictureName().toStdString());
+        } else {
             m_gs->target().setFilePath(target);
-            m_gs->setIndexFilePath(index);
-            m_gs->setTopDirPath(folder);
-            m_gs->setBits(*bits);
-            m_gs->setMatchRate(*rate);
-            m_gs->setAnyOrientation(m_ui->chkAnyOrientation->isChecked());
-            m_gs->setSearchMethod(byFolder ? SearchMethod::Directory : SearchMethod::IndexFile);
-            m_result = true;
-            accept();
-        });
+            m_gs->setTargetPicture(nullptr, {});
+        }
+        m_gs->setIndexFilePath(index);
+        m_gs->setTopDirPath(folder);
+        m_gs->setBits(*bits);
+        m_gs->setMatchRate(*rate);
+        m_gs->setAnyOrientation(m_ui->chkAnyOrientation->isChecked());
+        m_gs->setSearchMethod(byFolder ? SearchMethod::Directory : SearchMethod::IndexFile);
+        m_result = true;
+        accept();
+    };
+    const std::int32_t checkedAt = usable ? pixelNumber : search::kDefaultPixelNumber;
+    if (m_picture)
+        m_check->start(TargetCheck::Picture{m_picture, {}}, checkedAt, checked);
+    else
+        m_check->start({target}, checkedAt, checked);
     // A quick picture has been answered already.
     if (isChecking())
         showChecking(true);
@@ -283,10 +298,14 @@ void TSearchDlg::indexFilePathRefAction()
 
 void TSearchDlg::targetFilePathRefAction()
 {
-    const QString field = m_ui->tfTargetFilePath->text();
-    if (const auto path = UiHooks::openFile(this, UiHooks::startFolderFor(field),
-                                            UiHooks::displayName(field), UiHooks::pictureFilter()))
+    // A pasted picture's name is no place to start from.
+    const QString field = m_picture ? QString() : m_ui->tfTargetFilePath->text();
+    if (const auto path =
+            UiHooks::openFile(this, UiHooks::startFolderFor(field), UiHooks::displayName(field),
+                              UiHooks::pictureFilter())) {
         m_ui->tfTargetFilePath->setText(*path);
+        m_picture.reset(); // a chosen file replaces a pasted picture
+    }
 }
 
 void TSearchDlg::topDirPathRefAction()

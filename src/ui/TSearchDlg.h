@@ -82,6 +82,9 @@ private:
     QLabel* m_checking = nullptr;
     std::vector<std::int16_t> m_signature;
     std::optional<FineSignature> m_fine;
+    // The pasted picture the target field names, until the field is edited
+    // or a file is chosen in its place.
+    std::shared_ptr<const std::vector<std::uint8_t>> m_picture;
 };
 
 } // namespace ovrin::ui

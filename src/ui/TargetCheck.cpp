@@ -1,6 +1,10 @@
 #include "ui/TargetCheck.h"
 
+#include "engine/RunContext.h"
+#include "platform/imaging/ImageLoader.h"
 #include "signature/TFileInfo.h"
+
+#include <QBuffer>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +32,26 @@ platform::LoadFailure decodeTarget(const std::string& path, std::int32_t pixelNu
 
 std::mutex g_decoderLock;
 TargetCheck::Decoder g_decoder;
+
+// A decoded picture as PNG bytes, quickly compressed: it is held only
+// while it is the target. One that would not fit the decode budget as
+// pixels is refused before any work.
+platform::LoadFailure encodePng(const QImage& image,
+                                std::shared_ptr<const std::vector<std::uint8_t>>& bytes)
+{
+    if (image.isNull())
+        return platform::LoadFailure::NotAnImage;
+    if (image.sizeInBytes() > platform::ImageLoader::kDecodeBudget)
+        return platform::LoadFailure::TooLarge;
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    // Quality 80 is the format's fastest compression that still compresses.
+    if (!image.save(&buffer, "PNG", 80))
+        return platform::LoadFailure::OutOfMemory;
+    bytes = std::make_shared<const std::vector<std::uint8_t>>(encoded.begin(), encoded.end());
+    return platform::LoadFailure::None;
+}
 
 TargetCheck::Decoder currentDecoder()
 {
@@ -62,26 +86,63 @@ void TargetCheck::setDecoder(Decoder decoder)
 void TargetCheck::start(std::vector<std::string> candidates, std::int32_t pixelNumber, Done done,
                         int waitMs)
 {
+    launch(
+        [candidates = std::move(candidates), pixelNumber,
+         decode = currentDecoder()](const std::atomic<bool>& proceed) {
+            Verdict verdict;
+            for (auto it = candidates.rbegin(); it != candidates.rend() && proceed.load(); ++it) {
+                std::vector<std::int16_t> signature;
+                std::optional<FineSignature> fine;
+                const platform::LoadFailure failure =
+                    decode(*it, pixelNumber, proceed, signature, fine);
+                if (failure == platform::LoadFailure::None) {
+                    verdict.target = *it;
+                    verdict.signature = std::move(signature);
+                    verdict.fine = fine;
+                    break;
+                }
+                verdict.refused.emplace_back(*it, failure);
+            }
+            return verdict;
+        },
+        std::move(done), waitMs);
+}
+
+void TargetCheck::start(Picture picture, std::int32_t pixelNumber, Done done, int waitMs)
+{
+    launch(
+        [picture = std::move(picture), pixelNumber](const std::atomic<bool>& proceed) {
+            Verdict verdict;
+            std::shared_ptr<const std::vector<std::uint8_t>> bytes = picture.bytes;
+            platform::LoadFailure failure = platform::LoadFailure::None;
+            if (!bytes)
+                failure = encodePng(picture.image, bytes);
+            if (failure == platform::LoadFailure::None && !proceed.load())
+                failure = platform::LoadFailure::Stopped;
+            TFileInfo info(std::string{});
+            if (failure == platform::LoadFailure::None)
+                failure = loadTarget(info, bytes.get(), pixelNumber, &proceed);
+            if (failure == platform::LoadFailure::None) {
+                verdict.picture = std::move(bytes);
+                verdict.signature = info.thumbnail();
+                verdict.fine = info.fine();
+            } else {
+                verdict.refused.emplace_back(std::string(), failure);
+            }
+            return verdict;
+        },
+        std::move(done), waitMs);
+}
+
+void TargetCheck::launch(std::function<Verdict(const std::atomic<bool>& proceed)> work, Done done,
+                         int waitMs)
+{
     cancel();
     reap(false);
     const std::uint64_t ticket = ++m_ticket;
     auto job = std::make_shared<Job>();
-    const auto body = [this, job, ticket, candidates = std::move(candidates), pixelNumber,
-                       decode = currentDecoder()] {
-        Verdict verdict;
-        for (auto it = candidates.rbegin(); it != candidates.rend() && job->proceed.load(); ++it) {
-            std::vector<std::int16_t> signature;
-            std::optional<FineSignature> fine;
-            const platform::LoadFailure failure =
-                decode(*it, pixelNumber, job->proceed, signature, fine);
-            if (failure == platform::LoadFailure::None) {
-                verdict.target = *it;
-                verdict.signature = std::move(signature);
-                verdict.fine = fine;
-                break;
-            }
-            verdict.refused.emplace_back(*it, failure);
-        }
+    const auto body = [this, job, ticket, work = std::move(work)] {
+        Verdict verdict = work(job->proceed);
         {
             const std::lock_guard lock(job->lock);
             job->finished = true;

@@ -3,6 +3,7 @@
 #include "platform/fs/LoadFailure.h"
 #include "signature/FineSignature.h"
 
+#include <QImage>
 #include <QObject>
 
 #include <atomic>
@@ -30,6 +31,10 @@ public:
     // the others did not.
     struct Verdict {
         std::string target; // empty when none decoded
+        // A check of a picture held in memory: the bytes that decoded
+        // (encoded first where a decoded picture was offered), none when
+        // they did not; its refusal has an empty path.
+        std::shared_ptr<const std::vector<std::uint8_t>> picture;
         std::vector<std::int16_t> signature;
         std::optional<FineSignature> fine;
         std::vector<std::pair<std::string, platform::LoadFailure>> refused;
@@ -53,6 +58,14 @@ public:
     // this returns, so that a quick picture never flashes a checking state.
     void start(std::vector<std::string> candidates, std::int32_t pixelNumber, Done done,
                int waitMs = kQuickMs);
+    // A picture that is no file: its encoded bytes, or where only a decoded
+    // picture was offered (a clipboard's image), that picture, which is
+    // encoded as PNG on the check's thread, since a large one takes a while.
+    struct Picture {
+        std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+        QImage image;
+    };
+    void start(Picture picture, std::int32_t pixelNumber, Done done, int waitMs = kQuickMs);
     void cancel();
     bool isChecking() const { return m_done != nullptr; }
 
@@ -64,6 +77,8 @@ public:
 private:
     struct Job;
 
+    void launch(std::function<Verdict(const std::atomic<bool>& proceed)> work, Done done,
+                int waitMs);
     void deliver(std::uint64_t ticket, Verdict verdict);
     void reap(bool all);
 

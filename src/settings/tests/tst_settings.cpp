@@ -47,13 +47,14 @@ private Q_SLOTS:
 
         setting.ending();
         const QSettings s = stored();
-        QCOMPARE(s.allKeys().size(), 9);
+        QCOMPARE(s.allKeys().size(), 10);
         for (const auto& [key, value] : {std::pair{"version", 256},
                                          {"bits", 3},
                                          {"matchRate", 70},
                                          {"pixelNumber", 8},
                                          {"searchMethod", 0},
-                                         {"anyOrientation", 0}})
+                                         {"anyOrientation", 0},
+                                         {"targetPasted", 0}})
             QCOMPARE(s.value(QLatin1String(key)).toInt(), value);
     }
 
@@ -113,6 +114,7 @@ private Q_SLOTS:
                {QStringLiteral("matchRate"), 150},
                {QStringLiteral("searchMethod"), 1},
                {QStringLiteral("anyOrientation"), 1},
+               {QStringLiteral("targetPasted"), 1},
                {QStringLiteral("Groups/method"), QStringLiteral("x")},
                {QStringLiteral("Groups/topDirPath"), QStringLiteral("file:///p/%E9t%E9")},
                {QStringLiteral("Groups/bits"), QStringLiteral("2")},
@@ -130,6 +132,7 @@ private Q_SLOTS:
         QCOMPARE(setting.pixelNumber(), 0);
         QCOMPARE(setting.searchMethod(), SearchMethod::IndexFile);
         QVERIFY(setting.anyOrientation());
+        QVERIFY(setting.targetPasted());
         // The groups' paths as file URLs, as they were once kept.
         const windowsetting::Groups::Source source = *windowsetting::groups().source;
         QCOMPARE(source.method, std::nullopt);

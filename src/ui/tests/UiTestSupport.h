@@ -72,15 +72,21 @@ inline void confirmSearch(ui::Ovrin& controller, const QString& target, const QS
     });
 }
 
+inline void dropOn(QMainWindow* window, const QMimeData& data)
+{
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    QVERIFY(drop.isAccepted());
+}
+
 inline void dropOn(QMainWindow* window, const QList<QUrl>& urls)
 {
     QMimeData data;
     data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &drop);
-    QVERIFY(drop.isAccepted());
+    dropOn(window, data);
 }
 
 inline QByteArray contents(const QString& path)

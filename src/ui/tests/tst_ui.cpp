@@ -20,6 +20,7 @@
 #include "ui_TCreateIndexFileDlg.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QGraphicsView>
 #include <QIcon>
@@ -91,8 +92,8 @@ class TestUi : public QObject {
         view.resize(700, 500);
         view.show();
         view.showPair(CompareView::Mode::Groups,
-                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}},
-                      {raw(QStringLiteral("small.png")), QStringLiteral("small.png"), {}});
+                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}, {}},
+                      {raw(QStringLiteral("small.png")), QStringLiteral("small.png"), {}, {}});
         QTRY_VERIFY(view.hasPicture(CompareView::ReferenceSide) &&
                     view.hasPicture(CompareView::MemberSide));
     }
@@ -230,6 +231,157 @@ private Q_SLOTS:
                                                        "/%E9t%E9.png")});
         ::unlink(odd.c_str());
         controller.mainWindow()->close();
+    }
+
+    void pastesAndDropsOfDataTakeAPictureOrFiles_data()
+    {
+        QTest::addColumn<QString>("offer");
+        QTest::addColumn<bool>("drop");
+        // "kept": the offered bytes themselves; "encoded": a PNG made of the
+        // offered picture; a name: that file; empty: the target unchanged.
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<QString>("alert");
+        const auto row = [](const char* name, const char* offer, bool drop, const char* taken,
+                            const char* alert) {
+            QTest::newRow(name) << QString::fromLatin1(offer) << drop << QString::fromLatin1(taken)
+                                << QString::fromLatin1(alert);
+        };
+        const char* none = "The clipboard holds no picture.";
+        row("PNG bytes", "png", false, "kept", "");
+        row("picture only", "image", false, "encoded", "");
+        row("file URL", "url", false, "tree/p2.png", "");
+        row("path as text", "path", false, "tree/p2.png", "");
+        row("text", "text", false, "", none);
+        row("web address", "web", false, "", none);
+        row("damaged PNG", "damaged", false, "", "The pasted picture cannot be read.");
+        row("drop of PNG bytes", "png", true, "kept", "");
+        row("drop of a web address", "web", true, "", "");
+    }
+
+    void pastesAndDropsOfDataTakeAPictureOrFiles()
+    {
+        QFETCH(QString, offer);
+        QFETCH(bool, drop);
+        QFETCH(QString, taken);
+        QFETCH(QString, alert);
+        Ovrin controller;
+        TGraphicSearch& engine = controller.engine();
+        engine.target().setFilePath(raw(QStringLiteral("tree/p3.png")));
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        QVERIFY(!controller.widgets().actionPasteTarget->isEnabled());
+        const QImage picture = test::photoLike(120, 90, 41);
+        const QByteArray png = contents(path(QStringLiteral("tree/sub/copy.png")));
+        auto data = std::make_unique<QMimeData>();
+        if (offer == QLatin1String("png") || offer == QLatin1String("damaged"))
+            data->setData(QStringLiteral("image/png"),
+                          offer == QLatin1String("png") ? png : png.left(60));
+        else if (offer == QLatin1String("image"))
+            data->setImageData(picture);
+        else if (offer == QLatin1String("url"))
+            data->setUrls({QUrl::fromLocalFile(path(QStringLiteral("tree/p2.png")))});
+        else if (offer == QLatin1String("path"))
+            data->setText(path(QStringLiteral("tree/p2.png")));
+        else if (offer == QLatin1String("web"))
+            data->setUrls({QUrl(QStringLiteral("https://example.org/cat.png"))});
+        else
+            data->setText(QStringLiteral("a cat"));
+        if (drop) {
+            dropOn(controller.mainWindow(), *data);
+        } else {
+            clipboard->setMimeData(data.release());
+            QVERIFY(controller.widgets().actionPasteTarget->isEnabled());
+            controller.menuPasteTargetAction();
+        }
+        QTRY_VERIFY(!controller.isCheckingTarget());
+        const auto held = engine.targetPicture();
+        const QString strip = controller.widgets().contextStrip->contextText();
+        if (taken == QLatin1String("kept") || taken == QLatin1String("encoded")) {
+            QVERIFY(held);
+            const QByteArray bytes(reinterpret_cast<const char*>(held->data()),
+                                   static_cast<qsizetype>(held->size()));
+            QVERIFY(taken == QLatin1String("kept") ? bytes == png
+                                                   : bytes.startsWith("\x89PNG") && bytes != png);
+            QCOMPARE(engine.target().filePath(), std::optional(std::string()));
+            QVERIFY2(strip.contains(QStringLiteral("(pasted picture), 120 × 90 pixels")),
+                     qPrintable(strip));
+        } else {
+            QVERIFY(!held);
+            QCOMPARE(engine.target().filePath(),
+                     std::optional(raw(taken.isEmpty() ? QStringLiteral("tree/p3.png") : taken)));
+        }
+        QCOMPARE(m_alerts.isEmpty() ? QString() : m_alerts.front().message, alert);
+        if (offer == QLatin1String("web"))
+            QVERIFY((drop ? controller.widgets().contextStrip->feedbackText()
+                          : m_alerts.front().informative)
+                        .contains(QStringLiteral("on the web")));
+        controller.mainWindow()->close();
+    }
+
+    // The search reads the pasted picture from memory; the settings say it
+    // was pasted, and the next start shows no target and no error.
+    void aPastedTargetIsSearchedAndNotKept()
+    {
+        QFile::remove(m_store);
+        Preferences::setStoreFileForTesting(m_store.toStdString());
+        const auto pasteAndSearch = [this](Ovrin& controller, const QString& chosen) {
+            auto* data = new QMimeData;
+            data->setData(QStringLiteral("image/png"),
+                          contents(path(QStringLiteral("tree/sub/copy.png"))));
+            QGuiApplication::clipboard()->setMimeData(data);
+            controller.menuPasteTargetAction();
+            QTRY_VERIFY(controller.engine().holdsTargetPicture());
+            TSearchDlg* dialog = controller.searchDlg();
+            QString shown;
+            UiHooks::setOpenFile([chosen](QWidget*, const QString&, const QString&,
+                                          const QString&) { return std::optional(chosen); });
+            whenShown(dialog, [&] {
+                Ui::TSearchDlg& w = dialog->widgets();
+                shown = w.tfTargetFilePath->text();
+                if (!chosen.isEmpty())
+                    QTest::mouseClick(w.btnTargetFilePathRef, Qt::LeftButton);
+                w.tfTopDirPath->setText(path(QStringLiteral("tree")));
+                w.rbSelectSearchDirectory->setChecked(true);
+                QTest::mouseClick(w.btnOk, Qt::LeftButton);
+            });
+            controller.menuSearchAction();
+            QCOMPARE(shown, QStringLiteral("(pasted picture)"));
+            QTRY_VERIFY(!controller.widgets().msgSummary->isHidden());
+        };
+        {
+            Ovrin controller;
+            pasteAndSearch(controller, {});
+            // p1 and its copy, neither of them the target.
+            QCOMPARE(controller.hits()->rowCount(), 2);
+            QVERIFY(!controller.hits()->isTarget(0) && !controller.hits()->isTarget(1));
+            QVERIFY(controller.widgets().contextStrip->contextText().contains(
+                QStringLiteral("(pasted picture)")));
+            controller.mainWindow()->close();
+        }
+        {
+            const QSettings stored(m_store, QSettings::IniFormat);
+            QCOMPARE(stored.value(QStringLiteral("targetPasted")).toInt(), 1);
+            QCOMPARE(stored.value(QStringLiteral("targetFilePath")).toString(), QString());
+        }
+        {
+            Ovrin controller;
+            QVERIFY(!controller.engine().holdsTargetPicture());
+            QVERIFY(controller.widgets().contextStrip->contextText().startsWith(
+                QStringLiteral("Target: —")));
+            QVERIFY(controller.widgets().contextStrip->feedbackText().contains(
+                QStringLiteral("pasted picture")));
+            // A file chosen in the dialog replaces the pasted picture.
+            pasteAndSearch(controller, path(QStringLiteral("tree/p2.png")));
+            QVERIFY(!controller.engine().holdsTargetPicture());
+            QCOMPARE(controller.engine().target().filePath(),
+                     std::optional(raw(QStringLiteral("tree/p2.png"))));
+            controller.mainWindow()->close();
+        }
+        const QSettings stored(m_store, QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("targetPasted")).toInt(), 0);
+        QCOMPARE(stored.value(QStringLiteral("targetFilePath")).toString(),
+                 path(QStringLiteral("tree/p2.png")));
+        QVERIFY(m_alerts.isEmpty());
     }
 
     void searchDialogTakesOnlyWholeNumbersInRange_data()
@@ -1178,8 +1330,8 @@ private Q_SLOTS:
         CompareView view;
         view.show();
         view.showPair(CompareView::Mode::Hits,
-                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}},
-                      {path.toStdString(), QStringLiteral("bad"), {}});
+                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}, {}},
+                      {path.toStdString(), QStringLiteral("bad"), {}, {}});
         QTRY_COMPARE(view.messageText(CompareView::MemberSide), message);
         QTRY_VERIFY(view.hasPicture(CompareView::ReferenceSide));
     }

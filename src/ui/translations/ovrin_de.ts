@@ -648,6 +648,18 @@
         <source>F3</source>
         <translation>F3</translation>
     </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>&amp;Paste Target</source>
+        <translation>Vorlage &amp;einfügen</translation>
+    </message>
+    <message>
+        <source>Takes the picture on the clipboard, or the picture file copied there, as the target</source>
+        <translation>Übernimmt das Bild in der Zwischenablage oder die dorthin kopierte Bilddatei als Vorlage</translation>
+    </message>
 </context>
 <context>
     <name>Ovrin</name>
@@ -1496,6 +1508,14 @@
         <source>%1 · %2</source>
         <translation>%1 · %2</translation>
     </message>
+    <message>
+        <source>(pasted picture)</source>
+        <translation>(eingefügtes Bild)</translation>
+    </message>
+    <message>
+        <source>%1, %2 × %3 pixels</source>
+        <translation>%1, %2 × %3 Pixel</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::ExclusionsDlg</name>
@@ -2297,6 +2317,50 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
     <message>
         <source>Review saved as %1</source>
         <translation>Durchsicht gespeichert als %1</translation>
+    </message>
+    <message>
+        <source>The last target was a pasted picture, which is not kept: paste it again or choose a file.</source>
+        <translation>Die letzte Vorlage war ein eingefügtes Bild, das nicht aufbewahrt wird: Fügen Sie es erneut ein oder wählen Sie eine Datei.</translation>
+    </message>
+    <message>
+        <source>It names a picture on the web, which Ovrin does not fetch: copy the picture itself, or save it and take the file.</source>
+        <translation>Das ist die Adresse eines Bildes im Web, und Ovrin lädt nichts aus dem Web: Kopieren Sie das Bild selbst, oder speichern Sie es und nehmen Sie die Datei.</translation>
+    </message>
+    <message>
+        <source>Copy a picture, a screenshot or a picture file, then paste again.</source>
+        <translation>Kopieren Sie ein Bild, ein Bildschirmfoto oder eine Bilddatei und fügen Sie dann erneut ein.</translation>
+    </message>
+    <message>
+        <source>The clipboard holds no picture.</source>
+        <translation>Die Zwischenablage enthält kein Bild.</translation>
+    </message>
+    <message>
+        <source>the dropped data (%1)</source>
+        <translation>die abgelegten Daten (%1)</translation>
+    </message>
+    <message>
+        <source>the dropped picture (%1)</source>
+        <translation>das abgelegte Bild (%1)</translation>
+    </message>
+    <message>
+        <source>The pasted picture cannot be read.</source>
+        <translation>Das eingefügte Bild kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>target %1</source>
+        <translation>Vorlage %1</translation>
+    </message>
+    <message>
+        <source>Checking the pasted picture… (Escape stops it)</source>
+        <translation>Das eingefügte Bild wird geprüft … (Esc bricht ab)</translation>
+    </message>
+    <message>
+        <source>Checking the dropped picture… (Escape stops it)</source>
+        <translation>Das abgelegte Bild wird geprüft … (Esc bricht ab)</translation>
+    </message>
+    <message>
+        <source>The check of the pasted picture was stopped; the target stays as it was.</source>
+        <translation>Die Prüfung des eingefügten Bildes wurde abgebrochen; die Vorlage bleibt, wie sie war.</translation>
     </message>
 </context>
 <context>
