@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signature/Orientation.h"
 #include "ui/PictureLoader.h"
 
 #include <QWidget>
@@ -34,6 +35,8 @@ public:
         std::string path; // empty: `message` is shown instead
         QString name;     // may hold a second line, such as the rate
         QString message;
+        // How a hit lies against its target: it is shown turned back.
+        Orientation orientation = Orientation::Upright;
     };
 
     explicit CompareView(QWidget* parent = nullptr);
