@@ -82,8 +82,9 @@ void runIndexSearch(RunContext& run, IndexSearchState state)
             if (!entry.fine.empty())
                 record->setFine(FineSignature::load(entry.fine));
             // The scan matched on colour; a turned form still has to be
-            // confirmed by the entry's fingerprint.
-            if (scan.rate->orientation == Orientation::Upright || !record->fine()) {
+            // confirmed by the entry's fingerprint, which also tells an
+            // upright match from a turned one where the colours allow both.
+            if (forms.forms().size() == 1 || !record->fine()) {
                 record->setMatchRate(scan.rate->rate);
                 record->setOrientation(scan.rate->orientation);
             } else if (!forms.matches(settings.bits, settings.matchRate, *record)) {

@@ -119,7 +119,10 @@ OrientedTarget::OrientedTarget(const std::vector<std::int16_t>& target, bool any
 
 OrientedTarget::OrientedTarget(const TFileInfo& target, bool anyOrientation)
     : m_forms(formsOf(target.thumbnail(), anyOrientation, target.fine(), target.luminance()))
-{}
+{
+    if (m_forms.size() > 1)
+        m_uprightFine = target.fine();
+}
 
 std::optional<OrientedMatch> OrientedTarget::compare(const std::int16_t* candidate,
                                                      std::int32_t count, std::int32_t bits,
@@ -127,18 +130,27 @@ std::optional<OrientedMatch> OrientedTarget::compare(const std::int16_t* candida
                                                      const FineSignature* candidateFine) const
 {
     std::optional<OrientedMatch> best;
+    bool bestConfirmed = false;
     for (const Form& form : m_forms) {
         if (form.values.size() != static_cast<std::size_t>(count))
             return std::nullopt;
-        if (form.fine && candidateFine != nullptr &&
-            !fineAccepts(*form.fine, *candidateFine, Similarity::Normal))
+        const std::optional<FineSignature>& fine =
+            form.orientation == Orientation::Upright ? m_uprightFine : form.fine;
+        const bool checked = fine && candidateFine != nullptr;
+        const bool confirmed = checked && fineAccepts(*fine, *candidateFine, Similarity::Normal);
+        if (checked && !confirmed && form.orientation != Orientation::Upright)
             continue;
         const auto rate =
             TFileInfo::compareSignatures(form.values.data(), candidate, count, bits, matchRate);
-        if (rate && (!best || *rate > best->rate))
+        if (rate && (!best || confirmed > bestConfirmed ||
+                     (confirmed == bestConfirmed && *rate > best->rate))) {
             best = OrientedMatch{*rate, form.orientation};
-        if (best && best->rate >= 100)
-            break; // no later form can do better
+            bestConfirmed = confirmed;
+        }
+        // No later form can do better; while the fingerprint denies the best
+        // one, a later form it confirms still would.
+        if (best && best->rate >= 100 && (bestConfirmed || !checked))
+            break;
     }
     return best;
 }

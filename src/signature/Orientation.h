@@ -62,6 +62,11 @@ struct OrientedMatch {
 // square grid is exact). Where the target has no grid or the candidate no
 // fingerprint, colour alone decides, as it does for the upright form always:
 // a search without the option is never narrowed.
+//
+// A copy turned by 180° of a picture whose colours lie alike all over
+// matches upright as well as turned; the fingerprint tells which it is, so
+// a form it confirms goes before one it denies, the best rate among either.
+// It never decides whether a candidate is a hit, only how it lies.
 class OrientedTarget {
 public:
     OrientedTarget(const std::vector<std::int16_t>& target, bool anyOrientation);
@@ -87,6 +92,9 @@ public:
 
 private:
     std::vector<Form> m_forms;
+    // The target's own fingerprint, where turned forms are compared too:
+    // it only ranks the upright form among them.
+    std::optional<FineSignature> m_uprightFine;
 };
 
 // The same over stored signatures, each form prepared once for a whole index;

@@ -266,8 +266,9 @@ void CompareView::showPair(Mode mode, const Picture& reference, const Picture& m
     for (const Side side : {ReferenceSide, MemberSide}) {
         const Picture& picture = side == ReferenceSide ? reference : member;
         Part& part = m_parts[side];
-        const bool same = (!picture.path.empty() && picture.path == part.picture.path) ||
-                          (picture.bytes && picture.bytes == part.picture.bytes);
+        const bool same = ((!picture.path.empty() && picture.path == part.picture.path) ||
+                           (picture.bytes && picture.bytes == part.picture.bytes)) &&
+                          picture.orientation == part.picture.orientation;
         part.picture = picture;
         if (same)
             continue;
@@ -329,10 +330,13 @@ void CompareView::loaded(int slot, std::uint64_t ticket, const PictureInfo& info
         updateCaptions();
         return;
     }
-    const QSize whole = info.pixelSize.isValid() ? info.pixelSize : info.image.size();
+    const QImage image = PreviewPane::asTargetLies(info.image, part.picture.orientation);
+    QSize whole = info.pixelSize.isValid() ? info.pixelSize : info.image.size();
+    if (static_cast<int>(part.picture.orientation) % 2 == 1)
+        whole.transpose(); // turned back by a quarter turn
     part.info.pixelSize = whole;
-    part.shown = info.image.size();
-    part.item->setPixmap(QPixmap::fromImage(info.image));
+    part.shown = image.size();
+    part.item->setPixmap(QPixmap::fromImage(image));
     // A reduced picture still covers the whole, so that zoom means the same on both sides.
     part.item->setTransform(QTransform::fromScale(double(whole.width()) / part.shown.width(),
                                                   double(whole.height()) / part.shown.height()));
@@ -501,7 +505,14 @@ QString CompareView::caption(Side side) const
 {
     const Part& part = m_parts[side];
     const PictureInfo& info = part.info;
-    QStringList lines = PreviewPane::factLines(part.picture.name, info);
+    // The facts are the file's, whichever way it is shown.
+    PictureInfo facts = info;
+    const Orientation lies = part.loaded ? part.picture.orientation : Orientation::Upright;
+    if (static_cast<int>(lies) % 2 == 1)
+        facts.pixelSize.transpose();
+    QStringList lines = PreviewPane::factLines(part.picture.name, facts);
+    if (lies != Orientation::Upright)
+        lines << PreviewPane::turnedBackText(lies);
     if (part.loaded && part.shown != info.pixelSize)
         lines << tr("Shown reduced to %1 × %2 pixels: the whole picture would exceed the memory "
                     "budget.")

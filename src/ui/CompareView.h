@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signature/Orientation.h"
 #include "ui/PictureLoader.h"
 
 #include <QWidget>
@@ -36,6 +37,8 @@ public:
         std::string path; // empty: `message` is shown instead, or `bytes`
         QString name;     // may hold a second line, such as the rate
         QString message;
+        // How a hit lies against its target: it is shown turned back.
+        Orientation orientation = Orientation::Upright;
         // A picture held in memory (a pasted target), in place of path.
         std::shared_ptr<const std::vector<std::uint8_t>> bytes;
     };

@@ -2054,12 +2054,15 @@ void Ovrin::pictureLoaded(int slot, std::uint64_t ticket, const PictureInfo& inf
     }
     const QModelIndex current = m_ui->tvResult->selectionModel()->currentIndex();
     QString name;
+    Orientation lies = Orientation::Upright;
     if (current.isValid()) {
         name = fileName(m_hits->path(current.row()));
         if (m_hits->isTarget(current.row()))
             name = tr("%1 (the target)").arg(name);
+        if (const auto hit = m_hits->hit(current.row()))
+            lies = hit->orientation();
     }
-    m_ui->previewPane->showPicture(PreviewPane::HitSlot, name, info);
+    m_ui->previewPane->showPicture(PreviewPane::HitSlot, name, info, lies);
 }
 
 // ---- Compare ---------------------------------------------------------------
@@ -2151,6 +2154,8 @@ void Ovrin::followCompare()
         member.name = fileName(member.path);
         if (m_hits->isTarget(current.row()))
             member.name = tr("%1 (the target)").arg(member.name);
+        if (const auto hit = m_hits->hit(current.row()))
+            member.orientation = hit->orientation();
     }
     m_compare->showPair(CompareView::Mode::Hits, reference, member);
 }

@@ -1,5 +1,6 @@
 #include "ui/PreviewPane.h"
 
+#include "ui/HitListModel.h"
 #include "ui/RunReport.h"
 
 #include <QDateTime>
@@ -101,17 +102,40 @@ QStringList PreviewPane::factLines(const QString& name, const PictureInfo& info)
     return lines;
 }
 
-void PreviewPane::showPicture(Slot slot, const QString& name, const PictureInfo& info)
+QImage PreviewPane::asTargetLies(const QImage& image, Orientation lies)
+{
+    if (lies == Orientation::Upright || image.isNull())
+        return image;
+    // The hit is the target mirrored first, then turned clockwise: undone
+    // the other way round.
+    const auto code = static_cast<int>(lies);
+    QImage back = image;
+    if (code % 4 != 0)
+        back = back.transformed(QTransform().rotate(-90.0 * (code % 4)));
+    return code >= 4 ? back.mirrored(true, false) : back;
+}
+
+QString PreviewPane::turnedBackText(Orientation lies)
+{
+    if (lies == Orientation::Upright)
+        return {};
+    return tr("%1, shown as the target lies").arg(HitListModel::orientationText(lies));
+}
+
+void PreviewPane::showPicture(Slot slot, const QString& name, const PictureInfo& info,
+                              Orientation lies)
 {
     Part& part = m_parts[slot];
     QStringList lines = factLines(name, info);
+    if (!info.image.isNull() && lies != Orientation::Upright)
+        lines << turnedBackText(lies);
     if (info.failure == platform::LoadFailure::Missing)
         lines << tr("This file no longer exists.");
     else if (info.failure != platform::LoadFailure::None)
         lines << tr("No preview: %1").arg(RunReport::loadFailure(info.failure));
     part.info->setText(lines.join(QLatin1Char('\n')));
     part.image->setToolTip(name);
-    part.picture = info.image;
+    part.picture = asTargetLies(info.image, lies);
     if (part.picture.isNull())
         part.image->setText(info.failure == platform::LoadFailure::Missing ? tr("Missing")
                                                                            : tr("No preview"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signature/Orientation.h"
 #include "ui/PictureLoader.h"
 
 #include <QWidget>
@@ -25,7 +26,16 @@ public:
     // The box a picture is reduced to before it comes here.
     static QSize pictureBox() { return {640, 640}; }
 
-    void showPicture(Slot slot, const QString& name, const PictureInfo& info);
+    // A hit that lies otherwise than its target (`lies`) is shown turned back
+    // to lie as the target does, and says so.
+    void showPicture(Slot slot, const QString& name, const PictureInfo& info,
+                     Orientation lies = Orientation::Upright);
+    // The picture a slot shows, before it is scaled to fit; null without one.
+    QImage shownImage(Slot slot) const { return m_parts[slot].picture; }
+    // A picture of a hit that lies as `lies` says, turned back as its target lies.
+    static QImage asTargetLies(const QImage& image, Orientation lies);
+    // The line that tells a picture was turned back; empty for an upright one.
+    static QString turnedBackText(Orientation lies);
     // The lines that tell a picture: its name, pixels and format, file size and date.
     static QStringList factLines(const QString& name, const PictureInfo& info);
     void showMessage(Slot slot, const QString& name, const QString& message);

@@ -195,6 +195,13 @@ private Q_SLOTS:
         // The turned copy's fingerprint is the target's turned; a stranger
         // with the same colours but another picture's fingerprint passes only upright.
         QVERIFY(OrientedTarget(upright, true).matches(3, 70, turned));
+        // Where the colours match in every form, the fingerprint tells how it lies.
+        TFileInfo even = upright;
+        TFileInfo evenTurned = turned;
+        even.setThumbnail(std::vector<std::int16_t>(64, 0x777));
+        evenTurned.setThumbnail(even.thumbnail());
+        QVERIFY(OrientedTarget(even, true).matches(3, 70, evenTurned));
+        QCOMPARE(int(evenTurned.orientation()), form);
         turned.setFine(loaded(ovrin::test::photoLike(331, 203, 9), true).fine());
         QCOMPARE(OrientedTarget(upright, true).matches(3, 70, turned), form == 0);
     }

@@ -9,6 +9,7 @@
 #include "ui/GroupsDlg.h"
 #include "ui/HitListModel.h"
 #include "ui/PictureLoader.h"
+#include "ui/PreviewPane.h"
 #include "ui/RunBridge.h"
 #include "ui/RunReport.h"
 #include "ui/TCreateIndexFileDlg.h"
@@ -1336,6 +1337,34 @@ private Q_SLOTS:
         QTRY_VERIFY(view.hasPicture(CompareView::ReferenceSide));
     }
 
+    // A hit turned or mirrored against its target is shown lying as the target lies.
+    void aTurnedHitIsShownAsTheTargetLies_data()
+    {
+        QTest::addColumn<int>("form");
+        for (int k = 0; k < kOrientations; ++k)
+            QTest::newRow(orientationName(Orientation(k))) << k;
+    }
+    void aTurnedHitIsShownAsTheTargetLies()
+    {
+        QFETCH(int, form);
+        // no two corners alike, wider than high
+        QImage target(3, 2, QImage::Format_RGB32);
+        target.fill(Qt::white);
+        target.setPixel(0, 0, qRgb(255, 0, 0));
+        target.setPixel(2, 0, qRgb(0, 255, 0));
+        target.setPixel(0, 1, qRgb(0, 0, 255));
+        PictureInfo info;
+        info.image =
+            target.mirrored(form >= 4, false).transformed(QTransform().rotate(90.0 * (form % 4)));
+        PreviewPane pane;
+        pane.showPicture(PreviewPane::HitSlot, QStringLiteral("hit.png"), info, Orientation(form));
+        QCOMPARE(pane.shownImage(PreviewPane::HitSlot), target);
+        QCOMPARE(pane.infoText(PreviewPane::HitSlot)
+                     .endsWith(QStringLiteral(", shown as the "
+                                              "target lies")),
+                 form != 0);
+    }
+
     void compareFollowsTheSelectionAndTakesTheWindowsKeys()
     {
         Ovrin controller;
@@ -1344,7 +1373,9 @@ private Q_SLOTS:
                {QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("big.png")))});
         QTRY_COMPARE(controller.engine().target().filePath(),
                      std::optional(raw(QStringLiteral("big.png"))));
-        controller.hits()->append(hitOf(raw(QStringLiteral("small.png")), 90, {}));
+        const auto turned = hitOf(raw(QStringLiteral("small.png")), 90, {});
+        turned->setOrientation(Orientation::Turned90);
+        controller.hits()->append(turned);
         controller.hits()->append(hitOf(raw(QStringLiteral("gone.png")), 80, {}));
         w.tvResult->selectRow(0);
         w.actionCompare->trigger();
@@ -1354,8 +1385,12 @@ private Q_SLOTS:
                         .contains(QStringLiteral("Against the target:")));
         QVERIFY(view->captionText(CompareView::ReferenceSide)
                     .startsWith(QStringLiteral("big.png\n800 × 600")));
+        // turned back, with the file's own size
         QVERIFY(view->captionText(CompareView::MemberSide)
                     .startsWith(QStringLiteral("small.png\n400 × 300")));
+        QVERIFY(view->captionText(CompareView::MemberSide)
+                    .contains(QStringLiteral("\nturned 90°, shown as the target lies\n")));
+        QCOMPARE(view->view(CompareView::MemberSide)->sceneRect().size(), QSizeF(300, 400));
         w.tvResult->selectRow(1);
         QTRY_COMPARE(view->messageText(CompareView::MemberSide),
                      QStringLiteral("This file no longer exists."));

@@ -2445,6 +2445,10 @@ Quote %2 % · Ähnlichkeit %3 %</translation>
         <source>No preview</source>
         <translation>Keine Vorschau</translation>
     </message>
+    <message>
+        <source>%1, shown as the target lies</source>
+        <translation>%1, so gezeigt, wie die Vorlage liegt</translation>
+    </message>
 </context>
 <context>
     <name>ovrin::ui::ProtectedFoldersDlg</name>
