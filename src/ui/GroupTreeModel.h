@@ -83,6 +83,7 @@ public:
         m_similarity = similarity;
         m_anyOrientation = anyOrientation;
     }
+    bool anyOrientation() const { return m_anyOrientation; }
 
     // The groups as they stand, and the pictures they still hold.
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }

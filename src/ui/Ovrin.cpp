@@ -1172,8 +1172,9 @@ void Ovrin::menuExportGroupsAction()
             QStringLiteral(";;") + tr("All files (*)"));
     if (!path)
         return;
-    const QByteArray text = GroupExport::write(result->table.paths, result->aliases,
-                                               m_groups->groups(), GroupExport::formatFor(*path));
+    const QByteArray text =
+        GroupExport::write(result->table.paths, result->aliases, m_groups->groups(),
+                           GroupExport::formatFor(*path), m_groups->anyOrientation());
     if (const auto problem = ExportFile::write(PathText::fromText(*path), text))
         UiHooks::alert(m_window.get(), tr("The groups could not be exported."),
                        *path + QLatin1Char('\n') + ExportFile::reason(*problem));
