@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <new>
 #include <thread>
@@ -264,17 +265,23 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
     table.count = pixelNumber * pixelNumber;
     RunSummary& summary = run.summary();
     std::vector<std::int16_t> values;
+    // Whether each entry decoded, in turn, had changed: a grouping of any
+    // orientation decodes the unchanged ones too, which no summary calls stale.
+    std::deque<bool> changed;
     DecodePipeline pipeline(
         run.settings().jobs, pixelNumber, run.proceedFlag(), [](DecodePipeline::Item&) {},
         [&](DecodePipeline::Item& item) {
             const platform::FileIdentity& file = item.status.identity;
+            const bool stale = item.decode && changed.front();
+            if (item.decode)
+                changed.pop_front();
             if (item.failure == platform::LoadFailure::OutOfMemory) {
                 run.abort("Out of memory while decoding " + item.path + ".");
             } else if (item.skip) {
                 ++summary.leftOut;
                 rows.gaveNothing(file);
             } else if (item.decode) {
-                ++summary.redecoded;
+                summary.redecoded += stale ? 1 : 0;
                 rows.add(std::move(item.path), item.values, item.fine, item.status, item.luminance);
             } else if (!item.stored.empty()) {
                 TChunkThumb::decodeValues(item.stored.data(), item.stored.size(), values);
@@ -314,6 +321,7 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
         if (item.fine && entry.stamp == now && !run.settings().anyOrientation) {
             item.stored.assign(entry.stored.begin(), entry.stored.end());
         } else {
+            const bool stale = !(item.fine && entry.stamp == now);
             item.fine.reset();
             item.file.reset(platform::FileManager::openRegularFile(item.path, O_RDONLY));
             if (!item.file.isOpen()) {
@@ -322,6 +330,7 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
                 continue;
             }
             item.decode = true;
+            changed.push_back(stale);
             decoding = true;
         }
         pipeline.submit(std::move(item));
