@@ -1,6 +1,6 @@
 // Look-alike grouping benchmark on signatures made from real photographs.
 //   ovrin-groups-bench COUNT [--random] [--bits B] [--match-rate R] [--jobs J]
-//                      [--kernel best|portable|avx2|avx512] PICTURE...
+//                      [--kernel best|portable|avx2|avx512] [--any-orientation] PICTURE...
 //
 // The pictures are decoded once at 128 x 128 points. The collection then
 // holds COUNT signatures of pixel number 8, each made as the product makes one
@@ -17,6 +17,9 @@
 // that move each channel by at most a level and replace a pixel in ten.
 // Each signature comes with its fingerprint (from a 32 x 32 luminance grid of
 // the same shot, or random levels) and the facts the keep rule weighs.
+// With --any-orientation pairs are compared in all eight forms; each
+// picture's fingerprint stands for its seven turned ones, which costs what
+// the turned fingerprints cost without making them (the groups differ).
 // Paths are shuffled photo-library paths. Prints the size, the seconds of the
 // grouping, pairs compared and pruned, the groups and the peak memory.
 
@@ -167,19 +170,23 @@ int main(int argc, char** argv)
 {
     if (argc < 3) {
         std::fputs("usage: ovrin-groups-bench COUNT [--random] [--bits B] [--match-rate R] "
-                   "[--jobs J] [--kernel best|portable|avx2|avx512] PICTURE...\n",
+                   "[--jobs J] [--kernel best|portable|avx2|avx512] [--any-orientation] "
+                   "PICTURE...\n",
                    stderr);
         return 2;
     }
     const std::size_t count = std::strtoull(argv[1], nullptr, 10);
     int bits = 3, matchRate = 70, jobs = 0;
     bool randomMode = false;
+    bool anyOrientation = false;
     auto kernel = ovrin::SignatureMatrix::bestKernel();
     std::vector<Picture> pictures;
     for (int a = 2; a < argc; ++a) {
         const std::string arg = argv[a];
         if (arg == "--random")
             randomMode = true;
+        else if (arg == "--any-orientation")
+            anyOrientation = true;
         else if (a + 1 < argc && arg == "--bits")
             bits = static_cast<int>(std::strtol(argv[++a], nullptr, 10));
         else if (a + 1 < argc && arg == "--match-rate")
@@ -352,6 +359,10 @@ int main(int argc, char** argv)
     request.bits = bits;
     request.matchRate = matchRate;
     request.jobs = jobs;
+    request.anyOrientation = anyOrientation;
+    if (anyOrientation)
+        for (const ovrin::FineSignature& fine : table.fine)
+            table.turnedFine.insert(table.turnedFine.end(), 7, fine);
     const auto groups = ovrin::findLookAlikeGroups(table, request, nullptr, &progress, kernel);
     const double seconds = since();
     const double cpu = cpuSeconds() - cpuBefore;

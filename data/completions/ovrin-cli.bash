@@ -48,7 +48,7 @@ _ovrin_cli()
         check) options='--help' ;;
         groups)
             options='--dir --index --bits --match-rate --pixel-number --jobs --format --exclude
-                --similarity --keep --prefer --protect --help'
+                --similarity --keep --prefer --protect --any-orientation --help'
             ;;
         *) return ;;
     esac

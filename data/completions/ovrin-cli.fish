@@ -22,7 +22,7 @@ complete -c ovrin-cli -n "__fish_seen_subcommand_from search index" -s v -l verb
 complete -c ovrin-cli -n "__fish_seen_subcommand_from search groups" -l format -x -a 'tsv csv json' -d 'Output format'
 complete -c ovrin-cli -n "__fish_seen_subcommand_from search" -l sort -d 'Best hits first, printed at the end'
 complete -c ovrin-cli -n "__fish_seen_subcommand_from search" -s 0 -l null -d 'Records ended by NUL'
-complete -c ovrin-cli -n "__fish_seen_subcommand_from search" -l any-orientation -d 'Also find turned and mirrored copies'
+complete -c ovrin-cli -n "__fish_seen_subcommand_from search groups" -l any-orientation -d 'Also find turned and mirrored copies'
 complete -c ovrin-cli -n "__fish_seen_subcommand_from index" -l rebuild -d 'Decode every picture again'
 complete -c ovrin-cli -n "__fish_seen_subcommand_from groups" -l similarity -x -a 'strict normal loose' -d 'How alike in structure members must be'
 complete -c ovrin-cli -n "__fish_seen_subcommand_from groups" -l keep -x -a 'pixels size oldest newest path' -d 'Which copy leads a group'

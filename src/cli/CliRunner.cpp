@@ -572,7 +572,8 @@ ExitCode CliRunner::check(Options options, const std::atomic<bool>& interrupted)
 
 std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t number,
                                    OutputFormat format,
-                                   const std::vector<std::string>& protectedFolders)
+                                   const std::vector<std::string>& protectedFolders,
+                                   bool withOrientation)
 {
     const LookAlikeGroup& group = result.groups[number];
     const auto picture = [&](std::size_t row) {
@@ -588,11 +589,12 @@ std::string CliRunner::formatGroup(const LookAlikeResult& result, std::size_t nu
         output::GroupPicture& shown = members.emplace_back(picture(member.index));
         shown.rate = member.rate;
         shown.likeness = member.likeness;
+        shown.orientation = orientationName(member.orientation);
         shown.isProtected = !protectedFolders.empty() &&
                             preferenceRank(result.table.paths[member.index], protectedFolders) <
                                 protectedFolders.size();
     }
-    return output::formatGroup(number, picture(group.reference), members, format);
+    return output::formatGroup(number, picture(group.reference), members, format, withOrientation);
 }
 
 ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& interrupted)
@@ -612,6 +614,7 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
     m_engine->setSimilarity(m_options.similarity);
     m_engine->setKeepRule(m_options.keep);
     m_engine->setPreferredFolders(m_options.preferred);
+    m_engine->setAnyOrientation(m_options.anyOrientation);
     if (const StartResult started = m_engine->beginGroups(); !started)
         return refused(started);
     waitForEnd(*m_engine, interrupted);
@@ -624,10 +627,11 @@ ExitCode CliRunner::groups(const Options& options, const std::atomic<bool>& inte
     if (summary.outcome == RunSummary::Outcome::Stopped)
         return ExitCode::Interrupted;
     const auto result = m_engine->lastGroups();
-    std::string text = output::groupHeader(options.format);
+    std::string text = output::groupHeader(options.format, options.anyOrientation);
     std::size_t grouped = 0;
     for (std::size_t i = 0; result && i < result->groups.size(); ++i) {
-        text += formatGroup(*result, i, options.format, m_options.protectedFolders);
+        text += formatGroup(*result, i, options.format, m_options.protectedFolders,
+                            options.anyOrientation);
         grouped += 1 + result->groups[i].members.size();
         if (text.size() > 1 << 16 && print(std::exchange(text, {})) != ExitCode::Ok)
             return ExitCode::Failure;

@@ -52,10 +52,12 @@ public:
     // One group as the formats give it (TSV: a block, the reference first).
     // A member under one of `protectedFolders` is told as never to be
     // removed: "protected" for its rate in TSV, its role in CSV, and
-    // "protected":true on its JSON object.
+    // "protected":true on its JSON object. `withOrientation`: each member's
+    // orientation too, for a grouping of any orientation.
     static std::string formatGroup(const LookAlikeResult& result, std::size_t number,
                                    OutputFormat format,
-                                   const std::vector<std::string>& protectedFolders = {});
+                                   const std::vector<std::string>& protectedFolders = {},
+                                   bool withOrientation = false);
     // "12 files skipped (8 not pictures, 4 unreadable names)".
     static std::string skippedText(const RunSummary& summary);
     // Entries whose files changed or went since the index was written.

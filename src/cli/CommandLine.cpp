@@ -39,7 +39,8 @@ std::string CommandLine::usage()
            "       ovrin-cli check INDEXFILE\n"
            "       ovrin-cli groups (--index INDEXFILE | --dir DIR) [--bits B] [--match-rate R]\n"
            "                 [--similarity S] [--keep K] [--prefer DIR]... [--protect DIR]...\n"
-           "                 [--pixel-number N] [--jobs J] [--format tsv|csv|json]\n"
+           "                 [--pixel-number N] [--jobs J] [--any-orientation]\n"
+           "                 [--format tsv|csv|json]\n"
            "       (search, index and groups also take [--exclude X]...)\n"
            "       ovrin-cli --help | --version\n"
            "\n"
@@ -61,7 +62,8 @@ std::string CommandLine::usage()
            "  --jobs J            decoding threads, 1 to 1024 (default: one per hardware thread)\n"
            "  --rebuild           decode every picture again instead of updating the index\n"
            "  --any-orientation   also find copies turned by 90, 180 or 270 degrees or\n"
-           "                      mirrored; each hit says how it lies\n"
+           "                      mirrored; each hit, or member of a group, says how it\n"
+           "                      lies (a grouping of an index file decodes its pictures)\n"
            "  --verbose, -v       list every skipped file with its reason on stderr\n"
            "  --exclude X         leave out the folder X (a path: holds a '/', or is '.',\n"
            "                      '..' or '~') or every file and folder whose name matches\n"
@@ -125,7 +127,7 @@ bool takes(CommandLine::Kind kind, const std::string& name)
     if (name == "--rebuild")
         return kind == Kind::Index;
     if (name == "--any-orientation")
-        return kind == Kind::Search;
+        return kind == Kind::Search || kind == Kind::Groups;
     if (name == "--exclude")
         return kind == Kind::Search || kind == Kind::Index || kind == Kind::Groups;
     if (name == "--similarity" || name == "--keep" || name == "--prefer" || name == "--protect")

@@ -63,6 +63,7 @@ platform::LoadFailure DecodePipeline::decodeOnce(Item& item, int fd)
 {
     item.values.clear();
     item.fine.reset();
+    item.luminance.clear();
     try {
         if (m_decoder)
             return m_decoder(fd, item.values, item.fine);
@@ -72,6 +73,7 @@ platform::LoadFailure DecodePipeline::decodeOnce(Item& item, int fd)
         if (failure == platform::LoadFailure::None) {
             item.values = record.thumbnail();
             item.fine = record.fine();
+            item.luminance = record.luminance();
         }
         return failure;
     } catch (const std::bad_alloc&) {

@@ -40,6 +40,7 @@ public:
         platform::LoadFailure failure = platform::LoadFailure::None;
         std::vector<std::int16_t> values;         // the signature, once decoded
         std::optional<FineSignature> fine;        // its structure fingerprint, once decoded
+        std::vector<std::uint8_t> luminance;      // the grid it was made from, where kept
         std::vector<std::uint8_t> stored;         // a signature taken over as stored
         std::optional<std::size_t> previousEntry; // its entry in an older index
     };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <new>
 #include <thread>
@@ -37,9 +38,26 @@ struct Tally {
 constexpr std::int64_t kRowBytes = static_cast<std::int64_t>(
     sizeof(std::string) + sizeof(FineSignature) + sizeof(SignatureTable::Facts) + 64);
 
-std::int64_t tableMemory(const Tally& tally, std::int32_t count)
+// A grouping of any orientation keeps the fingerprints of seven turned forms.
+std::int64_t tableMemory(const Tally& tally, std::int32_t count, bool anyOrientation)
 {
-    return tally.pictures * (2 * std::int64_t{count} + kRowBytes) + tally.pathBytes;
+    const std::int64_t turned =
+        anyOrientation ? (kOrientations - 1) * std::int64_t{sizeof(FineSignature)} : 0;
+    return tally.pictures * (2 * std::int64_t{count} + kRowBytes + turned) + tally.pathBytes;
+}
+
+// The fingerprints of a picture turned each way but upright, from the grid
+// its fingerprint was made of, as a search turns its target's.
+void addTurnedFingerprints(const FineSignature& fine, const std::vector<std::uint8_t>& luminance,
+                           std::vector<FineSignature>& out)
+{
+    constexpr auto kSide = FineSignature::kGridSide;
+    for (int k = 1; k < kOrientations; ++k) {
+        const bool across = k % 2 == 1; // a quarter turn swaps width and height
+        out.push_back(FineSignature::fromLuminance(
+            orientGrid(luminance.data(), kSide, static_cast<Orientation>(k)).data(),
+            across ? fine.height : fine.width, across ? fine.width : fine.height));
+    }
 }
 
 std::string megabytes(std::int64_t bytes)
@@ -83,8 +101,10 @@ bool leads(const std::string& a, const std::string& b, const std::vector<std::st
 // a file reached again by another path adds that path to its aliases.
 class Rows {
 public:
-    Rows(LookAlikeResult& result, Tally& tally, std::vector<std::string> preferred)
-        : m_result(result), m_tally(tally), m_preferred(std::move(preferred))
+    Rows(LookAlikeResult& result, Tally& tally, std::vector<std::string> preferred,
+         bool anyOrientation)
+        : m_result(result), m_tally(tally), m_preferred(std::move(preferred)),
+          m_turned(anyOrientation)
     {}
 
     // Whether a path of this file came before; marks it as come.
@@ -102,7 +122,8 @@ public:
     }
 
     void add(std::string path, std::span<const std::int16_t> values,
-             const std::optional<FineSignature>& fine, const platform::FileStatus& status)
+             const std::optional<FineSignature>& fine, const platform::FileStatus& status,
+             const std::vector<std::uint8_t>& luminance = {})
     {
         m_tally.add(path.size());
         if (m_tally.full)
@@ -111,6 +132,13 @@ public:
         try {
             table.values.insert(table.values.end(), values.begin(), values.end());
             table.fine.push_back(fine.value_or(FineSignature{}));
+            constexpr auto kGridCells =
+                static_cast<std::size_t>(FineSignature::kGridSide) * FineSignature::kGridSide;
+            m_turned = m_turned && fine && luminance.size() == kGridCells;
+            if (m_turned)
+                addTurnedFingerprints(*fine, luminance, table.turnedFine);
+            else
+                std::vector<FineSignature>().swap(table.turnedFine);
             table.facts.push_back({fine ? std::int64_t{fine->width} * fine->height : 0, status.size,
                                    status.modifiedNs, status.changedNs});
             table.paths.push_back(std::move(path));
@@ -165,6 +193,8 @@ public:
     {
         if (!m_allFine)
             std::vector<FineSignature>().swap(m_result.table.fine);
+        if (!m_allFine || !m_turned)
+            std::vector<FineSignature>().swap(m_result.table.turnedFine);
         auto& aliases = m_result.aliases;
         if (!aliases.empty())
             aliases.resize(m_result.table.paths.size());
@@ -184,6 +214,8 @@ private:
     const std::vector<std::string> m_preferred;
     std::unordered_map<platform::FileIdentity, std::size_t, platform::FileIdentityHash> m_byFile;
     bool m_allFine = true;
+    // Every picture so far gave the grid its turned fingerprints are made of.
+    bool m_turned;
 };
 
 // Whether an index holds the fingerprints a grouping confirms its members
@@ -233,18 +265,24 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
     table.count = pixelNumber * pixelNumber;
     RunSummary& summary = run.summary();
     std::vector<std::int16_t> values;
+    // Whether each entry decoded, in turn, had changed: a grouping of any
+    // orientation decodes the unchanged ones too, which no summary calls stale.
+    std::deque<bool> changed;
     DecodePipeline pipeline(
         run.settings().jobs, pixelNumber, run.proceedFlag(), [](DecodePipeline::Item&) {},
         [&](DecodePipeline::Item& item) {
             const platform::FileIdentity& file = item.status.identity;
+            const bool stale = item.decode && changed.front();
+            if (item.decode)
+                changed.pop_front();
             if (item.failure == platform::LoadFailure::OutOfMemory) {
                 run.abort("Out of memory while decoding " + item.path + ".");
             } else if (item.skip) {
                 ++summary.leftOut;
                 rows.gaveNothing(file);
             } else if (item.decode) {
-                ++summary.redecoded;
-                rows.add(std::move(item.path), item.values, item.fine, item.status);
+                summary.redecoded += stale ? 1 : 0;
+                rows.add(std::move(item.path), item.values, item.fine, item.status, item.luminance);
             } else if (!item.stored.empty()) {
                 TChunkThumb::decodeValues(item.stored.data(), item.stored.size(), values);
                 rows.add(std::move(item.path), values, item.fine, item.status);
@@ -278,9 +316,12 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
         }
         const FileStamp now{status->size, status->modifiedNs, status->changedNs};
         item.fine = entry.fine.empty() ? std::nullopt : FineSignature::load(entry.fine);
-        if (item.fine && entry.stamp == now) {
+        // A stored fingerprint cannot be turned (it keeps no grid): a grouping
+        // of any orientation decodes every picture again, as a folder's would.
+        if (item.fine && entry.stamp == now && !run.settings().anyOrientation) {
             item.stored.assign(entry.stored.begin(), entry.stored.end());
         } else {
+            const bool stale = !(item.fine && entry.stamp == now);
             item.fine.reset();
             item.file.reset(platform::FileManager::openRegularFile(item.path, O_RDONLY));
             if (!item.file.isOpen()) {
@@ -289,6 +330,7 @@ bool readIndex(RunContext& run, Rows& rows, SignatureTable& table, GroupingProgr
                 continue;
             }
             item.decode = true;
+            changed.push_back(stale);
             decoding = true;
         }
         pipeline.submit(std::move(item));
@@ -316,7 +358,7 @@ bool decodeTree(RunContext& run, Rows& rows, SignatureTable& table, GroupingProg
     };
     steps.complete = [&](DecodePipeline::Item& item) {
         if (item.stored.empty())
-            rows.add(std::move(item.path), item.values, item.fine, item.status);
+            rows.add(std::move(item.path), item.values, item.fine, item.status, item.luminance);
         else
             rows.alias(std::move(item.path), item.status.identity);
     };
@@ -349,7 +391,8 @@ void runGroups(RunContext& run, GroupsState state)
     auto result = std::make_shared<LookAlikeResult>();
     SignatureTable& table = result->table;
     Tally tally;
-    Rows rows(*result, tally, run.settings().preferred);
+    const bool anyOrientation = run.settings().anyOrientation;
+    Rows rows(*result, tally, run.settings().preferred, anyOrientation);
     const bool read = run.settings().searchMethod == SearchMethod::IndexFile
                           ? readIndex(run, rows, table, state.progress)
                           : decodeTree(run, rows, table, state.progress);
@@ -362,9 +405,12 @@ void runGroups(RunContext& run, GroupsState state)
     const auto n = static_cast<std::size_t>(tally.pictures);
     const std::int32_t bits = run.settings().bits;
     int threads = threadsFor(run.settings().jobs);
-    const auto need = [&](int t) { return lookAlikeGroupingMemory(n, table.count, bits, t); };
+    const auto need = [&](int t) {
+        return lookAlikeGroupingMemory(n, table.count, bits, t, anyOrientation);
+    };
     if (tally.full) {
-        run.fail(outOfMemory(tally, tableMemory(tally, table.count) + need(threads).most));
+        run.fail(outOfMemory(tally,
+                             tableMemory(tally, table.count, anyOrientation) + need(threads).most));
         return;
     }
     // Each thread costs address space of its own; fewer of them first. Only
@@ -377,7 +423,8 @@ void runGroups(RunContext& run, GroupsState state)
     while (threads > 1 && lacking(threads) > 0)
         --threads;
     if (lacking(threads) > 0) {
-        run.fail(outOfMemory(tally, tableMemory(tally, table.count) + need(threads).most,
+        run.fail(outOfMemory(tally,
+                             tableMemory(tally, table.count, anyOrientation) + need(threads).most,
                              "; that is at least " + megabytes(lacking(threads)) +
                                  " more than the memory limits leave"));
         return;
@@ -387,10 +434,12 @@ void runGroups(RunContext& run, GroupsState state)
         const RunSettings& settings = run.settings();
         groups = findLookAlikeGroups(table,
                                      GroupingRequest{bits, settings.matchRate, settings.similarity,
-                                                     settings.keep, settings.preferred, threads},
+                                                     settings.keep, settings.preferred, threads,
+                                                     anyOrientation},
                                      &run.proceedFlag(), &state.progress);
     } catch (const std::bad_alloc&) {
-        run.fail(outOfMemory(tally, tableMemory(tally, table.count) + need(threads).most));
+        run.fail(outOfMemory(tally,
+                             tableMemory(tally, table.count, anyOrientation) + need(threads).most));
         return;
     }
     if (!groups) {

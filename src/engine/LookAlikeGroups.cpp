@@ -154,9 +154,18 @@ void add(std::atomic<std::uint64_t>* counter, std::uint64_t amount)
         counter->fetch_add(amount, std::memory_order_relaxed);
 }
 
+// The form that undoes a form: a turn by the quarter turns left to a whole
+// one; a mirrored form is its own undoing.
+Orientation undone(Orientation orientation)
+{
+    const int code = static_cast<int>(orientation);
+    return code >= 4 ? orientation : static_cast<Orientation>((4 - code) % 4);
+}
+
 // What decides a group beyond the colours, and who leads it.
 struct Choices {
-    const std::vector<FineSignature>* fine = nullptr; // one per table index, or none
+    const std::vector<FineSignature>* fine = nullptr;       // one per table index, or none
+    const std::vector<FineSignature>* turnedFine = nullptr; // seven per table index, or none
     const std::vector<SignatureTable::Facts>* facts = nullptr;
     Similarity similarity = Similarity::Normal;
     KeepRule keep = KeepRule::Pixels;
@@ -180,6 +189,28 @@ public:
 
     void choose(Choices choices) { m_choices = std::move(choices); }
 
+    // Compares pairs in the eight forms from here on: the rows again, each
+    // signature turned one way in each, in the same order since turning
+    // leaves a row's sums as they are.
+    void turnAll(SignatureMatrix::Kernel kernel)
+    {
+        const std::int32_t side = gridSide(m_table.count);
+        if (side == 0 || m_order.size() < 2 || !m_matrix.anyCanMatch())
+            return;
+        const auto count = static_cast<std::size_t>(m_table.count);
+        const std::size_t n = m_order.size();
+        std::vector<std::int16_t> turned(n * count);
+        for (int k = 1; k < kOrientations; ++k) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::vector<std::int16_t> form = orientGrid(
+                    m_table.values.data() + i * count, side, static_cast<Orientation>(k));
+                std::copy(form.begin(), form.end(), turned.begin() + std::ptrdiff_t(i * count));
+            }
+            m_turned.emplace_back(turned.data(), m_table.count, m_order, m_bits, m_matchRate,
+                                  kernel);
+        }
+    }
+
     std::optional<std::vector<LookAlikeGroup>> run()
     {
         const std::size_t n = m_order.size();
@@ -191,6 +222,12 @@ public:
             return stopped(m_proceed) ? std::nullopt : std::optional(std::vector<LookAlikeGroup>{});
         }
         enter(GroupingPhase::Comparing);
+        if (oriented()) {
+            if (!countOrientedMatches())
+                return std::nullopt;
+            enter(GroupingPhase::Forming);
+            return formGroups();
+        }
         if (!countMatches())
             return std::nullopt;
         if (m_choices.fine != nullptr && !m_confirmed) {
@@ -632,7 +669,7 @@ private:
                 // A candidate the fingerprint rejects stays free for a later
                 // reference, and a reference left without a member stays free.
                 for (const std::uint32_t j : found[item])
-                    if (j != r && grouped[j] == 0 && confirmed(r, j))
+                    if (j != r && grouped[j] == 0 && (oriented() || confirmed(r, j)))
                         members.push_back(j);
                 if (members.empty())
                     continue;
@@ -708,6 +745,10 @@ private:
     void scanRound(const std::vector<std::uint32_t>& round, const SignatureMatrix::Subset& free,
                    std::vector<std::vector<std::uint32_t>>& found)
     {
+        if (oriented()) {
+            scanOrientedRound(round, free, found);
+            return;
+        }
         const std::size_t stride = m_matrix.rowBytes();
         // The free rows lie in key order: those that can match a reference
         // form one stretch of them.
@@ -755,6 +796,10 @@ private:
         const auto list = [&](std::size_t index) {
             if (index == leader)
                 return;
+            if (oriented()) {
+                group.members.push_back(orientedMember(leader, index));
+                return;
+            }
             const std::int16_t* member = m_table.values.data() + index * count;
             // At match rate 0 the comparison gives the rate itself, which may
             // lie below the match rate when another member took the lead.
@@ -764,7 +809,8 @@ private:
                 m_choices.fine != nullptr
                     ? fineScore((*m_choices.fine)[leader], (*m_choices.fine)[index])
                     : TFileInfo::likeness(reference, member, m_table.count);
-            group.members.push_back(LookAlikeMember{index, rate.value_or(0), likeness});
+            group.members.push_back(
+                LookAlikeMember{index, rate.value_or(0), likeness, Orientation::Upright});
         };
         list(m_order[referenceRow]);
         for (const std::uint32_t row : rows)
@@ -784,6 +830,202 @@ private:
         return group;
     }
 
+    bool oriented() const { return !m_turned.empty(); }
+
+    // Form k of rows a < b: row b's signature turned k against row a's.
+    const SignatureMatrix& form(int k) const
+    {
+        return k == 0 ? m_matrix : m_turned[static_cast<std::size_t>(k - 1)];
+    }
+
+    // Whether the fingerprints let rows a < b match in form k, which their
+    // colours do: row b's fingerprint turned k against row a's. A table
+    // without turned fingerprints gives turned forms no say.
+    bool formConfirmed(std::uint32_t a, std::uint32_t b, int k) const
+    {
+        if (m_choices.fine == nullptr)
+            return true;
+        const FineSignature& first = (*m_choices.fine)[m_order[a]];
+        if (k == 0)
+            return fineAccepts(first, (*m_choices.fine)[m_order[b]], m_choices.similarity);
+        return m_choices.turnedFine != nullptr &&
+               fineAccepts(first, turnedFingerprint(m_order[b], k), m_choices.similarity);
+    }
+
+    const FineSignature& turnedFingerprint(std::size_t index, int k) const
+    {
+        return (
+            *m_choices.turnedFine)[index * (kOrientations - 1) + static_cast<std::size_t>(k - 1)];
+    }
+
+    // The first pass in the eight forms: the rows of a task against every
+    // form of the rows after them, each matching form confirmed at once and
+    // each pair counted once however many forms match. A task with more
+    // colour matches than its room goes again row by row, where a form's
+    // matches cannot pass the room of one row.
+    bool countOrientedMatches()
+    {
+        const std::size_t n = m_order.size();
+        std::vector<std::uint32_t> ends(n);
+        for (std::size_t r = 0, end = 0; r < n; ++r) {
+            end = std::max(end, r + 1);
+            while (end < n && m_keys[end] - m_keys[r] <= m_bound)
+                ++end;
+            ends[r] = static_cast<std::uint32_t>(end);
+        }
+        if (m_progress != nullptr)
+            m_progress->pairsTotal = std::uint64_t{n} * (n - 1) / 2;
+        const auto workers = static_cast<std::size_t>(m_crew.size());
+        std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
+        std::vector<SignatureMatrix::MatchPairs> found(workers);
+        const std::size_t room = roomOr(
+            g_keptRoomForTesting,
+            (m_choices.fine != nullptr ? kConfirmedPairsPerRow : kRememberedPairsPerRow) * n);
+        std::atomic<std::size_t> remembered{0};
+        std::atomic<bool> forget{false};
+        const std::size_t stride = m_matrix.rowBytes();
+        const std::size_t rowsPerTask =
+            std::clamp<std::size_t>(kTaskBytes / stride, 1, kRowsPerTask);
+        const std::size_t tasks = (n + rowsPerTask - 1) / rowsPerTask;
+        std::atomic<std::size_t> nextTask{0};
+        std::atomic<bool> halted{false};
+
+        m_crew.run([&](int worker) {
+            std::vector<std::uint32_t>& degree = degrees[static_cast<std::size_t>(worker)];
+            std::vector<std::uint32_t> unused(n); // the kernels' counts of every form
+            AlignedBytes widened(rowsPerTask * stride);
+            SignatureMatrix::MatchPairs colour;
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> sure;
+            // The confirmed pairs of rows first .. last - 1 in every form;
+            // false when the colour matches overflowed their room.
+            const auto collect = [&](const std::uint8_t* rows, std::size_t first, std::size_t last,
+                                     std::size_t taskRoom, std::uint64_t* compared) {
+                for (int k = 0; k < kOrientations; ++k) {
+                    colour.values.clear();
+                    colour.room = taskRoom;
+                    colour.overflowed = false;
+                    const std::uint64_t pairs = form(k).countBlock(
+                        rows, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last),
+                        ends.data(), unused.data(), unused.data(), &colour);
+                    if (k == 0 && compared != nullptr)
+                        *compared = pairs; // the sums pass the same pairs in every form
+                    if (colour.overflowed)
+                        return false;
+                    for (std::size_t v = 0; v + 1 < colour.values.size(); v += 2)
+                        if (formConfirmed(colour.values[v], colour.values[v + 1], k))
+                            sure.emplace_back(colour.values[v], colour.values[v + 1]);
+                }
+                return true;
+            };
+            for (;;) {
+                const std::size_t task = nextTask.fetch_add(1, std::memory_order_relaxed);
+                if (task >= tasks)
+                    return;
+                if (stopped(m_proceed)) {
+                    halted = true;
+                    return;
+                }
+                const std::size_t first = task * rowsPerTask;
+                const std::size_t last = std::min(n, first + rowsPerTask);
+                for (std::size_t r = first; r < last; ++r)
+                    m_matrix.widen(r, widened.data() + (r - first) * stride);
+                sure.clear();
+                std::uint64_t compared = 0;
+                if (!collect(widened.data(), first, last, roomOr(g_taskRoomForTesting, kTaskPairs),
+                             &compared)) {
+                    sure.clear();
+                    for (std::size_t r = first; r < last; ++r)
+                        collect(widened.data() + (r - first) * stride, r, r + 1, n, nullptr);
+                }
+                std::sort(sure.begin(), sure.end());
+                sure.erase(std::unique(sure.begin(), sure.end()), sure.end());
+                SignatureMatrix::MatchPairs& mine = found[static_cast<std::size_t>(worker)];
+                for (const auto& [a, b] : sure) {
+                    ++degree[a];
+                    ++degree[b];
+                    if (!forget) {
+                        mine.values.push_back(a);
+                        mine.values.push_back(b);
+                    }
+                }
+                if (!forget && remembered.fetch_add(sure.size()) + sure.size() > room)
+                    forget = true;
+                if (forget && !mine.values.empty())
+                    std::vector<std::uint32_t>().swap(mine.values);
+                std::uint64_t pairs = 0;
+                for (std::size_t r = first; r < last; ++r)
+                    pairs += n - 1 - r;
+                if (m_progress != nullptr) {
+                    add(&m_progress->pairsCompared, compared);
+                    add(&m_progress->pairsPruned, pairs - compared);
+                }
+            }
+        });
+        if (halted || stopped(m_proceed))
+            return false;
+        m_degrees.assign(n, 0);
+        for (const auto& d : degrees)
+            for (std::size_t r = 0; r < n; ++r)
+                m_degrees[r] += d[r];
+        m_confirmed = true;
+        if (!forget)
+            rememberPairs(found);
+        return true;
+    }
+
+    // A round's references against the free rows in the eight forms: the
+    // free rows after a reference turned against it, the reference turned
+    // against those before it, as the first pass settled each pair.
+    void scanOrientedRound(const std::vector<std::uint32_t>& round,
+                           const SignatureMatrix::Subset& free,
+                           std::vector<std::vector<std::uint32_t>>& found)
+    {
+        const std::size_t stride = m_matrix.rowBytes();
+        const auto keys = free.sums.begin() + std::ptrdiff_t(kKeyChannel * free.rows.size());
+        const auto keysEnd = keys + std::ptrdiff_t(free.rows.size());
+        std::atomic<std::size_t> nextItem{0};
+        m_crew.run([&](int) {
+            AlignedBytes upright(stride);
+            AlignedBytes turned(stride);
+            std::vector<std::uint32_t> matches;
+            for (;;) {
+                const std::size_t item = nextItem.fetch_add(1, std::memory_order_relaxed);
+                if (item >= round.size())
+                    return;
+                const std::uint32_t r = round[item];
+                const auto from = std::lower_bound(keys, keysEnd, m_keys[r] - m_bound) - keys;
+                const auto to = std::upper_bound(keys, keysEnd, m_keys[r] + m_bound) - keys;
+                m_matrix.widen(r, upright.data());
+                std::vector<std::uint32_t>& out = found[item];
+                out.clear();
+                matches.resize(static_cast<std::size_t>(to - from));
+                std::uint64_t compared = 0;
+                for (int k = 0; k < kOrientations; ++k) {
+                    std::size_t got =
+                        form(k).scanSubset(r, upright.data(), free, static_cast<std::size_t>(from),
+                                           static_cast<std::size_t>(to), matches.data(), compared);
+                    for (std::size_t m = 0; m < got; ++m)
+                        if (matches[m] > r && formConfirmed(r, matches[m], k))
+                            out.push_back(matches[m]);
+                    form(k).widen(r, turned.data());
+                    got =
+                        m_matrix.scanSubset(r, turned.data(), free, static_cast<std::size_t>(from),
+                                            static_cast<std::size_t>(to), matches.data(), compared);
+                    for (std::size_t m = 0; m < got; ++m)
+                        if (matches[m] < r && formConfirmed(matches[m], r, k))
+                            out.push_back(matches[m]);
+                }
+                std::sort(out.begin(), out.end());
+                out.erase(std::unique(out.begin(), out.end()), out.end());
+            }
+        });
+    }
+
+    LookAlikeMember orientedMember(std::size_t leader, std::size_t index) const
+    {
+        return comparedMember(m_table, leader, index, m_bits, m_choices.similarity, true);
+    }
+
     const SignatureTable& m_table;
     std::int32_t m_bits;
     std::int32_t m_matchRate;
@@ -792,6 +1034,8 @@ private:
     GroupingProgress* m_progress;
     std::vector<std::uint32_t> m_order; // row -> table index, by key
     SignatureMatrix m_matrix;
+    // With any orientation: forms 1 to 7 of every row.
+    std::vector<SignatureMatrix> m_turned;
     std::vector<std::int32_t> m_keys; // the key channel's sum of each row
     std::int32_t m_bound = 0;
     std::vector<std::uint32_t> m_degrees;
@@ -813,6 +1057,66 @@ private:
 };
 
 } // namespace
+
+LookAlikeMember comparedMember(const SignatureTable& table, std::size_t reference,
+                               std::size_t entry, std::int32_t bits, Similarity similarity,
+                               bool anyOrientation)
+{
+    const auto count = static_cast<std::size_t>(std::max(table.count, 0));
+    const std::size_t n = table.paths.size();
+    const bool fine = table.fine.size() == n;
+    const std::int32_t side = gridSide(table.count);
+    const bool turns =
+        anyOrientation && side > 0 && (!fine || table.turnedFine.size() == n * (kOrientations - 1));
+    const std::int16_t* a = table.values.data() + reference * count;
+    const std::int16_t* b = table.values.data() + entry * count;
+    if (!turns) {
+        const auto rate = TFileInfo::compareSignatures(a, b, table.count, bits, 0);
+        return {entry, rate.value_or(0),
+                fine ? fineScore(table.fine[reference], table.fine[entry])
+                     : TFileInfo::likeness(a, b, table.count),
+                Orientation::Upright};
+    }
+    // The pair as the grouping settles it: the later of the two in the order
+    // of the grouping's rows (by the key channel's sum, then table position)
+    // turned against the earlier.
+    const auto key = [&](const std::int16_t* values) {
+        return SignatureMatrix::channelSums(values, table.count, bits)[kKeyChannel];
+    };
+    const bool referenceFirst = std::pair(key(a), reference) < std::pair(key(b), entry);
+    const std::size_t earlier = referenceFirst ? reference : entry;
+    const std::size_t later = referenceFirst ? entry : reference;
+    const std::int16_t* upright = table.values.data() + earlier * count;
+    LookAlikeMember best{entry, -1, 0.0, Orientation::Upright};
+    bool bestConfirmed = false;
+    for (int k = 0; k < kOrientations; ++k) {
+        const auto orientation = static_cast<Orientation>(k);
+        const std::vector<std::int16_t> turned =
+            orientGrid(table.values.data() + later * count, side, orientation);
+        const FineSignature* form =
+            !fine    ? nullptr
+            : k == 0 ? &table.fine[later]
+                     : &table.turnedFine[later * (kOrientations - 1) + std::size_t(k - 1)];
+        const bool sure = form == nullptr || fineAccepts(table.fine[earlier], *form, similarity);
+        const std::int32_t rate =
+            TFileInfo::compareSignatures(upright, turned.data(), table.count, bits, 0).value_or(0);
+        // The reference turned k is the member where it is the earlier row.
+        const Orientation seen = referenceFirst ? undone(orientation) : orientation;
+        // Upright, the first in the enum's order, wins among equals.
+        const bool better = (sure && !bestConfirmed) ||
+                            (sure == bestConfirmed &&
+                             (rate > best.rate || (rate == best.rate && seen < best.orientation)));
+        if (!better)
+            continue;
+        bestConfirmed = sure;
+        best.rate = rate;
+        best.orientation = seen;
+        best.likeness = form != nullptr ? fineScore(table.fine[earlier], *form)
+                                        : TFileInfo::likeness(upright, turned.data(), table.count);
+    }
+    best.rate = std::max(best.rate, 0);
+    return best;
+}
 
 // The rank of the first preferred folder that holds the path (at a '/'
 // boundary, so "/a/b" does not hold "/a/bc/x.jpg"); folders.size() for none.
@@ -860,12 +1164,15 @@ void setGroupingRoomForTesting(std::size_t taskPairs, std::size_t keptPairs)
 }
 
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
-                                       int threads)
+                                       int threads, bool anyOrientation)
 {
     // Per row throughout: the widened row, its three sums, its place in the
-    // order, its key and its match count.
+    // order, its key and its match count; in eight forms with their sums,
+    // the row's place by table index and a signature turned while they are made.
     const auto blocks = (static_cast<std::int64_t>(std::max(count, 0)) + 63) / 64;
-    const std::int64_t kept = blocks * 64 * 3 * (bits == 4 ? 2 : 1) + 3 * 4 + 4 + 4 + 4;
+    const std::int64_t forms = anyOrientation ? kOrientations : 1;
+    const std::int64_t kept = forms * (blocks * 64 * 3 * (bits == 4 ? 2 : 1) + 3 * 4) + 4 + 4 + 4 +
+                              (anyOrientation ? 4 + 2 * std::int64_t{std::max(count, 0)} : 0);
     // The first pass: the window ends and two match counts per thread (all
     // and confirmed).
     const std::int64_t counting = 4 + 8 * std::int64_t{std::clamp(threads, 1, 256)};
@@ -906,14 +1213,19 @@ groupTable(const SignatureTable& table, const GroupingRequest& request, bool wei
                                                                   table.values.size() / count == n);
     if (!consistent || n >= std::numeric_limits<std::uint32_t>::max())
         throw std::invalid_argument("signature table: values do not match the paths");
-    if (weighTable && ((!table.fine.empty() && table.fine.size() != n) ||
-                       (!table.facts.empty() && table.facts.size() != n)))
+    if (weighTable &&
+        ((!table.fine.empty() && table.fine.size() != n) ||
+         (!table.facts.empty() && table.facts.size() != n) ||
+         (!table.turnedFine.empty() &&
+          (table.fine.empty() || table.turnedFine.size() != n * (kOrientations - 1)))))
         throw std::invalid_argument(
             "signature table: fingerprints or facts do not match the paths");
     Choices choices;
     if (weighTable) {
         choices.fine = table.fine.empty() ? nullptr : &table.fine;
         choices.facts = table.facts.empty() ? nullptr : &table.facts;
+        if (request.anyOrientation && choices.fine != nullptr && !table.turnedFine.empty())
+            choices.turnedFine = &table.turnedFine;
     }
     choices.similarity = request.similarity;
     choices.keep = request.keep;
@@ -925,7 +1237,13 @@ groupTable(const SignatureTable& table, const GroupingRequest& request, bool wei
     }
     Crew crew(threadCount(request.jobs));
     Grouping grouping(table, request.bits, request.matchRate, kernel, crew, proceed, progress);
+    // Without turned fingerprints beside the upright ones a turned form could
+    // only pass on colour alone; the upright relation is left as it is.
+    const bool turn =
+        request.anyOrientation && (choices.fine == nullptr || choices.turnedFine != nullptr);
     grouping.choose(std::move(choices));
+    if (turn)
+        grouping.turnAll(kernel);
     return grouping.run();
 }
 

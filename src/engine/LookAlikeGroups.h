@@ -2,6 +2,7 @@
 
 #include "settings/SearchParameters.h"
 #include "signature/FineSignature.h"
+#include "signature/Orientation.h"
 #include "signature/SignatureMatrix.h"
 
 #include <atomic>
@@ -23,6 +24,13 @@ struct SignatureTable {
     // Empty, or one per path: each member of a group is confirmed against its
     // reference by its structure as well as its colours.
     std::vector<FineSignature> fine;
+    // Empty, or seven per path beside `fine`: the fingerprints of the picture
+    // turned each way but upright (Orientation 1 to 7, path i's from 7 * i),
+    // made from its luminance grid, which turns exactly where the stored
+    // fingerprint cannot. A grouping of any orientation confirms a turned
+    // pair with them; without them it leaves turned forms out where the
+    // table holds fingerprints.
+    std::vector<FineSignature> turnedFine;
     // Empty, or one per path: what the keep rule weighs.
     struct Facts {
         std::int64_t pixels = 0;
@@ -60,6 +68,7 @@ struct GroupsRequest {
     Similarity similarity = Similarity::Normal;
     KeepRule keep = KeepRule::Pixels;
     std::vector<std::string> preferred; // raw paths, the first preferred first
+    bool anyOrientation = false;        // turned and mirrored copies too
 
     bool operator==(const GroupsRequest&) const = default;
 };
@@ -73,6 +82,8 @@ struct GroupingRequest {
     // Folders whose pictures are kept before any other, the first named first.
     std::vector<std::string> preferred;
     int jobs = 0; // threads; 0 for one per hardware thread
+    // A pair matches in any of the eight forms of one against the other.
+    bool anyOrientation = false;
 };
 
 struct LookAlikeMember {
@@ -80,12 +91,22 @@ struct LookAlikeMember {
     std::int32_t rate; // the comparison with the reference as the target
     double likeness;   // fineScore of the reference and the member where the table
                        // holds fingerprints, TFileInfo::likeness otherwise
+    // How the member lies against its reference: the reference turned this
+    // way looks like it. Upright unless the grouping took any orientation.
+    Orientation orientation = Orientation::Upright;
 };
 
 struct LookAlikeGroup {
     std::size_t reference;                // into the table
     std::vector<LookAlikeMember> members; // best first; never empty
 };
+
+// Entry `entry` of the table listed against `reference` as a grouping lists
+// its members (rate at match rate 0, likeness, and with anyOrientation its
+// best form), for a member whose group got another reference.
+LookAlikeMember comparedMember(const SignatureTable& table, std::size_t reference,
+                               std::size_t entry, std::int32_t bits, Similarity similarity,
+                               bool anyOrientation);
 
 // Where a grouping run is: reading the index file (each entry checked against
 // its file) or decoding the folder, then decoding again the entries whose files
@@ -136,13 +157,24 @@ struct GroupingProgress {
 //    fingerprints, TFileInfo::likeness otherwise. Members come by likeness,
 //    then rate (both descending), then path, then table position;
 //  - groups come largest first, equal sizes in the order they were formed.
+// With anyOrientation (and square signatures) a pair matches where one of
+// the eight forms does: the signature of the pair's later row in the sorted
+// order turned that way compared with the earlier one's upright, and with
+// fingerprints, the later one's turned fingerprint (turnedFine) accepted by
+// the earlier one's. Each unordered pair is so settled once, in one way,
+// which keeps the relation symmetric. The channel sums that prune the pairs
+// do not move when a grid turns, so their bound holds for every form. A
+// member's rate, likeness and orientation are then its best form against the
+// reference among those the fingerprints accept (all where none does), the
+// upright one first among equals. Without the option every result is what it
+// is without this paragraph.
 // The result does not depend on `jobs` (threads; 0 for one per hardware
 // thread). Memory beyond the table grows with n alone: about three bytes per
 // value (six at bits 4) and eight bytes per picture and thread. No value when
 // `proceed` is cleared before the end; the work stops within a fraction of a
 // second. Throws std::invalid_argument when the table's values do not hold
 // count values per path, or its fingerprints or facts are neither none nor
-// one per path.
+// one per path (turned fingerprints: none or seven per path with fingerprints).
 std::optional<std::vector<LookAlikeGroup>>
 findLookAlikeGroups(const SignatureTable& table, const GroupingRequest& request,
                     const std::atomic<bool>* proceed = nullptr,
@@ -169,8 +201,9 @@ struct GroupingMemory {
 // collections take. While no grouping runs.
 void setGroupingRoomForTesting(std::size_t taskPairs, std::size_t keptPairs);
 
+// Any orientation keeps the rows in eight forms.
 GroupingMemory lookAlikeGroupingMemory(std::size_t n, std::int32_t count, std::int32_t bits,
-                                       int threads);
+                                       int threads, bool anyOrientation = false);
 
 // The same with a chosen comparison kernel (one the processor lacks falls back
 // to the portable one).

@@ -179,6 +179,8 @@ private:
             settings.similarity = static_cast<Similarity>(similarity);
             settings.keep = static_cast<KeepRule>(keep);
             settings.method = static_cast<SearchMethod>(method);
+            // A later byte: a grouping of any orientation (none before it was kept).
+            settings.anyOrientation = length > kSettingsSize && in.u8() != 0;
             return Problem::None;
         }
         case kFolderID:
@@ -204,7 +206,7 @@ private:
             return Problem::None;
         case kPictureID:
             return length < kPictureSize || !m_inGroup || !endPicture() ? Problem::Damaged
-                                                                        : beginPicture(in);
+                                                                        : beginPicture(in, length);
         case kPathID: {
             if (!m_inPicture || m_hasPath)
                 return Problem::Damaged;
@@ -251,7 +253,7 @@ private:
         }
     }
 
-    Problem beginPicture(Fields& in)
+    Problem beginPicture(Fields& in, std::size_t length)
     {
         auto& table = m_review.result.table;
         auto& group = m_review.result.groups.back();
@@ -267,6 +269,10 @@ private:
             FineSignature::load({in.at, FineSignature::kStoredSize});
         if ((flags & kFineFlag) != 0 && !fine)
             return Problem::Damaged;
+        // A later byte: how a member lies against its reference.
+        const std::uint8_t form = length > kPictureSize ? in.at[FineSignature::kStoredSize] : 0;
+        if (form >= kOrientations)
+            return Problem::Damaged;
         if ((flags & kFineFlag) == 0)
             m_allFine = false;
         const std::size_t row = table.facts.size();
@@ -275,7 +281,7 @@ private:
         if (m_starts == 0)
             group.reference = row;
         else
-            group.members.push_back({row, rate, likeness});
+            group.members.push_back({row, rate, likeness, static_cast<Orientation>(form)});
         ++m_starts;
         table.facts.push_back(facts);
         table.fine.push_back(fine.value_or(FineSignature{}));
@@ -359,7 +365,8 @@ Review ReviewFile::fromGroups(const LookAlikeResult& result,
         LookAlikeGroup group;
         group.reference = take(groups[g].reference);
         for (const LookAlikeMember& member : groups[g].members)
-            group.members.push_back({take(member.index), member.rate, member.likeness});
+            group.members.push_back(
+                {take(member.index), member.rate, member.likeness, member.orientation});
         review.result.groups.push_back(std::move(group));
         review.referenceGone.push_back(g < referenceGone.size() && referenceGone[g]);
     }
@@ -393,6 +400,8 @@ std::vector<std::uint8_t> ReviewFile::encode(const Review& review)
     out.u8(static_cast<std::uint8_t>(settings.similarity));
     out.u8(static_cast<std::uint8_t>(settings.keep));
     out.u8(static_cast<std::uint8_t>(settings.method));
+    if (settings.anyOrientation)
+        out.u8(1);
     out.end();
     if (settings.folder && !settings.folder->empty())
         out.text(kFolderID, *settings.folder);
@@ -401,7 +410,8 @@ std::vector<std::uint8_t> ReviewFile::encode(const Review& review)
     for (const std::string& folder : settings.preferred)
         out.text(kPreferredID, folder);
 
-    const auto picture = [&](std::size_t entry, std::int32_t rate, double likeness) {
+    const auto picture = [&](std::size_t entry, std::int32_t rate, double likeness,
+                             Orientation orientation) {
         const SignatureTable::Facts facts =
             entry < table.facts.size() ? table.facts[entry] : SignatureTable::Facts{};
         const bool fine = entry < table.fine.size();
@@ -417,6 +427,8 @@ std::vector<std::uint8_t> ReviewFile::encode(const Review& review)
         out.bytes.resize(out.bytes.size() + FineSignature::kStoredSize);
         (fine ? table.fine[entry] : FineSignature{})
             .store(out.bytes.data() + out.bytes.size() - FineSignature::kStoredSize);
+        if (settings.anyOrientation)
+            out.u8(static_cast<std::uint8_t>(orientation));
         out.end();
         out.text(kPathID, table.paths[entry]);
         out.begin(kValuesID);
@@ -435,9 +447,9 @@ std::vector<std::uint8_t> ReviewFile::encode(const Review& review)
         out.begin(kGroupID);
         out.u8(g < review.referenceGone.size() && review.referenceGone[g] ? kGoneFlag : 0);
         out.end();
-        picture(group.reference, 0, 0.0);
+        picture(group.reference, 0, 0.0, Orientation::Upright);
         for (const LookAlikeMember& member : group.members)
-            picture(member.index, member.rate, member.likeness);
+            picture(member.index, member.rate, member.likeness, member.orientation);
     }
     out.begin(kEndID);
     out.u32(static_cast<std::uint32_t>(result.groups.size()));

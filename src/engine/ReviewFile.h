@@ -29,9 +29,11 @@ struct Review {
 // a 32-bit big-endian length, the data): a head "OVRV" with the format's
 // version, then the settings, then per group a "RVGR" followed by its
 // pictures, reference first, each a "RVPI" with its facts, rate, likeness,
-// mark and fingerprint, its path, signature and other paths; an end "RVND"
-// with the counts tells a whole file from a cut one. Kinds a reader does not
-// know are passed over, so later versions may add some.
+// mark and fingerprint (and, where the settings say the grouping took any
+// orientation, its form against the reference), its path, signature and
+// other paths; an end "RVND" with the counts tells a whole file from a cut
+// one. Kinds a reader does not know are passed over, so later versions may
+// add some, and so are bytes after those a chunk's kind is known to hold.
 class ReviewFile {
 public:
     static constexpr const char* kExtension = ".ovr";

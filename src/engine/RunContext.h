@@ -33,7 +33,8 @@ struct RunSettings {
     SearchMethod searchMethod = search::kDefaultMethod;
     int jobs = 0;
     bool rebuildIndex = false;
-    // Searches: candidates are compared with the target turned and mirrored too.
+    // Searches: candidates are compared with the target turned and mirrored
+    // too; groups: pairs match in any of the eight forms.
     bool anyOrientation = false;
     // Every kind of run: what the walk or the index reading leaves out.
     Exclusions exclusions;

@@ -273,7 +273,7 @@ StartResult TGraphicSearch::beginGroups()
     return beginGroups(GroupsRequest{settings.searchMethod, std::move(settings.topDirPath),
                                      std::move(settings.indexFilePath), settings.bits,
                                      settings.matchRate, settings.similarity, settings.keep,
-                                     std::move(settings.preferred)});
+                                     std::move(settings.preferred), settings.anyOrientation});
 }
 
 StartResult TGraphicSearch::beginGroups(const GroupsRequest& request)
@@ -315,6 +315,7 @@ StartResult TGraphicSearch::beginGroups(const GroupsRequest& request)
     settings.similarity = request.similarity;
     settings.keep = request.keep;
     settings.preferred = request.preferred;
+    settings.anyOrientation = request.anyOrientation;
     return startWorker(
         RunSummary::Kind::Groups,
         [this](RunContext& run) {

@@ -55,13 +55,17 @@ std::string formatHit(const Hit& hit, Format format, bool nullTerminated)
     return {};
 }
 
-std::string groupHeader(Format format)
+std::string groupHeader(Format format, bool withOrientation)
 {
-    return format == Format::Csv ? "group,role,rate,likeness,path\r\n" : std::string();
+    if (format != Format::Csv)
+        return {};
+    return withOrientation ? "group,role,rate,likeness,orientation,path\r\n"
+                           : "group,role,rate,likeness,path\r\n";
 }
 
 std::string formatGroup(std::size_t number, const GroupPicture& reference,
-                        const std::vector<GroupPicture>& members, Format format)
+                        const std::vector<GroupPicture>& members, Format format,
+                        bool withOrientation)
 {
     const std::string group = std::to_string(number + 1);
     std::string text;
@@ -80,9 +84,10 @@ std::string formatGroup(std::size_t number, const GroupPicture& reference,
             text.append(m == 0 ? "{\"rate\":" : ",{\"rate\":")
                 .append(std::to_string(member.rate))
                 .append(",\"likeness\":")
-                .append(likenessText(member.likeness))
-                .append(",\"path\":")
-                .append(jsonString(member.path));
+                .append(likenessText(member.likeness));
+            if (withOrientation)
+                text.append(",\"orientation\":").append(jsonString(member.orientation));
+            text.append(",\"path\":").append(jsonString(member.path));
             aliasArray(member);
             text += member.isProtected ? ",\"protected\":true}" : "}";
         }
@@ -90,27 +95,32 @@ std::string formatGroup(std::size_t number, const GroupPicture& reference,
     }
     const bool csv = format == Format::Csv;
     const char* const end = csv ? "\r\n" : "\n";
+    const bool column = withOrientation && format != Format::Plain;
+    const auto how = [&](std::string_view orientation) {
+        return column ? std::string(orientation) + (csv ? "," : "\t") : std::string();
+    };
     const auto line = [&](const std::string& head, std::string_view path) {
         text.append(head).append(csv ? csvField(path) : escapePath(path)).append(end);
     };
     const auto withAliases = [&](const std::string& head, const GroupPicture& picture) {
         line(head, picture.path);
         for (const std::string& alias : picture.aliases)
-            line(csv ? group + ",alias,,," : "alias\t\t", alias);
+            line((csv ? group + ",alias,,," : std::string("alias\t\t")) + how({}), alias);
     };
     if (csv) {
-        withAliases(group + ",reference,,,", reference);
+        withAliases(group + ",reference,,," + how({}), reference);
         for (const GroupPicture& member : members)
             withAliases(group + (member.isProtected ? ",protected," : ",member,") +
-                            std::to_string(member.rate) + ',' + likenessText(member.likeness) + ',',
+                            std::to_string(member.rate) + ',' + likenessText(member.likeness) +
+                            ',' + how(csvField(member.orientation)),
                         member);
         return text;
     }
     // A block per group, the reference first, a blank line between groups.
-    withAliases(number == 0 ? "ref\t100.0\t" : "\nref\t100.0\t", reference);
+    withAliases((number == 0 ? "ref\t100.0\t" : "\nref\t100.0\t") + how("upright"), reference);
     for (const GroupPicture& member : members)
         withAliases((member.isProtected ? std::string("protected") : std::to_string(member.rate)) +
-                        '\t' + likenessText(member.likeness) + '\t',
+                        '\t' + likenessText(member.likeness) + '\t' + how(member.orientation),
                     member);
     return text;
 }

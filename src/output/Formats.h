@@ -46,14 +46,22 @@ struct GroupPicture {
     bool isProtected = false;
     // The other paths of its file, written after it and never as members.
     std::span<const std::string> aliases;
+    // How a member lies against the reference ("mirrored"), a static text.
+    std::string_view orientation;
 };
 
-// "group,role,rate,likeness,path" for CSV, else empty.
-std::string groupHeader(Format format);
+// "group,role,rate,likeness,path" for CSV, else empty; with the orientation's
+// column before the path where the groups carry one.
+std::string groupHeader(Format format, bool withOrientation = false);
 // Group `number` (counted from 0; written from 1) in the format: in Plain and
 // Tsv a block with the reference first ("ref" for its rate), a blank line
-// before every group but the first.
+// before every group but the first. `withOrientation` (a grouping that looked
+// for turned copies) adds each member's orientation as hits have it: a column
+// before the path in TSV ("upright" for the reference, empty for an alias)
+// and CSV (empty for the reference and aliases), a field in JSON; plain
+// blocks stay as they are.
 std::string formatGroup(std::size_t number, const GroupPicture& reference,
-                        const std::vector<GroupPicture>& members, Format format);
+                        const std::vector<GroupPicture>& members, Format format,
+                        bool withOrientation = false);
 
 } // namespace ovrin::output

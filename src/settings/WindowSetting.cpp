@@ -19,6 +19,7 @@ const char* const kRateKey = "Groups/matchRate";
 const char* const kSimilarityKey = "Groups/similarity";
 const char* const kKeepKey = "Groups/keep";
 const char* const kPreferredKey = "Groups/preferredFolders";
+const char* const kAnyOrientationKey = "Groups/anyOrientation";
 const char* const kProtectedKey = "Review/protectedFolders";
 
 std::optional<std::int32_t> number(const std::optional<std::string>& stored)
@@ -60,11 +61,12 @@ Groups groups()
     groups.similarity = store.stringForKey(kSimilarityKey).value_or(std::string());
     groups.keep = store.stringForKey(kKeepKey).value_or(std::string());
     groups.preferred = foldersFromUrls(store.stringForKey(kPreferredKey));
+    groups.anyOrientation = store.stringForKey(kAnyOrientationKey) == "1";
     return groups;
 }
 
 void setGroups(const Groups::Source& source, const std::string& similarity, const std::string& keep,
-               const std::vector<std::string>& preferred)
+               const std::vector<std::string>& preferred, bool anyOrientation)
 {
     Preferences& store = Preferences::standard();
     store.setString(kMethodKey, std::to_string(static_cast<std::int32_t>(
@@ -76,6 +78,7 @@ void setGroups(const Groups::Source& source, const std::string& similarity, cons
     store.setString(kSimilarityKey, similarity);
     store.setString(kKeepKey, keep);
     store.setString(kPreferredKey, folderUrls(preferred));
+    store.setString(kAnyOrientationKey, anyOrientation ? "1" : "0");
 }
 
 std::vector<std::string> protectedFolders()

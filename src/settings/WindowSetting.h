@@ -33,10 +33,11 @@ struct Groups {
     std::string similarity; // empty when none is kept
     std::string keep;
     std::vector<std::string> preferred; // raw paths
+    bool anyOrientation = false;        // turned and mirrored copies too; off when none is kept
 };
 Groups groups();
 void setGroups(const Groups::Source& source, const std::string& similarity, const std::string& keep,
-               const std::vector<std::string>& preferred);
+               const std::vector<std::string>& preferred, bool anyOrientation = false);
 
 // Folders whose copies are never marked for removal, stored as the preferred
 // folders are.

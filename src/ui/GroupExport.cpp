@@ -21,7 +21,8 @@ GroupExport::Format GroupExport::formatFor(const QString& fileName)
 
 QByteArray GroupExport::write(const std::vector<std::string>& paths,
                               const std::vector<std::vector<std::string>>& aliases,
-                              const std::vector<LookAlikeGroup>& groups, Format format)
+                              const std::vector<LookAlikeGroup>& groups, Format format,
+                              bool withOrientation)
 {
     const output::Format written =
         format == Format::Csv ? output::Format::Csv : output::Format::Json;
@@ -32,7 +33,7 @@ QByteArray GroupExport::write(const std::vector<std::string>& paths,
             shown.aliases = aliases[entry];
         return shown;
     };
-    std::string text = output::groupHeader(written);
+    std::string text = output::groupHeader(written, withOrientation);
     std::vector<output::GroupPicture> members;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         members.clear();
@@ -40,8 +41,10 @@ QByteArray GroupExport::write(const std::vector<std::string>& paths,
             output::GroupPicture& shown = members.emplace_back(picture(member.index));
             shown.rate = member.rate;
             shown.likeness = member.likeness;
+            shown.orientation = orientationName(member.orientation);
         }
-        text += output::formatGroup(g, picture(groups[g].reference), members, written);
+        text +=
+            output::formatGroup(g, picture(groups[g].reference), members, written, withOrientation);
     }
     return QByteArray::fromStdString(text);
 }

@@ -29,10 +29,13 @@ public:
     // JSON Lines for a name ending in .json or .jsonl, else CSV.
     static Format formatFor(const QString& fileName);
     // `paths` are the table's, which the groups index into; `aliases` is
-    // empty or holds the other paths of each.
+    // empty or holds the other paths of each. `withOrientation`: each
+    // member's form in a column before the path (a field in JSON), as the
+    // command line writes it for a grouping of any orientation.
     static QByteArray write(const std::vector<std::string>& paths,
                             const std::vector<std::vector<std::string>>& aliases,
-                            const std::vector<LookAlikeGroup>& groups, Format format);
+                            const std::vector<LookAlikeGroup>& groups, Format format,
+                            bool withOrientation = false);
 };
 
 // Where an export of the hits or the groups goes: never over a picture or an

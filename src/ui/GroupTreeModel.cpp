@@ -3,6 +3,7 @@
 #include "engine/ReviewActions.h"
 #include "engine/RunContext.h"
 #include "signature/TFileInfo.h"
+#include "ui/HitListModel.h"
 #include "ui/MarkSet.h"
 #include "ui/PathDelegate.h"
 #include "ui/PathText.h"
@@ -365,6 +366,10 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
                    alsoAt();
         return tr("%1\nMatch rate %2 %, likeness %3 % against the reference")
                    .arg(shown, QString::number(member->rate), percent(member->likeness)) +
+               (member->orientation == Orientation::Upright
+                    ? QString()
+                    : tr("\nLike the reference %1")
+                          .arg(HitListModel::orientationText(member->orientation))) +
                alsoAt();
     case Qt::AccessibleTextRole:
         switch (index.column()) {
@@ -374,7 +379,13 @@ QVariant GroupTreeModel::data(const QModelIndex& index, int role) const
                               : shown) +
                    alsoAt();
         case kRateColumn:
-            return reference ? tr("Reference") : tr("%1 percent").arg(member->rate);
+            if (reference)
+                return tr("Reference");
+            if (member->orientation != Orientation::Upright)
+                return tr("%1 percent, %2")
+                    .arg(QString::number(member->rate),
+                         HitListModel::orientationText(member->orientation));
+            return tr("%1 percent").arg(member->rate);
         default:
             return reference ? QString() : tr("likeness %1 percent").arg(percent(member->likeness));
         }
@@ -647,19 +658,13 @@ QModelIndex GroupTreeModel::stepGroup(const QModelIndex& from, int step) const
 LookAlikeMember GroupTreeModel::compared(std::size_t reference, std::size_t entry) const
 {
     // As the grouping lists its members: the rate at match rate 0, the
-    // fingerprints' score where the table holds them.
+    // fingerprints' score where the table holds them, the best form where
+    // the grouping took any.
     const SignatureTable& table = m_result->table;
     const auto count = static_cast<std::size_t>(std::max(table.count, 0));
-    LookAlikeMember member{entry, 0, 0.0};
     if (count == 0 || table.values.size() < (std::max(reference, entry) + 1) * count)
-        return member;
-    const std::int16_t* a = table.values.data() + reference * count;
-    const std::int16_t* b = table.values.data() + entry * count;
-    member.rate = TFileInfo::compareSignatures(a, b, table.count, m_bits, 0).value_or(0);
-    member.likeness = table.fine.size() == table.paths.size()
-                          ? fineScore(table.fine[reference], table.fine[entry])
-                          : TFileInfo::likeness(a, b, table.count);
-    return member;
+        return LookAlikeMember{entry, 0, 0.0, Orientation::Upright};
+    return comparedMember(table, reference, entry, m_bits, m_similarity, m_anyOrientation);
 }
 
 bool GroupTreeModel::makeReference(const QModelIndex& index)

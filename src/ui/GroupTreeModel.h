@@ -76,6 +76,14 @@ public:
                    std::int32_t bits);
     void clear();
     std::int32_t bits() const { return m_bits; }
+    // How members are compared again with another reference: at the
+    // grouping's similarity, in every form where it took any orientation.
+    void compareAs(Similarity similarity, bool anyOrientation)
+    {
+        m_similarity = similarity;
+        m_anyOrientation = anyOrientation;
+    }
+    bool anyOrientation() const { return m_anyOrientation; }
 
     // The groups as they stand, and the pictures they still hold.
     const std::vector<LookAlikeGroup>& groups() const { return m_groups; }
@@ -156,6 +164,8 @@ private:
 
     std::shared_ptr<const LookAlikeResult> m_result;
     std::int32_t m_bits = search::kDefaultBits;
+    Similarity m_similarity = Similarity::Normal;
+    bool m_anyOrientation = false;
     MarkSet* m_marks = nullptr;
     std::vector<LookAlikeGroup> m_groups;
     // Per group: whether its reference went, and its number among the groups

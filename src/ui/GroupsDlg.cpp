@@ -111,6 +111,7 @@ void GroupsDlg::setup(const GroupsRequest& values)
         std::max(m_ui->cbxSimilarity->findData(static_cast<int>(values.similarity)), 0));
     m_ui->cbxKeep->setCurrentIndex(
         std::max(m_ui->cbxKeep->findData(static_cast<int>(values.keep)), 0));
+    m_ui->chkAnyOrientation->setChecked(values.anyOrientation);
     showNotes();
     m_ui->lstPreferred->clear();
     for (const std::string& folder : values.preferred) {
@@ -189,6 +190,7 @@ void GroupsDlg::okAction()
     m_values.similarity = static_cast<Similarity>(m_ui->cbxSimilarity->currentData().toInt());
     m_values.keep = static_cast<KeepRule>(m_ui->cbxKeep->currentData().toInt());
     m_values.preferred = preferredFolders();
+    m_values.anyOrientation = m_ui->chkAnyOrientation->isChecked();
     m_result = true;
     accept();
 }

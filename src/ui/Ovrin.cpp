@@ -473,6 +473,7 @@ void Ovrin::loadGroupsValues()
     values.similarity = parseSimilarity(stored.similarity).value_or(values.similarity);
     values.keep = parseKeepRule(stored.keep).value_or(values.keep);
     values.preferred = stored.preferred;
+    values.anyOrientation = stored.anyOrientation;
     m_groupsValues = m_groupsStarted = m_groupsLoaded = values;
 }
 
@@ -482,7 +483,8 @@ bool Ovrin::saveGroupsValues()
         return false;
     const GroupsRequest& run = m_groupsStarted;
     windowsetting::setGroups({run.method, run.folder, run.index, run.bits, run.matchRate},
-                             similarityName(run.similarity), keepRuleName(run.keep), run.preferred);
+                             similarityName(run.similarity), keepRuleName(run.keep), run.preferred,
+                             run.anyOrientation);
     m_groupsLoaded = m_groupsStarted;
     return true;
 }
@@ -804,6 +806,7 @@ void Ovrin::endOfRun(RunSummary summary, const std::shared_ptr<const LookAlikeRe
         m_groupsSummary = summary;
         m_summaryOf = View::Groups;
         m_reviewLeftOut = -1;
+        m_groups->compareAs(m_groupsStarted.similarity, m_groupsStarted.anyOrientation);
         m_groups->setResult(groups, m_groupsStarted.bits);
         refreshSummary();
         m_ui->msgSummary->show();
@@ -1282,8 +1285,9 @@ void Ovrin::menuExportGroupsAction()
             QStringLiteral(";;") + tr("All files (*)"));
     if (!path)
         return;
-    const QByteArray text = GroupExport::write(result->table.paths, result->aliases,
-                                               m_groups->groups(), GroupExport::formatFor(*path));
+    const QByteArray text =
+        GroupExport::write(result->table.paths, result->aliases, m_groups->groups(),
+                           GroupExport::formatFor(*path), m_groups->anyOrientation());
     if (const auto problem = ExportFile::write(PathText::fromText(*path), text))
         UiHooks::alert(m_window.get(), tr("The groups could not be exported."),
                        *path + QLatin1Char('\n') + ExportFile::reason(*problem));
@@ -1653,6 +1657,7 @@ void Ovrin::reviewRead(std::uint64_t generation, const QString& path,
                 marked.push_back(table.paths[member.index]);
     }
     m_groupMarks->clear();
+    m_groups->compareAs(settings.similarity, settings.anyOrientation);
     m_groups->setResult(std::make_shared<const LookAlikeResult>(std::move(review.result)),
                         std::move(review.referenceGone), settings.bits);
     m_groupMarks->setMarked(marked, true);

@@ -267,6 +267,32 @@ private Q_SLOTS:
         QVERIFY2(turned.out.startsWith(QStringLiteral("rate,likeness,orientation,path\r\n")) &&
                      turned.out.contains(QString::fromUtf8(",turned 90\u00b0,") + tree),
                  qPrintable(turned.out));
+
+        // Groups take the turned and a mirrored copy in with the option alone,
+        // from the folder and from an index alike, each told against the
+        // upright picture that leads.
+        QVERIFY(ovrin::test::writeImage(tree + QStringLiteral("/mirrored.png"),
+                                        ovrin::test::photoLike(800, 600, 77).mirrored(true, false),
+                                        "png"));
+        const Run upright = cli(dir.path(), "groups --dir @/tree --format csv");
+        QVERIFY2(upright.out.startsWith(QStringLiteral("group,role,rate,likeness,path\r\n")) &&
+                     !upright.out.contains(QStringLiteral("turned.png")) &&
+                     !upright.out.contains(QStringLiteral("mirrored.png")),
+                 qPrintable(upright.out));
+        const char* const anyLine =
+            "groups --dir @/tree --format csv --any-orientation --prefer @/tree/sub";
+        const Run any = cli(dir.path(), anyLine);
+        QVERIFY2(any.out.startsWith(QStringLiteral("group,role,rate,likeness,orientation,path")) &&
+                     any.out.contains(QString::fromUtf8(",turned 90\u00b0,") + tree +
+                                      QStringLiteral("/turned.png")) &&
+                     any.out.contains(QStringLiteral(",mirrored,") + tree +
+                                      QStringLiteral("/mirrored.png")),
+                 qPrintable(any.out));
+        QCOMPARE(cli(dir.path(), "index @/tree @/t.ovi").exitCode, 0);
+        const Run anyOfIndex = cli(dir.path(), "groups --index @/t.ovi --format csv "
+                                               "--any-orientation --prefer @/tree/sub");
+        QCOMPARE(anyOfIndex.out, any.out);
+        QCOMPARE(anyOfIndex.err, QString()); // decoded again, but none was stale
     }
 
     void indexUpdateCheckAndSearch()

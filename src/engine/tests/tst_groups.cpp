@@ -30,8 +30,11 @@ std::vector<std::string> describe(const SignatureTable& table,
         for (const LookAlikeMember& m : g.members) {
             char text[32];
             std::snprintf(text, sizeof text, "/%.6f", m.likeness);
-            line +=
-                " " + table.paths[m.index] + "/" + std::to_string(m.rate) + (likeness ? text : "");
+            line += " " + table.paths[m.index] + "/" + std::to_string(m.rate) +
+                    (likeness ? text : "") +
+                    (m.orientation == Orientation::Upright
+                         ? ""
+                         : "@" + std::to_string(static_cast<int>(m.orientation)));
         }
         lines.push_back(line);
     }
@@ -40,7 +43,7 @@ std::vector<std::string> describe(const SignatureTable& table,
 
 // A luminance grid of soft bright and dark blobs, one structure per seed: any
 // fingerprint of structure tells two seeds apart and takes a seed for itself.
-FineSignature shape(unsigned seed)
+std::vector<std::uint8_t> shapeGrid(unsigned seed)
 {
     constexpr int side = FineSignature::kGridSide;
     std::mt19937 random(seed);
@@ -61,20 +64,95 @@ FineSignature shape(unsigned seed)
     grid.reserve(field.size());
     for (const double level : field)
         grid.push_back(static_cast<std::uint8_t>(std::clamp(level, 0.0, 255.0)));
-    return FineSignature::fromLuminance(grid.data(), 640, 480);
+    return grid;
+}
+
+FineSignature shape(unsigned seed)
+{
+    return FineSignature::fromLuminance(shapeGrid(seed).data(), 640, 480);
+}
+
+// The fingerprint of a 640 x 480 picture of a shape turned `form`, and with
+// `turned` its seven turned fingerprints, added to the table.
+void addShape(SignatureTable& t, unsigned seed, int form, bool turned)
+{
+    const auto grid = orientGrid(shapeGrid(seed).data(), FineSignature::kGridSide,
+                                 static_cast<Orientation>(form));
+    const bool across = form % 2 == 1;
+    t.fine.push_back(
+        FineSignature::fromLuminance(grid.data(), across ? 480 : 640, across ? 640 : 480));
+    for (int k = 1; turned && k < kOrientations; ++k) {
+        const bool swap = across != (k % 2 == 1);
+        t.turnedFine.push_back(FineSignature::fromLuminance(
+            orientGrid(grid.data(), FineSignature::kGridSide, static_cast<Orientation>(k)).data(),
+            swap ? 480 : 640, swap ? 640 : 480));
+    }
+}
+
+Orientation undone(int k)
+{
+    return static_cast<Orientation>(k >= 4 ? k : (4 - k) % 4);
 }
 
 // The definition, pair by pair with the comparison of single signatures and,
 // where the table holds them, the fingerprints; the path picks the reference.
+// With any orientation, a pair matches in the first form that the colours
+// and fingerprints let through: the signature and fingerprint of the later of
+// the two in the order of green sums (then table position) turned that way.
 std::vector<LookAlikeGroup> straightforward(const SignatureTable& t, int bits, int matchRate,
-                                            Similarity similarity = Similarity::Normal)
+                                            Similarity similarity = Similarity::Normal,
+                                            bool anyOrientation = false)
 {
     const std::size_t n = t.paths.size();
     const auto at = [&](std::size_t i) { return t.values.data() + i * std::size_t(t.count); };
+    const std::int32_t side = gridSide(t.count);
+    const bool turns = anyOrientation && side > 0 && (t.fine.empty() || !t.turnedFine.empty());
+    std::vector<std::int32_t> green(n);
+    for (std::size_t i = 0; i < n; ++i)
+        green[i] = SignatureMatrix::channelSums(at(i), t.count, bits)[1];
+    // The pair as the grouping settles it; for each form its rate and
+    // whether the fingerprints accept it, the member's form as the reference
+    // turned.
+    struct Form {
+        Orientation seen;
+        std::int32_t rate;
+        bool accepted; // by the fingerprints
+        bool matches;  // and by the colours at the match rate
+        double likeness;
+    };
+    const auto forms = [&](std::size_t lead, std::size_t j) {
+        const bool leadFirst = std::tie(green[lead], lead) < std::tie(green[j], j);
+        const std::size_t e = leadFirst ? lead : j;
+        const std::size_t l = leadFirst ? j : lead;
+        std::vector<Form> out;
+        for (int k = 0; k < (turns ? kOrientations : 1); ++k) {
+            const auto turned = orientGrid(at(l), std::max(side, 1), Orientation(k));
+            const std::int16_t* other = side > 0 ? turned.data() : at(l);
+            const FineSignature* fine = t.fine.empty() ? nullptr
+                                        : k == 0       ? &t.fine[l]
+                                                       : &t.turnedFine[l * 7 + k - 1];
+            const bool accepted = !fine || fineAccepts(t.fine[e], *fine, similarity);
+            out.push_back(
+                {leadFirst ? undone(k) : Orientation(k),
+                 TFileInfo::compareSignatures(at(e), other, t.count, bits, 0).value_or(0), accepted,
+                 accepted && TFileInfo::compareSignatures(at(e), other, t.count, bits, matchRate),
+                 fine ? fineScore(t.fine[e], *fine) : TFileInfo::likeness(at(e), other, t.count)});
+        }
+        return out;
+    };
     std::vector<std::vector<bool>> like(n, std::vector<bool>(n));
     std::vector<int> degree(n);
     for (std::size_t a = 0; a < n; ++a) {
         for (std::size_t b = a + 1; b < n; ++b) {
+            if (turns) {
+                bool any = false;
+                for (const Form& f : forms(a, b))
+                    any = any || f.matches;
+                like[a][b] = like[b][a] = any;
+                degree[a] += any;
+                degree[b] += any;
+                continue;
+            }
             const auto ab = TFileInfo::compareSignatures(at(a), at(b), t.count, bits, matchRate);
             // The grouping relies on the comparison being symmetric; a share
             // of the pairs is enough to catch it if it ever is not.
@@ -110,11 +188,25 @@ std::vector<LookAlikeGroup> straightforward(const SignatureTable& t, int bits, i
         LookAlikeGroup g{lead, {}};
         for (const std::size_t j : all) {
             grouped[j] = true;
-            if (j != lead)
+            if (j != lead && turns) {
+                // The best form the fingerprints accept (any where none
+                // does), upright and then the enum's order among equals.
+                const std::vector<Form> each = forms(lead, j);
+                const bool anyAccepted =
+                    std::any_of(each.begin(), each.end(), [](const Form& f) { return f.accepted; });
+                const Form* best = nullptr;
+                for (const Form& f : each)
+                    if ((f.accepted || !anyAccepted) &&
+                        (!best || std::tie(f.rate, best->seen) > std::tie(best->rate, f.seen)))
+                        best = &f;
+                g.members.push_back({j, best->rate, best->likeness, best->seen});
+            }
+            if (j != lead && !turns)
                 g.members.push_back(
                     {j, TFileInfo::compareSignatures(at(lead), at(j), t.count, bits, 0).value_or(0),
                      t.fine.empty() ? TFileInfo::likeness(at(lead), at(j), t.count)
-                                    : fineScore(t.fine[lead], t.fine[j])});
+                                    : fineScore(t.fine[lead], t.fine[j]),
+                     Orientation::Upright});
         }
         std::sort(g.members.begin(), g.members.end(), [&](const auto& x, const auto& y) {
             return std::tie(y.likeness, y.rate, t.paths[x.index], x.index) <
@@ -175,16 +267,40 @@ void addEdgeOfSumBound(SignatureTable& t, int bits, int matchRate)
     t.paths.insert(t.paths.end(), {"edge-a", "edge-b"});
 }
 
+// Turned copies of the first of every set, appended: {source, form} each.
+std::vector<std::pair<std::size_t, int>> addTurnedCopies(SignatureTable& t)
+{
+    const auto count = static_cast<std::size_t>(t.count);
+    const std::size_t n = t.paths.size();
+    std::vector<std::pair<std::size_t, int>> copies;
+    for (std::size_t i = 0; i < n; i += 6) {
+        const int k = 1 + static_cast<int>(i / 6 % 7);
+        const auto turned =
+            orientGrid(t.values.data() + i * count, gridSide(t.count), static_cast<Orientation>(k));
+        t.values.insert(t.values.end(), turned.begin(), turned.end());
+        t.paths.push_back("t" + std::to_string(i));
+        copies.emplace_back(i, k);
+    }
+    return copies;
+}
+
 // Fingerprints for a random table: most copies of a set share its structure,
-// the others have one of their own.
-void addShapes(SignatureTable& t, std::uint32_t seed)
+// the others have one of their own; turned copies (the last rows) their
+// source's turned, and with `turned` every row's turned fingerprints too.
+void addShapes(SignatureTable& t, std::uint32_t seed,
+               const std::vector<std::pair<std::size_t, int>>& copies = {}, bool turned = false)
 {
     std::mt19937 random(seed);
-    FineSignature set;
+    unsigned set = 0;
+    std::vector<unsigned> seeds;
+    const std::size_t plain = t.paths.size() - copies.size();
     for (std::size_t i = 0; i < t.paths.size(); ++i) {
         if (i % 6 == 0)
-            set = shape(unsigned(random()));
-        t.fine.push_back(random() % 3 == 0 ? shape(unsigned(random())) : set);
+            set = unsigned(random());
+        const int form = i < plain ? 0 : copies[i - plain].second;
+        seeds.push_back(i < plain ? (random() % 3 == 0 ? unsigned(random()) : set)
+                                  : seeds[copies[i - plain].first]);
+        addShape(t, seeds.back(), form, turned);
     }
 }
 
@@ -274,6 +390,53 @@ private Q_SLOTS:
         }
     }
 
+    // A picture, its copy turned by 90°, its mirrored copy and a stranger of
+    // its colours turned by 180° but another structure.
+    void findsTurnedCopies_data()
+    {
+        QTest::addColumn<bool>("any");
+        QTest::addColumn<int>("fine"); // 0 none, 1 upright ones, 2 turned ones too
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::newRow("off") << false << 2 << QByteArrayList{};
+        QTest::newRow("off, colour alone") << false << 0 << QByteArrayList{};
+        QTest::newRow("colour alone") << true << 0 << QByteArrayList{"a: b/100@1 c/100@4 s/100@2"};
+        QTest::newRow("fingerprints") << true << 2 << QByteArrayList{"a: b/100@1 c/100@4"};
+        QTest::newRow("no turned fingerprints") << true << 1 << QByteArrayList{};
+    }
+    void findsTurnedCopies()
+    {
+        QFETCH(bool, any);
+        QFETCH(int, fine);
+        QFETCH(QByteArrayList, expected);
+        std::mt19937 random(5);
+        std::vector<std::int16_t> a(64);
+        for (auto& v : a)
+            v = static_cast<std::int16_t>(random() & 0x0FFF);
+        SignatureTable table;
+        table.count = 64;
+        for (const auto& [path, form, seed] : {std::tuple{"a", 0, 1u}, std::tuple{"b", 1, 1u},
+                                               std::tuple{"c", 4, 1u}, std::tuple{"s", 2, 9u}}) {
+            const auto values = orientGrid(a.data(), 8, static_cast<Orientation>(form));
+            table.values.insert(table.values.end(), values.begin(), values.end());
+            table.paths.emplace_back(path);
+            if (fine > 0)
+                addShape(table, seed, form, fine == 2);
+        }
+        GroupingRequest request;
+        request.anyOrientation = any;
+        for (const Kernel k : kernels()) {
+            for (const int jobs : {1, 3}) {
+                request.jobs = jobs;
+                const auto groups = findLookAlikeGroups(table, request, nullptr, nullptr, k);
+                QVERIFY(groups);
+                QByteArrayList got;
+                for (const std::string& line : describe(table, *groups, false))
+                    got << QByteArray::fromStdString(line);
+                QCOMPARE(got, expected);
+            }
+        }
+    }
+
     void keepsTheBestCopy_data()
     {
         QTest::addColumn<QByteArrayList>("pictures"); // path pixels size modified
@@ -327,21 +490,53 @@ private Q_SLOTS:
         QTest::addColumn<int>("bits");
         QTest::addColumn<int>("matchRate");
         QTest::addColumn<int>("similarity"); // -1: no fingerprints
+        // 0: upright only; with turned copies added, 1: the option off, 2: on,
+        // 3: on without turned fingerprints (which leaves turned forms out).
+        QTest::addColumn<int>("orient");
         // The default setting on a few thousand signatures; the others, the
         // bits that keep nothing and the match rates at and past both ends on
         // fewer. Pixel numbers 9 and 12 take more than one block of 64. A
         // match rate of 99 leaves a pardon of zero below 100 pixels. With
         // fingerprints at match rate 0 only they decide.
-        const int settings[][5] = {
-            {3000, 8, 3, 70, -1}, {600, 8, 4, 80, -1},  {600, 8, 2, 60, -1},   {600, 8, 1, 90, -1},
-            {600, 8, 0, 70, -1},  {600, 8, 5, 70, -1},  {600, 8, -60, 85, -1}, {600, 8, 3, 0, -1},
-            {600, 8, 3, 100, -1}, {600, 8, 3, 99, -1},  {600, 8, 0, 100, -1},  {600, 1, 3, 100, -1},
-            {600, 1, 4, 99, -1},  {600, 8, 3, -20, -1}, {500, 9, 3, 75, -1},   {500, 9, 3, 99, -1},
-            {400, 12, 4, 85, -1}, {400, 12, 4, 99, -1}, {400, 12, 2, 100, -1}, {300, 8, 3, 101, -1},
-            {3000, 8, 3, 70, 1},  {600, 8, 3, 0, 2},    {600, 8, 4, 80, 0},    {500, 9, 3, 75, 1}};
+        const int settings[][6] = {
+            {3000, 8, 3, 70, -1},
+            {600, 8, 4, 80, -1},
+            {600, 8, 2, 60, -1},
+            {600, 8, 1, 90, -1},
+            {600, 8, 0, 70, -1},
+            {600, 8, 5, 70, -1},
+            {600, 8, -60, 85, -1},
+            {600, 8, 3, 0, -1},
+            {600, 8, 3, 100, -1},
+            {600, 8, 3, 99, -1},
+            {600, 8, 0, 100, -1},
+            {600, 1, 3, 100, -1},
+            {600, 1, 4, 99, -1},
+            {600, 8, 3, -20, -1},
+            {500, 9, 3, 75, -1},
+            {500, 9, 3, 99, -1},
+            {400, 12, 4, 85, -1},
+            {400, 12, 4, 99, -1},
+            {400, 12, 2, 100, -1},
+            {300, 8, 3, 101, -1},
+            {3000, 8, 3, 70, 1},
+            {600, 8, 3, 0, 2},
+            {600, 8, 4, 80, 0},
+            {500, 9, 3, 75, 1},
+            // Any orientation: off on a table of turned copies is the upright
+            // definition; on, by colour alone and with turned fingerprints.
+            {200, 8, 3, 70, 1, 1},
+            {200, 8, 3, 70, -1, 1},
+            {200, 8, 3, 70, -1, 2},
+            {200, 9, 3, 75, -1, 2},
+            {200, 8, 3, 70, 1, 2},
+            {200, 8, 4, 80, 0, 2},
+            {200, 8, 3, 0, 2, 2},
+            {200, 8, 3, 70, 1, 3}};
         for (const auto& s : settings)
-            QTest::addRow("n %d N %d bits %d rate %d similarity %d", s[0], s[1], s[2], s[3], s[4])
-                << s[0] << s[1] << s[2] << s[3] << s[4];
+            QTest::addRow("n %d N %d bits %d rate %d similarity %d orient %d", s[0], s[1], s[2],
+                          s[3], s[4], s[5])
+                << s[0] << s[1] << s[2] << s[3] << s[4] << s[5];
     }
     void matchesTheStraightforwardDefinition()
     {
@@ -350,25 +545,36 @@ private Q_SLOTS:
         QFETCH(int, bits);
         QFETCH(int, matchRate);
         QFETCH(int, similarity);
+        QFETCH(int, orient);
         const auto n = static_cast<std::size_t>(count);
         SignatureTable table = randomTable(n, pixelNumber * pixelNumber, 7u + unsigned(bits));
         addEdgeOfSumBound(table, bits, matchRate);
+        const auto copies =
+            orient > 0 ? addTurnedCopies(table) : std::vector<std::pair<std::size_t, int>>{};
         GroupingRequest request;
         request.bits = bits;
         request.matchRate = matchRate;
+        request.anyOrientation = orient >= 2;
         if (similarity >= 0) {
-            addShapes(table, unsigned(count));
+            addShapes(table, unsigned(count), copies, orient == 1 || orient == 2);
             request.similarity = Similarity(similarity);
         }
-        const auto expected =
-            describe(table, straightforward(table, bits, matchRate, request.similarity));
+        const auto expected = describe(
+            table, straightforward(table, bits, matchRate, request.similarity, orient == 2));
+        // Turned copies join their sources only under the option.
+        const auto joined = [&](const std::vector<std::string>& lines) {
+            return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+                return line.find('@') != std::string::npos;
+            });
+        };
+        QCOMPARE(joined(expected) > 0, orient == 2);
         QCOMPARE(expected.empty(), matchRate > 100); // every reachable rate has look-alikes
         // With fingerprints, a table whose pairs do not fit the room kept for
         // them takes the slower routes to the same groups.
         // {task, kept}: every route (pairs confirmed while counting or by a
         // later scan; groups formed from kept pairs or by comparing again).
         using Rooms = std::pair<std::size_t, std::size_t>;
-        const std::vector<Rooms> rooms = similarity >= 0
+        const std::vector<Rooms> rooms = similarity >= 0 || orient >= 2
                                              ? std::vector<Rooms>{{0, 0}, {1, 1}, {1, 0}, {0, 1}}
                                              : std::vector<Rooms>{{0, 0}};
         for (const auto& [taskRoom, keptRoom] : rooms) {
@@ -379,9 +585,10 @@ private Q_SLOTS:
                     GroupingProgress progress;
                     request.jobs = jobs;
                     const auto groups =
-                        similarity >= 0 ? findLookAlikeGroups(table, request, nullptr, &progress, k)
-                                        : findLookAlikeGroups(table, bits, matchRate, jobs, nullptr,
-                                                              &progress, k);
+                        similarity >= 0 || orient > 0
+                            ? findLookAlikeGroups(table, request, nullptr, &progress, k)
+                            : findLookAlikeGroups(table, bits, matchRate, jobs, nullptr, &progress,
+                                                  k);
                     QVERIFY(groups);
                     QCOMPARE(describe(table, *groups), expected);
                     QCOMPARE(progress.pairsCompared + progress.pairsPruned,

@@ -31,16 +31,22 @@ LookAlikeResult sample()
     return result;
 }
 
-Review reviewOf(const LookAlikeResult& result)
+Review reviewOf(const LookAlikeResult& result, bool anyOrientation = false)
 {
     // As the window holds them after a removal: the first group lost a member
     // and its reference went to the trash.
     std::vector<LookAlikeGroup> groups = {result.groups[0], result.groups[1]};
     groups[0].members.erase(groups[0].members.begin());
     using enum SearchMethod;
-    const Review::Settings settings{
-        IndexFile, "/photos",         "/idx/\xfe.ovi",  2,
-        85,        Similarity::Loose, KeepRule::Oldest, {"/photos/keep", "/photos/\xc0old"}};
+    const Review::Settings settings{IndexFile,
+                                    "/photos",
+                                    "/idx/\xfe.ovi",
+                                    2,
+                                    85,
+                                    Similarity::Loose,
+                                    KeepRule::Oldest,
+                                    {"/photos/keep", "/photos/\xc0old"},
+                                    anyOrientation};
     return ReviewFile::fromGroups(
         result, groups, {true, false}, [](const std::string& path) { return path != "/p/d.jpg"; },
         settings);
@@ -54,11 +60,13 @@ class TestReview : public QObject {
 private Q_SLOTS:
     void roundTrip()
     {
-        for (const bool fine : {true, false}) {
+        // With any orientation the settings and each member keep it too.
+        for (const auto& [fine, any] : {std::pair{true, false}, {false, false}, {true, true}}) {
             LookAlikeResult result = sample();
             if (!fine)
                 result.table.fine.clear();
-            const Review review = reviewOf(result);
+            result.groups[1].members[0].orientation = Orientation::Flipped;
+            const Review review = reviewOf(result, any);
             const Bytes bytes = ReviewFile::encode(review);
             const auto opened = ReviewFile::decode(bytes.data(), bytes.size()).review;
             // Read back, every field is written again as it was.
@@ -73,6 +81,8 @@ private Q_SLOTS:
             QVERIFY(!fine || table.fine[3] == result.table.fine[4]);
             QCOMPARE(back.result.aliases[2], result.aliases[3]);
             QCOMPARE(back.result.groups[1].members[0].likeness, 70.125);
+            QCOMPARE(back.result.groups[1].members[0].orientation,
+                     any ? Orientation::Flipped : Orientation::Upright);
             // The gone reference never carries a mark; the members do.
             QCOMPARE(back.referenceGone, (std::vector<bool>{true, false}));
             QCOMPARE(back.marked, (std::vector<bool>{false, true, false, true}));

@@ -110,22 +110,47 @@ private Q_SLOTS:
     }
 
     // The second group of a run: a reference with another path, a member
-    // under a protected folder, a member with two other paths.
+    // under a protected folder, a member with two other paths; with the
+    // orientation the first is mirrored.
     void groupsInEveryFormat_data()
     {
         QTest::addColumn<Format>("format");
+        QTest::addColumn<bool>("turned");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("plain") << Format::Plain
+        const QByteArray plain("\nref\t100.0\t/a\nalias\t\t/l/a\\xff\n"
+                               "protected\t99.5\t/b,\"q\"\n90\t97.2\t/c\\n\n"
+                               "alias\t\t/l/c\nalias\t\t/m/c\n");
+        QTest::newRow("plain turned") << Format::Plain << true << plain;
+        QTest::newRow("TSV turned")
+            << Format::Tsv << true
+            << QByteArray("\nref\t100.0\tupright\t/a\nalias\t\t\t/l/a\\xff\n"
+                          "protected\t99.5\tmirrored\t/b,\"q\"\n90\t97.2\tupright\t/c\\n\n"
+                          "alias\t\t\t/l/c\nalias\t\t\t/m/c\n");
+        QTest::newRow("CSV turned")
+            << Format::Csv << true
+            << QByteArray("group,role,rate,likeness,orientation,path\r\n"
+                          "2,reference,,,,/a\r\n2,alias,,,,/l/a\\xff\r\n"
+                          "2,protected,98,99.5,mirrored,\"/b,\"\"q\"\"\"\r\n"
+                          "2,member,90,97.2,upright,/c\\n\r\n"
+                          "2,alias,,,,/l/c\r\n2,alias,,,,/m/c\r\n");
+        QTest::newRow("JSON turned")
+            << Format::Json << true
+            << QByteArray("{\"reference\":\"/a\",\"aliases\":[\"/l/a\\udcff\"],"
+                          "\"members\":[{\"rate\":98,\"likeness\":99.5,\"orientation\":"
+                          "\"mirrored\",\"path\":\"/b,\\\"q\\\"\",\"protected\":true},"
+                          "{\"rate\":90,\"likeness\":97.2,\"orientation\":\"upright\","
+                          "\"path\":\"/c\\u000a\",\"aliases\":[\"/l/c\",\"/m/c\"]}]}\n");
+        QTest::newRow("plain") << Format::Plain << false
                                << QByteArray("\nref\t100.0\t/a\nalias\t\t/l/a\\xff\n"
                                              "protected\t99.5\t/b,\"q\"\n90\t97.2\t/c\\n\n"
                                              "alias\t\t/l/c\nalias\t\t/m/c\n");
-        QTest::newRow("CSV") << Format::Csv
+        QTest::newRow("CSV") << Format::Csv << false
                              << QByteArray("group,role,rate,likeness,path\r\n"
                                            "2,reference,,,/a\r\n2,alias,,,/l/a\\xff\r\n"
                                            "2,protected,98,99.5,\"/b,\"\"q\"\"\"\r\n"
                                            "2,member,90,97.2,/c\\n\r\n"
                                            "2,alias,,,/l/c\r\n2,alias,,,/m/c\r\n");
-        QTest::newRow("JSON") << Format::Json
+        QTest::newRow("JSON") << Format::Json << false
                               << QByteArray("{\"reference\":\"/a\",\"aliases\":[\"/l/a\\udcff\"],"
                                             "\"members\":[{\"rate\":98,\"likeness\":99.5,\"path\":"
                                             "\"/b,\\\"q\\\"\",\"protected\":true},"
@@ -135,15 +160,18 @@ private Q_SLOTS:
     void groupsInEveryFormat()
     {
         QFETCH(Format, format);
+        QFETCH(bool, turned);
         QFETCH(QByteArray, text);
         const std::vector<std::string> referenceAliases{"/l/a\xff"};
         const std::vector<std::string> memberAliases{"/l/c", "/m/c"};
-        const std::vector<GroupPicture> members{{"/b,\"q\"", 98, 99.46, true, {}},
-                                                {"/c\n", 90, 97.25, false, memberAliases}};
-        QCOMPARE(QByteArray::fromStdString(
-                     groupHeader(format) +
-                     formatGroup(1, {"/a", 0, 0.0, false, referenceAliases}, members, format)),
-                 text);
+        const std::vector<GroupPicture> members{
+            {"/b,\"q\"", 98, 99.46, true, {}, turned ? "mirrored" : ""},
+            {"/c\n", 90, 97.25, false, memberAliases, turned ? "upright" : ""}};
+        QCOMPARE(
+            QByteArray::fromStdString(groupHeader(format, turned) +
+                                      formatGroup(1, {"/a", 0, 0.0, false, referenceAliases, {}},
+                                                  members, format, turned)),
+            text);
     }
 };
 

@@ -59,15 +59,17 @@ class TestActions : public QObject {
     std::string raw(const QString& name) const { return path(name).toStdString(); }
 
     // A search for `target` in `folder`, or without one a grouping of the folder.
-    static void run(Ovrin& controller, const QString& folder, const QString& target = {})
+    static void run(Ovrin& controller, const QString& folder, const QString& target = {},
+                    bool anyOrientation = false)
     {
         if (target.isEmpty()) {
-            whenShown(controller.groupsDlg(), [&controller, folder] {
+            whenShown(controller.groupsDlg(), [&controller, folder, anyOrientation] {
                 Ui::GroupsDlg& w = controller.groupsDlg()->widgets();
                 w.tfTopDirPath->setText(folder);
                 w.rbSelectSearchDirectory->setChecked(true);
                 w.cbxBits->setCurrentText(QStringLiteral("2"));
                 w.cbxMatchRate->setCurrentText(QStringLiteral("90"));
+                w.chkAnyOrientation->setChecked(anyOrientation);
                 QTest::mouseClick(w.btnOk, Qt::LeftButton);
             });
         } else {
@@ -338,7 +340,8 @@ private Q_SLOTS:
     }
 
     // Names that can break a line, a field, a JSON string or a terminal: the
-    // window's export and `ovrin-cli groups` still give the same bytes.
+    // window's export and `ovrin-cli groups` still give the same bytes, with
+    // the orientation where the grouping took any (a turned copy joins then).
     void groupsExportAsTheCommandLineWrites()
     {
         const std::string folder = raw(QStringLiteral("hostile"));
@@ -348,29 +351,37 @@ private Q_SLOTS:
         for (const char* name : {"\xff", "c1\xc2\x85", "\xe2\x80\xaegpj", "t\tn\nq\"c,"})
             std::filesystem::copy_file(folder + "/a.png", folder + "/" + name + ".png");
         std::filesystem::create_symlink(folder + "/a.png", folder + "/link\xfe.png");
+        QVERIFY(test::writeImage(path(QStringLiteral("hostile/turned.png")),
+                                 test::photoLike(120, 90, 70).transformed(QTransform().rotate(90)),
+                                 "png"));
         Ovrin controller;
-        run(controller, path(QStringLiteral("hostile")));
-        for (const char* format : {"csv", "json"}) {
-            const QString file = path(QStringLiteral("export.") + QLatin1String(format));
-            UiHooks::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
-                return std::optional(file);
-            });
-            trigger(controller, controller.widgets().actionExportGroups);
-            std::FILE* out = std::tmpfile();
-            const std::atomic<bool> interrupted{false};
-            QCOMPARE(cli::CliRunner(out, out, false)
-                         .groups(cli::CommandLine::parse({"groups", "--dir", folder, "--bits", "2",
-                                                          "--match-rate", "90", "--format", format})
-                                     .options,
-                                 interrupted),
-                     cli::ExitCode::Ok);
-            QByteArray written(static_cast<qsizetype>(std::ftell(out)), '\0');
-            std::rewind(out);
-            QCOMPARE(std::fread(written.data(), 1, written.size(), out),
-                     std::size_t(written.size()));
-            std::fclose(out);
-            QCOMPARE(contents(file), written);
-            QVERIFY(written.contains("link") && written.count("hostile/") == 6);
+        for (const bool any : {false, true}) {
+            run(controller, path(QStringLiteral("hostile")), {}, any);
+            for (const char* format : {"csv", "json"}) {
+                const QString file = path(QStringLiteral("export.") + QLatin1String(format));
+                UiHooks::setSaveFile([&](QWidget*, const QString&, const QString&, const QString&) {
+                    return std::optional(file);
+                });
+                trigger(controller, controller.widgets().actionExportGroups);
+                std::FILE* out = std::tmpfile();
+                const std::atomic<bool> interrupted{false};
+                QCOMPARE(cli::CliRunner(out, out, false)
+                             .groups(cli::CommandLine::parse(
+                                         {"groups", "--dir", folder, "--bits", "2", "--match-rate",
+                                          "90", "--format", format,
+                                          any ? "--any-orientation" : "--similarity=normal"})
+                                         .options,
+                                     interrupted),
+                         cli::ExitCode::Ok);
+                QByteArray written(static_cast<qsizetype>(std::ftell(out)), '\0');
+                std::rewind(out);
+                QCOMPARE(std::fread(written.data(), 1, written.size(), out),
+                         std::size_t(written.size()));
+                std::fclose(out);
+                QCOMPARE(contents(file), written);
+                QVERIFY(written.contains("link") && written.count("hostile/") == (any ? 7 : 6));
+                QCOMPARE(written.contains("orientation"), any);
+            }
         }
         UiHooks::setSaveFile({});
         controller.mainWindow()->close();

@@ -824,7 +824,8 @@ private Q_SLOTS:
         auto result = std::make_shared<LookAlikeResult>();
         result->table.paths = {"/g/a.png", "/g/b,\"q\".png", "/g/c.png",
                                "/g/d.png", "/g/\xff.png",    "/g/single.png"};
-        result->groups = {{0, {{1, 98, 99.46}, {2, 90, 97.25}}}, {3, {{4, 80, 95.0}}}};
+        result->groups = {{0, {{1, 98, 99.46}, {2, 90, 97.25, Orientation::Turned90}}},
+                          {3, {{4, 80, 95.0}}}};
         // The other paths of a file are told with it, never rows to select.
         result->aliases = {{"/l/a.png"}, {}, {"/l/c.png", "/m/c.png"}, {}, {}, {}};
         GroupTreeModel model;
@@ -840,6 +841,10 @@ private Q_SLOTS:
         QCOMPARE(model.rowCount(first), 2);
         QCOMPARE(model.data(model.index(1, 0, first)).toString(),
                  QStringLiteral("/g/c.png (also at 2 other paths)"));
+        // A turned member says how it lies, as a turned hit does.
+        QVERIFY(model.data(model.index(1, 0, first), Qt::ToolTipRole)
+                    .toString()
+                    .contains(QString::fromUtf8("\nLike the reference turned 90\u00b0\n")));
         QVERIFY(model.data(first, Qt::ToolTipRole)
                     .toString()
                     .endsWith(QStringLiteral("\nAlso at: /l/a.png")));

@@ -385,6 +385,14 @@
         <source>Remove the chosen preferred folder</source>
         <translation>Den gewählten bevorzugten Ordner entfernen</translation>
     </message>
+    <message>
+        <source>Also find turned and mirrored c&amp;opies</source>
+        <translation>Auch gedrehte und gespie&amp;gelte Kopien finden</translation>
+    </message>
+    <message>
+        <source>A copy turned by 90°, 180° or 270° or mirrored joins its original&apos;s group</source>
+        <translation>Eine um 90°, 180° oder 270° gedrehte oder gespiegelte Kopie kommt in die Gruppe ihres Originals</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -1742,6 +1750,16 @@ Gegenüber der Referenz der Gruppe: %2</translation>
     <message>
         <source>The folder that holds the picture</source>
         <translation>Der Ordner, in dem das Bild liegt</translation>
+    </message>
+    <message>
+        <source>
+Like the reference %1</source>
+        <translation>
+Wie die Referenz, %1</translation>
+    </message>
+    <message>
+        <source>%1 percent, %2</source>
+        <translation>%1 Prozent, %2</translation>
     </message>
 </context>
 <context>
