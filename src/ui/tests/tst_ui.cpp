@@ -93,8 +93,8 @@ class TestUi : public QObject {
         view.resize(700, 500);
         view.show();
         view.showPair(CompareView::Mode::Groups,
-                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}, {}},
-                      {raw(QStringLiteral("small.png")), QStringLiteral("small.png"), {}, {}});
+                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}, {}, {}},
+                      {raw(QStringLiteral("small.png")), QStringLiteral("small.png"), {}, {}, {}});
         QTRY_VERIFY(view.hasPicture(CompareView::ReferenceSide) &&
                     view.hasPicture(CompareView::MemberSide));
     }
@@ -1336,8 +1336,8 @@ private Q_SLOTS:
         CompareView view;
         view.show();
         view.showPair(CompareView::Mode::Hits,
-                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}, {}},
-                      {path.toStdString(), QStringLiteral("bad"), {}, {}});
+                      {raw(QStringLiteral("big.png")), QStringLiteral("big.png"), {}, {}, {}},
+                      {path.toStdString(), QStringLiteral("bad"), {}, {}, {}});
         QTRY_COMPARE(view.messageText(CompareView::MemberSide), message);
         QTRY_VERIFY(view.hasPicture(CompareView::ReferenceSide));
     }
