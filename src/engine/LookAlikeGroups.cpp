@@ -28,6 +28,26 @@ constexpr int kKeyChannel = 1;
 // Confirmed pairs kept per row with a match, at most, so that their memory
 // stays linear.
 constexpr std::size_t kLinksPerRow = 4;
+
+// The per-thread counts of matches of every row, added up.
+std::vector<std::uint32_t> summed(const std::vector<std::vector<std::uint32_t>>& counts,
+                                  std::size_t n)
+{
+    std::vector<std::uint32_t> total(n, 0);
+    for (const auto& part : counts)
+        for (std::size_t r = 0; r < n; ++r)
+            total[r] += part[r];
+    return total;
+}
+
+// The pairs a task of rows [first, last) settles: each row with every later one.
+std::uint64_t pairsOfRows(std::size_t first, std::size_t last, std::size_t n)
+{
+    std::uint64_t pairs = 0;
+    for (std::size_t r = first; r < last; ++r)
+        pairs += n - 1 - r;
+    return pairs;
+}
 // Matching pairs the first pass remembers for the second, per row, when they
 // are this few: then the second pass compares nothing again.
 constexpr std::size_t kRememberedPairsPerRow = 2;
@@ -371,9 +391,7 @@ private:
                 }
                 if (forget && !mine.values.empty())
                     std::vector<std::uint32_t>().swap(mine.values);
-                std::uint64_t pairs = 0;
-                for (std::size_t r = first; r < last; ++r)
-                    pairs += n - 1 - r;
+                const std::uint64_t pairs = pairsOfRows(first, last, n);
                 if (m_progress != nullptr) {
                     add(&m_progress->pairsCompared, compared);
                     add(&m_progress->pairsPruned, pairs - compared);
@@ -382,18 +400,12 @@ private:
         });
         if (halted || stopped(m_proceed))
             return false;
-        m_degrees.assign(n, 0);
-        for (const auto& d : degrees)
-            for (std::size_t r = 0; r < n; ++r)
-                m_degrees[r] += d[r];
+        m_degrees = summed(degrees, n);
         degrees.clear();
         if (confirming && !unconfirmed) {
             // Only confirmed matches count from here on: for the order of the
             // references, and as the remembered pairs.
-            m_degrees.assign(n, 0);
-            for (const auto& d : confirmedDegrees)
-                for (std::size_t r = 0; r < n; ++r)
-                    m_degrees[r] += d[r];
+            m_degrees = summed(confirmedDegrees, n);
             m_confirmed = true;
         }
         confirmedDegrees.clear();
@@ -952,9 +964,7 @@ private:
                     forget = true;
                 if (forget && !mine.values.empty())
                     std::vector<std::uint32_t>().swap(mine.values);
-                std::uint64_t pairs = 0;
-                for (std::size_t r = first; r < last; ++r)
-                    pairs += n - 1 - r;
+                const std::uint64_t pairs = pairsOfRows(first, last, n);
                 if (m_progress != nullptr) {
                     add(&m_progress->pairsCompared, compared);
                     add(&m_progress->pairsPruned, pairs - compared);
@@ -963,10 +973,7 @@ private:
         });
         if (halted || stopped(m_proceed))
             return false;
-        m_degrees.assign(n, 0);
-        for (const auto& d : degrees)
-            for (std::size_t r = 0; r < n; ++r)
-                m_degrees[r] += d[r];
+        m_degrees = summed(degrees, n);
         m_confirmed = true;
         if (!forget)
             rememberPairs(found);
