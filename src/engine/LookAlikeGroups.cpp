@@ -284,11 +284,10 @@ private:
         return order;
     }
 
-    // First pass: the number of matches of every row over the whole table.
     // Rows are sorted by one channel sum, so the rows that can match row r lie
-    // in one window after it; the other sums thin the window out and the
-    // kernel compares the rest.
-    bool countMatches()
+    // between r + 1 and its end. Either pass calls it first, and announces
+    // every pair as its total.
+    std::vector<std::uint32_t> windowEnds()
     {
         const std::size_t n = m_order.size();
         std::vector<std::uint32_t> ends(n);
@@ -300,6 +299,16 @@ private:
         }
         if (m_progress != nullptr)
             m_progress->pairsTotal = std::uint64_t{n} * (n - 1) / 2;
+        return ends;
+    }
+
+    // First pass: the number of matches of every row over the whole table.
+    // Within the window of a row the other sums thin it out, and the kernel
+    // compares the rest.
+    bool countMatches()
+    {
+        const std::size_t n = m_order.size();
+        const std::vector<std::uint32_t> ends = windowEnds();
 
         const auto workers = static_cast<std::size_t>(m_crew.size());
         std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
@@ -878,15 +887,7 @@ private:
     bool countOrientedMatches()
     {
         const std::size_t n = m_order.size();
-        std::vector<std::uint32_t> ends(n);
-        for (std::size_t r = 0, end = 0; r < n; ++r) {
-            end = std::max(end, r + 1);
-            while (end < n && m_keys[end] - m_keys[r] <= m_bound)
-                ++end;
-            ends[r] = static_cast<std::uint32_t>(end);
-        }
-        if (m_progress != nullptr)
-            m_progress->pairsTotal = std::uint64_t{n} * (n - 1) / 2;
+        const std::vector<std::uint32_t> ends = windowEnds();
         const auto workers = static_cast<std::size_t>(m_crew.size());
         std::vector<std::vector<std::uint32_t>> degrees(workers, std::vector<std::uint32_t>(n));
         std::vector<SignatureMatrix::MatchPairs> found(workers);
