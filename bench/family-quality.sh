@@ -25,12 +25,6 @@ bash scripts/install-deps.sh python3
 corpus="${OVRIN_CORPUS:-$root/build/family-corpus}"
 [ -e "$corpus/READY" ] || bash bench/family-corpus.sh "$corpus"
 
-cli="${OVRIN_CLI:-}"
-if [ -z "$cli" ]; then
-    build=build/normal
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIN_WERROR=ON >/dev/null
-    cmake --build "$build" --target ovrin-cli >/dev/null
-    cli="$build/src/cli/ovrin-cli"
-fi
+. bench/quality-cli.sh
 QT_LOGGING_RULES="qt.gui.imageio*.warning=false" \
     python3 bench/family_quality.py "$(realpath "$cli")" "$corpus" "$@"

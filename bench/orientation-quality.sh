@@ -43,12 +43,6 @@ if [ ! -e "$work/READY" ]; then
     touch "$work/READY"
 fi
 
-cli="${OVRIN_CLI:-}"
-if [ -z "$cli" ]; then
-    build=build/normal
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIN_WERROR=ON >/dev/null
-    cmake --build "$build" --target ovrin-cli >/dev/null
-    cli="$build/src/cli/ovrin-cli"
-fi
+. bench/quality-cli.sh
 QT_LOGGING_RULES="qt.gui.imageio*.warning=false" \
     python3 bench/orientation_quality.py "$(realpath "$cli")" "$work" "$@"
